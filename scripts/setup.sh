@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running ToviStudio needs.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+    # build
+    g++ cmake ninja-build ccache pkg-config git
+    # Qt 6 (Core, Gui, Widgets, Svg, Concurrent, DBus, Test) and the image-format plugins (WebP, TIFF…)
+    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins libgl-dev libxkbcommon-dev
+    # media
+    libheif-dev libgif-dev libimagequant-dev
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    # caption font
+    fonts-inter
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

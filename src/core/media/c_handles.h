@@ -1,0 +1,49 @@
+#pragma once
+
+// One owning wrapper per C handle of the media libraries. Copies are impossible; a move leaves
+// the source empty; the release function runs exactly once, on a non-null handle.
+
+#include <memory>
+
+extern "C" {
+#include <gif_lib.h>
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+#include <libheif/heif.h>
+#include <libimagequant.h>
+#include <libswscale/swscale.h>
+}
+
+namespace tovi {
+
+template <auto Release>
+struct CRelease {
+    template <typename T>
+    void operator()(T* handle) const {
+        Release(handle);
+    }
+};
+
+template <typename T, auto Release>
+using CHandle = std::unique_ptr<T, CRelease<Release>>;
+
+using FormatContextPtr =
+    CHandle<AVFormatContext, [](AVFormatContext* p) { avformat_close_input(&p); }>;
+using CodecContextPtr = CHandle<AVCodecContext, [](AVCodecContext* p) { avcodec_free_context(&p); }>;
+using FramePtr = CHandle<AVFrame, [](AVFrame* p) { av_frame_free(&p); }>;
+using PacketPtr = CHandle<AVPacket, [](AVPacket* p) { av_packet_free(&p); }>;
+using SwsContextPtr = CHandle<SwsContext, sws_freeContext>;
+
+using GifReaderPtr = CHandle<GifFileType, [](GifFileType* p) { DGifCloseFile(p, nullptr); }>;
+using GifWriterPtr = CHandle<GifFileType, [](GifFileType* p) { EGifCloseFile(p, nullptr); }>;
+
+using HeifContextPtr = CHandle<heif_context, heif_context_free>;
+using HeifImageHandlePtr = CHandle<heif_image_handle, heif_image_handle_release>;
+using HeifImagePtr = CHandle<heif_image, heif_image_release>;
+
+using LiqAttrPtr = CHandle<liq_attr, liq_attr_destroy>;
+using LiqImagePtr = CHandle<liq_image, liq_image_destroy>;
+using LiqResultPtr = CHandle<liq_result, liq_result_destroy>;
+
+} // namespace tovi

@@ -1,0 +1,24 @@
+#include "media_error.h"
+
+namespace tovi {
+
+QString MediaError::message() const {
+    switch (m_kind) {
+    case unreadable:
+        return QStringLiteral("Nie można odczytać tego materiału. Wybierz zdjęcie, GIF albo film "
+                              "obsługiwany przez system.");
+    case encode:
+        return QStringLiteral("Nie udało się utworzyć pliku. Spróbuj krótszego fragmentu.");
+    case empty:
+        return QStringLiteral("Wybrany fragment nie zawiera klatek.");
+    case tooLarge:
+        return QStringLiteral("GIF przekracza 2 MB. Skróć fragment lub zmniejsz liczbę klatek na "
+                              "sekundę.");
+    case invalidFolder:
+        return QStringLiteral("Wybierz folder Photo1, Photo2 lub Photo3 na dysku Tovi, albo "
+                              "katalog główny zawierający te foldery.");
+    }
+    return {};
+}
+
+} // namespace tovi

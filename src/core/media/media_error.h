@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/tovi_error.h"
+
+namespace tovi {
+
+// The error of the whole media pipeline; message() is the text shown to the user.
+class MediaError : public ToviError {
+public:
+    enum Kind { unreadable, encode, empty, tooLarge, invalidFolder };
+
+    explicit MediaError(Kind kind)
+        : m_kind(kind) {}
+    Kind kind() const { return m_kind; }
+    QString message() const override;
+
+private:
+    Kind m_kind;
+};
+
+} // namespace tovi
