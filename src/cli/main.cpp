@@ -1,6 +1,64 @@
-#include <QCoreApplication>
+#include "commands.h"
+
+#include <QGuiApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+struct Command {
+    std::function<int(const QStringList&)> run;
+    const char* usage;
+};
+
+const std::map<QString, Command>& commands() {
+    static const std::map<QString, Command> table{
+        {QStringLiteral("inspect"), {tovi::cli::inspect, "inspect FILE…"}},
+        {QStringLiteral("frame"),
+         {tovi::cli::frame, "frame FILE --time T [--zoom Z --x X --y Y] --size N -o OUT.png"}},
+        {QStringLiteral("install-cards"),
+         {tovi::cli::installCards, "install-cards DIR --device PATH [--backups DIR]"}},
+        {QStringLiteral("verify-backup"), {tovi::cli::verifyBackup, "verify-backup BACKUP_DIR"}},
+        {QStringLiteral("restore-backup"),
+         {tovi::cli::restoreBackup, "restore-backup BACKUP_DIR --device PATH [--backups DIR]"}},
+    };
+    return table;
+}
+
+int usage(FILE* stream) {
+    QTextStream out(stream);
+    out << "Użycie: tovi POLECENIE [ARGUMENTY]\n\nPolecenia:\n";
+    for (const auto& [name, command] : commands())
+        out << "  tovi " << command.usage << '\n';
+    return stream == stdout ? 0 : 2;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    return 0;
+    // Text and pictures are drawn without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("ToviStudio"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));
+
+    QStringList arguments = QGuiApplication::arguments().mid(1);
+    if (arguments.isEmpty())
+        return usage(stderr);
+    const QString name = arguments.takeFirst();
+    if (name == QStringLiteral("--help") || name == QStringLiteral("-h"))
+        return usage(stdout);
+    if (name == QStringLiteral("--version")) {
+        QTextStream(stdout) << "tovi " << TOVI_VERSION << '\n';
+        return 0;
+    }
+    const auto found = commands().find(name);
+    if (found == commands().end()) {
+        QTextStream(stderr) << "tovi: nieznane polecenie „" << name << "”.\n\n";
+        return usage(stderr);
+    }
+    return found->second.run(arguments);
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+namespace tovi {
+
+// An opened still or animated image: GIF (giflib, composited here), HEIC/HEIF (libheif) or any
+// format QImageReader knows (JPEG, PNG, WebP, animated WebP…). Frames come out upright, as
+// Format_RGB32 when opaque and Format_ARGB32_Premultiplied otherwise.
+// Not thread-safe: one instance per task. Sequential frame access is cheapest.
+class ImageSource {
+public:
+    enum class Type { gif, heif, other };
+
+    // Nothing when the file is not an image this system can decode (the caller may then try it
+    // as a video). Reads only headers: a damaged frame shows up as a null frame() later.
+    static std::unique_ptr<ImageSource> open(const QString& path);
+    static std::unique_ptr<ImageSource> fromData(const QByteArray& data);
+    virtual ~ImageSource() = default;
+
+    virtual Type type() const = 0;
+    // At least 1 for every opened source.
+    virtual int frameCount() const = 0;
+    // The full, upright picture size before any bounding (for a GIF: the logical screen).
+    virtual QSize size() const = 0;
+    // Frame `index`, scaled down (never up) to at most `maxPixelSize` on its longer side.
+    // Null when the index is out of range or the frame cannot be decoded.
+    virtual QImage frame(int index, int maxPixelSize = 2000) = 0;
+    // The display time the file gives frame `index`, in seconds, raised to at least 0.02 s;
+    // 0.1 s when the file gives none.
+    virtual double delay(int index) const = 0;
+};
+
+} // namespace tovi
