@@ -16,8 +16,10 @@ class ImageSource {
 public:
     enum class Type { gif, heif, other };
 
-    // Nothing when the file is not an image this system can decode (the caller may then try it
-    // as a video). Reads only headers: a damaged frame shows up as a null frame() later.
+    // Nothing when the file is not an image at all (the caller may then try it as a video).
+    // Throws MediaError::unreadable when it is recognisably an image that cannot be decoded, or
+    // PlatformError when the file cannot be read. Cheap: a damaged frame past the first shows up
+    // as a null frame() later.
     static std::unique_ptr<ImageSource> open(const QString& path);
     static std::unique_ptr<ImageSource> fromData(const QByteArray& data);
     virtual ~ImageSource() = default;

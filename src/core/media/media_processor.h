@@ -1,0 +1,46 @@
+#pragma once
+
+#include "media/image_source.h"
+#include "media/media_types.h"
+#include "media/video_source.h"
+
+#include <QRectF>
+
+// The stateless media operations. Each call opens and releases its own decoders; every function
+// is pure and may run on any thread (heavy ones never on the interface thread).
+namespace tovi::MediaProcessor {
+
+// Describes a file: still image, animated image or video. Throws MediaError::unreadable for
+// anything that is neither a decodable image nor a video with a positive duration and a first
+// frame; PlatformError when the file cannot be opened at all.
+MediaInfo inspect(const QUrl& url);
+
+// Frame `index` of an opened image, upright, at most 2000 px on its longer side; null when it
+// does not decode.
+QImage frame(ImageSource& source, int index);
+
+// Display time of frame `index` in seconds: the file's own, raised to at least 0.02 s; 0.1 s
+// when the file gives none.
+double delay(const ImageSource& source, int index);
+
+// The frame showing `time` seconds after the animation starts: the first whose accumulated
+// delay exceeds `time`; the last one past the end.
+int gifIndex(const ImageSource& source, double time);
+
+// The frame of `media` at `time`. Videos clamp the time to [0, duration − 0.05]; tolerant
+// accuracy takes the nearest key frame (previews), exact the frame on screen (exports).
+// An animated image that fails to decode gives its first frame; a still always does.
+// Throws MediaError::unreadable when a video frame cannot be decoded.
+QImage sourceFrame(const MediaInfo& media, double time,
+                   VideoSource::Accuracy accuracy = VideoSource::Accuracy::tolerant);
+
+// The crop geometry: the square window of a `frameSize` picture that `settings` selects,
+// with zoom clamped to 1…3 and x, y to −1…+1 (NaN counts as 1 and −1).
+QRectF cropWindow(QSizeF frameSize, const CropSettings& settings);
+
+// The window of `image` scaled to an opaque pixelSize × pixelSize Format_RGB32 picture;
+// transparent parts come out white. Throws MediaError::encode for an empty image or size.
+// Cheap enough for the interface thread at 600 px.
+QImage crop(const QImage& image, const CropSettings& settings, int pixelSize);
+
+} // namespace tovi::MediaProcessor
