@@ -1,8 +1,122 @@
 #include "commands.h"
 
-namespace tovi::cli {
+#include "app/tovi_error.h"
+#include "media/media_processor.h"
 
-int inspect(const QStringList&) { return 2; }
-int frame(const QStringList&) { return 2; }
+#include <QBuffer>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cmath>
+
+namespace tovi::cli {
+namespace {
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+// Reads a number option; reports a Polish error and gives nothing when it is not a number.
+std::optional<double> number(const QCommandLineParser& parser, const QString& name,
+                             double fallback) {
+    if (!parser.isSet(name))
+        return fallback;
+    bool ok = false;
+    const double value = parser.value(name).toDouble(&ok);
+    if (!ok || !std::isfinite(value)) {
+        err() << "tovi: wartość --" << name << " musi być liczbą.\n";
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+int inspect(const QStringList& arguments) {
+    if (arguments.isEmpty()) {
+        err() << "Użycie: tovi inspect PLIK…\n";
+        return 2;
+    }
+    QTextStream out(stdout);
+    int status = 0;
+    for (const QString& path : arguments) {
+        const QString name = QFileInfo(path).fileName();
+        try {
+            const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+            const MediaInfo info = MediaProcessor::inspect(url);
+            QString kind = QStringLiteral("still");
+            QString frames = QStringLiteral("-");
+            if (info.video) {
+                kind = QStringLiteral("video");
+            } else {
+                auto source = ImageSource::open(url.toLocalFile());
+                frames = QString::number(source ? source->frameCount() : 1);
+                if (info.animated)
+                    kind = QStringLiteral("animated");
+            }
+            out << name << '\t' << kind << '\t' << info.frame.width() << "×" << info.frame.height()
+                << '\t' << frames << '\t' << QString::number(info.duration, 'f', 3) << '\n';
+        } catch (const ToviError& error) {
+            out.flush();
+            err() << name << '\t' << error.message() << '\n';
+            err().flush();
+            status = 1;
+        }
+    }
+    return status;
+}
+
+int frame(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("plik źródłowy"));
+    parser.addOptions({
+        {QStringLiteral("time"), QStringLiteral("czas klatki w sekundach"), QStringLiteral("T")},
+        {QStringLiteral("zoom"), QStringLiteral("powiększenie 1…3"), QStringLiteral("Z")},
+        {QStringLiteral("x"), QStringLiteral("położenie poziome −1…1"), QStringLiteral("X")},
+        {QStringLiteral("y"), QStringLiteral("położenie pionowe −1…1"), QStringLiteral("Y")},
+        {QStringLiteral("size"), QStringLiteral("bok obrazu w pikselach"), QStringLiteral("N")},
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("plik PNG"),
+         QStringLiteral("OUT.png")},
+    });
+    if (!parser.parse(QStringList{QStringLiteral("tovi frame")} + arguments) ||
+        parser.positionalArguments().size() != 1 || !parser.isSet(QStringLiteral("o"))) {
+        if (!parser.errorText().isEmpty())
+            err() << "tovi: " << parser.errorText() << '\n';
+        err() << "Użycie: tovi frame PLIK --time T [--zoom Z --x X --y Y] --size N -o OUT.png\n";
+        return 2;
+    }
+    const auto time = number(parser, QStringLiteral("time"), 0);
+    const auto zoom = number(parser, QStringLiteral("zoom"), 1);
+    const auto x = number(parser, QStringLiteral("x"), 0);
+    const auto y = number(parser, QStringLiteral("y"), 0);
+    const auto size = number(parser, QStringLiteral("size"), 240);
+    if (!time || !zoom || !x || !y || !size)
+        return 2;
+    if (*size < 1 || *size > 4096) {
+        err() << "tovi: --size musi mieścić się w zakresie 1–4096.\n";
+        return 2;
+    }
+    try {
+        const QString input = parser.positionalArguments().constFirst();
+        const MediaInfo info =
+            MediaProcessor::inspect(QUrl::fromLocalFile(QFileInfo(input).absoluteFilePath()));
+        const QImage picture = MediaProcessor::crop(
+            MediaProcessor::sourceFrame(info, *time, VideoSource::Accuracy::exact),
+            CropSettings{*zoom, *x, *y}, static_cast<int>(*size));
+        QSaveFile file(parser.value(QStringLiteral("o")));
+        if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
+            err() << "tovi: nie udało się zapisać pliku " << file.fileName() << ": "
+                  << file.errorString() << '\n';
+            return 1;
+        }
+    } catch (const ToviError& error) {
+        err() << "tovi: " << error.message() << '\n';
+        return 1;
+    }
+    return 0;
+}
 
 } // namespace tovi::cli
