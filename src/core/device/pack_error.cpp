@@ -16,8 +16,9 @@ QString PackError::message() const {
     case payload:
         return QStringLiteral("Zestaw musi zawierać sześć GIF-ów 240 × 240 o nazwach 1.gif–6.gif.");
     case backupFailed:
-        return QStringLiteral("Nie udało się zweryfikować kopii poprzedniej zawartości. Niczego nie "
-                              "podmieniono.");
+        return QStringLiteral(
+            "Nie udało się zweryfikować kopii poprzedniej zawartości. Niczego nie "
+            "podmieniono.");
     case sourceChanged:
         return QStringLiteral("Zawartość Game1 zmieniła się w trakcie operacji. Spróbuj ponownie.");
     }

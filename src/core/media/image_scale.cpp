@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tovi {
 namespace {
 
@@ -83,6 +88,80 @@ Taps computeTaps(double start, double length, int sourceLength, int outLength) {
     return taps;
 }
 
+// Sums `count` weighted source rows into one row of 7-bit fixed-point channels.
+void verticalPass(const QImage& input, int firstRow, int count, const int16_t* weights,
+                  int colFirst, int span, int32_t* acc, int16_t* column) {
+    const int n = span * 4;
+    std::fill_n(acc, n, 0);
+    int k = 0;
+#ifdef __SSE2__
+    // Two rows at a time: interleave their bytes as 16-bit lanes and multiply-add the pair.
+    for (; k + 1 < count; k += 2) {
+        const uint8_t* a = input.constScanLine(firstRow + k) + colFirst * 4;
+        const uint8_t* b = input.constScanLine(firstRow + k + 1) + colFirst * 4;
+        const __m128i w = _mm_set1_epi32((int32_t(weights[k + 1]) << 16) | uint16_t(weights[k]));
+        const __m128i zero = _mm_setzero_si128();
+        int p = 0;
+        for (; p + 8 <= n; p += 8) {
+            const __m128i va =
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + p)), zero);
+            const __m128i vb =
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + p)), zero);
+            __m128i* target = reinterpret_cast<__m128i*>(acc + p);
+            _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target),
+                                                   _mm_madd_epi16(_mm_unpacklo_epi16(va, vb), w)));
+            _mm_storeu_si128(target + 1,
+                             _mm_add_epi32(_mm_loadu_si128(target + 1),
+                                           _mm_madd_epi16(_mm_unpackhi_epi16(va, vb), w)));
+        }
+        for (; p < n; ++p)
+            acc[p] += weights[k] * a[p] + weights[k + 1] * b[p];
+    }
+#endif
+    for (; k < count; ++k) {
+        const uint8_t* line = input.constScanLine(firstRow + k) + colFirst * 4;
+        for (int p = 0; p < n; ++p)
+            acc[p] += weights[k] * line[p];
+    }
+    constexpr int shift = weightBits - 7;
+    for (int p = 0; p < n; ++p)
+        column[p] = static_cast<int16_t>((acc[p] + (1 << (shift - 1))) >> shift);
+}
+
+// Resamples one row of 7-bit fixed-point channels into 8-bit pixels.
+void horizontalPass(const int16_t* column, const Taps& taps, int colFirst, int outW,
+                    uint8_t* target) {
+    constexpr int shift = weightBits + 7;
+    for (int i = 0; i < outW; ++i) {
+        const int16_t* w = &taps.weights[static_cast<size_t>(i) * taps.maxTaps];
+        const int16_t* px = column + static_cast<size_t>(taps.first[i] - colFirst) * 4;
+        const int count = taps.count[i];
+#ifdef __SSE2__
+        __m128i acc = _mm_set1_epi32(1 << (shift - 1));
+        for (int k = 0; k < count; k += 2, px += 8) {
+            // Pixels k and k+1 as [c0 c0' c1 c1' c2 c2' c3 c3'] against [w w' w w' …]; a
+            // missing second tap has weight 0 (the tables are zero-padded).
+            const __m128i pair = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+            const __m128i mixed = _mm_unpacklo_epi16(pair, _mm_srli_si128(pair, 8));
+            const int16_t second = k + 1 < count ? w[k + 1] : 0;
+            const __m128i weight = _mm_set1_epi32((int32_t(second) << 16) | uint16_t(w[k]));
+            acc = _mm_add_epi32(acc, _mm_madd_epi16(mixed, weight));
+        }
+        acc = _mm_srai_epi32(acc, shift);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(acc, acc), acc);
+        const int32_t packed = _mm_cvtsi128_si32(bytes);
+        std::memcpy(target + i * 4, &packed, 4);
+#else
+        int32_t c[4] = {1 << (shift - 1), 1 << (shift - 1), 1 << (shift - 1), 1 << (shift - 1)};
+        for (int k = 0; k < count; ++k, px += 4)
+            for (int ch = 0; ch < 4; ++ch)
+                c[ch] += w[k] * px[ch];
+        for (int ch = 0; ch < 4; ++ch)
+            target[i * 4 + ch] = static_cast<uint8_t>(std::clamp(c[ch] >> shift, 0, 255));
+#endif
+    }
+}
+
 } // namespace
 
 QImage resampled(const QImage& source, const QRectF& window, QSize size,
@@ -103,7 +182,9 @@ QImage resampled(const QImage& source, const QRectF& window, QSize size,
 
     // Only the source columns the window touches take part in the vertical pass.
     const int colFirst = columns.first.front();
-    const int colLast = columns.first.back() + columns.count.back();
+    int colLast = 0;
+    for (int i = 0; i < outW; ++i)
+        colLast = std::max(colLast, columns.first[i] + columns.count[i]);
     const int span = colLast - colFirst;
 
     const bool white = background == ScaleBackground::white || opaqueInput;
@@ -111,56 +192,33 @@ QImage resampled(const QImage& source, const QRectF& window, QSize size,
     if (out.isNull())
         return {};
 
-    std::vector<uint32_t> accumulator(static_cast<size_t>(span) * 4);
-    std::vector<uint16_t> column(static_cast<size_t>(span) * 4);
+    // One row of the window after the vertical pass: premultiplied channels in 7-bit fixed
+    // point (at most 255 << 7, so signed 16-bit multiply-adds cannot overflow), padded so the
+    // horizontal pass may read a tap pair past the last pixel.
+    std::vector<int16_t> column(static_cast<size_t>(span + 4) * 4, 0);
+    std::vector<int32_t> accumulator(static_cast<size_t>(span) * 4);
 
     for (int j = 0; j < outH; ++j) {
-        // Vertical pass into one row of 8.8 fixed-point channels.
-        std::fill(accumulator.begin(), accumulator.end(), 0u);
         const int16_t* rw = &rows.weights[static_cast<size_t>(j) * rows.maxTaps];
-        for (int k = 0; k < rows.count[j]; ++k) {
-            const uint8_t* line = input.constScanLine(rows.first[j] + k) + colFirst * 4;
-            const uint32_t w = static_cast<uint32_t>(rw[k]);
-            uint32_t* acc = accumulator.data();
-            for (int p = 0; p < span * 4; ++p)
-                acc[p] += w * line[p];
-        }
-        for (int p = 0; p < span * 4; ++p)
-            column[p] = static_cast<uint16_t>((accumulator[p] + (1u << 5)) >> 6);
-
-        // Horizontal pass straight into the output row.
-        uint8_t* target = out.scanLine(j);
-        for (int i = 0; i < outW; ++i) {
-            const int16_t* cw = &columns.weights[static_cast<size_t>(i) * columns.maxTaps];
-            const uint16_t* px = &column[static_cast<size_t>(columns.first[i] - colFirst) * 4];
-            uint32_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
-            for (int k = 0; k < columns.count[i]; ++k, px += 4) {
-                const uint32_t w = static_cast<uint32_t>(cw[k]);
-                c0 += w * px[0];
-                c1 += w * px[1];
-                c2 += w * px[2];
-                c3 += w * px[3];
+        verticalPass(input, rows.first[j], rows.count[j], rw, colFirst, span, accumulator.data(),
+                     column.data());
+        horizontalPass(column.data(), columns, colFirst, outW,
+                       reinterpret_cast<uint8_t*>(out.scanLine(j)));
+        if (opaqueInput || white) {
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(j));
+            for (int i = 0; i < outW; ++i) {
+                const uint32_t pixel = line[i];
+                if (opaqueInput) {
+                    line[i] = pixel | 0xff000000u; // whatever the padding byte held
+                } else {
+                    const uint32_t uncovered = 255 - (pixel >> 24);
+                    const auto lift = [&](int shift) {
+                        return std::min<uint32_t>(((pixel >> shift) & 0xff) + uncovered, 255)
+                               << shift;
+                    };
+                    line[i] = 0xff000000u | lift(16) | lift(8) | lift(0);
+                }
             }
-            constexpr int shift = weightBits + 8;
-            constexpr uint32_t half = 1u << (shift - 1);
-            uint32_t v[4] = {std::min<uint32_t>((c0 + half) >> shift, 255),
-                             std::min<uint32_t>((c1 + half) >> shift, 255),
-                             std::min<uint32_t>((c2 + half) >> shift, 255),
-                             std::min<uint32_t>((c3 + half) >> shift, 255)};
-            // Byte 3 is alpha in both 32-bit formats (little-endian ARGB words).
-            if (opaqueInput) {
-                v[3] = 255; // whatever the padding byte held
-            } else if (white) {
-                const uint32_t uncovered = 255 - v[3];
-                v[0] = std::min<uint32_t>(v[0] + uncovered, 255);
-                v[1] = std::min<uint32_t>(v[1] + uncovered, 255);
-                v[2] = std::min<uint32_t>(v[2] + uncovered, 255);
-                v[3] = 255;
-            }
-            target[i * 4 + 0] = static_cast<uint8_t>(v[0]);
-            target[i * 4 + 1] = static_cast<uint8_t>(v[1]);
-            target[i * 4 + 2] = static_cast<uint8_t>(v[2]);
-            target[i * 4 + 3] = static_cast<uint8_t>(v[3]);
         }
     }
     return out;

@@ -5,8 +5,8 @@
 namespace tovi {
 
 QJsonObject CropSettings::toJson() const {
-    return QJsonObject{{QStringLiteral("zoom"), zoom}, {QStringLiteral("x"), x},
-                       {QStringLiteral("y"), y}};
+    return QJsonObject{
+        {QStringLiteral("zoom"), zoom}, {QStringLiteral("x"), x}, {QStringLiteral("y"), y}};
 }
 
 std::optional<CropSettings> CropSettings::fromJson(const QJsonValue& value) {
