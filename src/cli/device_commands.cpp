@@ -1,16 +1,124 @@
 #include "commands.h"
 
+#include "app/atomic_write.h"
+#include "app/tovi_error.h"
+#include "device/game1_installer.h"
+#include "device/game_backup.h"
+
+#include <QDir>
+#include <QStandardPaths>
 #include <QTextStream>
+
+#include <map>
+#include <optional>
 
 namespace tovi::cli {
 
-static int notYet() {
-    QTextStream(stderr) << "tovi: to polecenie nie jest jeszcze dostępne.\n";
+namespace {
+
+struct Arguments {
+    QString folder;
+    QString device;
+    QString backups;
+};
+
+int usageError(const QString& text) {
+    QTextStream(stderr) << "tovi: " << text << '\n';
     return 2;
 }
 
-int installCards(const QStringList&) { return notYet(); }
-int verifyBackup(const QStringList&) { return notYet(); }
-int restoreBackup(const QStringList&) { return notYet(); }
+// One positional folder plus the options named in `options`; nothing when they do not parse.
+std::optional<Arguments> parse(const QStringList& arguments, bool withDevice) {
+    Arguments parsed;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        QString* option = nullptr;
+        if (withDevice && argument == QStringLiteral("--device"))
+            option = &parsed.device;
+        else if (withDevice && argument == QStringLiteral("--backups"))
+            option = &parsed.backups;
+        if (option) {
+            if (i + 1 >= arguments.size())
+                return std::nullopt;
+            *option = arguments[++i];
+        } else if (argument.startsWith(QLatin1Char('-')) || !parsed.folder.isEmpty()) {
+            return std::nullopt;
+        } else {
+            parsed.folder = argument;
+        }
+    }
+    if (parsed.folder.isEmpty() || (withDevice && parsed.device.isEmpty()))
+        return std::nullopt;
+    return parsed;
+}
+
+// Where the application keeps its backups: "Packs/Backups" of its working folder.
+QString defaultBackups() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/ToviStudio/Packs/Backups");
+}
+
+int failed(const ToviError& error) {
+    QTextStream(stderr) << "tovi: " << error.message() << '\n';
+    return 1;
+}
+
+} // namespace
+
+int installCards(const QStringList& arguments) {
+    const std::optional<Arguments> parsed = parse(arguments, true);
+    if (!parsed)
+        return usageError(QStringLiteral("użycie: tovi install-cards DIR --device PATH "
+                                         "[--backups DIR]"));
+    try {
+        Game1Installer::Files files;
+        for (const QString& name : Game1Installer::names())
+            files[name] = readFile(QDir(parsed->folder).filePath(name));
+        const QString backup = Game1Installer::install(
+            files, parsed->device, parsed->backups.isEmpty() ? defaultBackups() : parsed->backups);
+        QTextStream(stdout) << backup << '\n';
+        return 0;
+    } catch (const ToviError& error) {
+        return failed(error);
+    }
+}
+
+int verifyBackup(const QStringList& arguments) {
+    const std::optional<Arguments> parsed = parse(arguments, false);
+    if (!parsed)
+        return usageError(QStringLiteral("użycie: tovi verify-backup BACKUP_DIR"));
+    const GameBackup::Report report = GameBackup::verify(parsed->folder);
+    QTextStream out(stdout);
+    for (const QString& problem : report.problems)
+        out << problem << '\n';
+    if (report.intact)
+        out << "Kopia jest nienaruszona: " << report.manifest.files.size()
+            << " plik(ów) zgodnych z manifest.json.\n";
+    else
+        out << "Kopia jest uszkodzona albo niekompletna.\n";
+    if (report.installed)
+        out << "Jest installed.txt: instalacja, przed którą zrobiono kopię, została "
+               "zweryfikowana.\n";
+    else
+        out << "Brak installed.txt: instalacja, przed którą zrobiono kopię, nie została "
+               "ukończona albo została wycofana.\n";
+    return report.intact ? 0 : 1;
+}
+
+int restoreBackup(const QStringList& arguments) {
+    const std::optional<Arguments> parsed = parse(arguments, true);
+    if (!parsed)
+        return usageError(QStringLiteral("użycie: tovi restore-backup BACKUP_DIR --device PATH "
+                                         "[--backups DIR]"));
+    try {
+        const QString backup =
+            GameBackup::restore(parsed->folder, parsed->device,
+                                parsed->backups.isEmpty() ? defaultBackups() : parsed->backups);
+        QTextStream(stdout) << backup << '\n';
+        return 0;
+    } catch (const ToviError& error) {
+        return failed(error);
+    }
+}
 
 } // namespace tovi::cli

@@ -1,0 +1,148 @@
+#include "atomic_write.h"
+
+#include "app/platform_error.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tovi {
+
+namespace {
+
+// Closes the descriptor on every path out of a function; close() results that matter are checked
+// by calling release() first.
+class Descriptor {
+public:
+    explicit Descriptor(int fd)
+        : m_fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+[[noreturn]] void fail(int error, const QString& path) {
+    throw PlatformError::fromErrno(error, path);
+}
+
+void writeAll(int fd, const QByteArray& data, const QString& path) {
+    const char* at = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t done = ::write(fd, at, static_cast<size_t>(left));
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno, path);
+        }
+        at += done;
+        left -= done;
+    }
+}
+
+QByteArray readAll(int fd, const QString& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        fail(errno, path);
+    if (S_ISDIR(info.st_mode))
+        fail(EISDIR, path);
+    QByteArray data;
+    data.reserve(info.st_size > 0 ? static_cast<qsizetype>(info.st_size) : 0);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno, path);
+        }
+        if (got == 0)
+            return data;
+        data.append(buffer, static_cast<qsizetype>(got));
+    }
+}
+
+int openForReading(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(errno, path);
+    return fd;
+}
+
+// A folder sync is not supported everywhere (some file systems answer EINVAL); there the rename
+// is as durable as the file system makes it.
+void syncFolder(const QString& folder, const QString& path) {
+    Descriptor fd(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail(errno, path);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        fail(errno, path);
+    if (::close(fd.release()) != 0 && errno != EINTR)
+        fail(errno, path);
+}
+
+} // namespace
+
+void atomicWrite(const QString& path, const QByteArray& data) {
+    const QFileInfo target(path);
+    const QString folder = target.absolutePath();
+
+    QString temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporary = folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".tovi-") +
+                    QUuid::createUuid().toString(QUuid::Id128).left(8) + QStringLiteral(".tmp");
+        fd = ::open(QFile::encodeName(temporary).constData(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt == 8))
+            fail(errno, path);
+    }
+    Descriptor file(fd);
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    try {
+        writeAll(file.get(), data, path);
+        if (::fsync(file.get()) != 0)
+            fail(errno, path);
+        // A close error after a write means the data may not have reached the file.
+        if (::close(file.release()) != 0 && errno != EINTR)
+            fail(errno, path);
+        if (::rename(temporaryName.constData(), QFile::encodeName(path).constData()) != 0)
+            fail(errno, path);
+    } catch (...) {
+        ::unlink(temporaryName.constData());
+        throw;
+    }
+    syncFolder(folder, path);
+}
+
+QByteArray readFile(const QString& path) {
+    Descriptor fd(openForReading(path));
+    return readAll(fd.get(), path);
+}
+
+QByteArray readBack(const QString& path) {
+    Descriptor fd(openForReading(path));
+    // Dirty pages cannot be dropped, so they are written out first. Neither call fails on a
+    // healthy medium; where they are unsupported the read still sees what the file system has.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
+        fail(errno, path);
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+    return readAll(fd.get(), path);
+}
+
+} // namespace tovi

@@ -1,0 +1,285 @@
+#include "game1_installer.h"
+
+#include "app/platform_error.h"
+#include "device/device_layout.h"
+#include "device/folder_lock.h"
+#include "device/game_backup_manifest.h"
+#include "device/pack_error.h"
+#include "device/scoped_access.h"
+#include "media/image_source.h"
+#include "media/media_error.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace tovi::Game1Installer {
+
+namespace {
+
+const QByteArray installedNote =
+    QByteArrayLiteral("Verified six-file install. Previous files are in Game1/.\n");
+
+QString child(const QString& folder, const QString& name) {
+    return folder + QLatin1Char('/') + name;
+}
+
+void makePath(const QString& path) {
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(encoded.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return;
+        throw PlatformError(PlatformError::notADirectory, path, ENOTDIR);
+    }
+    const QString parent = QFileInfo(path).path();
+    if (parent != path)
+        makePath(parent);
+    if (::mkdir(encoded.constData(), 0777) != 0 && errno != EEXIST)
+        throw PlatformError::fromErrno(errno, path);
+}
+
+// A backup folder is never reused, so an existing one of the same name is an error, not a merge.
+void makeNewFolder(const QString& path) {
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
+        throw PlatformError::fromErrno(errno, path);
+}
+
+QString backupName() {
+    return QStringLiteral("Game1-") + QString::number(QDateTime::currentSecsSinceEpoch()) +
+           QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(8).toUpper();
+}
+
+void checkSpace(const QString& game1, const Files& before, const Files& files) {
+    struct statvfs volume {};
+    if (::statvfs(QFile::encodeName(game1).constData(), &volume) != 0 || volume.f_frsize == 0)
+        return; // capacity unknown: the write phase's roll-back still covers a full disk
+    const qint64 blockSize = static_cast<qint64>(volume.f_frsize);
+    const qint64 available = static_cast<qint64>(volume.f_bavail) * blockSize;
+    if (available < requiredSpace(before, files, blockSize))
+        throw PlatformError(PlatformError::outOfSpace, game1, ENOSPC);
+}
+
+// Puts every card named in `written` back as `before` had it. Never throws; false when any card
+// could not be restored. A card that already holds its old bytes is left alone: rewriting it
+// would need free space the failure may have used up.
+bool rollBack(const QString& game1, const QStringList& written, const Files& before) {
+    bool restored = true;
+    for (const QString& name : written) {
+        const QString target = child(game1, name);
+        try {
+            if (const auto old = before.find(name); old != before.end()) {
+                bool same = false;
+                try {
+                    same = readBack(target) == old->second;
+                } catch (...) {
+                }
+                if (!same) {
+                    atomicWrite(target, old->second);
+                    restored = readBack(target) == old->second && restored;
+                }
+            } else {
+                // Only a plain unlink: whatever else stands there now is not ours to delete.
+                struct stat info {};
+                const QByteArray encoded = QFile::encodeName(target);
+                if (::lstat(encoded.constData(), &info) == 0) {
+                    if (::unlink(encoded.constData()) != 0)
+                        restored = false;
+                } else if (errno != ENOENT) {
+                    restored = false;
+                }
+            }
+        } catch (...) {
+            restored = false;
+        }
+    }
+    return restored;
+}
+
+} // namespace
+
+void writeAtomically(const QByteArray& bytes, const QString& target) {
+    atomicWrite(target, bytes);
+}
+
+const QStringList& names() {
+    static const QStringList list = [] {
+        QStringList result;
+        for (int number = 1; number <= 6; ++number)
+            result << QString::number(number) + QStringLiteral(".gif");
+        return result;
+    }();
+    return list;
+}
+
+QString folder(const QString& in) {
+    const QString chosen = QDir::cleanPath(QFileInfo(in).absoluteFilePath());
+    QString candidate;
+    if (DeviceLayout::lastComponent(chosen) == QStringLiteral("Game1"))
+        candidate = chosen;
+    else if (DeviceLayout::holdsAll(chosen, DeviceLayout::gameNames()))
+        candidate = child(chosen, QStringLiteral("Game1"));
+    else
+        throw PackError(PackError::folder);
+
+    struct stat info {};
+    if (::lstat(QFile::encodeName(candidate).constData(), &info) != 0)
+        throw PlatformError::fromErrno(errno, candidate);
+    if (!S_ISDIR(info.st_mode))
+        throw PackError(PackError::folder);
+    return candidate;
+}
+
+void validate(const Files& files) {
+    if (files.size() != static_cast<size_t>(names().size()))
+        throw PackError(PackError::payload);
+    for (const QString& name : names()) {
+        if (files.find(name) == files.end())
+            throw PackError(PackError::payload);
+    }
+    for (const auto& [name, bytes] : files) {
+        // A file cut short still opens with its complete frames, so the trailer is required.
+        if (bytes.size() > maxCardBytes || !bytes.endsWith(';'))
+            throw PackError(PackError::payload);
+        std::unique_ptr<ImageSource> source;
+        try {
+            source = ImageSource::fromData(bytes);
+        } catch (const std::exception&) {
+        }
+        if (!source || source->type() != ImageSource::Type::gif || source->frameCount() < 1 ||
+            source->size() != QSize(240, 240))
+            throw PackError(PackError::payload);
+        // The device gets no second chance at a damaged frame, so every frame must decode.
+        for (int index = 0; index < source->frameCount(); ++index) {
+            if (source->frame(index, 240).isNull())
+                throw PackError(PackError::payload);
+        }
+    }
+}
+
+Files snapshot(const QString& folder) {
+    const QByteArray encoded = QFile::encodeName(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(encoded.constData()), ::closedir);
+    if (!listing)
+        throw PlatformError::fromErrno(errno, folder);
+    QStringList entries;
+    errno = 0;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            entries << QFile::decodeName(name);
+        errno = 0;
+    }
+    if (errno != 0)
+        throw PlatformError::fromErrno(errno, folder);
+
+    Files result;
+    for (const QString& name : entries) {
+        const QString path = child(folder, name);
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            throw PlatformError::fromErrno(errno, path);
+        if (!S_ISREG(info.st_mode))
+            throw PackError(PackError::folder);
+        result[name] = readFile(path);
+    }
+    return result;
+}
+
+qint64 requiredSpace(const Files& before, const Files& files, qint64 blockSize) {
+    const auto allocated = [blockSize](qint64 size) {
+        return blockSize > 0 ? (size + blockSize - 1) / blockSize * blockSize : size;
+    };
+    qint64 added = 0;   // growth of the cards written so far
+    qint64 peak = 0;    // the most the volume holds beyond its start, temporary copy included
+    qint64 largest = 0; // the largest new card
+    for (const QString& name : names()) {
+        const auto incoming = files.find(name);
+        const qint64 fresh = incoming == files.end() ? 0 : allocated(incoming->second.size());
+        const auto old = before.find(name);
+        const qint64 previous = old == before.end() ? 0 : allocated(old->second.size());
+        peak = std::max(peak, added + fresh);
+        added += fresh - previous;
+        largest = std::max(largest, fresh);
+    }
+    // The net growth plus room for one temporary copy, or the true peak when writing in order
+    // grows the set before it shrinks it.
+    return std::max({std::max<qint64>(0, added) + largest, peak, added});
+}
+
+QString install(const Files& files, const QString& selection, const QString& backups,
+                const Writer& write, const Progress& progress) {
+    const auto report = [&progress](Stage stage) {
+        if (progress)
+            progress(stage);
+    };
+    validate(files);
+    const ScopedAccess access(selection);
+    const QString game1 = folder(selection);
+    const QString backup =
+        child(QDir::cleanPath(QFileInfo(backups).absoluteFilePath()), backupName());
+    const QString copies = child(backup, QStringLiteral("Game1"));
+
+    const FolderLock lock(game1);
+    const Files before = snapshot(game1);
+    checkSpace(game1, before, files);
+
+    makePath(QFileInfo(backup).path());
+    makeNewFolder(backup);
+    makeNewFolder(copies);
+    GameBackupManifest manifest;
+    for (const auto& [name, bytes] : before) {
+        const QString copy = child(copies, name);
+        atomicWrite(copy, bytes);
+        if (readBack(copy) != bytes)
+            throw PackError(PackError::backupFailed);
+        manifest.files[name] = GameBackupManifest::describe(bytes);
+    }
+    manifest.created = QDateTime::currentDateTimeUtc();
+    manifest.source = QUrl::fromLocalFile(game1 + QLatin1Char('/')).toString(QUrl::FullyEncoded);
+    atomicWrite(child(backup, QStringLiteral("manifest.json")), manifest.toJson());
+
+    report(Stage::backedUp);
+    if (snapshot(game1) != before)
+        throw PackError(PackError::sourceChanged);
+
+    QStringList written;
+    try {
+        for (const QString& name : names()) {
+            written << name; // before writing: a write that fails half-way is undone too
+            const QString target = child(game1, name);
+            const QByteArray& bytes = files.at(name);
+            write(bytes, target);
+            if (readBack(target) != bytes)
+                throw MediaError(MediaError::encode);
+        }
+        report(Stage::cardsWritten);
+        for (const auto& [name, bytes] : before) {
+            // "._" files belong to the operating system, which may rewrite them at any time.
+            if (names().contains(name) || name.startsWith(QStringLiteral("._")))
+                continue;
+            if (readBack(child(game1, name)) != bytes)
+                throw PackError(PackError::sourceChanged);
+        }
+        atomicWrite(child(backup, QStringLiteral("installed.txt")), installedNote);
+    } catch (...) {
+        if (rollBack(game1, written, before))
+            throw;
+        throw PackError(PackError::rollbackFailed, backup);
+    }
+    return backup;
+}
+
+} // namespace tovi::Game1Installer

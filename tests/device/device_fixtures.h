@@ -1,0 +1,42 @@
+#pragma once
+
+#include "device/game1_installer.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <ostream>
+#include <vector>
+
+// Readable values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
+    *out << bytes.size() << " bytes \"" << bytes.left(24).toPercentEncoding().toStdString()
+         << (bytes.size() > 24 ? "…" : "") << '"';
+}
+
+namespace tovi::test {
+
+// A GIF written with giflib: `frames` frames on a `screen`-sized logical screen; frame i covers
+// `frameSizes[i]` when given (else the whole screen). `seed` varies the pixels, `noise` makes
+// them hard to compress (bigger files).
+QByteArray makeGif(int seed, QSize screen = {240, 240}, int frames = 1,
+                   const std::vector<QSize>& frameSizes = {}, bool noise = false);
+// `gif` grown to exactly `size` bytes with a comment block before its trailer.
+QByteArray padGif(const QByteArray& gif, qint64 size);
+// Six distinct valid cards.
+Game1Installer::Files cardSet(int seed, int frames = 1, bool noise = false);
+
+void writeFile(const QString& path, const QByteArray& bytes);
+void makeFolder(const QString& path);
+// Photo1–3 and Game1–3 under `root`, with `game1` written into Game1.
+void makeDevice(const QString& root, const Game1Installer::Files& game1 = {});
+// Every regular file below `folder`, by path relative to it; folders are listed with a trailing
+// "/" and empty contents.
+std::map<QString, QByteArray> tree(const QString& folder);
+// The folders directly inside `folder`.
+QStringList folders(const QString& folder);
+
+} // namespace tovi::test

@@ -1,0 +1,422 @@
+#include "app/atomic_write.h"
+#include "app/platform_error.h"
+#include "device/game1_installer.h"
+#include "device/game_backup.h"
+#include "device/pack_error.h"
+#include "device_fixtures.h"
+#include "media/media_error.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using namespace tovi;
+using namespace tovi::test;
+using Files = Game1Installer::Files;
+
+namespace {
+
+void expectPayloadRefused(const Files& files) {
+    try {
+        Game1Installer::validate(files);
+        ADD_FAILURE() << "accepted";
+    } catch (const PackError& error) {
+        EXPECT_EQ(error.kind(), PackError::payload);
+    }
+}
+
+} // namespace
+
+TEST(Validate, NamesMustBeExactlyTheSix) {
+    Files files = cardSet(1);
+    EXPECT_NO_THROW(Game1Installer::validate(files));
+
+    Files seventh = files;
+    seventh[QStringLiteral("7.gif")] = files.at(QStringLiteral("1.gif"));
+    expectPayloadRefused(seventh);
+
+    Files renamed = files;
+    renamed.erase(QStringLiteral("6.gif"));
+    renamed[QStringLiteral("7.gif")] = files.at(QStringLiteral("1.gif"));
+    expectPayloadRefused(renamed);
+
+    Files missing = files;
+    missing.erase(QStringLiteral("3.gif"));
+    expectPayloadRefused(missing);
+}
+
+TEST(Validate, EachCardIsAWhole240GifOfAtMost2MiB) {
+    Files files = cardSet(2);
+    const QByteArray gif = files.at(QStringLiteral("2.gif"));
+
+    files[QStringLiteral("2.gif")] = padGif(gif, Game1Installer::maxCardBytes);
+    EXPECT_NO_THROW(Game1Installer::validate(files));
+    files[QStringLiteral("2.gif")] = padGif(gif, Game1Installer::maxCardBytes + 1);
+    expectPayloadRefused(files);
+
+    QImage picture(240, 240, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    files[QStringLiteral("2.gif")] = png;
+    expectPayloadRefused(files);
+
+    for (const QSize size : {QSize(240, 239), QSize(239, 240), QSize(480, 480)}) {
+        SCOPED_TRACE(size.width() * 1000 + size.height());
+        files[QStringLiteral("2.gif")] = makeGif(3, size);
+        expectPayloadRefused(files);
+    }
+    files[QStringLiteral("2.gif")] = {};
+    expectPayloadRefused(files);
+
+    // A second frame cut short: the header is fine, the frame is not.
+    const QByteArray animated = makeGif(4, {240, 240}, 3, {}, true);
+    files[QStringLiteral("2.gif")] = animated;
+    EXPECT_NO_THROW(Game1Installer::validate(files));
+    SCOPED_TRACE("truncated");
+    files[QStringLiteral("2.gif")] = animated.left(animated.size() * 2 / 3);
+    expectPayloadRefused(files);
+}
+
+TEST(Snapshot, ReadsHiddenFilesAndRefusesFoldersAndLinks) {
+    QTemporaryDir dir;
+    const QString game1 = dir.filePath(QStringLiteral("Game1"));
+    makeFolder(game1);
+    EXPECT_TRUE(Game1Installer::snapshot(game1).empty());
+    writeFile(game1 + QStringLiteral("/._1.gif"), "apple");
+    writeFile(game1 + QStringLiteral("/1.gif"), {});
+    EXPECT_EQ(Game1Installer::snapshot(game1),
+              (Files{{QStringLiteral("._1.gif"), "apple"}, {QStringLiteral("1.gif"), {}}}));
+
+    ASSERT_TRUE(QFile::link(game1 + QStringLiteral("/1.gif"), game1 + QStringLiteral("/link")));
+    EXPECT_THROW(Game1Installer::snapshot(game1), PackError);
+    QFile::remove(game1 + QStringLiteral("/link"));
+    makeFolder(game1 + QStringLiteral("/sub"));
+    EXPECT_THROW(Game1Installer::snapshot(game1), PackError);
+    EXPECT_THROW(Game1Installer::snapshot(dir.filePath(QStringLiteral("missing"))), PlatformError);
+}
+
+TEST(Space, CountsPeakOfInOrderReplacementInAllocationUnits) {
+    const auto sized = [](std::initializer_list<qint64> sizes) {
+        Files files;
+        int index = 0;
+        for (const qint64 size : sizes) {
+            if (size >= 0)
+                files[Game1Installer::names()[index]] = QByteArray(size, 'x');
+            ++index;
+        }
+        return files;
+    };
+    // Six 300 kB cards replaced by six 350 kB ones: 50 kB growth each plus one temporary copy.
+    const Files old = sized({300000, 300000, 300000, 300000, 300000, 300000});
+    const Files fresh = sized({350000, 350000, 350000, 350000, 350000, 350000});
+    EXPECT_EQ(Game1Installer::requiredSpace(old, fresh, 1), 650000);
+    EXPECT_LT(Game1Installer::requiredSpace(old, fresh, 4096), 1000000);
+    EXPECT_EQ(Game1Installer::requiredSpace({}, fresh, 1), 2100000 + 350000);
+    // Growing first and shrinking last needs more than the net growth plus the largest card.
+    EXPECT_EQ(Game1Installer::requiredSpace(sized({0, 0, 0, 0, 0, 2000}),
+                                            sized({1000, 1000, 0, 0, 0, 0}), 1),
+              2000);
+    EXPECT_EQ(
+        Game1Installer::requiredSpace(sized({1, 1, 1, 1, 1, 1}), sized({1, 1, 1, 1, 1, 1}), 4096),
+        4096);
+}
+
+namespace {
+
+// A device root with an old set, a note of the user's and an operating-system companion file.
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_old = cardSet(1);
+        m_old[QStringLiteral("notes.txt")] = "keep me";
+        m_old[QStringLiteral("._1.gif")] = "companion";
+        makeDevice(root(), m_old);
+        m_new = cardSet(2);
+    }
+    QString root() const { return m_dir.filePath(QStringLiteral("NO NAME")); }
+    QString game1() const { return root() + QStringLiteral("/Game1"); }
+    QString backups() const { return m_dir.filePath(QStringLiteral("Backups")); }
+    QString card(const QString& name) const { return game1() + QLatin1Char('/') + name; }
+    QString onlyBackup() const {
+        const QStringList made = folders(backups());
+        EXPECT_EQ(made.size(), 1) << made.join(QLatin1Char(' ')).toStdString();
+        return made.isEmpty() ? QString() : backups() + QLatin1Char('/') + made.first();
+    }
+
+    // The backup holds the complete old Game1 and a manifest that matches it.
+    void expectCompleteBackup(const QString& backup, bool installed) const {
+        std::map<QString, QByteArray> copies;
+        for (const auto& [name, bytes] : m_old)
+            copies[name] = bytes;
+        EXPECT_EQ(Game1Installer::snapshot(backup + QStringLiteral("/Game1")), copies);
+        const GameBackup::Report report = GameBackup::verify(backup);
+        EXPECT_TRUE(report.intact) << report.problems.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(report.manifest.files.size(), m_old.size());
+        EXPECT_EQ(report.manifest.source,
+                  QUrl::fromLocalFile(game1() + QLatin1Char('/')).toString(QUrl::FullyEncoded));
+        QStringList expected{QStringLiteral("Game1"), QStringLiteral("manifest.json")};
+        if (installed)
+            expected << QStringLiteral("installed.txt");
+        expected.sort();
+        EXPECT_EQ(QDir(backup).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                         QDir::Name),
+                  expected);
+    }
+
+    // After a refused or rolled-back installation the cards, the companion file and every file
+    // nobody else touched are byte for byte what they were.
+    void expectRolledBack(const QStringList& changedByOthers = {}) const {
+        Files now = Game1Installer::snapshot(game1());
+        Files old = m_old;
+        for (const QString& name : changedByOthers) {
+            now.erase(name);
+            old.erase(name);
+        }
+        EXPECT_EQ(now, old);
+        expectCompleteBackup(onlyBackup(), false);
+    }
+
+    // A writer that throws at card `failAt` (1-based) after doing `sideEffect`.
+    Game1Installer::Writer failingAt(int failAt, std::function<void()> sideEffect = {}) {
+        return [this, failAt, sideEffect](const QByteArray& bytes, const QString& target) {
+            m_attempted << QFileInfo(target).fileName();
+            if (target.endsWith(QString::number(failAt) + QStringLiteral(".gif"))) {
+                if (sideEffect)
+                    sideEffect();
+                throw PlatformError(PlatformError::io, target, EIO);
+            }
+            atomicWrite(target, bytes);
+        };
+    }
+
+    QTemporaryDir m_dir;
+    Files m_old;
+    Files m_new;
+    QStringList m_attempted;
+};
+
+} // namespace
+
+TEST_F(Install, ReplacesTheSixCardsAndKeepsEverythingElse) {
+    const QString backup = Game1Installer::install(m_new, root(), backups());
+    EXPECT_EQ(QFileInfo(backup).path(), backups());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Game1-\\d{10}-[0-9A-F]{8}$"))
+                    .match(QFileInfo(backup).fileName())
+                    .hasMatch())
+        << backup.toStdString();
+    Files expected = m_new;
+    expected[QStringLiteral("notes.txt")] = "keep me";
+    expected[QStringLiteral("._1.gif")] = "companion";
+    EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
+    expectCompleteBackup(backup, true);
+    const QByteArray note = readFile(backup + QStringLiteral("/installed.txt"));
+    EXPECT_EQ(note.size(), 57);
+    EXPECT_EQ(note, QByteArray("Verified six-file install. Previous files are in Game1/.\n"));
+
+    // Choosing Game1 itself works too, and every installation gets its own backup.
+    const QString second = Game1Installer::install(cardSet(3), game1(), backups());
+    EXPECT_NE(second, backup);
+    EXPECT_EQ(folders(backups()).size(), 2);
+}
+
+TEST_F(Install, EmptyGame1InstallsAndRollsBackToEmpty) {
+    QDir(game1()).removeRecursively();
+    makeFolder(game1());
+    EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), failingAt(3)), PlatformError);
+    EXPECT_TRUE(Game1Installer::snapshot(game1()).empty());
+    const QString failed = onlyBackup();
+    EXPECT_TRUE(QDir(failed + QStringLiteral("/Game1"))
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_TRUE(GameBackup::verify(failed).manifest.files.empty());
+    EXPECT_FALSE(QFileInfo::exists(failed + QStringLiteral("/installed.txt")));
+    EXPECT_TRUE(readFile(failed + QStringLiteral("/manifest.json")).contains(R"("files":{})"));
+
+    const QString backup = Game1Installer::install(m_new, root(), backups());
+    EXPECT_EQ(Game1Installer::snapshot(game1()), m_new);
+    EXPECT_TRUE(QFileInfo::exists(backup + QStringLiteral("/installed.txt")));
+}
+
+TEST_F(Install, RefusalsBeforeTheBackupLeaveNoTrace) {
+    const auto before = tree(root());
+    Files bad = m_new;
+    bad[QStringLiteral("1.gif")] = "not a gif";
+    EXPECT_THROW(Game1Installer::install(bad, root(), backups()), PackError);
+    EXPECT_THROW(Game1Installer::install(m_new, root() + QStringLiteral("/Game2"), backups()),
+                 PackError);
+
+    makeFolder(game1() + QStringLiteral("/sub"));
+    try {
+        Game1Installer::install(m_new, root(), backups());
+        ADD_FAILURE() << "installed next to a subfolder";
+    } catch (const PackError& error) {
+        EXPECT_EQ(error.kind(), PackError::folder);
+    }
+    QDir(game1() + QStringLiteral("/sub")).removeRecursively();
+    EXPECT_EQ(tree(root()), before);
+    EXPECT_FALSE(QFileInfo::exists(backups()));
+}
+
+TEST_F(Install, Game1ChangedBetweenSnapshotsTouchesNothing) {
+    const auto progress = [this](Game1Installer::Stage stage) {
+        if (stage == Game1Installer::Stage::backedUp)
+            writeFile(card(QStringLiteral("._1.gif")), "rewritten by the system");
+    };
+    try {
+        Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
+                                progress);
+        ADD_FAILURE() << "installed";
+    } catch (const PackError& error) {
+        EXPECT_EQ(error.kind(), PackError::sourceChanged);
+    }
+    expectRolledBack({QStringLiteral("._1.gif")});
+    EXPECT_EQ(readFile(card(QStringLiteral("._1.gif"))), QByteArray("rewritten by the system"));
+}
+
+TEST_F(Install, WriterFailingAtAnyCardIsRolledBack) {
+    for (const int failAt : {1, 3, 6}) {
+        SCOPED_TRACE(failAt);
+        m_attempted.clear();
+        QDir(backups()).removeRecursively();
+        // The failing card is half-written before the error, as a pulled cable would leave it.
+        const auto tear = [this, failAt] {
+            writeFile(card(QString::number(failAt) + QStringLiteral(".gif")), "torn");
+        };
+        try {
+            Game1Installer::install(m_new, root(), backups(), failingAt(failAt, tear));
+            ADD_FAILURE() << "installed";
+        } catch (const PlatformError& error) {
+            EXPECT_EQ(error.kind(), PlatformError::io);
+        }
+        EXPECT_EQ(m_attempted.size(), failAt); // nothing after the failing card
+        expectRolledBack();
+    }
+}
+
+TEST_F(Install, CardReadingBackDifferentIsRolledBack) {
+    const auto wrongBytes = [](const QByteArray& bytes, const QString& target) {
+        atomicWrite(target, target.endsWith(QStringLiteral("4.gif")) ? bytes.left(100) : bytes);
+    };
+    try {
+        Game1Installer::install(m_new, root(), backups(), wrongBytes);
+        ADD_FAILURE() << "installed";
+    } catch (const MediaError& error) {
+        EXPECT_EQ(error.kind(), MediaError::encode);
+    }
+    expectRolledBack();
+}
+
+TEST_F(Install, OtherFileChangedDuringWritePhaseIsRolledBack) {
+    const auto meddle = [this](const QByteArray& bytes, const QString& target) {
+        if (target.endsWith(QStringLiteral("5.gif"))) {
+            writeFile(card(QStringLiteral("notes.txt")), "changed by someone else");
+            // Companion files are the system's to rewrite; they are not held against us.
+            writeFile(card(QStringLiteral("._1.gif")), "rewritten");
+        }
+        atomicWrite(target, bytes);
+    };
+    try {
+        Game1Installer::install(m_new, root(), backups(), meddle);
+        ADD_FAILURE() << "installed";
+    } catch (const PackError& error) {
+        EXPECT_EQ(error.kind(), PackError::sourceChanged);
+    }
+    // The installer puts back only what it wrote; the other writer's change stays.
+    expectRolledBack({QStringLiteral("notes.txt"), QStringLiteral("._1.gif")});
+    EXPECT_EQ(readFile(card(QStringLiteral("notes.txt"))), QByteArray("changed by someone else"));
+
+    // A companion file changed alone does not stop the installation.
+    QDir(backups()).removeRecursively();
+    writeFile(card(QStringLiteral("notes.txt")), "keep me");
+    m_old[QStringLiteral("._1.gif")] = "rewritten";
+    const auto companionOnly = [this](const QByteArray& bytes, const QString& target) {
+        if (target.endsWith(QStringLiteral("5.gif")))
+            writeFile(card(QStringLiteral("._1.gif")), "again");
+        atomicWrite(target, bytes);
+    };
+    EXPECT_NO_THROW(Game1Installer::install(m_new, root(), backups(), companionOnly));
+}
+
+TEST_F(Install, ReadFailureInUntouchedFileCheckIsRolledBack) {
+    // Something replaces the user's note by a folder: reading it back fails.
+    const auto progress = [this](Game1Installer::Stage stage) {
+        if (stage == Game1Installer::Stage::cardsWritten) {
+            QFile::remove(card(QStringLiteral("notes.txt")));
+            makeFolder(card(QStringLiteral("notes.txt")));
+        }
+    };
+    EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
+                                         progress),
+                 PlatformError);
+    ASSERT_TRUE(QDir(card(QStringLiteral("notes.txt"))).removeRecursively());
+    expectRolledBack({QStringLiteral("notes.txt")});
+}
+
+TEST_F(Install, FailingNoteIsRolledBack) {
+    // A folder in the note's place makes its atomic write fail at the rename.
+    const auto progress = [this](Game1Installer::Stage stage) {
+        if (stage == Game1Installer::Stage::cardsWritten)
+            makeFolder(onlyBackup() + QStringLiteral("/installed.txt/blocker"));
+    };
+    EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
+                                         progress),
+                 PlatformError);
+    EXPECT_EQ(Game1Installer::snapshot(game1()), m_old);
+    EXPECT_FALSE(QFileInfo(onlyBackup() + QStringLiteral("/installed.txt")).isFile());
+    EXPECT_TRUE(GameBackup::verify(onlyBackup()).intact);
+}
+
+TEST_F(Install, IncompleteRollBackNamesTheBackup) {
+    // Card 3 fails after something replaced the already written card 2 by a folder.
+    const auto block = [this] {
+        QFile::remove(card(QStringLiteral("2.gif")));
+        makeFolder(card(QStringLiteral("2.gif/blocker")));
+    };
+    try {
+        Game1Installer::install(m_new, root(), backups(), failingAt(3, block));
+        ADD_FAILURE() << "installed";
+    } catch (const PackError& error) {
+        EXPECT_EQ(error.kind(), PackError::rollbackFailed);
+        EXPECT_EQ(error.path(), onlyBackup());
+        EXPECT_TRUE(error.message().endsWith(onlyBackup())) << error.message().toStdString();
+    }
+    // Every other card was still put back.
+    EXPECT_THROW(Game1Installer::snapshot(game1()), PackError);
+    for (const auto& [name, bytes] : m_old) {
+        if (name != QStringLiteral("2.gif")) {
+            EXPECT_EQ(readFile(card(name)), bytes) << name.toStdString();
+        }
+    }
+    expectCompleteBackup(onlyBackup(), false);
+}
+
+TEST_F(Install, RestoreBringsBackAVerifiedBackup) {
+    const QString first = Game1Installer::install(m_new, root(), backups());
+    const QString restore = GameBackup::restore(first, root(), backups());
+    EXPECT_NE(restore, first);
+    EXPECT_EQ(Game1Installer::snapshot(game1()), m_old);
+    // The restore is itself backed up: its backup holds the set it replaced.
+    Files replaced = m_new;
+    replaced[QStringLiteral("notes.txt")] = "keep me";
+    replaced[QStringLiteral("._1.gif")] = "companion";
+    EXPECT_EQ(Game1Installer::snapshot(restore + QStringLiteral("/Game1")), replaced);
+
+    // A damaged copy is refused before the device is touched.
+    writeFile(first + QStringLiteral("/Game1/4.gif"), "damaged");
+    const GameBackup::Report report = GameBackup::verify(first);
+    EXPECT_FALSE(report.intact);
+    EXPECT_TRUE(report.installed);
+    ASSERT_EQ(report.problems.size(), 1);
+    EXPECT_TRUE(report.problems.first().startsWith(QStringLiteral("4.gif:")));
+    const auto device = tree(root());
+    EXPECT_THROW(GameBackup::restore(first, root(), backups()), ToviError);
+    EXPECT_EQ(tree(root()), device);
+}
