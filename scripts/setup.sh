@@ -17,6 +17,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
     xvfb xauth
+    # device tests: FAT disk images mounted through FUSE
+    dosfstools fusefat fuse3
 )
 
 missing=()

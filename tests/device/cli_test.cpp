@@ -1,0 +1,66 @@
+#include "app/atomic_write.h"
+#include "cli_runner.h"
+#include "device/game1_installer.h"
+#include "device_fixtures.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("NO NAME"));
+    const Game1Installer::Files old = cardSet(1);
+    makeDevice(device, old);
+    const QString cards = dir.filePath(QStringLiteral("cards"));
+    makeFolder(cards);
+    const Game1Installer::Files fresh = cardSet(2);
+    for (const auto& [name, bytes] : fresh)
+        writeFile(cards + QLatin1Char('/') + name, bytes);
+    const QString data = dir.filePath(QStringLiteral("data"));
+
+    // Default backups: the application's own folder.
+    CliResult result =
+        runTovi({QStringLiteral("install-cards"), cards, QStringLiteral("--device"), device}, data);
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const QString backup = result.out.trimmed();
+    EXPECT_EQ(QFileInfo(backup).path(), data + QStringLiteral("/ToviStudio/Packs/Backups"));
+    EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), fresh);
+
+    result = runTovi({QStringLiteral("verify-backup"), backup}, data);
+    EXPECT_EQ(result.status, 0) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains(QStringLiteral("Jest installed.txt")))
+        << result.out.toStdString();
+
+    const QString backups = dir.filePath(QStringLiteral("own backups"));
+    result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"), device,
+                      QStringLiteral("--backups"), backups},
+                     data);
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(QFileInfo(result.out.trimmed()).path(), backups);
+    EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), old);
+
+    // A damaged backup is reported and never restored.
+    atomicWrite(backup + QStringLiteral("/Game1/2.gif"), "broken");
+    result = runTovi({QStringLiteral("verify-backup"), backup}, data);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.out.contains(QStringLiteral("2.gif:"))) << result.out.toStdString();
+    result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"), device},
+                     data);
+    EXPECT_NE(result.status, 0);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("uszkodzona"))) << result.err.toStdString();
+    EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), old);
+
+    // Errors are the Polish messages with a non-zero status.
+    result = runTovi({QStringLiteral("install-cards"), cards, QStringLiteral("--device"),
+                      device + QStringLiteral("/Game2")},
+                     data);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Wskaż folder Game1")))
+        << result.err.toStdString();
+    EXPECT_EQ(runTovi({QStringLiteral("install-cards"), cards}, data).status, 2);
+}

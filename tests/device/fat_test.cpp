@@ -1,0 +1,166 @@
+#include "app/atomic_write.h"
+#include "app/platform_error.h"
+#include "cli_runner.h"
+#include "device/bookmark.h"
+#include "device/game1_installer.h"
+#include "device/game_backup.h"
+#include "device_fixtures.h"
+#include "fat_volume.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+using Files = Game1Installer::Files;
+
+namespace {
+
+class FatDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const QString why = FatVolume::unavailable(); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+    }
+    QString backups() const { return m_local.filePath(QStringLiteral("Backups")); }
+    QTemporaryDir m_local;
+};
+
+#define ASSERT_MOUNTED(volume)                                                                     \
+    ASSERT_TRUE((volume).error().isEmpty()) << (volume).error().toStdString()
+
+} // namespace
+
+TEST_F(FatDevice, InstallsRollsBackAndStaysConsistent) {
+    FatVolume volume(4096);
+    ASSERT_MOUNTED(volume);
+    Files old = cardSet(1);
+    old[QStringLiteral("._1.gif")] = "companion";
+    makeDevice(volume.root(), old);
+    const QString game1 = volume.root() + QStringLiteral("/Game1");
+
+    const Files fresh = cardSet(2, 4, true);
+    QElapsedTimer timer;
+    timer.start();
+    const QString backup = Game1Installer::install(fresh, volume.root(), backups());
+    std::cout << "[ figure   ] install of " << fresh.at(QStringLiteral("1.gif")).size() * 6 / 1024
+              << " KiB on fusefat: " << timer.elapsed() << " ms\n";
+    Files expected = fresh;
+    expected[QStringLiteral("._1.gif")] = "companion";
+    EXPECT_EQ(Game1Installer::snapshot(game1), expected);
+    EXPECT_TRUE(GameBackup::verify(backup).intact);
+
+    // A write failing at the fourth card leaves the device as it was.
+    const auto failing = [](const QByteArray& bytes, const QString& target) {
+        if (target.endsWith(QStringLiteral("4.gif")))
+            throw PlatformError(PlatformError::io, target, EIO);
+        atomicWrite(target, bytes);
+    };
+    EXPECT_THROW(Game1Installer::install(cardSet(3), game1, backups(), failing), PlatformError);
+    EXPECT_EQ(Game1Installer::snapshot(game1), expected);
+
+    // What the medium holds after a remount is what was verified, and the volume is sound.
+    const QString mountPoint = volume.root();
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_EQ(volume.check(), QString());
+    ASSERT_TRUE(volume.mount(mountPoint));
+    EXPECT_EQ(Game1Installer::snapshot(game1), expected);
+}
+
+TEST_F(FatDevice, CommandsWorkOnTheVolume) {
+    FatVolume volume(4096);
+    ASSERT_MOUNTED(volume);
+    const Files old = cardSet(1);
+    makeDevice(volume.root(), old);
+    const QString cards = m_local.filePath(QStringLiteral("cards"));
+    makeFolder(cards);
+    for (const auto& [name, bytes] : cardSet(2))
+        writeFile(cards + QLatin1Char('/') + name, bytes);
+    const QString data = m_local.filePath(QStringLiteral("data"));
+
+    CliResult result = runTovi({QStringLiteral("install-cards"), cards, QStringLiteral("--device"),
+                                volume.root(), QStringLiteral("--backups"), backups()},
+                               data);
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const QString backup = result.out.trimmed();
+    EXPECT_EQ(runTovi({QStringLiteral("verify-backup"), backup}, data).status, 0);
+    result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"),
+                      volume.root(), QStringLiteral("--backups"), backups()},
+                     data);
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(Game1Installer::snapshot(volume.root() + QStringLiteral("/Game1")), old);
+}
+
+TEST_F(FatDevice, TooSmallVolumeRefusesBeforeAnythingChanges) {
+    FatVolume volume(1024);
+    ASSERT_MOUNTED(volume);
+    makeDevice(volume.root(), cardSet(1));
+    const Files big = cardSet(2, 3, true);
+    qint64 total = 0;
+    for (const auto& [name, bytes] : big)
+        total += bytes.size();
+    ASSERT_GT(total, 1024 * 1024) << "the new set must not fit";
+
+    const auto before = tree(volume.root());
+    try {
+        Game1Installer::install(big, volume.root(), backups());
+        ADD_FAILURE() << "installed";
+    } catch (const PlatformError& error) {
+        EXPECT_EQ(error.kind(), PlatformError::outOfSpace);
+        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Brak miejsca na dysku")))
+            << error.message().toStdString();
+    }
+    EXPECT_EQ(tree(volume.root()), before);
+    EXPECT_FALSE(QFileInfo::exists(backups()));
+
+    // A single write that does not fit leaves the old file and no temporary behind.
+    const QString target = volume.root() + QStringLiteral("/Photo1/big.gif");
+    writeFile(target, "old");
+    EXPECT_THROW(atomicWrite(target, QByteArray(2 * 1024 * 1024, 'x')), PlatformError);
+    EXPECT_EQ(readFile(target), QByteArray("old"));
+    EXPECT_EQ(QDir(volume.root() + QStringLiteral("/Photo1")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("big.gif")});
+    const QString mountPoint = volume.root();
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_EQ(volume.check(), QString());
+}
+
+TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
+    FatVolume volume(1024, QStringLiteral("1234ABCD"));
+    ASSERT_MOUNTED(volume);
+    makeDevice(volume.root());
+    const QString first = volume.root();
+    const QByteArray bookmark = Bookmark::make(first + QStringLiteral("/Game1"));
+    EXPECT_EQ(Bookmark::resolve(bookmark).status, Bookmark::Status::fresh);
+
+    // The same volume under another name: found there, reported stale.
+    ASSERT_TRUE(volume.unmount());
+    const QString second = m_local.filePath(QStringLiteral("NO NAME 1"));
+    ASSERT_TRUE(volume.mount(second));
+    Bookmark::Resolved resolved = Bookmark::resolve(bookmark);
+    EXPECT_EQ(resolved.status, Bookmark::Status::stale);
+    EXPECT_EQ(resolved.path, second + QStringLiteral("/Game1"));
+
+    // Back at its place it is fresh again, although FAT gives its folders new inode numbers.
+    ASSERT_TRUE(volume.unmount());
+    ASSERT_TRUE(volume.mount(first));
+    resolved = Bookmark::resolve(bookmark);
+    EXPECT_EQ(resolved.status, Bookmark::Status::fresh);
+    EXPECT_EQ(resolved.path, first + QStringLiteral("/Game1"));
+    ASSERT_TRUE(volume.unmount());
+
+    // Another device at the same place is another folder.
+    FatVolume other(1024, QStringLiteral("0000BEEF"));
+    ASSERT_MOUNTED(other);
+    ASSERT_TRUE(other.unmount());
+    ASSERT_TRUE(other.mount(first));
+    makeDevice(first);
+    resolved = Bookmark::resolve(bookmark);
+    EXPECT_EQ(resolved.status, Bookmark::Status::stale);
+    EXPECT_EQ(resolved.path, first + QStringLiteral("/Game1"));
+    ASSERT_TRUE(other.unmount());
+    EXPECT_EQ(Bookmark::resolve(bookmark).status, Bookmark::Status::unresolvable);
+}

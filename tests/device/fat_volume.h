@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace tovi::test {
+
+// A FAT disk image labelled "NO NAME" (mkfs.vfat), mounted with fusefat in a temporary folder
+// for the object's lifetime; the destructor unmounts, also when a test failed.
+class FatVolume {
+public:
+    // Empty when this machine can mount one; otherwise why not (tests skip with that text).
+    static QString unavailable();
+
+    // `kilobytes` is the image size; `serial` the volume serial (8 hexadecimal digits).
+    explicit FatVolume(int kilobytes, const QString& serial = QStringLiteral("1234ABCD"));
+    ~FatVolume();
+    FatVolume(const FatVolume&) = delete;
+    FatVolume& operator=(const FatVolume&) = delete;
+
+    // Empty once mounted, otherwise the failure.
+    const QString& error() const { return m_error; }
+    QString root() const { return m_mountPoint; }
+    QString image() const { return m_image; }
+
+    bool mount(const QString& mountPoint);
+    bool unmount();
+    // fsck.fat's verdict on the (unmounted) image: empty when clean.
+    QString check() const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_image;
+    QString m_mountPoint;
+    QString m_error;
+};
+
+} // namespace tovi::test
