@@ -71,6 +71,20 @@ TEST_F(Images, AnimatedWebPFramesLastWhatTheFileSays) {
     EXPECT_GT(qRed(MediaProcessor::sourceFrame(info, 0).pixel(5, 5)), 200);
 }
 
+TEST_F(Images, AnimatedPngIsAnimatedWithBlendedFrames) {
+    const MediaInfo info = inspectPath(fixture("anim.png"));
+    EXPECT_TRUE(info.animated);
+    EXPECT_NEAR(info.duration, 1.0, 1e-6);
+    auto source = ImageSource::open(fixture("anim.png"));
+    ASSERT_EQ(source->frameCount(), 3);
+    EXPECT_NEAR(source->delay(1), 0.3, 1e-6);
+    // The second frame is green on the left, blended over the red first frame.
+    const QImage second = MediaProcessor::sourceFrame(info, 0.25);
+    EXPECT_EQ(second.pixel(5, 5), qRgb(0, 255, 0));
+    EXPECT_EQ(second.pixel(35, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(MediaProcessor::sourceFrame(info, 0.9).pixel(35, 5), qRgb(0, 0, 255));
+}
+
 TEST_F(Images, HeifPhotosDecode) {
     const MediaInfo info = inspectPath(fixture("photo.heic"));
     EXPECT_FALSE(info.animated);

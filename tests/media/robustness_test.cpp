@@ -36,6 +36,7 @@ TEST(Robustness, MutatedImagesFailCleanly) {
         {QStringLiteral("a.gif"), sampleGif()},
         {QStringLiteral("a.webp"), read(fixtures + QStringLiteral("anim.webp"))},
         {QStringLiteral("a.heic"), read(fixtures + QStringLiteral("photo.heic"))},
+        {QStringLiteral("a.png"), read(fixtures + QStringLiteral("anim.png"))},
     };
     QRandomGenerator random(20261206);
     int failures = 0;

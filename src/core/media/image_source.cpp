@@ -28,7 +28,9 @@ std::unique_ptr<ImageSource> openData(const QString& path, const QByteArray& dat
         source = detail::openGif(data);
     else if (detail::isHeif(data))
         source = detail::openHeif(data);
-    else
+    else if (detail::isAnimatedPng(data) && (source = detail::openAnimatedPng(data)))
+        return source;
+    if (!source)
         source = detail::openWithQt(path, data);
     if (!source && hasImageSignature(data.left(16)))
         throw MediaError(MediaError::unreadable);
@@ -42,8 +44,10 @@ std::unique_ptr<ImageSource> ImageSource::open(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw PlatformError::fromErrno(file.exists() ? EACCES : ENOENT, path);
     const QByteArray head = file.peek(64);
-    // GIF and HEIF are decoded from memory; everything else streams from the file.
-    if (head.startsWith("GIF8") || detail::isHeif(head))
+    // GIF, HEIF and animated PNG are decoded from memory; everything else streams from the file.
+    // (An animated PNG announces itself before its image data, near the start.)
+    if (head.startsWith("GIF8") || detail::isHeif(head) ||
+        detail::isAnimatedPng(file.peek(256 * 1024)))
         return openData({}, file.readAll());
     file.close();
     return openData(path, head);

@@ -11,6 +11,9 @@ bool isHeif(const QByteArray& head);
 
 std::unique_ptr<ImageSource> openGif(QByteArray data);
 std::unique_ptr<ImageSource> openHeif(QByteArray data);
+// True for a PNG with an animation control chunk ahead of its image data.
+bool isAnimatedPng(const QByteArray& data);
+std::unique_ptr<ImageSource> openAnimatedPng(QByteArray data);
 // `path` is used when not empty (lets the reader pick a handler by suffix); otherwise `data`.
 std::unique_ptr<ImageSource> openWithQt(const QString& path, QByteArray data);
 

@@ -1,0 +1,238 @@
+// Animated PNG through FFmpeg's APNG demuxer and decoder (QImageReader sees only the first
+// frame). The decoder applies each frame's blend and dispose operations; frames last what their
+// fcTL chunks say.
+
+#include "media/c_handles.h"
+#include "media/image_scale.h"
+#include "media/image_source_backends.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/mem.h>
+}
+
+namespace tovi::detail {
+namespace {
+
+constexpr int ioBufferSize = 32 * 1024;
+
+struct MemoryInput {
+    QByteArray data;
+    qsizetype offset = 0;
+};
+
+int readPacket(void* opaque, uint8_t* buffer, int size) {
+    auto* input = static_cast<MemoryInput*>(opaque);
+    const qsizetype n = std::min<qsizetype>(size, input->data.size() - input->offset);
+    if (n <= 0)
+        return AVERROR_EOF;
+    std::memcpy(buffer, input->data.constData() + input->offset, static_cast<size_t>(n));
+    input->offset += n;
+    return static_cast<int>(n);
+}
+
+int64_t seekTo(void* opaque, int64_t offset, int whence) {
+    auto* input = static_cast<MemoryInput*>(opaque);
+    const int64_t size = input->data.size();
+    if (whence & AVSEEK_SIZE)
+        return size;
+    int64_t target = offset;
+    if ((whence & 3) == SEEK_CUR)
+        target += input->offset;
+    else if ((whence & 3) == SEEK_END)
+        target += size;
+    if (target < 0 || target > size)
+        return AVERROR(EINVAL);
+    input->offset = target;
+    return target;
+}
+
+struct AvioRelease {
+    void operator()(AVIOContext* context) const {
+        av_freep(&context->buffer);
+        avio_context_free(&context);
+    }
+};
+
+// One demuxer and decoder over the bytes, positioned at the first frame.
+class ApngStream {
+public:
+    explicit ApngStream(const QByteArray& data)
+        : m_input{data, 0} {}
+
+    bool open() {
+        auto* buffer = static_cast<uint8_t*>(av_malloc(ioBufferSize));
+        if (!buffer)
+            return false;
+        m_io.reset(
+            avio_alloc_context(buffer, ioBufferSize, 0, &m_input, readPacket, nullptr, seekTo));
+        if (!m_io) {
+            av_free(buffer);
+            return false;
+        }
+        AVFormatContext* format = avformat_alloc_context();
+        if (!format)
+            return false;
+        format->pb = m_io.get();
+        if (avformat_open_input(&format, nullptr, av_find_input_format("apng"), nullptr) < 0)
+            return false; // avformat_open_input frees the context on failure
+        m_format.reset(format);
+        if (avformat_find_stream_info(m_format.get(), nullptr) < 0 || m_format->nb_streams < 1)
+            return false;
+        m_stream = m_format->streams[0];
+        const AVCodec* codec = avcodec_find_decoder(m_stream->codecpar->codec_id);
+        m_codec.reset(avcodec_alloc_context3(codec));
+        if (!codec || !m_codec ||
+            avcodec_parameters_to_context(m_codec.get(), m_stream->codecpar) < 0 ||
+            avcodec_open2(m_codec.get(), codec, nullptr) < 0)
+            return false;
+        m_packet.reset(av_packet_alloc());
+        m_frame.reset(av_frame_alloc());
+        return m_packet && m_frame;
+    }
+
+    // Durations of every frame in seconds, read from the packets without decoding them.
+    std::vector<double> scanDurations() {
+        std::vector<double> durations;
+        while (av_read_frame(m_format.get(), m_packet.get()) >= 0) {
+            if (m_packet->stream_index == m_stream->index)
+                durations.push_back(static_cast<double>(m_packet->duration) *
+                                    av_q2d(m_stream->time_base));
+            av_packet_unref(m_packet.get());
+        }
+        return durations;
+    }
+
+    // The next decoded frame as an ARGB image, or null at the end or on damage.
+    QImage next() {
+        for (;;) {
+            const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
+            if (received == 0)
+                return toImage();
+            if (received != AVERROR(EAGAIN))
+                return {};
+            const int read = av_read_frame(m_format.get(), m_packet.get());
+            const int sent =
+                avcodec_send_packet(m_codec.get(), read < 0 ? nullptr : m_packet.get());
+            av_packet_unref(m_packet.get());
+            if (sent < 0 && sent != AVERROR_EOF)
+                return {};
+        }
+    }
+
+private:
+    QImage toImage() {
+        const int w = m_frame->width;
+        const int h = m_frame->height;
+        QImage image(w, h, QImage::Format_ARGB32);
+        if (image.isNull())
+            return {};
+        SwsContextPtr scaler(sws_getContext(w, h, static_cast<AVPixelFormat>(m_frame->format), w, h,
+                                            AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
+        if (!scaler)
+            return {};
+        uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+        const int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+        if (sws_scale(scaler.get(), m_frame->data, m_frame->linesize, 0, h, planes, strides) != h)
+            return {};
+        av_frame_unref(m_frame.get());
+        return image;
+    }
+
+    MemoryInput m_input;
+    std::unique_ptr<AVIOContext, AvioRelease> m_io;
+    FormatContextPtr m_format;
+    AVStream* m_stream = nullptr;
+    CodecContextPtr m_codec;
+    PacketPtr m_packet;
+    FramePtr m_frame;
+};
+
+class ApngImageSource final : public ImageSource {
+public:
+    ApngImageSource(QByteArray data, QSize size, std::vector<double> delays)
+        : m_data(std::move(data))
+        , m_size(size)
+        , m_delays(std::move(delays)) {}
+
+    Type type() const override { return Type::other; }
+    int frameCount() const override { return static_cast<int>(m_delays.size()); }
+    QSize size() const override { return m_size; }
+    double delay(int index) const override {
+        return index >= 0 && index < frameCount() ? m_delays[index] : 0.1;
+    }
+
+    QImage frame(int index, int maxPixelSize) override {
+        if (index < 0 || index >= frameCount())
+            return {};
+        if (!m_stream || index < m_next) {
+            m_stream = std::make_unique<ApngStream>(m_data);
+            m_next = 0;
+            if (!m_stream->open()) {
+                m_stream.reset();
+                return {};
+            }
+        }
+        QImage image;
+        while (m_next <= index) {
+            image = m_stream->next();
+            ++m_next;
+            if (image.isNull()) {
+                m_stream.reset();
+                return {};
+            }
+        }
+        return boundedTo(normalisedFrame(image), maxPixelSize);
+    }
+
+private:
+    QByteArray m_data;
+    QSize m_size;
+    std::vector<double> m_delays;
+    std::unique_ptr<ApngStream> m_stream;
+    int m_next = 0;
+};
+
+} // namespace
+
+bool isAnimatedPng(const QByteArray& data) {
+    if (!data.startsWith("\x89PNG\r\n\x1a\n"))
+        return false;
+    // Walk the chunks: an animation control chunk must come before the image data.
+    qsizetype at = 8;
+    while (at + 8 <= data.size()) {
+        const auto length = qFromBigEndian<quint32>(data.constData() + at);
+        const QByteArray type = data.mid(at + 4, 4);
+        if (type == "acTL")
+            return true;
+        if (type == "IDAT" || length > quint32(data.size()))
+            return false;
+        at += 12 + qsizetype(length);
+    }
+    return false;
+}
+
+std::unique_ptr<ImageSource> openAnimatedPng(QByteArray data) {
+    ApngStream stream(data);
+    if (!stream.open())
+        return nullptr;
+    std::vector<double> delays = stream.scanDurations();
+    if (delays.size() < 2)
+        return nullptr; // a single frame reads better through Qt
+    for (double& delay : delays)
+        delay = delay > 0 ? std::max(delay, 0.02) : 0.1;
+    ApngStream first(data);
+    if (!first.open())
+        return nullptr;
+    const QImage image = first.next();
+    if (image.isNull())
+        return nullptr;
+    return std::make_unique<ApngImageSource>(std::move(data), image.size(), std::move(delays));
+}
+
+} // namespace tovi::detail
