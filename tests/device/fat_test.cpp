@@ -129,7 +129,7 @@ TEST_F(FatDevice, TooSmallVolumeRefusesBeforeAnythingChanges) {
 }
 
 TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
-    FatVolume volume(1024, QStringLiteral("1234ABCD"));
+    FatVolume volume(1024);
     ASSERT_MOUNTED(volume);
     makeDevice(volume.root());
     const QString first = volume.root();
@@ -153,7 +153,7 @@ TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
     ASSERT_TRUE(volume.unmount());
 
     // Another device at the same place is another folder.
-    FatVolume other(1024, QStringLiteral("0000BEEF"));
+    FatVolume other(1024);
     ASSERT_MOUNTED(other);
     ASSERT_TRUE(other.unmount());
     ASSERT_TRUE(other.mount(first));

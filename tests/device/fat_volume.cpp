@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -54,7 +55,10 @@ QString FatVolume::unavailable() {
     return {};
 }
 
-FatVolume::FatVolume(int kilobytes, const QString& serial) {
+FatVolume::FatVolume(int kilobytes, QString serial) {
+    if (serial.isEmpty())
+        serial = QString::number(QRandomGenerator::global()->generate(), 16)
+                     .rightJustified(8, QLatin1Char('0'));
     m_image = m_dir.filePath(QStringLiteral("tovi.img"));
     int status = 0;
     const QString output =

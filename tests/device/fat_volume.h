@@ -12,8 +12,9 @@ public:
     // Empty when this machine can mount one; otherwise why not (tests skip with that text).
     static QString unavailable();
 
-    // `kilobytes` is the image size; `serial` the volume serial (8 hexadecimal digits).
-    explicit FatVolume(int kilobytes, const QString& serial = QStringLiteral("1234ABCD"));
+    // `kilobytes` is the image size; `serial` the volume serial (8 hexadecimal digits), random
+    // when empty so that volumes of tests running side by side never look alike.
+    explicit FatVolume(int kilobytes, QString serial = {});
     ~FatVolume();
     FatVolume(const FatVolume&) = delete;
     FatVolume& operator=(const FatVolume&) = delete;
