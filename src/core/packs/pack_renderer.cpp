@@ -1,0 +1,122 @@
+#include "pack_renderer.h"
+
+#include "device/pack_error.h"
+#include "media/media_error.h"
+#include "media/media_processor.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <cmath>
+#include <numbers>
+
+namespace tovi::PackRenderer {
+namespace {
+
+constexpr double designSide = 240;
+
+QString captionFamily() {
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(
+            QStringLiteral("/usr/share/fonts/opentype/inter/Inter-Medium.otf"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QStringLiteral("Inter") : families.constFirst();
+    }();
+    return family;
+}
+
+struct TextLine {
+    QString text;
+    int size;        // design units
+    double opacity;  // of white
+    double maxWidth; // design units
+    double baseline; // design units above the bottom edge
+};
+
+void drawLine(QPainter& painter, const TextLine& line) {
+    QFont font(captionFamily());
+    font.setPixelSize(line.size);
+    font.setWeight(QFont::Medium);
+    font.setHintingPreference(QFont::PreferNoHinting); // widths scale exactly with the picture
+    const QFontMetricsF metrics(font);
+    const QString shown = metrics.horizontalAdvance(line.text) > line.maxWidth
+                              ? metrics.elidedText(line.text, Qt::ElideRight, line.maxWidth)
+                              : line.text;
+    const double width = metrics.horizontalAdvance(shown);
+    painter.setFont(font);
+    painter.setPen(QColor::fromRgbF(1, 1, 1, static_cast<float>(line.opacity)));
+    painter.drawText(QPointF((designSide - width) * 0.5, designSide - line.baseline), shown);
+}
+
+} // namespace
+
+QImage image(const QImage& original, const PackCardEdit& edit, int slot, int pixelSize) {
+    QImage card = MediaProcessor::crop(original, edit.crop, pixelSize);
+    if (!edit.captions)
+        return card;
+
+    QPainter painter(&card);
+    if (!painter.isActive())
+        throw MediaError(MediaError::encode);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    painter.scale(pixelSize / designSide, pixelSize / designSide);
+
+    // The band darkens the bottom 105 units towards the lower edge.
+    QLinearGradient band(0, designSide - 105, 0, designSide);
+    band.setColorAt(0, QColor::fromRgbF(0, 0, 0, 0));
+    band.setColorAt(1, QColor::fromRgbF(0, 0, 0, 0.92f));
+    painter.fillRect(QRectF(0, designSide - 105, designSide, 105), band);
+
+    drawLine(painter, {edit.title, 15, 1.0, 190, 48});
+    drawLine(painter, {edit.subtitle, 10, 0.9, 156, 30});
+    if (slot >= 0)
+        drawLine(painter,
+                 {QStringLiteral("%1").arg(slot + 1, 2, 10, QLatin1Char('0')), 9, 0.75, 65, 13});
+    painter.end();
+    return card;
+}
+
+QImage image(const QUrl& url, const PackCardEdit& edit, int slot) {
+    auto source = ImageSource::open(url.toLocalFile());
+    const QImage first = source ? MediaProcessor::frame(*source, 0) : QImage();
+    if (first.isNull())
+        throw MediaError(MediaError::unreadable);
+    return image(first, edit, slot, 240);
+}
+
+std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal animation) {
+    if (slot < 0 || slot > 5)
+        throw PackError(PackError::payload);
+    constexpr int steps = 12;
+    std::vector<CardFrame> frames;
+    frames.reserve(steps + 2);
+    frames.push_back({card, 0.02});
+    for (int i = 1; i <= steps; ++i) {
+        if (animation == PackReveal::still) {
+            frames.push_back({card, 0.1});
+            continue;
+        }
+        QImage frame(240, 240, QImage::Format_RGB32);
+        frame.fill(Qt::black);
+        QPainter painter(&frame);
+        if (!painter.isActive())
+            throw MediaError(MediaError::encode);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        if (animation == PackReveal::spin) {
+            painter.translate(120, 120);
+            painter.rotate(30.0 * i); // clockwise on screen, one full turn over twelve steps
+            painter.drawImage(QRectF(-120, -120, 240, 240), card);
+        } else {
+            painter.setOpacity(double(i) / steps);
+            painter.drawImage(QRectF(0, 0, 240, 240), card);
+        }
+        painter.end();
+        frames.push_back({std::move(frame), 0.1});
+    }
+    frames.push_back({card, slot == 5 ? 240.0 : 655.35});
+    return frames;
+}
+
+} // namespace tovi::PackRenderer

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "packs/starter_pack.h"
+
+#include <QImage>
+#include <QUrl>
+#include <vector>
+
+// Card pictures, the caption drawing of the whole system, and the card GIF. Stateless; every
+// function may run on any thread at the same time.
+namespace tovi::PackRenderer {
+
+// The card picture: `original` cropped by edit.crop to N × N, and with captions on the dark
+// band, the title, the subtitle and (slot ≥ 0) the card number "01"…"06". The layout lives in
+// a 240-unit design space scaled by N / 240. Throws MediaError::encode from the crop.
+QImage image(const QImage& original, const PackCardEdit& edit, int slot, int pixelSize);
+
+// Frame 0 of the image file at `url`, rendered at 240 × 240. Throws MediaError::unreadable
+// when the file is not a decodable image.
+QImage image(const QUrl& url, const PackCardEdit& edit, int slot);
+
+// One frame of the card GIF and how long it shows.
+struct CardFrame {
+    QImage picture;
+    double delay;
+};
+// The 14 frames of a card GIF: the card, twelve animation steps, the card held (655.35 s, or
+// 240 s for slot 5). Throws PackError::payload for a slot outside 0…5.
+std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal animation);
+
+} // namespace tovi::PackRenderer
