@@ -164,3 +164,36 @@ TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
     ASSERT_TRUE(other.unmount());
     EXPECT_EQ(Bookmark::resolve(bookmark).status, Bookmark::Status::unresolvable);
 }
+
+TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
+    FatVolume volume(2048);
+    ASSERT_MOUNTED(volume);
+    const Files old = cardSet(1);
+    makeDevice(volume.root(), old);
+    const QString game1 = volume.root() + QStringLiteral("/Game1");
+
+    // Before the third card someone fills the disk, so its write fails for want of space and
+    // the roll-back has no room for temporary copies either.
+    const auto fill = [&volume](const QByteArray& bytes, const QString& target) {
+        if (target.endsWith(QStringLiteral("3.gif"))) {
+            QFile filler(volume.root() + QStringLiteral("/Photo1/filler"));
+            EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
+            const QByteArray chunk(4096, 'f');
+            while (filler.write(chunk) == chunk.size() && filler.flush()) {
+            }
+        }
+        atomicWrite(target, bytes);
+    };
+    try {
+        Game1Installer::install(cardSet(2, 3, true), volume.root(), backups(), fill);
+        ADD_FAILURE() << "installed";
+    } catch (const PlatformError& error) {
+        // fusefat answers a full disk with EPERM where the kernel's vfat says ENOSPC.
+        EXPECT_TRUE(error.kind() == PlatformError::outOfSpace ||
+                    error.kind() == PlatformError::permissionDenied)
+            << error.message().toStdString();
+    }
+    EXPECT_EQ(Game1Installer::snapshot(game1), old);
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_EQ(volume.check(), QString());
+}

@@ -1,5 +1,6 @@
 #include "app/atomic_write.h"
 #include "app/platform_error.h"
+#include "device/folder_lock.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "device/pack_error.h"
@@ -14,7 +15,11 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <QThread>
+#include <atomic>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 
 using namespace tovi;
 using namespace tovi::test;
@@ -226,6 +231,28 @@ TEST_F(Install, ReplacesTheSixCardsAndKeepsEverythingElse) {
     const QString second = Game1Installer::install(cardSet(3), game1(), backups());
     EXPECT_NE(second, backup);
     EXPECT_EQ(folders(backups()).size(), 2);
+}
+
+TEST_F(Install, WaitsWhileAnotherWriterHoldsGame1) {
+    std::optional<FolderLock> other(std::in_place, game1());
+    std::atomic<bool> finished = false;
+    std::thread installing([&] {
+        try {
+            Game1Installer::install(m_new, root(), backups());
+        } catch (...) {
+        }
+        finished = true;
+    });
+    QThread::msleep(300);
+    EXPECT_FALSE(finished);
+    EXPECT_FALSE(QFileInfo::exists(backups())); // not even the backup was started
+    other.reset();
+    installing.join();
+    // Done, and no lock file was left on the device.
+    Files expected = m_new;
+    expected[QStringLiteral("notes.txt")] = "keep me";
+    expected[QStringLiteral("._1.gif")] = "companion";
+    EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
 }
 
 TEST_F(Install, EmptyGame1InstallsAndRollsBackToEmpty) {

@@ -1,6 +1,7 @@
 #include "game1_installer.h"
 
 #include "app/platform_error.h"
+#include "app/tovi_error.h"
 #include "device/device_layout.h"
 #include "device/folder_lock.h"
 #include "device/game_backup_manifest.h"
@@ -72,10 +73,24 @@ void checkSpace(const QString& game1, const Files& before, const Files& files) {
         throw PlatformError(PlatformError::outOfSpace, game1, ENOSPC);
 }
 
+// Writes a card's old bytes back. When that fails (a full disk has no room for the temporary
+// copy) and the card in the way is the new one this installation wrote, that card is removed
+// first and the write tried again: the new bytes are the caller's, the old ones are what counts.
+void restoreFile(const QString& target, const QByteArray& old, const QByteArray& written) {
+    try {
+        atomicWrite(target, old);
+    } catch (const ToviError&) {
+        if (readBack(target) != written || ::unlink(QFile::encodeName(target).constData()) != 0)
+            throw;
+        atomicWrite(target, old);
+    }
+}
+
 // Puts every card named in `written` back as `before` had it. Never throws; false when any card
 // could not be restored. A card that already holds its old bytes is left alone: rewriting it
 // would need free space the failure may have used up.
-bool rollBack(const QString& game1, const QStringList& written, const Files& before) {
+bool rollBack(const QString& game1, const QStringList& written, const Files& before,
+              const Files& files) {
     bool restored = true;
     for (const QString& name : written) {
         const QString target = child(game1, name);
@@ -87,7 +102,7 @@ bool rollBack(const QString& game1, const QStringList& written, const Files& bef
                 } catch (...) {
                 }
                 if (!same) {
-                    atomicWrite(target, old->second);
+                    restoreFile(target, old->second, files.at(name));
                     restored = readBack(target) == old->second && restored;
                 }
             } else {
@@ -275,7 +290,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
         }
         atomicWrite(child(backup, QStringLiteral("installed.txt")), installedNote);
     } catch (...) {
-        if (rollBack(game1, written, before))
+        if (rollBack(game1, written, before, files))
             throw;
         throw PackError(PackError::rollbackFailed, backup);
     }
