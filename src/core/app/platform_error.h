@@ -7,7 +7,15 @@ namespace tovi {
 // A file-system failure, described in Polish. Carries the errno it came from and the path involved.
 class PlatformError : public ToviError {
 public:
-    enum Kind { outOfSpace, notFound, permissionDenied, readOnly, alreadyExists, notADirectory, io };
+    enum Kind {
+        outOfSpace,
+        notFound,
+        permissionDenied,
+        readOnly,
+        alreadyExists,
+        notADirectory,
+        io
+    };
 
     PlatformError(Kind kind, QString path, int errorNumber = 0);
     // Maps an errno value (as left by a failed system call) to a kind.
