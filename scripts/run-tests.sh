@@ -11,4 +11,4 @@ ctest --preset ci
 
 cmake --preset asan
 cmake --build --preset asan
-ctest --preset asan -L core
+ctest --preset asan

@@ -24,14 +24,16 @@ bool hasImageSignature(const QByteArray& head) {
 
 std::unique_ptr<ImageSource> openData(const QString& path, const QByteArray& data) {
     std::unique_ptr<ImageSource> source;
-    if (data.startsWith("GIF8"))
+    if (data.startsWith("GIF8")) {
         source = detail::openGif(data);
-    else if (detail::isHeif(data))
+    } else if (detail::isHeif(data)) {
         source = detail::openHeif(data);
-    else if (detail::isAnimatedPng(data) && (source = detail::openAnimatedPng(data)))
-        return source;
-    if (!source)
-        source = detail::openWithQt(path, data);
+    } else {
+        if (detail::isAnimatedPng(data))
+            source = detail::openAnimatedPng(data);
+        if (!source) // a still PNG, or an APNG FFmpeg cannot read: its first frame then
+            source = detail::openWithQt(path, data);
+    }
     if (!source && hasImageSignature(data.left(16)))
         throw MediaError(MediaError::unreadable);
     return source;
