@@ -11,8 +11,8 @@ packages=(
     # media
     libheif-dev libgif-dev libimagequant-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    # caption font
-    fonts-inter
+    # caption font; colour emoji as drawing material for the card artwork generator
+    fonts-inter fonts-noto-color-emoji
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
