@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -437,9 +438,11 @@ void watercolour(QPainter& p, const Card& card, int slot, Rng& rng) {
         const QPointF at(rng.uniform(-60, side + 60), rng.uniform(-60, side + 60));
         const double r = rng.uniform(90, 230);
         const QColor tint = i % 3 == 0 ? rgb(card.accent) : QColor(Qt::white);
+        // Lighter blots low down would wash out the caption band.
+        const double strength = 1 - 0.6 * std::clamp(at.y() / side, 0.0, 1.0);
         QRadialGradient blot(at, r);
-        blot.setColorAt(0, withAlpha(tint, 0.38));
-        blot.setColorAt(0.7, withAlpha(tint, 0.18));
+        blot.setColorAt(0, withAlpha(tint, 0.38 * strength));
+        blot.setColorAt(0.7, withAlpha(tint, 0.18 * strength));
         blot.setColorAt(1, withAlpha(tint, 0));
         p.fillRect(QRectF(0, 0, side, side), blot);
     }
