@@ -2,15 +2,530 @@
 
 #include "media/media_error.h"
 
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+}
+
 namespace tovi {
 
-struct VideoSource::State {};
+namespace {
 
-VideoSource::VideoSource(const QString&) { throw MediaError(MediaError::unreadable); }
+constexpr int maxSide = 1600;
+// Decoder errors in a row after which the rest of the stream is given up as broken.
+constexpr int maxDecodeErrors = 64;
+// Seeks that may step back when the frame at the target lies before the key frame landed on.
+constexpr int maxSeekAttempts = 6;
+
+[[noreturn]] void unreadable() {
+    throw MediaError(MediaError::unreadable);
+}
+
+// The display matrix reduced to a signed permutation (quarter turns and mirrors; other angles
+// are not seen in practice). Maps decoded to displayed pixels, rows as in QTransform.
+struct Orientation {
+    int m11 = 1, m12 = 0, m21 = 0, m22 = 1;
+
+    bool isIdentity() const { return m11 == 1 && m12 == 0 && m21 == 0 && m22 == 1; }
+};
+
+int sign(double value) {
+    return value > 0 ? 1 : (value < 0 ? -1 : 0);
+}
+
+Orientation orientationOf(const AVStream* stream) {
+    size_t size = 0;
+    const auto* matrix = reinterpret_cast<const int32_t*>(
+        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
+    if (!matrix || size < 9 * sizeof(int32_t))
+        return {};
+    // 16.16 fixed point: x' = a·x + c·y, y' = b·x + d·y.
+    const double a = matrix[0], b = matrix[1], c = matrix[3], d = matrix[4];
+    Orientation o;
+    if (std::abs(a) >= std::abs(b))
+        o.m11 = sign(a), o.m12 = 0;
+    else
+        o.m11 = 0, o.m12 = sign(b);
+    if (std::abs(d) >= std::abs(c))
+        o.m21 = 0, o.m22 = sign(d);
+    else
+        o.m21 = sign(c), o.m22 = 0;
+    if (o.m11 * o.m22 - o.m12 * o.m21 == 0)
+        return {};
+    return o;
+}
+
+QImage applyOrientation(QImage image, Orientation o) {
+    if (o.isIdentity())
+        return image;
+    // A mirrored matrix is a horizontal mirror followed by a turn; splitting it keeps Qt on its
+    // exact quarter-turn paths.
+    if (o.m11 * o.m22 - o.m12 * o.m21 < 0) {
+        image = image.mirrored(true, false);
+        o.m11 = -o.m11;
+        o.m12 = -o.m12;
+    }
+    if (o.isIdentity())
+        return image;
+    return image.transformed(QTransform(o.m11, o.m12, o.m21, o.m22, 0, 0));
+}
+
+// The largest real video stream, the default one first; cover art is a video stream too.
+AVStream* bestVideoStream(AVFormatContext* format, const AVCodec** decoder) {
+    AVStream* best = nullptr;
+    auto rank = [](const AVStream* s) {
+        return std::pair((s->disposition & AV_DISPOSITION_DEFAULT) != 0,
+                         int64_t(s->codecpar->width) * s->codecpar->height);
+    };
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        AVStream* candidate = format->streams[i];
+        const AVCodecParameters* par = candidate->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_VIDEO ||
+            (candidate->disposition & AV_DISPOSITION_ATTACHED_PIC) || par->width <= 0 ||
+            par->height <= 0)
+            continue;
+        const AVCodec* found = avcodec_find_decoder(par->codec_id);
+        if (found && (!best || rank(candidate) > rank(best))) {
+            best = candidate;
+            *decoder = found;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+struct VideoSource::State {
+    FormatContextPtr format;
+    CodecContextPtr codec;
+    AVStream* stream = nullptr;
+    double seconds = 0;
+    double timeBase = 0;
+    int64_t start = 0;
+    Orientation orientation;
+
+    PacketPtr packet{av_packet_alloc()};
+    // `held` is the last decoded frame at or before the previous target, `pending` the frame
+    // decoded after it; together they let increasing targets continue without a seek.
+    FramePtr held{av_frame_alloc()};
+    FramePtr pending{av_frame_alloc()};
+    bool hasHeld = false, hasPending = false;
+    int64_t heldPts = 0, pendingPts = 0;
+
+    bool positioned = false; // the decoder continues from where the demuxer stands
+    bool fresh = true;       // nothing read since opening
+    bool draining = false;   // the end of the packets was sent to the decoder
+    bool finished = false;   // the decoder has given its last frame
+    bool awaitingLanding = false;
+    bool skippingToKey = false;          // a seek may land between key frames
+    int64_t landingPts = AV_NOPTS_VALUE; // first packet read after the last seek
+
+    // Only an index the file brought along lists key frames; some demuxers fill one while
+    // seeking with every packet marked as key.
+    bool indexed = false;
+    // Index timestamps may be decode times: this is a key frame's presentation time minus its
+    // index timestamp, learned from key packets as they are read.
+    int64_t keyShift = 0;
+    std::optional<int64_t> firstKey;
+
+    SwsContextPtr scaler;
+    struct ScalerKey {
+        int width, height, format, outWidth, outHeight, colorspace, fullRange;
+        bool operator==(const ScalerKey&) const = default;
+    } scalerKey{};
+    // The last converted frame; export often asks several times for one source frame.
+    QImage image;
+    int64_t imagePts = AV_NOPTS_VALUE;
+    uint64_t imageGeneration = 0, generation = 1;
+
+    explicit State(const QString& path);
+    int64_t toStreamTime(double seconds) const;
+    int64_t framePts(const AVFrame* frame) const;
+
+    std::optional<int64_t> keyAtOrBefore(int64_t pts);
+    std::optional<int64_t> keyAfter(int64_t pts);
+    void learnKeyShift(const AVPacket* packet);
+
+    void seek(int64_t pts);
+    bool receive(AVFrame* frame);
+    void advanceTo(int64_t target, bool oneFrame = false);
+    bool canContinueTo(int64_t target);
+    void seekBefore(int64_t target, bool oneFrame);
+    std::optional<int64_t> earlierSeekPoint(int64_t from, int attempt);
+
+    QImage exactFrame(int64_t target);
+    QImage keyFrame(int64_t target);
+    QImage convert(AVFrame* frame, int64_t pts);
+};
+
+VideoSource::State::State(const QString& path) {
+    if (!packet || !held || !pending)
+        throw std::bad_alloc();
+
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        throw std::bad_alloc();
+    // Plain local files only: a playlist or concat file must not reach the network or elsewhere.
+    raw->protocol_whitelist = av_strdup("file");
+    const QByteArray url = "file:" + QFile::encodeName(path);
+    if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0)
+        unreadable(); // the context is freed on failure
+    format.reset(raw);
+    // MP4 and QuickTime headers describe their tracks fully: probing would decode frames for
+    // nothing, and each preview opens the file anew.
+    const AVCodec* decoder = nullptr;
+    if (!std::string_view(format->iformat->name).starts_with("mov,") ||
+        !(stream = bestVideoStream(format.get(), &decoder))) {
+        if (avformat_find_stream_info(format.get(), nullptr) < 0)
+            unreadable();
+        stream = bestVideoStream(format.get(), &decoder);
+    }
+    if (!stream)
+        unreadable();
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard =
+            format->streams[i] == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+
+    timeBase = av_q2d(stream->time_base);
+    start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        seconds = double(stream->duration) * timeBase;
+    else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        seconds = double(format->duration) / AV_TIME_BASE;
+    if (!std::isfinite(seconds) || seconds <= 0 || !(timeBase > 0))
+        unreadable();
+    orientation = orientationOf(stream);
+
+    // The first key frame comes first in both orders, so its presentation time is the start.
+    if (const int first = av_index_search_timestamp(stream, std::numeric_limits<int64_t>::min(), 0);
+        first >= 0) {
+        indexed = true;
+        const int64_t timestamp = avformat_index_get_entry(stream, first)->timestamp;
+        if (stream->start_time != AV_NOPTS_VALUE)
+            keyShift = stream->start_time - timestamp;
+        firstKey = timestamp + keyShift;
+    }
+
+    codec.reset(avcodec_alloc_context3(decoder));
+    if (!codec)
+        throw std::bad_alloc();
+    if (avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
+        unreadable();
+    codec->pkt_timebase = stream->time_base;
+    // Frame threads roughly halve decoding a group of pictures on two cores and cost a single
+    // key frame nothing measurable; slices serve codecs without frame threads.
+    codec->thread_count = 2;
+    codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
+        unreadable();
+}
+
+int64_t VideoSource::State::toStreamTime(double t) const {
+    if (!(t > 0)) // also NaN
+        t = 0;
+    t = std::min(t, seconds);
+    return start + std::llround(t * stream->time_base.den / stream->time_base.num);
+}
+
+int64_t VideoSource::State::framePts(const AVFrame* frame) const {
+    if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
+        return frame->best_effort_timestamp;
+    // Without any timestamp a frame counts as following its predecessor at once.
+    return hasHeld ? heldPts : start;
+}
+
+std::optional<int64_t> VideoSource::State::keyAtOrBefore(int64_t pts) {
+    if (!indexed)
+        return std::nullopt;
+    const int i = av_index_search_timestamp(stream, pts - keyShift, AVSEEK_FLAG_BACKWARD);
+    if (i < 0)
+        return std::nullopt;
+    return avformat_index_get_entry(stream, i)->timestamp + keyShift;
+}
+
+std::optional<int64_t> VideoSource::State::keyAfter(int64_t pts) {
+    if (!indexed)
+        return std::nullopt;
+    const int i = av_index_search_timestamp(stream, pts - keyShift + 1, 0);
+    if (i < 0)
+        return std::nullopt;
+    return avformat_index_get_entry(stream, i)->timestamp + keyShift;
+}
+
+void VideoSource::State::learnKeyShift(const AVPacket* p) {
+    if (!indexed || !(p->flags & AV_PKT_FLAG_KEY) || p->pts == AV_NOPTS_VALUE || p->pos < 0)
+        return;
+    const int64_t ts = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
+    const int i = av_index_search_timestamp(stream, ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+    if (i < 0)
+        return;
+    const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+    if (entry->pos == p->pos)
+        keyShift = p->pts - entry->timestamp;
+}
+
+void VideoSource::State::seek(int64_t pts) {
+    const int index = stream->index;
+    if (av_seek_frame(format.get(), index, pts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        (pts == start || av_seek_frame(format.get(), index, start, AVSEEK_FLAG_BACKWARD) < 0))
+        unreadable();
+    avcodec_flush_buffers(codec.get());
+    hasHeld = hasPending = false;
+    draining = finished = false;
+    positioned = true;
+    fresh = false;
+    awaitingLanding = true;
+    skippingToKey = pts >= start;
+    landingPts = AV_NOPTS_VALUE;
+    ++generation;
+}
+
+// Decodes the next frame in presentation order; false at the end of the stream. Packets the
+// decoder rejects are skipped.
+bool VideoSource::State::receive(AVFrame* frame) {
+    int errors = 0; // in a row, without the decoder asking for more input
+    while (!finished) {
+        const int received = avcodec_receive_frame(codec.get(), frame);
+        if (received >= 0)
+            return true;
+        if (received == AVERROR_EOF) {
+            finished = true;
+            break;
+        }
+        if (received != AVERROR(EAGAIN)) {
+            finished = ++errors > maxDecodeErrors;
+            continue;
+        }
+        errors = 0;
+        if (draining) { // cannot happen once drained; never wait for input that will not come
+            finished = true;
+            break;
+        }
+        while (true) {
+            if (av_read_frame(format.get(), packet.get()) < 0) {
+                avcodec_send_packet(codec.get(), nullptr);
+                draining = true;
+                break;
+            }
+            fresh = false;
+            if (packet->stream_index == stream->index) {
+                if (awaitingLanding) {
+                    landingPts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+                    awaitingLanding = false;
+                }
+                // Frames predicted from what was never decoded would come out grey or broken.
+                skippingToKey = skippingToKey && !(packet->flags & AV_PKT_FLAG_KEY);
+                if (skippingToKey) {
+                    av_packet_unref(packet.get());
+                    continue;
+                }
+                learnKeyShift(packet.get());
+                avcodec_send_packet(codec.get(), packet.get()); // a rejected packet is skipped
+                av_packet_unref(packet.get());
+                break;
+            }
+            av_packet_unref(packet.get());
+        }
+    }
+    return false;
+}
+
+void VideoSource::State::advanceTo(int64_t target, bool oneFrame) {
+    while (true) {
+        if (hasPending) {
+            if (pendingPts > target)
+                return;
+            std::swap(held, pending);
+            hasHeld = true;
+            hasPending = false;
+            heldPts = pendingPts;
+            if (oneFrame)
+                return;
+        }
+        if (!receive(pending.get()))
+            return;
+        pendingPts = framePts(pending.get());
+        hasPending = true;
+    }
+}
+
+bool VideoSource::State::canContinueTo(int64_t target) {
+    if (!positioned || !hasHeld || target < heldPts)
+        return false;
+    if ((hasPending && target < pendingPts) || finished)
+        return true;
+    const int64_t position = hasPending ? pendingPts : heldPts;
+    // A seek pays off once a key frame lies between here and the target.
+    if (indexed) {
+        const auto next = keyAfter(position);
+        return !next || *next > target;
+    }
+    return double(target - position) * timeBase < 2.0;
+}
+
+std::optional<int64_t> VideoSource::State::earlierSeekPoint(int64_t from, int attempt) {
+    if (indexed) {
+        if (from <= start)
+            return std::nullopt;
+        if (attempt + 2 >= maxSeekAttempts)
+            return start;
+        return keyAtOrBefore(from - 1).value_or(start);
+    }
+    // Seeks by decode time can land after the first frame even when asked for the start, so the
+    // last step goes a second below it.
+    const int64_t floor = start - int64_t(std::llround(1.0 / timeBase));
+    if (from <= floor)
+        return std::nullopt;
+    if (attempt + 2 >= maxSeekAttempts)
+        return floor;
+    return std::max(floor, from - int64_t(std::llround(double(1 << attempt) / timeBase)));
+}
+
+// Seeks to the key frame at or before `target` and decodes up to it (or only the first frame).
+// Seeking by decode times, or into missing data, can land past the target: then step back.
+void VideoSource::State::seekBefore(int64_t target, bool oneFrame) {
+    int64_t seekPts = target;
+    for (int attempt = 0; attempt < maxSeekAttempts; ++attempt) {
+        seek(seekPts);
+        advanceTo(target, oneFrame);
+        if (hasHeld)
+            return;
+        const int64_t from = landingPts != AV_NOPTS_VALUE ? std::min(seekPts, landingPts) : seekPts;
+        const auto earlier = earlierSeekPoint(from, attempt);
+        if (!earlier || *earlier >= seekPts)
+            return; // the target precedes the first frame, or nothing decodes
+        seekPts = *earlier;
+    }
+}
+
+QImage VideoSource::State::exactFrame(int64_t target) {
+    if (canContinueTo(target)) {
+        advanceTo(target);
+    } else if (fresh && (firstKey ? keyAtOrBefore(target).value_or(*firstKey) <= *firstKey
+                                  : double(target - start) * timeBase < 1.0)) {
+        // Just opened and the target is in the first group of pictures: no seek needed.
+        positioned = true;
+        awaitingLanding = true;
+        advanceTo(target);
+    } else {
+        seekBefore(target, false);
+    }
+    if (hasHeld)
+        return convert(held.get(), heldPts);
+    if (hasPending) // the target precedes the first frame
+        return convert(pending.get(), pendingPts);
+    unreadable();
+}
+
+QImage VideoSource::State::keyFrame(int64_t target) {
+    // Without an index, the key frame before the target is the one a seek finds.
+    int64_t keyPts = target;
+    const auto before = keyAtOrBefore(target);
+    const auto after = keyAfter(target);
+    if (before && (!after || target - *before <= *after - target))
+        keyPts = *before;
+    else if (after)
+        keyPts = *after;
+    if (!(indexed && positioned && hasHeld && heldPts == keyPts))
+        seekBefore(keyPts, true);
+    if (hasHeld)
+        return convert(held.get(), heldPts);
+    if (hasPending)
+        return convert(pending.get(), pendingPts);
+    unreadable();
+}
+
+QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
+    if (pts == imagePts && generation == imageGeneration && !image.isNull())
+        return image;
+
+    const auto pixelFormat = AVPixelFormat(frame->format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
+    if (!desc || frame->width <= 0 || frame->height <= 0)
+        unreadable();
+
+    const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
+    const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
+    const double shownWidth = frame->width * aspect;
+    const double scale = std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
+    const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
+    const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
+
+    int colorspace = frame->colorspace;
+    if (colorspace == AVCOL_SPC_UNSPECIFIED) // untagged: what players assume for the size
+        colorspace =
+            frame->width >= 1280 || frame->height > 576 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    const bool jpegFormat =
+        pixelFormat == AV_PIX_FMT_YUVJ420P || pixelFormat == AV_PIX_FMT_YUVJ422P ||
+        pixelFormat == AV_PIX_FMT_YUVJ444P || pixelFormat == AV_PIX_FMT_YUVJ440P ||
+        pixelFormat == AV_PIX_FMT_YUVJ411P;
+    const int fullRange = frame->color_range == AVCOL_RANGE_JPEG || jpegFormat;
+
+    const ScalerKey key{frame->width, frame->height, frame->format, outWidth,
+                        outHeight,    colorspace,    fullRange};
+    if (!scaler || !(key == scalerKey)) {
+        scaler.reset(sws_getContext(frame->width, frame->height, pixelFormat, outWidth, outHeight,
+                                    AV_PIX_FMT_RGB32, SWS_AREA, nullptr, nullptr, nullptr));
+        if (!scaler)
+            unreadable();
+        if (!(desc->flags & AV_PIX_FMT_FLAG_RGB) && desc->nb_components >= 3)
+            sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(colorspace), fullRange,
+                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        scalerKey = key;
+    }
+
+    const bool alpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
+    QImage out(outWidth, outHeight, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (out.isNull())
+        throw std::bad_alloc();
+    uint8_t* planes[4] = {out.bits(), nullptr, nullptr, nullptr};
+    const int strides[4] = {int(out.bytesPerLine()), 0, 0, 0};
+    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) !=
+        outHeight)
+        unreadable();
+    if (alpha) { // premultiplied colours with full alpha are the picture laid over black
+        out.convertTo(QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < out.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < out.width(); ++x)
+                line[x] |= 0xff000000u;
+        }
+        out.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+
+    image = applyOrientation(std::move(out), orientation);
+    imagePts = pts;
+    imageGeneration = generation;
+    return image;
+}
+
+VideoSource::VideoSource(const QString& path) {
+    // Broken files make the decoders talk; the application prints nothing.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    m_state = std::make_unique<State>(path);
+}
+
 VideoSource::~VideoSource() = default;
 VideoSource::VideoSource(VideoSource&&) noexcept = default;
 VideoSource& VideoSource::operator=(VideoSource&&) noexcept = default;
-double VideoSource::duration() const { return 0; }
-QImage VideoSource::frameAt(double, Accuracy) { throw MediaError(MediaError::unreadable); }
+
+double VideoSource::duration() const {
+    return m_state->seconds;
+}
+
+QImage VideoSource::frameAt(double seconds, Accuracy accuracy) {
+    const int64_t target = m_state->toStreamTime(seconds);
+    return accuracy == Accuracy::exact ? m_state->exactFrame(target) : m_state->keyFrame(target);
+}
 
 } // namespace tovi

@@ -8,29 +8,35 @@
 namespace tovi {
 
 // A video file opened with FFmpeg: its video stream's duration and its frames at given times,
-// upright (display-matrix rotation and pixel aspect applied), bounded to 1600 × 1600, opaque
-// Format_RGB32. One instance is used by one thread at a time; open one per task.
+// upright (display-matrix turns and mirrors, and the pixel aspect, applied), scaled down to fit
+// 1600 × 1600 (never up), opaque Format_RGB32 converted with the frame's own colour matrix and
+// range. Owns its demuxer and a two-thread decoder. One instance is used by one thread at a
+// time; open one per task. A moved-from source may only be destroyed or assigned to.
 class VideoSource {
 public:
     enum class Accuracy {
         exact,    // the frame on screen at that time
-        tolerant, // the nearest key frame: fast, for previews
+        tolerant, // the key frame nearest to it by the file's index (without an index, the key
+                  // frame before it): one frame decoded, for previews
     };
 
-    // Throws MediaError::unreadable when the file has no decodable video stream or no positive
+    // Reads local files only. Throws MediaError::unreadable when the file is not a container
+    // FFmpeg knows, has no decodable video stream (cover art does not count) or no positive
     // finite duration.
     explicit VideoSource(const QString& path);
     ~VideoSource();
     VideoSource(VideoSource&&) noexcept;
     VideoSource& operator=(VideoSource&&) noexcept;
 
-    // Seconds the video stream lasts (an audio track that runs longer does not count).
+    // Seconds the video stream lasts (an audio track that runs longer does not count); the
+    // container's duration only when the stream states none.
     double duration() const;
 
-    // The frame at `seconds` (clamped to the stream). A time past the last frame gives the last
-    // frame. Increasing times in exact mode decode forward without seeking again when the
-    // target lies ahead in the same group of pictures. Throws MediaError::unreadable when no
-    // frame can be decoded.
+    // The frame at `seconds`, clamped to 0 … duration(): a time before the first frame gives the
+    // first frame, one past the last frame the last. Increasing times in exact mode decode
+    // forward without seeking again while no key frame lies between. Damaged packets are
+    // skipped. Throws MediaError::unreadable when no frame can be decoded; the source stays
+    // usable for other times.
     QImage frameAt(double seconds, Accuracy accuracy);
 
 private:

@@ -1,0 +1,227 @@
+#include "media/media_error.h"
+#include "media/video_source.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+using namespace tovi;
+using Accuracy = VideoSource::Accuracy;
+
+namespace {
+
+QString fixture(const char* name) {
+    return QStringLiteral(TOVI_FIXTURES "/video/") + QLatin1String(name);
+}
+
+// colours.mp4: one solid colour per 0.2 s, key frames at 0 s and 1 s (see the fixture script).
+constexpr std::array<QRgb, 10> palette{0xff0000, 0x00ff00, 0x0000ff, 0xffff00, 0x00ffff,
+                                       0xff00ff, 0xffffff, 0x000000, 0xff8000, 0x8000ff};
+
+int distance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+// Which palette colour fills the frame; -1 when none is close.
+int colourIndex(const QImage& image) {
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    const QRgb centre = image.pixel(image.width() / 2, image.height() / 2);
+    for (int i = 0; i < int(palette.size()); ++i)
+        if (distance(centre, palette[i]) < 48)
+            return i;
+    return -1;
+}
+
+QRgb at(const QImage& image, double fx, double fy) {
+    return image.pixel(int(fx * image.width()), int(fy * image.height())) & 0xffffff;
+}
+
+MediaError::Kind failureOf(const QString& path) {
+    try {
+        VideoSource source(path);
+        source.frameAt(0, Accuracy::exact);
+    } catch (const MediaError& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "opened " << path.toStdString();
+    return MediaError::encode;
+}
+
+} // namespace
+
+TEST(VideoSource, DurationIsTheVideoStreams) {
+    EXPECT_NEAR(VideoSource(fixture("colours.mp4")).duration(), 2.0, 1e-3);
+    EXPECT_NEAR(VideoSource(fixture("short.mp4")).duration(), 0.2, 1e-3);
+    // Its sound lasts two seconds.
+    EXPECT_NEAR(VideoSource(fixture("long_audio.mp4")).duration(), 1.0, 1e-3);
+}
+
+TEST(VideoSource, ExactGivesTheFrameOnScreen) {
+    // B-frames reorder the frames around 0.7 s and 0.99 s, just before the key frame at 1 s.
+    const std::vector<std::pair<double, int>> cases{{0.0, 0},  {0.19, 0}, {0.2, 1},  {0.7, 3},
+                                                    {0.99, 4}, {1.0, 5},  {1.5, 7},  {1.99, 9},
+                                                    {2.0, 9},  {5.0, 9},  {-1.0, 0}, {0.41, 2}};
+    // The MPEG-TS copy has no index and seeks by decode time, landing past the frame wanted.
+    for (const char* name : {"colours.mp4", "colours.ts"}) {
+        for (const auto& [time, expected] : cases) {
+            VideoSource source(fixture(name));
+            EXPECT_EQ(colourIndex(source.frameAt(time, Accuracy::exact)), expected)
+                << name << " at " << time;
+        }
+        // One source asked in an order that forces seeks back and skips over a key frame.
+        VideoSource source(fixture(name));
+        for (const auto& [time, expected] : cases)
+            EXPECT_EQ(colourIndex(source.frameAt(time, Accuracy::exact)), expected)
+                << name << " at " << time << " in turn";
+    }
+}
+
+TEST(VideoSource, ExactFollowsIncreasingTimesThenGoesBack) {
+    VideoSource source(fixture("colours.mp4"));
+    for (int i = 0; i < 24; ++i) { // the export's 12 fps over 2 s
+        const double time = i / 12.0;
+        EXPECT_EQ(colourIndex(source.frameAt(time, Accuracy::exact)), int(time * 5 + 1e-9))
+            << "at " << time;
+    }
+    EXPECT_EQ(colourIndex(source.frameAt(0.3, Accuracy::exact)), 1);
+    EXPECT_EQ(colourIndex(source.frameAt(0.65, Accuracy::exact)), 3);
+}
+
+TEST(VideoSource, TolerantGivesTheNearestKeyFrame) {
+    VideoSource source(fixture("colours.mp4"));
+    EXPECT_EQ(colourIndex(source.frameAt(0.3, Accuracy::tolerant)), 0);
+    EXPECT_EQ(colourIndex(source.frameAt(0.7, Accuracy::tolerant)), 5);
+    EXPECT_EQ(colourIndex(source.frameAt(1.9, Accuracy::tolerant)), 5);
+    EXPECT_EQ(colourIndex(source.frameAt(0.45, Accuracy::tolerant)), 0);
+    // Exact after tolerant: behind the key frame just decoded, then ahead of it.
+    EXPECT_EQ(colourIndex(source.frameAt(0.8, Accuracy::exact)), 4);
+    EXPECT_EQ(colourIndex(source.frameAt(0.7, Accuracy::tolerant)), 5);
+    EXPECT_EQ(colourIndex(source.frameAt(1.3, Accuracy::exact)), 6);
+
+    // Without an index: a key frame (every fourth in this file), never one after the time.
+    VideoSource stream(fixture("colours.ts"));
+    for (double time : {0.3, 0.99, 1.5, 1.99, 0.7}) {
+        const int index = colourIndex(stream.frameAt(time, Accuracy::tolerant));
+        EXPECT_TRUE(index % 4 == 0 && index <= time * 5) << "at " << time << ": " << index;
+    }
+}
+
+TEST(VideoSource, PastTheLastVideoFrameGivesTheLastFrame) {
+    VideoSource source(fixture("long_audio.mp4"));
+    EXPECT_LT(distance(at(source.frameAt(0.5, Accuracy::exact), 0.5, 0.5), 0xff0000), 24);
+    EXPECT_LT(distance(at(source.frameAt(1.8, Accuracy::exact), 0.5, 0.5), 0x0000ff), 24);
+    EXPECT_FALSE(source.frameAt(1.8, Accuracy::tolerant).isNull());
+
+    VideoSource brief(fixture("short.mp4"));
+    EXPECT_FALSE(brief.frameAt(0.5, Accuracy::exact).isNull());
+    EXPECT_FALSE(brief.frameAt(0.1, Accuracy::tolerant).isNull());
+}
+
+TEST(VideoSource, UsesTheRightColourMatrix) {
+    // Decoded as BT.601 these would be off by 20 levels or more.
+    VideoSource tagged(fixture("colours.mp4"));
+    EXPECT_LT(distance(at(tagged.frameAt(0, Accuracy::exact), 0.5, 0.5), 0xff0000), 8);
+    EXPECT_LT(distance(at(tagged.frameAt(1.0, Accuracy::exact), 0.5, 0.5), 0xff00ff), 8);
+    VideoSource untaggedHd(fixture("hd_untagged.mp4"));
+    const QImage hd = untaggedHd.frameAt(0, Accuracy::exact);
+    EXPECT_EQ(hd.size(), QSize(1280, 720));
+    EXPECT_LT(distance(at(hd, 0.5, 0.5), qRgb(200, 40, 200)), 8);
+}
+
+TEST(VideoSource, TurnsAndMirrorsByTheDisplayMatrix) {
+    // Stored: red top left, green top right, blue bottom left, white bottom right.
+    for (auto accuracy : {Accuracy::exact, Accuracy::tolerant}) {
+        const QImage turned = VideoSource(fixture("rotated.mp4")).frameAt(0.1, accuracy);
+        ASSERT_EQ(turned.size(), QSize(24, 32));
+        EXPECT_LT(distance(at(turned, 0.25, 0.25), 0x00ff00), 24); // a quarter turn to the left
+        EXPECT_LT(distance(at(turned, 0.75, 0.25), 0xffffff), 24);
+        EXPECT_LT(distance(at(turned, 0.25, 0.75), 0xff0000), 24);
+        EXPECT_LT(distance(at(turned, 0.75, 0.75), 0x0000ff), 24);
+
+        const QImage transposed = VideoSource(fixture("transposed.mp4")).frameAt(0.1, accuracy);
+        ASSERT_EQ(transposed.size(), QSize(24, 32));
+        EXPECT_LT(distance(at(transposed, 0.25, 0.25), 0xff0000), 24);
+        EXPECT_LT(distance(at(transposed, 0.75, 0.25), 0x0000ff), 24);
+        EXPECT_LT(distance(at(transposed, 0.25, 0.75), 0x00ff00), 24);
+        EXPECT_LT(distance(at(transposed, 0.75, 0.75), 0xffffff), 24);
+    }
+}
+
+TEST(VideoSource, ShowsPixelAspectWithinTheBound) {
+    // 1000 × 400 stored with pixels twice as wide: 2000 × 400 shown, bounded to 1600 wide.
+    VideoSource wide(fixture("wide_pixels.mp4"));
+    EXPECT_EQ(wide.frameAt(0, Accuracy::exact).size(), QSize(1600, 320));
+    EXPECT_EQ(wide.frameAt(0.3, Accuracy::tolerant).size(), QSize(1600, 320));
+}
+
+TEST(VideoSource, TransparentVideoBecomesOpaque) {
+    const QImage image = VideoSource(fixture("alpha.mov")).frameAt(0, Accuracy::exact);
+    ASSERT_EQ(image.format(), QImage::Format_RGB32);
+    EXPECT_EQ(at(image, 0.25, 0.5), 0x000000u);
+    EXPECT_EQ(at(image, 0.75, 0.5), 0x00ff00u);
+}
+
+TEST(VideoSource, RejectsWhatIsNotAVideo) {
+    EXPECT_EQ(failureOf(fixture("notvideo.mov")), MediaError::unreadable);
+    EXPECT_EQ(failureOf(fixture("audio_cover.m4a")), MediaError::unreadable); // cover art only
+    EXPECT_EQ(failureOf(fixture("truncated.mp4")), MediaError::unreadable);   // index lost
+    EXPECT_EQ(failureOf(fixture("missing.mp4")), MediaError::unreadable);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile empty(dir.filePath(QStringLiteral("empty.mp4")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_EQ(failureOf(empty.fileName()), MediaError::unreadable);
+}
+
+// Whatever is left of a damaged file either yields frames or fails as unreadable; it never
+// crashes or hangs (the sanitizer build runs this too).
+TEST(VideoSource, DamagedDataFailsCleanly) {
+    QFile original(fixture("colours.mp4"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const qsizetype mdat = bytes.indexOf("mdat");
+    ASSERT_GT(mdat, 0); // the index comes first in this file, so cuts keep it
+
+    std::vector<QByteArray> damaged;
+    for (double part : {0.5, 0.6, 0.75, 0.9})
+        damaged.push_back(bytes.left(qsizetype(double(bytes.size()) * part)));
+    QByteArray zeroed = bytes;
+    std::fill(zeroed.begin() + mdat + 4, zeroed.end(), '\0');
+    damaged.push_back(zeroed);
+    QByteArray scrambled = bytes;
+    for (qsizetype i = mdat + 4; i < scrambled.size(); i += 7)
+        scrambled[i] = char(scrambled[i] ^ 0x5a);
+    damaged.push_back(scrambled);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    int openedWithFrames = 0;
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        const QString path = dir.filePath(QStringLiteral("damaged%1.mp4").arg(i));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged[i]);
+        file.close();
+        try {
+            VideoSource source(path);
+            for (double time : {0.0, 0.5, 1.2, 1.9, 0.3})
+                for (auto accuracy : {Accuracy::exact, Accuracy::tolerant}) {
+                    const QImage image = source.frameAt(time, accuracy);
+                    EXPECT_EQ(image.size(), QSize(32, 24)) << "damaged" << i;
+                }
+            ++openedWithFrames;
+        } catch (const MediaError& error) {
+            EXPECT_EQ(error.kind(), MediaError::unreadable) << "damaged" << i;
+        }
+    }
+    // A cut through the second group still leaves the first one to show.
+    EXPECT_GE(openedWithFrames, 1);
+}
