@@ -1,5 +1,6 @@
 // Frames of a 1080p H.264 video with a 2-second group of pictures: the preview asks for the
 // nearest key frame, the export for exact frames at increasing times.
+#include "media/media_processor.h"
 #include "media/video_source.h"
 
 #include <QDir>
@@ -82,6 +83,33 @@ void exportSweep(benchmark::State& state) {
     }
 }
 
+// MediaProcessor::sourceFrame as the studio calls it: a fresh decoder per call, at 3.0 s (one
+// second into a group of pictures).
+void sourceFrame(benchmark::State& state, VideoSource::Accuracy accuracy) {
+    const tovi::MediaInfo media = tovi::MediaProcessor::inspect(QUrl::fromLocalFile(benchVideo()));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            tovi::MediaProcessor::sourceFrame(media, 3.0, accuracy).constBits());
+}
+
+void sourceFrameExact(benchmark::State& state) {
+    sourceFrame(state, VideoSource::Accuracy::exact);
+}
+
+void sourceFrameTolerant(benchmark::State& state) {
+    sourceFrame(state, VideoSource::Accuracy::tolerant);
+}
+
+BENCHMARK(sourceFrameExact)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(sourceFrameTolerant)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(exactMidGroup)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()

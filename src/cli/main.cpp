@@ -35,9 +35,17 @@ int usage(FILE* stream) {
     return stream == stdout ? 0 : 2;
 }
 
+// The tool's output is its own lines; Qt's diagnostics (for example about a missing runtime
+// folder on a headless machine) would only clutter it. Real failures still abort loudly.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        QTextStream(stderr) << message << '\n';
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    qInstallMessageHandler(quietQtMessages);
     // Text and pictures are drawn without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -38,10 +38,13 @@ TEST(CliInspect, OneTabSeparatedLinePerFileAndPolishErrors) {
                                      tovi::test::solidFrame({0, 0, 12, 8}, 1, 50)}));
     file.close();
 
-    Outcome ok = runTovi({QStringLiteral("inspect"), gif, fixture("image/photo.heic")});
+    Outcome ok = runTovi({QStringLiteral("inspect"), gif, fixture("image/photo.heic"),
+                          fixture("video/rotated.mp4")});
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, QStringLiteral("two.gif\tanimated\t12×8\t2\t0.750\n"
-                                     "photo.heic\tstill\t96×64\t1\t0.000\n"));
+                                     "photo.heic\tstill\t96×64\t1\t0.000\n"
+                                     "rotated.mp4\tvideo\t24×32\t-\t0.400\n"));
+    EXPECT_TRUE(ok.err.isEmpty()) << "nothing but our own lines: " << ok.err.toStdString();
 
     Outcome bad = runTovi({QStringLiteral("inspect"), fixture("image/notes.mov"), gif});
     EXPECT_EQ(bad.status, 1);
