@@ -136,12 +136,13 @@ TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
     const QByteArray bookmark = Bookmark::make(first + QStringLiteral("/Game1"));
     EXPECT_EQ(Bookmark::resolve(bookmark).status, Bookmark::Status::fresh);
 
-    // The same volume under another name: found there, reported stale.
+    // The same volume under another name ("NO NAME1" when another disk took the first): it is
+    // still the user's device, so it resolves there as fresh.
     ASSERT_TRUE(volume.unmount());
     const QString second = m_local.filePath(QStringLiteral("NO NAME 1"));
     ASSERT_TRUE(volume.mount(second));
     Bookmark::Resolved resolved = Bookmark::resolve(bookmark);
-    EXPECT_EQ(resolved.status, Bookmark::Status::stale);
+    EXPECT_EQ(resolved.status, Bookmark::Status::fresh);
     EXPECT_EQ(resolved.path, second + QStringLiteral("/Game1"));
 
     // Back at its place it is fresh again, although FAT gives its folders new inode numbers.

@@ -116,7 +116,8 @@ Bookmark::Resolved Bookmark::resolve(const QByteArray& data) {
     if (now && sameFolder(made, *now))
         return {Status::fresh, made.path};
 
-    // The same volume mounted at another place (a second device plugged in first, say).
+    // The same volume mounted at another place (a second disk plugged in first, say): still the
+    // user's device, and a desktop mounts it by label, so this is ordinary, not stale.
     if (!made.volume.isEmpty()) {
         for (const Mount& mount : mounts) {
             const std::optional<QString> inside = placeIn(mount, made.relative);
@@ -125,7 +126,7 @@ Bookmark::Resolved Bookmark::resolve(const QByteArray& data) {
             const QString candidate = joined(mount.mountPoint, *inside);
             const std::optional<Identity> there = identify(candidate, mounts);
             if (candidate != made.path && there && sameFolder(made, *there))
-                return {Status::stale, candidate};
+                return {Status::fresh, candidate};
         }
     }
     if (now)

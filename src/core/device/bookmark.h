@@ -11,8 +11,8 @@ namespace tovi {
 class Bookmark {
 public:
     enum class Status {
-        fresh,       // the folder is where it was made
-        stale,       // the path now holds another folder, or the folder was found elsewhere
+        fresh,       // the folder is where it was made, or its volume is mounted elsewhere now
+        stale,       // the path now holds another folder
         unresolvable // nothing matches (or the bytes are not a bookmark)
     };
     struct Resolved {
@@ -24,7 +24,7 @@ public:
     // not a folder.
     static QByteArray make(const QString& folder);
 
-    // Never throws. A volume found mounted at another place resolves, as stale, to the folder's
+    // Never throws. A volume found mounted at another place resolves, fresh, to the folder's
     // path under the new mount point.
     static Resolved resolve(const QByteArray& data);
 };
