@@ -17,20 +17,16 @@ extern "C" {
 
 namespace tovi {
 
-template <auto Release>
-struct CRelease {
-    template <typename T>
-    void operator()(T* handle) const {
-        Release(handle);
-    }
+template <auto Release> struct CRelease {
+    template <typename T> void operator()(T* handle) const { Release(handle); }
 };
 
-template <typename T, auto Release>
-using CHandle = std::unique_ptr<T, CRelease<Release>>;
+template <typename T, auto Release> using CHandle = std::unique_ptr<T, CRelease<Release>>;
 
 using FormatContextPtr =
     CHandle<AVFormatContext, [](AVFormatContext* p) { avformat_close_input(&p); }>;
-using CodecContextPtr = CHandle<AVCodecContext, [](AVCodecContext* p) { avcodec_free_context(&p); }>;
+using CodecContextPtr =
+    CHandle<AVCodecContext, [](AVCodecContext* p) { avcodec_free_context(&p); }>;
 using FramePtr = CHandle<AVFrame, [](AVFrame* p) { av_frame_free(&p); }>;
 using PacketPtr = CHandle<AVPacket, [](AVPacket* p) { av_packet_free(&p); }>;
 using SwsContextPtr = CHandle<SwsContext, sws_freeContext>;
