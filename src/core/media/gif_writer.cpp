@@ -1,0 +1,846 @@
+#include "media/gif_writer.h"
+
+#include "media/c_handles.h"
+#include "media/media_error.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <dlfcn.h>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+namespace tovi {
+namespace {
+
+// Encoder settings: fixed, chosen by measuring size, SSIM and time on the benchmark clip
+// (bench/README.md, "gif writer"). Never adjusted per file.
+constexpr int kQuantizerSpeed = 8;
+// libimagequant builds the palette from one pixel in this many; the full remap then refines it.
+constexpr int kPaletteSampling = 8;
+// Colour distance: squared luma difference plus this share of the squared chroma differences.
+constexpr float kRemapChromaWeight = 0.25f;
+constexpr float kMatchChromaWeight = 0.1f;
+// A pixel may take another palette colour, when that lengthens an LZW match, if its squared
+// distance stays within scale × (luma variance around the pixel + floor). Busy areas hide more
+// error than flat ones; the floor lets flat areas absorb noise without visible steps.
+constexpr float kToleranceScale = 0.5f;
+constexpr float kToleranceFloor = 25.0f;
+constexpr float kToleranceCap = 144.0f;
+constexpr int kVarianceRadius = 2;
+// Pixels whose colours agree in these bits share one nearest-colour search.
+constexpr std::uint32_t kCacheMask = 0xfefefe;
+constexpr int kCacheBits = 16;
+
+constexpr int kMaxCentiseconds = 65535;
+constexpr int kMaxSide = 65535;
+constexpr int kMaxPixels = 1 << 26;
+constexpr int kLastLzwCode = 4095; // as giflib does, clear the table instead of using this code
+
+[[noreturn]] void fail() {
+    throw MediaError(MediaError::encode);
+}
+
+void check(int gifStatus) {
+    if (gifStatus != GIF_OK)
+        fail();
+}
+
+using ColorMapPtr = CHandle<ColorMapObject, GifFreeMapObject>;
+
+float luma(float r, float g, float b) {
+    return 0.299f * r + 0.587f * g + 0.114f * b;
+}
+
+// Running time in centiseconds, rounded half away from zero. The slack keeps sums such as
+// 6 × (1/12 s) = 49.999… cs on the half they stand for.
+long long roundedCentiseconds(double seconds) {
+    return static_cast<long long>(std::floor(seconds * 100.0 + 0.5 + 1e-7));
+}
+
+struct EncodedFrame {
+    std::vector<GifColorType> palette; // a power of two, at least 2 entries
+    int codeBits = 0;
+    std::vector<GifByteType> blocks; // the LZW data sub-blocks, each led by its length
+};
+
+// Packs LZW codes into data sub-blocks the way giflib's own encoder does: least significant bit
+// first, each code as wide as the table then requires, 255 bytes to a block.
+class LzwPacker {
+public:
+    LzwPacker(int codeBits, std::vector<GifByteType>& blocks)
+        : m_codeBits(codeBits)
+        , m_blocks(blocks) {
+        restart();
+    }
+    void restart() { m_width = m_codeBits + 1; }
+    // `nextCode` is the code the table will assign next; the width grows once it no longer fits.
+    void put(int code, int nextCode) {
+        m_pending |= std::uint64_t(code) << m_pendingBits;
+        m_pendingBits += m_width;
+        while (m_pendingBits >= 8) {
+            byte(static_cast<GifByteType>(m_pending & 0xff));
+            m_pending >>= 8;
+            m_pendingBits -= 8;
+        }
+        if (nextCode >= 1 << m_width)
+            ++m_width;
+    }
+    void finish() {
+        if (m_pendingBits > 0)
+            byte(static_cast<GifByteType>(m_pending & 0xff));
+        m_pending = 0;
+        m_pendingBits = 0;
+    }
+
+private:
+    void byte(GifByteType value) {
+        if (m_blockStart < 0 || m_blocks[m_blockStart] == 255) {
+            m_blockStart = static_cast<int>(m_blocks.size());
+            m_blocks.push_back(0);
+        }
+        ++m_blocks[m_blockStart];
+        m_blocks.push_back(value);
+    }
+
+    const int m_codeBits;
+    std::vector<GifByteType>& m_blocks;
+    int m_width = 0;
+    std::uint64_t m_pending = 0;
+    int m_pendingBits = 0;
+    int m_blockStart = -1;
+};
+
+// A colour as luma and two colour differences; the distance of two colours is the squared luma
+// difference plus a weight times the squared differences of the other two.
+struct Color {
+    float y = 0, cr = 0, cb = 0;
+
+    static Color of(float r, float g, float b) {
+        const float y = luma(r, g, b);
+        return {y, r - y, b - y};
+    }
+    float distance(const Color& o, float chromaWeight) const {
+        const float dy = y - o.y, dr = cr - o.cr, db = cb - o.cb;
+        return dy * dy + chromaWeight * (dr * dr + db * db);
+    }
+};
+
+// Encodes one frame: palette, nearest colours, then the LZW-aware choice of colours and the codes.
+// One per worker thread; keeps its scratch buffers between frames.
+class FrameEncoder {
+public:
+    FrameEncoder();
+    EncodedFrame encode(const QImage& frame);
+
+private:
+    struct Match {
+        int length = 0;
+        float error = 0;
+        int code = -1;
+    };
+    struct Candidate {
+        int color;
+        float error;
+    };
+
+    void loadPixels(const QImage& rgbx);
+    void buildPalette(const QImage& rgbx);
+    std::array<std::uint8_t, 256> setPalette(const std::array<std::uint8_t, 3 * 256>& rgb);
+    int nearestColor(const Color& c, int guess) const;
+    void remapNearest();
+    void computeTolerance();
+    void planCodes(LzwPacker& packer, int codeBits);
+    void resetDictionary();
+    void addCode(int prefix, int color);
+    void extend(int root, int position, float rootError, Match& best);
+
+    float matchError(int position, int color) const {
+        return m_pixel[position].distance(m_palette[color], kMatchChromaWeight);
+    }
+
+    LiqAttrPtr m_attr;
+    int m_width = 0;
+    int m_height = 0;
+    int m_pixels = 0;
+    int m_colors = 0;
+    std::array<std::uint8_t, 3 * 256> m_rgb{}; // palette, ascending luma
+    std::array<Color, 256> m_palette{};
+    std::array<float, 256> m_paletteLuma{};
+    static constexpr int kBlock = 8;
+    alignas(32) std::array<float, 256> m_blockY{}, m_blockCr{}, m_blockCb{};
+    std::vector<std::uint32_t> m_source; // 0xRRGGBB
+    std::vector<std::uint32_t> m_sample; // RGBX pixels for libimagequant
+    std::vector<Color> m_pixel;
+    std::vector<float> m_tolerance;
+    std::vector<std::uint8_t> m_nearest;
+    std::vector<double> m_sum, m_sumSquares;
+    std::array<std::uint32_t, 1 << kCacheBits> m_cacheKey{};
+    std::array<std::uint8_t, 1 << kCacheBits> m_cacheColor{};
+
+    // The LZW table as every decoder builds it, as a tree: code → (prefix code, last colour).
+    int m_nextCode = 0;
+    int m_firstFreeCode = 0;
+    std::array<std::int16_t, 4096> m_firstChild{}, m_nextSibling{}, m_parent{}, m_depthBelow{};
+    std::array<std::uint8_t, 4096> m_suffix{}, m_head{};
+    std::array<Candidate, 256> m_candidates{};
+};
+
+FrameEncoder::FrameEncoder()
+    : m_attr(liq_attr_create()) {
+    if (!m_attr || liq_set_speed(m_attr.get(), kQuantizerSpeed) != LIQ_OK ||
+        liq_set_max_colors(m_attr.get(), 256) != LIQ_OK ||
+        liq_set_quality(m_attr.get(), 0, 100) != LIQ_OK)
+        fail();
+}
+
+EncodedFrame FrameEncoder::encode(const QImage& frame) {
+    const QImage rgbx = frame.convertToFormat(QImage::Format_RGBX8888);
+    if (rgbx.isNull())
+        fail();
+    m_width = rgbx.width();
+    m_height = rgbx.height();
+    m_pixels = m_width * m_height;
+    loadPixels(rgbx);
+    buildPalette(rgbx);
+    remapNearest();
+    computeTolerance();
+
+    EncodedFrame encoded;
+    const unsigned mapSize = std::max(2u, std::bit_ceil(static_cast<unsigned>(m_colors)));
+    encoded.palette.assign(mapSize, GifColorType{0, 0, 0});
+    for (int i = 0; i < m_colors; ++i)
+        encoded.palette[i] = {m_rgb[3 * i], m_rgb[3 * i + 1], m_rgb[3 * i + 2]};
+    encoded.codeBits = std::max(2, std::countr_zero(mapSize)); // giflib's minimum code size
+    LzwPacker packer(encoded.codeBits, encoded.blocks);
+    planCodes(packer, encoded.codeBits);
+    return encoded;
+}
+
+void FrameEncoder::loadPixels(const QImage& rgbx) {
+    m_source.resize(static_cast<size_t>(m_pixels));
+    m_pixel.resize(static_cast<size_t>(m_pixels));
+    size_t p = 0;
+    for (int y = 0; y < m_height; ++y) {
+        const uchar* row = rgbx.constScanLine(y);
+        for (int x = 0; x < m_width; ++x, ++p) {
+            const uchar* px = row + 4 * x;
+            m_source[p] = std::uint32_t(px[0]) << 16 | std::uint32_t(px[1]) << 8 | px[2];
+            m_pixel[p] = Color::of(px[0], px[1], px[2]);
+        }
+    }
+}
+
+void FrameEncoder::buildPalette(const QImage& rgbx) {
+    // One pixel in kPaletteSampling, on staggered diagonals so that every row and every column
+    // is represented: thin lines and small text keep their colours.
+    const int rows = (m_height + kPaletteSampling - 1) / kPaletteSampling;
+    m_sample.resize(static_cast<size_t>(rows) * m_width);
+    for (int j = 0; j < rows; ++j)
+        for (int x = 0; x < m_width; ++x) {
+            const int y = std::min(m_height - 1, j * kPaletteSampling + x % kPaletteSampling);
+            std::memcpy(&m_sample[static_cast<size_t>(j) * m_width + x],
+                        rgbx.constScanLine(y) + 4 * x, 4);
+        }
+    LiqImagePtr image(liq_image_create_rgba(m_attr.get(), m_sample.data(), m_width, rows, 0));
+    if (!image)
+        fail();
+    liq_result* quantized = nullptr;
+    if (liq_image_quantize(image.get(), m_attr.get(), &quantized) != LIQ_OK || !quantized)
+        fail();
+    LiqResultPtr result(quantized);
+    const liq_palette* palette = liq_get_palette(result.get());
+    if (!palette || palette->count < 1 || palette->count > 256)
+        fail();
+    m_colors = static_cast<int>(palette->count);
+    std::array<std::uint8_t, 3 * 256> rgb{};
+    for (int i = 0; i < m_colors; ++i) {
+        rgb[3 * i] = palette->entries[i].r;
+        rgb[3 * i + 1] = palette->entries[i].g;
+        rgb[3 * i + 2] = palette->entries[i].b;
+    }
+    setPalette(rgb);
+}
+
+// Keeps the palette in ascending luma, so that the colours within a luma distance of a pixel
+// form one index range. Returns each given colour's new index.
+std::array<std::uint8_t, 256>
+FrameEncoder::setPalette(const std::array<std::uint8_t, 3 * 256>& rgb) {
+    std::array<int, 256> order;
+    std::array<Color, 256> colors;
+    for (int i = 0; i < m_colors; ++i) {
+        order[i] = i;
+        colors[i] = Color::of(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
+    }
+    std::stable_sort(order.begin(), order.begin() + m_colors,
+                     [&](int a, int b) { return colors[a].y < colors[b].y; });
+    std::array<std::uint8_t, 256> rank{};
+    for (int i = 0; i < m_colors; ++i) {
+        const int from = order[i];
+        std::copy_n(&rgb[3 * from], 3, &m_rgb[3 * i]);
+        m_palette[i] = colors[from];
+        m_paletteLuma[i] = colors[from].y;
+        rank[from] = static_cast<std::uint8_t>(i);
+    }
+    for (int i = 0; i < 256; ++i) {
+        const Color& color = i < m_colors ? m_palette[i] : Color{1e6f, 0, 0};
+        m_blockY[i] = color.y;
+        m_blockCr[i] = color.cr;
+        m_blockCb[i] = color.cb;
+    }
+    return rank;
+}
+
+// Exact nearest colour, with `guess` as the distance to beat: blocks of colours outwards from the
+// guess, until the luma difference alone rules a whole block out. Blocks of eight let the
+// compiler use vector instructions; the padding colours are too far away to ever win.
+int FrameEncoder::nearestColor(const Color& c, int guess) const {
+    int best = guess;
+    float bestError = c.distance(m_palette[guess], kRemapChromaWeight);
+    auto scan = [&](int block) {
+        const int base = block * kBlock;
+        std::array<float, kBlock> error;
+        for (int k = 0; k < kBlock; ++k) {
+            const float dy = m_blockY[base + k] - c.y, dr = m_blockCr[base + k] - c.cr,
+                        db = m_blockCb[base + k] - c.cb;
+            error[k] = dy * dy + kRemapChromaWeight * (dr * dr + db * db);
+        }
+        for (int k = 0; k < kBlock; ++k)
+            if (error[k] < bestError) {
+                bestError = error[k];
+                best = base + k;
+            }
+    };
+    // Neighbouring pixels have similar lumas: start at the guess's block rather than search.
+    const int blocks = (m_colors + kBlock - 1) / kBlock;
+    const int start = guess / kBlock;
+    for (int block = start; block < blocks; ++block) {
+        const float dy = m_blockY[block * kBlock] - c.y;
+        if (dy > 0 && dy * dy >= bestError)
+            break;
+        scan(block);
+    }
+    for (int block = start - 1; block >= 0; --block) {
+        const float dy = c.y - m_blockY[block * kBlock + kBlock - 1];
+        if (dy > 0 && dy * dy >= bestError)
+            break;
+        scan(block);
+    }
+    return best;
+}
+
+// Nearest palette colour of every pixel, then one k-means step: each colour moves to the mean of
+// the pixels it got, which fits the palette to the full frame; or to the exact colour that most
+// of them share, when there is one.
+void FrameEncoder::remapNearest() {
+    m_nearest.resize(static_cast<size_t>(m_pixels));
+    // Colours that agree in their top bits share one search: a difference of a level or two is
+    // far below the spacing of 256 colours, and photographs repeat such colours all over.
+    m_cacheKey.fill(~0u);
+    std::array<std::int64_t, 3 * 256> sum{};
+    std::array<std::int64_t, 256> count{};
+    std::array<std::uint32_t, 256> majority{};
+    std::array<int, 256> votes{};
+    int color = 0;
+    std::uint32_t previous = ~0u;
+    for (int p = 0; p < m_pixels; ++p) {
+        const std::uint32_t rgb = m_source[p];
+        const std::uint32_t key = rgb & kCacheMask;
+        if (key != previous) {
+            const std::uint32_t slot = (key * 2654435761u) >> (32 - kCacheBits);
+            if (m_cacheKey[slot] == key) {
+                color = m_cacheColor[slot];
+            } else {
+                color = nearestColor(m_pixel[p], color);
+                m_cacheKey[slot] = key;
+                m_cacheColor[slot] = static_cast<std::uint8_t>(color);
+            }
+            previous = key;
+        }
+        m_nearest[p] = static_cast<std::uint8_t>(color);
+        sum[3 * color] += rgb >> 16;
+        sum[3 * color + 1] += (rgb >> 8) & 0xff;
+        sum[3 * color + 2] += rgb & 0xff;
+        ++count[color];
+        // Majority vote for the colour most of this entry's pixels have exactly.
+        if (votes[color] == 0)
+            majority[color] = rgb;
+        votes[color] += majority[color] == rgb ? 1 : -1;
+    }
+    std::array<int, 256> holders{};
+    for (int p = 0; p < m_pixels; ++p)
+        holders[m_nearest[p]] += m_source[p] == majority[m_nearest[p]];
+    std::array<std::uint8_t, 3 * 256> rgb = m_rgb;
+    for (int i = 0; i < m_colors; ++i) {
+        if (count[i] == 0)
+            continue;
+        if (2 * holders[i] > count[i]) { // a drawn background, pure black, white text: exact
+            rgb[3 * i] = static_cast<std::uint8_t>(majority[i] >> 16);
+            rgb[3 * i + 1] = static_cast<std::uint8_t>(majority[i] >> 8);
+            rgb[3 * i + 2] = static_cast<std::uint8_t>(majority[i]);
+            continue;
+        }
+        for (int k = 3 * i; k < 3 * i + 3; ++k)
+            rgb[k] = static_cast<std::uint8_t>((sum[k] + count[i] / 2) / count[i]);
+    }
+    // Moving colours can reorder their lumas: sort again and relabel the pixels.
+    const auto rank = setPalette(rgb);
+    for (auto& index : m_nearest)
+        index = rank[index];
+}
+
+void FrameEncoder::computeTolerance() {
+    const int w = m_width, h = m_height, stride = w + 1;
+    m_sum.assign(static_cast<size_t>(stride) * (h + 1), 0.0);
+    m_sumSquares.assign(m_sum.size(), 0.0);
+    for (int y = 0; y < h; ++y) {
+        double rowSum = 0, rowSquares = 0;
+        for (int x = 0; x < w; ++x) {
+            const double v = m_pixel[static_cast<size_t>(y) * w + x].y;
+            rowSum += v;
+            rowSquares += v * v;
+            const size_t at = static_cast<size_t>(y + 1) * stride + x + 1;
+            m_sum[at] = m_sum[at - stride] + rowSum;
+            m_sumSquares[at] = m_sumSquares[at - stride] + rowSquares;
+        }
+    }
+    m_tolerance.resize(static_cast<size_t>(m_pixels));
+    for (int y = 0; y < h; ++y) {
+        const int y0 = std::max(0, y - kVarianceRadius), y1 = std::min(h, y + kVarianceRadius + 1);
+        for (int x = 0; x < w; ++x) {
+            const int x0 = std::max(0, x - kVarianceRadius);
+            const int x1 = std::min(w, x + kVarianceRadius + 1);
+            auto box = [&](const std::vector<double>& s) {
+                return s[static_cast<size_t>(y1) * stride + x1] -
+                       s[static_cast<size_t>(y0) * stride + x1] -
+                       s[static_cast<size_t>(y1) * stride + x0] +
+                       s[static_cast<size_t>(y0) * stride + x0];
+            };
+            const double count = (x1 - x0) * (y1 - y0);
+            const double mean = box(m_sum) / count;
+            const double variance = box(m_sumSquares) / count - mean * mean;
+            // A perfectly flat area (a drawn background, the black around a turned picture) has
+            // no noise to absorb and costs little anyway: it stays exact.
+            m_tolerance[static_cast<size_t>(y) * w + x] =
+                variance < 1e-6
+                    ? 0.0f
+                    : std::min(kToleranceCap,
+                               static_cast<float>(kToleranceScale * (variance + kToleranceFloor)));
+        }
+    }
+}
+
+void FrameEncoder::resetDictionary() {
+    for (int c = 0; c < m_colors; ++c) {
+        m_firstChild[c] = -1;
+        m_depthBelow[c] = 0;
+        m_parent[c] = -1;
+        m_suffix[c] = static_cast<std::uint8_t>(c);
+        m_head[c] = static_cast<std::uint8_t>(c);
+    }
+    m_nextCode = m_firstFreeCode;
+}
+
+void FrameEncoder::addCode(int prefix, int color) {
+    const int code = m_nextCode++;
+    m_suffix[code] = static_cast<std::uint8_t>(color);
+    m_head[code] = m_head[prefix];
+    m_parent[code] = static_cast<std::int16_t>(prefix);
+    m_firstChild[code] = -1;
+    m_depthBelow[code] = 0;
+    m_nextSibling[code] = m_firstChild[prefix];
+    m_firstChild[prefix] = static_cast<std::int16_t>(code);
+    for (int node = prefix, depth = 1; node >= 0 && m_depthBelow[node] < depth;
+         node = m_parent[node], ++depth)
+        m_depthBelow[node] = static_cast<std::int16_t>(depth);
+}
+
+// Follows dictionary codes from `root` (covering `position`) while the next pixel's colour stays
+// within its tolerance, taking at each step the child with the deepest subtree (the longest
+// possible continuation), then the smaller error. Updates `best` only when it beats it. The code
+// it stops on has no child that fits the next pixel, which keeps giflib's parse the same as ours.
+void FrameEncoder::extend(int root, int position, float rootError, Match& best) {
+    int code = root;
+    int length = 1;
+    float error = rootError;
+    for (int at = position + 1;; ++at, ++length) {
+        if (length > best.length || (length == best.length && error < best.error))
+            best = {length, error, code};
+        if (at >= m_pixels || length + m_depthBelow[code] <= best.length)
+            return; // nothing below can get longer than what we have
+        const int nearest = m_nearest[at];
+        const float tolerance = m_tolerance[at];
+        int next = -1;
+        int nextDepth = -1;
+        float nextError = 0;
+        for (int child = m_firstChild[code]; child >= 0; child = m_nextSibling[child]) {
+            const int color = m_suffix[child];
+            const float childError = color == nearest ? 0.0f : matchError(at, color);
+            const int depth = m_depthBelow[child];
+            if (childError <= tolerance &&
+                (depth > nextDepth || (depth == nextDepth && childError < nextError))) {
+                next = child;
+                nextDepth = depth;
+                nextError = childError;
+            }
+        }
+        if (next < 0)
+            return;
+        code = next;
+        error += nextError;
+    }
+}
+
+// Chooses every pixel's colour while building the LZW table exactly as giflib would, and writes
+// the codes. A string may also start on another colour within tolerance than the pixel's
+// nearest. None of those extends the previous string (it would have taken any colour within
+// tolerance), so a decoder's table stays in step with ours.
+void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
+    const int clearCode = 1 << codeBits;
+    m_firstFreeCode = clearCode + 2;
+    resetDictionary();
+    packer.put(clearCode, m_nextCode);
+    int previous = -1; // code of the previous string
+    int position = 0;
+    while (position < m_pixels) {
+        if (previous >= 0) {
+            packer.put(previous, m_nextCode);
+            if (m_nextCode >= kLastLzwCode) { // the table is full: start afresh, as giflib does
+                packer.put(clearCode, m_nextCode);
+                resetDictionary();
+                packer.restart();
+                previous = -1;
+            }
+        }
+        const int nearest = m_nearest[position];
+        Match best;
+        int root = nearest;
+        extend(root, position, 0, best);
+        if (previous >= 0) {
+            const float tolerance = m_tolerance[position];
+            const float reach = std::sqrt(tolerance);
+            const float y = m_pixel[position].y;
+            // The palette is in luma order and `nearest` sits at the pixel's luma: the colours
+            // within reach form the run around it.
+            int first = nearest;
+            while (first > 0 && m_paletteLuma[first - 1] >= y - reach)
+                --first;
+            int candidates = 0;
+            for (int color = first; color < m_colors && m_paletteLuma[color] <= y + reach;
+                 ++color) {
+                // Most colours fail one test or another: keep this loop free of branches.
+                const float error = matchError(position, color);
+                const bool viable = (color != nearest) & (1 + m_depthBelow[color] > best.length) &
+                                    (error <= tolerance);
+                m_candidates[candidates] = {color, error};
+                candidates += viable;
+            }
+            for (int i = 0; i < candidates; ++i) {
+                const Candidate candidate = m_candidates[i];
+                const int before = best.code;
+                extend(candidate.color, position, candidate.error, best);
+                if (best.code != before)
+                    root = candidate.color;
+            }
+            addCode(previous, root);
+            if (m_head[previous] == root) { // the new code may lie on this string's path
+                best = {};
+                extend(root, position, root == nearest ? 0.0f : matchError(position, root), best);
+            }
+        }
+        position += best.length;
+        previous = best.code;
+    }
+    packer.put(previous, m_nextCode);
+    packer.put(clearCode + 1, m_nextCode); // end of information
+    packer.finish();
+}
+
+int writeToBuffer(GifFileType* gif, const GifByteType* data, int length) {
+    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
+    return length;
+}
+
+// libimagequant parallelises parts of its work with OpenMP. Our workers already keep every core
+// busy with a frame each, and extra threads would only contend and spin; so each worker asks for
+// one OpenMP thread. libgomp comes in only through libimagequant, hence the run-time lookup.
+void useOneOpenMpThread() {
+    using SetThreads = void (*)(int);
+    if (auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads")))
+        set(1);
+}
+
+int workerCount() {
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+} // namespace
+
+struct GifWriter::Pipeline {
+    struct Slot {
+        QImage image;
+        EncodedFrame encoded;
+        bool ready = false;
+    };
+    struct Pending {
+        std::shared_ptr<Slot> slot;
+        int centiseconds;
+    };
+
+    explicit Pipeline(QSize frameSize);
+    ~Pipeline();
+    void workerLoop();
+    void writeReadyFrames(std::unique_lock<std::mutex>& lock);
+    void writeFrame(const EncodedFrame& frame, int centiseconds);
+    void recordFailure(std::exception_ptr error);
+    void stopWorkers();
+
+    const QSize size;
+    const int maxPending;
+    QByteArray bytes;
+    GifWriterPtr gif; // declared after `bytes`: closing it still writes the trailer there
+    std::vector<std::thread> workers;
+
+    std::mutex mutex;
+    std::condition_variable workAvailable;
+    std::condition_variable frameWritten;
+    std::deque<std::shared_ptr<Slot>> jobs;
+    std::deque<Pending> pending; // added, not yet written, in order
+    bool writing = false;
+    bool stopping = false;
+    std::exception_ptr failure;
+
+    // Touched only by the driving thread.
+    bool finished = false;
+    int added = 0;
+    double elapsedSeconds = 0;
+    QImage lastFrame;
+    std::shared_ptr<Slot> lastSlot;
+};
+
+GifWriter::Pipeline::Pipeline(QSize frameSize)
+    : size(frameSize)
+    , maxPending(workerCount() + 2) {
+    if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide ||
+        size.height() > kMaxSide || qint64(size.width()) * size.height() > kMaxPixels)
+        fail();
+    int error = 0;
+    gif.reset(EGifOpen(&bytes, writeToBuffer, &error));
+    if (!gif)
+        fail();
+    EGifSetGifVersion(gif.get(), true);
+    check(EGifPutScreenDesc(gif.get(), size.width(), size.height(), 8, 0, nullptr));
+    // NETSCAPE2.0 block: sub-block 1, loop count 0 = forever.
+    static const GifByteType loop[] = {1, 0, 0};
+    check(EGifPutExtensionLeader(gif.get(), APPLICATION_EXT_FUNC_CODE));
+    check(EGifPutExtensionBlock(gif.get(), 11, "NETSCAPE2.0"));
+    check(EGifPutExtensionBlock(gif.get(), sizeof loop, loop));
+    check(EGifPutExtensionTrailer(gif.get()));
+
+    const int count = workerCount();
+    workers.reserve(static_cast<size_t>(count));
+    try {
+        for (int i = 0; i < count; ++i)
+            workers.emplace_back([this] { workerLoop(); });
+    } catch (const std::system_error&) {
+        stopWorkers();
+        fail();
+    }
+}
+
+GifWriter::Pipeline::~Pipeline() {
+    stopWorkers();
+}
+
+void GifWriter::Pipeline::stopWorkers() {
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+        jobs.clear();
+    }
+    workAvailable.notify_all();
+    for (auto& worker : workers)
+        if (worker.joinable())
+            worker.join();
+}
+
+void GifWriter::Pipeline::recordFailure(std::exception_ptr error) {
+    if (!failure)
+        failure = std::move(error);
+    stopping = true;
+    jobs.clear();
+    workAvailable.notify_all();
+    frameWritten.notify_all();
+}
+
+void GifWriter::Pipeline::workerLoop() {
+    useOneOpenMpThread();
+    std::unique_ptr<FrameEncoder> encoder;
+    for (;;) {
+        std::shared_ptr<Slot> slot;
+        {
+            std::unique_lock lock(mutex);
+            workAvailable.wait(lock, [this] { return stopping || !jobs.empty(); });
+            if (stopping)
+                return;
+            slot = std::move(jobs.front());
+            jobs.pop_front();
+        }
+        EncodedFrame encoded;
+        std::exception_ptr error;
+        try {
+            if (!encoder)
+                encoder = std::make_unique<FrameEncoder>();
+            encoded = encoder->encode(slot->image);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        slot->image = QImage(); // only this worker holds the picture now
+        std::unique_lock lock(mutex);
+        if (stopping)
+            return;
+        if (error) {
+            recordFailure(error);
+            return;
+        }
+        slot->encoded = std::move(encoded);
+        slot->ready = true;
+        writeReadyFrames(lock);
+    }
+}
+
+// Whoever finds the next frame ready writes it, and every ready one after it, outside the lock;
+// one writer at a time keeps giflib's stream in frame order.
+void GifWriter::Pipeline::writeReadyFrames(std::unique_lock<std::mutex>& lock) {
+    if (writing)
+        return;
+    writing = true;
+    while (!failure && !pending.empty() && pending.front().slot->ready) {
+        Pending next = pending.front();
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            writeFrame(next.slot->encoded, next.centiseconds);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        if (error) {
+            recordFailure(error);
+            break;
+        }
+        pending.pop_front();
+    }
+    writing = false;
+    frameWritten.notify_all();
+}
+
+void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds) {
+    const GraphicsControlBlock control{DISPOSE_DO_NOT, false, centiseconds, NO_TRANSPARENT_COLOR};
+    GifByteType extension[4];
+    EGifGCBToExtension(&control, extension);
+    check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, sizeof extension, extension));
+    ColorMapPtr map(GifMakeMapObject(static_cast<int>(frame.palette.size()), frame.palette.data()));
+    if (!map)
+        fail();
+    check(EGifPutImageDesc(gif.get(), 0, 0, size.width(), size.height(), false, map.get()));
+    // The codes are ready: giflib writes them as compressed data, block by block.
+    const GifByteType* block = frame.blocks.data();
+    const GifByteType* end = block + frame.blocks.size();
+    check(EGifPutCode(gif.get(), frame.codeBits, block));
+    for (block += *block + 1; block < end; block += *block + 1)
+        check(EGifPutCodeNext(gif.get(), block));
+    check(EGifPutCodeNext(gif.get(), nullptr));
+}
+
+GifWriter::GifWriter(QSize frameSize)
+    : m_pipeline(std::make_unique<Pipeline>(frameSize)) {}
+
+GifWriter::~GifWriter() = default;
+
+QSize GifWriter::frameSize() const {
+    return m_pipeline->size;
+}
+
+int GifWriter::frameCount() const {
+    return m_pipeline->added;
+}
+
+void GifWriter::add(const QImage& frame, double delaySeconds) {
+    Pipeline& p = *m_pipeline;
+    if (p.finished)
+        throw std::logic_error("GifWriter::add after finish");
+    if (frame.size() != p.size)
+        fail();
+
+    if (!(delaySeconds >= 0)) // negative or NaN
+        delaySeconds = 0;
+    delaySeconds = std::min(delaySeconds, 1e7);
+    const double start = p.elapsedSeconds;
+    p.elapsedSeconds += delaySeconds;
+    const int centiseconds = static_cast<int>(std::min<long long>(
+        kMaxCentiseconds, roundedCentiseconds(p.elapsedSeconds) - roundedCentiseconds(start)));
+
+    const bool repeated = p.lastSlot && frame == p.lastFrame;
+    std::unique_lock lock(p.mutex);
+    p.frameWritten.wait(
+        lock, [&] { return p.failure || static_cast<int>(p.pending.size()) < p.maxPending; });
+    if (p.failure)
+        std::rethrow_exception(p.failure);
+    if (repeated) {
+        // A repeated picture (a held card, a still) reuses the previous frame's encoding.
+        p.pending.push_back({p.lastSlot, centiseconds});
+        p.writeReadyFrames(lock);
+    } else {
+        auto slot = std::make_shared<Pipeline::Slot>();
+        slot->image = frame;
+        p.jobs.push_back(slot);
+        p.pending.push_back({slot, centiseconds});
+        p.lastFrame = frame;
+        p.lastSlot = std::move(slot);
+        p.workAvailable.notify_one();
+    }
+    ++p.added;
+}
+
+QByteArray GifWriter::finish() {
+    Pipeline& p = *m_pipeline;
+    if (p.finished)
+        throw std::logic_error("GifWriter::finish called twice");
+    p.finished = true;
+    p.lastFrame = QImage();
+    p.lastSlot.reset();
+    {
+        std::unique_lock lock(p.mutex);
+        p.writeReadyFrames(lock); // repeats may be waiting with no worker busy
+        p.frameWritten.wait(lock, [&] { return p.failure || p.pending.empty(); });
+    }
+    p.stopWorkers();
+    if (p.failure)
+        std::rethrow_exception(p.failure);
+    if (p.added == 0)
+        fail();
+    int error = 0;
+    if (EGifCloseFile(p.gif.release(), &error) != GIF_OK)
+        fail();
+    return std::move(p.bytes);
+}
+
+QByteArray encodeGif(const std::vector<QImage>& frames, const std::vector<double>& delays) {
+    if (frames.empty() || frames.size() != delays.size())
+        fail();
+    GifWriter writer(frames.front().size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        writer.add(frames[i], delays[i]);
+    return writer.finish();
+}
+
+} // namespace tovi

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <memory>
+#include <vector>
+
+namespace tovi {
+
+// The one GIF encoder of the system: a GIF89a that loops forever (NETSCAPE2.0, count 0) whose
+// every frame is a full, opaque picture of frameSize() at 0,0 with its own palette (libimagequant)
+// and no transparency. Delays are whole centiseconds rounded on the running time, so n frames of
+// d seconds last round(100·n·d) centiseconds in all; a single delay is at most 65535.
+//
+// Frames are quantised on worker threads a few frames ahead of the encoder and written in the
+// order they were added; add() only blocks while that small pipeline is full. The output does
+// not depend on the number of cores. One thread drives an instance. Destroying an unfinished
+// writer abandons it: queued frames are dropped and it returns within one frame's work.
+class GifWriter {
+public:
+    // Throws MediaError::encode when the size is empty or larger than a GIF can hold (65535).
+    explicit GifWriter(QSize frameSize);
+    ~GifWriter();
+    GifWriter(const GifWriter&) = delete;
+    GifWriter& operator=(const GifWriter&) = delete;
+
+    // Queues `frame`, shown for `delaySeconds` (negative or NaN counts as 0). The frame must be
+    // frameSize(); its alpha channel is ignored. The writer keeps a shallow copy, so the caller
+    // may reuse or drop its image at once. Throws MediaError::encode for a frame of another size
+    // or when an earlier frame failed to encode; std::logic_error after finish().
+    void add(const QImage& frame, double delaySeconds);
+
+    // Waits for the queued frames and returns the complete file. Throws MediaError::encode when
+    // no frame was added or any step failed; the writer is finished either way.
+    QByteArray finish();
+
+    QSize frameSize() const;
+    int frameCount() const;
+
+private:
+    struct Pipeline;
+    std::unique_ptr<Pipeline> m_pipeline;
+};
+
+// The frames in order with their delays in seconds (the same count), as one GIF file.
+// Throws what GifWriter throws, and MediaError::encode when the counts differ.
+QByteArray encodeGif(const std::vector<QImage>& frames, const std::vector<double>& delays);
+
+} // namespace tovi

@@ -1,0 +1,346 @@
+#include "media/c_handles.h"
+#include "media/gif_writer.h"
+#include "media/image_source.h"
+#include "media/media_error.h"
+
+#include <QPainter>
+#include <QRandomGenerator>
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <numeric>
+
+using namespace tovi;
+
+namespace {
+
+// What a decoder sees in a GIF file, read back with giflib.
+struct GifSummary {
+    QByteArray version;
+    QSize screen;
+    bool globalPalette = false;
+    int loopBlocks = 0;
+    int loopCount = -1;
+    struct Frame {
+        QRect rect;
+        int paletteSize = 0; // of the local palette; 0 when there is none
+        bool interlaced = false;
+        int delay = -1;
+        int disposal = -1;
+        int transparent = -2;
+    };
+    std::vector<Frame> frames;
+
+    std::vector<int> delays() const {
+        std::vector<int> result;
+        for (const Frame& frame : frames)
+            result.push_back(frame.delay);
+        return result;
+    }
+};
+
+struct Reader {
+    const QByteArray& data;
+    int offset = 0;
+};
+
+int readFromBuffer(GifFileType* gif, GifByteType* out, int length) {
+    auto* reader = static_cast<Reader*>(gif->UserData);
+    const int count = std::min<int>(length, static_cast<int>(reader->data.size()) - reader->offset);
+    std::memcpy(out, reader->data.constData() + reader->offset, static_cast<size_t>(count));
+    reader->offset += count;
+    return count;
+}
+
+GifSummary summarize(const QByteArray& bytes) {
+    Reader reader{bytes};
+    int error = 0;
+    GifReaderPtr gif(DGifOpen(&reader, readFromBuffer, &error));
+    if (!gif || DGifSlurp(gif.get()) != GIF_OK)
+        throw std::runtime_error("giflib cannot read the file");
+    GifSummary summary;
+    summary.version = bytes.left(6);
+    summary.screen = QSize(gif->SWidth, gif->SHeight);
+    summary.globalPalette = gif->SColorMap != nullptr;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        for (int b = 0; b + 1 < image.ExtensionBlockCount; ++b) {
+            const ExtensionBlock& block = image.ExtensionBlocks[b];
+            const ExtensionBlock& next = image.ExtensionBlocks[b + 1];
+            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+                std::memcmp(block.Bytes, "NETSCAPE2.0", 11) == 0 && next.ByteCount == 3 &&
+                next.Bytes[0] == 1) {
+                ++summary.loopBlocks;
+                summary.loopCount = next.Bytes[1] | next.Bytes[2] << 8;
+            }
+        }
+        GifSummary::Frame frame;
+        const GifImageDesc& desc = image.ImageDesc;
+        frame.rect = QRect(desc.Left, desc.Top, desc.Width, desc.Height);
+        frame.paletteSize = desc.ColorMap ? desc.ColorMap->ColorCount : 0;
+        frame.interlaced = desc.Interlace;
+        GraphicsControlBlock control;
+        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK) {
+            frame.delay = control.DelayTime;
+            frame.disposal = control.DisposalMode;
+            frame.transparent = control.TransparentColor;
+        }
+        summary.frames.push_back(frame);
+    }
+    return summary;
+}
+
+QImage flat(QSize size, const QColor& color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+// A sky-like picture: hue across, brightness down, all smooth.
+QImage gradient(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y,
+                           qRgb(40 + 150 * x / size.width(), 90 + 120 * y / size.height(),
+                                230 - 60 * x / size.width()));
+    return image;
+}
+
+// Fine detail everywhere: the worst case for the palette and the coder.
+QImage noise(QSize size, quint32 seed) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, 0xff000000u | (random.generate() & 0xffffffu));
+    return image;
+}
+
+// An out-of-focus photograph: soft blobs of colour over a gradient, with sensor noise.
+QImage softPicture(QSize size, quint32 seed) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    const double w = size.width(), h = size.height();
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            double r = 60 + 80 * y / h, g = 110 + 60 * x / w, b = 70;
+            auto blob = [&](double cx, double cy, double radius, double dr, double dg, double db) {
+                const double dx = x - cx * w, dy = y - cy * h;
+                const double k = std::exp(-(dx * dx + dy * dy) / (radius * radius * w * h));
+                r += dr * k;
+                g += dg * k;
+                b += db * k;
+            };
+            blob(0.3, 0.3, 0.2, 120, 40, -30);
+            blob(0.7, 0.6, 0.25, -40, -60, 150);
+            blob(0.5, 0.9, 0.15, 90, 90, 60);
+            auto channel = [&](double v) {
+                return std::clamp(static_cast<int>(std::lround(v)) + random.bounded(-4, 5), 0, 255);
+            };
+            image.setPixel(x, y, qRgb(channel(r), channel(g), channel(b)));
+        }
+    return image;
+}
+
+QImage decodedFrame(const QByteArray& gif, int index) {
+    auto source = ImageSource::fromData(gif);
+    if (!source)
+        throw std::runtime_error("not recognised as an image");
+    return source->frame(index).convertToFormat(QImage::Format_RGB32);
+}
+
+struct Difference {
+    double mean = 0;
+    int max = 0;
+};
+
+Difference compare(const QImage& a, const QImage& b) {
+    Difference d;
+    long long sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int channel : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
+                sum += std::abs(channel);
+                d.max = std::max(d.max, std::abs(channel));
+            }
+        }
+    d.mean = static_cast<double>(sum) / (3.0 * a.width() * a.height());
+    return d;
+}
+
+std::vector<int> delaysFor(const std::vector<double>& seconds) {
+    const QSize size(8, 8);
+    std::vector<QImage> frames;
+    for (size_t i = 0; i < seconds.size(); ++i)
+        frames.push_back(flat(size, qRgb(int(i * 37 % 256), 80, 160))); // distinct neighbours
+    return summarize(encodeGif(frames, seconds)).delays();
+}
+
+int total(const std::vector<int>& delays) {
+    return std::accumulate(delays.begin(), delays.end(), 0);
+}
+
+} // namespace
+
+TEST(GifWriter, WritesLoopingFullOpaqueFramesWithTheirOwnPalettes) {
+    const QSize size(240, 240);
+    GifWriter writer(size);
+    writer.add(flat(size, qRgb(200, 30, 60)), 0.5);
+    writer.add(gradient(size), 0.5);
+    writer.add(noise(size, 7), 0.5);
+    QImage threeColours = flat(size, Qt::white);
+    QPainter(&threeColours).fillRect(0, 0, 80, 240, Qt::black);
+    QPainter(&threeColours).fillRect(80, 0, 80, 240, QColor(0, 128, 255));
+    writer.add(threeColours, 0.5);
+    EXPECT_EQ(writer.frameCount(), 4);
+    const GifSummary gif = summarize(writer.finish());
+
+    EXPECT_EQ(gif.version, "GIF89a");
+    EXPECT_EQ(gif.screen, size);
+    EXPECT_FALSE(gif.globalPalette);
+    EXPECT_EQ(gif.loopBlocks, 1);
+    EXPECT_EQ(gif.loopCount, 0);
+    ASSERT_EQ(gif.frames.size(), 4u);
+    for (const auto& frame : gif.frames) {
+        EXPECT_EQ(frame.rect, QRect(QPoint(0, 0), size));
+        EXPECT_GE(frame.paletteSize, 2);
+        EXPECT_FALSE(frame.interlaced);
+        EXPECT_EQ(frame.transparent, NO_TRANSPARENT_COLOR);
+        EXPECT_TRUE(frame.disposal == DISPOSE_DO_NOT || frame.disposal == DISPOSAL_UNSPECIFIED);
+    }
+    EXPECT_EQ(gif.frames[0].paletteSize, 2) << "one colour, padded to the smallest palette";
+    EXPECT_EQ(gif.frames[2].paletteSize, 256);
+    EXPECT_EQ(gif.frames[3].paletteSize, 4);
+}
+
+TEST(GifWriter, DelaysFollowTheRunningTimeInWholeCentiseconds) {
+    // 96 frames of 1/12 s: each alone would round to 8 cs and lose 0.32 s per loop.
+    const auto clip = delaysFor(std::vector<double>(96, 1.0 / 12));
+    EXPECT_EQ(total(clip), 800);
+    EXPECT_EQ(std::vector<int>(clip.begin(), clip.begin() + 6),
+              (std::vector<int>{8, 9, 8, 8, 9, 8}));
+
+    // One 4-second turn in 48 frames.
+    const auto turn = delaysFor(std::vector<double>(48, 4.0 / 48));
+    EXPECT_EQ(total(turn), 400);
+    for (size_t i = 0; i < turn.size(); ++i)
+        EXPECT_EQ(turn[i], (std::vector<int>{8, 9, 8})[i % 3]) << "frame " << i;
+
+    // Halves round away from zero: 62.5 cs and 187.5 cs into a 2.5-second turn of 8 frames.
+    EXPECT_EQ(delaysFor(std::vector<double>(8, 2.5 / 8)),
+              (std::vector<int>{31, 32, 31, 31, 31, 32, 31, 31}));
+
+    // A card: a short first frame, twelve steps and the longest hold a GIF can store.
+    std::vector<double> card{0.02};
+    card.insert(card.end(), 12, 0.1);
+    card.push_back(655.35);
+    std::vector<int> expected{2};
+    expected.insert(expected.end(), 12, 10);
+    expected.push_back(65535);
+    EXPECT_EQ(delaysFor(card), expected);
+
+    EXPECT_EQ(delaysFor({700, 0.5}), (std::vector<int>{65535, 50})) << "clamped, not wrapped";
+    EXPECT_EQ(delaysFor({-1, std::nan(""), 0.25}), (std::vector<int>{0, 0, 25}));
+}
+
+TEST(GifWriter, FramesComeBackCloseToWhatWasGiven) {
+    const QSize size(240, 240);
+    const QImage first = flat(size, qRgb(17, 130, 201));
+    const QImage sky = gradient(size);
+    const QImage detail = noise(size, 3);
+    const QByteArray gif = encodeGif({first, sky, detail, detail, first}, {0.1, 0.1, 0.1, 0.1, 1});
+
+    EXPECT_EQ(compare(decodedFrame(gif, 0), first).max, 0) << "a flat colour is exact";
+    EXPECT_EQ(compare(decodedFrame(gif, 4), first).max, 0);
+    EXPECT_EQ(decodedFrame(gif, 3), decodedFrame(gif, 2)) << "a held frame stays the same";
+
+    const Difference smooth = compare(decodedFrame(gif, 1), sky);
+    EXPECT_LT(smooth.mean, 3.5);
+    EXPECT_LE(smooth.max, 14);
+
+    // Drawn pictures keep their pure colours, however many blends their edges add.
+    QImage drawn = flat(size, Qt::black);
+    {
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        for (int i = 0; i < 6; ++i) {
+            painter.setBrush(QColor::fromHsv(60 * i, 200, 250));
+            painter.drawEllipse(QPointF(40 + 32 * i, 60), 21.5, 21.5);
+        }
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QPointF(120, 170), 50.5, 40.5);
+    }
+    const QImage drawnBack = decodedFrame(encodeGif({drawn}, {1}), 0);
+    EXPECT_EQ(drawnBack.pixel(4, 4), qRgb(0, 0, 0));
+    EXPECT_EQ(drawnBack.pixel(235, 235), qRgb(0, 0, 0));
+    EXPECT_EQ(drawnBack.pixel(120, 170), qRgb(255, 255, 255));
+
+    // Random colours cannot fit 256 entries, and busy areas may trade some accuracy for size,
+    // but only so much: no pixel drifts far.
+    const Difference busy = compare(decodedFrame(gif, 2), detail);
+    EXPECT_LT(busy.mean, 16);
+    EXPECT_LE(busy.max, 64);
+}
+
+TEST(GifWriter, OutputDependsOnlyOnTheFramesNotOnTheirFormatOrScheduling) {
+    const QSize size(120, 90);
+    std::vector<QImage> frames;
+    for (quint32 i = 0; i < 6; ++i) {
+        QImage frame = gradient(size);
+        QPainter(&frame).drawImage(QRect(10 * int(i), 10, 40, 40), noise({40, 40}, i));
+        frames.push_back(frame);
+    }
+    const std::vector<double> delays(frames.size(), 0.1);
+    const QByteArray reference = encodeGif(frames, delays);
+    EXPECT_EQ(encodeGif(frames, delays), reference);
+
+    std::vector<QImage> converted;
+    for (size_t i = 0; i < frames.size(); ++i)
+        converted.push_back(frames[i].convertToFormat(i % 2 ? QImage::Format_RGB888
+                                                            : QImage::Format_ARGB32_Premultiplied));
+    EXPECT_EQ(encodeGif(converted, delays), reference);
+}
+
+TEST(GifWriter, RefusesWhatItCannotWrite) {
+    auto failsToEncode = [](auto&& step) {
+        try {
+            step();
+        } catch (const MediaError& error) {
+            return error.kind() == MediaError::encode;
+        }
+        return false;
+    };
+    EXPECT_TRUE(failsToEncode([] { GifWriter writer(QSize(0, 240)); }));
+    EXPECT_TRUE(failsToEncode([] { GifWriter writer(QSize(70000, 1)); }));
+    EXPECT_TRUE(failsToEncode([] { GifWriter(QSize(8, 8)).finish(); })) << "no frames";
+    EXPECT_TRUE(failsToEncode([] { encodeGif({flat({8, 8}, Qt::red)}, {}); }));
+
+    GifWriter writer(QSize(8, 8));
+    EXPECT_TRUE(failsToEncode([&] { writer.add(flat({8, 9}, Qt::red), 0.1); }));
+    EXPECT_TRUE(failsToEncode([&] { writer.add(QImage(), 0.1); }));
+    writer.add(flat({8, 8}, Qt::red), 0.1);
+    EXPECT_EQ(summarize(writer.finish()).frames.size(), 1u) << "a refused frame leaves no trace";
+    EXPECT_THROW(writer.add(flat({8, 8}, Qt::red), 0.1), std::logic_error);
+
+    // Dropping a writer half-way through is how a caller gives up; it must not hang or leak.
+    auto abandoned = std::make_unique<GifWriter>(QSize(240, 240));
+    for (quint32 i = 0; i < 5; ++i)
+        abandoned->add(noise({240, 240}, i), 0.1);
+    abandoned.reset();
+}
+
+// The size budget of a whole export rests on this: noise in smooth areas must not cost what
+// detail costs. Exact colours take about 32 KB for this picture; choosing LZW-friendly ones within
+// tolerance takes about 20 KB. A coder that lost step with giflib's dictionary, or stopped
+// choosing, would land well above the bound.
+TEST(GifWriter, NoiseInSmoothAreasCostsLittle) {
+    const QImage picture = softPicture({240, 240}, 1);
+    const QByteArray gif = encodeGif({picture}, {1});
+    EXPECT_LT(gif.size(), 21000);
+    const Difference difference = compare(decodedFrame(gif, 0), picture);
+    EXPECT_LT(difference.mean, 4);
+    EXPECT_LE(difference.max, 24);
+}
