@@ -8,6 +8,8 @@ namespace tovi::cli {
 
 int inspect(const QStringList& arguments);
 int frame(const QStringList& arguments);
+int exportGraphic(const QStringList& arguments);
+int card(const QStringList& arguments);
 int installCards(const QStringList& arguments);
 int verifyBackup(const QStringList& arguments);
 int restoreBackup(const QStringList& arguments);

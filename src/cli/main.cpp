@@ -18,6 +18,13 @@ const std::map<QString, Command>& commands() {
         {QStringLiteral("inspect"), {tovi::cli::inspect, "inspect FILE…"}},
         {QStringLiteral("frame"),
          {tovi::cli::frame, "frame FILE --time T [--zoom Z --x X --y Y] --size N -o OUT.png"}},
+        {QStringLiteral("export"),
+         {tovi::cli::exportGraphic,
+          "export FILE -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] [--zoom Z] "
+          "[--x X] [--y Y] [--rotate] [--turn SECONDS] [--ccw] [--title T] [--subtitle S]"}},
+        {QStringLiteral("card"),
+         {tovi::cli::card, "card IMAGE -o OUT.gif --slot N [--animation reveal|spin|still] "
+                           "[--title T] [--subtitle S] [--captions] [--zoom Z --x X --y Y]"}},
         {QStringLiteral("install-cards"),
          {tovi::cli::installCards, "install-cards DIR --device PATH [--backups DIR]"}},
         {QStringLiteral("verify-backup"), {tovi::cli::verifyBackup, "verify-backup BACKUP_DIR"}},

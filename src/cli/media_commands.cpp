@@ -1,12 +1,13 @@
 #include "commands.h"
 
+#include "app/atomic_write.h"
 #include "app/tovi_error.h"
+#include "media/media_error.h"
 #include "media/media_processor.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cmath>
 
@@ -106,12 +107,12 @@ int frame(const QStringList& arguments) {
         const QImage picture = MediaProcessor::crop(
             MediaProcessor::sourceFrame(info, *time, VideoSource::Accuracy::exact),
             CropSettings{*zoom, *x, *y}, static_cast<int>(*size));
-        QSaveFile file(parser.value(QStringLiteral("o")));
-        if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
-            err() << "tovi: nie udało się zapisać pliku " << file.fileName() << ": "
-                  << file.errorString() << '\n';
-            return 1;
-        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "PNG"))
+            throw MediaError(MediaError::encode);
+        atomicWrite(QFileInfo(parser.value(QStringLiteral("o"))).absoluteFilePath(), png);
     } catch (const ToviError& error) {
         err() << "tovi: " << error.message() << '\n';
         return 1;

@@ -1,7 +1,9 @@
-#include "media/c_handles.h"
 #include "media/gif_writer.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
+#include "support/gif_summary.h"
+
+#include <gif_lib.h>
 
 #include <QPainter>
 #include <QRandomGenerator>
@@ -11,84 +13,10 @@
 #include <numeric>
 
 using namespace tovi;
+using test::GifSummary;
+using test::summarize;
 
 namespace {
-
-// What a decoder sees in a GIF file, read back with giflib.
-struct GifSummary {
-    QByteArray version;
-    QSize screen;
-    bool globalPalette = false;
-    int loopBlocks = 0;
-    int loopCount = -1;
-    struct Frame {
-        QRect rect;
-        int paletteSize = 0; // of the local palette; 0 when there is none
-        bool interlaced = false;
-        int delay = -1;
-        int disposal = -1;
-        int transparent = -2;
-    };
-    std::vector<Frame> frames;
-
-    std::vector<int> delays() const {
-        std::vector<int> result;
-        for (const Frame& frame : frames)
-            result.push_back(frame.delay);
-        return result;
-    }
-};
-
-struct Reader {
-    const QByteArray& data;
-    int offset = 0;
-};
-
-int readFromBuffer(GifFileType* gif, GifByteType* out, int length) {
-    auto* reader = static_cast<Reader*>(gif->UserData);
-    const int count = std::min<int>(length, static_cast<int>(reader->data.size()) - reader->offset);
-    std::memcpy(out, reader->data.constData() + reader->offset, static_cast<size_t>(count));
-    reader->offset += count;
-    return count;
-}
-
-GifSummary summarize(const QByteArray& bytes) {
-    Reader reader{bytes};
-    int error = 0;
-    GifReaderPtr gif(DGifOpen(&reader, readFromBuffer, &error));
-    if (!gif || DGifSlurp(gif.get()) != GIF_OK)
-        throw std::runtime_error("giflib cannot read the file");
-    GifSummary summary;
-    summary.version = bytes.left(6);
-    summary.screen = QSize(gif->SWidth, gif->SHeight);
-    summary.globalPalette = gif->SColorMap != nullptr;
-    for (int i = 0; i < gif->ImageCount; ++i) {
-        const SavedImage& image = gif->SavedImages[i];
-        for (int b = 0; b + 1 < image.ExtensionBlockCount; ++b) {
-            const ExtensionBlock& block = image.ExtensionBlocks[b];
-            const ExtensionBlock& next = image.ExtensionBlocks[b + 1];
-            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
-                std::memcmp(block.Bytes, "NETSCAPE2.0", 11) == 0 && next.ByteCount == 3 &&
-                next.Bytes[0] == 1) {
-                ++summary.loopBlocks;
-                summary.loopCount = next.Bytes[1] | next.Bytes[2] << 8;
-            }
-        }
-        GifSummary::Frame frame;
-        const GifImageDesc& desc = image.ImageDesc;
-        frame.rect = QRect(desc.Left, desc.Top, desc.Width, desc.Height);
-        frame.paletteSize = desc.ColorMap ? desc.ColorMap->ColorCount : 0;
-        frame.interlaced = desc.Interlace;
-        GraphicsControlBlock control;
-        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK) {
-            frame.delay = control.DelayTime;
-            frame.disposal = control.DisposalMode;
-            frame.transparent = control.TransparentColor;
-        }
-        summary.frames.push_back(frame);
-    }
-    return summary;
-}
 
 QImage flat(QSize size, const QColor& color) {
     QImage image(size, QImage::Format_RGB32);

@@ -5,6 +5,8 @@
 #include "media/video_source.h"
 
 #include <QRectF>
+#include <exception>
+#include <functional>
 
 // The stateless media operations. Each call opens and releases its own decoders; every function
 // is pure and may run on any thread (heavy ones never on the interface thread).
@@ -43,4 +45,32 @@ QRectF cropWindow(QSizeF frameSize, const CropSettings& settings);
 // Cheap enough for the interface thread at 600 px.
 QImage crop(const QImage& image, const CropSettings& settings, int pixelSize);
 
+// The largest GIF the device is given.
+inline constexpr qsizetype maxGifBytes = 2 * 1024 * 1024;
+
+// Reports frames done out of the total; returning false stops the work, which then throws
+// Cancelled. Called on the working thread.
+using ExportProgress = std::function<bool(int done, int total)>;
+
+// A looping GIF in which the 240 × 240 `image` makes one full turn: frame count and timing from
+// options.fps and options.rotationSeconds, direction from options.clockwise, black corners.
+// Throws MediaError::encode or MediaError::tooLarge (over 2 MiB).
+QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
+                       const ExportProgress& progress = {});
+
+// The bytes of the single graphic: a JPEG still (quality 95), a rotation GIF, or a GIF sampled
+// from the fragment options.start … +length (at most 8 s, 12 fps, 2 MiB), every frame cropped
+// to 240 × 240 and captioned when asked. The source is decoded once, in order. Throws what
+// inspect throws, MediaError::empty, ::unreadable, ::encode, ::tooLarge, or Cancelled.
+// Synchronous and slow: never on the interface thread.
+QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
+                       const ExportProgress& progress = {});
+
 } // namespace tovi::MediaProcessor
+
+namespace tovi {
+// Long work stopped at the caller's request; not an error to show.
+struct Cancelled : std::exception {
+    const char* what() const noexcept override { return "cancelled"; }
+};
+} // namespace tovi

@@ -1,6 +1,7 @@
 #include "pack_renderer.h"
 
 #include "device/pack_error.h"
+#include "media/gif_writer.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 
@@ -117,6 +118,17 @@ std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal anima
     }
     frames.push_back({card, slot == 5 ? 240.0 : 655.35});
     return frames;
+}
+
+QByteArray gif(const QImage& card, int slot, PackReveal animation) {
+    const std::vector<CardFrame> frames = cardFrames(card, slot, animation);
+    GifWriter writer(QSize(240, 240));
+    for (const CardFrame& frame : frames)
+        writer.add(frame.picture, frame.delay);
+    QByteArray bytes = writer.finish();
+    if (bytes.size() > MediaProcessor::maxGifBytes)
+        throw MediaError(MediaError::tooLarge);
+    return bytes;
 }
 
 } // namespace tovi::PackRenderer

@@ -28,4 +28,9 @@ struct CardFrame {
 // 240 s for slot 5). Throws PackError::payload for a slot outside 0…5.
 std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal animation);
 
+// The card GIF the device stores as one of 1.gif…6.gif: the 14 frames above, looping forever.
+// Throws PackError::payload for a bad slot, MediaError::encode, or MediaError::tooLarge when it
+// would exceed 2 MiB.
+QByteArray gif(const QImage& card, int slot, PackReveal animation);
+
 } // namespace tovi::PackRenderer

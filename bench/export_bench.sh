@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The export of the benchmark clip against the floor every pipeline pays (FFmpeg decoding and
+# scaling the same 96 frames), in the same run, medians of N runs; then size and quality.
+#   bench/export_bench.sh [BUILD_DIR] [N]     (default build/release, 5)
+# Needs the clip: bash ../shared/bench/make-bench-media.sh /tmp/tovi-bench
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build/release}
+runs=${2:-5}
+media=${TOVI_BENCH_MEDIA:-/tmp/tovi-bench}
+clip=$media/src_1080p.mp4
+[ -s "$clip" ] || { echo "missing $clip: run make-bench-media.sh $media"; exit 1; }
+tovi=$build/src/cli/tovi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+seconds() { /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1; }
+
+floor=() ours=() memory=()
+for _ in $(seq "$runs"); do
+    read -r t _ < <(seconds ffmpeg -hide_banner -loglevel error -nostdin -threads 2 -i "$clip" \
+        -t 8 -vf "fps=12,crop=1080:1080,scale=240:240:flags=area" -f null -)
+    floor+=("$t")
+    read -r t m < <(seconds "$tovi" export "$clip" -o "$out/export.gif" --length 8 --fps 12)
+    ours+=("$t")
+    memory+=("$m")
+done
+f=$(printf '%s\n' "${floor[@]}" | median)
+o=$(printf '%s\n' "${ours[@]}" | median)
+m=$(printf '%s\n' "${memory[@]}" | median)
+echo "floor (ffmpeg decode+scale, 96 frames): median ${f} s of: ${floor[*]}"
+echo "tovi export:                             median ${o} s of: ${ours[*]}"
+echo "ratio: $(awk -v a="$o" -v b="$f" 'BEGIN {printf "%.2f", a / b}') × the floor; peak memory $((m / 1024)) MB"
+/usr/bin/python3 "$here/../shared/bench/gif_quality.py" "$out/export.gif" "$media/ref"

@@ -1,0 +1,150 @@
+// The single graphic: JPEG, rotation GIF and sampled GIF. Every output frame goes through the
+// one crop, the one caption renderer and the one GIF writer.
+
+#include "media/gif_writer.h"
+#include "media/media_error.h"
+#include "media/media_processor.h"
+#include "packs/pack_renderer.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPainter>
+#include <cmath>
+
+namespace tovi::MediaProcessor {
+namespace {
+
+constexpr int outputSide = 240;
+
+int frameRate(int fps) {
+    return std::clamp(fps, 1, 12);
+}
+
+// Halves away from zero, as the delays of a turn are defined.
+double roundHalfAway(double value) {
+    return std::round(value);
+}
+
+void report(const ExportProgress& progress, int done, int total) {
+    if (progress && !progress(done, total))
+        throw Cancelled();
+}
+
+// The 240-pixel frame as it appears on the device: cropped, and captioned when asked.
+QImage finished(const QImage& source, const ExportOptions& options) {
+    const QImage cropped = crop(source, options.crop, outputSide);
+    if (!options.captions)
+        return cropped;
+    const PackCardEdit captions{options.captionTitle, options.captionSubtitle, true, std::nullopt,
+                                CropSettings{}};
+    return PackRenderer::image(cropped, captions, -1, outputSide);
+}
+
+QByteArray checkedGif(QByteArray bytes) {
+    if (bytes.size() > maxGifBytes)
+        throw MediaError(MediaError::tooLarge);
+    return bytes;
+}
+
+QByteArray jpeg(const QImage& picture) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(95);
+    if (!writer.write(picture))
+        throw MediaError(MediaError::encode);
+    return bytes;
+}
+
+QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
+                      const ExportProgress& progress) {
+    const int rate = frameRate(options.fps);
+    const double start = options.start >= 0 ? options.start : 0; // NaN counts as 0 too
+    const double available = media.duration - start;
+    if (available < 0)
+        throw MediaError(MediaError::empty);
+    const double length = std::min(available, options.length < 8 ? options.length : 8.0);
+    if (!(length > 0) || !media.animated)
+        throw MediaError(MediaError::empty);
+    // A duration a hair over a whole frame (4.0000001 s) must not add an empty last frame.
+    const int count = std::max(1, static_cast<int>(std::ceil(rate * length - 1e-6)));
+
+    std::unique_ptr<VideoSource> video;
+    std::unique_ptr<ImageSource> image;
+    if (media.video) {
+        video = std::make_unique<VideoSource>(media.url.toLocalFile());
+    } else {
+        try {
+            image = ImageSource::open(media.url.toLocalFile());
+        } catch (const ToviError&) {
+        }
+        if (!image)
+            throw MediaError(MediaError::unreadable);
+    }
+
+    GifWriter writer(QSize(outputSide, outputSide));
+    report(progress, 0, count);
+    for (int i = 0; i < count; ++i) {
+        const double offset = double(i) / rate;
+        QImage frame;
+        if (video) {
+            frame = video->frameAt(start + offset, VideoSource::Accuracy::exact);
+        } else {
+            frame = MediaProcessor::frame(*image, gifIndex(*image, start + offset));
+            if (frame.isNull())
+                throw MediaError(MediaError::unreadable);
+        }
+        // The last frame is shortened so that the delays add up to the fragment exactly.
+        writer.add(finished(frame, options), std::min(length - offset, 1.0 / rate));
+        report(progress, i + 1, count);
+    }
+    return checkedGif(writer.finish());
+}
+
+} // namespace
+
+QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
+                       const ExportProgress& progress) {
+    const double turn = options.rotationSeconds >= 1 ? std::min(options.rotationSeconds, 8.0) : 1.0;
+    const int rate = frameRate(options.fps);
+    const int count = std::max(2, static_cast<int>(roundHalfAway(rate * turn)));
+    const double direction = options.clockwise ? 1 : -1; // the y axis points down here
+
+    GifWriter writer(QSize(outputSide, outputSide));
+    report(progress, 0, count);
+    for (int i = 0; i < count; ++i) {
+        QImage frame(outputSide, outputSide, QImage::Format_RGB32);
+        frame.fill(Qt::black);
+        QPainter painter(&frame);
+        if (!painter.isActive())
+            throw MediaError(MediaError::encode);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        painter.translate(outputSide / 2.0, outputSide / 2.0);
+        painter.rotate(direction * 360.0 * i / count);
+        painter.drawImage(QRectF(-outputSide / 2.0, -outputSide / 2.0, outputSide, outputSide),
+                          image);
+        painter.end();
+        // Whole centiseconds from rounded running times: one turn lasts `turn` on the device.
+        const double centiseconds =
+            roundHalfAway(100.0 * (i + 1) * turn / count) - roundHalfAway(100.0 * i * turn / count);
+        writer.add(frame, centiseconds / 100.0);
+        report(progress, i + 1, count);
+    }
+    return checkedGif(writer.finish());
+}
+
+QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
+                       const ExportProgress& progress) {
+    const MediaInfo media = inspect(url);
+    if (options.format == OutputFormat::jpg)
+        return jpeg(
+            finished(sourceFrame(media, options.start, VideoSource::Accuracy::exact), options));
+    if (options.rotation) {
+        const QImage first = sourceFrame(media, options.start, VideoSource::Accuracy::exact);
+        return rotationGIF(finished(first, options), options, progress);
+    }
+    return sampledGif(media, options, progress);
+}
+
+} // namespace tovi::MediaProcessor

@@ -1,0 +1,230 @@
+#include "media/image_source.h"
+#include "media/media_error.h"
+#include "media/media_processor.h"
+#include "support/gif_builder.h"
+#include "support/gif_summary.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using test::summarize;
+
+namespace {
+
+class Export : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+
+    // An animated GIF of `count` frames lasting `centiseconds` each; frame i is grey level i.
+    QUrl animation(const char* name, int count, int centiseconds, QSize size = {32, 32}) {
+        std::vector<QRgb> palette;
+        std::vector<test::GifFrameSpec> frames;
+        for (int i = 0; i < count; ++i) {
+            palette.push_back(qRgb(i % 256, i % 256, i % 256));
+            frames.push_back(test::solidFrame(QRect(QPoint(), size),
+                                              static_cast<unsigned char>(i % 256), centiseconds));
+        }
+        palette.resize(256);
+        return write(name, test::buildGif(size, palette, frames));
+    }
+
+    QUrl write(const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return QUrl::fromLocalFile(file.fileName());
+    }
+
+    QUrl photo() {
+        QImage image(300, 200, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QPainter(&image).fillRect(140, 0, 20, 40, Qt::red); // a mark at the top centre
+        image.save(dir.filePath(QStringLiteral("photo.png")));
+        return QUrl::fromLocalFile(dir.filePath(QStringLiteral("photo.png")));
+    }
+
+    static ExportOptions gif(double start, double length, int fps) {
+        ExportOptions options;
+        options.format = OutputFormat::gif;
+        options.start = start;
+        options.length = length;
+        options.fps = fps;
+        return options;
+    }
+
+    static MediaError::Kind failure(const QUrl& url, const ExportOptions& options) {
+        try {
+            MediaProcessor::exportMedia(url, options);
+        } catch (const MediaError& error) {
+            return error.kind();
+        }
+        ADD_FAILURE() << "the export succeeded";
+        return MediaError::invalidFolder;
+    }
+};
+
+void expectDeviceReady(const test::GifSummary& summary) {
+    EXPECT_EQ(summary.screen, QSize(240, 240));
+    EXPECT_EQ(summary.loopCount, 0);
+    for (const auto& frame : summary.frames) {
+        EXPECT_EQ(frame.rect, QRect(0, 0, 240, 240));
+        EXPECT_EQ(frame.transparent, -1);
+    }
+}
+
+} // namespace
+
+TEST_F(Export, SampledGifTakesAtMostEightSecondsAtTwelveFrames) {
+    const QUrl ten = animation("ten.gif", 100, 10); // 10 s
+    const auto full = summarize(MediaProcessor::exportMedia(ten, gif(0, 10, 12)));
+    ASSERT_EQ(full.frames.size(), 96u);
+    EXPECT_EQ(full.totalDelay(), 800) << "96 frames of 1/12 s last exactly 8 s";
+    expectDeviceReady(full);
+
+    EXPECT_EQ(summarize(MediaProcessor::exportMedia(ten, gif(0, 4, 30))).frames.size(), 48u);
+    const auto slow = summarize(MediaProcessor::exportMedia(ten, gif(0, 4, 0)));
+    EXPECT_EQ(slow.delays(), (std::vector<int>{100, 100, 100, 100}));
+    EXPECT_EQ(summarize(MediaProcessor::exportMedia(ten, gif(0, 4, -3))).frames.size(), 4u);
+}
+
+TEST_F(Export, TheLastFrameIsShortenedToTheFragment) {
+    // 2 s of source from 1.5 s: L = 0.5 s, six frames, the last 0.5 − 5/12 s.
+    const auto tail =
+        summarize(MediaProcessor::exportMedia(animation("two.gif", 20, 10), gif(1.5, 4, 12)));
+    ASSERT_EQ(tail.frames.size(), 6u);
+    EXPECT_EQ(tail.totalDelay(), 50);
+    EXPECT_EQ(tail.frames.back().delay, 8);
+
+    // 2.55 s at 12 fps: 31 frames, 255 cs in all.
+    const auto odd =
+        summarize(MediaProcessor::exportMedia(animation("odd.gif", 51, 5), gif(0, 8, 12)));
+    ASSERT_EQ(odd.frames.size(), 31u);
+    EXPECT_EQ(odd.totalDelay(), 255);
+    EXPECT_EQ(odd.frames.back().delay, 5);
+}
+
+TEST_F(Export, FramesFollowTheSourceInOrder) {
+    // Frame i of the source is grey level i and lasts 0.1 s; at 5 fps every other one is taken.
+    const QByteArray bytes =
+        MediaProcessor::exportMedia(animation("grey.gif", 40, 10), gif(1.0, 2, 5));
+    auto decoded = ImageSource::fromData(bytes);
+    ASSERT_EQ(decoded->frameCount(), 10);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_NEAR(qRed(decoded->frame(i).pixel(120, 120)), 10 + 2 * i, 1) << i;
+}
+
+TEST_F(Export, VideosAreSampledExactly) {
+    const QUrl colours = QUrl::fromLocalFile(QStringLiteral(TOVI_FIXTURES "/video/colours.mp4"));
+    const QByteArray bytes = MediaProcessor::exportMedia(colours, gif(0, 10, 5));
+    const auto summary = summarize(bytes);
+    ASSERT_EQ(summary.frames.size(), 10u); // 2 s at 5 fps
+    EXPECT_EQ(summary.totalDelay(), 200);
+    expectDeviceReady(summary);
+    // A new colour every 0.2 s: consecutive exported frames all differ.
+    auto decoded = ImageSource::fromData(bytes);
+    for (int i = 1; i < 10; ++i)
+        EXPECT_NE(decoded->frame(i - 1).pixel(120, 120), decoded->frame(i).pixel(120, 120)) << i;
+}
+
+TEST_F(Export, StillsBecomeJpegsOrTurningGifs) {
+    const QUrl still = photo();
+    EXPECT_EQ(failure(still, gif(0, 4, 12)), MediaError::empty);
+    EXPECT_EQ(failure(animation("short.gif", 10, 10), gif(5, 4, 12)), MediaError::empty);
+
+    ExportOptions jpg;
+    const QByteArray jpeg = MediaProcessor::exportMedia(still, jpg);
+    ASSERT_TRUE(jpeg.startsWith("\xFF\xD8\xFF"));
+    QBuffer buffer(const_cast<QByteArray*>(&jpeg));
+    const QImage decoded = QImageReader(&buffer).read();
+    EXPECT_EQ(decoded.size(), QSize(240, 240));
+
+    ExportOptions turning = gif(0, 4, 12);
+    turning.rotation = true;
+    const auto turn = summarize(MediaProcessor::exportMedia(still, turning));
+    EXPECT_EQ(turn.frames.size(), 48u);
+    EXPECT_EQ(turn.totalDelay(), 400);
+    expectDeviceReady(turn);
+}
+
+TEST_F(Export, CaptionsAreDrawnOnEveryFrame) {
+    const QUrl grey = write("grey.gif", test::buildGif({64, 64}, {qRgb(160, 160, 160), 0},
+                                                       {test::solidFrame({0, 0, 64, 64}, 0, 50),
+                                                        test::solidFrame({0, 0, 64, 64}, 0, 50)}));
+    ExportOptions options = gif(0, 1, 2);
+    options.captions = true;
+    options.captionTitle = QStringLiteral("Tytuł");
+    auto captioned = ImageSource::fromData(MediaProcessor::exportMedia(grey, options));
+    ASSERT_EQ(captioned->frameCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QImage frame = captioned->frame(i);
+        EXPECT_NEAR(qRed(frame.pixel(5, 20)), 160, 3) << "above the band nothing changes";
+        EXPECT_LT(qRed(frame.pixel(5, 235)), 40) << "the band darkens the bottom";
+        int brightest = 0;
+        for (int y = 240 - 60; y < 240 - 48; ++y)
+            for (int x = 100; x < 140; ++x)
+                brightest = std::max(brightest, qRed(frame.pixel(x, y)));
+        EXPECT_GT(brightest, 200) << "the white title is drawn in the middle";
+    }
+}
+
+TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
+    // Eight seconds of noise cannot fit 2 MiB at 12 fps; at 1 fps it does.
+    std::vector<QRgb> palette;
+    QRandomGenerator random(7);
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(random.generate() | 0xff000000u);
+    std::vector<test::GifFrameSpec> frames;
+    for (int f = 0; f < 16; ++f) {
+        test::GifFrameSpec frame;
+        frame.rect = QRect(0, 0, 240, 240);
+        for (int p = 0; p < 240 * 240; ++p)
+            frame.pixels.push_back(static_cast<unsigned char>(random.bounded(256)));
+        frame.delayCentiseconds = 50;
+        frames.push_back(std::move(frame));
+    }
+    const QUrl noise = write("noise.gif", test::buildGif({240, 240}, palette, frames));
+    EXPECT_EQ(failure(noise, gif(0, 8, 12)), MediaError::tooLarge);
+    EXPECT_LE(MediaProcessor::exportMedia(noise, gif(0, 8, 1)).size(), MediaProcessor::maxGifBytes);
+}
+
+TEST(RotationGif, TimingAndDirection) {
+    QImage picture(240, 240, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter(&picture).fillRect(110, 0, 20, 40, Qt::red); // a mark at the top
+    ExportOptions options;
+    options.rotationSeconds = 4;
+    options.fps = 12;
+    const QByteArray bytes = MediaProcessor::rotationGIF(picture, options);
+    const auto summary = summarize(bytes);
+    ASSERT_EQ(summary.frames.size(), 48u);
+    EXPECT_EQ(summary.totalDelay(), 400);
+    const std::vector<int> delays = summary.delays();
+    EXPECT_EQ(std::vector<int>(delays.begin(), delays.begin() + 6),
+              (std::vector<int>{8, 9, 8, 8, 9, 8}));
+    expectDeviceReady(summary);
+
+    // A quarter of the way, clockwise puts the mark on the right; counter-clockwise on the left.
+    auto clockwise = ImageSource::fromData(bytes);
+    EXPECT_GT(qRed(clockwise->frame(12).pixel(220, 120)), 200);
+    EXPECT_LT(qGreen(clockwise->frame(12).pixel(220, 120)), 60);
+    options.clockwise = false;
+    auto counter = ImageSource::fromData(MediaProcessor::rotationGIF(picture, options));
+    EXPECT_LT(qGreen(counter->frame(12).pixel(20, 120)), 60);
+    EXPECT_EQ(clockwise->frame(6).pixel(2, 2), qRgb(0, 0, 0)) << "uncovered corners are black";
+
+    const auto turns = [&](double seconds, int fps) {
+        ExportOptions o;
+        o.rotationSeconds = seconds;
+        o.fps = fps;
+        return summarize(MediaProcessor::rotationGIF(picture, o));
+    };
+    EXPECT_EQ(turns(0.5, 12).totalDelay(), 100);
+    EXPECT_EQ(turns(20, 12).frames.size(), 96u);
+    EXPECT_EQ(turns(1, 0).delays(), (std::vector<int>{50, 50}));
+    EXPECT_EQ(turns(2.5, 3).frames.size(), 8u);
+}

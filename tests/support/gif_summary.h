@@ -1,0 +1,36 @@
+#pragma once
+
+// What a decoder sees in a GIF file, read back with giflib: the test's view of what a device
+// would get.
+
+#include <QByteArray>
+#include <QRect>
+#include <QSize>
+#include <vector>
+
+namespace tovi::test {
+
+struct GifSummary {
+    QByteArray version;
+    QSize screen;
+    bool globalPalette = false;
+    int loopBlocks = 0;
+    int loopCount = -1;
+    struct Frame {
+        QRect rect;
+        int paletteSize = 0; // of the local palette; 0 when there is none
+        bool interlaced = false;
+        int delay = -1; // centiseconds; -1 without a graphic control extension
+        int disposal = -1;
+        int transparent = -2;
+    };
+    std::vector<Frame> frames;
+
+    std::vector<int> delays() const;
+    int totalDelay() const;
+};
+
+// Throws std::runtime_error when giflib cannot read the bytes.
+GifSummary summarize(const QByteArray& bytes);
+
+} // namespace tovi::test
