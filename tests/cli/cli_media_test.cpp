@@ -1,26 +1,14 @@
+#include "support/cli_runner.h"
 #include "support/gif_builder.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using tovi::test::CliResult;
+using tovi::test::runTovi;
+
 namespace {
-
-struct Outcome {
-    int status;
-    QString out;
-    QString err;
-};
-
-Outcome runTovi(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(TOVI_TOVI_BINARY), arguments);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 QString fixture(const char* name) {
     return QStringLiteral(TOVI_FIXTURES "/") + QString::fromUtf8(name);
@@ -38,15 +26,15 @@ TEST(CliInspect, OneTabSeparatedLinePerFileAndPolishErrors) {
                                      tovi::test::solidFrame({0, 0, 12, 8}, 1, 50)}));
     file.close();
 
-    Outcome ok = runTovi({QStringLiteral("inspect"), gif, fixture("image/photo.heic"),
-                          fixture("video/rotated.mp4")});
+    CliResult ok = runTovi({QStringLiteral("inspect"), gif, fixture("image/photo.heic"),
+                            fixture("video/rotated.mp4")});
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, QStringLiteral("two.gif\tanimated\t12×8\t2\t0.750\n"
                                      "photo.heic\tstill\t96×64\t1\t0.000\n"
                                      "rotated.mp4\tvideo\t24×32\t-\t0.400\n"));
     EXPECT_TRUE(ok.err.isEmpty()) << "nothing but our own lines: " << ok.err.toStdString();
 
-    Outcome bad = runTovi({QStringLiteral("inspect"), fixture("image/notes.mov"), gif});
+    CliResult bad = runTovi({QStringLiteral("inspect"), fixture("image/notes.mov"), gif});
     EXPECT_EQ(bad.status, 1);
     EXPECT_TRUE(bad.out.startsWith(QStringLiteral("two.gif\t")));
     EXPECT_TRUE(bad.err.contains(QStringLiteral("notes.mov\tNie można odczytać tego materiału.")))
@@ -56,7 +44,7 @@ TEST(CliInspect, OneTabSeparatedLinePerFileAndPolishErrors) {
 TEST(CliFrame, WritesTheCropAsPng) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("frame.png"));
-    Outcome run =
+    CliResult run =
         runTovi({QStringLiteral("frame"), fixture("image/photo.heic"), QStringLiteral("--zoom"),
                  QStringLiteral("2"), QStringLiteral("--x"), QStringLiteral("1"),
                  QStringLiteral("--size"), QStringLiteral("50"), QStringLiteral("-o"), out});

@@ -1,5 +1,5 @@
 #include "app/atomic_write.h"
-#include "cli_runner.h"
+#include "support/cli_runner.h"
 #include "device/game1_installer.h"
 #include "device_fixtures.h"
 

@@ -1,6 +1,6 @@
 #include "app/atomic_write.h"
 #include "app/platform_error.h"
-#include "cli_runner.h"
+#include "support/cli_runner.h"
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"

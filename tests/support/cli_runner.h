@@ -11,7 +11,7 @@ struct CliResult {
     QString err;
 };
 
-// Runs the `tovi` command-line tool with `dataHome` as its XDG data folder.
-CliResult runTovi(const QStringList& arguments, const QString& dataHome);
+// Runs the `tovi` command-line tool, with `dataHome` as its XDG data folder when given.
+CliResult runTovi(const QStringList& arguments, const QString& dataHome = {});
 
 } // namespace tovi::test

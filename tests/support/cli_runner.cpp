@@ -8,7 +8,8 @@ namespace tovi::test {
 CliResult runTovi(const QStringList& arguments, const QString& dataHome) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    if (!dataHome.isEmpty())
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TOVI_TOVI_BINARY), arguments);
