@@ -1,6 +1,7 @@
-// tovi-artwork: draws the starter packs' card pictures and the device pictures into the
-// resource folder, checks that the committed files are still what it draws, and renders a
-// contact sheet of the whole collection for review.
+// tovi-artwork: draws the starter packs' card pictures, the device pictures, the tutorial
+// animations and the factory dice into the resource folder, checks that the committed files are
+// still what it draws, and renders a contact sheet of the whole collection for review.
+#include "animations.h"
 #include "card_art.h"
 #include "contact_sheet.h"
 #include "device_svg.h"
@@ -46,6 +47,9 @@ std::map<QString, QByteArray> generate() {
             files[QStringLiteral("pack-%1-%2.jpg").arg(id).arg(slot + 1)] = jpeg(cardArt(id, slot));
     files[QStringLiteral("tovi-silver.svg")] = deviceSvg(CaseColour::silver);
     files[QStringLiteral("tovi-black.svg")] = deviceSvg(CaseColour::black);
+    // The user's example zooms into a card picture as it was saved, like any photo.
+    files.merge(
+        animationFiles(QImage::fromData(files.at(QStringLiteral("pack-roadtrip-2.jpg")), "jpg")));
     return files;
 }
 
