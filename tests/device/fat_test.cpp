@@ -1,11 +1,11 @@
 #include "app/atomic_write.h"
 #include "app/platform_error.h"
-#include "support/cli_runner.h"
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "device_fixtures.h"
 #include "fat_volume.h"
+#include "support/cli_runner.h"
 
 #include <QDir>
 #include <QElapsedTimer>
