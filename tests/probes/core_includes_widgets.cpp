@@ -1,4 +1,6 @@
 // Must not compile: the core may not use QtWidgets.
 #include <QtWidgets/QWidget>
 
-int probe() { return sizeof(QWidget); }
+int probe() {
+    return sizeof(QWidget);
+}
