@@ -28,6 +28,7 @@ Taps computeTaps(double start, double length, int sourceLength, int outLength) {
     Taps taps;
     const double scale = length / outLength; // source pixels per output pixel
     taps.maxTaps = scale > 1 ? static_cast<int>(std::ceil(scale)) + 2 : 2;
+    taps.maxTaps += taps.maxTaps % 2; // whole pairs: the SIMD passes read taps two at a time
     taps.first.resize(outLength);
     taps.count.resize(outLength);
     taps.weights.assign(static_cast<size_t>(outLength) * taps.maxTaps, 0);
@@ -140,11 +141,10 @@ void horizontalPass(const int16_t* column, const Taps& taps, int colFirst, int o
         __m128i acc = _mm_set1_epi32(1 << (shift - 1));
         for (int k = 0; k < count; k += 2, px += 8) {
             // Pixels k and k+1 as [c0 c0' c1 c1' c2 c2' c3 c3'] against [w w' w w' …]; a
-            // missing second tap has weight 0 (the tables are zero-padded).
+            // missing second tap has weight 0 (the tables are zero-padded to whole pairs).
             const __m128i pair = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
             const __m128i mixed = _mm_unpacklo_epi16(pair, _mm_srli_si128(pair, 8));
-            const int16_t second = k + 1 < count ? w[k + 1] : 0;
-            const __m128i weight = _mm_set1_epi32((int32_t(second) << 16) | uint16_t(w[k]));
+            const __m128i weight = _mm_set1_epi32((int32_t(w[k + 1]) << 16) | uint16_t(w[k]));
             acc = _mm_add_epi32(acc, _mm_madd_epi16(mixed, weight));
         }
         acc = _mm_srai_epi32(acc, shift);
