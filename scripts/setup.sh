@@ -16,7 +16,7 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
-    xvfb xauth
+    xvfb xauth time
     # device tests: FAT disk images mounted through FUSE
     dosfstools fusefat fuse3
 )
