@@ -123,8 +123,7 @@ TEST(CardFrames, FourteenFramesWithTheirAnimation) {
     EXPECT_EQ(qRed(spin[3].picture.pixel(225, 120)), 255);
     EXPECT_EQ(qGreen(spin[3].picture.pixel(225, 120)), 0);
     EXPECT_EQ(spin[3].picture.pixel(15, 120), qRgb(255, 255, 255));
-    EXPECT_EQ(PackRenderer::cardFrames(card, 0, PackReveal::spin)[12].picture.pixel(120, 15),
-              qRgb(255, 0, 0));
+    EXPECT_EQ(spin[12].picture, card) << "a full turn is the card, not a resampled copy";
     EXPECT_EQ(spin[1].picture.pixel(1, 1), qRgb(0, 0, 0));
 
     const auto reveal = PackRenderer::cardFrames(card, 5, PackReveal::reveal);

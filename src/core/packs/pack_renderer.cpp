@@ -95,7 +95,9 @@ std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal anima
     frames.reserve(steps + 2);
     frames.push_back({card, 0.02});
     for (int i = 1; i <= steps; ++i) {
-        if (animation == PackReveal::still) {
+        // The last step has made a full turn or a full fade: it is the card itself, exactly,
+        // so nothing blurs or jumps before the hold (and the writer encodes it once).
+        if (animation == PackReveal::still || i == steps) {
             frames.push_back({card, 0.1});
             continue;
         }
