@@ -1,3 +1,4 @@
+#include "cli_support.h"
 #include "commands.h"
 
 #include "app/atomic_write.h"
@@ -15,26 +16,8 @@
 namespace tovi::cli {
 namespace {
 
-QTextStream& err() {
-    static QTextStream stream(stderr);
-    return stream;
-}
-
 QString option(const char* name) {
     return QString::fromLatin1(name);
-}
-
-// A number option, or the fallback when it is not given; an error when it is not a number.
-bool readNumber(const QCommandLineParser& parser, const char* name, double& value) {
-    if (!parser.isSet(option(name)))
-        return true;
-    bool ok = false;
-    value = parser.value(option(name)).toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
-        err() << "tovi: wartość --" << name << " musi być liczbą.\n";
-        return false;
-    }
-    return true;
 }
 
 bool parse(QCommandLineParser& parser, const QStringList& arguments, const char* usage) {

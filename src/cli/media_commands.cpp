@@ -1,3 +1,4 @@
+#include "cli_support.h"
 #include "commands.h"
 
 #include "app/atomic_write.h"
@@ -12,28 +13,6 @@
 #include <cmath>
 
 namespace tovi::cli {
-namespace {
-
-QTextStream& err() {
-    static QTextStream stream(stderr);
-    return stream;
-}
-
-// Reads a number option; reports a Polish error and gives nothing when it is not a number.
-std::optional<double> number(const QCommandLineParser& parser, const QString& name,
-                             double fallback) {
-    if (!parser.isSet(name))
-        return fallback;
-    bool ok = false;
-    const double value = parser.value(name).toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
-        err() << "tovi: wartość --" << name << " musi być liczbą.\n";
-        return std::nullopt;
-    }
-    return value;
-}
-
-} // namespace
 
 int inspect(const QStringList& arguments) {
     if (arguments.isEmpty()) {
@@ -89,14 +68,13 @@ int frame(const QStringList& arguments) {
         err() << "Użycie: tovi frame PLIK --time T [--zoom Z --x X --y Y] --size N -o OUT.png\n";
         return 2;
     }
-    const auto time = number(parser, QStringLiteral("time"), 0);
-    const auto zoom = number(parser, QStringLiteral("zoom"), 1);
-    const auto x = number(parser, QStringLiteral("x"), 0);
-    const auto y = number(parser, QStringLiteral("y"), 0);
-    const auto size = number(parser, QStringLiteral("size"), 240);
-    if (!time || !zoom || !x || !y || !size)
+    double time = 0, size = 240;
+    CropSettings crop;
+    if (!readNumber(parser, "time", time) || !readNumber(parser, "zoom", crop.zoom) ||
+        !readNumber(parser, "x", crop.x) || !readNumber(parser, "y", crop.y) ||
+        !readNumber(parser, "size", size))
         return 2;
-    if (*size < 1 || *size > 4096) {
+    if (size < 1 || size > 4096) {
         err() << "tovi: --size musi mieścić się w zakresie 1–4096.\n";
         return 2;
     }
@@ -105,8 +83,8 @@ int frame(const QStringList& arguments) {
         const MediaInfo info =
             MediaProcessor::inspect(QUrl::fromLocalFile(QFileInfo(input).absoluteFilePath()));
         const QImage picture = MediaProcessor::crop(
-            MediaProcessor::sourceFrame(info, *time, VideoSource::Accuracy::exact),
-            CropSettings{*zoom, *x, *y}, static_cast<int>(*size));
+            MediaProcessor::sourceFrame(info, time, VideoSource::Accuracy::exact), crop,
+            static_cast<int>(size));
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
