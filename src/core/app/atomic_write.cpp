@@ -96,6 +96,34 @@ void syncFolder(const QString& folder, const QString& path) {
         fail(errno, path);
 }
 
+void copyContents(int from, int to, const QString& target) {
+    bool ranged = true;
+    for (;;) {
+        ssize_t moved = 0;
+        if (ranged) {
+            moved = ::copy_file_range(from, nullptr, to, nullptr, size_t(1) << 30, 0);
+            if (moved < 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                ranged = false;
+                continue;
+            }
+        } else {
+            char buffer[1 << 16];
+            moved = ::read(from, buffer, sizeof buffer);
+            for (ssize_t written = 0; moved > 0 && written < moved;) {
+                const ssize_t step = ::write(to, buffer + written, size_t(moved - written));
+                if (step < 0 && errno != EINTR)
+                    throw PlatformError::fromErrno(errno, target);
+                written += std::max<ssize_t>(step, 0);
+            }
+        }
+        if (moved == 0)
+            return;
+        if (moved < 0 && errno != EINTR)
+            throw PlatformError::fromErrno(errno, target);
+    }
+}
+
 } // namespace
 
 void atomicWrite(const QString& path, const QByteArray& data) {
@@ -143,6 +171,40 @@ QByteArray readBack(const QString& path) {
         fail(errno, path);
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
     return readAll(fd.get(), path);
+}
+
+void copyFile(const QString& source, const QString& target) {
+    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (from < 0)
+        throw PlatformError::fromErrno(errno, source);
+    struct stat info {};
+    if (::fstat(from, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(from);
+        throw PlatformError::fromErrno(error, source);
+    }
+    const QByteArray targetName = QFile::encodeName(target);
+    int to =
+        ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (to < 0) {
+        const int error = errno;
+        ::close(from);
+        throw PlatformError::fromErrno(error, target);
+    }
+    try {
+        copyContents(from, to, target);
+        const int closed = ::close(to);
+        to = -1;
+        if (closed != 0)
+            throw PlatformError::fromErrno(errno, target);
+    } catch (...) {
+        ::close(from);
+        if (to >= 0)
+            ::close(to);
+        ::unlink(targetName.constData());
+        throw;
+    }
+    ::close(from);
 }
 
 } // namespace tovi

@@ -21,4 +21,8 @@ QByteArray readFile(const QString& path);
 // Throws PlatformError.
 QByteArray readBack(const QString& path);
 
+// Copies the regular file `source` to the new file `target` (an existing target is refused).
+// Throws PlatformError; no partial copy is left behind.
+void copyFile(const QString& source, const QString& target);
+
 } // namespace tovi

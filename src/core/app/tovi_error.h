@@ -16,4 +16,9 @@ private:
     mutable QByteArray m_what;
 };
 
+// Long work stopped at the caller's request; not an error to show.
+struct Cancelled : std::exception {
+    const char* what() const noexcept override { return "cancelled"; }
+};
+
 } // namespace tovi

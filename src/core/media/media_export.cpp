@@ -30,16 +30,6 @@ void report(const ExportProgress& progress, int done, int total) {
         throw Cancelled();
 }
 
-// The 240-pixel frame as it appears on the device: cropped, and captioned when asked.
-QImage finished(const QImage& source, const ExportOptions& options) {
-    const QImage cropped = crop(source, options.crop, outputSide);
-    if (!options.captions)
-        return cropped;
-    const PackCardEdit captions{options.captionTitle, options.captionSubtitle, true, std::nullopt,
-                                CropSettings{}};
-    return PackRenderer::image(cropped, captions, -1, outputSide);
-}
-
 QByteArray checkedGif(QByteArray bytes) {
     if (bytes.size() > maxGifBytes)
         throw MediaError(MediaError::tooLarge);
@@ -96,13 +86,22 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
                 throw MediaError(MediaError::unreadable);
         }
         // The last frame is shortened so that the delays add up to the fragment exactly.
-        writer.add(finished(frame, options), std::min(length - offset, 1.0 / rate));
+        writer.add(rendered(frame, options, outputSide), std::min(length - offset, 1.0 / rate));
         report(progress, i + 1, count);
     }
     return checkedGif(writer.finish());
 }
 
 } // namespace
+
+QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize) {
+    const QImage cropped = crop(source, options.crop, pixelSize);
+    if (!options.captions)
+        return cropped;
+    const PackCardEdit captions{options.captionTitle, options.captionSubtitle, true, std::nullopt,
+                                CropSettings{}};
+    return PackRenderer::image(cropped, captions, -1, pixelSize);
+}
 
 QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
                        const ExportProgress& progress) {
@@ -138,11 +137,11 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
                        const ExportProgress& progress) {
     const MediaInfo media = inspect(url);
     if (options.format == OutputFormat::jpg)
-        return jpeg(
-            finished(sourceFrame(media, options.start, VideoSource::Accuracy::exact), options));
+        return jpeg(rendered(sourceFrame(media, options.start, VideoSource::Accuracy::exact),
+                             options, outputSide));
     if (options.rotation) {
         const QImage first = sourceFrame(media, options.start, VideoSource::Accuracy::exact);
-        return rotationGIF(finished(first, options), options, progress);
+        return rotationGIF(rendered(first, options, outputSide), options, progress);
     }
     return sampledGif(media, options, progress);
 }

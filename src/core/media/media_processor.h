@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/tovi_error.h"
 #include "media/image_source.h"
 #include "media/media_types.h"
 #include "media/video_source.h"
@@ -45,6 +46,10 @@ QRectF cropWindow(QSizeF frameSize, const CropSettings& settings);
 // Cheap enough for the interface thread at 600 px.
 QImage crop(const QImage& image, const CropSettings& settings, int pixelSize);
 
+// The picture as the device will show it, at pixelSize: `source` cropped by options.crop, with
+// the captions drawn when options.captions is set. Exports use it at 240, previews at 600.
+QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize);
+
 // The largest GIF the device is given.
 inline constexpr qsizetype maxGifBytes = 2 * 1024 * 1024;
 
@@ -67,10 +72,3 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
                        const ExportProgress& progress = {});
 
 } // namespace tovi::MediaProcessor
-
-namespace tovi {
-// Long work stopped at the caller's request; not an error to show.
-struct Cancelled : std::exception {
-    const char* what() const noexcept override { return "cancelled"; }
-};
-} // namespace tovi

@@ -79,12 +79,16 @@ QImage image(const QImage& original, const PackCardEdit& edit, int slot, int pix
     return card;
 }
 
-QImage image(const QUrl& url, const PackCardEdit& edit, int slot) {
-    auto source = ImageSource::open(url.toLocalFile());
-    const QImage first = source ? MediaProcessor::frame(*source, 0) : QImage();
+QImage original(const QString& path) {
+    auto source = ImageSource::open(path);
+    QImage first = source ? MediaProcessor::frame(*source, 0) : QImage();
     if (first.isNull())
         throw MediaError(MediaError::unreadable);
-    return image(first, edit, slot, 240);
+    return first;
+}
+
+QImage image(const QUrl& url, const PackCardEdit& edit, int slot) {
+    return image(original(url.toLocalFile()), edit, slot, 240);
 }
 
 std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal animation) {

@@ -15,6 +15,11 @@ namespace tovi::PackRenderer {
 // a 240-unit design space scaled by N / 240. Throws MediaError::encode from the crop.
 QImage image(const QImage& original, const PackCardEdit& edit, int slot, int pixelSize);
 
+// Frame 0 of the image file at `path`, upright, at most 2000 px on its longer side: the picture
+// every card is cropped from. Throws MediaError::unreadable when it is not a decodable image,
+// PlatformError when it cannot be read.
+QImage original(const QString& path);
+
 // Frame 0 of the image file at `url`, rendered at 240 × 240. Throws MediaError::unreadable
 // when the file is not a decodable image.
 QImage image(const QUrl& url, const PackCardEdit& edit, int slot);

@@ -184,4 +184,28 @@ QString cardKey(const QString& packId, int slot) {
     return packId + QLatin1Char('/') + QString::number(slot);
 }
 
+QByteArray encodeEdits(const PackEdits& edits) {
+    QJsonObject object;
+    for (const auto& [key, edit] : edits)
+        object.insert(key, edit.toJson());
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+PackEdits decodeEdits(const QByteArray& bytes) {
+    const QString file = QStringLiteral("edits.json");
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        throw DecodingError(file, QStringLiteral("plik nie zawiera poprawnych zmian kart"));
+    PackEdits edits;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const auto edit = PackCardEdit::fromJson(it.value());
+        if (!edit)
+            throw DecodingError(file, QStringLiteral("niepoprawny zapis karty „%1”").arg(it.key()));
+        edits.emplace(it.key(), *edit);
+    }
+    return edits;
+}
+
 } // namespace tovi

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -61,5 +62,11 @@ std::optional<PackReveal> packRevealFromRaw(const QString& raw);
 
 // The key of a card's stored edit: pack id, "/", slot 0…5.
 QString cardKey(const QString& packId, int slot);
+
+// The stored edits of every card, by card key: the content of "edits.json".
+using PackEdits = std::map<QString, PackCardEdit>;
+QByteArray encodeEdits(const PackEdits& edits);
+// Throws DecodingError when the bytes are not an object of valid card edits.
+PackEdits decodeEdits(const QByteArray& bytes);
 
 } // namespace tovi

@@ -1,11 +1,396 @@
 #include "studio_model.h"
 
+#include "app/atomic_write.h"
+#include "app/background_task.h"
+#include "app/platform_error.h"
+#include "app/settings.h"
+#include "device/bookmark.h"
 #include "device/device_layout.h"
+#include "device/folder_lock.h"
+#include "device/scoped_access.h"
+#include "device/tovi_connection_store.h"
+#include "media/media_error.h"
+#include "media/media_processor.h"
+#include "studio/media_copy.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QUuid>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 
 namespace tovi {
+namespace {
+
+const QString defaultAlbum = QStringLiteral("Photo1");
+
+// The fresh options of newly imported media: nothing of the previous media carries over.
+ExportOptions freshOptions(const MediaInfo& media) {
+    ExportOptions options;
+    options.format = media.animated ? OutputFormat::gif : OutputFormat::jpg;
+    options.length = std::min(4.0, media.duration);
+    return options;
+}
+
+// "tovi-" and 8 upper-case hexadecimal characters of a new UUID, with the format's extension.
+QString outputName(OutputFormat format) {
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return QStringLiteral("tovi-") + uuid.left(8) + QLatin1Char('.') + rawValue(format);
+}
+
+struct Imported {
+    MediaInfo media;
+    std::shared_ptr<MediaCopy> copy;
+};
+
+} // namespace
+
+StudioModel::StudioModel(Settings& settings, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_selectedFolder(settings.string(Settings::album, defaultAlbum)) {
+    m_previewTimer.setSingleShot(true);
+    m_previewTimer.setInterval(previewDebounceMs);
+    connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
+    if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
+        m_destination = *folder;
+    // A video copy can be gigabytes; copies of earlier runs are never used again.
+    try {
+        MediaCopy::removeStale(library());
+    } catch (const ToviError&) {
+        // No working folder yet: nothing to clean. Import reports the failure when it matters.
+    }
+}
+
+StudioModel::~StudioModel() = default;
+
+QString StudioModel::library() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        throw PlatformError(PlatformError::notFound, QStringLiteral("~/.local/share"));
+    const QString folder = base + QStringLiteral("/ToviStudio");
+    if (!QDir().mkpath(folder))
+        throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
+    return folder;
+}
 
 QString StudioModel::photoFolder(const QString& in, const QString& selected) {
     return DeviceLayout::photoFolder(in, selected);
+}
+
+// --- fields -------------------------------------------------------------------------------------
+
+void StudioModel::setOptions(const ExportOptions& options) {
+    if (options == m_options)
+        return;
+    m_options = options;
+    emit optionsChanged();
+}
+
+void StudioModel::setSelectedFolder(const QString& folder) {
+    if (folder == m_selectedFolder)
+        return;
+    m_selectedFolder = folder;
+    m_settings.setString(Settings::album, folder);
+    emit selectedFolderChanged();
+}
+
+void StudioModel::clearError() {
+    setError({});
+}
+
+void StudioModel::setBusy(bool busy) {
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    emit busyChanged();
+}
+
+void StudioModel::setMessage(const QString& message) {
+    if (message == m_message && message.isNull() == m_message.isNull())
+        return;
+    m_message = message;
+    emit messageChanged();
+}
+
+void StudioModel::setError(const QString& error) {
+    if (error == m_error && error.isNull() == m_error.isNull())
+        return;
+    m_error = error;
+    emit errorChanged();
+}
+
+void StudioModel::setOutput(const QByteArray& output) {
+    if (output.isNull() && m_output.isNull())
+        return;
+    m_output = output;
+    emit outputChanged();
+}
+
+void StudioModel::setExportedURL(const QString& url) {
+    if (url == m_exportedURL)
+        return;
+    m_exportedURL = url;
+    emit exportedURLChanged();
+}
+
+void StudioModel::setPreview(const QImage& preview) {
+    m_preview = preview;
+    emit previewChanged();
+}
+
+void StudioModel::setDestination(const QString& destination) {
+    if (destination == m_destination)
+        return;
+    m_destination = destination;
+    emit destinationChanged();
+}
+
+// --- import -------------------------------------------------------------------------------------
+
+void StudioModel::importMedia(const QUrl& url) {
+    if (m_busy)
+        return;
+    setBusy(true);
+    setError({});
+    setMessage({});
+    const QString source = url.toLocalFile();
+    runInBackground(
+        this,
+        [source] {
+            const ScopedAccess access(source);
+            const QString suffix = QFileInfo(source).suffix();
+            const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                 (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+            std::shared_ptr<MediaCopy> copy =
+                MediaCopy::make(source, QDir(library()).filePath(name));
+            try {
+                return Imported{MediaProcessor::inspect(QUrl::fromLocalFile(copy->path())), copy};
+            } catch (...) {
+                copy->remove();
+                throw;
+            }
+        },
+        [this, name = QFileInfo(source).fileName()](const Outcome<Imported>& outcome) {
+            if (!outcome.ok()) {
+                setError(outcome.error);
+                setBusy(false);
+                return;
+            }
+            if (m_mediaCopy)
+                m_mediaCopy->remove();
+            m_mediaCopy = outcome.value->copy;
+            m_media = outcome.value->media;
+            m_cachedFrame = m_media->frame;
+            m_cachedTime = 0;
+            emit mediaChanged();
+            if (name != m_mediaName) {
+                m_mediaName = name;
+                emit mediaNameChanged();
+            }
+            setOptions(freshOptions(*m_media));
+            setOutput({});
+            setExportedURL({});
+            refreshPreview();
+            setBusy(false);
+        });
+}
+
+// --- preview ------------------------------------------------------------------------------------
+
+void StudioModel::refreshPreview() {
+    setOutput({});
+    if (!m_exportedURL.isEmpty()) {
+        QFile::remove(m_exportedURL);
+        setExportedURL({});
+    }
+    ++m_previewToken;
+    m_previewTimer.stop();
+    if (!m_media)
+        return;
+    if (!m_cachedFrame.isNull() && m_cachedTime == m_options.start) {
+        renderPreview(m_cachedFrame);
+        return;
+    }
+    m_previewTimer.start();
+}
+
+void StudioModel::renderPreview(const QImage& frame) {
+    try {
+        setPreview(MediaProcessor::rendered(frame, m_options, previewSize));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void StudioModel::decodePreviewFrame() {
+    if (!m_media)
+        return;
+    const quint64 token = m_previewToken;
+    const MediaInfo media = *m_media;
+    const double start = m_options.start;
+    runInBackground(
+        this, [media, start] { return MediaProcessor::sourceFrame(media, start); },
+        [this, token, start](const Outcome<QImage>& outcome) {
+            if (token != m_previewToken)
+                return;
+            if (!outcome.ok()) {
+                setError(outcome.error);
+                return;
+            }
+            m_cachedFrame = *outcome.value;
+            m_cachedTime = start;
+            renderPreview(m_cachedFrame);
+        });
+}
+
+// --- gestures -----------------------------------------------------------------------------------
+
+void StudioModel::changeCrop(const CropSettings& crop) {
+    ExportOptions options = m_options;
+    options.crop = crop;
+    setOptions(options);
+    refreshPreview();
+}
+
+void StudioModel::panCrop(double dx, double dy, double size) {
+    if (m_busy || !m_media)
+        return;
+    const QImage& frame = m_cachedFrame.isNull() ? m_media->frame : m_cachedFrame;
+    const double w = frame.width();
+    const double h = frame.height();
+    CropSettings crop = m_options.crop;
+    if (w > 0 && h > 0 && size > 0) {
+        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
+        const double side = std::min(w, h) / zoom;
+        if (w - side > 0.001)
+            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
+        if (h - side > 0.001)
+            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
+    }
+    changeCrop(crop);
+}
+
+void StudioModel::zoomCrop(double delta, bool precise) {
+    if (m_busy || !m_media)
+        return;
+    CropSettings crop = m_options.crop;
+    const double zoomed = crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
+    if (std::isfinite(zoomed))
+        crop.zoom = std::clamp(zoomed, 1.0, 3.0);
+    changeCrop(crop);
+}
+
+void StudioModel::magnifyCrop(double scale) {
+    if (m_busy || !m_media)
+        return;
+    CropSettings crop = m_options.crop;
+    if (std::isfinite(scale) && scale > 0)
+        crop.zoom = std::clamp(crop.zoom * scale, 1.0, 3.0);
+    changeCrop(crop);
+}
+
+// --- album writer -------------------------------------------------------------------------------
+
+void StudioModel::chooseDestination(const QString& folder) {
+    const ScopedAccess access(folder);
+    try {
+        photoFolder(folder, m_selectedFolder);
+        setDestination(folder);
+        const QByteArray bookmark = Bookmark::make(folder);
+        m_settings.setBytes(Settings::destination, bookmark);
+        ToviConnectionStore::rememberRoot(folder, bookmark, m_settings);
+        setMessage(QStringLiteral("Wybrano: ") + DeviceLayout::lastComponent(folder) +
+                   QStringLiteral(". Zapis nastąpi dopiero po naciśnięciu przycisku."));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void StudioModel::prepare(bool saveToDevice) {
+    if (!m_media || m_busy)
+        return;
+    setBusy(true);
+    setMessage({});
+    setError({});
+    const ExportOptions options = m_options;
+    const QUrl url = m_media->url;
+    // Progress crosses to the interface thread; a model that is gone by then hears nothing.
+    QPointer<StudioModel> self(this);
+    const MediaProcessor::ExportProgress progress = [self](int done, int total) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, done, total] {
+                if (self)
+                    emit self->exportProgress(done, total);
+            },
+            Qt::QueuedConnection);
+        return true;
+    };
+    runInBackground(
+        this,
+        [url, options, progress] { return MediaProcessor::exportMedia(url, options, progress); },
+        [this, saveToDevice, format = options.format](const Outcome<QByteArray>& encoded) {
+            if (!encoded.ok()) {
+                setError(encoded.error);
+                setBusy(false);
+                return;
+            }
+            setOutput(*encoded.value);
+            const QString name = outputName(format);
+            QString local;
+            try {
+                local = QDir(library()).filePath(name);
+                atomicWrite(local, *encoded.value);
+            } catch (...) {
+                setError(describeFailure(std::current_exception()));
+                setBusy(false);
+                return;
+            }
+            if (!m_exportedURL.isEmpty())
+                QFile::remove(m_exportedURL);
+            setExportedURL(local);
+            if (!saveToDevice) {
+                setMessage(
+                    QStringLiteral("Plik gotowy. Możesz go udostępnić lub zapisać w Plikach."));
+                setBusy(false);
+                return;
+            }
+            if (m_destination.isEmpty()) {
+                setError(MediaError(MediaError::invalidFolder).message());
+                setBusy(false);
+                return;
+            }
+            runInBackground(
+                this,
+                [destination = m_destination, selected = m_selectedFolder, name,
+                 bytes = *encoded.value] {
+                    const ScopedAccess access(destination);
+                    const QString album = photoFolder(destination, selected);
+                    // Two writers of one album take turns; the new name is never replaced.
+                    const FolderLock lock(album);
+                    const QString target = QDir(album).filePath(name);
+                    atomicWrite(target, bytes);
+                    if (readBack(target) != bytes)
+                        throw MediaError(MediaError::encode);
+                    return DeviceLayout::lastComponent(album);
+                },
+                [this](const Outcome<QString>& written) {
+                    if (written.ok())
+                        setMessage(QStringLiteral("Zapisano do ") + *written.value +
+                                   QStringLiteral(". Wysuń dysk, przełącz Tovi w tryb DAC i "
+                                                  "otwórz album przyciskiem Vista."));
+                    else
+                        setError(written.error);
+                    setBusy(false);
+                });
+        });
 }
 
 } // namespace tovi

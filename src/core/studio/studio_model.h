@@ -1,16 +1,141 @@
 #pragma once
 
+#include "media/media_types.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QObject>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+#include <optional>
 
 namespace tovi {
 
-// The model of the single-graphic mode. For now only its device-folder rule.
-class StudioModel {
+class MediaCopy;
+class Settings;
+
+// The model of the single-graphic mode: the one piece of media being worked on, the export
+// settings, the live 600 × 600 preview, and the album writer. Confined to the interface thread;
+// heavy work runs on the thread pool and is applied back here. Empty strings, bytes and
+// pictures stand for "nothing".
+class StudioModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(std::optional<tovi::MediaInfo> media READ media NOTIFY mediaChanged)
+    Q_PROPERTY(QString mediaName READ mediaName NOTIFY mediaNameChanged)
+    Q_PROPERTY(QImage preview READ preview NOTIFY previewChanged)
+    Q_PROPERTY(tovi::ExportOptions options READ options WRITE setOptions NOTIFY optionsChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(QString message READ message NOTIFY messageChanged)
+    Q_PROPERTY(QString error READ error NOTIFY errorChanged)
+    Q_PROPERTY(QString destination READ destination NOTIFY destinationChanged)
+    Q_PROPERTY(QByteArray output READ output NOTIFY outputChanged)
+    Q_PROPERTY(QString selectedFolder READ selectedFolder WRITE setSelectedFolder NOTIFY
+                   selectedFolderChanged)
+    Q_PROPERTY(QString exportedURL READ exportedURL NOTIFY exportedURLChanged)
+
 public:
+    // How long the preview waits for the start time to settle before decoding.
+    static constexpr int previewDebounceMs = 120;
+    static constexpr int previewSize = 600;
+
+    // Restores the album and the remembered device folder from `settings`, and clears away the
+    // media copies that earlier runs left in the working folder.
+    explicit StudioModel(Settings& settings, QObject* parent = nullptr);
+    ~StudioModel() override;
+
+    // The private working folder ("ToviStudio" in the user's data folder), created when missing.
+    // Throws PlatformError.
+    static QString library();
     // The album folder to write into for the folder the user chose (`in`: an album folder or the
     // device root) and the selected album. Throws MediaError::invalidFolder for an unusable
     // choice, PlatformError when the candidate cannot be examined. Any thread.
     static QString photoFolder(const QString& in, const QString& selected);
+
+    const std::optional<MediaInfo>& media() const { return m_media; }
+    const QString& mediaName() const { return m_mediaName; }
+    const QImage& preview() const { return m_preview; }
+    const ExportOptions& options() const { return m_options; }
+    bool busy() const { return m_busy; }
+    const QString& message() const { return m_message; }
+    const QString& error() const { return m_error; }
+    const QString& destination() const { return m_destination; }
+    const QByteArray& output() const { return m_output; }
+    const QString& selectedFolder() const { return m_selectedFolder; }
+    const QString& exportedURL() const { return m_exportedURL; }
+
+    // Changes the settings; the caller refreshes the preview when the picture depends on them.
+    void setOptions(const ExportOptions& options);
+    // Stored at once under "tovi.album".
+    void setSelectedFolder(const QString& folder);
+    // The alert's "OK".
+    void clearError();
+
+    // Starts importing the user's file; ignored while busy.
+    void importMedia(const QUrl& url);
+    // Drops the last export and brings the preview up to date with the media and options.
+    void refreshPreview();
+    // A pointer drag of (dx, dy) points over a preview square `size` points wide.
+    void panCrop(double dx, double dy, double size);
+    // A scroll-wheel delta; `precise` for continuous scrolling devices.
+    void zoomCrop(double delta, bool precise);
+    // A pinch's scale factor.
+    void magnifyCrop(double scale);
+
+    // Accepts and remembers the folder the user chose on the device (an album or the root).
+    void chooseDestination(const QString& folder);
+    // Encodes the graphic, keeps a local copy, and with `saveToDevice` adds it to the album with
+    // a verified write. Returns at once; ignored without media or while busy.
+    void prepare(bool saveToDevice);
+
+signals:
+    void mediaChanged();
+    void mediaNameChanged();
+    void previewChanged();
+    void optionsChanged();
+    void busyChanged();
+    void messageChanged();
+    void errorChanged();
+    void destinationChanged();
+    void outputChanged();
+    void selectedFolderChanged();
+    void exportedURLChanged();
+    // How far a running export is: frames done of frames in all.
+    void exportProgress(int done, int total);
+
+private:
+    void setBusy(bool busy);
+    void setMessage(const QString& message);
+    void setError(const QString& error);
+    void setOutput(const QByteArray& output);
+    void setExportedURL(const QString& url);
+    void setPreview(const QImage& preview);
+    void setDestination(const QString& destination);
+    void renderPreview(const QImage& frame);
+    void decodePreviewFrame();
+    void changeCrop(const CropSettings& crop);
+
+    Settings& m_settings;
+    std::optional<MediaInfo> m_media;
+    QString m_mediaName;
+    QImage m_preview;
+    ExportOptions m_options;
+    bool m_busy = false;
+    QString m_message;
+    QString m_error;
+    QString m_destination;
+    QByteArray m_output;
+    QString m_selectedFolder;
+    QString m_exportedURL;
+
+    QImage m_cachedFrame;
+    double m_cachedTime = 0;
+    // The preview refresh in flight: the debounce timer, and a token that every refresh
+    // replaces so that a decode started earlier never publishes.
+    QTimer m_previewTimer;
+    quint64 m_previewToken = 0;
+    std::shared_ptr<MediaCopy> m_mediaCopy;
 };
 
 } // namespace tovi

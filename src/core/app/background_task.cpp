@@ -1,0 +1,21 @@
+#include "background_task.h"
+
+#include "app/tovi_error.h"
+
+#include <new>
+
+namespace tovi {
+
+QString describeFailure(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ToviError& error) {
+        return error.message();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Zabrakło pamięci. Zamknij inne programy i spróbuj ponownie.");
+    } catch (...) {
+        return QStringLiteral("Wystąpił nieoczekiwany błąd. Spróbuj ponownie.");
+    }
+}
+
+} // namespace tovi

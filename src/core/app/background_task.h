@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/tovi_error.h"
+
+#include <QFuture>
+#include <QObject>
+#include <QString>
+#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+namespace tovi {
+
+// The Polish text for a failure caught from any work: a ToviError's message, or a plain sentence
+// for the rare failures outside the system's own (out of memory, a library's exception).
+QString describeFailure(std::exception_ptr failure);
+
+// How a background job ended: its value, or the text of its failure, or a requested stop.
+template <typename T> struct Outcome {
+    std::optional<T> value;
+    QString error; // set exactly when it failed
+    bool cancelled = false;
+
+    bool ok() const { return value.has_value(); }
+};
+
+// Runs `work` on the thread pool and hands its Outcome to `done` on `context`'s thread (the
+// interface thread for a model). `work` must touch only what it captured by value. When
+// `context` is gone by then, `done` is not called.
+template <typename Work, typename Done>
+void runInBackground(QObject* context, Work work, Done done) {
+    using Result = std::invoke_result_t<Work&>;
+    using Value = std::conditional_t<std::is_void_v<Result>, std::monostate, Result>;
+    QtConcurrent::run([work = std::move(work)]() mutable {
+        Outcome<Value> outcome;
+        try {
+            if constexpr (std::is_void_v<Result>) {
+                work();
+                outcome.value = std::monostate{};
+            } else {
+                outcome.value = work();
+            }
+        } catch (const Cancelled&) {
+            outcome.cancelled = true;
+        } catch (...) {
+            outcome.error = describeFailure(std::current_exception());
+        }
+        return outcome;
+    }).then(context, [done = std::move(done)](const Outcome<Value>& outcome) mutable {
+        done(outcome);
+    });
+}
+
+} // namespace tovi

@@ -1,0 +1,589 @@
+#include "packs_model.h"
+
+#include "app/atomic_write.h"
+#include "app/background_task.h"
+#include "app/platform_error.h"
+#include "app/settings.h"
+#include "device/bookmark.h"
+#include "device/game1_installer.h"
+#include "device/pack_error.h"
+#include "device/scoped_access.h"
+#include "device/tovi_connection_store.h"
+#include "media/media_error.h"
+#include "packs/pack_renderer.h"
+#include "studio/studio_model.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTextBoundaryFinder>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+
+namespace tovi {
+namespace {
+
+const QString editsFile = QStringLiteral("edits.json");
+
+// The first `count` characters as a person counts them (grapheme clusters, not code units).
+QString leftCharacters(const QString& text, int count) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    for (int i = 0; i < count; ++i)
+        if (finder.toNextBoundary() < 0)
+            return text;
+    const qsizetype end = finder.position();
+    return end < 0 ? text : text.left(end);
+}
+
+// A stored picture name is only ever a file directly inside the storage folder: a name that
+// could point elsewhere ("..", a separator) is treated as a missing picture.
+bool isPlainName(const QString& name) {
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+void removePicture(const QString& name) {
+    if (!isPlainName(name))
+        return;
+    try {
+        QFile::remove(QDir(PacksModel::storage()).filePath(name));
+    } catch (const ToviError&) {
+    }
+}
+
+QString uuidText() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+// Moves an undecodable edits file aside under a name that says what it is.
+void moveAside(const QString& file) {
+    if (!QFileInfo::exists(file))
+        return;
+    const QString base = file + QStringLiteral(".unreadable-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    if (std::rename(QFile::encodeName(file).constData(), QFile::encodeName(target).constData()) !=
+        0)
+        throw PlatformError::fromErrno(errno, file);
+}
+
+struct Rendering {
+    CardImages images;
+    std::map<QString, QImage> originals;
+};
+
+struct Prepared {
+    QStringList files;
+    QString backup;
+};
+
+const QImage& cachedOriginal(std::map<QString, QImage>& originals, const QString& source) {
+    auto found = originals.find(source);
+    if (found == originals.end())
+        found = originals.emplace(source, PackRenderer::original(source)).first;
+    return found->second;
+}
+
+} // namespace
+
+PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_bundle(std::move(bundle)) {
+    try {
+        m_packs = StarterPack::load(m_bundle);
+    } catch (...) {
+        m_error = describeFailure(std::current_exception());
+        return;
+    }
+    try {
+        const QByteArray bytes = readFile(QDir(storage()).filePath(editsFile));
+        try {
+            m_edits = decodeEdits(bytes);
+        } catch (...) {
+            m_error = describeFailure(std::current_exception());
+            m_editsUnreadable = true;
+            return;
+        }
+    } catch (const ToviError&) {
+        // No storage folder or no edits yet: nothing to restore.
+    }
+    const QString stored = settings.string(Settings::packsSelected);
+    if (std::any_of(m_packs.begin(), m_packs.end(),
+                    [&](const StarterPack& pack) { return pack.id == stored; }))
+        m_selectedID = stored;
+    if (!pack() && !m_packs.empty())
+        m_selectedID = m_packs.front().id;
+    if (const auto folder = ToviConnectionStore::resolve(settings, Settings::packsDestination))
+        m_destination = *folder;
+    const QString backup = settings.string(Settings::packsLastBackup);
+    if (!backup.isEmpty() && QFileInfo::exists(backup))
+        m_lastBackup = backup;
+    refreshImages();
+}
+
+PacksModel::~PacksModel() = default;
+
+QString PacksModel::storage() {
+    const QString folder = QDir(StudioModel::library()).filePath(QStringLiteral("Packs"));
+    if (!QDir().mkpath(folder))
+        throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
+    return folder;
+}
+
+// --- fields -------------------------------------------------------------------------------------
+
+const StarterPack* PacksModel::pack() const {
+    const auto found = std::find_if(m_packs.begin(), m_packs.end(), [&](const StarterPack& pack) {
+        return pack.id == m_selectedID;
+    });
+    return found == m_packs.end() ? nullptr : &*found;
+}
+
+QString PacksModel::key() const {
+    return cardKey(m_selectedID, m_slot);
+}
+
+PackCardEdit PacksModel::editOf(int slot) const {
+    const auto stored = m_edits.find(cardKey(m_selectedID, slot));
+    return stored != m_edits.end() ? stored->second : PackCardEdit::defaults(pack(), slot);
+}
+
+PackCardEdit PacksModel::edit() const {
+    return editOf(m_slot);
+}
+
+QImage PacksModel::preview() const {
+    const auto found = m_images.find(m_slot);
+    return found == m_images.end() ? QImage() : found->second;
+}
+
+void PacksModel::setAnimation(PackReveal animation) {
+    if (animation != m_animation) {
+        m_animation = animation;
+        emit animationChanged();
+    }
+    setExported({});
+}
+
+void PacksModel::clearError() {
+    setError({});
+}
+
+void PacksModel::setBusy(bool busy) {
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    emit busyChanged();
+}
+
+void PacksModel::setMessage(const QString& message) {
+    if (message == m_message && message.isNull() == m_message.isNull())
+        return;
+    m_message = message;
+    emit messageChanged();
+}
+
+void PacksModel::setError(const QString& error) {
+    if (error == m_error && error.isNull() == m_error.isNull())
+        return;
+    m_error = error;
+    emit errorChanged();
+}
+
+void PacksModel::setExported(const QStringList& exported) {
+    if (exported == m_exported)
+        return;
+    m_exported = exported;
+    emit exportedChanged();
+}
+
+void PacksModel::setSelectedID(const QString& id) {
+    if (id == m_selectedID)
+        return;
+    m_selectedID = id;
+    emit selectedIDChanged();
+}
+
+void PacksModel::setSlot(int slot) {
+    if (slot == m_slot)
+        return;
+    m_slot = slot;
+    emit slotChanged();
+}
+
+void PacksModel::setEdits(const PackEdits& edits) {
+    m_edits = edits;
+    emit editsChanged();
+}
+
+void PacksModel::storeEdits(const PackEdits& edits) {
+    const QString file = QDir(storage()).filePath(editsFile);
+    if (m_editsUnreadable) {
+        moveAside(file);
+        m_editsUnreadable = false;
+    }
+    atomicWrite(file, encodeEdits(edits));
+}
+
+QString PacksModel::sourceOf(const PackCardEdit& edit, int slot) const {
+    if (edit.customImage) {
+        if (!isPlainName(*edit.customImage))
+            throw MediaError(MediaError::unreadable);
+        return QDir(storage()).filePath(*edit.customImage);
+    }
+    const StarterPack* selected = pack();
+    if (!selected)
+        throw PackError(PackError::missingResource);
+    return selected->artwork(slot, m_bundle);
+}
+
+// --- selection ----------------------------------------------------------------------------------
+
+void PacksModel::selectPack(const QString& id) {
+    if (m_busy || std::none_of(m_packs.begin(), m_packs.end(),
+                               [&](const StarterPack& pack) { return pack.id == id; }))
+        return;
+    setSelectedID(id);
+    setSlot(0);
+    setExported({});
+    setMessage({});
+    m_settings.setString(Settings::packsSelected, id);
+    refreshImages();
+}
+
+void PacksModel::selectCard(int slot) {
+    if (m_busy || slot < 0 || slot > 5)
+        return;
+    setSlot(slot);
+}
+
+void PacksModel::randomCard() {
+    selectCard(QRandomGenerator::global()->bounded(6));
+    setMessage(QStringLiteral("Podgląd losowania: ") + edit().title +
+               QStringLiteral(". Powtórzenia są możliwe."));
+}
+
+// --- edits --------------------------------------------------------------------------------------
+
+void PacksModel::update(const std::function<void(PackCardEdit&)>& change) {
+    if (m_busy)
+        return;
+    PackCardEdit changed = edit();
+    change(changed);
+    changed.title = leftCharacters(changed.title, maxTitleLength);
+    changed.subtitle = leftCharacters(changed.subtitle, maxSubtitleLength);
+    PackEdits edits = m_edits;
+    edits[key()] = changed;
+    try {
+        storeEdits(edits);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    setEdits(edits);
+    setExported({});
+    if (!pack())
+        return;
+    QString source;
+    try {
+        source = sourceOf(changed, m_slot);
+    } catch (const ToviError&) {
+        refreshImages();
+        return;
+    }
+    const auto original = m_originals.find(source);
+    if (original == m_originals.end()) {
+        refreshImages();
+        return;
+    }
+    // Drawn here at once; a rendering still running would publish older edits, so it never does.
+    m_renderID = QUuid::createUuid();
+    try {
+        m_images[m_slot] = PackRenderer::image(original->second, changed, m_slot, previewSize);
+        emit imagesChanged();
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void PacksModel::resetCard() {
+    if (m_busy)
+        return;
+    const std::optional<QString> picture = edit().customImage;
+    PackEdits edits = m_edits;
+    edits.erase(key());
+    try {
+        storeEdits(edits);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    setEdits(edits);
+    setExported({});
+    refreshImages();
+    if (picture)
+        removePicture(*picture);
+}
+
+void PacksModel::importImage(const QUrl& url) {
+    if (m_busy)
+        return;
+    const QString cardKey = key();
+    const std::optional<QString> old = edit().customImage;
+    setBusy(true);
+    setError({});
+    QString folder;
+    try {
+        folder = storage();
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        setBusy(false);
+        return;
+    }
+    const QString source = url.toLocalFile();
+    const QString suffix = QFileInfo(source).suffix();
+    const QString name = uuidText() + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+    const QString target = QDir(folder).filePath(name);
+    runInBackground(
+        this,
+        [source, target] {
+            const ScopedAccess access(source);
+            QImage picture = PackRenderer::original(source);
+            copyFile(source, target);
+            return picture;
+        },
+        [this, cardKey, old, name, target](const Outcome<QImage>& outcome) {
+            if (!outcome.ok()) {
+                setError(outcome.error);
+                setBusy(false);
+                return;
+            }
+            const PackCardEdit current = edit();
+            const PackCardEdit changed{current.title, current.subtitle, current.captions, name,
+                                       CropSettings{}};
+            PackEdits edits = m_edits;
+            edits[cardKey] = changed;
+            try {
+                storeEdits(edits);
+            } catch (...) {
+                QFile::remove(target);
+                setError(describeFailure(std::current_exception()));
+                setBusy(false);
+                return;
+            }
+            setEdits(edits);
+            setExported({});
+            // The copy holds the same bytes: its decoded picture is already at hand.
+            m_originals[target] = *outcome.value;
+            refreshImages();
+            if (old)
+                removePicture(*old);
+            setBusy(false);
+        });
+}
+
+// --- gestures -----------------------------------------------------------------------------------
+
+void PacksModel::pan(double dx, double dy, double size) {
+    if (!pack())
+        return;
+    QString source;
+    try {
+        source = sourceOf(edit(), m_slot);
+    } catch (const ToviError&) {
+        return;
+    }
+    const auto original = m_originals.find(source);
+    if (original == m_originals.end())
+        return;
+    const double w = original->second.width();
+    const double h = original->second.height();
+    update([&](PackCardEdit& edit) {
+        if (!(w > 0 && h > 0 && size > 0))
+            return;
+        CropSettings& crop = edit.crop;
+        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
+        const double side = std::min(w, h) / zoom;
+        if (w - side > 0.001)
+            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
+        if (h - side > 0.001)
+            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
+    });
+}
+
+void PacksModel::zoom(double delta, bool precise) {
+    update([&](PackCardEdit& edit) {
+        const double zoomed = edit.crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
+        if (std::isfinite(zoomed))
+            edit.crop.zoom = std::clamp(zoomed, 1.0, 3.0);
+    });
+}
+
+void PacksModel::magnify(double scale) {
+    update([&](PackCardEdit& edit) {
+        if (std::isfinite(scale) && scale > 0)
+            edit.crop.zoom = std::clamp(edit.crop.zoom * scale, 1.0, 3.0);
+    });
+}
+
+// --- rendering ----------------------------------------------------------------------------------
+
+void PacksModel::refreshImages() {
+    if (!pack())
+        return;
+    m_renderID = QUuid::createUuid();
+    const QUuid token = m_renderID;
+    std::array<PackCardEdit, 6> edits;
+    std::array<QString, 6> sources;
+    try {
+        for (int slot = 0; slot < 6; ++slot) {
+            edits[size_t(slot)] = editOf(slot);
+            sources[size_t(slot)] = sourceOf(edits[size_t(slot)], slot);
+        }
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    runInBackground(
+        this,
+        [edits, sources, originals = m_originals]() mutable {
+            Rendering result;
+            for (int slot = 0; slot < 6; ++slot) {
+                const QImage& original = cachedOriginal(originals, sources[size_t(slot)]);
+                result.images[slot] =
+                    PackRenderer::image(original, edits[size_t(slot)], slot, previewSize);
+            }
+            result.originals = std::move(originals);
+            return result;
+        },
+        [this, token](const Outcome<Rendering>& outcome) {
+            if (token != m_renderID)
+                return;
+            if (!outcome.ok()) {
+                setError(outcome.error);
+                return;
+            }
+            m_originals = outcome.value->originals;
+            m_images = outcome.value->images;
+            emit imagesChanged();
+        });
+}
+
+// --- send and factory restore -------------------------------------------------------------------
+
+void PacksModel::chooseDestination(const QString& folder) {
+    const ScopedAccess access(folder);
+    try {
+        Game1Installer::folder(folder);
+        const QByteArray bookmark = Bookmark::make(folder);
+        m_settings.setBytes(Settings::packsDestination, bookmark);
+        ToviConnectionStore::rememberRoot(folder, bookmark, m_settings);
+        if (folder != m_destination) {
+            m_destination = folder;
+            emit destinationChanged();
+        }
+        setMessage(QStringLiteral("Wybrano folder. Sześć plików zostanie podmienionych dopiero po "
+                                  "wybraniu Wgraj zestaw."));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void PacksModel::prepare(bool install, bool factory) {
+    const StarterPack* selected = pack();
+    if (m_busy || !selected)
+        return;
+    std::array<PackCardEdit, 6> edits;
+    std::array<QString, 6> sources;
+    try {
+        for (int slot = 0; slot < 6; ++slot) {
+            edits[size_t(slot)] = editOf(slot);
+            sources[size_t(slot)] = sourceOf(edits[size_t(slot)], slot);
+        }
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    setBusy(true);
+    setError({});
+    setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
+    runInBackground(
+        this,
+        [install, factory, id = selected->id, edits, sources, animation = m_animation,
+         destination = m_destination, bundle = m_bundle, originals = m_originals]() mutable {
+            Game1Installer::Files files;
+            for (int n = 1; n <= 6; ++n) {
+                const QString name = QString::number(n) + QStringLiteral(".gif");
+                const auto slot = size_t(n - 1);
+                if (factory) {
+                    const auto resource =
+                        bundle.url(QStringLiteral("original-game1-") + QString::number(n),
+                                   QStringLiteral("gif"));
+                    if (!resource)
+                        throw PackError(PackError::missingResource);
+                    files[name] = readFile(*resource);
+                } else {
+                    const QImage card = PackRenderer::image(
+                        cachedOriginal(originals, sources[slot]), edits[slot], n - 1, 240);
+                    files[name] = PackRenderer::gif(card, n - 1, animation);
+                }
+            }
+            Game1Installer::validate(files);
+            const QString storageFolder = storage();
+            const QString folder = QDir(storageFolder)
+                                       .filePath(QStringLiteral("Exports/") + id +
+                                                 QLatin1Char('-') + uuidText().left(8));
+            if (!QDir().mkpath(folder))
+                throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
+            Prepared prepared;
+            for (const QString& name : Game1Installer::names()) {
+                const QString path = QDir(folder).filePath(name);
+                atomicWrite(path, files.at(name));
+                prepared.files << path;
+            }
+            if (!install)
+                return prepared;
+            if (destination.isEmpty())
+                throw PackError(PackError::folder);
+            prepared.backup = Game1Installer::install(
+                files, destination, QDir(storageFolder).filePath(QStringLiteral("Backups")));
+            return prepared;
+        },
+        [this, install, factory](const Outcome<Prepared>& outcome) {
+            if (!outcome.ok()) {
+                setError(outcome.error);
+                setMessage({});
+                setBusy(false);
+                return;
+            }
+            setExported(outcome.value->files);
+            if (!outcome.value->backup.isEmpty()) {
+                m_settings.setString(Settings::packsLastBackup, outcome.value->backup);
+                if (outcome.value->backup != m_lastBackup) {
+                    m_lastBackup = outcome.value->backup;
+                    emit lastBackupChanged();
+                }
+            }
+            if (!install)
+                setMessage(QStringLiteral(
+                    "Gotowe: 1.gif–6.gif. Udostępnij pliki albo wgraj zestaw na Tovi."));
+            else if (factory)
+                setMessage(QStringLiteral("Przywrócono fabryczną kostkę. Poprzedni zestaw "
+                                          "zachowano w kopii. Wysuń dysk i przełącz Tovi na DAC."));
+            else
+                setMessage(QStringLiteral("Wgrano sześć kart do Game1 i zweryfikowano zapis. "
+                                          "Poprzedni zestaw zachowano w kopii. Wysuń dysk i "
+                                          "przełącz Tovi na DAC."));
+            setBusy(false);
+        });
+}
+
+} // namespace tovi

@@ -1,0 +1,157 @@
+#pragma once
+
+#include "app/resource_bundle.h"
+#include "packs/starter_pack.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QUuid>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace tovi {
+
+class Settings;
+
+// The six 600 × 600 card previews of the selected pack, by slot.
+using CardImages = std::map<int, QImage>;
+
+// The model of the six-card mode: the collection, the selected pack and card, the user's edits
+// of every card, the six previews, and the send and factory-restore flow. Confined to the
+// interface thread; rendering, imports and device work run on the thread pool and publish back
+// here. Empty strings stand for "nothing".
+class PacksModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(std::vector<tovi::StarterPack> packs READ packs NOTIFY packsChanged)
+    Q_PROPERTY(QString selectedID READ selectedID NOTIFY selectedIDChanged)
+    Q_PROPERTY(int slot READ slot NOTIFY slotChanged)
+    Q_PROPERTY(tovi::PackEdits edits READ edits NOTIFY editsChanged)
+    Q_PROPERTY(tovi::CardImages images READ images NOTIFY imagesChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(QString message READ message NOTIFY messageChanged)
+    Q_PROPERTY(QString error READ error NOTIFY errorChanged)
+    Q_PROPERTY(QString destination READ destination NOTIFY destinationChanged)
+    Q_PROPERTY(tovi::PackReveal animation READ animation WRITE setAnimation NOTIFY animationChanged)
+    Q_PROPERTY(QStringList exported READ exported NOTIFY exportedChanged)
+    Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY lastBackupChanged)
+
+public:
+    static constexpr int previewSize = 600;
+    static constexpr int maxTitleLength = 40;
+    static constexpr int maxSubtitleLength = 70;
+
+    // Loads the collection from `bundle`, restores the edits, selection, destination and last
+    // backup, and starts rendering the six previews.
+    explicit PacksModel(Settings& settings, ResourceBundle bundle = ResourceBundle::main(),
+                        QObject* parent = nullptr);
+    ~PacksModel() override;
+
+    // The pack storage folder, "Packs" in the working folder, created when missing.
+    // Throws PlatformError.
+    static QString storage();
+
+    const std::vector<StarterPack>& packs() const { return m_packs; }
+    const QString& selectedID() const { return m_selectedID; }
+    int slot() const { return m_slot; }
+    const PackEdits& edits() const { return m_edits; }
+    const CardImages& images() const { return m_images; }
+    bool busy() const { return m_busy; }
+    const QString& message() const { return m_message; }
+    const QString& error() const { return m_error; }
+    const QString& destination() const { return m_destination; }
+    PackReveal animation() const { return m_animation; }
+    const QStringList& exported() const { return m_exported; }
+    const QString& lastBackup() const { return m_lastBackup; }
+
+    // The selected pack; null when none.
+    const StarterPack* pack() const;
+    // The card key of the current card.
+    QString key() const;
+    // The current card's stored edit, or its default.
+    PackCardEdit edit() const;
+    // The current card's preview; null when not rendered yet.
+    QImage preview() const;
+
+    // Also forgets the prepared files.
+    void setAnimation(PackReveal animation);
+    // The alert's "OK".
+    void clearError();
+
+    void selectPack(const QString& id);
+    void selectCard(int slot);
+    // Selects a card at random and says which, as the device's draw would.
+    void randomCard();
+    // Applies `change` to the current card's edit, stores it and redraws.
+    void update(const std::function<void(PackCardEdit&)>& change);
+    void resetCard();
+    // Makes the user's picture the current card's source.
+    void importImage(const QUrl& url);
+    // Crop gestures on the current card, as in the studio.
+    void pan(double dx, double dy, double size);
+    void zoom(double delta, bool precise);
+    void magnify(double scale);
+    // Re-renders the six previews in the background; only the newest rendering publishes.
+    void refreshImages();
+
+    // Accepts and remembers the device folder for the six cards (Game1 or the device root).
+    void chooseDestination(const QString& folder);
+    // Renders the six cards (or takes the factory set), writes them to a fresh export folder and,
+    // with `install`, installs them in Game1 with a backup. Returns at once.
+    void prepare(bool install, bool factory);
+
+signals:
+    void packsChanged();
+    void selectedIDChanged();
+    void slotChanged();
+    void editsChanged();
+    void imagesChanged();
+    void busyChanged();
+    void messageChanged();
+    void errorChanged();
+    void destinationChanged();
+    void animationChanged();
+    void exportedChanged();
+    void lastBackupChanged();
+
+private:
+    void setBusy(bool busy);
+    void setMessage(const QString& message);
+    void setError(const QString& error);
+    void setExported(const QStringList& exported);
+    void setSelectedID(const QString& id);
+    void setSlot(int slot);
+    void setEdits(const PackEdits& edits);
+    // Writes "edits.json"; throws what the write throws.
+    void storeEdits(const PackEdits& edits);
+    // The picture a card is drawn from: its custom picture in the storage folder, or the
+    // pack's artwork. Throws.
+    QString sourceOf(const PackCardEdit& edit, int slot) const;
+    PackCardEdit editOf(int slot) const;
+
+    Settings& m_settings;
+    ResourceBundle m_bundle;
+    std::vector<StarterPack> m_packs;
+    QString m_selectedID = QStringLiteral("albums");
+    int m_slot = 0;
+    PackEdits m_edits;
+    CardImages m_images;
+    bool m_busy = false;
+    QString m_message;
+    QString m_error;
+    QString m_destination;
+    PackReveal m_animation = PackReveal::reveal;
+    QStringList m_exported;
+    QString m_lastBackup;
+
+    QUuid m_renderID = QUuid::createUuid();
+    std::map<QString, QImage> m_originals;
+    // Set when "edits.json" could not be decoded at start-up: it is moved aside before anything
+    // is written over it, so the user's edits can still be recovered.
+    bool m_editsUnreadable = false;
+};
+
+} // namespace tovi

@@ -1,0 +1,78 @@
+#include "media_copy.h"
+
+#include "app/atomic_write.h"
+#include "app/platform_error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tovi {
+namespace {
+
+// A file created in the last minute may belong to an import that has not locked it yet.
+constexpr time_t youngSeconds = 60;
+
+} // namespace
+
+std::shared_ptr<MediaCopy> MediaCopy::make(const QString& source, const QString& target) {
+    copyFile(source, target);
+    // The copy is young until the lock is on, so no cleanup takes it in between.
+    const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        const int error = errno;
+        QFile::remove(target);
+        throw PlatformError::fromErrno(error, target);
+    }
+    ::flock(fd, LOCK_SH);
+    return std::shared_ptr<MediaCopy>(new MediaCopy(target, fd));
+}
+
+bool MediaCopy::isCopyName(const QString& name) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{"
+                       "12}(\\.[^/]*)?$"));
+    return pattern.match(name).hasMatch();
+}
+
+void MediaCopy::removeStale(const QString& folder) {
+    const QDir dir(folder);
+    const time_t now = std::time(nullptr);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!isCopyName(name))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime >= youngSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
+MediaCopy::MediaCopy(QString path, int fd)
+    : m_path(std::move(path))
+    , m_fd(fd) {}
+
+MediaCopy::~MediaCopy() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void MediaCopy::remove() {
+    ::unlink(QFile::encodeName(m_path).constData());
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+} // namespace tovi

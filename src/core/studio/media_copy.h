@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace tovi {
+
+// The studio's private copy of an imported file in the working folder, named by a UUID. While
+// the object lives the file carries a shared flock, so that another instance of the application
+// (or the command line) cleaning up at start-up never removes a copy that is in use. The object
+// only releases the lock when it goes; remove() deletes the file as well. Any thread.
+class MediaCopy {
+public:
+    // Copies `source` to a new file `target` and locks it. Throws PlatformError; no partial copy
+    // is left behind.
+    static std::shared_ptr<MediaCopy> make(const QString& source, const QString& target);
+
+    // Removes the earlier copies in `folder`: regular files named by a UUID (with or without an
+    // extension) that no process holds and that are not brand new. Everything else (exported
+    // "tovi-…" files, the "Packs" folder, foreign files) stays. Failures are ignored.
+    static void removeStale(const QString& folder);
+
+    // A file name as the studio gives its copies.
+    static bool isCopyName(const QString& name);
+
+    ~MediaCopy();
+    MediaCopy(const MediaCopy&) = delete;
+    MediaCopy& operator=(const MediaCopy&) = delete;
+
+    const QString& path() const { return m_path; }
+    // Deletes the file (ignoring failures) and releases it.
+    void remove();
+
+private:
+    MediaCopy(QString path, int fd);
+    QString m_path;
+    int m_fd = -1;
+};
+
+} // namespace tovi
