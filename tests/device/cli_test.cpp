@@ -1,6 +1,6 @@
 #include "app/atomic_write.h"
 #include "device/game1_installer.h"
-#include "device_fixtures.h"
+#include "support/device_fixtures.h"
 #include "support/cli_runner.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
-#include "device_fixtures.h"
-#include "fat_volume.h"
+#include "support/device_fixtures.h"
+#include "support/fat_volume.h"
 #include "support/cli_runner.h"
 
 #include <QDir>

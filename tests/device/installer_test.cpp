@@ -4,7 +4,7 @@
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "device/pack_error.h"
-#include "device_fixtures.h"
+#include "support/device_fixtures.h"
 #include "media/media_error.h"
 
 #include <QBuffer>

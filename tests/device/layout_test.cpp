@@ -5,7 +5,7 @@
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
 #include "device/tovi_connection_store.h"
-#include "device_fixtures.h"
+#include "support/device_fixtures.h"
 #include "media/media_error.h"
 #include "studio/studio_model.h"
 

@@ -2,7 +2,7 @@
 #include "app/platform_error.h"
 #include "device/game_backup_manifest.h"
 #include "device/pack_error.h"
-#include "device_fixtures.h"
+#include "support/device_fixtures.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,0 +1,454 @@
+#include "app/atomic_write.h"
+#include "app/settings.h"
+#include "device/bookmark.h"
+#include "media/media_error.h"
+#include "media/media_processor.h"
+#include "studio/media_copy.h"
+#include "studio/studio_model.h"
+#include "support/device_fixtures.h"
+#include "support/gif_builder.h"
+#include "support/model_home.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QThreadPool>
+#include <QUrl>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <sys/file.h>
+#include <sys/time.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+const QString colours = QStringLiteral(TOVI_FIXTURES "/video/colours.mp4");
+
+class Studio : public ::testing::Test {
+protected:
+    // A file outside the working folder, as a user's own would be.
+    QString userFile(const QString& name, const QByteArray& bytes) {
+        const QString path = m_user.filePath(name);
+        writeFile(path, bytes);
+        return path;
+    }
+    QString photo(int width = 2000, int height = 1500, QColor colour = Qt::darkCyan) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path =
+            m_user.filePath(QStringLiteral("photo-%1x%2.png").arg(width).arg(height));
+        image.save(path);
+        return path;
+    }
+    // A 1.5 s GIF: three frames of half a second.
+    QString gif() {
+        const QRect all(0, 0, 40, 30);
+        return userFile(
+            QStringLiteral("clip.gif"),
+            buildGif({40, 30}, {qRgb(255, 0, 0), qRgb(0, 0, 255)},
+                     {solidFrame(all, 0, 50), solidFrame(all, 1, 50), solidFrame(all, 0, 50)}));
+    }
+    void import(StudioModel& model, const QString& path) {
+        model.importMedia(QUrl::fromLocalFile(path));
+        ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    }
+    QStringList libraryFiles() const {
+        return QDir(m_home.library()).entryList(QDir::Files, QDir::Name);
+    }
+
+    ModelHome m_home;
+    QTemporaryDir m_user;
+};
+
+QRgb centre(const QImage& image) {
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+TEST_F(Studio, ImportSetsFreshOptionsForEachKindOfMedia) {
+    StudioModel model(m_home.settings());
+    import(model, photo());
+    ASSERT_TRUE(model.media());
+    EXPECT_TRUE(model.error().isEmpty());
+    EXPECT_EQ(model.mediaName(), QStringLiteral("photo-2000x1500.png"));
+    EXPECT_EQ(model.options().format, OutputFormat::jpg);
+    EXPECT_EQ(model.options().length, 0);
+    // The first preview needs no decode: it is there as soon as the import ends.
+    EXPECT_EQ(model.preview().size(), QSize(600, 600));
+
+    ExportOptions changed = model.options();
+    changed.captions = true;
+    changed.captionTitle = QStringLiteral("Stare");
+    changed.crop.zoom = 2;
+    model.setOptions(changed);
+
+    import(model, colours);
+    EXPECT_TRUE(model.media()->video);
+    EXPECT_EQ(model.options().format, OutputFormat::gif);
+    EXPECT_DOUBLE_EQ(model.options().length, std::min(4.0, model.media()->duration));
+    EXPECT_FALSE(model.options().captions);
+    EXPECT_TRUE(model.options().captionTitle.isEmpty());
+    EXPECT_EQ(model.options().crop, CropSettings{});
+
+    import(model, gif());
+    EXPECT_TRUE(model.media()->animated);
+    EXPECT_DOUBLE_EQ(model.options().length, 1.5);
+    EXPECT_EQ(model.options().fps, 12);
+    EXPECT_EQ(model.mediaName(), QStringLiteral("clip.gif"));
+}
+
+TEST_F(Studio, ImportKeepsOnePrivateCopyAndAFailedImportChangesNothing) {
+    StudioModel model(m_home.settings());
+    import(model, photo());
+    const QStringList first = libraryFiles();
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_TRUE(MediaCopy::isCopyName(first[0])) << first[0].toStdString();
+    EXPECT_TRUE(first[0].endsWith(QStringLiteral(".png")));
+    EXPECT_EQ(model.media()->url.toLocalFile(), QDir(m_home.library()).filePath(first[0]));
+
+    const QImage preview = model.preview();
+    import(model, userFile(QStringLiteral("notes.jpg"), "plain text, not a picture"));
+    EXPECT_EQ(model.error(), MediaError(MediaError::unreadable).message());
+    EXPECT_EQ(libraryFiles(), first);
+    EXPECT_EQ(model.mediaName(), QStringLiteral("photo-2000x1500.png"));
+    EXPECT_EQ(model.preview(), preview);
+
+    import(model, gif());
+    EXPECT_TRUE(model.error().isEmpty());
+    const QStringList second = libraryFiles();
+    ASSERT_EQ(second.size(), 1);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(QFileInfo::exists(m_user.filePath(QStringLiteral("photo-2000x1500.png"))));
+}
+
+TEST_F(Studio, ASecondImportWhileBusyIsIgnored) {
+    StudioModel model(m_home.settings());
+    model.importMedia(QUrl::fromLocalFile(photo()));
+    model.importMedia(QUrl::fromLocalFile(gif()));
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    spin(50);
+    EXPECT_EQ(model.mediaName(), QStringLiteral("photo-2000x1500.png"));
+    EXPECT_EQ(libraryFiles().size(), 1);
+}
+
+TEST_F(Studio, GesturesMoveAndZoomTheCrop) {
+    StudioModel model(m_home.settings());
+    // Nothing to move without media.
+    model.panCrop(10, 10, 300);
+    model.zoomCrop(10, true);
+    EXPECT_EQ(model.options().crop, CropSettings{});
+
+    import(model, photo(2000, 1500));
+    model.panCrop(10, 0, 300);
+    EXPECT_NEAR(model.options().crop.x, -2.0 * 10 * 1500 / (500.0 * 300), 1e-12);
+    model.panCrop(0, 40, 300); // the window spans the frame's height already
+    EXPECT_EQ(model.options().crop.y, 0);
+    model.panCrop(-1e6, 0, 300);
+    EXPECT_EQ(model.options().crop.x, 1);
+
+    model.zoomCrop(10, true);
+    EXPECT_NEAR(model.options().crop.zoom, std::exp(0.12), 1e-12);
+    model.zoomCrop(-10, true);
+    EXPECT_NEAR(model.options().crop.zoom, 1, 1e-12);
+    model.zoomCrop(10, false);
+    EXPECT_NEAR(model.options().crop.zoom, std::exp(0.6), 1e-12);
+    model.zoomCrop(100, false);
+    EXPECT_EQ(model.options().crop.zoom, 3);
+    model.zoomCrop(-100, false);
+    EXPECT_EQ(model.options().crop.zoom, 1);
+
+    // Zoomed in, a vertical drag now moves the window.
+    model.magnifyCrop(2);
+    EXPECT_EQ(model.options().crop.zoom, 2);
+    model.panCrop(0, 10, 300);
+    EXPECT_LT(model.options().crop.y, 0);
+
+    QSignalSpy previews(&model, &StudioModel::previewChanged);
+    model.magnifyCrop(0);
+    model.magnifyCrop(std::numeric_limits<double>::quiet_NaN());
+    model.magnifyCrop(std::numeric_limits<double>::infinity());
+    EXPECT_EQ(model.options().crop.zoom, 2);
+    EXPECT_EQ(previews.count(), 3); // unchanged, yet refreshed each time
+}
+
+// Holds every thread of the global pool until released, so that work queued meanwhile
+// waits: a test can then change the model while a decode is certainly still pending.
+class PoolGate {
+public:
+    PoolGate() {
+        const int threads = QThreadPool::globalInstance()->maxThreadCount();
+        for (int i = 0; i < threads; ++i)
+            QThreadPool::globalInstance()->start([this] {
+                m_started.release();
+                m_open.acquire();
+            });
+        m_started.acquire(threads);
+        m_threads = threads;
+    }
+    ~PoolGate() { open(); }
+    void open() {
+        m_open.release(m_threads);
+        m_threads = 0;
+    }
+
+private:
+    QSemaphore m_started;
+    QSemaphore m_open;
+    int m_threads = 0;
+};
+
+bool near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 8 && std::abs(qGreen(a) - qGreen(b)) <= 8 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 8;
+}
+
+TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
+    StudioModel model(m_home.settings());
+    import(model, colours);
+    EXPECT_TRUE(near(centre(model.preview()), qRgb(255, 0, 0))); // at 0 s, no decode needed
+    const QRgb atOne = centre(MediaProcessor::sourceFrame(*model.media(), 1.0));
+    ASSERT_FALSE(near(atOne, qRgb(255, 0, 0)));
+    QSignalSpy previews(&model, &StudioModel::previewChanged);
+
+    // A slider dragged from 0 to 1 s in steps 20 ms apart.
+    for (int step = 1; step <= 10; ++step) {
+        ExportOptions options = model.options();
+        options.start = step * 0.1;
+        model.setOptions(options);
+        model.refreshPreview();
+        spin(20);
+    }
+    EXPECT_EQ(previews.count(), 0);
+    ASSERT_TRUE(waitUntil([&] { return previews.count() > 0; }));
+    spin(300);
+    EXPECT_EQ(previews.count(), 1);
+    EXPECT_TRUE(near(centre(model.preview()), atOne));
+
+    // Crop changes re-render the cached frame at once.
+    model.zoomCrop(5, true);
+    EXPECT_EQ(previews.count(), 2);
+
+    // A decode that was overtaken by a newer change never publishes.
+    {
+        PoolGate gate;
+        ExportOptions options = model.options();
+        options.start = 0;
+        model.setOptions(options);
+        model.refreshPreview();
+        spin(StudioModel::previewDebounceMs + 30); // the decode of 0 s waits in the pool
+        options.start = 1.0;
+        model.setOptions(options);
+        model.refreshPreview(); // the cached frame again: shown at once
+        EXPECT_EQ(previews.count(), 3);
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    spin(50);
+    EXPECT_EQ(previews.count(), 3);
+    EXPECT_TRUE(near(centre(model.preview()), atOne));
+    EXPECT_TRUE(model.error().isEmpty());
+}
+
+TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {
+    StudioModel model(m_home.settings());
+    QSignalSpy progress(&model, &StudioModel::exportProgress);
+    import(model, gif());
+    model.prepare(false);
+    EXPECT_TRUE(model.busy());
+    model.prepare(false); // a second press does nothing
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_TRUE(model.error().isEmpty()) << model.error().toStdString();
+    EXPECT_EQ(model.message(),
+              QStringLiteral("Plik gotowy. Możesz go udostępnić lub zapisać w Plikach."));
+    const QString first = model.exportedURL();
+    EXPECT_TRUE(QFileInfo(first).fileName().contains(
+        QRegularExpression(QStringLiteral("^tovi-[0-9A-F]{8}\\.gif$"))));
+    EXPECT_EQ(readFile(first), model.output());
+    EXPECT_TRUE(model.output().startsWith("GIF89a"));
+    spin(20);
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_EQ(progress.last()[0], progress.last()[1]);
+
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_NE(model.exportedURL(), first);
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
+
+    // Any change that reaches the preview makes the export stale.
+    const QString second = model.exportedURL();
+    model.panCrop(5, 0, 300);
+    EXPECT_TRUE(model.output().isEmpty());
+    EXPECT_TRUE(model.exportedURL().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(second));
+
+    ExportOptions options = model.options();
+    options.format = OutputFormat::jpg;
+    model.setOptions(options);
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_TRUE(model.exportedURL().endsWith(QStringLiteral(".jpg")));
+}
+
+TEST_F(Studio, AFailedEncodingKeepsThePreviousExport) {
+    StudioModel model(m_home.settings());
+    import(model, gif());
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    const QString first = model.exportedURL();
+    // The private copy vanished behind the model's back.
+    QFile::remove(model.media()->url.toLocalFile());
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_FALSE(model.error().isEmpty());
+    EXPECT_TRUE(model.message().isEmpty());
+    EXPECT_EQ(model.exportedURL(), first);
+    EXPECT_TRUE(QFileInfo::exists(first));
+}
+
+TEST_F(Studio, SavesToTheChosenAlbumAndRemembersIt) {
+    const QString root = m_user.filePath(QStringLiteral("NO NAME"));
+    makeDevice(root);
+    StudioModel model(m_home.settings());
+    EXPECT_EQ(model.selectedFolder(), QStringLiteral("Photo1"));
+    import(model, photo(300, 200));
+
+    // An album picked directly wins over the selected one; it is not remembered as the root.
+    model.chooseDestination(root + QStringLiteral("/Photo3"));
+    EXPECT_EQ(model.message(), QStringLiteral("Wybrano: Photo3. Zapis nastąpi dopiero po "
+                                              "naciśnięciu przycisku."));
+    EXPECT_EQ(model.destination(), root + QStringLiteral("/Photo3"));
+    EXPECT_FALSE(m_home.settings().contains(Settings::rootPermission));
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
+    EXPECT_EQ(model.message(), QStringLiteral("Zapisano do Photo3. Wysuń dysk, przełącz Tovi w "
+                                              "tryb DAC i otwórz album przyciskiem Vista."));
+    const QStringList saved = QDir(root + QStringLiteral("/Photo3")).entryList(QDir::Files);
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0], QFileInfo(model.exportedURL()).fileName());
+    EXPECT_EQ(readFile(root + QStringLiteral("/Photo3/") + saved[0]), model.output());
+
+    // The root is remembered for both kinds of transfer; each save adds a new file.
+    model.chooseDestination(root);
+    EXPECT_TRUE(m_home.settings().contains(Settings::rootPermission));
+    model.setSelectedFolder(QStringLiteral("Photo2"));
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(QDir(root + QStringLiteral("/Photo2")).entryList(QDir::Files).size(), 1);
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(QDir(root + QStringLiteral("/Photo2")).entryList(QDir::Files).size(), 2);
+
+    // A new run finds the destination and the album again.
+    const auto settings = m_home.reopenSettings();
+    StudioModel again(*settings);
+    EXPECT_EQ(again.destination(), root);
+    EXPECT_EQ(again.selectedFolder(), QStringLiteral("Photo2"));
+}
+
+TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFile) {
+    const QString root = m_user.filePath(QStringLiteral("NO NAME"));
+    makeDevice(root);
+    StudioModel model(m_home.settings());
+    import(model, photo(300, 200));
+    const QString invalid = MediaError(MediaError::invalidFolder).message();
+
+    model.chooseDestination(root + QStringLiteral("/Game1"));
+    EXPECT_EQ(model.error(), invalid);
+    EXPECT_TRUE(model.destination().isEmpty());
+    EXPECT_FALSE(m_home.settings().contains(Settings::destination));
+
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(model.error(), invalid);
+    EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
+
+    model.clearError();
+    model.chooseDestination(root);
+    ASSERT_TRUE(model.error().isEmpty());
+    QDir(root).removeRecursively(); // unplugged
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(model.error(), invalid);
+    EXPECT_TRUE(model.message().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
+    EXPECT_FALSE(model.output().isEmpty());
+}
+
+TEST_F(Studio, StartUpRestoresTheAlbumAndOnlyAFreshDestination) {
+    m_home.settings().setString(Settings::album, QStringLiteral("Photo3"));
+    const QString root = m_user.filePath(QStringLiteral("device"));
+    makeDevice(root);
+    m_home.settings().setBytes(Settings::destination, Bookmark::make(root));
+    {
+        StudioModel model(m_home.settings());
+        EXPECT_EQ(model.selectedFolder(), QStringLiteral("Photo3"));
+        EXPECT_EQ(model.destination(), root);
+        model.setSelectedFolder(QStringLiteral("Photo2"));
+        EXPECT_EQ(m_home.reopenSettings()->string(Settings::album), QStringLiteral("Photo2"));
+    }
+    // Another folder now stands where the chosen one was: the bookmark is stale.
+    ASSERT_TRUE(QDir().rename(root, m_user.filePath(QStringLiteral("old"))));
+    makeDevice(root);
+    const QByteArray stored = m_home.settings().bytes(Settings::destination);
+    StudioModel model(m_home.settings());
+    EXPECT_TRUE(model.destination().isEmpty());
+    EXPECT_EQ(m_home.settings().bytes(Settings::destination), stored);
+}
+
+TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
+    const QString library = StudioModel::library();
+    const auto old = [&](const QString& name) {
+        const QString path = QDir(library).filePath(name);
+        writeFile(path, "x");
+        const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimes(QFile::encodeName(path).constData(), times);
+        return path;
+    };
+    const QString abandoned = old(QStringLiteral("0A1B2C3D-0000-4000-8000-00000000000A.mov"));
+    const QString bare = old(QStringLiteral("0A1B2C3D-0000-4000-8000-00000000000B"));
+    const QString exported = old(QStringLiteral("tovi-0A1B2C3D.gif"));
+    const QString foreign = old(QStringLiteral("notes.txt"));
+    const QString held = old(QStringLiteral("0A1B2C3D-0000-4000-8000-00000000000C.mp4"));
+    const QString young =
+        QDir(library).filePath(QStringLiteral("0A1B2C3D-0000-4000-8000-00000000000D.png"));
+    writeFile(young, "x");
+    makeFolder(QDir(library).filePath(QStringLiteral("Packs")));
+    writeFile(QDir(library).filePath(QStringLiteral("Packs/edits.json")), "{}");
+
+    // Another running instance still works on this one.
+    QFile other(held);
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(other.handle(), LOCK_SH), 0);
+
+    StudioModel model(m_home.settings());
+    EXPECT_FALSE(QFileInfo::exists(abandoned));
+    EXPECT_FALSE(QFileInfo::exists(bare));
+    EXPECT_TRUE(QFileInfo::exists(exported));
+    EXPECT_TRUE(QFileInfo::exists(foreign));
+    EXPECT_TRUE(QFileInfo::exists(held));
+    EXPECT_TRUE(QFileInfo::exists(young));
+    EXPECT_TRUE(QFileInfo::exists(QDir(library).filePath(QStringLiteral("Packs/edits.json"))));
+
+    // A model's own current copy is held the same way while it lives.
+    import(model, photo(100, 100));
+    const QString current = model.media()->url.toLocalFile();
+    const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimes(QFile::encodeName(current).constData(), times);
+    StudioModel second(m_home.settings());
+    EXPECT_TRUE(QFileInfo::exists(current));
+}
+
+TEST(StudioLibrary, IsCreatedWhenMissing) {
+    ModelHome home;
+    EXPECT_FALSE(QFileInfo::exists(home.library()));
+    EXPECT_EQ(StudioModel::library(), home.library());
+    EXPECT_TRUE(QFileInfo(home.library()).isDir());
+}
+
+} // namespace
