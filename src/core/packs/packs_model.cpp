@@ -312,6 +312,10 @@ void PacksModel::update(const std::function<void(PackCardEdit&)>& change) {
     } catch (...) {
         setError(describeFailure(std::current_exception()));
     }
+    // That rendering was the only one bringing the other five cards up to date (a new pack's,
+    // say): start it again with this edit included.
+    if (m_rendering)
+        refreshImages();
 }
 
 void PacksModel::resetCard() {
@@ -452,6 +456,7 @@ void PacksModel::refreshImages() {
         setError(describeFailure(std::current_exception()));
         return;
     }
+    m_rendering = true;
     runInBackground(
         this,
         [edits, sources, originals = m_originals]() mutable {
@@ -467,6 +472,7 @@ void PacksModel::refreshImages() {
         [this, token](const Outcome<Rendering>& outcome) {
             if (token != m_renderID)
                 return;
+            m_rendering = false;
             if (!outcome.ok()) {
                 setError(outcome.error);
                 return;

@@ -149,6 +149,8 @@ private:
 
     QUuid m_renderID = QUuid::createUuid();
     std::map<QString, QImage> m_originals;
+    // A six-card rendering is under way and has not published yet.
+    bool m_rendering = false;
     // Set when "edits.json" could not be decoded at start-up: it is moved aside before anything
     // is written over it, so the user's edits can still be recovered.
     bool m_editsUnreadable = false;
