@@ -1,6 +1,8 @@
 #include "cli_support.h"
 
+#include <algorithm>
 #include <cmath>
+#include <unistd.h>
 
 namespace tovi::cli {
 
@@ -20,6 +22,93 @@ bool readNumber(const QCommandLineParser& parser, const char* name, double& valu
         return false;
     }
     value = parsed;
+    return true;
+}
+
+void addCropOptions(QCommandLineParser& parser) {
+    parser.addOptions({
+        {QString::fromLatin1("zoom"), QStringLiteral("powiększenie 1…3"), QStringLiteral("Z")},
+        {QString::fromLatin1("x"), QStringLiteral("położenie poziome −1…1"), QStringLiteral("X")},
+        {QString::fromLatin1("y"), QStringLiteral("położenie pionowe −1…1"), QStringLiteral("Y")},
+        {QString::fromLatin1("title"), QStringLiteral("pierwszy wiersz podpisu"),
+         QStringLiteral("T")},
+        {QString::fromLatin1("subtitle"), QStringLiteral("drugi wiersz podpisu"),
+         QStringLiteral("S")},
+    });
+}
+
+bool readCrop(const QCommandLineParser& parser, CropSettings& crop) {
+    return readNumber(parser, "zoom", crop.zoom) && readNumber(parser, "x", crop.x) &&
+           readNumber(parser, "y", crop.y);
+}
+
+// Progress on a terminal only: a pipe or a log gets just the result.
+MediaProcessor::ExportProgress terminalProgress(const QString& what) {
+    if (!::isatty(STDERR_FILENO))
+        return {};
+    return [what](int done, int total) {
+        err() << '\r' << what << ": " << done << " / " << total << " klatek" << Qt::flush;
+        if (done == total)
+            err() << "\r\033[K" << Qt::flush;
+        return true;
+    };
+}
+
+void addExportOptions(QCommandLineParser& parser) {
+    addCropOptions(parser);
+    const auto option = [](const char* name) { return QString::fromLatin1(name); };
+    parser.addOptions({
+        {option("format"), QStringLiteral("gif albo jpg"), QStringLiteral("FORMAT")},
+        {option("start"), QStringLiteral("początek fragmentu w sekundach"), QStringLiteral("S")},
+        {option("length"), QStringLiteral("długość fragmentu w sekundach"), QStringLiteral("L")},
+        {option("fps"), QStringLiteral("klatki na sekundę (1–12)"), QStringLiteral("N")},
+        {option("rotate"), QStringLiteral("obrót zamiast fragmentu")},
+        {option("turn"), QStringLiteral("czas pełnego obrotu w sekundach"),
+         QStringLiteral("SECONDS")},
+        {option("ccw"), QStringLiteral("obrót w lewo")},
+    });
+}
+
+bool readExportOptions(const QCommandLineParser& parser, ExportOptions& options) {
+    const auto option = [](const char* name) { return QString::fromLatin1(name); };
+    if (parser.isSet(option("format"))) {
+        const auto format = outputFormatFromRaw(parser.value(option("format")).toUpper());
+        if (!format) {
+            err() << "tovi: --format przyjmuje gif albo jpg.\n";
+            return false;
+        }
+        options.format = *format;
+    }
+    double fps = options.fps;
+    if (!readNumber(parser, "start", options.start) ||
+        !readNumber(parser, "length", options.length) || !readNumber(parser, "fps", fps) ||
+        !readNumber(parser, "turn", options.rotationSeconds) || !readCrop(parser, options.crop))
+        return false;
+    options.fps = static_cast<int>(std::clamp(fps, -1.0, 1000.0));
+    options.rotation = parser.isSet(option("rotate"));
+    if (options.rotation && !parser.isSet(option("format")))
+        options.format = OutputFormat::gif;
+    options.clockwise = !parser.isSet(option("ccw"));
+    if (parser.isSet(option("title")) || parser.isSet(option("subtitle"))) {
+        options.captionTitle = parser.value(option("title"));
+        options.captionSubtitle = parser.value(option("subtitle"));
+        options.captions = true;
+    }
+    return true;
+}
+
+bool readAnimation(const QCommandLineParser& parser, PackReveal& animation) {
+    const QString name = parser.value(QStringLiteral("animation"));
+    if (name.isEmpty() || name == QStringLiteral("reveal"))
+        animation = name.isEmpty() ? animation : PackReveal::reveal;
+    else if (name == QStringLiteral("spin"))
+        animation = PackReveal::spin;
+    else if (name == QStringLiteral("still"))
+        animation = PackReveal::still;
+    else {
+        err() << "tovi: --animation przyjmuje reveal, spin albo still.\n";
+        return false;
+    }
     return true;
 }
 

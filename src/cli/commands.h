@@ -13,5 +13,9 @@ int card(const QStringList& arguments);
 int installCards(const QStringList& arguments);
 int verifyBackup(const QStringList& arguments);
 int restoreBackup(const QStringList& arguments);
+int send(const QStringList& arguments);
+int cards(const QStringList& arguments);
+int restoreFactory(const QStringList& arguments);
+int packs(const QStringList& arguments);
 
 } // namespace tovi::cli

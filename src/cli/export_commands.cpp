@@ -31,34 +31,10 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, const char*
     return true;
 }
 
-void addCropOptions(QCommandLineParser& parser) {
-    parser.addOptions({
-        {option("zoom"), QStringLiteral("powiększenie 1…3"), QStringLiteral("Z")},
-        {option("x"), QStringLiteral("położenie poziome −1…1"), QStringLiteral("X")},
-        {option("y"), QStringLiteral("położenie pionowe −1…1"), QStringLiteral("Y")},
-        {option("title"), QStringLiteral("pierwszy wiersz podpisu"), QStringLiteral("T")},
-        {option("subtitle"), QStringLiteral("drugi wiersz podpisu"), QStringLiteral("S")},
-        {{QStringLiteral("o"), QStringLiteral("output")},
-         QStringLiteral("plik wynikowy"),
-         QStringLiteral("OUT")},
-    });
-}
-
-bool readCrop(const QCommandLineParser& parser, CropSettings& crop) {
-    return readNumber(parser, "zoom", crop.zoom) && readNumber(parser, "x", crop.x) &&
-           readNumber(parser, "y", crop.y);
-}
-
-// Progress on a terminal only: a pipe or a log gets just the result.
-MediaProcessor::ExportProgress terminalProgress(const QString& what) {
-    if (!::isatty(STDERR_FILENO))
-        return {};
-    return [what](int done, int total) {
-        err() << '\r' << what << ": " << done << " / " << total << " klatek" << Qt::flush;
-        if (done == total)
-            err() << "\r\033[K" << Qt::flush;
-        return true;
-    };
+void addOutputOption(QCommandLineParser& parser) {
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                      QStringLiteral("plik wynikowy"),
+                      QStringLiteral("OUT")});
 }
 
 int save(const QString& path, const QByteArray& bytes) {
@@ -70,17 +46,8 @@ int save(const QString& path, const QByteArray& bytes) {
 
 int exportGraphic(const QStringList& arguments) {
     QCommandLineParser parser;
-    addCropOptions(parser);
-    parser.addOptions({
-        {option("format"), QStringLiteral("gif albo jpg"), QStringLiteral("FORMAT")},
-        {option("start"), QStringLiteral("początek fragmentu w sekundach"), QStringLiteral("S")},
-        {option("length"), QStringLiteral("długość fragmentu w sekundach"), QStringLiteral("L")},
-        {option("fps"), QStringLiteral("klatki na sekundę (1–12)"), QStringLiteral("N")},
-        {option("rotate"), QStringLiteral("obrót zamiast fragmentu")},
-        {option("turn"), QStringLiteral("czas pełnego obrotu w sekundach"),
-         QStringLiteral("SECONDS")},
-        {option("ccw"), QStringLiteral("obrót w lewo")},
-    });
+    addOutputOption(parser);
+    addExportOptions(parser);
     const char* usage = "export PLIK -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] "
                         "[--zoom Z] [--x X] [--y Y] [--rotate] [--turn SEKUNDY] [--ccw] "
                         "[--title T] [--subtitle S]";
@@ -94,28 +61,8 @@ int exportGraphic(const QStringList& arguments) {
         ExportOptions options;
         options.format = media.animated ? OutputFormat::gif : OutputFormat::jpg;
         options.length = std::min(4.0, media.duration);
-        if (parser.isSet(option("format"))) {
-            const QString format = parser.value(option("format")).toLower();
-            if (format != QStringLiteral("gif") && format != QStringLiteral("jpg")) {
-                err() << "tovi: --format przyjmuje gif albo jpg.\n";
-                return 2;
-            }
-            options.format =
-                format == QStringLiteral("gif") ? OutputFormat::gif : OutputFormat::jpg;
-        }
-        double fps = options.fps;
-        if (!readNumber(parser, "start", options.start) ||
-            !readNumber(parser, "length", options.length) || !readNumber(parser, "fps", fps) ||
-            !readNumber(parser, "turn", options.rotationSeconds) || !readCrop(parser, options.crop))
+        if (!readExportOptions(parser, options))
             return 2;
-        options.fps = static_cast<int>(std::clamp(fps, -1.0, 1000.0));
-        options.rotation = parser.isSet(option("rotate"));
-        if (options.rotation && !parser.isSet(option("format")))
-            options.format = OutputFormat::gif;
-        options.clockwise = !parser.isSet(option("ccw"));
-        options.captionTitle = parser.value(option("title"));
-        options.captionSubtitle = parser.value(option("subtitle"));
-        options.captions = parser.isSet(option("title")) || parser.isSet(option("subtitle"));
 
         QElapsedTimer timer;
         timer.start();
@@ -140,6 +87,7 @@ int exportGraphic(const QStringList& arguments) {
 
 int card(const QStringList& arguments) {
     QCommandLineParser parser;
+    addOutputOption(parser);
     addCropOptions(parser);
     parser.addOptions({
         {option("slot"), QStringLiteral("miejsce karty 0–5 (karty 1–6)"), QStringLiteral("N")},
@@ -157,15 +105,8 @@ int card(const QStringList& arguments) {
         return 2;
     }
     PackReveal animation = PackReveal::reveal;
-    const QString name = parser.value(option("animation"));
-    if (name == QStringLiteral("spin"))
-        animation = PackReveal::spin;
-    else if (name == QStringLiteral("still"))
-        animation = PackReveal::still;
-    else if (!name.isEmpty() && name != QStringLiteral("reveal")) {
-        err() << "tovi: --animation przyjmuje reveal, spin albo still.\n";
+    if (!readAnimation(parser, animation))
         return 2;
-    }
     PackCardEdit edit;
     edit.title = parser.value(option("title"));
     edit.subtitle = parser.value(option("subtitle"));

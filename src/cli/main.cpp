@@ -30,6 +30,15 @@ const std::map<QString, Command>& commands() {
         {QStringLiteral("verify-backup"), {tovi::cli::verifyBackup, "verify-backup BACKUP_DIR"}},
         {QStringLiteral("restore-backup"),
          {tovi::cli::restoreBackup, "restore-backup BACKUP_DIR --device PATH [--backups DIR]"}},
+        {QStringLiteral("send"),
+         {tovi::cli::send, "send FILE --device PATH [--album Photo1|Photo2|Photo3] "
+                           "[opcje jak w tovi export]"}},
+        {QStringLiteral("cards"),
+         {tovi::cli::cards,
+          "cards --pack ID [--animation reveal|spin|still] (--out DIR | --device PATH)"}},
+        {QStringLiteral("restore-factory"),
+         {tovi::cli::restoreFactory, "restore-factory --device PATH"}},
+        {QStringLiteral("packs"), {tovi::cli::packs, "packs"}},
     };
     return table;
 }

@@ -1,0 +1,146 @@
+#include "app/atomic_write.h"
+#include "app/resource_bundle.h"
+#include "app/settings.h"
+#include "device/game1_installer.h"
+#include "device/pack_error.h"
+#include "media/media_error.h"
+#include "support/cli_runner.h"
+#include "support/device_fixtures.h"
+#include "support/model_home.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+const QString colours = QStringLiteral(TOVI_FIXTURES "/video/colours.mp4");
+
+// The commands run with this test's private home (the child inherits the environment).
+class CliModels : public ::testing::Test {
+protected:
+    void SetUp() override { makeDevice(m_root, m_before); }
+    QString device(const QString& sub = {}) const {
+        return sub.isEmpty() ? m_root : m_root + QLatin1Char('/') + sub;
+    }
+    Game1Installer::Files game1() const {
+        Game1Installer::Files files;
+        for (const QString& name : Game1Installer::names())
+            files[name] = readFile(device(QStringLiteral("Game1/") + name));
+        return files;
+    }
+
+    ModelHome m_home;
+    QTemporaryDir m_dir;
+    QString m_root = m_dir.filePath(QStringLiteral("NO NAME"));
+    Game1Installer::Files m_before = cardSet(11);
+};
+
+TEST_F(CliModels, PacksListsTheCollection) {
+    const CliResult result = runTovi({QStringLiteral("packs")});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 10);
+    EXPECT_EQ(lines[0], QStringLiteral("listening\tJak słuchać"));
+}
+
+TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
+    const CliResult result =
+        runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"), device(),
+                 QStringLiteral("--album"), QStringLiteral("Photo3"), QStringLiteral("--fps"),
+                 QStringLiteral("6"), QStringLiteral("--length"), QStringLiteral("1")});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, QStringLiteral("Zapisano do Photo3. Wysuń dysk, przełącz Tovi w tryb DAC "
+                                         "i otwórz album przyciskiem Vista.\n"));
+    const QStringList saved = QDir(device(QStringLiteral("Photo3"))).entryList(QDir::Files);
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(saved[0].startsWith(QStringLiteral("tovi-")) &&
+                saved[0].endsWith(QStringLiteral(".gif")));
+    // The local copy of the graphic stays, as in the window; the imported media copy does not.
+    EXPECT_EQ(QDir(m_home.library()).entryList(QDir::Files), saved);
+    EXPECT_EQ(m_home.reopenSettings()->string(Settings::album), QStringLiteral("Photo3"));
+
+    const CliResult refused = runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"),
+                                       device(QStringLiteral("Game1"))});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.trimmed(),
+              QStringLiteral("tovi: ") + MediaError(MediaError::invalidFolder).message());
+    const CliResult unreadable =
+        runTovi({QStringLiteral("send"), m_dir.filePath(QStringLiteral("none.png")),
+                 QStringLiteral("--device"), device()});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_FALSE(unreadable.err.isEmpty());
+    EXPECT_EQ(runTovi({QStringLiteral("send"), colours}).status, 2);
+}
+
+TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
+    const QString out = m_dir.filePath(QStringLiteral("cards"));
+    const CliResult exported = runTovi({QStringLiteral("cards"), QStringLiteral("--pack"),
+                                        QStringLiteral("party"), QStringLiteral("--animation"),
+                                        QStringLiteral("still"), QStringLiteral("--out"), out});
+    ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.out.startsWith(
+        QStringLiteral("Gotowe: 1.gif–6.gif. Udostępnij pliki albo wgraj zestaw na Tovi.\n")));
+    Game1Installer::Files files;
+    for (const QString& name : Game1Installer::names())
+        files[name] = readFile(QDir(out).filePath(name));
+    EXPECT_NO_THROW(Game1Installer::validate(files));
+    EXPECT_EQ(game1(), m_before);
+
+    const CliResult installed =
+        runTovi({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
+                 QStringLiteral("--animation"), QStringLiteral("still"), QStringLiteral("--device"),
+                 device()});
+    ASSERT_EQ(installed.status, 0) << installed.err.toStdString();
+    const QStringList lines = installed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0],
+              QStringLiteral("Wgrano sześć kart do Game1 i zweryfikowano zapis. Poprzedni "
+                             "zestaw zachowano w kopii. Wysuń dysk i przełącz Tovi na DAC."));
+    const QString backup = lines[1].section(QStringLiteral(": "), 1);
+    EXPECT_EQ(readFile(backup + QStringLiteral("/Game1/1.gif")),
+              m_before.at(QStringLiteral("1.gif")));
+    EXPECT_EQ(m_home.reopenSettings()->string(Settings::packsLastBackup), backup);
+    // The same pack, edits and animation render the same six cards.
+    EXPECT_EQ(game1(), files);
+
+    const CliResult restored =
+        runTovi({QStringLiteral("restore-factory"), QStringLiteral("--device"),
+                 device(QStringLiteral("Game1"))});
+    ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
+    EXPECT_TRUE(restored.out.startsWith(QStringLiteral("Przywrócono fabryczną kostkę.")));
+    for (int n = 1; n <= 6; ++n)
+        EXPECT_EQ(game1().at(QStringLiteral("%1.gif").arg(n)),
+                  readFile(ResourceBundle::main().folder() +
+                           QStringLiteral("/original-game1-%1.gif").arg(n)));
+}
+
+TEST_F(CliModels, CardsRefuseWhatTheyCannotDo) {
+    const auto status = [](const QStringList& arguments) { return runTovi(arguments).status; };
+    const QString out = m_dir.filePath(QStringLiteral("x"));
+    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("nope"),
+                      QStringLiteral("--out"), out}),
+              2);
+    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party")}),
+              2);
+    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
+                      QStringLiteral("--out"), out, QStringLiteral("--device"), device()}),
+              2);
+    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
+                      QStringLiteral("--animation"), QStringLiteral("wobble"),
+                      QStringLiteral("--out"), out}),
+              2);
+    const CliResult wrongFolder =
+        runTovi({QStringLiteral("restore-factory"), QStringLiteral("--device"),
+                 device(QStringLiteral("Game2"))});
+    EXPECT_EQ(wrongFolder.status, 1);
+    EXPECT_EQ(wrongFolder.err.trimmed(),
+              QStringLiteral("tovi: ") + PackError(PackError::folder).message());
+    EXPECT_EQ(game1(), m_before);
+}
+
+} // namespace
