@@ -1,7 +1,7 @@
 #include "app/atomic_write.h"
 #include "device/game1_installer.h"
-#include "support/device_fixtures.h"
 #include "support/cli_runner.h"
+#include "support/device_fixtures.h"
 
 #include <QDir>
 #include <QFileInfo>

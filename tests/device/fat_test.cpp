@@ -3,9 +3,9 @@
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
+#include "support/cli_runner.h"
 #include "support/device_fixtures.h"
 #include "support/fat_volume.h"
-#include "support/cli_runner.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "device/pack_error.h"
-#include "support/device_fixtures.h"
 #include "media/media_error.h"
+#include "support/device_fixtures.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -5,9 +5,9 @@
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
 #include "device/tovi_connection_store.h"
-#include "support/device_fixtures.h"
 #include "media/media_error.h"
 #include "studio/studio_model.h"
+#include "support/device_fixtures.h"
 
 #include <QDir>
 #include <QFile>

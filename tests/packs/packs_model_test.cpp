@@ -80,6 +80,18 @@ TEST_F(Packs, FirstLaunchSelectsTheFirstPackAndRendersItsSixCards) {
     EXPECT_EQ(model.preview(), defaultPreview(*model.pack(), 0));
 }
 
+TEST_F(Packs, AModelThatGoesAwayMidWorkIsLeftAlone) {
+    {
+        PacksModel model(m_home.settings()); // its first rendering is under way
+    }
+    {
+        PacksModel model(m_home.settings());
+        model.prepare(false, false);
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    spin(50);
+}
+
 TEST_F(Packs, StartUpRestoresTheSelectionOnlyWhenItStillExists) {
     m_home.settings().setString(Settings::packsSelected, QStringLiteral("weather"));
     {
@@ -422,6 +434,89 @@ TEST_F(Packs, FactoryRestoreOnARealFatVolume) {
               readFile(ResourceBundle::main().folder() + QStringLiteral("/original-game1-6.gif")));
     ASSERT_TRUE(volume.unmount());
     EXPECT_TRUE(volume.check().isEmpty()) << volume.check().toStdString();
+}
+
+// The application's resources without `missing`, in a folder of the test's own.
+class PartialBundle {
+public:
+    explicit PartialBundle(const QStringList& missing) {
+        const QDir source(ResourceBundle::main().folder());
+        for (const QString& name : source.entryList(QDir::Files))
+            if (!missing.contains(name))
+                QFile::copy(source.filePath(name), m_dir.filePath(name));
+    }
+    ResourceBundle bundle() const { return ResourceBundle(m_dir.path()); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+TEST_F(Packs, MissingOrBrokenPicturesAreReportedAndChangeNothing) {
+    const PartialBundle partial(
+        {QStringLiteral("pack-listening-2.jpg"), QStringLiteral("original-game1-4.gif")});
+    PacksModel model(m_home.settings(), partial.bundle());
+    ASSERT_TRUE(waitUntil([&] { return !model.error().isEmpty(); }));
+    EXPECT_EQ(model.error(), PackError(PackError::missingResource).message());
+    EXPECT_TRUE(model.images().empty());
+    // Without a decoded picture a drag does nothing at all.
+    model.selectCard(1);
+    model.pan(10, 10, 300);
+    EXPECT_TRUE(model.edits().empty());
+
+    // Sending needs every source picture; it never starts without them.
+    model.clearError();
+    model.prepare(false, false);
+    EXPECT_FALSE(model.busy());
+    EXPECT_EQ(model.error(), PackError(PackError::missingResource).message());
+
+    // With its pictures complete the pack renders, but the factory set lacks a card.
+    model.selectPack(QStringLiteral("party"));
+    rendered(model);
+    model.clearError();
+    model.prepare(false, true);
+    settled(model);
+    EXPECT_EQ(model.error(), PackError(PackError::missingResource).message());
+    EXPECT_TRUE(model.message().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(m_home.packs() + QStringLiteral("/Exports")));
+
+    // A stored custom picture that no longer decodes: the next run reports it.
+    model.clearError();
+    model.importImage(QUrl::fromLocalFile(picture(QStringLiteral("mine.png"), Qt::yellow)));
+    settled(model);
+    ASSERT_TRUE(model.error().isEmpty());
+    writeFile(m_home.packs() + QLatin1Char('/') + *model.edit().customImage, "garbage");
+    PacksModel again(m_home.settings(), partial.bundle());
+    EXPECT_EQ(again.selectedID(), QStringLiteral("party"));
+    ASSERT_TRUE(waitUntil([&] { return !again.error().isEmpty(); }));
+    EXPECT_EQ(again.error(), MediaError(MediaError::unreadable).message());
+    EXPECT_TRUE(again.images().empty());
+}
+
+TEST_F(Packs, FailedWritesKeepTheEditsAndLeaveNoStrayFiles) {
+    PacksModel model(m_home.settings());
+    rendered(model);
+    // A folder where the edits file belongs: every write of it fails.
+    makeFolder(m_home.packs() + QStringLiteral("/edits.json"));
+    model.update([](PackCardEdit& edit) { edit.title = QStringLiteral("Nowy"); });
+    EXPECT_FALSE(model.error().isEmpty());
+    EXPECT_TRUE(model.edits().empty());
+    EXPECT_EQ(model.edit().title, model.pack()->cards[0][0]);
+
+    model.clearError();
+    model.importImage(QUrl::fromLocalFile(picture(QStringLiteral("mine.png"), Qt::yellow)));
+    settled(model);
+    EXPECT_FALSE(model.error().isEmpty());
+    EXPECT_TRUE(storedPictures().isEmpty());
+    EXPECT_FALSE(model.edit().customImage);
+
+    // A file where the exports folder belongs: the cards cannot be prepared.
+    writeFile(m_home.packs() + QStringLiteral("/Exports"), "in the way");
+    model.clearError();
+    model.prepare(false, false);
+    settled(model);
+    EXPECT_FALSE(model.error().isEmpty());
+    EXPECT_TRUE(model.message().isEmpty());
+    EXPECT_TRUE(model.exported().isEmpty());
 }
 
 } // namespace

@@ -444,6 +444,20 @@ TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
     EXPECT_TRUE(QFileInfo::exists(current));
 }
 
+TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {
+    {
+        StudioModel model(m_home.settings());
+        model.importMedia(QUrl::fromLocalFile(colours));
+    }
+    {
+        StudioModel model(m_home.settings());
+        import(model, colours);
+        model.prepare(false);
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    spin(50);
+}
+
 TEST(StudioLibrary, IsCreatedWhenMissing) {
     ModelHome home;
     EXPECT_FALSE(QFileInfo::exists(home.library()));

@@ -2,8 +2,10 @@
 
 #include "app/tovi_error.h"
 
-#include <QFuture>
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
@@ -27,14 +29,16 @@ template <typename T> struct Outcome {
     bool ok() const { return value.has_value(); }
 };
 
-// Runs `work` on the thread pool and hands its Outcome to `done` on `context`'s thread (the
-// interface thread for a model). `work` must touch only what it captured by value. When
-// `context` is gone by then, `done` is not called.
+// Runs `work` on the thread pool and hands its Outcome to `done` on the interface thread. `work`
+// must touch only what it captured by value. When `context` (the model) is gone by then, `done`
+// is not called; the work itself is never awaited.
 template <typename Work, typename Done>
 void runInBackground(QObject* context, Work work, Done done) {
     using Result = std::invoke_result_t<Work&>;
     using Value = std::conditional_t<std::is_void_v<Result>, std::monostate, Result>;
-    QtConcurrent::run([work = std::move(work)]() mutable {
+    // Nothing waits for the work: its future is dropped on purpose.
+    (void)QtConcurrent::run([work = std::move(work), done = std::move(done),
+                             alive = QPointer<QObject>(context)]() mutable {
         Outcome<Value> outcome;
         try {
             if constexpr (std::is_void_v<Result>) {
@@ -48,9 +52,15 @@ void runInBackground(QObject* context, Work work, Done done) {
         } catch (...) {
             outcome.error = describeFailure(std::current_exception());
         }
-        return outcome;
-    }).then(context, [done = std::move(done)](const Outcome<Value>& outcome) mutable {
-        done(outcome);
+        // The model lives on the interface thread, so whether it is still there is asked there.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [done = std::move(done), alive = std::move(alive),
+             outcome = std::move(outcome)]() mutable {
+                if (alive)
+                    done(outcome);
+            },
+            Qt::QueuedConnection);
     });
 }
 
