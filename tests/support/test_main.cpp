@@ -1,11 +1,18 @@
-// Core suites run under a QGuiApplication (fonts and painting need one), on the offscreen platform.
+// Core suites run under a QGuiApplication (fonts and painting need one), widget suites under a
+// QApplication; both on the offscreen platform.
+#ifdef TOVI_WIDGET_TESTS
+#include <QApplication>
+using Application = QApplication;
+#else
 #include <QGuiApplication>
+using Application = QGuiApplication;
+#endif
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
-    QGuiApplication app(argc, argv);
+    Application app(argc, argv);
     return RUN_ALL_TESTS();
 }

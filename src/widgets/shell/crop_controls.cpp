@@ -1,0 +1,120 @@
+#include "crop_controls.h"
+
+#include "shell/double_slider.h"
+#include "shell/theme.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace tovi {
+namespace {
+
+QString integerPart(double value) {
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    const auto whole = static_cast<long long>(std::trunc(value));
+    // A minus sign, not a hyphen, as the desktop shows numbers.
+    return whole < 0 ? QStringLiteral("−") + QString::number(-whole) : QString::number(whole);
+}
+
+} // namespace
+
+QString MacCropControls::zoomText(double zoom) {
+    return integerPart(zoom * 100) + QLatin1Char('%');
+}
+
+QString MacCropControls::offsetText(double offset) {
+    return integerPart(offset * 100);
+}
+
+MacCropControls::MacCropControls(QWidget* parent)
+    : QWidget(parent)
+    , m_zoom(new DoubleSlider(1, 3))
+    , m_x(new DoubleSlider(-1, 1))
+    , m_y(new DoubleSlider(-1, 1))
+    , m_zoomValue(new QLabel)
+    , m_xValue(new QLabel)
+    , m_yValue(new QLabel)
+    , m_centre(new QPushButton(QStringLiteral("Wycentruj kadr"))) {
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(16);
+    const QFont caption = Typography::font(Typography::Style::caption);
+    QFont digits = caption;
+    digits.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    const auto row = [&](const QString& title, DoubleSlider* slider, QLabel* value) {
+        auto* column = new QVBoxLayout;
+        column->setSpacing(6);
+        auto* line = new QHBoxLayout;
+        auto* label = new QLabel(title);
+        label->setFont(caption);
+        value->setFont(digits);
+        value->setForegroundRole(QPalette::PlaceholderText);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        line->addWidget(label);
+        line->addStretch(1);
+        line->addWidget(value);
+        column->addLayout(line);
+        slider->setAccessibleName(title);
+        column->addWidget(slider);
+        stack->addLayout(column);
+    };
+    row(QStringLiteral("Zoom"), m_zoom, m_zoomValue);
+    row(QStringLiteral("Poziomo"), m_x, m_xValue);
+    row(QStringLiteral("Pionowo"), m_y, m_yValue);
+
+    auto* footer = new QHBoxLayout;
+    m_centre->setFlat(true);
+    m_centre->setCursor(Qt::PointingHandCursor);
+    QPalette accent = m_centre->palette();
+    accent.setColor(QPalette::ButtonText, MacStudioStyle::accent());
+    m_centre->setPalette(accent);
+    auto* size = new QLabel(QStringLiteral("240 × 240"));
+    size->setFont(caption);
+    size->setForegroundRole(QPalette::PlaceholderText);
+    footer->addWidget(m_centre);
+    footer->addStretch(1);
+    footer->addWidget(size);
+    stack->addLayout(footer);
+
+    connect(m_zoom, &DoubleSlider::valueChangedDouble, this, [this](double value) {
+        m_crop.zoom = value;
+        showValues();
+        emit changed(m_crop);
+    });
+    connect(m_x, &DoubleSlider::valueChangedDouble, this, [this](double value) {
+        m_crop.x = value;
+        showValues();
+        emit changed(m_crop);
+    });
+    connect(m_y, &DoubleSlider::valueChangedDouble, this, [this](double value) {
+        m_crop.y = value;
+        showValues();
+        emit changed(m_crop);
+    });
+    connect(m_centre, &QPushButton::clicked, this, [this] {
+        setCrop(CropSettings{});
+        emit changed(m_crop);
+    });
+    setCrop(m_crop);
+}
+
+void MacCropControls::setCrop(const CropSettings& crop) {
+    m_crop = crop;
+    m_zoom->setValue(crop.zoom);
+    m_x->setValue(crop.x);
+    m_y->setValue(crop.y);
+    showValues();
+}
+
+void MacCropControls::showValues() {
+    m_zoomValue->setText(zoomText(m_crop.zoom));
+    m_xValue->setText(offsetText(m_crop.x));
+    m_yValue->setText(offsetText(m_crop.y));
+}
+
+} // namespace tovi

@@ -1,0 +1,97 @@
+#include "send_bar.h"
+
+#include "shell/theme.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tovi {
+
+MacSendBar::MacSendBar(QWidget* parent)
+    : QWidget(parent)
+    , m_title(new QLabel)
+    , m_subtitle(new QLabel)
+    , m_row(new QHBoxLayout(this))
+    , m_button(new QPushButton) {
+    m_row->setContentsMargins(18, 18, 18, 18);
+    m_row->setSpacing(16);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    m_title->setFont(Typography::font(Typography::Style::callout, QFont::DemiBold));
+    m_subtitle->setFont(Typography::font(Typography::Style::caption));
+    m_subtitle->setForegroundRole(QPalette::PlaceholderText);
+    texts->addWidget(m_title);
+    texts->addWidget(m_subtitle);
+    m_row->addLayout(texts);
+    m_row->addStretch(1);
+
+    // The prominent button: accent fill, white label, the arrow after the text.
+    m_button->setCursor(Qt::PointingHandCursor);
+    m_button->setLayoutDirection(Qt::RightToLeft);
+    m_button->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), Qt::white, 14));
+    m_button->setMinimumHeight(32);
+    m_button->setFont(Typography::font(Typography::Style::body, QFont::DemiBold));
+    m_button->setStyleSheet(
+        QStringLiteral(
+            "QPushButton { background: %1; color: white; border: none; border-radius: 7px;"
+            " padding: 6px 14px; }"
+            "QPushButton:hover { background: %2; }"
+            "QPushButton:pressed { background: %3; }"
+            "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }")
+            .arg(MacStudioStyle::accent().name(), MacStudioStyle::accent().lighter(108).name(),
+                 MacStudioStyle::accent().darker(115).name(), QColor(160, 160, 160).name()));
+    connect(m_button, &QPushButton::clicked, this, &MacSendBar::triggered);
+    m_row->addWidget(m_button);
+}
+
+void MacSendBar::setTitle(const QString& title) {
+    m_title->setText(title);
+}
+
+void MacSendBar::setSubtitle(const QString& subtitle) {
+    m_subtitle->setText(subtitle);
+}
+
+void MacSendBar::setButton(const QString& label) {
+    m_button->setText(label);
+    m_button->setAccessibleName(label);
+}
+
+void MacSendBar::setDisabled(bool disabled) {
+    m_button->setDisabled(disabled);
+}
+
+void MacSendBar::setOptions(QWidget* options) {
+    if (m_options)
+        m_options->deleteLater();
+    m_options = options;
+    if (options)
+        m_row->insertWidget(m_row->indexOf(m_button), options);
+}
+
+QString MacSendBar::title() const {
+    return m_title->text();
+}
+
+QString MacSendBar::subtitle() const {
+    return m_subtitle->text();
+}
+
+void MacSendBar::paintEvent(QPaintEvent*) {
+    // The bar material: the window's colour, a touch of the accent, and a hairline on top.
+    QPainter painter(this);
+    QColor fill = palette().color(QPalette::Window);
+    fill = Theme::isDark() ? fill.lighter(125) : fill.lighter(102);
+    painter.fillRect(rect(), fill);
+    QColor tint = MacStudioStyle::accent();
+    tint.setAlphaF(0.05f);
+    painter.fillRect(rect(), tint);
+    painter.setPen(QPen(Theme::primary(this, 0.1), 1));
+    painter.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
+}
+
+} // namespace tovi

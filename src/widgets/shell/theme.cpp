@@ -1,0 +1,183 @@
+#include "theme.h"
+
+#include "app/resource_bundle.h"
+#include "app/studio_mode.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHash>
+#include <QPainter>
+#include <QProcess>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QSvgRenderer>
+#include <QWidget>
+
+namespace tovi {
+
+namespace Theme {
+
+QPalette palette(bool dark) {
+    const QColor window = StudioAppearance::background(dark);
+    const QColor text = dark ? QColor(236, 236, 238) : QColor(28, 28, 30);
+    const QColor base = dark ? QColor(44, 44, 46) : QColor(255, 255, 255);
+    const QColor button = dark ? QColor(58, 58, 60) : QColor(252, 252, 252);
+    QPalette p;
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, dark ? QColor(38, 38, 40) : QColor(246, 246, 246));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, button);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Highlight, MacStudioStyle::accent());
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, MacStudioStyle::accent());
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    QColor placeholder = text;
+    placeholder.setAlphaF(0.45f);
+    p.setColor(QPalette::PlaceholderText, placeholder);
+    p.setColor(QPalette::Light, dark ? QColor(80, 80, 84) : QColor(255, 255, 255));
+    p.setColor(QPalette::Midlight, dark ? QColor(66, 66, 70) : QColor(232, 232, 232));
+    p.setColor(QPalette::Mid, dark ? QColor(54, 54, 58) : QColor(200, 200, 200));
+    p.setColor(QPalette::Dark, dark ? QColor(20, 20, 22) : QColor(160, 160, 160));
+    p.setColor(QPalette::Shadow, QColor(0, 0, 0));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        QColor disabled = text;
+        disabled.setAlphaF(0.35f);
+        p.setColor(QPalette::Disabled, role, disabled);
+    }
+    return p;
+}
+
+void apply(bool dark) {
+    if (QApplication::style()->name().compare(QStringLiteral("fusion"), Qt::CaseInsensitive) != 0)
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(palette(dark));
+    qApp->setProperty("toviDark", dark);
+}
+
+bool isDark() {
+    return qApp->property("toviDark").toBool();
+}
+
+QColor primary(const QWidget* widget, double opacity) {
+    QColor color = widget ? widget->palette().color(QPalette::WindowText)
+                          : QApplication::palette().color(QPalette::WindowText);
+    color.setAlphaF(float(opacity));
+    return color;
+}
+
+QColor secondary(const QWidget* widget) {
+    return primary(widget, 0.55);
+}
+
+bool reduceMotion() {
+    static const bool reduced = [] {
+        if (qEnvironmentVariableIsSet("TOVI_REDUCE_MOTION"))
+            return qEnvironmentVariableIntValue("TOVI_REDUCE_MOTION") != 0;
+        QProcess gsettings;
+        gsettings.start(QStringLiteral("gsettings"),
+                        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
+                         QStringLiteral("enable-animations")});
+        if (!gsettings.waitForFinished(500))
+            return false;
+        return gsettings.readAllStandardOutput().trimmed() == "false";
+    }();
+    return reduced;
+}
+
+bool reduceTransparency() {
+    return qEnvironmentVariableIntValue("TOVI_REDUCE_TRANSPARENCY") != 0;
+}
+
+} // namespace Theme
+
+namespace MacStudioStyle {
+QColor accent() {
+    static const QColor colour = StudioAppearance::accent();
+    return colour;
+}
+} // namespace MacStudioStyle
+
+namespace Typography {
+
+QFont font(Style style, QFont::Weight weight) {
+    QFont font = QApplication::font();
+    const qreal base = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
+    // The proportions of the usual desktop scale around a 13-point body text.
+    qreal factor = 1.0;
+    switch (style) {
+    case Style::largeTitle:
+        factor = 26.0 / 13.0;
+        break;
+    case Style::title:
+        factor = 22.0 / 13.0;
+        break;
+    case Style::title2:
+        factor = 17.0 / 13.0;
+        break;
+    case Style::title3:
+        factor = 15.0 / 13.0;
+        break;
+    case Style::headline:
+        if (weight == QFont::Normal)
+            weight = QFont::DemiBold;
+        break;
+    case Style::body:
+        break;
+    case Style::callout:
+        factor = 12.0 / 13.0;
+        break;
+    case Style::subheadline:
+        factor = 11.0 / 13.0;
+        break;
+    case Style::caption:
+        factor = 10.0 / 13.0;
+        break;
+    }
+    font.setPointSizeF(base * factor);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace Typography
+
+namespace Icons {
+
+QPixmap pixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio) {
+    static QHash<QString, QByteArray> sources;
+    auto found = sources.find(name);
+    if (found == sources.end()) {
+        QFile file(ResourceBundle::main().folder() + QStringLiteral("/icons/") + name +
+                   QStringLiteral(".svg"));
+        found =
+            sources.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    if (found->isEmpty())
+        return {};
+    QSvgRenderer renderer(*found);
+    const int pixels = qRound(size * devicePixelRatio);
+    QPixmap pixmap(pixels, pixels);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), color);
+    painter.end();
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
+QIcon icon(const QString& name, const QColor& color, int size) {
+    QIcon icon;
+    icon.addPixmap(pixmap(name, color, size));
+    return icon;
+}
+
+} // namespace Icons
+
+} // namespace tovi

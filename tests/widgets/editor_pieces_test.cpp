@@ -1,0 +1,372 @@
+#include "app/settings.h"
+#include "app/studio_mode.h"
+#include "shell/crop_controls.h"
+#include "shell/device_preview.h"
+#include "shell/double_slider.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/theme.h"
+#include "shell/tool_bubble.h"
+#include "shell/tool_buttons.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSpontaneKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <QWindow>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+
+using namespace tovi;
+
+namespace {
+
+TEST(Workspace, PreviewWidthAndPanelHeightFollowTheSpaceOffered) {
+    // The smallest window: the cap of 480 and the full panel.
+    EXPECT_EQ(MacEditorWorkspace::previewWidth({1040, 760}), 480);
+    EXPECT_EQ(MacEditorWorkspace::bubbleHeight({1040, 760}), 390);
+    // Tall and narrow: the width left beside the tool column.
+    EXPECT_EQ(MacEditorWorkspace::previewWidth({700, 1200}), 700 - 455);
+    // Wide and low: the height, so the picture never grows past Ha − 175.
+    EXPECT_NEAR(MacEditorWorkspace::previewWidth({1600, 500}), 325 * 1946.0 / 2104.0, 1e-9);
+    EXPECT_EQ(MacEditorWorkspace::previewWidth({500, 300}), 170);
+    EXPECT_EQ(MacEditorWorkspace::bubbleHeight({1040, 570}), 390);
+    EXPECT_EQ(MacEditorWorkspace::bubbleHeight({1040, 500}), 320);
+
+    MacEditorWorkspace workspace({MacEditorTool::crop}, {}, {});
+    auto* preview = new DevicePreview;
+    workspace.setPreview(preview);
+    workspace.resize(1040, 760);
+    workspace.show();
+    QApplication::processEvents();
+    EXPECT_EQ(preview->artRect().width(), 480);
+    EXPECT_EQ(workspace.bubble()->bubbleHeight(), 390);
+    workspace.resize(1400, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(preview->artRect().width(), qRound(325 * 1946.0 / 2104.0));
+    EXPECT_LE(preview->artRect().height(), 500 - 175 + 1);
+}
+
+TEST(Workspace, ToolsOpenSwitchAndCloseThePanel) {
+    MacEditorWorkspace workspace(
+        {MacEditorTool::crop, MacEditorTool::animation},
+        [] { return new QLabel(QStringLiteral("M")); },
+        [](MacEditorTool tool) { return new QLabel(rawValue(tool)); });
+    workspace.resize(1180, 800);
+    workspace.show();
+    MacToolButtons* strip = workspace.toolButtons();
+    // The material tool leads the strip on every screen.
+    QList<QToolButton*> buttons = strip->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 3);
+    EXPECT_EQ(buttons[0]->accessibleName(), QStringLiteral("Materiał"));
+    EXPECT_TRUE(buttons[0]->text().isEmpty()); // symbol only
+    EXPECT_EQ(buttons[1]->text(), QStringLiteral("Kadr"));
+
+    QSignalSpy changes(&workspace, &MacEditorWorkspace::selectedChanged);
+    QToolButton* crop = strip->button(MacEditorTool::crop);
+    QTest::mouseClick(crop, Qt::LeftButton);
+    EXPECT_EQ(workspace.selected(), MacEditorTool::crop);
+    EXPECT_EQ(crop->accessibleDescription(), QStringLiteral("Otwarte"));
+    EXPECT_TRUE(workspace.bubble()->findChild<QLabel*>()->isVisible());
+
+    QTest::mouseClick(strip->button(MacEditorTool::material), Qt::LeftButton);
+    EXPECT_EQ(workspace.selected(), MacEditorTool::material);
+    EXPECT_EQ(crop->accessibleDescription(), QStringLiteral("Zamknięte"));
+    const auto labels = workspace.bubble()->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel* label) { return label->text() == QStringLiteral("M"); }));
+
+    QTest::mouseClick(strip->button(MacEditorTool::material), Qt::LeftButton);
+    EXPECT_EQ(workspace.selected(), std::nullopt);
+
+    QTest::mouseClick(crop, Qt::LeftButton);
+    QTest::mouseClick(workspace.bubble()->doneButton(), Qt::LeftButton);
+    EXPECT_EQ(workspace.selected(), std::nullopt);
+    EXPECT_EQ(changes.count(), 5);
+    // Closed, the panel still keeps its place.
+    EXPECT_EQ(workspace.bubble()->bubbleHeight(), 390);
+}
+
+TEST(CropControls, ValuesShowIntegerPartsAndCentringResetsTheZoom) {
+    EXPECT_EQ(MacCropControls::zoomText(1.5), QStringLiteral("150%"));
+    EXPECT_EQ(MacCropControls::zoomText(1.999), QStringLiteral("199%"));
+    EXPECT_EQ(MacCropControls::offsetText(-0.005), QStringLiteral("0"));
+    EXPECT_EQ(MacCropControls::offsetText(-0.25), QStringLiteral("−25"));
+    EXPECT_EQ(MacCropControls::offsetText(0.999), QStringLiteral("99"));
+
+    MacCropControls controls;
+    QSignalSpy changed(&controls, &MacCropControls::changed);
+    controls.setCrop({2, 0.5, -0.5});
+    EXPECT_EQ(changed.count(), 0); // showing a crop is not a change
+    controls.xSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_NEAR(controls.crop().x, 0.7, 1e-9);
+    EXPECT_EQ(controls.crop().zoom, 2);
+
+    QTest::mouseClick(controls.centreButton(), Qt::LeftButton);
+    ASSERT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed.last()[0].value<CropSettings>(), CropSettings{});
+    EXPECT_EQ(controls.zoomSlider()->value(), 1);
+}
+
+// Counts the wheel events a widget receives.
+struct WheelCounter : QObject {
+    int wheels = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        wheels += event->type() == QEvent::Wheel;
+        return false;
+    }
+};
+
+// A display inside a scrolling screen, as the editors place it.
+class Pointer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto* content = new QWidget;
+        content->setMinimumSize(600, 2000);
+        m_preview = new DevicePreview(content);
+        m_preview->setGeometry(0, 0, 400, DevicePreview::sizeForArtWidth(376).height());
+        m_preview->setInteractive(true);
+        m_preview->setActions(
+            [this](double dx, double dy, double width) {
+                pans.push_back({dx, dy, width});
+            },
+            [this](double delta, bool precise) {
+                zooms.push_back({delta, precise ? 1.0 : 0.0});
+            });
+        m_scroll.setWidget(content);
+        m_scroll.resize(640, 600);
+        m_scroll.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_scroll));
+        m_view = m_preview->pointerView();
+    }
+    QWindow* window() { return m_scroll.windowHandle(); }
+    QPoint inWindow(QPoint local) { return m_view->mapTo(&m_scroll, local); }
+    void wheel(QPoint local, QPoint pixels, QPoint angle) {
+        // Routed as the window routes a wheel: to the widget under the pointer that takes
+        // mouse events, and from there up to its parents while ignored.
+        const QPoint at = inWindow(local);
+        QWidget* target = m_scroll.childAt(at);
+        ASSERT_NE(target, nullptr);
+        const QPointF there = target->mapFrom(&m_scroll, QPointF(at));
+        QWheelEvent event(there, m_scroll.mapToGlobal(QPointF(at)), pixels, angle, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&event); // only a real wheel travels up to parents
+        qApp->notify(target, &event); // as delivered, not sent: sending clears "spontaneous"
+    }
+
+    QScrollArea m_scroll;
+    DevicePreview* m_preview = nullptr;
+    CropPointerView* m_view = nullptr;
+    std::vector<std::array<double, 3>> pans;
+    std::vector<std::array<double, 2>> zooms;
+};
+
+TEST_F(Pointer, DragsAndWheelsOnTheRoundDisplayOnly) {
+    const QPoint centre = m_view->rect().center();
+    EXPECT_TRUE(m_view->hits(centre));
+    EXPECT_FALSE(m_view->hits(QPoint(2, 2))); // a corner of the frame, outside the circle
+    EXPECT_NEAR(m_view->width(), 376 * 0.512, 1.0);
+
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(centre));
+    QTest::mouseMove(window(), inWindow(centre + QPoint(10, -4)));
+    QTest::mouseMove(window(), inWindow(centre + QPoint(13, -4)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(centre + QPoint(13, -4)));
+    ASSERT_EQ(pans.size(), 2u);
+    EXPECT_EQ(pans[0][0], 10);
+    EXPECT_EQ(pans[0][1], -4);
+    EXPECT_EQ(pans[0][2], m_view->width());
+    EXPECT_EQ(pans[1][0], 3);
+
+    // A press in the corner starts nothing.
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(QPoint(2, 2)));
+    QTest::mouseMove(window(), inWindow(QPoint(30, 30)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(QPoint(30, 30)));
+    EXPECT_EQ(pans.size(), 2u);
+
+    wheel(centre, {}, {0, 120});
+    wheel(centre, {0, -7}, {0, -21});
+    ASSERT_EQ(zooms.size(), 2u);
+    EXPECT_EQ(zooms[0][0], 1);
+    EXPECT_EQ(zooms[0][1], 0);
+    EXPECT_EQ(zooms[1][0], -7);
+    EXPECT_EQ(zooms[1][1], 1);
+    EXPECT_EQ(m_scroll.verticalScrollBar()->value(), 0);
+}
+
+TEST_F(Pointer, ADisabledDisplayLetsTheScreenScroll) {
+    m_preview->setInteractive(false);
+    const QPoint centre = m_view->rect().center();
+    WheelCounter beneath;
+    m_preview->parentWidget()->installEventFilter(&beneath);
+    wheel(centre, {}, {0, -120});
+    EXPECT_TRUE(zooms.empty());
+    EXPECT_EQ(beneath.wheels, 1);
+    EXPECT_GT(m_scroll.verticalScrollBar()->value(), 0);
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(centre));
+    QTest::mouseMove(window(), inWindow(centre + QPoint(10, 0)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(centre + QPoint(10, 0)));
+    EXPECT_TRUE(pans.empty());
+}
+
+TEST(Timeline, TurnsInStepsAndFadesInOnTheWallClock) {
+    using namespace PreviewTimeline;
+    EXPECT_EQ(cycleSeconds(0.5), 1);
+    EXPECT_EQ(cycleSeconds(12), 8);
+    EXPECT_EQ(cycleSeconds(std::nan("")), 1);
+    EXPECT_EQ(intervalMs(0), 1000);
+    EXPECT_EQ(intervalMs(1), 1000);
+    EXPECT_EQ(intervalMs(12), 83);
+
+    PreviewTimeline::Settings turn;
+    turn.rotating = true;
+    turn.fps = 15;
+    turn.rotationSeconds = 4;
+    EXPECT_EQ(frames(15, 4), 60);
+    EXPECT_NEAR(at(4000 + 1.0 / 15 + 0.001, turn).angle, 6 * std::numbers::pi / 180, 1e-12);
+    EXPECT_NEAR(at(4000 + 1.0 / 15 - 0.001, turn).angle, 0, 1e-12);
+    turn.clockwise = false;
+    EXPECT_LT(at(4000.5, turn).angle, 0);
+
+    // At one frame a second the turn still has two steps: 0° and 180°.
+    PreviewTimeline::Settings slow = turn;
+    slow.clockwise = true;
+    slow.fps = 1;
+    slow.rotationSeconds = 1;
+    EXPECT_EQ(frames(0, 1), 2);
+    EXPECT_EQ(at(100.2, slow).angle, 0);
+    EXPECT_NEAR(at(100.7, slow).angle, std::numbers::pi, 1e-12);
+
+    PreviewTimeline::Settings reveal;
+    reveal.revealing = true;
+    reveal.rotationSeconds = 1;
+    EXPECT_NEAR(at(50.0, reveal).opacity, 0.05, 1e-12);
+    EXPECT_NEAR(at(50.999, reveal).opacity, 0.8325, 1e-3);
+    reveal.rotationSeconds = 4;
+    EXPECT_EQ(at(51.5, reveal).opacity, 1);
+
+    PreviewTimeline::Settings still = turn;
+    still.revealing = true;
+    still.reduceMotion = true;
+    EXPECT_EQ(at(4000.5, still).angle, 0);
+    EXPECT_EQ(at(4000.5, still).opacity, 1);
+    EXPECT_FALSE(animates(still));
+    EXPECT_NEAR(referenceSeconds(QDateTime(QDate(2001, 1, 1), QTime(0, 1), Qt::UTC)), 60, 1e-9);
+}
+
+TEST(Preview, TicksOnlyWhenSomethingMovesAndNamesItsCase) {
+    DevicePreview preview;
+    preview.resize(DevicePreview::sizeForArtWidth(300));
+    preview.show();
+    EXPECT_FALSE(preview.ticking());
+    PreviewTimeline::Settings turn;
+    turn.rotating = true;
+    preview.setAnimation(turn);
+    EXPECT_TRUE(preview.ticking());
+    turn.reduceMotion = true;
+    preview.setAnimation(turn);
+    EXPECT_FALSE(preview.ticking());
+
+    EXPECT_EQ(preview.accessibleName(), QStringLiteral("Podgląd ekranu Tovi, obudowa srebrna"));
+    preview.setColor(QStringLiteral("black"));
+    EXPECT_EQ(preview.accessibleName(), QStringLiteral("Podgląd ekranu Tovi, obudowa czarna"));
+
+    // A colour with no picture: no body, but the display still shows the placeholder.
+    preview.setColor(QStringLiteral("gold"));
+    EXPECT_EQ(preview.accessibleName(), QStringLiteral("Podgląd ekranu Tovi, obudowa srebrna"));
+    const QImage shot = preview.grab().toImage();
+    const QRectF display = DevicePreview::displayFrame(preview.artRect().width())
+                               .translated(preview.artRect().topLeft());
+    const QColor middle = shot.pixelColor(display.center().toPoint() + QPoint(0, 40));
+    EXPECT_EQ(middle.alpha(), 255);
+    EXPECT_EQ(shot.pixelColor(preview.artRect().bottomRight().toPoint() - QPoint(20, 20)),
+              preview.palette().color(QPalette::Window));
+
+    // A picture handed in fills the circle.
+    QImage red(600, 600, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    preview.setImage(red);
+    const QImage withPicture = preview.grab().toImage();
+    EXPECT_EQ(withPicture.pixelColor(display.center().toPoint()), QColor(Qt::red));
+}
+
+TEST(Theme, OnlyABlackCaseIsDark) {
+    QTemporaryDir dir;
+    Settings settings(dir.filePath(QStringLiteral("s.ini")));
+    const auto window = [&] {
+        Theme::apply(StudioAppearance::isDark(
+            settings.string(Settings::caseColor, QStringLiteral("silver"))));
+        return QApplication::palette().color(QPalette::Window);
+    };
+    EXPECT_EQ(window().red(), qRound(0.95 * 255)); // nothing stored
+    settings.setString(Settings::caseColor, QStringLiteral("black"));
+    EXPECT_EQ(window().red(), qRound(0.12 * 255));
+    EXPECT_TRUE(Theme::isDark());
+    settings.setString(Settings::caseColor, QStringLiteral("silver"));
+    EXPECT_EQ(window().red(), qRound(0.95 * 255));
+    settings.setString(Settings::caseColor, QStringLiteral("copper"));
+    EXPECT_EQ(window().red(), qRound(0.95 * 255));
+    EXPECT_EQ(MacStudioStyle::accent(), StudioAppearance::accent());
+    Theme::apply(false);
+}
+
+TEST(MaterialPanel, RestoreOnlyWhenOffered) {
+    int files = 0;
+    MacMaterialPanel without(new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+                                                QStringLiteral("photo.on.rectangle")),
+                             [&] { ++files; });
+    EXPECT_EQ(without.restoreButton(), nullptr);
+    QTest::mouseClick(without.filesRow(), Qt::LeftButton);
+    EXPECT_EQ(files, 1);
+    int restored = 0;
+    MacMaterialPanel with(
+        nullptr, [] {}, [&] { ++restored; });
+    ASSERT_NE(with.restoreButton(), nullptr);
+    EXPECT_EQ(with.restoreButton()->text(), QStringLiteral("Przywróć grafikę z kolekcji"));
+    QTest::mouseClick(with.restoreButton(), Qt::LeftButton);
+    EXPECT_EQ(restored, 1);
+}
+
+TEST(Icons, EverySymbolTheScreensNameIsDrawn) {
+    for (const char* name : {"arrow.clockwise",
+                             "arrow.counterclockwise",
+                             "arrow.up.right",
+                             "cable.connector",
+                             "checkmark.circle.fill",
+                             "chevron.right",
+                             "clock.arrow.circlepath",
+                             "crop",
+                             "dice",
+                             "ellipsis.circle",
+                             "exclamationmark.circle",
+                             "folder",
+                             "headphones",
+                             "photo",
+                             "photo.on.rectangle",
+                             "questionmark.circle",
+                             "shuffle",
+                             "square.and.arrow.up",
+                             "square.grid.2x2",
+                             "textformat",
+                             "xmark",
+                             "xmark.circle.fill"}) {
+        const QImage icon = Icons::pixmap(QString::fromLatin1(name), Qt::red, 24, 1).toImage();
+        ASSERT_FALSE(icon.isNull()) << name;
+        int painted = 0;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                painted += qAlpha(icon.pixel(x, y)) > 128 && qRed(icon.pixel(x, y)) > 128;
+        EXPECT_GT(painted, 20) << name;
+    }
+    EXPECT_TRUE(Icons::pixmap(QStringLiteral("no.such.symbol"), Qt::red, 24).isNull());
+}
+
+} // namespace

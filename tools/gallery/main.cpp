@@ -1,0 +1,180 @@
+// The editor's pieces in light and dark, to look at and to screenshot. Not shipped.
+//
+//   tovi-gallery                   a window; the buttons at the top switch theme and page
+//   tovi-gallery --screenshot DIR  writes gallery-<page>-<light|dark>.png and exits
+
+#include "app/resource_bundle.h"
+#include "packs/pack_renderer.h"
+#include "packs/starter_pack.h"
+#include "shell/crop_controls.h"
+#include "shell/device_preview.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/send_bar.h"
+#include "shell/theme.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdio>
+
+using namespace tovi;
+
+namespace {
+
+// A picture like the studio's preview: a card of the first starter pack with its captions.
+QImage samplePicture() {
+    try {
+        const auto packs = StarterPack::load(ResourceBundle::main());
+        const StarterPack& pack = packs.front();
+        PackCardEdit edit = PackCardEdit::defaults(&pack, 2);
+        edit.captions = true;
+        return PackRenderer::image(PackRenderer::original(pack.artwork(2, ResourceBundle::main())),
+                                   edit, 2, 600);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+struct Page {
+    QString name;
+    std::optional<MacEditorTool> tool;
+    QString color;
+    bool picture;
+    bool rotating;
+};
+
+const std::vector<Page>& pages() {
+    static const std::vector<Page> all{
+        {QStringLiteral("crop"), MacEditorTool::crop, QStringLiteral("silver"), true, false},
+        {QStringLiteral("material"), MacEditorTool::material, QStringLiteral("black"), false,
+         false},
+        {QStringLiteral("closed"), std::nullopt, QStringLiteral("silver"), true, true},
+    };
+    return all;
+}
+
+// One screen: the workspace with a preview and a send bar under it.
+QWidget* screen(const Page& page) {
+    auto* root = new QWidget;
+    root->setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(root);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* workspace = new MacEditorWorkspace(
+        {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption},
+        [] {
+            return new MacMaterialPanel(
+                new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+                                   QStringLiteral("photo.on.rectangle")),
+                [] {}, [] {});
+        },
+        [](MacEditorTool tool) -> QWidget* {
+            if (tool == MacEditorTool::crop) {
+                auto* controls = new MacCropControls;
+                controls->setCrop({1.5, -0.25, 0.1});
+                return controls;
+            }
+            auto* label = new QLabel(rawValue(tool) + QStringLiteral(": ustawienia ekranu."));
+            label->setWordWrap(true);
+            return label;
+        });
+    workspace->setTitle(QStringLiteral("Grafika"));
+    workspace->setSubtitle(QStringLiteral("Zdjęcie, GIF lub fragment filmu na Twój ekran."));
+    workspace->setHint(page.picture
+                           ? QStringLiteral("Przeciągnij obraz, aby przesunąć kadr. Rolka zmienia "
+                                            "powiększenie.")
+                           : QStringLiteral("Wybierz zdjęcie, GIF albo film, aby zacząć."));
+    auto* context = new QLabel(QStringLiteral("wakacje.mp4 · 10,0 s · 1920 × 1080"));
+    context->setForegroundRole(QPalette::PlaceholderText);
+    workspace->setContext(context);
+    auto* preview = new DevicePreview;
+    preview->setColor(page.color);
+    preview->setInteractive(page.picture);
+    if (page.picture)
+        preview->setImage(samplePicture());
+    PreviewTimeline::Settings animation;
+    animation.rotating = page.rotating;
+    preview->setAnimation(animation);
+    workspace->setPreview(preview);
+    workspace->setSelected(page.tool);
+    column->addWidget(workspace, 1);
+
+    auto* bar = new MacSendBar;
+    bar->setTitle(QStringLiteral("GIF 240 × 240 · 4,0 s · 12 kl./s"));
+    bar->setSubtitle(QStringLiteral("Zapis do Photo1 na dysku Tovi"));
+    bar->setButton(QStringLiteral("Wyślij na Tovi"));
+    bar->setDisabled(!page.picture);
+    column->addWidget(bar);
+    return root;
+}
+
+int screenshots(const QString& folder) {
+    QDir().mkpath(folder);
+    for (const bool dark : {false, true}) {
+        Theme::apply(dark);
+        for (const Page& page : pages()) {
+            QWidget* widget = screen(page);
+            widget->resize(1180, 850 - 28);
+            widget->setAttribute(Qt::WA_DontShowOnScreen);
+            widget->show();
+            QApplication::processEvents();
+            const QString file = QDir(folder).filePath(
+                QStringLiteral("gallery-%1-%2.png")
+                    .arg(page.name, dark ? QStringLiteral("dark") : QStringLiteral("light")));
+            if (!widget->grab().save(file)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+                return 1;
+            }
+            std::printf("%s\n", qPrintable(file));
+            delete widget;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
+    if (at > 0)
+        return screenshots(at + 1 < arguments.size() ? arguments[at + 1] : QStringLiteral("."));
+
+    Theme::apply(false);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("ToviStudio – galeria"));
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 8, 0, 0);
+    auto* controls = new QHBoxLayout;
+    controls->setContentsMargins(12, 0, 12, 0);
+    auto* dark = new QCheckBox(QStringLiteral("Ciemny"));
+    auto* choice = new QComboBox;
+    for (const Page& page : pages())
+        choice->addItem(page.name);
+    controls->addWidget(dark);
+    controls->addWidget(choice);
+    controls->addStretch(1);
+    column->addLayout(controls);
+    QWidget* current = screen(pages().front());
+    column->addWidget(current, 1);
+    const auto rebuild = [&] {
+        Theme::apply(dark->isChecked());
+        QWidget* next = screen(pages()[size_t(choice->currentIndex())]);
+        column->replaceWidget(current, next);
+        delete current;
+        current = next;
+    };
+    QObject::connect(dark, &QCheckBox::toggled, &window, rebuild);
+    QObject::connect(choice, &QComboBox::currentIndexChanged, &window, rebuild);
+    window.resize(1180, 850);
+    window.show();
+    return QApplication::exec();
+}
