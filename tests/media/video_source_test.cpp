@@ -93,6 +93,27 @@ TEST(VideoSource, ExactFollowsIncreasingTimesThenGoesBack) {
     EXPECT_EQ(colourIndex(source.frameAt(0.65, Accuracy::exact)), 3);
 }
 
+TEST(VideoSource, ASamplingScheduleNeverChangesWhichFrameIsShown) {
+    // Every second frame is asked for, so the others may be dropped by the decoder.
+    for (const char* name : {"colours.mp4", "colours.ts"}) {
+        VideoSource source(fixture(name));
+        source.setSampling(0.05, 0.4);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(colourIndex(source.frameAt(0.05 + 0.4 * i, Accuracy::exact)), 2 * i)
+                << name << " at step " << i;
+        // Off the schedule (going back, then between the times asked for): still exact.
+        EXPECT_EQ(colourIndex(source.frameAt(0.3, Accuracy::exact)), 1) << name;
+        EXPECT_EQ(colourIndex(source.frameAt(0.7, Accuracy::exact)), 3) << name;
+        EXPECT_EQ(colourIndex(source.frameAt(1.9, Accuracy::exact)), 9) << name;
+    }
+    // A time between two scheduled ones, going forward, is no less exact.
+    VideoSource source(fixture("colours.mp4"));
+    source.setSampling(0, 0.4);
+    EXPECT_EQ(colourIndex(source.frameAt(0.4, Accuracy::exact)), 2);
+    EXPECT_EQ(colourIndex(source.frameAt(0.65, Accuracy::exact)), 3);
+    EXPECT_EQ(colourIndex(source.frameAt(1.25, Accuracy::exact)), 6);
+}
+
 TEST(VideoSource, TolerantGivesTheNearestKeyFrame) {
     VideoSource source(fixture("colours.mp4"));
     EXPECT_EQ(colourIndex(source.frameAt(0.3, Accuracy::tolerant)), 0);
@@ -158,6 +179,21 @@ TEST(VideoSource, ShowsPixelAspectWithinTheBound) {
     VideoSource wide(fixture("wide_pixels.mp4"));
     EXPECT_EQ(wide.frameAt(0, Accuracy::exact).size(), QSize(1600, 320));
     EXPECT_EQ(wide.frameAt(0.3, Accuracy::tolerant).size(), QSize(1600, 320));
+}
+
+TEST(VideoSource, UnscaledWhenAskedAndSmallEnough) {
+    VideoSource hd(fixture("full_hd.mp4"));
+    EXPECT_EQ(hd.frameAt(0, Accuracy::exact).size(), QSize(1600, 900));
+    hd.preferUnscaled(2048);
+    const QImage full = hd.frameAt(0, Accuracy::exact); // the same frame, converted again
+    EXPECT_EQ(full.size(), QSize(1920, 1080));
+    EXPECT_LT(distance(full.pixel(960, 540), 0x336699), 8);
+    hd.preferUnscaled(1000); // too small a limit: the bound alone
+    EXPECT_EQ(hd.frameAt(0.2, Accuracy::exact).size(), QSize(1600, 900));
+    // Non-square pixels always go through the scaler.
+    VideoSource wide(fixture("wide_pixels.mp4"));
+    wide.preferUnscaled(2048);
+    EXPECT_EQ(wide.frameAt(0, Accuracy::exact).size(), QSize(1600, 320));
 }
 
 TEST(VideoSource, TransparentVideoBecomesOpaque) {

@@ -136,6 +136,17 @@ struct VideoSource::State {
     // index timestamp, learned from key packets as they are read.
     int64_t keyShift = 0;
     std::optional<int64_t> firstKey;
+    // The times an export will ask for, in order (setSampling): frames shown at none of them
+    // are dropped by the decoder when no other frame is predicted from them.
+    struct Sampling {
+        double start;
+        double step;
+    };
+    std::optional<Sampling> sampling;
+    int unscaledLimit = 0; // preferUnscaled
+    int64_t lastTarget = AV_NOPTS_VALUE;
+    bool unseen(const AVPacket* next) const;
+    bool onSchedule(int64_t target) const;
 
     SwsContextPtr scaler;
     struct ScalerKey {
@@ -236,6 +247,26 @@ int64_t VideoSource::State::toStreamTime(double t) const {
     return start + std::llround(t * stream->time_base.den / stream->time_base.num);
 }
 
+bool VideoSource::State::unseen(const AVPacket* next) const {
+    if (!sampling || next->pts == AV_NOPTS_VALUE || next->duration <= 0)
+        return false;
+    // The frame is on screen from its time up to the next frame's; a millisecond of margin each
+    // way keeps rounding from ever dropping a frame that is asked for.
+    const double from = double(next->pts - start) * timeBase - 0.001;
+    const double to = double(next->pts + next->duration - start) * timeBase + 0.001;
+    const double k = std::ceil((from - sampling->start) / sampling->step);
+    const double first = sampling->start + std::max(0.0, k) * sampling->step;
+    return first >= to;
+}
+
+bool VideoSource::State::onSchedule(int64_t target) const {
+    if (lastTarget != AV_NOPTS_VALUE && target < lastTarget)
+        return false;
+    const double t = double(target - start) * timeBase;
+    const double k = std::round((t - sampling->start) / sampling->step);
+    return k >= 0 && std::abs(sampling->start + k * sampling->step - t) <= 0.0005 + timeBase;
+}
+
 int64_t VideoSource::State::framePts(const AVFrame* frame) const {
     if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
         return frame->best_effort_timestamp;
@@ -329,6 +360,7 @@ bool VideoSource::State::receive(AVFrame* frame) {
                     continue;
                 }
                 learnKeyShift(packet.get());
+                codec->skip_frame = unseen(packet.get()) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
                 avcodec_send_packet(codec.get(), packet.get()); // a rejected packet is skipped
                 av_packet_unref(packet.get());
                 break;
@@ -408,6 +440,12 @@ void VideoSource::State::seekBefore(int64_t target, bool oneFrame) {
 }
 
 QImage VideoSource::State::exactFrame(int64_t target) {
+    if (sampling && !onSchedule(target)) {
+        // Frames off the schedule may have been dropped: start again from a key frame.
+        sampling.reset();
+        positioned = false;
+    }
+    lastTarget = target;
     if (canContinueTo(target)) {
         advanceTo(target);
     } else if (fresh && (firstKey ? keyAtOrBefore(target).value_or(*firstKey) <= *firstKey
@@ -427,6 +465,10 @@ QImage VideoSource::State::exactFrame(int64_t target) {
 }
 
 QImage VideoSource::State::keyFrame(int64_t target) {
+    if (sampling) {
+        sampling.reset();
+        positioned = false;
+    }
     // Without an index, the key frame before the target is the one a seek finds.
     int64_t keyPts = target;
     const auto before = keyAtOrBefore(target);
@@ -456,7 +498,10 @@ QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
     const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
     const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
     const double shownWidth = frame->width * aspect;
-    const double scale = std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
+    const bool unscaled =
+        aspect == 1.0 && frame->width <= unscaledLimit && frame->height <= unscaledLimit;
+    const double scale =
+        unscaled ? 1.0 : std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
     const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
     const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
 
@@ -521,6 +566,16 @@ VideoSource& VideoSource::operator=(VideoSource&&) noexcept = default;
 
 double VideoSource::duration() const {
     return m_state->seconds;
+}
+
+void VideoSource::preferUnscaled(int limit) {
+    m_state->unscaledLimit = std::max(0, limit);
+    ++m_state->generation; // a frame converted at the other size is stale
+}
+
+void VideoSource::setSampling(double start, double step) {
+    if (std::isfinite(start) && std::isfinite(step) && step > 0)
+        m_state->sampling = State::Sampling{std::max(0.0, start), step};
 }
 
 QImage VideoSource::frameAt(double seconds, Accuracy accuracy) {

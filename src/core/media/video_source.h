@@ -39,6 +39,16 @@ public:
     // usable for other times.
     QImage frameAt(double seconds, Accuracy accuracy);
 
+    // Pictures that fit `limit` × `limit` (with square pixels) come out at their decoded size:
+    // for a caller that scales them itself anyway, the bare colour conversion is the cheapest.
+    // Larger ones keep the 1600-pixel bound. 0 (the default) bounds every picture.
+    void preferUnscaled(int limit);
+
+    // Announces that exact frames will be asked for at start, start + step, start + 2 × step…
+    // in that order, so frames shown at none of those times need not be decoded. A request off
+    // that schedule ends it (the next frame then costs a seek).
+    void setSampling(double start, double step);
+
 private:
     struct State;
     std::unique_ptr<State> m_state;
