@@ -1,0 +1,1023 @@
+#include "transfer_sheet.h"
+
+#include "app/settings.h"
+#include "app/tovi_error.h"
+#include "device/device_layout.h"
+#include "device/game1_installer.h"
+#include "device/mount_table.h"
+#include "device/scoped_access.h"
+#include "device/tovi_connection_store.h"
+#include "shell/theme.h"
+#include "studio/studio_model.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <set>
+
+namespace tovi {
+namespace {
+
+const QString headerSend = QStringLiteral("Wyślij na Tovi");
+const QString headerDone = QStringLiteral("Gotowe");
+
+bool darkPalette(const QWidget* widget) {
+    return widget->palette().color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QString css(const QColor& color) {
+    return QStringLiteral("rgba(%1,%2,%3,%4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
+}
+
+QColor withAlpha(QColor color, double alpha) {
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+QColor errorColor(const QWidget* widget) {
+    return darkPalette(widget) ? QColor(255, 105, 97) : QColor(208, 48, 40);
+}
+
+QColor successColor(const QWidget* widget) {
+    return darkPalette(widget) ? QColor(48, 209, 88) : QColor(40, 167, 69);
+}
+
+// A grouped block of the sheet: the base colour on rounded corners with a hairline.
+class Card : public QWidget {
+public:
+    explicit Card(const QString& name) { setObjectName(name); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Theme::primary(this, darkPalette(this) ? 0.08 : 0.07), 1));
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+    }
+};
+
+// The error line: a red-tinted rounded band.
+class Band : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(errorColor(this), darkPalette(this) ? 0.16 : 0.09));
+        painter.drawRoundedRect(QRectF(rect()), 10, 10);
+    }
+};
+
+// A divider inside a card.
+class Hairline : public QWidget {
+public:
+    Hairline() { setFixedHeight(1); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), Theme::primary(this, darkPalette(this) ? 0.1 : 0.08));
+    }
+};
+
+// The picture at the top: the preview clipped to the device's round screen, or a symbol on a
+// tinted disc when there is no preview.
+class Picture : public QWidget {
+public:
+    Picture() {
+        setObjectName(QStringLiteral("picture"));
+        setFixedSize(96, 96);
+    }
+    void display(const QImage& image, const QString& symbol) {
+        m_image = image;
+        m_symbol = symbol;
+        setProperty("symbol", symbol);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF disc = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (m_symbol.isEmpty()) {
+            QPainterPath clip;
+            clip.addEllipse(disc);
+            painter.setClipPath(clip);
+            QSizeF source = m_image.size();
+            source.scale(rect().size(), Qt::KeepAspectRatioByExpanding);
+            QRectF target(QPointF(), source);
+            target.moveCenter(disc.center());
+            painter.drawImage(target, m_image);
+            painter.setClipping(false);
+            painter.setPen(QPen(Theme::primary(this, 0.12), 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(disc);
+            return;
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(MacStudioStyle::accent(), darkPalette(this) ? 0.16 : 0.12));
+        painter.drawEllipse(disc);
+        const int size = 42;
+        painter.drawPixmap((width() - size) / 2, (height() - size) / 2,
+                           Icons::pixmap(m_symbol, MacStudioStyle::accent(), size));
+    }
+
+private:
+    QImage m_image;
+    QString m_symbol;
+};
+
+// The number in front of a step.
+class Badge : public QWidget {
+public:
+    explicit Badge(int number)
+        : m_number(QString::number(number)) {
+        setFixedSize(22, 22);
+        setFont(Typography::font(Typography::Style::subheadline, QFont::Bold));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(MacStudioStyle::accent(), darkPalette(this) ? 0.24 : 0.14));
+        painter.drawEllipse(QRectF(rect()));
+        painter.setPen(MacStudioStyle::accent());
+        painter.drawText(rect(), Qt::AlignCenter, m_number);
+    }
+
+private:
+    QString m_number;
+};
+
+// A turning arc while the model works; still when the desktop asks for less motion.
+class Spinner : public QWidget {
+public:
+    Spinner() {
+        setObjectName(QStringLiteral("spinner"));
+        setFixedSize(18, 18);
+        m_timer.setInterval(30);
+        QObject::connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    }
+
+protected:
+    void showEvent(QShowEvent*) override {
+        m_clock.start();
+        if (!Theme::reduceMotion())
+            m_timer.start();
+    }
+    void hideEvent(QHideEvent*) override { m_timer.stop(); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF ring = QRectF(rect()).adjusted(2, 2, -2, -2);
+        painter.setPen(QPen(Theme::primary(this, 0.12), 2.2));
+        painter.drawEllipse(ring);
+        painter.setPen(QPen(MacStudioStyle::accent(), 2.2, Qt::SolidLine, Qt::RoundCap));
+        const int start = m_timer.isActive() ? -int(m_clock.elapsed() % 900 * 360 / 900) : 90;
+        painter.drawArc(ring, start * 16, -100 * 16);
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+};
+
+// The device album picker: checkable buttons in an exclusive group on a rounded track.
+class Segments : public QWidget {
+public:
+    Segments() {
+        setObjectName(QStringLiteral("albumChoice"));
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(2, 2, 2, 2);
+        row->setSpacing(2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::primary(this, darkPalette(this) ? 0.1 : 0.07));
+        painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    }
+};
+
+QLabel* textLabel(const QString& text, Typography::Style style, QFont::Weight weight,
+                  bool secondary = false) {
+    auto* label = new QLabel(text);
+    label->setFont(Typography::font(style, weight));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    if (secondary)
+        label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QLabel* iconLabel(const QString& name) {
+    auto* label = new QLabel;
+    label->setObjectName(name);
+    label->setFixedSize(20, 20);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+// A symbol and a heading on one line.
+QHBoxLayout* heading(QLabel* icon, QLabel* text) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addWidget(text, 1);
+    return row;
+}
+
+// A numbered step: the title and, when given, a secondary detail under it.
+QWidget* step(int number, const QString& title, const QString& detail = {}) {
+    auto* widget = new QWidget;
+    auto* row = new QHBoxLayout(widget);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    row->addWidget(new Badge(number), 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->setContentsMargins(0, 2, 0, 0);
+    texts->addWidget(textLabel(title, Typography::Style::callout, QFont::Normal));
+    if (!detail.isEmpty())
+        texts->addWidget(textLabel(detail, Typography::Style::subheadline, QFont::Normal, true));
+    row->addLayout(texts, 1);
+    return widget;
+}
+
+QVBoxLayout* cardColumn(QWidget* card) {
+    auto* column = new QVBoxLayout(card);
+    column->setContentsMargins(16, 12, 16, 12);
+    column->setSpacing(9);
+    return column;
+}
+
+QPushButton* flatButton(const QString& text, const QString& name) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    button->setAccessibleName(text);
+    button->setAutoDefault(false);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFont(Typography::font(Typography::Style::body, QFont::Medium));
+    return button;
+}
+
+} // namespace
+
+ToviTransferSheet::ToviTransferSheet(ToviTransferKind kind, Settings& settings,
+                                     ToviTransferActions actions, QWidget* parent)
+    : QDialog(parent)
+    , m_kind(kind)
+    , m_settings(settings)
+    , m_actions(std::move(actions))
+    , m_chooser([this] { return chooseFolder(this); })
+    , m_volumes(&ToviTransferSheet::mountedVolumes)
+    , m_opener(&ToviTransferSheet::openInFileManager) {
+    setWindowTitle(headerSend);
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(520, 640);
+    setAutoFillBackground(true);
+    build();
+    restyle();
+}
+
+ToviTransferSheet::~ToviTransferSheet() = default;
+
+void ToviTransferSheet::build() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    // Header: the title centred over the sheet, the close button at the right.
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 14, 16, 6);
+    m_headerTitle = textLabel(headerSend, Typography::Style::headline, QFont::DemiBold);
+    m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
+    m_headerTitle->setAlignment(Qt::AlignCenter);
+    m_close = new QToolButton;
+    m_close->setObjectName(QStringLiteral("close"));
+    m_close->setAccessibleName(QStringLiteral("Zamknij"));
+    m_close->setToolTip(QStringLiteral("Zamknij"));
+    m_close->setFixedSize(28, 28);
+    m_close->setCursor(Qt::PointingHandCursor);
+    connect(m_close, &QToolButton::clicked, this, &QDialog::reject);
+    header->addSpacing(28);
+    header->addWidget(m_headerTitle, 1);
+    header->addWidget(m_close);
+    outer->addLayout(header);
+
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("body"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* body = new QWidget;
+    body->setAutoFillBackground(false);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(24, 6, 24, 10);
+    column->setSpacing(10);
+    scroll->setWidget(body);
+    outer->addWidget(scroll, 1);
+
+    // The picture beside the title and the opener's summary.
+    auto* hero = new QHBoxLayout;
+    hero->setSpacing(18);
+    hero->setContentsMargins(0, 0, 0, 2);
+    m_picture = new Picture;
+    hero->addWidget(m_picture, 0, Qt::AlignVCenter);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    titles->addStretch(1);
+    m_title = textLabel({}, Typography::Style::title2, QFont::Bold);
+    m_title->setObjectName(QStringLiteral("title"));
+    m_summaryLabel = textLabel({}, Typography::Style::callout, QFont::Normal, true);
+    m_summaryLabel->setObjectName(QStringLiteral("summary"));
+    titles->addWidget(m_title);
+    titles->addWidget(m_summaryLabel);
+    titles->addStretch(1);
+    hero->addLayout(titles, 1);
+    column->addLayout(hero);
+
+    // The verified result and what to do next.
+    m_success = new Card(QStringLiteral("success"));
+    {
+        auto* card = cardColumn(m_success);
+        m_successIcon = iconLabel(QStringLiteral("successIcon"));
+        card->addLayout(
+            heading(m_successIcon, textLabel(QStringLiteral("Zapis zweryfikowany"),
+                                             Typography::Style::headline, QFont::DemiBold)));
+        card->addWidget(
+            step(1, QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
+        card->addWidget(step(2, QStringLiteral("Wróć do słuchania"),
+                             m_kind == ToviTransferKind::artwork
+                                 ? QStringLiteral("Przełącz Tovi na DAC i otwórz wybrany album "
+                                                  "przyciskiem Vista.")
+                                 : QStringLiteral("Przełącz Tovi na DAC i otwórz Game1, aby "
+                                                  "losować karty.")));
+    }
+    column->addWidget(m_success);
+
+    // Whether the Tovi is reachable, and how to connect it when it is not.
+    auto* connection = new Card(QStringLiteral("connection"));
+    {
+        auto* card = cardColumn(connection);
+        m_connectionIcon = iconLabel(QStringLiteral("connectionIcon"));
+        m_connectionHeader = textLabel({}, Typography::Style::headline, QFont::DemiBold);
+        m_connectionHeader->setObjectName(QStringLiteral("connectionHeader"));
+        m_connectionPath = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+        m_connectionPath->setObjectName(QStringLiteral("connectionPath"));
+        m_connectionPath->setWordWrap(false);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(1);
+        texts->addWidget(m_connectionHeader);
+        texts->addWidget(m_connectionPath);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        row->addWidget(m_connectionIcon, 0, Qt::AlignTop);
+        row->addLayout(texts, 1);
+        card->addLayout(row);
+        m_connectionSteps = new QWidget;
+        m_connectionSteps->setObjectName(QStringLiteral("connectionSteps"));
+        auto* steps = new QVBoxLayout(m_connectionSteps);
+        steps->setContentsMargins(0, 2, 0, 0);
+        steps->setSpacing(10);
+        steps->addWidget(step(1, QStringLiteral("Podłącz Tovi przez USB")));
+        steps->addWidget(step(2, QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync.")));
+        steps->addWidget(step(3, QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO "
+                                                "NAME) i zatwierdź jego główny folder. "
+                                                "Zapamiętamy ten wybór.")));
+        auto* note = textLabel(QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli "
+                                              "wybrany wcześniej dysk zniknął, podłącz go "
+                                              "ponownie lub wskaż jeszcze raz."),
+                               Typography::Style::subheadline, QFont::Normal, true);
+        note->setObjectName(QStringLiteral("connectionNote"));
+        steps->addWidget(note);
+        card->addWidget(m_connectionSteps);
+    }
+    column->addWidget(connection);
+
+    // Where on the device the result goes.
+    auto* destination = new Card(QStringLiteral("destination"));
+    {
+        auto* card = cardColumn(destination);
+        card->addWidget(textLabel(QStringLiteral("Miejsce na Tovi"), Typography::Style::headline,
+                                  QFont::DemiBold));
+        if (m_kind == ToviTransferKind::artwork) {
+            m_albumRow = new QWidget;
+            m_albumRow->setObjectName(QStringLiteral("albumRow"));
+            auto* row = new QHBoxLayout(m_albumRow);
+            row->setContentsMargins(0, 0, 0, 0);
+            row->addWidget(
+                textLabel(QStringLiteral("Album"), Typography::Style::body, QFont::Normal));
+            m_albumValue = textLabel({}, Typography::Style::body, QFont::Medium, true);
+            m_albumValue->setObjectName(QStringLiteral("albumValue"));
+            m_albumValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            row->addWidget(m_albumValue);
+            card->addWidget(m_albumRow);
+
+            m_albumChoice = new QWidget;
+            auto* choiceRow = new QHBoxLayout(m_albumChoice);
+            choiceRow->setContentsMargins(0, 0, 0, 0);
+            auto* choiceTitle = textLabel(QStringLiteral("Album na urządzeniu"),
+                                          Typography::Style::body, QFont::Normal);
+            choiceTitle->setWordWrap(false);
+            choiceRow->addWidget(choiceTitle);
+            choiceRow->addStretch(1);
+            auto* segments = new Segments;
+            m_albumGroup = new QButtonGroup(segments);
+            m_albumGroup->setExclusive(true);
+            const QStringList& albums = DeviceLayout::albumNames();
+            for (qsizetype i = 0; i < albums.size(); ++i) {
+                auto* option = new QToolButton;
+                const QString label = QStringLiteral("Album %1").arg(i + 1);
+                option->setText(label);
+                option->setAccessibleName(label);
+                option->setObjectName(albums[i]);
+                option->setCheckable(true);
+                option->setCursor(Qt::PointingHandCursor);
+                option->setFont(Typography::font(Typography::Style::callout, QFont::Medium));
+                m_albumGroup->addButton(option);
+                segments->layout()->addWidget(option);
+                connect(option, &QToolButton::clicked, this,
+                        [this, album = albums[i]] { pickAlbum(album); });
+            }
+            choiceRow->addWidget(segments);
+            card->addWidget(m_albumChoice);
+
+            m_albumNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+            m_albumNote->setObjectName(QStringLiteral("albumNote"));
+            card->addWidget(m_albumNote);
+        } else {
+            auto* set = textLabel(QStringLiteral("Losowane karty · Game1"), Typography::Style::body,
+                                  QFont::Normal);
+            set->setObjectName(QStringLiteral("setRow"));
+            card->addWidget(set);
+            card->addWidget(textLabel(QStringLiteral("Podmienimy sześć kart. Photo, Game2 i "
+                                                     "Game3 pozostają bez zmian."),
+                                      Typography::Style::subheadline, QFont::Normal, true));
+            card->addSpacing(2);
+            card->addWidget(new Hairline);
+            auto* backup = new QWidget;
+            backup->setObjectName(QStringLiteral("backupNote"));
+            auto* row = new QHBoxLayout(backup);
+            row->setContentsMargins(0, 2, 0, 0);
+            row->setSpacing(8);
+            m_backupIcon = iconLabel(QStringLiteral("backupIcon"));
+            row->addWidget(m_backupIcon, 0, Qt::AlignTop);
+            row->addWidget(textLabel(QStringLiteral("Przed podmianą sześciu kart zachowamy kopię "
+                                                    "obecnego zestawu. Zapis zostanie sprawdzony."),
+                                     Typography::Style::subheadline, QFont::Normal),
+                           1);
+            card->addWidget(backup);
+        }
+    }
+    column->addWidget(destination);
+    column->addStretch(1);
+
+    // The footer: the error next to the button that retries, then progress while the model
+    // works, otherwise the buttons.
+    auto* footer = new QVBoxLayout;
+    footer->setContentsMargins(24, 8, 24, 16);
+    footer->setSpacing(4);
+    m_errorLine = new Band;
+    m_errorLine->setObjectName(QStringLiteral("errorLine"));
+    {
+        auto* row = new QHBoxLayout(m_errorLine);
+        row->setContentsMargins(12, 10, 12, 10);
+        row->setSpacing(8);
+        m_errorIcon = iconLabel(QStringLiteral("errorIcon"));
+        m_errorText = textLabel({}, Typography::Style::callout, QFont::Medium);
+        m_errorText->setObjectName(QStringLiteral("errorText"));
+        m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        row->addWidget(m_errorIcon, 0, Qt::AlignTop);
+        row->addWidget(m_errorText, 1);
+    }
+    footer->addWidget(m_errorLine);
+    footer->addSpacing(6);
+    m_progress = new QWidget;
+    m_progress->setObjectName(QStringLiteral("progress"));
+    {
+        auto* stack = new QVBoxLayout(m_progress);
+        stack->setContentsMargins(0, 4, 0, 8);
+        stack->setSpacing(8);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(10);
+        m_progressText = textLabel({}, Typography::Style::body, QFont::Medium);
+        m_progressText->setObjectName(QStringLiteral("progressText"));
+        row->addStretch(1);
+        row->addWidget(new Spinner);
+        row->addWidget(m_progressText);
+        row->addStretch(1);
+        m_progressText->setWordWrap(false);
+        stack->addLayout(row);
+        m_progressBar = new QProgressBar;
+        m_progressBar->setObjectName(QStringLiteral("progressBar"));
+        m_progressBar->setTextVisible(false);
+        m_progressBar->setFixedHeight(6);
+        stack->addWidget(m_progressBar);
+        m_progressCount = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+        m_progressCount->setObjectName(QStringLiteral("progressCount"));
+        m_progressCount->setAlignment(Qt::AlignCenter);
+        stack->addWidget(m_progressCount);
+    }
+    footer->addWidget(m_progress);
+
+    m_main = new QPushButton;
+    m_main->setObjectName(QStringLiteral("mainButton"));
+    m_main->setDefault(true);
+    m_main->setCursor(Qt::PointingHandCursor);
+    m_main->setMinimumHeight(40);
+    m_main->setFont(Typography::font(Typography::Style::body, QFont::DemiBold));
+    // The symbol follows the label, as on the send bar.
+    m_main->setLayoutDirection(Qt::RightToLeft);
+    connect(m_main, &QPushButton::clicked, this, &ToviTransferSheet::runMain);
+    footer->addWidget(m_main);
+    footer->addSpacing(4);
+
+    m_share = flatButton(QStringLiteral("Zapisz lub udostępnij pliki"), QStringLiteral("share"));
+    connect(m_share, &QPushButton::clicked, this, [this] {
+        if (!m_files.isEmpty())
+            m_opener(m_files, QFileInfo(m_files.front()).absolutePath());
+    });
+    footer->addWidget(m_share);
+
+    m_secondary =
+        flatButton(QStringLiteral("Zapisz plik bez podłączania Tovi"), QStringLiteral("secondary"));
+    connect(m_secondary, &QPushButton::clicked, this, [this] {
+        m_operation = Operation::exportFiles;
+        refresh();
+        if (m_actions.exportFiles)
+            m_actions.exportFiles();
+    });
+    footer->addWidget(m_secondary);
+
+    m_openBackup = flatButton(QStringLiteral("Otwórz kopię poprzedniego zestawu"),
+                              QStringLiteral("openBackup"));
+    connect(m_openBackup, &QPushButton::clicked, this, [this] { m_opener({}, m_backup); });
+    footer->addWidget(m_openBackup);
+    outer->addLayout(footer);
+}
+
+// Everything drawn from the palette that a stylesheet or a pixmap has to carry.
+void ToviTransferSheet::restyle() {
+    const QColor accent = MacStudioStyle::accent();
+    const bool dark = darkPalette(this);
+    m_main->setStyleSheet(
+        QStringLiteral(
+            "QPushButton { background: %1; color: white; border: none; border-radius: 10px;"
+            " padding: 8px 16px; }"
+            "QPushButton:hover { background: %2; }"
+            "QPushButton:pressed { background: %3; }"
+            "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }")
+            .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
+                 css(Theme::primary(this, 0.3))));
+    const QString flat =
+        QStringLiteral("QPushButton { background: transparent; color: %1; border: none;"
+                       " border-radius: 8px; padding: 7px 12px; }"
+                       "QPushButton:hover { background: %2; }"
+                       "QPushButton:pressed { background: %3; }"
+                       "QPushButton:disabled { color: %4; }")
+            .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
+                 css(Theme::primary(this, 0.3)));
+    for (QPushButton* button : {m_share, m_secondary, m_openBackup})
+        button->setStyleSheet(flat);
+    m_share->setIcon(Icons::icon(QStringLiteral("square.and.arrow.up"), accent, 16));
+    m_openBackup->setIcon(Icons::icon(QStringLiteral("clock.arrow.circlepath"), accent, 16));
+
+    m_close->setStyleSheet(QStringLiteral("QToolButton { background: %1; border: none;"
+                                          " border-radius: 14px; }"
+                                          "QToolButton:hover { background: %2; }"
+                                          "QToolButton:pressed { background: %3; }")
+                               .arg(css(Theme::primary(this, dark ? 0.1 : 0.06)),
+                                    css(Theme::primary(this, dark ? 0.16 : 0.1)),
+                                    css(Theme::primary(this, dark ? 0.22 : 0.15))));
+    m_close->setIcon(Icons::icon(QStringLiteral("xmark"), Theme::secondary(this), 12));
+    m_close->setIconSize({12, 12});
+
+    if (m_albumGroup) {
+        const QString segment =
+            QStringLiteral("QToolButton { background: transparent; color: %1; border: none;"
+                           " border-radius: 6px; padding: 4px 12px; }"
+                           "QToolButton:hover:!checked { background: %2; }"
+                           "QToolButton:checked { background: %3; border: 1px solid %4; }"
+                           "QToolButton:disabled { color: %5; }")
+                .arg(css(Theme::primary(this)), css(Theme::primary(this, 0.05)),
+                     palette().color(QPalette::Light).name(),
+                     css(Theme::primary(this, dark ? 0.06 : 0.1)), css(Theme::primary(this, 0.35)));
+        for (QAbstractButton* option : m_albumGroup->buttons())
+            option->setStyleSheet(segment);
+    }
+    if (auto* scroll = findChild<QScrollArea*>(QStringLiteral("body")))
+        scroll->verticalScrollBar()->setStyleSheet(
+            QStringLiteral("QScrollBar:vertical { background: transparent; width: 10px;"
+                           " margin: 2px 3px 2px 1px; }"
+                           "QScrollBar::handle:vertical { background: %1; border-radius: 3px;"
+                           " min-height: 32px; }"
+                           "QScrollBar::handle:vertical:hover { background: %2; }"
+                           "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+                           "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                .arg(css(Theme::primary(this, 0.22)), css(Theme::primary(this, 0.35))));
+    m_progressBar->setStyleSheet(
+        QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 3px; }"
+                       "QProgressBar::chunk { background: %2; border-radius: 3px; }")
+            .arg(css(Theme::primary(this, dark ? 0.14 : 0.08)), accent.name()));
+
+    m_successIcon->setPixmap(
+        Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18));
+    if (m_backupIcon)
+        m_backupIcon->setPixmap(
+            Icons::pixmap(QStringLiteral("clock.arrow.circlepath"), Theme::secondary(this), 16));
+    m_errorIcon->setPixmap(
+        Icons::pixmap(QStringLiteral("exclamationmark.circle"), errorColor(this), 18));
+    QPalette red = m_errorText->palette();
+    red.setColor(QPalette::WindowText, errorColor(this));
+    m_errorText->setPalette(red);
+    refresh();
+}
+
+void ToviTransferSheet::refresh() {
+    m_headerTitle->setText(m_complete ? headerDone : headerSend);
+    QString title;
+    switch (m_kind) {
+    case ToviTransferKind::artwork:
+        title = QStringLiteral("Twój ekran na Tovi");
+        break;
+    case ToviTransferKind::cards:
+        title = QStringLiteral("Twój zestaw na Tovi");
+        break;
+    case ToviTransferKind::factory:
+        title = QStringLiteral("Przywróć kostkę");
+        break;
+    }
+    m_title->setText(m_complete ? QStringLiteral("Jest na Twoim Tovi.") : title);
+    m_summaryLabel->setText(m_summary);
+    m_summaryLabel->setVisible(!m_summary.isEmpty());
+    auto* picture = static_cast<Picture*>(m_picture);
+    if (m_kind == ToviTransferKind::factory)
+        picture->display({}, QStringLiteral("dice"));
+    else if (m_preview.isNull())
+        picture->display({}, QStringLiteral("photo"));
+    else
+        picture->display(m_preview, {});
+
+    m_success->setVisible(m_complete);
+    m_connectionHeader->setText(m_ready ? QStringLiteral("Tovi gotowy do zapisu")
+                                        : QStringLiteral("Połącz swój Tovi"));
+    m_connectionIcon->setPixmap(
+        m_ready ? Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18)
+                : Icons::pixmap(QStringLiteral("cable.connector"), MacStudioStyle::accent(), 18));
+    m_connectionPath->setVisible(m_ready);
+    m_connectionPath->setText(m_connectionPath->fontMetrics().elidedText(
+        QDir::toNativeSeparators(m_destination), Qt::ElideMiddle, 400));
+    m_connectionPath->setToolTip(m_destination);
+    m_connectionSteps->setVisible(!m_ready);
+
+    if (m_kind == ToviTransferKind::artwork) {
+        const QString folder = DeviceLayout::lastComponent(m_destination);
+        const bool albumFolder =
+            !m_destination.isEmpty() && DeviceLayout::albumNames().contains(folder);
+        m_albumRow->setVisible(albumFolder);
+        m_albumValue->setText(QStringLiteral("Album ") + folder.right(1));
+        m_albumChoice->setVisible(!albumFolder);
+        m_albumNote->setText(
+            albumFolder
+                ? QStringLiteral("Połącz cały dysk Tovi, aby wybierać spośród trzech albumów.")
+                : QStringLiteral("Dodamy nowy plik. Twoje obecne grafiki zostają w albumie."));
+        // An album outside the three leaves every option unchecked.
+        m_albumGroup->setExclusive(false);
+        for (QAbstractButton* option : m_albumGroup->buttons())
+            option->setChecked(option->objectName() == m_album);
+        m_albumGroup->setExclusive(true);
+        for (QAbstractButton* option : m_albumGroup->buttons())
+            option->setEnabled(!m_busy);
+    }
+
+    m_errorLine->setVisible(!m_error.isEmpty());
+    m_errorText->setText(m_error);
+
+    refreshProgress();
+
+    m_main->setVisible(!m_busy);
+    if (m_complete) {
+        m_main->setText(QStringLiteral("Wróć do tworzenia"));
+        m_main->setIcon({});
+    } else if (!m_ready) {
+        m_main->setText(QStringLiteral("Połącz Tovi"));
+        m_main->setIcon(Icons::icon(QStringLiteral("cable.connector"), Qt::white, 16));
+    } else {
+        switch (m_kind) {
+        case ToviTransferKind::artwork:
+            m_main->setText(QStringLiteral("Wyślij grafikę"));
+            break;
+        case ToviTransferKind::cards:
+            m_main->setText(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+            break;
+        case ToviTransferKind::factory:
+            m_main->setText(QStringLiteral("Zachowaj kopię i przywróć kostkę"));
+            break;
+        }
+        m_main->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), Qt::white, 14));
+    }
+    m_main->setAccessibleName(m_main->text());
+
+    const bool share = !m_files.isEmpty() && m_operation == Operation::exportFiles;
+    m_share->setVisible(share);
+    m_secondary->setVisible(!share && m_kind != ToviTransferKind::factory);
+    m_openBackup->setVisible(m_complete && !m_backup.isEmpty());
+    for (QPushButton* button : {m_share, m_secondary, m_openBackup})
+        button->setEnabled(!m_busy);
+}
+
+void ToviTransferSheet::refreshProgress() {
+    m_progress->setVisible(m_busy);
+    if (m_operation == Operation::send)
+        m_progressText->setText(QStringLiteral("Przygotowuję i zapisuję…"));
+    else if (m_operation == Operation::exportFiles)
+        m_progressText->setText(QStringLiteral("Przygotowuję pliki…"));
+    else
+        m_progressText->clear();
+    const bool counted = m_busy && m_operation == Operation::send && m_total > 0;
+    m_progressBar->setVisible(counted);
+    m_progressCount->setVisible(counted);
+    if (counted) {
+        m_progressBar->setRange(0, m_total);
+        m_progressBar->setValue(std::clamp(m_done, 0, m_total));
+        m_progressCount->setText(QStringLiteral("%1 z %2 klatek").arg(m_done).arg(m_total));
+    }
+}
+
+void ToviTransferSheet::setPreview(const QImage& preview) {
+    m_preview = preview;
+    refresh();
+}
+
+void ToviTransferSheet::setSummary(const QString& summary) {
+    m_summary = summary;
+    refresh();
+}
+
+void ToviTransferSheet::setDestination(const QString& folder) {
+    if (folder == m_destination)
+        return;
+    m_destination = folder;
+    checkConnection();
+}
+
+void ToviTransferSheet::setAlbum(const QString& album) {
+    if (album == m_album)
+        return;
+    m_album = album;
+    checkConnection();
+}
+
+void ToviTransferSheet::setBusy(bool busy) {
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy) {
+        m_done = 0;
+        m_total = 0;
+        refresh();
+        return;
+    }
+    if (m_operation == Operation::send && m_error.isEmpty() && !m_message.isEmpty())
+        m_complete = true;
+    checkConnection();
+}
+
+void ToviTransferSheet::setMessage(const QString& message) {
+    m_message = message;
+}
+
+void ToviTransferSheet::setError(const QString& error) {
+    m_error = error;
+    refresh();
+}
+
+void ToviTransferSheet::setFiles(const QStringList& files) {
+    m_files = files;
+    refresh();
+}
+
+void ToviTransferSheet::setBackup(const QString& folder) {
+    m_backup = folder;
+    refresh();
+}
+
+void ToviTransferSheet::setProgress(int done, int total) {
+    m_done = done;
+    m_total = total;
+    refreshProgress();
+}
+
+void ToviTransferSheet::setFolderChooser(FolderChooser chooser) {
+    m_chooser = std::move(chooser);
+}
+
+void ToviTransferSheet::setVolumeLister(VolumeLister lister) {
+    m_volumes = std::move(lister);
+}
+
+void ToviTransferSheet::setOpener(Opener opener) {
+    m_opener = std::move(opener);
+}
+
+void ToviTransferSheet::checkConnection() {
+    bool ready = false;
+    if (!m_destination.isEmpty()) {
+        const ScopedAccess access(m_destination);
+        try {
+            if (m_kind == ToviTransferKind::artwork)
+                StudioModel::photoFolder(m_destination, m_album);
+            else
+                Game1Installer::folder(m_destination);
+            ready = true;
+        } catch (...) {
+            // Whatever went wrong, the place is not usable; the user is shown how to connect.
+        }
+    }
+    m_ready = ready;
+    refresh();
+}
+
+void ToviTransferSheet::start() {
+    m_error.clear();
+    if (m_actions.clearError)
+        m_actions.clearError();
+    checkConnection();
+    if (m_ready)
+        return;
+    if (const auto root = ToviConnectionStore::resolve(m_settings, Settings::rootPermission))
+        useFolder(*root);
+    if (m_ready)
+        return;
+    // Nothing remembered works, but a single attached Tovi disk leaves no choice to make.
+    QStringList devices;
+    for (const QString& volume : m_volumes ? m_volumes() : QStringList())
+        if (DeviceLayout::holdsAll(volume, DeviceLayout::rootNames()))
+            devices << QDir::cleanPath(volume);
+    devices.removeDuplicates();
+    if (devices.size() == 1)
+        useFolder(devices.front());
+}
+
+void ToviTransferSheet::useFolder(const QString& folder) {
+    if (m_actions.chooseDestination)
+        m_actions.chooseDestination(folder);
+    checkConnection();
+}
+
+void ToviTransferSheet::connectDevice() {
+    std::optional<QString> folder;
+    try {
+        folder = m_chooser ? m_chooser() : std::nullopt;
+    } catch (const ToviError& failure) {
+        m_error = failure.message();
+        if (m_actions.reportError)
+            m_actions.reportError(m_error);
+        refresh();
+        return;
+    }
+    if (folder)
+        useFolder(*folder);
+}
+
+void ToviTransferSheet::pickAlbum(const QString& album) {
+    if (album == m_album)
+        return;
+    m_album = album;
+    if (m_actions.setAlbum)
+        m_actions.setAlbum(album);
+    checkConnection();
+}
+
+void ToviTransferSheet::runMain() {
+    if (m_busy)
+        return;
+    if (m_complete) {
+        reject();
+    } else if (!m_ready) {
+        connectDevice();
+    } else {
+        m_operation = Operation::send;
+        refresh();
+        if (m_actions.send)
+            m_actions.send();
+    }
+}
+
+void ToviTransferSheet::showEvent(QShowEvent* event) {
+    // Un-minimising is not a new showing.
+    if (!event->spontaneous())
+        start();
+    QDialog::showEvent(event);
+}
+
+void ToviTransferSheet::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange && m_main)
+        restyle();
+    QDialog::changeEvent(event);
+}
+
+std::optional<QString> ToviTransferSheet::chooseFolder(QWidget* parent) {
+    QString from = QDir::homePath();
+    const QString user = qEnvironmentVariable("USER");
+    if (!user.isEmpty()) {
+        for (const QString& place :
+             {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user}) {
+            if (QFileInfo(place).isDir()) {
+                from = place;
+                break;
+            }
+        }
+    }
+    const QString folder =
+        QFileDialog::getExistingDirectory(parent, QStringLiteral("Połącz Tovi"), from);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+QStringList ToviTransferSheet::mountedVolumes() {
+    QStringList volumes;
+    std::set<dev_t> seen;
+    for (const Mount& mount : MountTable::read()) {
+        // Disks only, each once: looking into network or virtual file systems could hang or
+        // wake things up, and a bind mount shows only part of a volume.
+        if (!mount.source.startsWith(QStringLiteral("/dev/")) || mount.root != QStringLiteral("/"))
+            continue;
+        if (seen.insert(mount.device).second)
+            volumes << mount.mountPoint;
+    }
+    return volumes;
+}
+
+void ToviTransferSheet::openInFileManager(const QStringList& filesToReveal,
+                                          const QString& folderToOpen) {
+    const QUrl folder = QUrl::fromLocalFile(folderToOpen);
+    if (filesToReveal.isEmpty()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    QStringList uris;
+    for (const QString& file : filesToReveal)
+        uris << QString::fromUtf8(QUrl::fromLocalFile(file).toEncoded())
+                    .replace(QLatin1Char(','), QStringLiteral("%2C"));
+    // org.freedesktop.FileManager1.ShowItems through dbus-send, which exits with an error when
+    // no file manager answers; then the folder is opened instead.
+    auto* call = new QProcess(qApp);
+    connect(call, &QProcess::finished, call, [call, folder](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0)
+            QDesktopServices::openUrl(folder);
+        call->deleteLater();
+    });
+    connect(call, &QProcess::errorOccurred, call, [call, folder](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        QDesktopServices::openUrl(folder);
+        call->deleteLater();
+    });
+    call->start(QStringLiteral("dbus-send"),
+                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                 QStringLiteral("--reply-timeout=5000"),
+                 QStringLiteral("--dest=org.freedesktop.FileManager1"),
+                 QStringLiteral("/org/freedesktop/FileManager1"),
+                 QStringLiteral("org.freedesktop.FileManager1.ShowItems"),
+                 QStringLiteral("array:string:") + uris.join(QLatin1Char(',')),
+                 QStringLiteral("string:")});
+}
+
+} // namespace tovi

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QButtonGroup;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace tovi {
+
+class Settings;
+
+enum class ToviTransferKind { artwork, cards, factory };
+
+// What the sheet asks of the model that opened it. Empty functions are skipped.
+struct ToviTransferActions {
+    std::function<void(const QString& folder)> chooseDestination;
+    std::function<void()> send;
+    std::function<void()> exportFiles;
+    std::function<void()> clearError;
+    // Writes the studio's selected album ("Photo1" … "Photo3").
+    std::function<void(const QString& album)> setAlbum;
+    // Told the text of a folder chooser that failed for another reason than cancelling.
+    std::function<void(const QString& error)> reportError;
+};
+
+// The window-modal sheet through which both modes send their result to the Tovi or save it as
+// files. It owns no transfer logic: the opener feeds it the model's state through the setters
+// (synchronously, on every change) and the model does the work through the actions. The sheet
+// only tracks whether the destination is usable and its own display state. Interface thread.
+class ToviTransferSheet : public QDialog {
+    Q_OBJECT
+public:
+    enum class Operation { send, exportFiles };
+    // Returns the folder the user picked, nothing when cancelled; may throw a ToviError.
+    using FolderChooser = std::function<std::optional<QString>()>;
+    // The root folders of the mounted volumes.
+    using VolumeLister = std::function<QStringList()>;
+    // Shows `filesToReveal` in the file manager, or opens `folderToOpen` when there are none.
+    using Opener =
+        std::function<void(const QStringList& filesToReveal, const QString& folderToOpen)>;
+
+    ToviTransferSheet(ToviTransferKind kind, Settings& settings, ToviTransferActions actions,
+                      QWidget* parent = nullptr);
+    ~ToviTransferSheet() override;
+
+    void setPreview(const QImage& preview);
+    void setSummary(const QString& summary);
+    // Re-checks the connection when the folder changes.
+    void setDestination(const QString& folder);
+    void setAlbum(const QString& album);
+    // Going from busy to idle settles `complete` and re-checks the connection.
+    void setBusy(bool busy);
+    void setMessage(const QString& message);
+    void setError(const QString& error);
+    void setFiles(const QStringList& files);
+    void setBackup(const QString& folder);
+    // Frames done of frames in all while sending; forgotten when the next job starts.
+    void setProgress(int done, int total);
+
+    // Seams for tests; the defaults use the real folder dialog, mount table and file manager.
+    void setFolderChooser(FolderChooser chooser);
+    void setVolumeLister(VolumeLister lister);
+    void setOpener(Opener opener);
+
+    ToviTransferKind kind() const { return m_kind; }
+    const QString& destination() const { return m_destination; }
+    const QString& album() const { return m_album; }
+    bool busy() const { return m_busy; }
+    const QString& error() const { return m_error; }
+    // The destination resolves to a usable folder for this kind.
+    bool ready() const { return m_ready; }
+    // A send finished with a message and no error; never goes back to false.
+    bool complete() const { return m_complete; }
+    // The last operation started from the sheet.
+    std::optional<Operation> operation() const { return m_operation; }
+
+    // What runs each time the sheet is shown: clears the error, checks the connection and, when
+    // not ready, takes the remembered device root or else the one mounted Tovi disk.
+    void start();
+    // Recomputes `ready` from the destination, kind and album.
+    void checkConnection();
+
+    // The default chooser, volume list and opener.
+    static std::optional<QString> chooseFolder(QWidget* parent);
+    static QStringList mountedVolumes();
+    static void openInFileManager(const QStringList& filesToReveal, const QString& folderToOpen);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void build();
+    void restyle();
+    void refresh();
+    void refreshProgress();
+    void setReady(bool ready);
+    void useFolder(const QString& folder);
+    void connectDevice();
+    void pickAlbum(const QString& album);
+    void runMain();
+
+    const ToviTransferKind m_kind;
+    Settings& m_settings;
+    ToviTransferActions m_actions;
+    FolderChooser m_chooser;
+    VolumeLister m_volumes;
+    Opener m_opener;
+
+    QImage m_preview;
+    QString m_summary;
+    QString m_destination;
+    QString m_album = QStringLiteral("Photo1");
+    bool m_busy = false;
+    QString m_message;
+    QString m_error;
+    QStringList m_files;
+    QString m_backup;
+    int m_done = 0;
+    int m_total = 0;
+    bool m_ready = false;
+    bool m_complete = false;
+    std::optional<Operation> m_operation;
+
+    QLabel* m_headerTitle = nullptr;
+    QToolButton* m_close = nullptr;
+    QWidget* m_picture = nullptr;
+    QLabel* m_title = nullptr;
+    QLabel* m_summaryLabel = nullptr;
+    QWidget* m_success = nullptr;
+    QLabel* m_successIcon = nullptr;
+    QLabel* m_connectionIcon = nullptr;
+    QLabel* m_connectionHeader = nullptr;
+    QLabel* m_connectionPath = nullptr;
+    QWidget* m_connectionSteps = nullptr;
+    QWidget* m_albumRow = nullptr;
+    QLabel* m_albumValue = nullptr;
+    QLabel* m_albumNote = nullptr;
+    QWidget* m_albumChoice = nullptr;
+    QButtonGroup* m_albumGroup = nullptr;
+    QLabel* m_backupIcon = nullptr;
+    QWidget* m_errorLine = nullptr;
+    QLabel* m_errorIcon = nullptr;
+    QLabel* m_errorText = nullptr;
+    QWidget* m_progress = nullptr;
+    QLabel* m_progressText = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_progressCount = nullptr;
+    QPushButton* m_main = nullptr;
+    QPushButton* m_share = nullptr;
+    QPushButton* m_secondary = nullptr;
+    QPushButton* m_openBackup = nullptr;
+};
+
+} // namespace tovi

@@ -1,0 +1,562 @@
+#include "app/resource_bundle.h"
+#include "app/settings.h"
+#include "device/bookmark.h"
+#include "device/transfer_sheet.h"
+#include "media/media_error.h"
+#include "shell/theme.h"
+#include "support/device_fixtures.h"
+#include "support/model_home.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace tovi;
+using tovi::test::makeDevice;
+using tovi::test::makeFolder;
+using Kind = ToviTransferKind;
+using Operation = ToviTransferSheet::Operation;
+
+namespace {
+
+const QString connectLabel = QStringLiteral("Połącz Tovi");
+
+// The sheet as an opener wires it: every action is logged, and the model's answers (the new
+// destination, album and cleared error) come straight back through the setters.
+class TransferSheet : public ::testing::Test {
+protected:
+    ToviTransferSheet& open(Kind kind, const QString& destination = {}, bool show = true) {
+        ToviTransferActions actions;
+        actions.chooseDestination = [this](const QString& folder) {
+            log << QStringLiteral("choose ") + folder;
+            sheet->setDestination(folder);
+        };
+        actions.send = [this] { log << QStringLiteral("send"); };
+        actions.exportFiles = [this] { log << QStringLiteral("export"); };
+        actions.clearError = [this] {
+            log << QStringLiteral("clearError");
+            sheet->setError({});
+        };
+        actions.setAlbum = [this](const QString& album) {
+            log << QStringLiteral("album ") + album;
+            sheet->setAlbum(album);
+        };
+        actions.reportError = [this](const QString& error) {
+            log << QStringLiteral("reportError ") + error;
+        };
+        sheet = std::make_unique<ToviTransferSheet>(kind, home.settings(), std::move(actions));
+        sheet->setFolderChooser([this]() -> std::optional<QString> {
+            ++chooserCalls;
+            if (chooserFails)
+                throw MediaError(MediaError::invalidFolder);
+            return chosen;
+        });
+        sheet->setVolumeLister([this] { return volumes; });
+        sheet->setOpener([this](const QStringList& files, const QString& folder) {
+            opened << files.join(QLatin1Char('|')) + QStringLiteral(" → ") + folder;
+        });
+        sheet->setDestination(destination);
+        if (show) {
+            sheet->show();
+            QApplication::processEvents();
+        }
+        return *sheet;
+    }
+
+    QString device(const QString& name) {
+        const QString root = disks.filePath(name);
+        makeDevice(root);
+        return root;
+    }
+
+    // Shown texts only: a hidden block does not count.
+    QLabel* label(const QString& text) const {
+        for (QLabel* found : sheet->findChildren<QLabel*>())
+            if (found->text() == text && found->isVisibleTo(sheet.get()))
+                return found;
+        return nullptr;
+    }
+    bool shows(const QString& text) const { return label(text) || button(text); }
+    QAbstractButton* button(const QString& text) const {
+        for (QAbstractButton* found : sheet->findChildren<QAbstractButton*>())
+            if (found->text() == text && found->isVisibleTo(sheet.get()))
+                return found;
+        return nullptr;
+    }
+    QPushButton* mainButton() const {
+        return sheet->findChild<QPushButton*>(QStringLiteral("mainButton"));
+    }
+    void click(const QString& text) {
+        QAbstractButton* target = button(text);
+        ASSERT_TRUE(target) << text.toStdString();
+        ASSERT_TRUE(target->isEnabled()) << text.toStdString();
+        QTest::mouseClick(target, Qt::LeftButton);
+    }
+    QStringList allTexts() const {
+        QStringList texts;
+        for (QLabel* found : sheet->findChildren<QLabel*>())
+            texts << found->text();
+        for (QAbstractButton* found : sheet->findChildren<QAbstractButton*>())
+            texts << found->text();
+        return texts;
+    }
+
+    test::ModelHome home;
+    QTemporaryDir disks;
+    std::unique_ptr<ToviTransferSheet> sheet;
+    QStringList log;
+    QStringList opened;
+    QStringList volumes;
+    std::optional<QString> chosen;
+    bool chooserFails = false;
+    int chooserCalls = 0;
+};
+
+const QString steps[] = {
+    QStringLiteral("Podłącz Tovi przez USB"),
+    QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync."),
+    QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO NAME) i zatwierdź jego główny "
+                   "folder. Zapamiętamy ten wybór."),
+    QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli wybrany wcześniej dysk "
+                   "zniknął, podłącz go ponownie lub wskaż jeszcze raz."),
+};
+
+TEST_F(TransferSheet, NotReadyShowsHowToConnectForEachKind) {
+    const std::pair<Kind, QString> titles[] = {
+        {Kind::artwork, QStringLiteral("Twój ekran na Tovi")},
+        {Kind::cards, QStringLiteral("Twój zestaw na Tovi")},
+        {Kind::factory, QStringLiteral("Przywróć kostkę")},
+    };
+    // A folder that is not on a Tovi is no better than none.
+    const QString ordinary = disks.filePath(QStringLiteral("Dokumenty"));
+    makeFolder(ordinary);
+    for (const auto& [kind, title] : titles) {
+        SCOPED_TRACE(title.toStdString());
+        open(kind, ordinary).setSummary(QStringLiteral("GIF 240 × 240"));
+        EXPECT_FALSE(sheet->ready());
+        EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Wyślij na Tovi"));
+        EXPECT_TRUE(sheet->isModal());
+        EXPECT_TRUE(label(QStringLiteral("Wyślij na Tovi")));
+        EXPECT_TRUE(label(title));
+        EXPECT_TRUE(label(QStringLiteral("GIF 240 × 240")));
+        EXPECT_TRUE(label(QStringLiteral("Połącz swój Tovi")));
+        EXPECT_FALSE(label(QStringLiteral("Tovi gotowy do zapisu")));
+        for (const QString& text : steps)
+            EXPECT_TRUE(label(text)) << text.toStdString();
+        EXPECT_TRUE(label(QStringLiteral("Miejsce na Tovi")));
+        EXPECT_EQ(mainButton()->text(), connectLabel);
+        EXPECT_TRUE(mainButton()->isVisibleTo(sheet.get()));
+        EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"),
+                  kind == Kind::factory ? QStringLiteral("dice") : QStringLiteral("photo"));
+        // Only the factory restore has no file to save instead.
+        EXPECT_EQ(shows(QStringLiteral("Zapisz plik bez podłączania Tovi")), kind != Kind::factory);
+        const bool six = kind != Kind::artwork;
+        EXPECT_EQ(shows(QStringLiteral("Losowane karty · Game1")), six);
+        EXPECT_EQ(shows(QStringLiteral("Podmienimy sześć kart. Photo, Game2 i Game3 pozostają bez "
+                                       "zmian.")),
+                  six);
+        EXPECT_EQ(shows(QStringLiteral("Przed podmianą sześciu kart zachowamy kopię obecnego "
+                                       "zestawu. Zapis zostanie sprawdzony.")),
+                  six);
+        EXPECT_FALSE(shows(QStringLiteral("Zapis zweryfikowany")));
+        EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+        for (const QString& text : allTexts())
+            EXPECT_FALSE(text.contains(QStringLiteral("Finder"))) << text.toStdString();
+    }
+    // A picture from the opener replaces the symbol, except for the factory set.
+    open(Kind::cards).setPreview(QImage(600, 600, QImage::Format_RGB32));
+    EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"), QString());
+    open(Kind::factory).setPreview(QImage(600, 600, QImage::Format_RGB32));
+    EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"),
+              QStringLiteral("dice"));
+}
+
+TEST_F(TransferSheet, ReadyOffersTheSendOfEachKind) {
+    const QString root = device(QStringLiteral("NO NAME"));
+    const std::pair<Kind, QString> buttons[] = {
+        {Kind::artwork, QStringLiteral("Wyślij grafikę")},
+        {Kind::cards, QStringLiteral("Zachowaj kopię i wyślij zestaw")},
+        {Kind::factory, QStringLiteral("Zachowaj kopię i przywróć kostkę")},
+    };
+    for (const auto& [kind, text] : buttons) {
+        SCOPED_TRACE(text.toStdString());
+        log.clear();
+        open(kind, root);
+        EXPECT_TRUE(sheet->ready());
+        EXPECT_TRUE(label(QStringLiteral("Tovi gotowy do zapisu")));
+        EXPECT_FALSE(label(QStringLiteral("Połącz swój Tovi")));
+        for (const QString& step : steps)
+            EXPECT_FALSE(label(step));
+        EXPECT_EQ(mainButton()->text(), text);
+        EXPECT_EQ(sheet->operation(), std::nullopt);
+        click(text);
+        EXPECT_EQ(sheet->operation(), Operation::send);
+        EXPECT_EQ(log.last(), QStringLiteral("send"));
+        EXPECT_EQ(chooserCalls, 0);
+    }
+
+    // The six-card set takes Game1 itself, but never another game or an album folder.
+    EXPECT_TRUE(open(Kind::cards, root + QStringLiteral("/Game1")).ready());
+    EXPECT_FALSE(open(Kind::cards, root + QStringLiteral("/Game2")).ready());
+    EXPECT_FALSE(open(Kind::factory, root + QStringLiteral("/Photo1")).ready());
+    EXPECT_TRUE(open(Kind::artwork, root + QStringLiteral("/Photo3")).ready());
+    EXPECT_FALSE(open(Kind::artwork, root + QStringLiteral("/Game1")).ready());
+
+    // A destination that changes under the open sheet is checked again.
+    open(Kind::artwork);
+    EXPECT_FALSE(sheet->ready());
+    sheet->setDestination(root);
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_EQ(mainButton()->text(), QStringLiteral("Wyślij grafikę"));
+    sheet->setDestination({});
+    EXPECT_FALSE(sheet->ready());
+    EXPECT_EQ(mainButton()->text(), connectLabel);
+}
+
+TEST_F(TransferSheet, AlbumFolderShowsItsAlbumAndTheRootOffersTheChoice) {
+    const QString root = device(QStringLiteral("NO NAME"));
+    open(Kind::artwork, root + QStringLiteral("/Photo2/"));
+    EXPECT_TRUE(label(QStringLiteral("Album")));
+    EXPECT_TRUE(label(QStringLiteral("Album 2")));
+    EXPECT_TRUE(label(QStringLiteral("Połącz cały dysk Tovi, aby wybierać spośród trzech "
+                                     "albumów.")));
+    EXPECT_FALSE(label(QStringLiteral("Album na urządzeniu")));
+    EXPECT_FALSE(button(QStringLiteral("Album 1")));
+
+    open(Kind::artwork, root);
+    sheet->setAlbum(QStringLiteral("Photo2"));
+    EXPECT_FALSE(label(QStringLiteral("Album")));
+    EXPECT_TRUE(label(QStringLiteral("Album na urządzeniu")));
+    EXPECT_TRUE(label(QStringLiteral("Dodamy nowy plik. Twoje obecne grafiki zostają w albumie.")));
+    EXPECT_TRUE(button(QStringLiteral("Album 2"))->isChecked());
+    EXPECT_FALSE(button(QStringLiteral("Album 1"))->isChecked());
+    click(QStringLiteral("Album 3"));
+    EXPECT_EQ(log.last(), QStringLiteral("album Photo3"));
+    EXPECT_EQ(sheet->album(), QStringLiteral("Photo3"));
+    EXPECT_TRUE(button(QStringLiteral("Album 3"))->isChecked());
+    EXPECT_FALSE(button(QStringLiteral("Album 2"))->isChecked());
+
+    // The album is part of the connection check: a third album that is a file is not usable.
+    ASSERT_TRUE(QDir(root + QStringLiteral("/Photo1")).removeRecursively());
+    test::writeFile(root + QStringLiteral("/Photo1"), "x");
+    EXPECT_TRUE(sheet->ready());
+    click(QStringLiteral("Album 1"));
+    EXPECT_FALSE(sheet->ready());
+    EXPECT_EQ(mainButton()->text(), connectLabel);
+    sheet->setAlbum(QStringLiteral("Photo2"));
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_TRUE(button(QStringLiteral("Album 2"))->isChecked());
+
+    // The other kinds have no albums to choose from.
+    open(Kind::cards, root);
+    EXPECT_FALSE(label(QStringLiteral("Album na urządzeniu")));
+    EXPECT_FALSE(button(QStringLiteral("Album 1")));
+}
+
+TEST_F(TransferSheet, BusyShowsProgressInsteadOfTheButtons) {
+    open(Kind::artwork, device(QStringLiteral("NO NAME")));
+    click(QStringLiteral("Wyślij grafikę"));
+    sheet->setBusy(true);
+    const QLabel* text = label(QStringLiteral("Przygotowuję i zapisuję…"));
+    ASSERT_TRUE(text);
+    EXPECT_FALSE(mainButton()->isVisibleTo(sheet.get()));
+    EXPECT_FALSE(button(QStringLiteral("Zapisz plik bez podłączania Tovi"))->isEnabled());
+    EXPECT_FALSE(button(QStringLiteral("Album 2"))->isEnabled());
+    auto* bar = sheet->findChild<QProgressBar*>();
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(bar->isVisibleTo(sheet.get())); // nothing counted yet
+
+    sheet->setProgress(3, 12);
+    EXPECT_TRUE(bar->isVisibleTo(sheet.get()));
+    EXPECT_EQ(bar->maximum(), 12);
+    EXPECT_EQ(bar->value(), 3);
+    const QLabel* count = label(QStringLiteral("3 z 12 klatek"));
+    ASSERT_TRUE(count);
+    QApplication::processEvents();
+    EXPECT_GT(bar->mapTo(sheet.get(), QPoint()).y(), text->mapTo(sheet.get(), QPoint()).y());
+
+    // Finishing without a message is not a success; the next job starts uncounted.
+    sheet->setBusy(false);
+    EXPECT_FALSE(sheet->complete());
+    EXPECT_TRUE(mainButton()->isVisibleTo(sheet.get()));
+    EXPECT_FALSE(label(QStringLiteral("Przygotowuję i zapisuję…")));
+
+    click(QStringLiteral("Wyślij grafikę"));
+    sheet->setBusy(true);
+    EXPECT_FALSE(bar->isVisibleTo(sheet.get()));
+    sheet->setBusy(false);
+
+    click(QStringLiteral("Zapisz plik bez podłączania Tovi"));
+    EXPECT_EQ(sheet->operation(), Operation::exportFiles);
+    EXPECT_EQ(log.last(), QStringLiteral("export"));
+    sheet->setBusy(true);
+    EXPECT_TRUE(label(QStringLiteral("Przygotowuję pliki…")));
+    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("spinner"))->isVisible());
+    sheet->setProgress(5, 12);
+    EXPECT_FALSE(bar->isVisibleTo(sheet.get()));
+    EXPECT_FALSE(label(QStringLiteral("5 z 12 klatek")));
+}
+
+TEST_F(TransferSheet, VerifiedSendCompletesAndOffersTheWayBack) {
+    const QString root = device(QStringLiteral("NO NAME"));
+    const std::pair<Kind, QString> details[] = {
+        {Kind::artwork,
+         QStringLiteral("Przełącz Tovi na DAC i otwórz wybrany album przyciskiem Vista.")},
+        {Kind::cards, QStringLiteral("Przełącz Tovi na DAC i otwórz Game1, aby losować karty.")},
+        {Kind::factory, QStringLiteral("Przełącz Tovi na DAC i otwórz Game1, aby losować karty.")},
+    };
+    for (const auto& [kind, detail] : details) {
+        SCOPED_TRACE(detail.toStdString());
+        open(kind, root);
+        click(mainButton()->text());
+        sheet->setBusy(true);
+        sheet->setMessage(QStringLiteral("Zapisano."));
+        EXPECT_FALSE(sheet->complete()); // only when the work ends
+        sheet->setBusy(false);
+        EXPECT_TRUE(sheet->complete());
+        EXPECT_TRUE(label(QStringLiteral("Gotowe")));
+        EXPECT_FALSE(label(QStringLiteral("Wyślij na Tovi")));
+        EXPECT_TRUE(label(QStringLiteral("Jest na Twoim Tovi.")));
+        EXPECT_TRUE(label(QStringLiteral("Zapis zweryfikowany")));
+        EXPECT_TRUE(label(QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
+        EXPECT_TRUE(label(QStringLiteral("Wróć do słuchania")));
+        EXPECT_TRUE(label(detail));
+        EXPECT_EQ(mainButton()->text(), QStringLiteral("Wróć do tworzenia"));
+        EXPECT_FALSE(shows(QStringLiteral("Otwórz kopię poprzedniego zestawu")));
+    }
+
+    // The backup of the replaced set can be opened; the way back closes the sheet.
+    const QString backup = home.path() + QStringLiteral("/Game1-1");
+    sheet->setBackup(backup);
+    click(QStringLiteral("Otwórz kopię poprzedniego zestawu"));
+    EXPECT_EQ(opened, QStringList{QStringLiteral(" → ") + backup});
+    EXPECT_EQ(log.count(QStringLiteral("send")), 3);
+    click(QStringLiteral("Wróć do tworzenia"));
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(log.count(QStringLiteral("send")), 3);
+
+    // Once complete, a later failure does not take it back.
+    sheet->setBusy(true);
+    sheet->setError(QStringLiteral("Nie udało się."));
+    sheet->setBusy(false);
+    EXPECT_TRUE(sheet->complete());
+}
+
+TEST_F(TransferSheet, FailedSendKeepsTheSheetOpenWithTheError) {
+    open(Kind::cards, device(QStringLiteral("NO NAME")));
+    click(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    sheet->setBusy(true);
+    const QString failure = QStringLiteral("Brak miejsca na dysku.");
+    sheet->setMessage(QStringLiteral("Kopia zapasowa gotowa."));
+    sheet->setError(failure);
+    sheet->setBusy(false);
+    EXPECT_FALSE(sheet->complete());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(label(failure));
+    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+    EXPECT_TRUE(label(QStringLiteral("Wyślij na Tovi")));
+    EXPECT_EQ(mainButton()->text(), QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+
+    // The model clears its error when the user tries again.
+    sheet->setError({});
+    EXPECT_FALSE(label(failure));
+}
+
+TEST_F(TransferSheet, FileExportNeverCompletesAndSharesTheFiles) {
+    open(Kind::artwork);
+    click(QStringLiteral("Zapisz plik bez podłączania Tovi"));
+    EXPECT_EQ(log.last(), QStringLiteral("export"));
+    sheet->setBusy(true);
+    const QString file = home.path() + QStringLiteral("/data/tovi-1.gif");
+    sheet->setFiles({file});
+    sheet->setMessage(QStringLiteral("Plik gotowy. Możesz go udostępnić lub zapisać w Plikach."));
+    sheet->setBusy(false);
+    EXPECT_FALSE(sheet->complete());
+    EXPECT_TRUE(label(QStringLiteral("Wyślij na Tovi")));
+    EXPECT_FALSE(shows(QStringLiteral("Zapisz plik bez podłączania Tovi")));
+    click(QStringLiteral("Zapisz lub udostępnij pliki"));
+    EXPECT_EQ(opened,
+              QStringList{file + QStringLiteral(" → ") + home.path() + QStringLiteral("/data")});
+
+    // Starting a send hides the share control again; it belongs to the export.
+    sheet->setDestination(device(QStringLiteral("NO NAME")));
+    click(QStringLiteral("Wyślij grafikę"));
+    EXPECT_FALSE(shows(QStringLiteral("Zapisz lub udostępnij pliki")));
+    EXPECT_TRUE(shows(QStringLiteral("Zapisz plik bez podłączania Tovi")));
+}
+
+TEST_F(TransferSheet, StartUpTakesOnlyAFreshRememberedRoot) {
+    Settings& settings = home.settings();
+    // Nothing remembered: the steps and "Połącz Tovi", and nothing chosen.
+    open(Kind::artwork);
+    EXPECT_FALSE(sheet->ready());
+    EXPECT_EQ(mainButton()->text(), connectLabel);
+    EXPECT_EQ(log, QStringList{QStringLiteral("clearError")});
+
+    // A stale root (another folder at the path now) is ignored and stays stored.
+    const QString root = device(QStringLiteral("NO NAME"));
+    const QByteArray bookmark = Bookmark::make(root);
+    settings.setBytes(Settings::rootPermission, bookmark);
+    ASSERT_TRUE(QDir().rename(root, disks.filePath(QStringLiteral("moved"))));
+    makeDevice(root);
+    log.clear();
+    open(Kind::cards);
+    EXPECT_FALSE(sheet->ready());
+    EXPECT_EQ(mainButton()->text(), connectLabel);
+    EXPECT_TRUE(label(QStringLiteral("Podłącz Tovi przez USB")));
+    EXPECT_EQ(log, QStringList{QStringLiteral("clearError")});
+    EXPECT_EQ(settings.bytes(Settings::rootPermission), bookmark);
+
+    // A fresh one is chosen silently, on every showing, after the error is cleared.
+    settings.setBytes(Settings::rootPermission, Bookmark::make(root));
+    log.clear();
+    open(Kind::cards, {}, false);
+    sheet->setError(QStringLiteral("Stary błąd"));
+    sheet->show();
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_EQ(sheet->error(), QString());
+    EXPECT_EQ(log, (QStringList{QStringLiteral("clearError"), QStringLiteral("choose ") + root}));
+    EXPECT_EQ(mainButton()->text(), QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    sheet->hide();
+    sheet->setDestination({});
+    sheet->show();
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_EQ(log.count(QStringLiteral("choose ") + root), 2);
+
+    // A destination that already works is kept, whatever is remembered.
+    const QString other = device(QStringLiteral("TOVI"));
+    log.clear();
+    open(Kind::artwork, other + QStringLiteral("/Photo2"));
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_EQ(log, QStringList{QStringLiteral("clearError")});
+}
+
+TEST_F(TransferSheet, StartUpTakesTheOneMountedTovi) {
+    const QString first = device(QStringLiteral("NO NAME"));
+    const QString partial = disks.filePath(QStringLiteral("USB"));
+    for (const char* name : {"Photo1", "Photo2", "Photo3", "Game1", "Game2"})
+        makeFolder(partial + QLatin1Char('/') + QLatin1String(name));
+    volumes = {QStringLiteral("/"), partial, first};
+    open(Kind::factory);
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_EQ(log, (QStringList{QStringLiteral("clearError"), QStringLiteral("choose ") + first}));
+
+    // Two attached Tovis leave the choice to the user.
+    volumes << device(QStringLiteral("TOVI"));
+    log.clear();
+    open(Kind::factory);
+    EXPECT_FALSE(sheet->ready());
+    EXPECT_EQ(log, QStringList{QStringLiteral("clearError")});
+    EXPECT_EQ(mainButton()->text(), connectLabel);
+}
+
+TEST_F(TransferSheet, FolderChooserResultOrCancellation) {
+    open(Kind::artwork);
+    sheet->setError(QStringLiteral("Poprzedni błąd"));
+    log.clear();
+
+    // Cancelled: nothing chosen, the error stays.
+    click(connectLabel);
+    EXPECT_EQ(chooserCalls, 1);
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(sheet->error(), QStringLiteral("Poprzedni błąd"));
+    EXPECT_TRUE(label(QStringLiteral("Poprzedni błąd")));
+
+    // A failing chooser shows its error.
+    chooserFails = true;
+    click(connectLabel);
+    const QString refused = MediaError(MediaError::invalidFolder).message();
+    EXPECT_EQ(sheet->error(), refused);
+    EXPECT_TRUE(label(refused));
+    EXPECT_EQ(log, QStringList{QStringLiteral("reportError ") + refused});
+
+    // A chosen folder goes to the model and is checked.
+    chooserFails = false;
+    const QString album = device(QStringLiteral("NO NAME")) + QStringLiteral("/Photo3");
+    chosen = album;
+    log.clear();
+    click(connectLabel);
+    EXPECT_EQ(log, QStringList{QStringLiteral("choose ") + album});
+    EXPECT_TRUE(sheet->ready());
+    EXPECT_EQ(mainButton()->text(), QStringLiteral("Wyślij grafikę"));
+    EXPECT_TRUE(label(QStringLiteral("Album 3")));
+    EXPECT_EQ(sheet->operation(), std::nullopt);
+}
+
+TEST_F(TransferSheet, CloseButtonDismisses) {
+    open(Kind::cards);
+    QAbstractButton* close = nullptr;
+    for (QAbstractButton* found : sheet->findChildren<QAbstractButton*>())
+        if (found->accessibleName() == QStringLiteral("Zamknij"))
+            close = found;
+    ASSERT_TRUE(close);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(sheet->result(), QDialog::Rejected);
+}
+
+// Not a check: with TOVI_SHEET_SHOTS=<folder> it writes the sheet's states in both themes.
+TEST_F(TransferSheet, Screenshots) {
+    const QString folder = qEnvironmentVariable("TOVI_SHEET_SHOTS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set TOVI_SHEET_SHOTS to a folder to write them";
+    QDir().mkpath(folder);
+    const QImage picture(ResourceBundle::main().folder() + QStringLiteral("/pack-morning-2.jpg"));
+    const QString root = device(QStringLiteral("NO NAME"));
+    auto save = [&](const QString& name) {
+        QApplication::processEvents();
+        EXPECT_TRUE(sheet->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));
+    };
+    for (const bool dark : {false, true}) {
+        Theme::apply(dark);
+        const QString theme = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        open(Kind::artwork);
+        sheet->setPreview(picture);
+        sheet->setSummary(QStringLiteral("GIF 240 × 240 · 4,0 s · 12 kl./s"));
+        save(QStringLiteral("artwork-not-ready") + theme);
+        sheet->setError(MediaError(MediaError::invalidFolder).message());
+        save(QStringLiteral("artwork-error") + theme);
+        sheet->setError({});
+        sheet->setDestination(root);
+        save(QStringLiteral("artwork-ready") + theme);
+        click(QStringLiteral("Wyślij grafikę"));
+        sheet->setBusy(true);
+        sheet->setProgress(7, 48);
+        save(QStringLiteral("artwork-busy") + theme);
+        sheet->setMessage(QStringLiteral("Zapisano do Photo1."));
+        sheet->setBusy(false);
+        save(QStringLiteral("artwork-complete") + theme);
+
+        open(Kind::cards, root);
+        sheet->setSummary(QStringLiteral("Poranek · sześć kart"));
+        save(QStringLiteral("cards-ready") + theme);
+        click(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+        sheet->setBusy(true);
+        sheet->setMessage(QStringLiteral("Zapisano."));
+        sheet->setBackup(home.path());
+        sheet->setBusy(false);
+        save(QStringLiteral("cards-complete") + theme);
+
+        open(Kind::factory);
+        sheet->setSummary(QStringLiteral("Sześć kart z pudełka"));
+        save(QStringLiteral("factory-not-ready") + theme);
+        open(Kind::artwork, root + QStringLiteral("/Photo2"));
+        click(QStringLiteral("Zapisz plik bez podłączania Tovi"));
+        sheet->setBusy(true);
+        save(QStringLiteral("artwork-exporting") + theme);
+        sheet->setFiles({home.path() + QStringLiteral("/tovi.gif")});
+        sheet->setBusy(false);
+        save(QStringLiteral("artwork-exported") + theme);
+    }
+    sheet.reset();
+    Theme::apply(false);
+}
+
+} // namespace
