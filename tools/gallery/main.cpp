@@ -2,24 +2,36 @@
 //
 //   tovi-gallery                   a window; the buttons at the top switch theme and page
 //   tovi-gallery --screenshot DIR  writes gallery-<page>-<light|dark>.png and exits
+//   tovi-gallery --screens DIR [CLIP]  the real window with a private home: the studio empty and
+//                                  with CLIP loaded, and the transfer sheet in its states
 
 #include "app/resource_bundle.h"
+#include "app/settings.h"
+#include "device/transfer_sheet.h"
 #include "packs/pack_renderer.h"
 #include "packs/starter_pack.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
+#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
+#include "studio/studio_model.h"
+#include "studio/studio_view.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -141,12 +153,85 @@ int screenshots(const QString& folder) {
 
 } // namespace
 
+void save(QWidget* widget, const QString& folder, const QString& name) {
+    const QString file = QDir(folder).filePath(name + QStringLiteral(".png"));
+    widget->grab().save(file);
+    std::printf("%s\n", qPrintable(file));
+}
+
+void settle(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+int screens(const QString& folder, const QString& clip) {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    QDir().mkpath(folder);
+    const QString device = home.filePath(QStringLiteral("NO NAME"));
+    for (const QString& sub :
+         {QStringLiteral("Photo1"), QStringLiteral("Photo2"), QStringLiteral("Photo3"),
+          QStringLiteral("Game1"), QStringLiteral("Game2"), QStringLiteral("Game3")})
+        QDir().mkpath(device + QLatin1Char('/') + sub);
+    Settings settings;
+    settings.setInteger(Settings::tutorialVersion, 1);
+    for (const bool dark : {false, true}) {
+        settings.setString(Settings::caseColor,
+                           dark ? QStringLiteral("black") : QStringLiteral("silver"));
+        const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        StudioRootView window(settings);
+        window.resize(1180, 850);
+        window.setAttribute(Qt::WA_DontShowOnScreen);
+        window.show();
+        settle(200);
+        save(&window, folder, QStringLiteral("studio-empty-") + theme);
+        if (clip.isEmpty())
+            continue;
+        window.studio().importMedia(QUrl::fromLocalFile(clip));
+        while (window.studio().busy() || !window.studio().media())
+            settle(50);
+        settle(400);
+        window.studioView()->workspace()->setSelected(MacEditorTool::animation);
+        settle(100);
+        save(&window, folder, QStringLiteral("studio-video-") + theme);
+
+        window.studioView()->openTransfer();
+        settle(200);
+        ToviTransferSheet* sheet = window.studioView()->transferSheet();
+        save(sheet, folder, QStringLiteral("sheet-not-ready-") + theme);
+        window.studio().chooseDestination(device);
+        settle(200);
+        save(sheet, folder, QStringLiteral("sheet-ready-") + theme);
+        for (auto* button : sheet->findChildren<QAbstractButton*>())
+            if (button->text() == QStringLiteral("Wyślij grafikę") && button->isVisible()) {
+                button->click();
+                break;
+            }
+        while (!sheet->complete() && (window.studio().busy() || window.studio().error().isEmpty()))
+            settle(50);
+        settle(200);
+        save(sheet, folder, QStringLiteral("sheet-complete-") + theme);
+        sheet->close();
+        settle(100);
+    }
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
     const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
     if (at > 0)
         return screenshots(at + 1 < arguments.size() ? arguments[at + 1] : QStringLiteral("."));
+    const qsizetype screensAt = arguments.indexOf(QStringLiteral("--screens"));
+    if (screensAt > 0)
+        return screens(arguments.value(screensAt + 1, QStringLiteral(".")),
+                       arguments.value(screensAt + 2));
 
     Theme::apply(false);
     QWidget window;

@@ -105,6 +105,15 @@ void StudioModel::clearError() {
     setError({});
 }
 
+void StudioModel::reportError(const QString& error) {
+    setError(error);
+}
+
+void StudioModel::forgetExport() {
+    setOutput({});
+    setExportedURL({});
+}
+
 void StudioModel::setBusy(bool busy) {
     if (busy == m_busy)
         return;

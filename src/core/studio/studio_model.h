@@ -71,6 +71,11 @@ public:
     void setSelectedFolder(const QString& folder);
     // The alert's "OK".
     void clearError();
+    // Shows a failure that happened around the model (the collection's artwork is missing).
+    void reportError(const QString& error);
+    // Forgets the last export's bytes and file name without deleting the file: a setting changed
+    // that does not show on the preview (the frame rate).
+    void forgetExport();
 
     // Starts importing the user's file; ignored while busy.
     void importMedia(const QUrl& url);

@@ -1,11 +1,262 @@
 #include "root_view.h"
 
-namespace tovi {
+#include "app/settings.h"
+#include "app/studio_mode.h"
+#include "app/tovi_error.h"
+#include "packs/packs_model.h"
+#include "packs/starter_pack.h"
+#include "shell/controls.h"
+#include "shell/theme.h"
+#include "studio/studio_model.h"
+#include "studio/studio_view.h"
 
-RootView::RootView(QWidget* parent)
-    : QWidget(parent) {
+#include <QAbstractButton>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tovi {
+namespace {
+
+const QString silver = QStringLiteral("silver");
+const QString black = QStringLiteral("black");
+
+// One case colour: a 20-point disc in a 32-point square, ringed in the accent when chosen.
+class CaseSwatch : public QAbstractButton {
+public:
+    CaseSwatch(const QString& color, QWidget* parent = nullptr)
+        : QAbstractButton(parent)
+        , m_color(color) {
+        setFixedSize(32, 32);
+        setCursor(Qt::PointingHandCursor);
+        setCheckable(true);
+        const bool dark = color == black;
+        setAccessibleName(dark ? QStringLiteral("Czarna obudowa i ciemny motyw")
+                               : QStringLiteral("Srebrna obudowa i jasny motyw"));
+        setToolTip(dark ? QStringLiteral("Czarna obudowa · ciemny motyw")
+                        : QStringLiteral("Srebrna obudowa · jasny motyw"));
+    }
+    const QString& color() const { return m_color; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (isChecked()) {
+            QColor fill = MacStudioStyle::accent();
+            fill.setAlphaF(0.16f);
+            painter.setBrush(fill);
+            painter.setPen(QPen(MacStudioStyle::accent(), 1.5));
+            painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 10, 10);
+        }
+        const double level = m_color == black ? 0.15 : 0.86;
+        painter.setBrush(QColor::fromRgbF(float(level), float(level), float(level)));
+        painter.setPen(QPen(Theme::primary(this, 0.25), 1));
+        painter.drawEllipse(QRectF(6, 6, 20, 20));
+        if (hasFocus()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(MacStudioStyle::accent(), 1, Qt::DotLine));
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 10, 10);
+        }
+    }
+
+private:
+    QString m_color;
+};
+
+QDialog* plainSheet(QWidget* parent, const QString& title, QSize size) {
+    auto* sheet = new QDialog(parent);
+    sheet->setWindowTitle(title);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setFixedSize(size);
+    auto* column = new QVBoxLayout(sheet);
+    auto* label = new QLabel(title);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(Typography::font(Typography::Style::title2, QFont::Bold));
+    column->addWidget(label);
+    return sheet;
+}
+
+} // namespace
+
+StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_studio(std::make_unique<StudioModel>(settings))
+    , m_packs(std::make_unique<PacksModel>(settings))
+    , m_modeSwitch(
+          new SegmentedControl({rawValue(StudioMode::artwork), rawValue(StudioMode::cards)}))
+    , m_subtitle(new QLabel)
+    , m_caseSelector(new QWidget)
+    , m_tutorialButton(new QToolButton)
+    , m_screens(new QStackedWidget) {
     setWindowTitle(QStringLiteral("ToviStudio"));
-    setMinimumSize(980, 680);
+    setMinimumSize(1040, 760);
+    setAutoFillBackground(true);
+    m_tutorialFactory = [](StudioRootView& root) {
+        QDialog* sheet = plainSheet(&root, QStringLiteral("Jak to działa?"), {760, 620});
+        return sheet;
+    };
+    m_collectionFactory = [](StudioRootView& root) {
+        return plainSheet(&root, QStringLiteral("Kolekcja"), {900, 640});
+    };
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(28, 20, 28, 2);
+    header->setSpacing(16);
+    m_modeSwitch->setMaximumWidth(340);
+    m_modeSwitch->setAccessibleName(QStringLiteral("Co chcesz przygotować?"));
+    header->addWidget(m_modeSwitch);
+    m_subtitle->setFont(Typography::font(Typography::Style::callout));
+    m_subtitle->setForegroundRole(QPalette::PlaceholderText);
+    header->addWidget(m_subtitle);
+    header->addStretch(1);
+
+    auto* swatches = new QHBoxLayout(m_caseSelector);
+    swatches->setContentsMargins(0, 0, 0, 0);
+    swatches->setSpacing(4);
+    m_caseSelector->setAccessibleName(QStringLiteral("Obudowa"));
+    for (const QString& color : {silver, black}) {
+        auto* swatch = new CaseSwatch(color);
+        connect(swatch, &QAbstractButton::clicked, this, [this, color] { setDeviceColor(color); });
+        swatches->addWidget(swatch);
+    }
+    header->addWidget(m_caseSelector);
+
+    auto* tutorial = static_cast<QToolButton*>(m_tutorialButton);
+    tutorial->setText(QStringLiteral("Jak to działa?"));
+    tutorial->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    tutorial->setAutoRaise(true);
+    tutorial->setCursor(Qt::PointingHandCursor);
+    connect(tutorial, &QToolButton::clicked, this, &StudioRootView::showTutorial);
+    header->addWidget(tutorial);
+    column->addLayout(header);
+
+    m_studioView = new StudioView(*m_studio, settings, [this] { showCollection(); });
+    // The six-card screen comes with the next step; until then a quiet placeholder.
+    m_packsView = new QWidget;
+    auto* packsColumn = new QVBoxLayout(m_packsView);
+    auto* soon = new QLabel(QStringLiteral("Losowane karty"));
+    soon->setAlignment(Qt::AlignCenter);
+    soon->setFont(Typography::font(Typography::Style::title2, QFont::Bold));
+    soon->setForegroundRole(QPalette::PlaceholderText);
+    packsColumn->addWidget(soon);
+    m_screens->addWidget(m_studioView);
+    m_screens->addWidget(m_packsView);
+    column->addWidget(m_screens, 1);
+
+    connect(m_modeSwitch, &SegmentedControl::chosen, this,
+            [this](int index) { setMode(allStudioModes[size_t(index)]); });
+    connect(m_studio.get(), &StudioModel::busyChanged, this, &StudioRootView::syncBusy);
+    connect(m_packs.get(), &PacksModel::busyChanged, this, &StudioRootView::syncBusy);
+
+    setMode(StudioMode::artwork);
+    applyTheme();
+    syncBusy();
+}
+
+StudioRootView::~StudioRootView() = default;
+
+QString StudioRootView::deviceColor() const {
+    return m_settings.string(Settings::caseColor, silver);
+}
+
+QAbstractButton* StudioRootView::caseButton(const QString& color) const {
+    for (auto* swatch : m_caseSelector->findChildren<CaseSwatch*>())
+        if (swatch->color() == color)
+            return swatch;
+    return nullptr;
+}
+
+void StudioRootView::setMode(StudioMode mode) {
+    if (m_studio->busy() || m_packs->busy()) {
+        m_modeSwitch->setCurrent(m_mode == StudioMode::artwork ? 0 : 1);
+        return;
+    }
+    m_mode = mode;
+    m_modeSwitch->setCurrent(mode == StudioMode::artwork ? 0 : 1);
+    m_subtitle->setText(subtitle(mode));
+    m_screens->setCurrentWidget(mode == StudioMode::artwork ? m_studioView : m_packsView);
+}
+
+void StudioRootView::setDeviceColor(const QString& color) {
+    m_settings.setString(Settings::caseColor, color);
+    applyTheme();
+}
+
+void StudioRootView::applyTheme() {
+    const QString color = deviceColor();
+    Theme::apply(StudioAppearance::isDark(color));
+    for (auto* swatch : m_caseSelector->findChildren<CaseSwatch*>())
+        swatch->setChecked(swatch->color() == color);
+    m_tutorialButton->setIcon(
+        Icons::icon(QStringLiteral("questionmark.circle"), Theme::primary(this, 0.8)));
+    m_studioView->setDeviceColor(color);
+}
+
+void StudioRootView::syncBusy() {
+    m_modeSwitch->setEnabled(!m_studio->busy() && !m_packs->busy());
+}
+
+void StudioRootView::choose(const StarterPack& pack, int slot) {
+    if (m_mode == StudioMode::artwork) {
+        try {
+            m_studio->importMedia(QUrl::fromLocalFile(pack.artwork(slot, ResourceBundle::main())));
+        } catch (const ToviError& error) {
+            m_studio->reportError(error.message());
+        }
+    } else {
+        m_packs->selectPack(pack.id);
+        m_packs->selectCard(slot);
+    }
+    if (m_collection)
+        m_collection->close();
+}
+
+void StudioRootView::showTutorial() {
+    if (m_tutorial)
+        return;
+    m_tutorial = m_tutorialFactory(*this);
+    if (m_tutorial)
+        m_tutorial->open();
+}
+
+void StudioRootView::finishTutorial() {
+    m_settings.setInteger(Settings::tutorialVersion, 1);
+    if (m_tutorial)
+        m_tutorial->close();
+}
+
+void StudioRootView::showCollection() {
+    if (m_collection)
+        return;
+    m_collection = m_collectionFactory(*this);
+    if (m_collection)
+        m_collection->open();
+}
+
+void StudioRootView::setTutorialFactory(SheetFactory factory) {
+    m_tutorialFactory = std::move(factory);
+}
+
+void StudioRootView::setCollectionFactory(SheetFactory factory) {
+    m_collectionFactory = std::move(factory);
+}
+
+void StudioRootView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Offered each time the window is shown until the tutorial has been finished once.
+    if (m_settings.integer(Settings::tutorialVersion, 0) < 1)
+        showTutorial();
 }
 
 } // namespace tovi

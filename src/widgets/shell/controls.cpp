@@ -1,0 +1,167 @@
+#include "controls.h"
+
+#include "shell/theme.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+#include <cmath>
+#include <numbers>
+
+namespace tovi {
+
+// --- Switch -------------------------------------------------------------------------------------
+
+namespace {
+constexpr int trackWidth = 34;
+constexpr int trackHeight = 20;
+} // namespace
+
+Switch::Switch(const QString& text, QWidget* parent)
+    : QAbstractButton(parent) {
+    setText(text);
+    setAccessibleName(text);
+    setCheckable(true);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QSize Switch::sizeHint() const {
+    const int textWidth = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(text()) + 12;
+    return {textWidth + trackWidth + 4, std::max(trackHeight + 6, fontMetrics().height() + 6)};
+}
+
+bool Switch::hitButton(const QPoint& pos) const {
+    return rect().contains(pos);
+}
+
+void Switch::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool on = isChecked();
+    const double opacity = isEnabled() ? 1.0 : 0.4;
+    painter.setOpacity(opacity);
+    // The label on the leading side, the switch at the trailing edge, as desktop settings do.
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect().adjusted(0, 0, -(trackWidth + 12), 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     text());
+    const QRectF track(width() - trackWidth - 2, (height() - trackHeight) / 2.0, trackWidth,
+                       trackHeight);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(on ? MacStudioStyle::accent() : Theme::primary(this, 0.18));
+    painter.drawRoundedRect(track, trackHeight / 2.0, trackHeight / 2.0);
+    const double knob = trackHeight - 4;
+    const double x = on ? track.right() - knob - 2 : track.left() + 2;
+    painter.setBrush(Qt::white);
+    painter.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
+    painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        QColor ring = MacStudioStyle::accent();
+        ring.setAlphaF(0.5f);
+        painter.setPen(QPen(ring, 2));
+        painter.drawRoundedRect(track.adjusted(-2, -2, 2, 2), trackHeight / 2.0 + 2,
+                                trackHeight / 2.0 + 2);
+    }
+}
+
+// --- SegmentedControl ---------------------------------------------------------------------------
+
+SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent)
+    : QWidget(parent)
+    , m_row(new QHBoxLayout(this)) {
+    m_row->setContentsMargins(2, 2, 2, 2);
+    m_row->setSpacing(2);
+    m_group.setExclusive(true);
+    for (int i = 0; i < titles.size(); ++i) {
+        auto* button = new QToolButton;
+        button->setText(titles[i]);
+        button->setAccessibleName(titles[i]);
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        button->setMinimumHeight(24);
+        button->setCursor(Qt::PointingHandCursor);
+        m_group.addButton(button, i);
+        m_row->addWidget(button);
+    }
+    if (!titles.isEmpty())
+        m_group.button(0)->setChecked(true);
+    connect(&m_group, &QButtonGroup::idClicked, this, &SegmentedControl::chosen);
+    connect(&m_group, &QButtonGroup::idToggled, this, [this] { update(); });
+    // The chosen segment is a raised white (or lighter) tile; the others plain text.
+    setStyleSheet(
+        QStringLiteral("QToolButton { border: none; border-radius: 6px; padding: 3px 12px; "
+                       "background: transparent; }"
+                       "QToolButton:checked { background: palette(base); font-weight: 600; }"
+                       "QToolButton:disabled { color: palette(placeholder-text); }"));
+}
+
+int SegmentedControl::current() const {
+    return m_group.checkedId();
+}
+
+void SegmentedControl::setCurrent(int index) {
+    if (QAbstractButton* button = m_group.button(index))
+        button->setChecked(true);
+}
+
+QAbstractButton* SegmentedControl::segment(int index) const {
+    return m_group.button(index);
+}
+
+int SegmentedControl::count() const {
+    return int(m_group.buttons().size());
+}
+
+void SegmentedControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::primary(this, 0.07));
+    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+}
+
+// --- Spinner ------------------------------------------------------------------------------------
+
+Spinner::Spinner(int size, QWidget* parent)
+    : QWidget(parent)
+    , m_size(size) {
+    setFixedSize(size, size);
+    m_timer.setInterval(80);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_step = (m_step + 1) % 12;
+        update();
+    });
+}
+
+QSize Spinner::sizeHint() const {
+    return {m_size, m_size};
+}
+
+void Spinner::showEvent(QShowEvent*) {
+    m_timer.start();
+}
+
+void Spinner::hideEvent(QHideEvent*) {
+    m_timer.stop();
+}
+
+void Spinner::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(width() / 2.0, height() / 2.0);
+    const double radius = m_size / 2.0;
+    for (int i = 0; i < 12; ++i) {
+        QColor colour = palette().color(QPalette::WindowText);
+        colour.setAlphaF(float(0.15 + 0.85 * ((i - m_step + 12) % 12) / 11.0));
+        painter.setPen(QPen(colour, std::max(1.5, m_size / 10.0), Qt::SolidLine, Qt::RoundCap));
+        const double angle = 2 * std::numbers::pi * i / 12;
+        painter.drawLine(QPointF(std::cos(angle), std::sin(angle)) * radius * 0.45,
+                         QPointF(std::cos(angle), std::sin(angle)) * radius * 0.9);
+    }
+}
+
+} // namespace tovi

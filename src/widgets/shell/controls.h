@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+class QHBoxLayout;
+
+namespace tovi {
+
+// A painted on/off switch in the accent colour, operable from the keyboard (space toggles).
+class Switch : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit Switch(const QString& text = {}, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+};
+
+// A row of segments of which exactly one is chosen (the desktop's segmented picker).
+class SegmentedControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit SegmentedControl(const QStringList& titles, QWidget* parent = nullptr);
+
+    int current() const;
+    // Selects without emitting `chosen`.
+    void setCurrent(int index);
+    QAbstractButton* segment(int index) const;
+    int count() const;
+
+signals:
+    // Only when the person chooses.
+    void chosen(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QButtonGroup m_group;
+    QHBoxLayout* m_row;
+};
+
+// A small indeterminate progress indicator.
+class Spinner : public QWidget {
+    Q_OBJECT
+public:
+    explicit Spinner(int size = 16, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QTimer m_timer;
+    int m_step = 0;
+    int m_size;
+};
+
+} // namespace tovi

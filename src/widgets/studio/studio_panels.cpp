@@ -1,0 +1,251 @@
+#include "studio_panels.h"
+
+#include "shell/controls.h"
+#include "shell/double_slider.h"
+#include "shell/theme.h"
+#include "studio/studio_model.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace tovi {
+namespace {
+
+QLabel* note(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setFont(Typography::font(Typography::Style::caption));
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QLabel* heading(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setFont(Typography::font(Typography::Style::caption));
+    return label;
+}
+
+QString seconds(double value) {
+    return QString::number(value, 'f', 1) + QStringLiteral(" s");
+}
+
+constexpr int fpsChoices[] = {6, 8, 12};
+
+int fpsIndex(int fps) {
+    for (int i = 0; i < 3; ++i)
+        if (fpsChoices[i] == fps)
+            return i;
+    return 2;
+}
+
+} // namespace
+
+SliderRow::SliderRow(const QString& title, QWidget* parent)
+    : QWidget(parent)
+    , m_slider(new DoubleSlider(0, 1))
+    , m_value(new QLabel) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    auto* line = new QHBoxLayout;
+    line->addWidget(heading(title));
+    line->addStretch(1);
+    QFont digits = Typography::font(Typography::Style::caption);
+    digits.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    m_value->setFont(digits);
+    m_value->setForegroundRole(QPalette::PlaceholderText);
+    line->addWidget(m_value);
+    column->addLayout(line);
+    m_slider->setAccessibleName(title);
+    column->addWidget(m_slider);
+    connect(m_slider, &DoubleSlider::valueChangedDouble, this, [this](double value) {
+        m_value->setText(seconds(value));
+        emit moved(value);
+    });
+}
+
+void SliderRow::show(double minimum, double maximum, double value) {
+    m_slider->setRange(minimum, maximum);
+    m_slider->setValue(value);
+    m_value->setText(seconds(std::clamp(value, minimum, maximum)));
+}
+
+StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_rotation(new Switch(QStringLiteral("Obracająca się grafika")))
+    , m_turnGroup(new QWidget)
+    , m_turn(new SliderRow(QStringLiteral("Pełny obrót")))
+    , m_direction(new SegmentedControl({QStringLiteral("W prawo"), QStringLiteral("W lewo")}))
+    , m_format(new SegmentedControl({rawValue(OutputFormat::gif), rawValue(OutputFormat::jpg)}))
+    , m_fragment(new QWidget)
+    , m_start(new SliderRow(QStringLiteral("Początek fragmentu")))
+    , m_gifGroup(new QWidget)
+    , m_length(new SliderRow(QStringLiteral("Długość")))
+    , m_fpsGroup(new QWidget)
+    , m_fps(new SegmentedControl({QStringLiteral("6"), QStringLiteral("8"), QStringLiteral("12")}))
+    , m_fpsNote(note({})) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(16);
+
+    column->addWidget(m_rotation);
+    auto* turn = new QVBoxLayout(m_turnGroup);
+    turn->setContentsMargins(0, 0, 0, 0);
+    turn->setSpacing(12);
+    turn->addWidget(m_turn);
+    turn->addWidget(heading(QStringLiteral("Kierunek")));
+    m_direction->setAccessibleName(QStringLiteral("Kierunek"));
+    turn->addWidget(m_direction);
+    turn->addWidget(note(QStringLiteral("Pełny obrót 360° w pętli. Podgląd na ekranie Tovi.")));
+    column->addWidget(m_turnGroup);
+
+    auto* format = new QVBoxLayout;
+    format->setSpacing(6);
+    format->addWidget(heading(QStringLiteral("Format")));
+    m_format->setAccessibleName(QStringLiteral("Format"));
+    format->addWidget(m_format);
+    column->addLayout(format);
+
+    auto* fragment = new QVBoxLayout(m_fragment);
+    fragment->setContentsMargins(0, 0, 0, 0);
+    fragment->setSpacing(16);
+    fragment->addWidget(m_start);
+    auto* gif = new QVBoxLayout(m_gifGroup);
+    gif->setContentsMargins(0, 0, 0, 0);
+    gif->setSpacing(16);
+    gif->addWidget(m_length);
+    fragment->addWidget(m_gifGroup);
+    column->addWidget(m_fragment);
+
+    auto* fps = new QVBoxLayout(m_fpsGroup);
+    fps->setContentsMargins(0, 0, 0, 0);
+    fps->setSpacing(6);
+    fps->addWidget(heading(QStringLiteral("Klatki / s")));
+    m_fps->setAccessibleName(QStringLiteral("Klatki / s"));
+    fps->addWidget(m_fps);
+    fps->addWidget(m_fpsNote);
+    column->addWidget(m_fpsGroup);
+
+    const auto change = [this](auto apply) {
+        ExportOptions options = m_model.options();
+        apply(options);
+        m_model.setOptions(options);
+        m_model.refreshPreview();
+    };
+    connect(m_rotation, &QAbstractButton::toggled, this, [change](bool on) {
+        change([on](ExportOptions& o) {
+            o.rotation = on;
+            o.format = on ? OutputFormat::gif : OutputFormat::jpg;
+        });
+    });
+    connect(m_turn, &SliderRow::moved, this, [change](double value) {
+        change([value](ExportOptions& o) { o.rotationSeconds = value; });
+    });
+    connect(m_direction, &SegmentedControl::chosen, this, [change](int index) {
+        change([index](ExportOptions& o) { o.clockwise = index == 0; });
+    });
+    connect(m_format, &SegmentedControl::chosen, this, [change](int index) {
+        change([index](ExportOptions& o) { o.format = allOutputFormats[size_t(index)]; });
+    });
+    connect(m_start, &SliderRow::moved, this,
+            [change](double value) { change([value](ExportOptions& o) { o.start = value; }); });
+    connect(m_length, &SliderRow::moved, this,
+            [change](double value) { change([value](ExportOptions& o) { o.length = value; }); });
+    connect(m_fps, &SegmentedControl::chosen, this, [this, change](int index) {
+        const bool animated = m_model.media() && m_model.media()->animated;
+        if (animated) {
+            // The frame rate does not show on the still preview: only the export is stale.
+            ExportOptions options = m_model.options();
+            options.fps = fpsChoices[index];
+            m_model.setOptions(options);
+            m_model.forgetExport();
+        } else {
+            change([index](ExportOptions& o) { o.fps = fpsChoices[index]; });
+        }
+    });
+    connect(&m_model, &StudioModel::optionsChanged, this, &StudioAnimationControls::sync);
+    connect(&m_model, &StudioModel::mediaChanged, this, &StudioAnimationControls::sync);
+    sync();
+}
+
+void StudioAnimationControls::sync() {
+    const auto& media = m_model.media();
+    const ExportOptions& options = m_model.options();
+    const bool still = media && !media->animated;
+    const bool animated = media && media->animated;
+    const bool gif = options.format == OutputFormat::gif;
+    const QSignalBlocker blockRotation(m_rotation);
+    m_rotation->setVisible(still);
+    m_rotation->setChecked(options.rotation);
+    m_turnGroup->setVisible(still && options.rotation);
+    m_turn->show(1, 8, options.rotationSeconds);
+    m_direction->setCurrent(options.clockwise ? 0 : 1);
+    m_format->setCurrent(gif ? 0 : 1);
+    m_format->setEnabled(!options.rotation);
+    m_fragment->setVisible(animated);
+    if (animated) {
+        const double duration = media->duration;
+        m_start->show(0, std::max(duration - 0.1, 0.01), options.start);
+        m_length->show(0.1, std::max(std::min(duration - options.start, 8.0), 0.1), options.length);
+    }
+    m_gifGroup->setVisible(animated && gif);
+    m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));
+    m_fps->setCurrent(fpsIndex(options.fps));
+    m_fpsNote->setText(animated ? QStringLiteral("Zapętlony GIF, maks. 8 s i 2 MB.")
+                                : QStringLiteral("GIF · 240 × 240 · maks. 2 MB"));
+}
+
+StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_captions(new Switch(QStringLiteral("Napisy na ekranie Tovi")))
+    , m_title(new QLineEdit)
+    , m_subtitle(new QLineEdit) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(14);
+    column->addWidget(m_captions);
+    for (auto [field, name] : {std::pair{m_title, QStringLiteral("Tytuł")},
+                               std::pair{m_subtitle, QStringLiteral("Podpis")}}) {
+        field->setPlaceholderText(name);
+        field->setAccessibleName(name);
+        field->setClearButtonEnabled(true);
+        field->setMinimumHeight(30);
+        column->addWidget(field);
+    }
+    const auto change = [this](auto apply) {
+        ExportOptions options = m_model.options();
+        apply(options);
+        m_model.setOptions(options);
+        m_model.refreshPreview();
+    };
+    connect(m_captions, &QAbstractButton::toggled, this,
+            [change](bool on) { change([on](ExportOptions& o) { o.captions = on; }); });
+    connect(m_title, &QLineEdit::textChanged, this, [change](const QString& text) {
+        change([&text](ExportOptions& o) { o.captionTitle = text; });
+    });
+    connect(m_subtitle, &QLineEdit::textChanged, this, [change](const QString& text) {
+        change([&text](ExportOptions& o) { o.captionSubtitle = text; });
+    });
+    connect(&m_model, &StudioModel::optionsChanged, this, &StudioCaptionControls::sync);
+    sync();
+}
+
+void StudioCaptionControls::sync() {
+    const ExportOptions& options = m_model.options();
+    const QSignalBlocker a(m_captions), b(m_title), c(m_subtitle);
+    m_captions->setChecked(options.captions);
+    // Only when different, so the cursor stays where the person is typing.
+    if (m_title->text() != options.captionTitle)
+        m_title->setText(options.captionTitle);
+    if (m_subtitle->text() != options.captionSubtitle)
+        m_subtitle->setText(options.captionSubtitle);
+}
+
+} // namespace tovi

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+namespace tovi {
+
+class DoubleSlider;
+class SegmentedControl;
+class StudioModel;
+class Switch;
+
+// A slider with its title and its value ("2.5 s") above it.
+class SliderRow : public QWidget {
+    Q_OBJECT
+public:
+    SliderRow(const QString& title, QWidget* parent = nullptr);
+    DoubleSlider* slider() const { return m_slider; }
+    QLabel* valueLabel() const { return m_value; }
+    // Range and value without emitting; the value text follows.
+    void show(double minimum, double maximum, double value);
+
+signals:
+    void moved(double value);
+
+private:
+    DoubleSlider* m_slider;
+    QLabel* m_value;
+};
+
+// The animation tool: rotation for stills, format, fragment and frame rate. Writes the model's
+// options and keeps itself in step with them and the media.
+class StudioAnimationControls : public QWidget {
+    Q_OBJECT
+public:
+    explicit StudioAnimationControls(StudioModel& model, QWidget* parent = nullptr);
+
+    Switch* rotationSwitch() const { return m_rotation; }
+    SegmentedControl* formatPicker() const { return m_format; }
+    SliderRow* startRow() const { return m_start; }
+    SliderRow* lengthRow() const { return m_length; }
+    SliderRow* turnRow() const { return m_turn; }
+    SegmentedControl* fpsPicker() const { return m_fps; }
+
+private:
+    void sync();
+
+    StudioModel& m_model;
+    Switch* m_rotation;
+    QWidget* m_turnGroup;
+    SliderRow* m_turn;
+    SegmentedControl* m_direction;
+    SegmentedControl* m_format;
+    QWidget* m_fragment;
+    SliderRow* m_start;
+    QWidget* m_gifGroup;
+    SliderRow* m_length;
+    QWidget* m_fpsGroup;
+    SegmentedControl* m_fps;
+    QLabel* m_fpsNote;
+};
+
+// The caption tool: the switch and the two lines, applied on every keystroke.
+class StudioCaptionControls : public QWidget {
+    Q_OBJECT
+public:
+    explicit StudioCaptionControls(StudioModel& model, QWidget* parent = nullptr);
+    Switch* captionsSwitch() const { return m_captions; }
+    QLineEdit* titleField() const { return m_title; }
+    QLineEdit* subtitleField() const { return m_subtitle; }
+
+private:
+    void sync();
+
+    StudioModel& m_model;
+    Switch* m_captions;
+    QLineEdit* m_title;
+    QLineEdit* m_subtitle;
+};
+
+} // namespace tovi

@@ -1,0 +1,293 @@
+#include "studio_view.h"
+
+#include "app/settings.h"
+#include "device/transfer_sheet.h"
+#include "shell/controls.h"
+#include "shell/crop_controls.h"
+#include "shell/device_preview.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/send_bar.h"
+#include "shell/theme.h"
+#include "studio/photo_picker.h"
+#include "studio/studio_model.h"
+#include "studio/studio_panels.h"
+
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+namespace tovi {
+namespace {
+
+QString summaryOf(const ExportOptions& options) {
+    return rawValue(options.format) + QStringLiteral(" · 240 × 240");
+}
+
+std::optional<QString> chooseMediaFile(QWidget* parent) {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QStringLiteral("Wybierz zdjęcie, GIF lub film"), pictures,
+        QStringLiteral("Zdjęcia i filmy (*.jpg *.jpeg *.png *.gif *.webp *.heic *.heif *.bmp "
+                       "*.tif *.tiff *.mp4 *.mov *.m4v *.mkv *.webm *.avi);;Wszystkie pliki (*)"));
+    if (file.isEmpty())
+        return std::nullopt;
+    return file;
+}
+
+} // namespace
+
+StudioView::StudioView(StudioModel& model, Settings& settings, std::function<void()> openCollection,
+                       QWidget* parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_settings(settings)
+    , m_preview(new DevicePreview)
+    , m_sendBar(new MacSendBar)
+    , m_context(new QWidget)
+    , m_spinner(new Spinner(14))
+    , m_contextText(new QLabel) {
+    setAcceptDrops(true);
+    m_chooseFile = [this] { return chooseMediaFile(this); };
+    m_choosePhoto = [this]() -> std::optional<QString> {
+        PhotoPickerDialog picker(this);
+        if (picker.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return picker.chosen();
+    };
+
+    m_workspace = new MacEditorWorkspace(
+        {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption},
+        [this] { return buildMaterial(); },
+        [this](MacEditorTool tool) { return buildPanel(tool); });
+    m_workspace->setTitle(QStringLiteral("Studio"));
+    m_workspace->setSubtitle(QStringLiteral("Twoje zdjęcia, filmy i animacje"));
+    m_workspace->setOpenCollection(std::move(openCollection));
+
+    auto* context = new QHBoxLayout(m_context);
+    context->setContentsMargins(0, 0, 0, 0);
+    context->setSpacing(8);
+    context->addWidget(m_spinner);
+    m_contextText->setFont(Typography::font(Typography::Style::caption));
+    m_contextText->setForegroundRole(QPalette::PlaceholderText);
+    m_contextText->setTextFormat(Qt::PlainText);
+    context->addWidget(m_contextText);
+    m_workspace->setContext(m_context);
+
+    m_preview->setColor(settings.string(Settings::caseColor, QStringLiteral("silver")));
+    m_preview->setActions(
+        [this](double dx, double dy, double size) { m_model.panCrop(dx, dy, size); },
+        [this](double delta, bool precise) { m_model.zoomCrop(delta, precise); },
+        [this](double scale) { m_model.magnifyCrop(scale); });
+    m_workspace->setPreview(m_preview);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_workspace, 1);
+    column->addWidget(m_sendBar);
+    m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
+    connect(m_sendBar, &MacSendBar::triggered, this, &StudioView::openTransfer);
+
+    connect(&m_model, &StudioModel::mediaChanged, this, &StudioView::syncMedia);
+    connect(&m_model, &StudioModel::mediaNameChanged, this, &StudioView::syncBusy);
+    connect(&m_model, &StudioModel::busyChanged, this, &StudioView::syncBusy);
+    connect(&m_model, &StudioModel::previewChanged, this, &StudioView::syncPreview);
+    connect(&m_model, &StudioModel::optionsChanged, this, &StudioView::syncPreview);
+    connect(&m_model, &StudioModel::optionsChanged, this, &StudioView::syncSendBar);
+    connect(&m_model, &StudioModel::errorChanged, this, &StudioView::showError);
+
+    m_workspace->setSelected(MacEditorTool::crop);
+    syncMedia();
+    syncBusy();
+    syncPreview();
+}
+
+StudioView::~StudioView() = default;
+
+void StudioView::setDeviceColor(const QString& color) {
+    m_preview->setColor(color);
+}
+
+void StudioView::setFileChooser(std::function<std::optional<QString>()> chooser) {
+    m_chooseFile = std::move(chooser);
+}
+
+void StudioView::setPhotoChooser(std::function<std::optional<QString>()> chooser) {
+    m_choosePhoto = std::move(chooser);
+}
+
+void StudioView::importFile(const QString& path) {
+    m_model.importMedia(QUrl::fromLocalFile(path));
+}
+
+QWidget* StudioView::buildMaterial() {
+    auto* photos = new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+                                      QStringLiteral("photo.on.rectangle"));
+    connect(photos, &QAbstractButton::clicked, this, [this] {
+        // The library is plain files here: the model makes its own private copy of the one
+        // picked, under its own name.
+        if (const auto chosen = m_choosePhoto ? m_choosePhoto() : std::nullopt)
+            importFile(*chosen);
+    });
+    auto* panel = new MacMaterialPanel(photos, [this] {
+        if (const auto chosen = m_chooseFile ? m_chooseFile() : std::nullopt)
+            importFile(*chosen);
+    });
+    panel->setEnabled(!m_model.busy());
+    connect(&m_model, &StudioModel::busyChanged, panel,
+            [this, panel] { panel->setEnabled(!m_model.busy()); });
+    return panel;
+}
+
+QWidget* StudioView::buildPanel(MacEditorTool tool) {
+    QWidget* panel = nullptr;
+    if (tool == MacEditorTool::crop) {
+        auto* controls = new MacCropControls;
+        controls->setCrop(m_model.options().crop);
+        connect(controls, &MacCropControls::changed, this, [this](const CropSettings& crop) {
+            ExportOptions options = m_model.options();
+            options.crop = crop;
+            m_model.setOptions(options);
+            m_model.refreshPreview();
+        });
+        // Drags and scrolls on the picture move the sliders too.
+        connect(&m_model, &StudioModel::optionsChanged, controls,
+                [this, controls] { controls->setCrop(m_model.options().crop); });
+        panel = controls;
+    } else if (tool == MacEditorTool::animation) {
+        panel = new StudioAnimationControls(m_model);
+    } else {
+        panel = new StudioCaptionControls(m_model);
+    }
+    panel->setEnabled(m_model.media().has_value());
+    m_panels.emplace_back(panel);
+    return panel;
+}
+
+void StudioView::syncMedia() {
+    const bool loaded = m_model.media().has_value();
+    m_workspace->setHint(loaded ? QStringLiteral("Przeciągnij obraz · rolka zmienia zoom")
+                                : QStringLiteral("Dodaj zdjęcie, GIF lub film"));
+    for (const auto& panel : m_panels)
+        if (panel)
+            panel->setEnabled(loaded);
+    syncBusy();
+    syncSendBar();
+    syncPreview();
+}
+
+void StudioView::syncBusy() {
+    const bool busy = m_model.busy();
+    m_spinner->setVisible(busy);
+    if (busy)
+        m_contextText->setText(QStringLiteral("Przygotowuję…"));
+    else
+        m_contextText->setText(m_model.media() ? m_model.mediaName() : QString());
+    m_context->setVisible(busy || m_model.media());
+    m_preview->setInteractive(m_model.media() && !busy);
+    syncSendBar();
+}
+
+void StudioView::syncPreview() {
+    const ExportOptions& options = m_model.options();
+    m_preview->setImage(m_model.preview());
+    PreviewTimeline::Settings animation;
+    animation.rotating = options.rotation && options.format == OutputFormat::gif;
+    animation.revealing = false;
+    animation.rotationSeconds = options.rotationSeconds;
+    animation.clockwise = options.clockwise;
+    animation.fps = options.fps;
+    animation.reduceMotion = Theme::reduceMotion();
+    m_preview->setAnimation(animation);
+}
+
+void StudioView::syncSendBar() {
+    const bool loaded = m_model.media().has_value();
+    m_sendBar->setTitle(loaded ? QStringLiteral("Twój ekran jest gotowy")
+                               : QStringLiteral("Zacznij od zdjęcia lub filmu"));
+    m_sendBar->setSubtitle(loaded ? summaryOf(m_model.options())
+                                  : QStringLiteral("Dopasuj obraz na podglądzie Tovi."));
+    m_sendBar->setDisabled(!loaded || m_model.busy());
+}
+
+void StudioView::openTransfer() {
+    if (m_sheet)
+        return;
+    ToviTransferActions actions;
+    actions.chooseDestination = [this](const QString& folder) {
+        m_model.chooseDestination(folder);
+    };
+    actions.send = [this] { m_model.prepare(true); };
+    actions.exportFiles = [this] { m_model.prepare(false); };
+    actions.clearError = [this] { m_model.clearError(); };
+    actions.setAlbum = [this](const QString& album) { m_model.setSelectedFolder(album); };
+    auto* sheet = new ToviTransferSheet(ToviTransferKind::artwork, m_settings, actions, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_sheet = sheet;
+    const auto feed = [this, sheet] {
+        sheet->setPreview(m_model.preview());
+        sheet->setSummary(summaryOf(m_model.options()));
+        sheet->setAlbum(m_model.selectedFolder());
+        sheet->setMessage(m_model.message());
+        sheet->setError(m_model.error());
+        sheet->setFiles(m_model.exportedURL().isEmpty() ? QStringList()
+                                                        : QStringList{m_model.exportedURL()});
+        sheet->setDestination(m_model.destination());
+    };
+    feed();
+    connect(&m_model, &StudioModel::destinationChanged, sheet,
+            [this, sheet] { sheet->setDestination(m_model.destination()); });
+    connect(&m_model, &StudioModel::selectedFolderChanged, sheet,
+            [this, sheet] { sheet->setAlbum(m_model.selectedFolder()); });
+    connect(&m_model, &StudioModel::messageChanged, sheet,
+            [this, sheet] { sheet->setMessage(m_model.message()); });
+    connect(&m_model, &StudioModel::errorChanged, sheet,
+            [this, sheet] { sheet->setError(m_model.error()); });
+    connect(&m_model, &StudioModel::exportedURLChanged, sheet, [this, sheet] {
+        sheet->setFiles(m_model.exportedURL().isEmpty() ? QStringList()
+                                                        : QStringList{m_model.exportedURL()});
+    });
+    connect(&m_model, &StudioModel::previewChanged, sheet,
+            [this, sheet] { sheet->setPreview(m_model.preview()); });
+    connect(&m_model, &StudioModel::exportProgress, sheet, &ToviTransferSheet::setProgress);
+    // The busy edge comes last: by then the message, error and files are the outcome's.
+    connect(&m_model, &StudioModel::busyChanged, sheet,
+            [this, sheet] { sheet->setBusy(m_model.busy()); });
+    sheet->setBusy(m_model.busy());
+    sheet->open();
+}
+
+void StudioView::showError() {
+    // While the sheet is open it shows the error itself.
+    if (m_model.error().isEmpty() || m_alert || (m_sheet && m_sheet->isVisible()))
+        return;
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nie udało się"),
+                                  m_model.error(), QMessageBox::Ok, this);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    connect(alert, &QMessageBox::finished, this, [this] { m_model.clearError(); });
+    m_alert = alert;
+    alert->open();
+}
+
+void StudioView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().value(0).isLocalFile())
+        event->acceptProposedAction();
+}
+
+void StudioView::dropEvent(QDropEvent* event) {
+    const QUrl url = event->mimeData()->urls().value(0);
+    if (url.isLocalFile()) {
+        importFile(url.toLocalFile());
+        event->acceptProposedAction();
+    }
+}
+
+} // namespace tovi

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "device/transfer_sheet.h"
+#include "shell/editor_tool.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+
+namespace tovi {
+
+class DevicePreview;
+class MacEditorWorkspace;
+class MacMaterialPanel;
+class MacSendBar;
+class Settings;
+class Spinner;
+class StudioModel;
+
+// The screen of "Grafika": the shared editor around the studio model. Every control writes the
+// model's options or calls one of its operations; the screen holds no media logic.
+class StudioView : public QWidget {
+    Q_OBJECT
+public:
+    StudioView(StudioModel& model, Settings& settings, std::function<void()> openCollection,
+               QWidget* parent = nullptr);
+    ~StudioView() override;
+
+    // The case colour changed (the device picture follows).
+    void setDeviceColor(const QString& color);
+
+    MacEditorWorkspace* workspace() const { return m_workspace; }
+    DevicePreview* preview() const { return m_preview; }
+    MacSendBar* sendBar() const { return m_sendBar; }
+    QLabel* contextLabel() const { return m_contextText; }
+    ToviTransferSheet* transferSheet() const { return m_sheet; }
+    QMessageBox* alert() const { return m_alert; }
+
+    // The material actions, reachable for tests and drops.
+    void importFile(const QString& path);
+    void openTransfer();
+
+    // The file dialog and the photo picker, replaceable in tests (nothing chosen: nullopt).
+    void setFileChooser(std::function<std::optional<QString>()> chooser);
+    void setPhotoChooser(std::function<std::optional<QString>()> chooser);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QWidget* buildPanel(MacEditorTool tool);
+    QWidget* buildMaterial();
+    void syncMedia();
+    void syncBusy();
+    void syncPreview();
+    void syncSendBar();
+    void showError();
+
+    StudioModel& m_model;
+    Settings& m_settings;
+    MacEditorWorkspace* m_workspace;
+    DevicePreview* m_preview;
+    MacSendBar* m_sendBar;
+    QWidget* m_context;
+    Spinner* m_spinner;
+    QLabel* m_contextText;
+    QPointer<QMessageBox> m_alert;
+    QPointer<ToviTransferSheet> m_sheet;
+    std::function<std::optional<QString>()> m_chooseFile;
+    std::function<std::optional<QString>()> m_choosePhoto;
+    std::vector<QPointer<QWidget>> m_panels; // tool panels, disabled without media
+};
+
+} // namespace tovi

@@ -1,0 +1,298 @@
+#include "app/settings.h"
+#include "packs/packs_model.h"
+#include "packs/starter_pack.h"
+#include "shell/controls.h"
+#include "shell/crop_controls.h"
+#include "shell/device_preview.h"
+#include "shell/double_slider.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/root_view.h"
+#include "shell/send_bar.h"
+#include "shell/theme.h"
+#include "shell/tool_bubble.h"
+#include "shell/tool_buttons.h"
+#include "studio/studio_model.h"
+#include "studio/studio_panels.h"
+#include "studio/studio_view.h"
+#include "support/model_home.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+const QString colours = QStringLiteral(TOVI_FIXTURES "/video/colours.mp4");
+
+class StudioScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_view = std::make_unique<StudioView>(m_model, m_home.settings(), [] {});
+        m_view->resize(1180, 800);
+        m_view->show();
+    }
+    void TearDown() override {
+        m_view.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+    QString photo() {
+        QImage image(800, 600, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString path = m_dir.filePath(QStringLiteral("holiday.png"));
+        image.save(path);
+        return path;
+    }
+    void import(const QString& path) {
+        m_view->importFile(path);
+        ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+    }
+    template <typename T> T* openTool(MacEditorTool tool) {
+        m_view->workspace()->setSelected(tool);
+        return m_view->workspace()->bubble()->findChild<T*>();
+    }
+
+    ModelHome m_home;
+    QTemporaryDir m_dir;
+    StudioModel m_model{m_home.settings()};
+    std::unique_ptr<StudioView> m_view;
+};
+
+TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
+    MacSendBar* bar = m_view->sendBar();
+    EXPECT_EQ(bar->title(), QStringLiteral("Zacznij od zdjęcia lub filmu"));
+    EXPECT_EQ(bar->subtitle(), QStringLiteral("Dopasuj obraz na podglądzie Tovi."));
+    EXPECT_FALSE(bar->button()->isEnabled());
+    EXPECT_FALSE(m_view->preview()->pointerView()->interactionEnabled());
+    EXPECT_TRUE(m_view->findChild<QLabel*>()->isVisible());
+    const auto hint = [&] {
+        for (auto* label : m_view->workspace()->findChildren<QLabel*>())
+            if (label->text().startsWith(QStringLiteral("Dodaj")) ||
+                label->text().startsWith(QStringLiteral("Przeciągnij")))
+                return label->text();
+        return QString();
+    };
+    EXPECT_EQ(hint(), QStringLiteral("Dodaj zdjęcie, GIF lub film"));
+    // The crop panel is open from the start, but idle without material.
+    auto* crop = m_view->workspace()->bubble()->findChild<MacCropControls*>();
+    ASSERT_NE(crop, nullptr);
+    EXPECT_FALSE(crop->isEnabled());
+
+    m_view->importFile(photo());
+    EXPECT_EQ(m_view->contextLabel()->text(), QStringLiteral("Przygotowuję…"));
+    EXPECT_FALSE(bar->button()->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+    EXPECT_EQ(hint(), QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
+    EXPECT_EQ(bar->title(), QStringLiteral("Twój ekran jest gotowy"));
+    EXPECT_EQ(bar->subtitle(), QStringLiteral("JPG · 240 × 240"));
+    EXPECT_TRUE(bar->button()->isEnabled());
+    EXPECT_EQ(m_view->contextLabel()->text(), QStringLiteral("holiday.png"));
+    EXPECT_TRUE(crop->isEnabled());
+    EXPECT_TRUE(m_view->preview()->pointerView()->interactionEnabled());
+    EXPECT_FALSE(m_view->preview()->image().isNull());
+
+    // The crop sliders follow drags on the picture.
+    m_model.zoomCrop(10, false);
+    EXPECT_NEAR(crop->crop().zoom, m_model.options().crop.zoom, 1e-12);
+}
+
+TEST_F(StudioScreen, RotationSwitchesTheFormatAndLocksThePicker) {
+    import(photo());
+    auto* controls = openTool<StudioAnimationControls>(MacEditorTool::animation);
+    ASSERT_NE(controls, nullptr);
+    EXPECT_TRUE(controls->rotationSwitch()->isVisible());
+    EXPECT_FALSE(controls->startRow()->isVisible());
+    EXPECT_TRUE(controls->formatPicker()->isEnabled());
+
+    QTest::mouseClick(controls->rotationSwitch(), Qt::LeftButton);
+    EXPECT_TRUE(m_model.options().rotation);
+    EXPECT_EQ(m_model.options().format, OutputFormat::gif);
+    EXPECT_FALSE(controls->formatPicker()->isEnabled());
+    EXPECT_TRUE(controls->turnRow()->isVisible());
+    EXPECT_TRUE(controls->fpsPicker()->isVisible());
+    EXPECT_TRUE(m_view->preview()->ticking()); // the turn is previewed on the device
+    EXPECT_EQ(m_view->sendBar()->subtitle(), QStringLiteral("GIF · 240 × 240"));
+
+    QTest::mouseClick(controls->rotationSwitch(), Qt::LeftButton);
+    EXPECT_FALSE(m_model.options().rotation);
+    EXPECT_EQ(m_model.options().format, OutputFormat::jpg);
+    EXPECT_TRUE(controls->formatPicker()->isEnabled());
+    EXPECT_FALSE(m_view->preview()->ticking());
+}
+
+TEST_F(StudioScreen, FragmentSlidersStayWithinTheVideo) {
+    import(colours); // 2 s
+    auto* controls = openTool<StudioAnimationControls>(MacEditorTool::animation);
+    ASSERT_NE(controls, nullptr);
+    EXPECT_FALSE(controls->rotationSwitch()->isVisible());
+    DoubleSlider* start = controls->startRow()->slider();
+    DoubleSlider* length = controls->lengthRow()->slider();
+    EXPECT_DOUBLE_EQ(start->minimumValue(), 0);
+    EXPECT_NEAR(start->maximumValue(), 1.9, 1e-9);
+    EXPECT_NEAR(length->maximumValue(), 2.0, 1e-9);
+    EXPECT_EQ(controls->lengthRow()->valueLabel()->text(), QStringLiteral("2.0 s"));
+
+    start->setSliderPosition(start->maximum()); // dragged to the end
+    EXPECT_NEAR(m_model.options().start, 1.9, 1e-9);
+    EXPECT_NEAR(length->maximumValue(), 0.1, 1e-9);
+    EXPECT_DOUBLE_EQ(length->minimumValue(), 0.1);
+
+    // The frame rate does not show on the still preview: no refresh, only a stale export.
+    ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+    spin(300);
+    QSignalSpy previews(&m_model, &StudioModel::previewChanged);
+    QTest::mouseClick(controls->fpsPicker()->segment(0), Qt::LeftButton);
+    EXPECT_EQ(m_model.options().fps, 6);
+    spin(300);
+    EXPECT_EQ(previews.count(), 0);
+
+    // JPEG: no length, no frame rate.
+    QTest::mouseClick(controls->formatPicker()->segment(1), Qt::LeftButton);
+    EXPECT_FALSE(controls->lengthRow()->isVisible());
+    EXPECT_FALSE(controls->fpsPicker()->isVisible());
+}
+
+TEST_F(StudioScreen, CaptionsAppearWhileTyping) {
+    import(photo());
+    auto* captions = openTool<StudioCaptionControls>(MacEditorTool::caption);
+    ASSERT_NE(captions, nullptr);
+    QTest::mouseClick(captions->captionsSwitch(), Qt::LeftButton);
+    const QImage before = m_model.preview();
+    QSignalSpy previews(&m_model, &StudioModel::previewChanged);
+    QTest::keyClicks(captions->titleField(), QStringLiteral("Lato"));
+    EXPECT_EQ(previews.count(), 4);
+    EXPECT_EQ(m_model.options().captionTitle, QStringLiteral("Lato"));
+    EXPECT_NE(m_model.preview(), before);
+}
+
+TEST_F(StudioScreen, AFailedImportIsAnAlertThatOkClears) {
+    const QString notes = m_dir.filePath(QStringLiteral("notes.jpg"));
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    import(notes);
+    ASSERT_TRUE(waitUntil([&] { return m_view->alert() != nullptr; }));
+    QMessageBox* alert = m_view->alert();
+    EXPECT_EQ(alert->windowTitle(), QStringLiteral("Nie udało się"));
+    EXPECT_EQ(alert->text(), m_model.error());
+    EXPECT_FALSE(alert->text().isEmpty());
+    QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return m_model.error().isEmpty(); }));
+}
+
+TEST_F(StudioScreen, TheFilesRowImportsWhatTheChooserGives) {
+    int asked = 0;
+    m_view->setFileChooser([&]() -> std::optional<QString> {
+        ++asked;
+        return asked == 1 ? std::nullopt : std::optional(colours);
+    });
+    auto* material = openTool<MacMaterialPanel>(MacEditorTool::material);
+    ASSERT_NE(material, nullptr);
+    QTest::mouseClick(material->filesRow(), Qt::LeftButton); // cancelled: nothing happens
+    EXPECT_FALSE(m_model.busy());
+    QTest::mouseClick(material->filesRow(), Qt::LeftButton);
+    EXPECT_TRUE(m_model.busy());
+    EXPECT_FALSE(material->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+    EXPECT_EQ(m_model.mediaName(), QStringLiteral("colours.mp4"));
+    EXPECT_TRUE(material->isEnabled());
+}
+
+// The window: header, theme, first run, mode switching and the collection's choice.
+class Root : public ::testing::Test {
+protected:
+    void TearDown() override { QThreadPool::globalInstance()->waitForDone(); }
+    ModelHome m_home;
+};
+
+TEST_F(Root, TheTutorialIsOfferedUntilFinished) {
+    {
+        StudioRootView root(m_home.settings());
+        root.show();
+        ASSERT_NE(root.tutorialSheet(), nullptr);
+        root.tutorialSheet()->close(); // closed, not finished
+    }
+    {
+        StudioRootView root(m_home.settings());
+        root.show();
+        ASSERT_NE(root.tutorialSheet(), nullptr);
+        root.finishTutorial();
+        EXPECT_EQ(m_home.settings().integer(Settings::tutorialVersion), 1);
+    }
+    StudioRootView root(m_home.settings());
+    root.show();
+    EXPECT_EQ(root.tutorialSheet(), nullptr);
+    QTest::mouseClick(root.tutorialButton(), Qt::LeftButton);
+    EXPECT_NE(root.tutorialSheet(), nullptr);
+}
+
+TEST_F(Root, TheCaseColourIsTheTheme) {
+    m_home.settings().setInteger(Settings::tutorialVersion, 1);
+    m_home.settings().setString(Settings::caseColor, QStringLiteral("black"));
+    StudioRootView root(m_home.settings());
+    EXPECT_TRUE(Theme::isDark());
+    EXPECT_TRUE(root.caseButton(QStringLiteral("black"))->isChecked());
+    EXPECT_FALSE(root.caseButton(QStringLiteral("silver"))->isChecked());
+    EXPECT_EQ(root.studioView()->preview()->color(), QStringLiteral("black"));
+
+    QTest::mouseClick(root.caseButton(QStringLiteral("silver")), Qt::LeftButton);
+    EXPECT_FALSE(Theme::isDark());
+    EXPECT_EQ(m_home.settings().string(Settings::caseColor), QStringLiteral("silver"));
+    EXPECT_EQ(root.studioView()->preview()->color(), QStringLiteral("silver"));
+    EXPECT_EQ(root.caseButton(QStringLiteral("silver"))->toolTip(),
+              QStringLiteral("Srebrna obudowa · jasny motyw"));
+
+    m_home.settings().setString(Settings::caseColor, QStringLiteral("gold"));
+    StudioRootView other(m_home.settings());
+    EXPECT_FALSE(Theme::isDark());
+    EXPECT_FALSE(other.caseButton(QStringLiteral("silver"))->isChecked());
+    EXPECT_FALSE(other.caseButton(QStringLiteral("black"))->isChecked());
+    Theme::apply(false);
+}
+
+TEST_F(Root, ModesKeepTheirWorkAndWaitWhileBusy) {
+    m_home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(m_home.settings());
+    root.show();
+    QTest::mouseClick(root.modeSwitch()->segment(1), Qt::LeftButton);
+    EXPECT_EQ(root.mode(), StudioMode::cards);
+    QTest::mouseClick(root.modeSwitch()->segment(0), Qt::LeftButton);
+
+    root.studio().importMedia(QUrl::fromLocalFile(colours));
+    EXPECT_FALSE(root.modeSwitch()->isEnabled());
+    EXPECT_TRUE(root.caseButton(QStringLiteral("black"))->isEnabled());
+    EXPECT_TRUE(root.tutorialButton()->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return !root.studio().busy(); }));
+    EXPECT_TRUE(root.modeSwitch()->isEnabled());
+
+    // A card chosen in the collection: the artwork becomes the studio's material…
+    const StarterPack& pack = root.packs().packs().at(7);
+    root.showCollection();
+    ASSERT_NE(root.collectionSheet(), nullptr);
+    root.choose(pack, 2);
+    ASSERT_TRUE(waitUntil([&] { return !root.studio().busy(); }));
+    EXPECT_EQ(root.studio().mediaName(), QStringLiteral("pack-%1-3.jpg").arg(pack.id));
+    ASSERT_TRUE(waitUntil([&] { return root.collectionSheet() == nullptr; }));
+
+    // …or, in the six-card mode, the pack and the card; the studio keeps its material.
+    root.setMode(StudioMode::cards);
+    root.choose(pack, 4);
+    EXPECT_EQ(root.packs().selectedID(), pack.id);
+    EXPECT_EQ(root.packs().slot(), 4);
+    EXPECT_EQ(root.studio().mediaName(), QStringLiteral("pack-%1-3.jpg").arg(pack.id));
+}
+
+} // namespace
