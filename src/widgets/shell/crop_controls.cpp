@@ -71,7 +71,8 @@ MacCropControls::MacCropControls(QWidget* parent)
     m_centre->setFlat(true);
     m_centre->setCursor(Qt::PointingHandCursor);
     QPalette accent = m_centre->palette();
-    accent.setColor(QPalette::ButtonText, MacStudioStyle::accent());
+    accent.setColor(QPalette::Active, QPalette::ButtonText, MacStudioStyle::accent());
+    accent.setColor(QPalette::Inactive, QPalette::ButtonText, MacStudioStyle::accent());
     m_centre->setPalette(accent);
     auto* size = new QLabel(QStringLiteral("240 × 240"));
     size->setFont(caption);

@@ -11,6 +11,7 @@
 #include "studio/studio_view.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -198,8 +199,10 @@ void StudioRootView::applyTheme() {
     Theme::apply(StudioAppearance::isDark(color));
     for (auto* swatch : m_caseSelector->findChildren<CaseSwatch*>())
         swatch->setChecked(swatch->color() == color);
-    m_tutorialButton->setIcon(
-        Icons::icon(QStringLiteral("questionmark.circle"), Theme::primary(this, 0.8)));
+    // The new palette reaches this widget only later: take the colour from the application's.
+    QColor tint = QApplication::palette().color(QPalette::WindowText);
+    tint.setAlphaF(0.8f);
+    m_tutorialButton->setIcon(Icons::icon(QStringLiteral("questionmark.circle"), tint));
     m_studioView->setDeviceColor(color);
 }
 

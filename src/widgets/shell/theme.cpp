@@ -44,11 +44,16 @@ QPalette palette(bool dark) {
     p.setColor(QPalette::Mid, dark ? QColor(54, 54, 58) : QColor(200, 200, 200));
     p.setColor(QPalette::Dark, dark ? QColor(20, 20, 22) : QColor(160, 160, 160));
     p.setColor(QPalette::Shadow, QColor(0, 0, 0));
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        QColor disabled = text;
-        disabled.setAlphaF(0.35f);
-        p.setColor(QPalette::Disabled, role, disabled);
-    }
+    // Disabled controls: opaque mixes of text and window, so they read the same on any fill.
+    const auto mix = [&](double share) {
+        return QColor::fromRgbF(float(text.redF() * share + window.redF() * (1 - share)),
+                                float(text.greenF() * share + window.greenF() * (1 - share)),
+                                float(text.blueF() * share + window.blueF() * (1 - share)));
+    };
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, mix(0.45));
+    p.setColor(QPalette::Disabled, QPalette::PlaceholderText, mix(0.35));
+    p.setColor(QPalette::Disabled, QPalette::Highlight, mix(0.3));
     return p;
 }
 
