@@ -12,16 +12,20 @@
 #include "shell/theme.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
+#include "studio/photo_picker.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -209,6 +213,42 @@ TEST_F(StudioScreen, TheFilesRowImportsWhatTheChooserGives) {
     ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
     EXPECT_EQ(m_model.mediaName(), QStringLiteral("colours.mp4"));
     EXPECT_TRUE(material->isEnabled());
+}
+
+TEST_F(StudioScreen, ADroppedFileIsImported) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(colours)});
+    const QPoint at = m_view->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view.get(), &drop);
+    ASSERT_TRUE(waitUntil([&] { return m_model.media().has_value() && !m_model.busy(); }));
+    EXPECT_EQ(m_model.mediaName(), QStringLiteral("colours.mp4"));
+}
+
+TEST(PhotoLibrary, OffersPicturesAndFilmsNewestFirst) {
+    QTemporaryDir pictures, videos;
+    const auto touch = [](const QString& path, int age) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.flush(); // a later flush would stamp the time anew
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-age),
+                         QFileDevice::FileModificationTime);
+    };
+    QDir().mkpath(pictures.filePath(QStringLiteral("2026/lato")));
+    touch(pictures.filePath(QStringLiteral("old.JPG")), 3000);
+    touch(pictures.filePath(QStringLiteral("2026/lato/new.heic")), 10);
+    touch(pictures.filePath(QStringLiteral("notes.txt")), 5);
+    touch(videos.filePath(QStringLiteral("clip.mp4")), 100);
+    const QStringList files = PhotoPickerDialog::libraryFiles({pictures.path(), videos.path()});
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_TRUE(files[0].endsWith(QStringLiteral("new.heic")));
+    EXPECT_TRUE(files[1].endsWith(QStringLiteral("clip.mp4")));
+    EXPECT_TRUE(files[2].endsWith(QStringLiteral("old.JPG")));
+    EXPECT_EQ(PhotoPickerDialog::libraryFiles({pictures.path()}, 1).size(), 1);
 }
 
 // The window: header, theme, first run, mode switching and the collection's choice.

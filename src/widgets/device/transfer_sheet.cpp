@@ -7,6 +7,7 @@
 #include "device/mount_table.h"
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
+#include "shell/controls.h"
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 
@@ -177,39 +178,6 @@ protected:
 
 private:
     QString m_number;
-};
-
-// A turning arc while the model works; still when the desktop asks for less motion.
-class Spinner : public QWidget {
-public:
-    Spinner() {
-        setObjectName(QStringLiteral("spinner"));
-        setFixedSize(18, 18);
-        m_timer.setInterval(30);
-        QObject::connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
-    }
-
-protected:
-    void showEvent(QShowEvent*) override {
-        m_clock.start();
-        if (!Theme::reduceMotion())
-            m_timer.start();
-    }
-    void hideEvent(QHideEvent*) override { m_timer.stop(); }
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF ring = QRectF(rect()).adjusted(2, 2, -2, -2);
-        painter.setPen(QPen(Theme::primary(this, 0.12), 2.2));
-        painter.drawEllipse(ring);
-        painter.setPen(QPen(MacStudioStyle::accent(), 2.2, Qt::SolidLine, Qt::RoundCap));
-        const int start = m_timer.isActive() ? -int(m_clock.elapsed() % 900 * 360 / 900) : 90;
-        painter.drawArc(ring, start * 16, -100 * 16);
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
 };
 
 // The device album picker: checkable buttons in an exclusive group on a rounded track.
@@ -538,7 +506,7 @@ void ToviTransferSheet::build() {
         m_progressText = textLabel({}, Typography::Style::body, QFont::Medium);
         m_progressText->setObjectName(QStringLiteral("progressText"));
         row->addStretch(1);
-        row->addWidget(new Spinner);
+        row->addWidget(new Spinner(18));
         row->addWidget(m_progressText);
         row->addStretch(1);
         m_progressText->setWordWrap(false);

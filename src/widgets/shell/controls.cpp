@@ -6,8 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
-#include <cmath>
-#include <numbers>
+#include <algorithm>
 
 namespace tovi {
 
@@ -129,12 +128,10 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
 Spinner::Spinner(int size, QWidget* parent)
     : QWidget(parent)
     , m_size(size) {
+    setObjectName(QStringLiteral("spinner"));
     setFixedSize(size, size);
-    m_timer.setInterval(80);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        m_step = (m_step + 1) % 12;
-        update();
-    });
+    m_timer.setInterval(30);
+    connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 QSize Spinner::sizeHint() const {
@@ -142,7 +139,10 @@ QSize Spinner::sizeHint() const {
 }
 
 void Spinner::showEvent(QShowEvent*) {
-    m_timer.start();
+    m_clock.start();
+    // Still, as a ring with a mark, when the desktop asks for less motion.
+    if (!Theme::reduceMotion())
+        m_timer.start();
 }
 
 void Spinner::hideEvent(QHideEvent*) {
@@ -152,16 +152,13 @@ void Spinner::hideEvent(QHideEvent*) {
 void Spinner::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(width() / 2.0, height() / 2.0);
-    const double radius = m_size / 2.0;
-    for (int i = 0; i < 12; ++i) {
-        QColor colour = palette().color(QPalette::WindowText);
-        colour.setAlphaF(float(0.15 + 0.85 * ((i - m_step + 12) % 12) / 11.0));
-        painter.setPen(QPen(colour, std::max(1.5, m_size / 10.0), Qt::SolidLine, Qt::RoundCap));
-        const double angle = 2 * std::numbers::pi * i / 12;
-        painter.drawLine(QPointF(std::cos(angle), std::sin(angle)) * radius * 0.45,
-                         QPointF(std::cos(angle), std::sin(angle)) * radius * 0.9);
-    }
+    const double pen = std::max(1.6, m_size / 8.0);
+    const QRectF ring = QRectF(rect()).adjusted(pen, pen, -pen, -pen);
+    painter.setPen(QPen(Theme::primary(this, 0.12), pen));
+    painter.drawEllipse(ring);
+    painter.setPen(QPen(MacStudioStyle::accent(), pen, Qt::SolidLine, Qt::RoundCap));
+    const int start = m_timer.isActive() ? -int(m_clock.elapsed() % 900 * 360 / 900) : 90;
+    painter.drawArc(ring, start * 16, -100 * 16);
 }
 
 } // namespace tovi

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -46,7 +47,7 @@ private:
     QHBoxLayout* m_row;
 };
 
-// A small indeterminate progress indicator.
+// A small indeterminate progress indicator: an accent arc turning on a faint ring.
 class Spinner : public QWidget {
     Q_OBJECT
 public:
@@ -60,7 +61,7 @@ protected:
 
 private:
     QTimer m_timer;
-    int m_step = 0;
+    QElapsedTimer m_clock;
     int m_size;
 };
 
