@@ -3,6 +3,7 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/platform_error.h"
+#include "app/published.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
@@ -178,45 +179,27 @@ void PacksModel::clearError() {
 }
 
 void PacksModel::setBusy(bool busy) {
-    if (busy == m_busy)
-        return;
-    m_busy = busy;
-    emit busyChanged();
+    publish(this, m_busy, busy, &PacksModel::busyChanged);
 }
 
 void PacksModel::setMessage(const QString& message) {
-    if (message == m_message && message.isNull() == m_message.isNull())
-        return;
-    m_message = message;
-    emit messageChanged();
+    publish(this, m_message, message, &PacksModel::messageChanged);
 }
 
 void PacksModel::setError(const QString& error) {
-    if (error == m_error && error.isNull() == m_error.isNull())
-        return;
-    m_error = error;
-    emit errorChanged();
+    publish(this, m_error, error, &PacksModel::errorChanged);
 }
 
 void PacksModel::setExported(const QStringList& exported) {
-    if (exported == m_exported)
-        return;
-    m_exported = exported;
-    emit exportedChanged();
+    publish(this, m_exported, exported, &PacksModel::exportedChanged);
 }
 
 void PacksModel::setSelectedID(const QString& id) {
-    if (id == m_selectedID)
-        return;
-    m_selectedID = id;
-    emit selectedIDChanged();
+    publish(this, m_selectedID, id, &PacksModel::selectedIDChanged);
 }
 
 void PacksModel::setSlot(int slot) {
-    if (slot == m_slot)
-        return;
-    m_slot = slot;
-    emit slotChanged();
+    publish(this, m_slot, slot, &PacksModel::slotChanged);
 }
 
 void PacksModel::setEdits(const PackEdits& edits) {
@@ -243,6 +226,20 @@ QString PacksModel::sourceOf(const PackCardEdit& edit, int slot) const {
     if (!selected)
         throw PackError(PackError::missingResource);
     return selected->artwork(slot, m_bundle);
+}
+
+std::optional<PacksModel::Cards> PacksModel::currentCards() {
+    Cards cards;
+    try {
+        for (int slot = 0; slot < 6; ++slot) {
+            cards.edits[size_t(slot)] = editOf(slot);
+            cards.sources[size_t(slot)] = sourceOf(cards.edits[size_t(slot)], slot);
+        }
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return std::nullopt;
+    }
+    return cards;
 }
 
 // --- selection ----------------------------------------------------------------------------------
@@ -445,17 +442,10 @@ void PacksModel::refreshImages() {
         return;
     m_renderID = QUuid::createUuid();
     const QUuid token = m_renderID;
-    std::array<PackCardEdit, 6> edits;
-    std::array<QString, 6> sources;
-    try {
-        for (int slot = 0; slot < 6; ++slot) {
-            edits[size_t(slot)] = editOf(slot);
-            sources[size_t(slot)] = sourceOf(edits[size_t(slot)], slot);
-        }
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
+    const std::optional<Cards> cards = currentCards();
+    if (!cards)
         return;
-    }
+    const auto& [edits, sources] = *cards;
     m_rendering = true;
     runInBackground(
         this,
@@ -507,17 +497,10 @@ void PacksModel::prepare(bool install, bool factory) {
     const StarterPack* selected = pack();
     if (m_busy || !selected)
         return;
-    std::array<PackCardEdit, 6> edits;
-    std::array<QString, 6> sources;
-    try {
-        for (int slot = 0; slot < 6; ++slot) {
-            edits[size_t(slot)] = editOf(slot);
-            sources[size_t(slot)] = sourceOf(edits[size_t(slot)], slot);
-        }
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
+    const std::optional<Cards> cards = currentCards();
+    if (!cards)
         return;
-    }
+    const auto& [edits, sources] = *cards;
     setBusy(true);
     setError({});
     setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));

@@ -9,8 +9,10 @@
 #include <QStringList>
 #include <QUrl>
 #include <QUuid>
+#include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace tovi {
@@ -131,6 +133,13 @@ private:
     // pack's artwork. Throws.
     QString sourceOf(const PackCardEdit& edit, int slot) const;
     PackCardEdit editOf(int slot) const;
+    // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
+    // the error shown) when a picture cannot be found.
+    struct Cards {
+        std::array<PackCardEdit, 6> edits;
+        std::array<QString, 6> sources;
+    };
+    std::optional<Cards> currentCards();
 
     Settings& m_settings;
     ResourceBundle m_bundle;

@@ -3,6 +3,7 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/platform_error.h"
+#include "app/published.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
 #include "device/device_layout.h"
@@ -115,24 +116,15 @@ void StudioModel::forgetExport() {
 }
 
 void StudioModel::setBusy(bool busy) {
-    if (busy == m_busy)
-        return;
-    m_busy = busy;
-    emit busyChanged();
+    publish(this, m_busy, busy, &StudioModel::busyChanged);
 }
 
 void StudioModel::setMessage(const QString& message) {
-    if (message == m_message && message.isNull() == m_message.isNull())
-        return;
-    m_message = message;
-    emit messageChanged();
+    publish(this, m_message, message, &StudioModel::messageChanged);
 }
 
 void StudioModel::setError(const QString& error) {
-    if (error == m_error && error.isNull() == m_error.isNull())
-        return;
-    m_error = error;
-    emit errorChanged();
+    publish(this, m_error, error, &StudioModel::errorChanged);
 }
 
 void StudioModel::setOutput(const QByteArray& output) {
@@ -143,10 +135,7 @@ void StudioModel::setOutput(const QByteArray& output) {
 }
 
 void StudioModel::setExportedURL(const QString& url) {
-    if (url == m_exportedURL)
-        return;
-    m_exportedURL = url;
-    emit exportedURLChanged();
+    publish(this, m_exportedURL, url, &StudioModel::exportedURLChanged);
 }
 
 void StudioModel::setPreview(const QImage& preview) {
@@ -155,10 +144,7 @@ void StudioModel::setPreview(const QImage& preview) {
 }
 
 void StudioModel::setDestination(const QString& destination) {
-    if (destination == m_destination)
-        return;
-    m_destination = destination;
-    emit destinationChanged();
+    publish(this, m_destination, destination, &StudioModel::destinationChanged);
 }
 
 // --- import -------------------------------------------------------------------------------------
