@@ -178,6 +178,10 @@ void PacksModel::clearError() {
     setError({});
 }
 
+void PacksModel::reportError(const QString& error) {
+    setError(error);
+}
+
 void PacksModel::setBusy(bool busy) {
     publish(this, m_busy, busy, &PacksModel::busyChanged);
 }

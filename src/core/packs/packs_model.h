@@ -82,6 +82,8 @@ public:
     void setAnimation(PackReveal animation);
     // The alert's "OK".
     void clearError();
+    // Shows a failure that happened around the model (a file dialog that failed).
+    void reportError(const QString& error);
 
     void selectPack(const QString& id);
     void selectCard(int slot);

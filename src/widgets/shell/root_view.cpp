@@ -3,7 +3,9 @@
 #include "app/settings.h"
 #include "app/studio_mode.h"
 #include "app/tovi_error.h"
+#include "packs/collection_view.h"
 #include "packs/packs_model.h"
+#include "packs/packs_view.h"
 #include "packs/starter_pack.h"
 #include "shell/controls.h"
 #include "shell/theme.h"
@@ -103,8 +105,13 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
         QDialog* sheet = plainSheet(&root, QStringLiteral("Jak to działa?"), {760, 620});
         return sheet;
     };
-    m_collectionFactory = [](StudioRootView& root) {
-        return plainSheet(&root, QStringLiteral("Kolekcja"), {900, 640});
+    m_collectionFactory = [](StudioRootView& root) -> QDialog* {
+        auto* sheet = new StudioCollectionView(
+            root.packs().packs(), root.mode(),
+            [&root](const StarterPack& pack, int slot) { root.choose(pack, slot); },
+            root.packs().selectedID(), &root);
+        sheet->setAttribute(Qt::WA_DeleteOnClose);
+        return sheet;
     };
 
     auto* column = new QVBoxLayout(this);
@@ -143,14 +150,7 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     column->addLayout(header);
 
     m_studioView = new StudioView(*m_studio, settings, [this] { showCollection(); });
-    // The six-card screen comes with the next step; until then a quiet placeholder.
-    m_packsView = new QWidget;
-    auto* packsColumn = new QVBoxLayout(m_packsView);
-    auto* soon = new QLabel(QStringLiteral("Losowane karty"));
-    soon->setAlignment(Qt::AlignCenter);
-    soon->setFont(Typography::font(Typography::Style::title2, QFont::Bold));
-    soon->setForegroundRole(QPalette::PlaceholderText);
-    packsColumn->addWidget(soon);
+    m_packsView = new PacksView(*m_packs, settings, [this] { showCollection(); });
     m_screens->addWidget(m_studioView);
     m_screens->addWidget(m_packsView);
     column->addWidget(m_screens, 1);
@@ -186,7 +186,8 @@ void StudioRootView::setMode(StudioMode mode) {
     m_mode = mode;
     m_modeSwitch->setCurrent(mode == StudioMode::artwork ? 0 : 1);
     m_subtitle->setText(subtitle(mode));
-    m_screens->setCurrentWidget(mode == StudioMode::artwork ? m_studioView : m_packsView);
+    m_screens->setCurrentWidget(mode == StudioMode::artwork ? static_cast<QWidget*>(m_studioView)
+                                                            : m_packsView);
 }
 
 void StudioRootView::setDeviceColor(const QString& color) {
@@ -204,6 +205,7 @@ void StudioRootView::applyTheme() {
     tint.setAlphaF(0.8f);
     m_tutorialButton->setIcon(Icons::icon(QStringLiteral("questionmark.circle"), tint));
     m_studioView->setDeviceColor(color);
+    m_packsView->setDeviceColor(color);
 }
 
 void StudioRootView::syncBusy() {

@@ -15,6 +15,7 @@ class QStackedWidget;
 namespace tovi {
 
 class PacksModel;
+class PacksView;
 class SegmentedControl;
 class Settings;
 class StarterPack;
@@ -46,6 +47,7 @@ public:
     StudioModel& studio() { return *m_studio; }
     PacksModel& packs() { return *m_packs; }
     StudioView* studioView() const { return m_studioView; }
+    PacksView* packsView() const { return m_packsView; }
     SegmentedControl* modeSwitch() const { return m_modeSwitch; }
     QAbstractButton* caseButton(const QString& color) const;
     QAbstractButton* tutorialButton() const { return m_tutorialButton; }
@@ -74,7 +76,7 @@ private:
     QAbstractButton* m_tutorialButton;
     QStackedWidget* m_screens;
     StudioView* m_studioView;
-    QWidget* m_packsView;
+    PacksView* m_packsView;
     QPointer<QDialog> m_tutorial;
     QPointer<QDialog> m_collection;
     SheetFactory m_tutorialFactory;

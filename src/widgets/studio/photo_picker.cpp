@@ -35,6 +35,9 @@ const QStringList& mediaSuffixes() {
     return suffixes;
 }
 
+// The pictures come first in the list above, the films after them.
+constexpr qsizetype firstFilmSuffix = 10;
+
 // A square thumbnail of the first picture; null when the file does not decode.
 QImage thumbnail(const QString& path) {
     QImage picture;
@@ -65,13 +68,14 @@ QStringList PhotoPickerDialog::defaultFolders() {
     return folders;
 }
 
-QStringList PhotoPickerDialog::libraryFiles(const QStringList& folders, int limit) {
+QStringList PhotoPickerDialog::libraryFiles(const QStringList& folders, int limit, Kind kind) {
     std::vector<QFileInfo> found;
     for (const QString& folder : folders) {
         QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
         while (it.hasNext() && found.size() < 5000) {
             const QFileInfo info(it.next());
-            if (mediaSuffixes().contains(info.suffix().toLower()))
+            const qsizetype at = mediaSuffixes().indexOf(info.suffix().toLower());
+            if (at >= 0 && (kind == Kind::media || at < firstFilmSuffix))
                 found.push_back(info);
         }
     }
@@ -87,7 +91,7 @@ QStringList PhotoPickerDialog::libraryFiles(const QStringList& folders, int limi
     return files;
 }
 
-PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders)
+PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders, Kind kind)
     : QDialog(parent)
     , m_list(new QListWidget) {
     setWindowTitle(QStringLiteral("Biblioteka zdjęć"));
@@ -110,7 +114,7 @@ PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders)
     m_list->setTextElideMode(Qt::ElideMiddle);
     column->addWidget(m_list, 1);
 
-    const QStringList files = libraryFiles(folders);
+    const QStringList files = libraryFiles(folders, 400, kind);
     auto* empty = new QLabel(
         QStringLiteral("W folderach Obrazy i Wideo nie ma zdjęć ani filmów. Użyj „Pliki”, aby "
                        "wybrać plik z innego miejsca."));

@@ -15,11 +15,15 @@ namespace tovi {
 class PhotoPickerDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit PhotoPickerDialog(QWidget* parent = nullptr, QStringList folders = defaultFolders());
+    // Pictures and films, or pictures only.
+    enum class Kind { media, images };
+    explicit PhotoPickerDialog(QWidget* parent = nullptr, QStringList folders = defaultFolders(),
+                               Kind kind = Kind::media);
     ~PhotoPickerDialog() override;
     static QStringList defaultFolders();
     // The files the dialog offers, newest first (at most `limit`).
-    static QStringList libraryFiles(const QStringList& folders, int limit = 400);
+    static QStringList libraryFiles(const QStringList& folders, int limit = 400,
+                                    Kind kind = Kind::media);
     std::optional<QString> chosen() const { return m_chosen; }
 
 private:

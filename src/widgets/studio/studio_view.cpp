@@ -227,6 +227,7 @@ void StudioView::openTransfer() {
     actions.exportFiles = [this] { m_model.prepare(false); };
     actions.clearError = [this] { m_model.clearError(); };
     actions.setAlbum = [this](const QString& album) { m_model.setSelectedFolder(album); };
+    actions.reportError = [this](const QString& error) { m_model.reportError(error); };
     auto* sheet = new ToviTransferSheet(ToviTransferKind::artwork, m_settings, actions, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_sheet = sheet;

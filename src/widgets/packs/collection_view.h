@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/studio_mode.h"
+#include "packs/starter_pack.h"
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QPushButton;
+
+namespace tovi {
+
+// One card of the collection as a round picture, decoded in the background; a placeholder with
+// a spinner until then (and for good when the artwork is missing).
+class PackThumbnail : public QWidget {
+    Q_OBJECT
+public:
+    PackThumbnail(const StarterPack& pack, int slot, QWidget* parent = nullptr);
+    bool loaded() const { return !m_image.isNull(); }
+    QSize sizeHint() const override { return {160, 160}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return width; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_image;
+    QWidget* m_spinner;
+};
+
+// The starter-pack browser: a pack picker and its six cards; what a choice means is the
+// opener's business.
+class StudioCollectionView : public QDialog {
+    Q_OBJECT
+public:
+    using Choose = std::function<void(const StarterPack& pack, int slot)>;
+    StudioCollectionView(std::vector<StarterPack> packs, StudioMode mode, Choose choose,
+                         const QString& selectedID, QWidget* parent = nullptr);
+
+    const StarterPack* pack() const;
+    void selectPack(const QString& id);
+    QComboBox* picker() const { return m_picker; }
+    // The buttons of the shown pack's cards, slot by slot.
+    const std::vector<QPushButton*>& cardButtons() const { return m_cards; }
+    QPushButton* wholeSetButton() const { return m_wholeSet; }
+
+private:
+    void showPack();
+
+    std::vector<StarterPack> m_packs;
+    StudioMode m_mode;
+    Choose m_choose;
+    QString m_selectedID;
+    QComboBox* m_picker;
+    QLabel* m_name;
+    QLabel* m_instruction;
+    QWidget* m_grid;
+    QGridLayout* m_gridLayout;
+    std::vector<QPushButton*> m_cards;
+    QPushButton* m_wholeSet = nullptr;
+};
+
+} // namespace tovi

@@ -1,0 +1,422 @@
+#include "packs_view.h"
+
+#include "app/settings.h"
+#include "packs/packs_model.h"
+#include "shell/controls.h"
+#include "shell/crop_controls.h"
+#include "shell/device_preview.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/send_bar.h"
+#include "shell/theme.h"
+#include "studio/photo_picker.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardPaths>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace tovi {
+namespace {
+
+// One card of the strip: its preview in a rounded tile, its number, the accent when chosen.
+class CardButton : public QAbstractButton {
+public:
+    CardButton(int slot, QWidget* parent = nullptr)
+        : QAbstractButton(parent)
+        , m_slot(slot) {
+        setCheckable(true);
+        setFixedSize(54, 60);
+        setCursor(Qt::PointingHandCursor);
+        setAccessibleName(QStringLiteral("Karta %1").arg(slot + 1));
+        setToolTip(accessibleName());
+    }
+    void setPicture(const QImage& picture) {
+        m_picture = picture.isNull()
+                        ? QImage()
+                        : picture.scaled(88, 88, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setOpacity(isEnabled() ? 1.0 : 0.45);
+        const QRectF tile((width() - 44) / 2.0, 1, 44, 44);
+        QPainterPath round;
+        round.addEllipse(tile);
+        painter.save();
+        painter.setClipPath(round);
+        if (m_picture.isNull())
+            painter.fillRect(tile, Theme::primary(this, 0.12));
+        else
+            painter.drawImage(tile, m_picture);
+        painter.restore();
+        const QColor accent = MacStudioStyle::accent();
+        painter.setPen(isChecked() ? QPen(accent, 2.5) : QPen(Theme::primary(this, 0.15), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(tile.adjusted(-1, -1, 1, 1));
+        QFont font = Typography::font(Typography::Style::caption, QFont::DemiBold);
+        painter.setFont(font);
+        painter.setPen(isChecked() ? accent : Theme::secondary(this));
+        painter.drawText(QRectF(0, 46, width(), 14), Qt::AlignCenter, QString::number(m_slot + 1));
+    }
+
+private:
+    int m_slot;
+    QImage m_picture;
+};
+
+QString summaryOf(const PacksModel& model, bool factory) {
+    if (factory)
+        return QStringLiteral("Oryginalna kostka Tovi · 6 kart");
+    return (model.pack() ? model.pack()->name : QStringLiteral("Zestaw")) +
+           QStringLiteral(" · 6 kart");
+}
+
+} // namespace
+
+PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()> openCollection,
+                     QWidget* parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_settings(settings)
+    , m_preview(new DevicePreview)
+    , m_sendBar(new MacSendBar)
+    , m_options(new QToolButton) {
+    m_chooseFile = [this]() -> std::optional<QString> {
+        const QString file = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Wybierz zdjęcie"),
+            QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+            QStringLiteral("Zdjęcia (*.jpg *.jpeg *.png *.gif *.webp *.heic *.heif *.bmp *.tif "
+                           "*.tiff);;Wszystkie pliki (*)"));
+        return file.isEmpty() ? std::nullopt : std::optional(file);
+    };
+    m_choosePhoto = [this]() -> std::optional<QString> {
+        PhotoPickerDialog picker(this, PhotoPickerDialog::defaultFolders(),
+                                 PhotoPickerDialog::Kind::images);
+        return picker.exec() == QDialog::Accepted ? picker.chosen() : std::nullopt;
+    };
+    m_openFolder = [](const QString& folder) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    };
+
+    m_workspace = new MacEditorWorkspace(
+        {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption},
+        [this] { return buildMaterial(); },
+        [this](MacEditorTool tool) { return buildPanel(tool); });
+    m_workspace->setTitle(QStringLiteral("Studio"));
+    m_workspace->setHint(QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
+    m_workspace->setOpenCollection(std::move(openCollection));
+    m_workspace->setContext(buildStrip());
+    m_preview->setColor(settings.string(Settings::caseColor, QStringLiteral("silver")));
+    m_preview->setActions([this](double dx, double dy, double size) { m_model.pan(dx, dy, size); },
+                          [this](double delta, bool precise) { m_model.zoom(delta, precise); },
+                          [this](double scale) { m_model.magnify(scale); });
+    m_workspace->setPreview(m_preview);
+
+    m_sendBar->setTitle(QStringLiteral("Twój zestaw jest gotowy"));
+    m_sendBar->setSubtitle(QStringLiteral("6 kart · GIF · 240 × 240 · Game1"));
+    m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
+    m_options->setAccessibleName(QStringLiteral("Opcje zestawów"));
+    m_options->setToolTip(QStringLiteral("Opcje zestawów"));
+    m_options->setAutoRaise(true);
+    m_options->setIconSize({22, 22});
+    m_options->setPopupMode(QToolButton::InstantPopup);
+    m_options->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    auto* menu = new QMenu(m_options);
+    QAction* factory = menu->addAction(QStringLiteral("Przywróć fabryczną kostkę…"));
+    QAction* backup = menu->addAction(QStringLiteral("Pokaż ostatnią kopię"));
+    backup->setObjectName(QStringLiteral("showBackup"));
+    connect(factory, &QAction::triggered, this, [this] { openTransfer(true); });
+    connect(backup, &QAction::triggered, this, [this] {
+        if (!m_model.lastBackup().isEmpty() && m_openFolder)
+            m_openFolder(m_model.lastBackup());
+    });
+    connect(menu, &QMenu::aboutToShow, this,
+            [this, backup] { backup->setVisible(!m_model.lastBackup().isEmpty()); });
+    backup->setVisible(!m_model.lastBackup().isEmpty());
+    m_options->setMenu(menu);
+    m_sendBar->setOptions(m_options);
+    connect(m_sendBar, &MacSendBar::triggered, this, [this] { openTransfer(false); });
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_workspace, 1);
+    column->addWidget(m_sendBar);
+
+    connect(m_workspace, &MacEditorWorkspace::selectedChanged, this, &PacksView::syncAnimation);
+    for (auto signal : {&PacksModel::imagesChanged, &PacksModel::slotChanged,
+                        &PacksModel::busyChanged, &PacksModel::selectedIDChanged,
+                        &PacksModel::editsChanged, &PacksModel::lastBackupChanged})
+        connect(&m_model, signal, this, &PacksView::sync);
+    connect(&m_model, &PacksModel::animationChanged, this, &PacksView::syncAnimation);
+    connect(&m_model, &PacksModel::errorChanged, this, &PacksView::showError);
+    m_workspace->setSelected(MacEditorTool::crop);
+    sync();
+    syncAnimation();
+}
+
+PacksView::~PacksView() = default;
+
+void PacksView::setDeviceColor(const QString& color) {
+    m_preview->setColor(color);
+}
+
+void PacksView::setFileChooser(std::function<std::optional<QString>()> chooser) {
+    m_chooseFile = std::move(chooser);
+}
+
+void PacksView::setPhotoChooser(std::function<std::optional<QString>()> chooser) {
+    m_choosePhoto = std::move(chooser);
+}
+
+void PacksView::setFolderOpener(std::function<void(const QString&)> opener) {
+    m_openFolder = std::move(opener);
+}
+
+QWidget* PacksView::buildStrip() {
+    auto* strip = new QWidget;
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    for (int slot = 0; slot < 6; ++slot) {
+        auto* card = new CardButton(slot);
+        connect(card, &QAbstractButton::clicked, this, [this, slot] {
+            m_model.selectCard(slot);
+            sync(); // a refused choice puts the mark back
+        });
+        row->addWidget(card);
+        m_strip.push_back(card);
+    }
+    return strip;
+}
+
+void PacksView::importImage(const std::optional<QString>& path) {
+    if (path)
+        m_model.importImage(QUrl::fromLocalFile(*path));
+}
+
+QWidget* PacksView::buildMaterial() {
+    auto* photos = new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+                                      QStringLiteral("photo.on.rectangle"));
+    connect(photos, &QAbstractButton::clicked, this,
+            [this] { importImage(m_choosePhoto ? m_choosePhoto() : std::nullopt); });
+    auto* panel = new MacMaterialPanel(
+        photos, [this] { importImage(m_chooseFile ? m_chooseFile() : std::nullopt); },
+        [this] { m_model.resetCard(); });
+    panel->setEnabled(!m_model.busy());
+    m_busyBound.emplace_back(panel);
+    return panel;
+}
+
+QWidget* PacksView::buildPanel(MacEditorTool tool) {
+    QWidget* panel = nullptr;
+    if (tool == MacEditorTool::crop) {
+        auto* controls = new MacCropControls;
+        connect(controls, &MacCropControls::changed, this, [this](const CropSettings& crop) {
+            m_model.update([crop](PackCardEdit& edit) { edit.crop = crop; });
+        });
+        const auto show = [this, controls] { controls->setCrop(m_model.edit().crop); };
+        for (auto signal :
+             {&PacksModel::editsChanged, &PacksModel::slotChanged, &PacksModel::selectedIDChanged})
+            connect(&m_model, signal, controls, show);
+        show();
+        panel = controls;
+    } else if (tool == MacEditorTool::animation) {
+        panel = new QWidget;
+        auto* column = new QVBoxLayout(panel);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(12);
+        auto* heading = new QLabel(QStringLiteral("Animacja GIF"));
+        heading->setFont(Typography::font(Typography::Style::caption));
+        column->addWidget(heading);
+        QStringList labels;
+        for (PackReveal reveal : allPackReveals)
+            labels << rawValue(reveal);
+        auto* picker = new SegmentedControl(labels);
+        picker->setAccessibleName(QStringLiteral("Animacja GIF"));
+        picker->setObjectName(QStringLiteral("animationPicker"));
+        const auto show = [this, picker] {
+            for (int i = 0; i < int(allPackReveals.size()); ++i)
+                if (allPackReveals[size_t(i)] == m_model.animation())
+                    picker->setCurrent(i);
+        };
+        show();
+        connect(&m_model, &PacksModel::animationChanged, picker, show);
+        connect(picker, &SegmentedControl::chosen, this,
+                [this](int index) { m_model.setAnimation(allPackReveals[size_t(index)]); });
+        column->addWidget(picker);
+        auto* note = new QLabel(
+            QStringLiteral("Krótki ruch odsłania kartę. Potem grafika pozostaje na ekranie."));
+        note->setWordWrap(true);
+        note->setForegroundRole(QPalette::PlaceholderText);
+        note->setFont(Typography::font(Typography::Style::caption));
+        column->addWidget(note);
+        auto* draw = new QPushButton(QStringLiteral("Podgląd losowania"));
+        draw->setIcon(Icons::icon(QStringLiteral("shuffle"), MacStudioStyle::accent()));
+        draw->setCursor(Qt::PointingHandCursor);
+        connect(draw, &QPushButton::clicked, this, [this] { m_model.randomCard(); });
+        column->addWidget(draw, 0, Qt::AlignLeft);
+        auto* size = new QLabel(QStringLiteral("GIF · 240 × 240"));
+        size->setForegroundRole(QPalette::PlaceholderText);
+        size->setFont(Typography::font(Typography::Style::caption));
+        column->addWidget(size);
+    } else {
+        panel = new QWidget;
+        auto* column = new QVBoxLayout(panel);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(14);
+        auto* title = new QLineEdit;
+        auto* subtitle = new QLineEdit;
+        for (auto [field, name] : {std::pair{title, QStringLiteral("Tytuł karty")},
+                                   std::pair{subtitle, QStringLiteral("Podpis")}}) {
+            field->setPlaceholderText(name);
+            field->setAccessibleName(name);
+            field->setMinimumHeight(30);
+            column->addWidget(field);
+        }
+        auto* captions = new Switch(QStringLiteral("Napisy na ekranie Tovi"));
+        column->addWidget(captions);
+        auto* meaning = new QLabel;
+        meaning->setWordWrap(true);
+        meaning->setForegroundRole(QPalette::PlaceholderText);
+        meaning->setObjectName(QStringLiteral("meaning"));
+        column->addWidget(meaning);
+        const auto show = [this, title, subtitle, captions, meaning] {
+            const PackCardEdit edit = m_model.edit();
+            const QSignalBlocker a(title), b(subtitle), c(captions);
+            // Only when different, so the cursor stays where the person is typing.
+            if (title->text() != edit.title)
+                title->setText(edit.title);
+            if (subtitle->text() != edit.subtitle)
+                subtitle->setText(edit.subtitle);
+            captions->setChecked(edit.captions);
+            const StarterPack* pack = m_model.pack();
+            meaning->setVisible(pack);
+            if (pack)
+                meaning->setText(pack->meanings.value(m_model.slot()));
+        };
+        for (auto signal :
+             {&PacksModel::editsChanged, &PacksModel::slotChanged, &PacksModel::selectedIDChanged})
+            connect(&m_model, signal, panel, show);
+        show();
+        connect(title, &QLineEdit::textChanged, this, [this](const QString& text) {
+            m_model.update([&text](PackCardEdit& edit) { edit.title = text; });
+        });
+        connect(subtitle, &QLineEdit::textChanged, this, [this](const QString& text) {
+            m_model.update([&text](PackCardEdit& edit) { edit.subtitle = text; });
+        });
+        connect(captions, &QAbstractButton::toggled, this, [this](bool on) {
+            m_model.update([on](PackCardEdit& edit) { edit.captions = on; });
+        });
+    }
+    panel->setEnabled(!m_model.busy());
+    m_busyBound.emplace_back(panel);
+    return panel;
+}
+
+void PacksView::sync() {
+    const bool busy = m_model.busy();
+    const StarterPack* pack = m_model.pack();
+    m_workspace->setSubtitle(QStringLiteral("Losowane karty · ") +
+                             (pack ? pack->name : QStringLiteral("Kolekcja")));
+    for (int slot = 0; slot < 6; ++slot) {
+        auto* card = static_cast<CardButton*>(m_strip[size_t(slot)]);
+        const auto image = m_model.images().find(slot);
+        card->setPicture(image == m_model.images().end() ? QImage() : image->second);
+        card->setChecked(slot == m_model.slot());
+        card->setEnabled(!busy);
+    }
+    m_preview->setImage(m_model.preview());
+    m_preview->setInteractive(!busy);
+    m_sendBar->setDisabled(busy);
+    for (const auto& widget : m_busyBound)
+        if (widget)
+            widget->setEnabled(!busy);
+}
+
+void PacksView::syncAnimation() {
+    // The card's motion plays only while its tool is open.
+    PreviewTimeline::Settings animation;
+    if (m_workspace->selected() == MacEditorTool::animation) {
+        animation.rotating = m_model.animation() == PackReveal::spin;
+        animation.revealing = m_model.animation() == PackReveal::reveal;
+    }
+    animation.rotationSeconds = 4;
+    animation.clockwise = true;
+    animation.fps = 12;
+    animation.reduceMotion = Theme::reduceMotion();
+    m_preview->setAnimation(animation);
+    m_options->setIcon(
+        Icons::icon(QStringLiteral("ellipsis.circle"), Theme::primary(this, 0.8), 22));
+}
+
+void PacksView::openTransfer(bool factory) {
+    if (m_sheet)
+        return;
+    ToviTransferActions actions;
+    actions.chooseDestination = [this](const QString& folder) {
+        m_model.chooseDestination(folder);
+    };
+    actions.send = [this, factory] { m_model.prepare(true, factory); };
+    actions.exportFiles = [this] { m_model.prepare(false, false); };
+    actions.clearError = [this] { m_model.clearError(); };
+    actions.reportError = [this](const QString& error) { m_model.reportError(error); };
+    auto* sheet = new ToviTransferSheet(
+        factory ? ToviTransferKind::factory : ToviTransferKind::cards, m_settings, actions, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_sheet = sheet;
+    sheet->setPreview(m_model.preview());
+    sheet->setSummary(summaryOf(m_model, factory));
+    sheet->setAlbum(QStringLiteral("Photo1")); // the six-card flow has no album
+    sheet->setMessage(m_model.message());
+    sheet->setError(m_model.error());
+    sheet->setFiles(m_model.exported());
+    sheet->setBackup(m_model.lastBackup());
+    sheet->setDestination(m_model.destination());
+    connect(&m_model, &PacksModel::destinationChanged, sheet,
+            [this, sheet] { sheet->setDestination(m_model.destination()); });
+    connect(&m_model, &PacksModel::messageChanged, sheet,
+            [this, sheet] { sheet->setMessage(m_model.message()); });
+    connect(&m_model, &PacksModel::errorChanged, sheet,
+            [this, sheet] { sheet->setError(m_model.error()); });
+    connect(&m_model, &PacksModel::exportedChanged, sheet,
+            [this, sheet] { sheet->setFiles(m_model.exported()); });
+    connect(&m_model, &PacksModel::lastBackupChanged, sheet,
+            [this, sheet] { sheet->setBackup(m_model.lastBackup()); });
+    connect(&m_model, &PacksModel::imagesChanged, sheet,
+            [this, sheet] { sheet->setPreview(m_model.preview()); });
+    // The busy edge comes last: by then the message, error and files are the outcome's.
+    connect(&m_model, &PacksModel::busyChanged, sheet,
+            [this, sheet] { sheet->setBusy(m_model.busy()); });
+    sheet->setBusy(m_model.busy());
+    sheet->open();
+}
+
+void PacksView::showError() {
+    if (m_model.error().isEmpty() || m_alert || (m_sheet && m_sheet->isVisible()))
+        return;
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nie udało się dokończyć"),
+                                  m_model.error(), QMessageBox::Ok, this);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    connect(alert, &QMessageBox::finished, this, [this] { m_model.clearError(); });
+    m_alert = alert;
+    alert->open();
+}
+
+} // namespace tovi
