@@ -159,10 +159,7 @@ MacEditorWorkspace::MacEditorWorkspace(std::vector<MacEditorTool> tools,
     main->addWidget(toolColumn);
     stack->addLayout(main, 1);
 
-    const auto choose = [this](std::optional<MacEditorTool> tool) {
-        setSelected(tool);
-        emit selectedChanged(tool);
-    };
+    const auto choose = [this](std::optional<MacEditorTool> tool) { setSelected(tool); };
     connect(m_buttons, &MacToolButtons::selectedChanged, this, choose);
     connect(m_bubble, &MacToolBubble::selectedChanged, this, choose);
     changeEvent(nullptr);
@@ -201,9 +198,12 @@ void MacEditorWorkspace::setOpenCollection(std::function<void()> open) {
 }
 
 void MacEditorWorkspace::setSelected(std::optional<MacEditorTool> tool) {
+    const bool changed = tool != m_selected;
     m_selected = tool;
     m_buttons->setSelected(tool);
     m_bubble->setSelected(tool);
+    if (changed)
+        emit selectedChanged(tool);
 }
 
 void MacEditorWorkspace::resizeEvent(QResizeEvent* event) {

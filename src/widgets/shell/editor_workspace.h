@@ -56,6 +56,7 @@ public:
     QToolButton* collectionButton() const { return m_collection; }
 
 signals:
+    // Every change of the open tool, by the person or by the screen.
     void selectedChanged(std::optional<tovi::MacEditorTool> tool);
 
 protected:

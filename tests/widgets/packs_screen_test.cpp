@@ -1,0 +1,209 @@
+#include "app/settings.h"
+#include "packs/collection_view.h"
+#include "packs/packs_model.h"
+#include "packs/packs_view.h"
+#include "shell/controls.h"
+#include "shell/device_preview.h"
+#include "shell/editor_workspace.h"
+#include "shell/send_bar.h"
+#include "shell/tool_bubble.h"
+#include "support/model_home.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+struct Chosen {
+    QString pack;
+    int slot = -1;
+};
+
+TEST(Collection, ArtworkModePicksOneCard) {
+    ModelHome home;
+    PacksModel model(home.settings());
+    Chosen chosen;
+    StudioCollectionView view(
+        model.packs(), StudioMode::artwork,
+        [&](const StarterPack& pack, int slot) {
+            chosen = {pack.id, slot};
+        },
+        QStringLiteral("party"));
+    view.show();
+    EXPECT_EQ(view.pack()->id, QStringLiteral("party"));
+    EXPECT_EQ(view.picker()->currentData().toString(), QStringLiteral("party"));
+    EXPECT_EQ(view.wholeSetButton(), nullptr);
+    const auto labels = view.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
+        return label->text() ==
+               QStringLiteral("Wybierz jedną grafikę i dopasuj ją do swojego ekranu.");
+    }));
+    ASSERT_EQ(view.cardButtons().size(), 6u);
+    EXPECT_EQ(view.cardButtons()[2]->accessibleName(), view.pack()->cards[2][0]);
+    QTest::mouseClick(view.cardButtons()[2], Qt::LeftButton);
+    EXPECT_EQ(chosen.pack, QStringLiteral("party"));
+    EXPECT_EQ(chosen.slot, 2);
+
+    // Another pack in the picker: its own six cards, their pictures arriving in the background.
+    view.picker()->setCurrentIndex(view.picker()->findData(QStringLiteral("weather")));
+    EXPECT_EQ(view.pack()->id, QStringLiteral("weather"));
+    QTest::mouseClick(view.cardButtons()[5], Qt::LeftButton);
+    EXPECT_EQ(chosen.pack, QStringLiteral("weather"));
+    EXPECT_EQ(chosen.slot, 5);
+    ASSERT_TRUE(waitUntil([&] {
+        const auto thumbnails = view.findChildren<PackThumbnail*>();
+        return std::all_of(thumbnails.begin(), thumbnails.end(),
+                           [](PackThumbnail* thumbnail) { return thumbnail->loaded(); });
+    }));
+}
+
+TEST(Collection, CardsModeOffersTheWholeSetAndAnEmptyCollectionOnlyThePicker) {
+    ModelHome home;
+    PacksModel model(home.settings());
+    Chosen chosen;
+    StudioCollectionView view(
+        model.packs(), StudioMode::cards,
+        [&](const StarterPack& pack, int slot) {
+            chosen = {pack.id, slot};
+        },
+        QStringLiteral("none"));
+    view.show();
+    EXPECT_EQ(view.pack()->id, model.packs().front().id); // an unknown id shows the first
+    ASSERT_NE(view.wholeSetButton(), nullptr);
+    QTest::mouseClick(view.wholeSetButton(), Qt::LeftButton);
+    EXPECT_EQ(chosen.pack, model.packs().front().id);
+    EXPECT_EQ(chosen.slot, 0);
+
+    StudioCollectionView empty({}, StudioMode::cards, [](const StarterPack&, int) {}, {});
+    empty.show();
+    EXPECT_EQ(empty.pack(), nullptr);
+    EXPECT_TRUE(empty.cardButtons().empty());
+    EXPECT_FALSE(empty.wholeSetButton()->isVisible());
+    EXPECT_TRUE(empty.picker()->isVisible());
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+class PacksScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_model = std::make_unique<PacksModel>(m_home.settings());
+        m_view = std::make_unique<PacksView>(*m_model, m_home.settings(), [] {});
+        m_view->resize(1180, 800);
+        m_view->show();
+        ASSERT_TRUE(waitUntil([&] { return m_model->images().size() == 6; }));
+    }
+    void TearDown() override {
+        m_view.reset();
+        QThreadPool::globalInstance()->waitForDone();
+        m_model.reset();
+    }
+    QString picture() {
+        QImage image(1200, 900, QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        const QString path = m_dir.filePath(QStringLiteral("mine.png"));
+        image.save(path);
+        return path;
+    }
+
+    ModelHome m_home;
+    QTemporaryDir m_dir;
+    std::unique_ptr<PacksModel> m_model;
+    std::unique_ptr<PacksView> m_view;
+};
+
+TEST_F(PacksScreen, TheStripChoosesCardsButNotWhileBusy) {
+    EXPECT_EQ(m_view->cardButton(3)->accessibleName(), QStringLiteral("Karta 4"));
+    EXPECT_TRUE(m_view->cardButton(0)->isChecked());
+    QTest::mouseClick(m_view->cardButton(3), Qt::LeftButton);
+    EXPECT_EQ(m_model->slot(), 3);
+    EXPECT_TRUE(m_view->cardButton(3)->isChecked());
+    EXPECT_EQ(m_view->preview()->image(), m_model->images().at(3));
+
+    m_model->importImage(QUrl::fromLocalFile(picture()));
+    ASSERT_TRUE(m_model->busy());
+    EXPECT_FALSE(m_view->cardButton(1)->isEnabled());
+    EXPECT_FALSE(m_view->sendBar()->button()->isEnabled());
+    EXPECT_FALSE(m_view->preview()->pointerView()->interactionEnabled());
+    m_view->preview()->pointerView()->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    m_model->selectCard(1);
+    EXPECT_EQ(m_model->slot(), 3);
+    ASSERT_TRUE(waitUntil([&] { return !m_model->busy(); }));
+    EXPECT_TRUE(m_view->cardButton(1)->isEnabled());
+    EXPECT_TRUE(m_model->edit().customImage.has_value());
+}
+
+TEST_F(PacksScreen, TheAnimationPlaysOnlyWhileItsToolIsOpen) {
+    m_model->setAnimation(PackReveal::still);
+    m_view->workspace()->setSelected(MacEditorTool::animation);
+    EXPECT_FALSE(m_view->preview()->ticking());
+    auto* picker = m_view->workspace()->bubble()->findChild<SegmentedControl*>(
+        QStringLiteral("animationPicker"));
+    ASSERT_NE(picker, nullptr);
+    QTest::mouseClick(picker->segment(1), Qt::LeftButton); // spin
+    EXPECT_EQ(m_model->animation(), PackReveal::spin);
+    EXPECT_TRUE(m_view->preview()->ticking());
+    EXPECT_TRUE(m_view->preview()->animation().rotating);
+    EXPECT_EQ(m_view->preview()->animation().rotationSeconds, 4);
+    QTest::mouseClick(picker->segment(0), Qt::LeftButton); // reveal
+    EXPECT_TRUE(m_view->preview()->animation().revealing);
+    m_view->workspace()->setSelected(MacEditorTool::crop);
+    EXPECT_FALSE(m_view->preview()->ticking());
+}
+
+TEST_F(PacksScreen, CaptionsAreStoredAsTyped) {
+    m_view->workspace()->setSelected(MacEditorTool::caption);
+    QLineEdit* title = nullptr;
+    for (auto* field : m_view->workspace()->bubble()->findChildren<QLineEdit*>())
+        if (field->accessibleName() == QStringLiteral("Tytuł karty"))
+            title = field;
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(), m_model->pack()->cards[0][0]);
+    title->selectAll();
+    title->insert(QStringLiteral("Mój")); // typed: every change is stored
+    EXPECT_EQ(m_model->edit().title, QStringLiteral("Mój"));
+    EXPECT_EQ(m_model->edits().at(m_model->key()).title, QStringLiteral("Mój"));
+    auto* meaning = m_view->workspace()->bubble()->findChild<QLabel*>(QStringLiteral("meaning"));
+    ASSERT_NE(meaning, nullptr);
+    EXPECT_EQ(meaning->text(), m_model->pack()->meanings[0]);
+}
+
+TEST(PacksOptions, TheLastBackupIsOfferedOnlyWhenThereIsOne) {
+    ModelHome home;
+    QTemporaryDir backup;
+    for (const bool withBackup : {false, true}) {
+        if (withBackup)
+            home.settings().setString(Settings::packsLastBackup, backup.path());
+        PacksModel model(home.settings());
+        PacksView view(model, home.settings(), [] {});
+        QString opened;
+        view.setFolderOpener([&](const QString& folder) { opened = folder; });
+        QMenu* menu = view.optionsButton()->menu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(view.optionsButton()->accessibleName(), QStringLiteral("Opcje zestawów"));
+        emit menu->aboutToShow();
+        QAction* show = menu->findChild<QAction*>(QStringLiteral("showBackup"));
+        ASSERT_NE(show, nullptr);
+        EXPECT_EQ(show->isVisible(), withBackup);
+        EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Przywróć fabryczną kostkę…"));
+        if (withBackup) {
+            show->trigger();
+            EXPECT_EQ(opened, backup.path());
+        }
+        QThreadPool::globalInstance()->waitForDone();
+    }
+}
+
+} // namespace
