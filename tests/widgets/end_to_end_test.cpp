@@ -3,6 +3,10 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "device/transfer_sheet.h"
+#include "packs/collection_view.h"
+#include "packs/packs_model.h"
+#include "packs/packs_view.h"
+#include "shell/controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
@@ -17,8 +21,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -121,6 +127,79 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     EXPECT_TRUE(saved[0].startsWith(QStringLiteral("tovi-")) &&
                 saved[0].endsWith(QStringLiteral(".gif")));
     EXPECT_EQ(readFile(device + QStringLiteral("/Photo1/") + saved[0]), window.studio().output());
+    sheet->close();
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+TEST(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs a real X server (the end_to_end test runs this under xvfb-run)";
+    ModelHome home;
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("NO NAME"));
+    makeDevice(device, cardSet(5));
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+
+    StudioRootView window(home.settings());
+    window.resize(1180, 850);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.modeSwitch()->segment(1), Qt::LeftButton);
+    ASSERT_EQ(window.mode(), StudioMode::cards);
+    PacksView* screen = window.packsView();
+
+    // The collection: another pack, its third card.
+    QTest::mouseClick(screen->workspace()->collectionButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return window.collectionSheet() != nullptr; }));
+    auto* collection = static_cast<StudioCollectionView*>(window.collectionSheet());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(collection));
+    collection->picker()->setCurrentIndex(collection->picker()->findData(QStringLiteral("walk")));
+    QTest::mouseClick(collection->cardButtons().at(2), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return window.collectionSheet() == nullptr; }));
+    EXPECT_EQ(window.packs().selectedID(), QStringLiteral("walk"));
+    EXPECT_EQ(window.packs().slot(), 2);
+
+    // A caption of the card's own.
+    QTest::mouseClick(screen->workspace()->toolButtons()->button(MacEditorTool::caption),
+                      Qt::LeftButton);
+    QLineEdit* title = nullptr;
+    for (auto* field : screen->workspace()->bubble()->findChildren<QLineEdit*>())
+        if (field->accessibleName() == QStringLiteral("Tytuł karty"))
+            title = field;
+    ASSERT_NE(title, nullptr);
+    title->setFocus();
+    title->selectAll();
+    QTest::keyClicks(title, QStringLiteral("Spacer nad rzeka"));
+    EXPECT_EQ(window.packs().edit().title, QStringLiteral("Spacer nad rzeka"));
+
+    // Send the set: the sheet, the device, the verified installation with its backup.
+    QTest::mouseClick(screen->sendBar()->button(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return screen->transferSheet() != nullptr; }));
+    ToviTransferSheet* sheet = screen->transferSheet();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    sheet->setFolderChooser([&] { return std::optional(device); });
+    QAbstractButton* connect = withText<QAbstractButton>(sheet, QStringLiteral("Połącz Tovi"));
+    ASSERT_NE(connect, nullptr);
+    QTest::mouseClick(connect, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return sheet->ready(); }));
+    QAbstractButton* send =
+        withText<QAbstractButton>(sheet, QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    ASSERT_NE(send, nullptr);
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil(
+        [&] { return withText<QLabel>(sheet, QStringLiteral("Zapis zweryfikowany")) != nullptr; },
+        120000));
+    EXPECT_TRUE(sheet->complete());
+    ASSERT_EQ(window.packs().exported().size(), 6);
+    for (int n = 1; n <= 6; ++n)
+        EXPECT_EQ(readFile(device + QStringLiteral("/Game1/%1.gif").arg(n)),
+                  readFile(window.packs().exported()[n - 1]));
+    const QString backup = window.packs().lastBackup();
+    EXPECT_TRUE(QFileInfo::exists(backup + QStringLiteral("/manifest.json")));
+    EXPECT_EQ(readFile(backup + QStringLiteral("/Game1/1.gif")),
+              cardSet(5).at(QStringLiteral("1.gif")));
+    EXPECT_NE(withText<QAbstractButton>(sheet, QStringLiteral("Otwórz kopię poprzedniego zestawu")),
+              nullptr);
     sheet->close();
     QThreadPool::globalInstance()->waitForDone();
 }

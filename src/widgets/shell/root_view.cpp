@@ -11,6 +11,7 @@
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
+#include "tutorial/tutorial_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -71,20 +72,6 @@ private:
     QString m_color;
 };
 
-QDialog* plainSheet(QWidget* parent, const QString& title, QSize size) {
-    auto* sheet = new QDialog(parent);
-    sheet->setWindowTitle(title);
-    sheet->setWindowModality(Qt::WindowModal);
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->setFixedSize(size);
-    auto* column = new QVBoxLayout(sheet);
-    auto* label = new QLabel(title);
-    label->setAlignment(Qt::AlignCenter);
-    label->setFont(Typography::font(Typography::Style::title2, QFont::Bold));
-    column->addWidget(label);
-    return sheet;
-}
-
 } // namespace
 
 StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
@@ -101,8 +88,10 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     setWindowTitle(QStringLiteral("ToviStudio"));
     setMinimumSize(1040, 760);
     setAutoFillBackground(true);
-    m_tutorialFactory = [](StudioRootView& root) {
-        QDialog* sheet = plainSheet(&root, QStringLiteral("Jak to działa?"), {760, 620});
+    m_tutorialFactory = [](StudioRootView& root) -> QDialog* {
+        auto* sheet = new StudioTutorialView(
+            root.m_settings, [&root] { root.finishTutorial(); }, &root);
+        sheet->setAttribute(Qt::WA_DeleteOnClose);
         return sheet;
     };
     m_collectionFactory = [](StudioRootView& root) -> QDialog* {
