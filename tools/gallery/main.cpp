@@ -9,6 +9,8 @@
 #include "app/settings.h"
 #include "device/transfer_sheet.h"
 #include "packs/pack_renderer.h"
+#include "packs/packs_model.h"
+#include "packs/packs_view.h"
 #include "packs/starter_pack.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
@@ -190,6 +192,22 @@ int screens(const QString& folder, const QString& clip) {
         window.show();
         settle(200);
         save(&window, folder, QStringLiteral("studio-empty-") + theme);
+
+        // The six-card screen with each tool, and the collection over it.
+        window.setMode(StudioMode::cards);
+        while (window.packs().images().size() < 6)
+            settle(50);
+        for (const MacEditorTool tool : allEditorTools) {
+            window.packsView()->workspace()->setSelected(tool);
+            settle(150);
+            save(&window, folder, QStringLiteral("cards-%1-").arg(symbol(tool)) + theme);
+        }
+        window.showCollection();
+        settle(1500); // the thumbnails arrive
+        save(window.collectionSheet(), folder, QStringLiteral("collection-") + theme);
+        window.collectionSheet()->close();
+        settle(100);
+        window.setMode(StudioMode::artwork);
         if (clip.isEmpty())
             continue;
         window.studio().importMedia(QUrl::fromLocalFile(clip));
