@@ -19,6 +19,8 @@ packages=(
     xvfb xauth time
     # device tests: FAT disk images mounted through FUSE
     dosfstools fusefat fuse3
+    # eject tests: a private dbus-daemon serving a fake UDisks2
+    dbus
 )
 
 missing=()

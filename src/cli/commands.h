@@ -17,5 +17,6 @@ int send(const QStringList& arguments);
 int cards(const QStringList& arguments);
 int restoreFactory(const QStringList& arguments);
 int packs(const QStringList& arguments);
+int eject(const QStringList& arguments);
 
 } // namespace tovi::cli

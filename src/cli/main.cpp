@@ -39,6 +39,7 @@ const std::map<QString, Command>& commands() {
         {QStringLiteral("restore-factory"),
          {tovi::cli::restoreFactory, "restore-factory --device PATH"}},
         {QStringLiteral("packs"), {tovi::cli::packs, "packs"}},
+        {QStringLiteral("eject"), {tovi::cli::eject, "eject --device PATH"}},
     };
     return table;
 }

@@ -1,10 +1,12 @@
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
+#include "device/mount_table.h"
 #include "device/transfer_sheet.h"
 #include "media/media_error.h"
 #include "shell/theme.h"
 #include "support/device_fixtures.h"
+#include "support/fake_udisks.h"
 #include "support/model_home.h"
 
 #include <QAbstractButton>
@@ -23,6 +25,7 @@ using tovi::test::makeDevice;
 using tovi::test::makeFolder;
 using Kind = ToviTransferKind;
 using Operation = ToviTransferSheet::Operation;
+using EjectState = ToviTransferSheet::EjectState;
 
 namespace {
 
@@ -62,6 +65,8 @@ protected:
         sheet->setOpener([this](const QStringList& files, const QString& folder) {
             opened << files.join(QLatin1Char('|')) + QStringLiteral(" → ") + folder;
         });
+        // Never the machine's own bus: a connection to nothing finds no drive.
+        sheet->setEjectBus(QDBusConnection(QStringLiteral("tovi-test-no-bus")), {});
         sheet->setDestination(destination);
         if (show) {
             sheet->show();
@@ -89,6 +94,23 @@ protected:
             if (found->text() == text && found->isVisibleTo(sheet.get()))
                 return found;
         return nullptr;
+    }
+    // A send that the model reports verified.
+    void completeSend() {
+        click(mainButton()->text());
+        sheet->setBusy(true);
+        sheet->setMessage(QStringLiteral("Zapisano."));
+        sheet->setBusy(false);
+        ASSERT_TRUE(sheet->complete());
+    }
+    // Until the background lookup or ejection answers.
+    bool settles() const {
+        return QTest::qWaitFor(
+            [this] {
+                return sheet->ejectState() != EjectState::looking &&
+                       sheet->ejectState() != EjectState::ejecting;
+            },
+            20000);
     }
     QPushButton* mainButton() const {
         return sheet->findChild<QPushButton*>(QStringLiteral("mainButton"));
@@ -347,6 +369,78 @@ TEST_F(TransferSheet, VerifiedSendCompletesAndOffersTheWayBack) {
     sheet->setError(QStringLiteral("Nie udało się."));
     sheet->setBusy(false);
     EXPECT_TRUE(sheet->complete());
+}
+
+TEST_F(TransferSheet, CompletedSendEjectsTheDriveThroughUDisks2) {
+    test::PrivateBus bus;
+    if (!bus.running())
+        GTEST_SKIP() << "no private D-Bus: " << bus.failure().toStdString();
+    std::optional<test::FakeUDisks> fake(std::in_place, bus);
+    ASSERT_TRUE(fake->registered());
+    const QString root = device(QStringLiteral("NO NAME"));
+    const std::vector<Mount> mounts =
+        MountTable::parse(test::mountinfoLine(root, test::FakeUDisks::device));
+    const QString eject = QStringLiteral("Wysuń dysk");
+    const QString ejected = QStringLiteral("Można bezpiecznie odłączyć Tovi.");
+
+    open(Kind::artwork, root);
+    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
+    EXPECT_FALSE(shows(eject)); // only once the result is on the device
+    completeSend();
+    ASSERT_TRUE(settles());
+    EXPECT_EQ(sheet->ejectState(), EjectState::offered);
+    EXPECT_TRUE(fake->calls().isEmpty());
+
+    click(eject);
+    EXPECT_EQ(sheet->ejectState(), EjectState::ejecting);
+    EXPECT_FALSE(shows(eject));
+    EXPECT_TRUE(label(QStringLiteral("Wysuwam dysk…")));
+    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("ejectSpinner"))->isVisible());
+    ASSERT_TRUE(settles());
+    EXPECT_EQ(fake->calls(), (QStringList{QStringLiteral("Unmount ") + test::FakeUDisks::block,
+                                          QStringLiteral("PowerOff ") + test::FakeUDisks::drive}));
+    EXPECT_TRUE(label(ejected));
+    EXPECT_FALSE(shows(eject));
+    EXPECT_FALSE(label(QStringLiteral("Wysuwam dysk…")));
+    EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+    EXPECT_EQ(mainButton()->text(), QStringLiteral("Wróć do tworzenia"));
+
+    // Files still open on the Tovi: the reason on the error line and the button for another try.
+    fake.reset();
+    fake.emplace(
+        bus, test::FakeDrive::failing(QStringLiteral("org.freedesktop.UDisks2.Error.DeviceBusy")));
+    open(Kind::cards, root + QStringLiteral("/Game1"));
+    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
+    completeSend();
+    ASSERT_TRUE(settles());
+    click(eject);
+    ASSERT_TRUE(settles());
+    const QString busy =
+        QStringLiteral("Dysk jest jeszcze używany. Zamknij pliki z Tovi i spróbuj ponownie.");
+    EXPECT_EQ(sheet->error(), busy);
+    EXPECT_TRUE(label(busy));
+    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+    EXPECT_TRUE(button(eject));
+    EXPECT_FALSE(label(ejected));
+    EXPECT_EQ(fake->calls(), QStringList{QStringLiteral("Unmount ") + test::FakeUDisks::block});
+}
+
+TEST_F(TransferSheet, NoEjectWithoutUDisks2) {
+    test::PrivateBus bus;
+    if (!bus.running())
+        GTEST_SKIP() << "no private D-Bus: " << bus.failure().toStdString();
+    const QString root = device(QStringLiteral("NO NAME"));
+    const std::vector<Mount> mounts =
+        MountTable::parse(test::mountinfoLine(root, test::FakeUDisks::device));
+    // The bus answers, but nobody there is UDisks2.
+    open(Kind::artwork, root);
+    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
+    completeSend();
+    ASSERT_TRUE(settles());
+    EXPECT_EQ(sheet->ejectState(), EjectState::none);
+    EXPECT_FALSE(shows(QStringLiteral("Wysuń dysk")));
+    EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("ejectRow"))->isVisibleTo(sheet.get()));
+    EXPECT_TRUE(label(QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
 }
 
 TEST_F(TransferSheet, FailedSendKeepsTheSheetOpenWithTheError) {

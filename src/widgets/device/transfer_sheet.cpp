@@ -1,5 +1,6 @@
 #include "transfer_sheet.h"
 
+#include "app/background_task.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
@@ -349,6 +350,33 @@ void ToviTransferSheet::build() {
                                              Typography::Style::headline, QFont::DemiBold)));
         card->addWidget(
             step(1, QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
+        // Or let the sheet do it, when UDisks2 knows the drive; lined up under the step's text.
+        m_ejectRow = new QWidget;
+        m_ejectRow->setObjectName(QStringLiteral("ejectRow"));
+        auto* row = new QHBoxLayout(m_ejectRow);
+        row->setContentsMargins(20, 0, 0, 0);
+        row->setSpacing(8);
+        m_eject = flatButton(QStringLiteral("Wysuń dysk"), QStringLiteral("eject"));
+        connect(m_eject, &QPushButton::clicked, this, &ToviTransferSheet::ejectDrive);
+        row->addWidget(m_eject);
+        m_ejecting = new QWidget;
+        m_ejecting->setObjectName(QStringLiteral("ejecting"));
+        auto* working = new QHBoxLayout(m_ejecting);
+        working->setContentsMargins(12, 0, 0, 0);
+        working->setSpacing(8);
+        auto* spinner = new Spinner(16);
+        spinner->setObjectName(QStringLiteral("ejectSpinner"));
+        working->addWidget(spinner);
+        working->addWidget(
+            textLabel(QStringLiteral("Wysuwam dysk…"), Typography::Style::callout, QFont::Normal));
+        row->addWidget(m_ejecting);
+        m_ejected = textLabel(QStringLiteral("Można bezpiecznie odłączyć Tovi."),
+                              Typography::Style::callout, QFont::DemiBold);
+        m_ejected->setObjectName(QStringLiteral("ejected"));
+        m_ejected->setContentsMargins(12, 0, 0, 0);
+        row->addWidget(m_ejected, 1);
+        row->addStretch(0); // keeps the button at its own width
+        card->addWidget(m_ejectRow);
         card->addWidget(step(2, QStringLiteral("Wróć do słuchania"),
                              m_kind == ToviTransferKind::artwork
                                  ? QStringLiteral("Przełącz Tovi na DAC i otwórz wybrany album "
@@ -580,8 +608,9 @@ void ToviTransferSheet::restyle() {
                        "QPushButton:disabled { color: %4; }")
             .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
                  css(Theme::primary(this, 0.3)));
-    for (QPushButton* button : {m_share, m_secondary, m_openBackup})
+    for (QPushButton* button : {m_share, m_secondary, m_openBackup, m_eject})
         button->setStyleSheet(flat);
+    m_eject->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), accent, 14));
     m_share->setIcon(Icons::icon(QStringLiteral("square.and.arrow.up"), accent, 16));
     m_openBackup->setIcon(Icons::icon(QStringLiteral("clock.arrow.circlepath"), accent, 16));
 
@@ -662,6 +691,13 @@ void ToviTransferSheet::refresh() {
         picture->display(m_preview, {});
 
     m_success->setVisible(m_complete);
+    m_ejectRow->setVisible(m_ejectState == EjectState::offered ||
+                           m_ejectState == EjectState::ejecting ||
+                           m_ejectState == EjectState::ejected);
+    m_eject->setVisible(m_ejectState == EjectState::offered);
+    m_eject->setEnabled(!m_busy);
+    m_ejecting->setVisible(m_ejectState == EjectState::ejecting);
+    m_ejected->setVisible(m_ejectState == EjectState::ejected);
     m_connectionHeader->setText(m_ready ? QStringLiteral("Tovi gotowy do zapisu")
                                         : QStringLiteral("Połącz swój Tovi"));
     m_connectionIcon->setPixmap(
@@ -781,9 +817,13 @@ void ToviTransferSheet::setBusy(bool busy) {
         refresh();
         return;
     }
-    if (m_operation == Operation::send && m_error.isEmpty() && !m_message.isEmpty())
+    const bool completes =
+        !m_complete && m_operation == Operation::send && m_error.isEmpty() && !m_message.isEmpty();
+    if (completes)
         m_complete = true;
     checkConnection();
+    if (completes)
+        lookForDrive();
 }
 
 void ToviTransferSheet::setMessage(const QString& message) {
@@ -821,6 +861,49 @@ void ToviTransferSheet::setVolumeLister(VolumeLister lister) {
 
 void ToviTransferSheet::setOpener(Opener opener) {
     m_opener = std::move(opener);
+}
+
+void ToviTransferSheet::setEjectBus(const QDBusConnection& bus, MountLister mounts) {
+    m_ejectBus = bus;
+    m_mounts = std::move(mounts);
+}
+
+void ToviTransferSheet::lookForDrive() {
+    m_ejectState = EjectState::looking;
+    m_ejectTarget.reset();
+    const QString folder = m_destination;
+    std::vector<Mount> mounts = m_mounts ? m_mounts() : std::vector<Mount>();
+    // The system bus is opened only here, off the interface thread and only when needed.
+    runInBackground(
+        this,
+        [folder, mounts = std::move(mounts), bus = m_ejectBus] {
+            const ScopedAccess access(folder);
+            return DriveEject::find(folder, bus ? *bus : QDBusConnection::systemBus(), mounts);
+        },
+        [this](const Outcome<std::optional<DriveEject::Target>>& outcome) {
+            m_ejectTarget = outcome.ok() ? *outcome.value : std::nullopt;
+            m_ejectState = m_ejectTarget ? EjectState::offered : EjectState::none;
+            refresh();
+        });
+}
+
+void ToviTransferSheet::ejectDrive() {
+    if (m_ejectState != EjectState::offered || !m_ejectTarget)
+        return;
+    m_ejectState = EjectState::ejecting;
+    m_error.clear();
+    refresh();
+    runInBackground(
+        this,
+        [target = *m_ejectTarget, bus = m_ejectBus] {
+            DriveEject::eject(target, bus ? *bus : QDBusConnection::systemBus());
+        },
+        [this](const Outcome<std::monostate>& outcome) {
+            // A failure leaves the button for another try, under the error's explanation.
+            m_ejectState = outcome.ok() ? EjectState::ejected : EjectState::offered;
+            m_error = outcome.error;
+            refresh();
+        });
 }
 
 void ToviTransferSheet::checkConnection() {

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "device/drive_eject.h"
+#include "device/mount_table.h"
+
+#include <QDBusConnection>
 #include <QDialog>
 #include <QImage>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QButtonGroup;
 class QLabel;
@@ -39,6 +44,8 @@ class ToviTransferSheet : public QDialog {
     Q_OBJECT
 public:
     enum class Operation { send, exportFiles };
+    // Safe removal of the drive, offered once a send has completed.
+    enum class EjectState { none, looking, offered, ejecting, ejected };
     // Returns the folder the user picked, nothing when cancelled; may throw a ToviError.
     using FolderChooser = std::function<std::optional<QString>()>;
     // The root folders of the mounted volumes.
@@ -46,6 +53,7 @@ public:
     // Shows `filesToReveal` in the file manager, or opens `folderToOpen` when there are none.
     using Opener =
         std::function<void(const QStringList& filesToReveal, const QString& folderToOpen)>;
+    using MountLister = std::function<std::vector<Mount>()>;
 
     ToviTransferSheet(ToviTransferKind kind, Settings& settings, ToviTransferActions actions,
                       QWidget* parent = nullptr);
@@ -69,6 +77,8 @@ public:
     void setFolderChooser(FolderChooser chooser);
     void setVolumeLister(VolumeLister lister);
     void setOpener(Opener opener);
+    // Where safe removal looks for the drive; by default the system bus and the mount table.
+    void setEjectBus(const QDBusConnection& bus, MountLister mounts = &MountTable::read);
 
     ToviTransferKind kind() const { return m_kind; }
     const QString& destination() const { return m_destination; }
@@ -81,6 +91,7 @@ public:
     bool complete() const { return m_complete; }
     // The last operation started from the sheet.
     std::optional<Operation> operation() const { return m_operation; }
+    EjectState ejectState() const { return m_ejectState; }
 
     // What runs each time the sheet is shown: clears the error, checks the connection and, when
     // not ready, takes the remembered device root or else the one mounted Tovi disk.
@@ -107,6 +118,8 @@ private:
     void connectDevice();
     void pickAlbum(const QString& album);
     void runMain();
+    void lookForDrive();
+    void ejectDrive();
 
     const ToviTransferKind m_kind;
     Settings& m_settings;
@@ -114,6 +127,8 @@ private:
     FolderChooser m_chooser;
     VolumeLister m_volumes;
     Opener m_opener;
+    std::optional<QDBusConnection> m_ejectBus; // the system bus when unset
+    MountLister m_mounts = &MountTable::read;
 
     QImage m_preview;
     QString m_summary;
@@ -129,6 +144,8 @@ private:
     bool m_ready = false;
     bool m_complete = false;
     std::optional<Operation> m_operation;
+    EjectState m_ejectState = EjectState::none;
+    std::optional<DriveEject::Target> m_ejectTarget;
 
     QLabel* m_headerTitle = nullptr;
     QToolButton* m_close = nullptr;
@@ -137,6 +154,10 @@ private:
     QLabel* m_summaryLabel = nullptr;
     QWidget* m_success = nullptr;
     QLabel* m_successIcon = nullptr;
+    QWidget* m_ejectRow = nullptr;
+    QPushButton* m_eject = nullptr;
+    QWidget* m_ejecting = nullptr;
+    QLabel* m_ejected = nullptr;
     QLabel* m_connectionIcon = nullptr;
     QLabel* m_connectionHeader = nullptr;
     QLabel* m_connectionPath = nullptr;
