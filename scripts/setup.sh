@@ -17,6 +17,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
     xvfb xauth time
+    # the desktop entry and the software-centre description are validated
+    desktop-file-utils appstream
     # device tests: FAT disk images mounted through FUSE
     dosfstools fusefat fuse3
     # eject tests: a private dbus-daemon serving a fake UDisks2

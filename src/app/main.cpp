@@ -1,16 +1,35 @@
+#include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
 #include "shell/root_view.h"
 #include "shell/theme.h"
+#include "studio/studio_view.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ToviStudio"));
+    QApplication::setApplicationName(QStringLiteral("tovi-studio"));
     QApplication::setApplicationDisplayName(QStringLiteral("ToviStudio"));
     QApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tovi-studio"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.tovistudio.ToviStudio"));
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("io.github.tovistudio.ToviStudio"),
+        QIcon(tovi::ResourceBundle::main().folder() + QStringLiteral("/app-icon.svg"))));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Zdjęcia, GIF-y i filmy na okrągły ekran Tovi; własna kostka losowanych "
+                       "kart."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("PLIK"),
+                                 QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice"),
+                                 QStringLiteral("[PLIK]"));
+    parser.process(app);
 
     tovi::Settings settings;
     // The theme is in place before the first widget is drawn.
@@ -20,5 +39,9 @@ int main(int argc, char* argv[]) {
     tovi::StudioRootView window(settings);
     window.resize(1180, 850);
     window.show();
+    // "Open with ToviStudio" from the file manager: the file becomes the graphic's material.
+    if (!parser.positionalArguments().isEmpty())
+        window.studioView()->importFile(
+            QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
     return QApplication::exec();
 }

@@ -10,11 +10,14 @@ ResourceBundle ResourceBundle::main() {
     const QString overridden = qEnvironmentVariable("TOVI_RESOURCES");
     if (!overridden.isEmpty())
         return ResourceBundle(overridden);
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .absoluteFilePath(QStringLiteral("../share/tovi-studio"));
-    if (QFileInfo(installed).isDir())
-        return ResourceBundle(QDir::cleanPath(installed));
-    return ResourceBundle(QStringLiteral(TOVI_SOURCE_RESOURCES));
+    const QString binaries = QCoreApplication::applicationDirPath();
+    // A program of the build tree reads the source tree's resources; an installed one only its
+    // own, so a broken installation shows instead of quietly borrowing from a checkout.
+    if (!binaries.isEmpty() &&
+        QDir::cleanPath(binaries).startsWith(QDir::cleanPath(QStringLiteral(TOVI_BUILD_DIR))))
+        return ResourceBundle(QStringLiteral(TOVI_SOURCE_RESOURCES));
+    return ResourceBundle(QDir::cleanPath(
+        QDir(binaries).absoluteFilePath(QStringLiteral("../share/tovi-studio"))));
 }
 
 std::optional<QString> ResourceBundle::url(const QString& name, const QString& extension) const {

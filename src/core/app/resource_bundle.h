@@ -6,8 +6,8 @@
 namespace tovi {
 
 // The application's read-only resources: a folder of real files. main() is the folder named by
-// TOVI_RESOURCES when set, else share/tovi-studio next to the installed binary, else the source
-// tree's resources/ (running from a build).
+// TOVI_RESOURCES when set, else the source tree's resources/ for a program of the build tree,
+// else share/tovi-studio beside the installed binary.
 class ResourceBundle {
 public:
     explicit ResourceBundle(QString folder)
