@@ -1,3 +1,4 @@
+#include "cli_support.h"
 #include "commands.h"
 
 #include "app/atomic_write.h"
@@ -11,6 +12,7 @@
 
 #include <map>
 #include <optional>
+#include <unistd.h>
 
 namespace tovi::cli {
 
@@ -74,8 +76,18 @@ int installCards(const QStringList& arguments) {
         Game1Installer::Files files;
         for (const QString& name : Game1Installer::names())
             files[name] = readFile(QDir(parsed->folder).filePath(name));
+        // On a terminal, where the transaction stands; a pipe or a log gets just the result.
+        Game1Installer::Progress shown;
+        if (::isatty(STDERR_FILENO))
+            shown = [](Game1Installer::Stage stage) {
+                err() << (stage == Game1Installer::Stage::backedUp
+                              ? "Kopia poprzedniego zestawu gotowa; zapisuję sześć kart…\n"
+                              : "Karty zapisane i sprawdzone; sprawdzam resztę Game1…\n")
+                      << Qt::flush;
+            };
         const QString backup = Game1Installer::install(
-            files, parsed->device, parsed->backups.isEmpty() ? defaultBackups() : parsed->backups);
+            files, parsed->device, parsed->backups.isEmpty() ? defaultBackups() : parsed->backups,
+            Game1Installer::writeAtomically, shown);
         QTextStream(stdout) << backup << '\n';
         return 0;
     } catch (const ToviError& error) {
