@@ -7,6 +7,7 @@
 #include "device/game_backup.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -76,18 +77,27 @@ int installCards(const QStringList& arguments) {
         Game1Installer::Files files;
         for (const QString& name : Game1Installer::names())
             files[name] = readFile(QDir(parsed->folder).filePath(name));
-        // On a terminal, where the transaction stands; a pipe or a log gets just the result.
+        // On a terminal, where the transaction stands, card by card; a pipe or a log gets
+        // just the result.
+        const bool terminal = ::isatty(STDERR_FILENO);
         Game1Installer::Progress shown;
-        if (::isatty(STDERR_FILENO))
+        Game1Installer::Writer write = Game1Installer::writeAtomically;
+        if (terminal) {
             shown = [](Game1Installer::Stage stage) {
                 err() << (stage == Game1Installer::Stage::backedUp
-                              ? "Kopia poprzedniego zestawu gotowa; zapisuję sześć kart…\n"
-                              : "Karty zapisane i sprawdzone; sprawdzam resztę Game1…\n")
+                              ? "Kopia poprzedniego zestawu gotowa.\n"
+                              : "\r\033[KSześć kart zapisanych i sprawdzonych.\n")
                       << Qt::flush;
             };
+            write = [done = 0](const QByteArray& bytes, const QString& target) mutable {
+                err() << "\rZapisuję karty: " << ++done << " z 6 (" << QFileInfo(target).fileName()
+                      << ")" << Qt::flush;
+                Game1Installer::writeAtomically(bytes, target);
+            };
+        }
         const QString backup = Game1Installer::install(
             files, parsed->device, parsed->backups.isEmpty() ? defaultBackups() : parsed->backups,
-            Game1Installer::writeAtomically, shown);
+            write, shown);
         QTextStream(stdout) << backup << '\n';
         return 0;
     } catch (const ToviError& error) {
