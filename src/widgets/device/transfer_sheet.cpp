@@ -9,6 +9,7 @@
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
 #include "shell/controls.h"
+#include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 
@@ -39,48 +40,22 @@
 namespace tovi {
 namespace {
 
+using SheetParts::Card;
+using SheetParts::css;
+using SheetParts::Hairline;
+using SheetParts::textLabel;
+using SheetParts::withAlpha;
+
 const QString headerSend = QStringLiteral("Wyślij na Tovi");
 const QString headerDone = QStringLiteral("Gotowe");
 
-bool darkPalette(const QWidget* widget) {
-    return widget->palette().color(QPalette::Window).lightnessF() < 0.5;
-}
-
-QString css(const QColor& color) {
-    return QStringLiteral("rgba(%1,%2,%3,%4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alpha());
-}
-
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 QColor errorColor(const QWidget* widget) {
-    return darkPalette(widget) ? QColor(255, 105, 97) : QColor(208, 48, 40);
+    return SheetParts::isDark(widget) ? QColor(255, 105, 97) : QColor(208, 48, 40);
 }
 
 QColor successColor(const QWidget* widget) {
-    return darkPalette(widget) ? QColor(48, 209, 88) : QColor(40, 167, 69);
+    return SheetParts::isDark(widget) ? QColor(48, 209, 88) : QColor(40, 167, 69);
 }
-
-// A grouped block of the sheet: the base colour on rounded corners with a hairline.
-class Card : public QWidget {
-public:
-    explicit Card(const QString& name) { setObjectName(name); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(Theme::primary(this, darkPalette(this) ? 0.08 : 0.07), 1));
-        painter.setBrush(palette().color(QPalette::Base));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    }
-};
 
 // The error line: a red-tinted rounded band.
 class Band : public QWidget {
@@ -92,19 +67,8 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(errorColor(this), darkPalette(this) ? 0.16 : 0.09));
+        painter.setBrush(withAlpha(errorColor(this), SheetParts::isDark(this) ? 0.16 : 0.09));
         painter.drawRoundedRect(QRectF(rect()), 10, 10);
-    }
-};
-
-// A divider inside a card.
-class Hairline : public QWidget {
-public:
-    Hairline() { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(rect(), Theme::primary(this, darkPalette(this) ? 0.1 : 0.08));
     }
 };
 
@@ -145,7 +109,8 @@ protected:
             return;
         }
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(MacStudioStyle::accent(), darkPalette(this) ? 0.16 : 0.12));
+        painter.setBrush(
+            withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
         painter.drawEllipse(disc);
         const int size = 42;
         painter.drawPixmap((width() - size) / 2, (height() - size) / 2,
@@ -171,7 +136,8 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(MacStudioStyle::accent(), darkPalette(this) ? 0.24 : 0.14));
+        painter.setBrush(
+            withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.24 : 0.14));
         painter.drawEllipse(QRectF(rect()));
         painter.setPen(MacStudioStyle::accent());
         painter.drawText(rect(), Qt::AlignCenter, m_number);
@@ -196,21 +162,10 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::primary(this, darkPalette(this) ? 0.1 : 0.07));
+        painter.setBrush(Theme::primary(this, SheetParts::isDark(this) ? 0.1 : 0.07));
         painter.drawRoundedRect(QRectF(rect()), 8, 8);
     }
 };
-
-QLabel* textLabel(const QString& text, Typography::Style style, QFont::Weight weight,
-                  bool secondary = false) {
-    auto* label = new QLabel(text);
-    label->setFont(Typography::font(style, weight));
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
-    if (secondary)
-        label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
 
 QLabel* iconLabel(const QString& name) {
     auto* label = new QLabel;
@@ -590,7 +545,7 @@ void ToviTransferSheet::build() {
 // Everything drawn from the palette that a stylesheet or a pixmap has to carry.
 void ToviTransferSheet::restyle() {
     const QColor accent = MacStudioStyle::accent();
-    const bool dark = darkPalette(this);
+    const bool dark = SheetParts::isDark(this);
     m_main->setStyleSheet(
         QStringLiteral(
             "QPushButton { background: %1; color: white; border: none; border-radius: 10px;"

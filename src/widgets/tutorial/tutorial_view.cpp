@@ -6,6 +6,7 @@
 #include "shell/controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_tool.h"
+#include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "tutorial/tutorial_animated_device.h"
 
@@ -28,25 +29,12 @@ namespace {
 const QString factoryChoice = QStringLiteral("Fabrycznie");
 const QString yoursChoice = QStringLiteral("Po Twojemu");
 
-bool darkPalette(const QWidget* widget) {
-    return widget->palette().color(QPalette::Window).lightnessF() < 0.5;
-}
+using SheetParts::css;
+using SheetParts::textLabel;
+using SheetParts::withAlpha;
 
-QString css(const QColor& color) {
-    return QStringLiteral("rgba(%1,%2,%3,%4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alpha());
-}
-
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
-// A grouped block: the base colour on rounded corners with a hairline.
-class Card : public QWidget {
+// A card with its content in a column.
+class Card : public SheetParts::Card {
 public:
     Card() {
         auto* column = new QVBoxLayout(this);
@@ -59,26 +47,9 @@ public:
         column()->insertStretch(0, 1);
         column()->addStretch(1);
     }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(Theme::primary(this, darkPalette(this) ? 0.08 : 0.07), 1));
-        painter.setBrush(palette().color(QPalette::Base));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    }
 };
 
-class Divider : public QWidget {
-public:
-    Divider() { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(rect(), Theme::primary(this, darkPalette(this) ? 0.12 : 0.1));
-    }
-};
+using Divider = SheetParts::Hairline;
 
 // A symbol drawn from the palette when painted, so it follows the theme by itself.
 class Symbol : public QWidget {
@@ -100,7 +71,8 @@ protected:
             m_tint == Tint::accent ? MacStudioStyle::accent() : Theme::secondary(this);
         if (m_disc) {
             painter.setPen(Qt::NoPen);
-            painter.setBrush(withAlpha(MacStudioStyle::accent(), darkPalette(this) ? 0.18 : 0.12));
+            painter.setBrush(
+                withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.18 : 0.12));
             painter.drawEllipse(QRectF(rect()));
         }
         painter.drawPixmap((width() - m_size) / 2, (height() - m_size) / 2,
@@ -136,8 +108,9 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         for (int i = 0; i < StudioTutorialView::stepCount; ++i) {
-            painter.setBrush(i == m_current ? MacStudioStyle::accent()
-                                            : Theme::primary(this, darkPalette(this) ? 0.3 : 0.22));
+            painter.setBrush(i == m_current
+                                 ? MacStudioStyle::accent()
+                                 : Theme::primary(this, SheetParts::isDark(this) ? 0.3 : 0.22));
             painter.drawEllipse(QRectF(i * (dot + gap), (height() - dot) / 2.0, dot, dot));
         }
     }
@@ -166,21 +139,11 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(MacStudioStyle::accent(), darkPalette(this) ? 0.16 : 0.1));
+        painter.setBrush(
+            withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.1));
         painter.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
     }
 };
-
-QLabel* textLabel(const QString& text, Typography::Style style, QFont::Weight weight,
-                  bool secondary = false) {
-    auto* label = new QLabel(text);
-    label->setFont(Typography::font(style, weight));
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
-    if (secondary)
-        label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
 
 QLabel* centred(QLabel* label) {
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -618,7 +581,7 @@ void StudioTutorialView::changeEvent(QEvent* event) {
 // Everything drawn from the palette that a stylesheet or an icon has to carry.
 void StudioTutorialView::restyle() {
     const QColor accent = MacStudioStyle::accent();
-    const bool dark = darkPalette(this);
+    const bool dark = SheetParts::isDark(this);
 
     m_close->setIcon(Icons::icon(QStringLiteral("xmark.circle.fill"),
                                  Theme::primary(this, dark ? 0.4 : 0.32), 22));
