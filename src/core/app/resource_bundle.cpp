@@ -16,8 +16,8 @@ ResourceBundle ResourceBundle::main() {
     if (!binaries.isEmpty() &&
         QDir::cleanPath(binaries).startsWith(QDir::cleanPath(QStringLiteral(TOVI_BUILD_DIR))))
         return ResourceBundle(QStringLiteral(TOVI_SOURCE_RESOURCES));
-    return ResourceBundle(QDir::cleanPath(
-        QDir(binaries).absoluteFilePath(QStringLiteral("../share/tovi-studio"))));
+    return ResourceBundle(
+        QDir::cleanPath(QDir(binaries).absoluteFilePath(QStringLiteral("../share/tovi-studio"))));
 }
 
 std::optional<QString> ResourceBundle::url(const QString& name, const QString& extension) const {

@@ -1,6 +1,7 @@
 #include "packs_view.h"
 
 #include "app/settings.h"
+#include "device/model_binding.h"
 #include "packs/packs_model.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
@@ -382,41 +383,22 @@ void PacksView::openTransfer(bool factory) {
     sheet->setPreview(m_model.preview());
     sheet->setSummary(summaryOf(m_model, factory));
     sheet->setAlbum(QStringLiteral("Photo1")); // the six-card flow has no album
-    sheet->setMessage(m_model.message());
-    sheet->setError(m_model.error());
     sheet->setFiles(m_model.exported());
     sheet->setBackup(m_model.lastBackup());
-    sheet->setDestination(m_model.destination());
-    connect(&m_model, &PacksModel::destinationChanged, sheet,
-            [this, sheet] { sheet->setDestination(m_model.destination()); });
-    connect(&m_model, &PacksModel::messageChanged, sheet,
-            [this, sheet] { sheet->setMessage(m_model.message()); });
-    connect(&m_model, &PacksModel::errorChanged, sheet,
-            [this, sheet] { sheet->setError(m_model.error()); });
+    followModel(sheet, m_model);
     connect(&m_model, &PacksModel::exportedChanged, sheet,
             [this, sheet] { sheet->setFiles(m_model.exported()); });
     connect(&m_model, &PacksModel::lastBackupChanged, sheet,
             [this, sheet] { sheet->setBackup(m_model.lastBackup()); });
     connect(&m_model, &PacksModel::imagesChanged, sheet,
             [this, sheet] { sheet->setPreview(m_model.preview()); });
-    // The busy edge comes last: by then the message, error and files are the outcome's.
-    connect(&m_model, &PacksModel::busyChanged, sheet,
-            [this, sheet] { sheet->setBusy(m_model.busy()); });
-    sheet->setBusy(m_model.busy());
     sheet->open();
 }
 
 void PacksView::showError() {
     if (m_model.error().isEmpty() || m_alert || (m_sheet && m_sheet->isVisible()))
         return;
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nie udało się dokończyć"),
-                                  m_model.error(), QMessageBox::Ok, this);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-    connect(alert, &QMessageBox::finished, this, [this] { m_model.clearError(); });
-    m_alert = alert;
-    alert->open();
+    m_alert = openErrorAlert(this, m_model, QStringLiteral("Nie udało się dokończyć"));
 }
 
 } // namespace tovi

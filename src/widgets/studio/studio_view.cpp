@@ -1,6 +1,7 @@
 #include "studio_view.h"
 
 #include "app/settings.h"
+#include "device/model_binding.h"
 #include "device/transfer_sheet.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
@@ -231,36 +232,21 @@ void StudioView::openTransfer() {
     auto* sheet = new ToviTransferSheet(ToviTransferKind::artwork, m_settings, actions, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_sheet = sheet;
-    const auto feed = [this, sheet] {
-        sheet->setPreview(m_model.preview());
-        sheet->setSummary(summaryOf(m_model.options()));
-        sheet->setAlbum(m_model.selectedFolder());
-        sheet->setMessage(m_model.message());
-        sheet->setError(m_model.error());
-        sheet->setFiles(m_model.exportedURL().isEmpty() ? QStringList()
-                                                        : QStringList{m_model.exportedURL()});
-        sheet->setDestination(m_model.destination());
+    sheet->setPreview(m_model.preview());
+    sheet->setSummary(summaryOf(m_model.options()));
+    sheet->setAlbum(m_model.selectedFolder());
+    const auto files = [this] {
+        return m_model.exportedURL().isEmpty() ? QStringList() : QStringList{m_model.exportedURL()};
     };
-    feed();
-    connect(&m_model, &StudioModel::destinationChanged, sheet,
-            [this, sheet] { sheet->setDestination(m_model.destination()); });
+    sheet->setFiles(files());
+    followModel(sheet, m_model);
     connect(&m_model, &StudioModel::selectedFolderChanged, sheet,
             [this, sheet] { sheet->setAlbum(m_model.selectedFolder()); });
-    connect(&m_model, &StudioModel::messageChanged, sheet,
-            [this, sheet] { sheet->setMessage(m_model.message()); });
-    connect(&m_model, &StudioModel::errorChanged, sheet,
-            [this, sheet] { sheet->setError(m_model.error()); });
-    connect(&m_model, &StudioModel::exportedURLChanged, sheet, [this, sheet] {
-        sheet->setFiles(m_model.exportedURL().isEmpty() ? QStringList()
-                                                        : QStringList{m_model.exportedURL()});
-    });
+    connect(&m_model, &StudioModel::exportedURLChanged, sheet,
+            [sheet, files] { sheet->setFiles(files()); });
     connect(&m_model, &StudioModel::previewChanged, sheet,
             [this, sheet] { sheet->setPreview(m_model.preview()); });
     connect(&m_model, &StudioModel::exportProgress, sheet, &ToviTransferSheet::setProgress);
-    // The busy edge comes last: by then the message, error and files are the outcome's.
-    connect(&m_model, &StudioModel::busyChanged, sheet,
-            [this, sheet] { sheet->setBusy(m_model.busy()); });
-    sheet->setBusy(m_model.busy());
     sheet->open();
 }
 
@@ -268,14 +254,7 @@ void StudioView::showError() {
     // While the sheet is open it shows the error itself.
     if (m_model.error().isEmpty() || m_alert || (m_sheet && m_sheet->isVisible()))
         return;
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nie udało się"),
-                                  m_model.error(), QMessageBox::Ok, this);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-    connect(alert, &QMessageBox::finished, this, [this] { m_model.clearError(); });
-    m_alert = alert;
-    alert->open();
+    m_alert = openErrorAlert(this, m_model, QStringLiteral("Nie udało się"));
 }
 
 void StudioView::dragEnterEvent(QDragEnterEvent* event) {
