@@ -72,7 +72,8 @@ QStringList PhotoPickerDialog::libraryFiles(const QStringList& folders, int limi
     std::vector<QFileInfo> found;
     for (const QString& folder : folders) {
         QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-        while (it.hasNext() && found.size() < 5000) {
+        // Bounded, so a huge folder tree never keeps the dialog from opening.
+        for (int visited = 0; it.hasNext() && found.size() < 5000 && visited < 20000; ++visited) {
             const QFileInfo info(it.next());
             const qsizetype at = mediaSuffixes().indexOf(info.suffix().toLower());
             if (at >= 0 && (kind == Kind::media || at < firstFilmSuffix))
