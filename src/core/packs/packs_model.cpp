@@ -220,6 +220,18 @@ void PacksModel::storeEdits(const PackEdits& edits) {
     atomicWrite(file, encodeEdits(edits));
 }
 
+bool PacksModel::commitEdits(const PackEdits& edits) {
+    try {
+        storeEdits(edits);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return false;
+    }
+    setEdits(edits);
+    setExported({});
+    return true;
+}
+
 QString PacksModel::sourceOf(const PackCardEdit& edit, int slot) const {
     if (edit.customImage) {
         if (!isPlainName(*edit.customImage))
@@ -283,14 +295,8 @@ void PacksModel::update(const std::function<void(PackCardEdit&)>& change) {
     changed.subtitle = leftCharacters(changed.subtitle, maxSubtitleLength);
     PackEdits edits = m_edits;
     edits[key()] = changed;
-    try {
-        storeEdits(edits);
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
+    if (!commitEdits(edits))
         return;
-    }
-    setEdits(edits);
-    setExported({});
     if (!pack())
         return;
     QString source;
@@ -325,14 +331,8 @@ void PacksModel::resetCard() {
     const std::optional<QString> picture = edit().customImage;
     PackEdits edits = m_edits;
     edits.erase(key());
-    try {
-        storeEdits(edits);
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
+    if (!commitEdits(edits))
         return;
-    }
-    setEdits(edits);
-    setExported({});
     refreshImages();
     if (picture)
         removePicture(*picture);
@@ -376,16 +376,11 @@ void PacksModel::importImage(const QUrl& url) {
                                        CropSettings{}};
             PackEdits edits = m_edits;
             edits[cardKey] = changed;
-            try {
-                storeEdits(edits);
-            } catch (...) {
+            if (!commitEdits(edits)) {
                 QFile::remove(target);
-                setError(describeFailure(std::current_exception()));
                 setBusy(false);
                 return;
             }
-            setEdits(edits);
-            setExported({});
             // The copy holds the same bytes: its decoded picture is already at hand.
             m_originals[target] = *outcome.value;
             refreshImages();

@@ -131,6 +131,9 @@ private:
     void setEdits(const PackEdits& edits);
     // Writes "edits.json"; throws what the write throws.
     void storeEdits(const PackEdits& edits);
+    // Stores `edits` and makes them the model's (the prepared files are then stale); on failure
+    // shows the error and changes nothing.
+    bool commitEdits(const PackEdits& edits);
     // The picture a card is drawn from: its custom picture in the storage folder, or the
     // pack's artwork. Throws.
     QString sourceOf(const PackCardEdit& edit, int slot) const;
