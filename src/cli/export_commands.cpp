@@ -56,7 +56,8 @@ int exportGraphic(const QStringList& arguments) {
     try {
         const QUrl url = QUrl::fromLocalFile(
             QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
-        const MediaInfo media = MediaProcessor::inspect(url);
+        // Decoding starts with the export: a video's first frame is not needed to set it up.
+        const MediaInfo media = MediaProcessor::describe(url);
         // What the studio sets after an import, then what was asked for.
         ExportOptions options;
         options.format = media.animated ? OutputFormat::gif : OutputFormat::jpg;
@@ -69,7 +70,7 @@ int exportGraphic(const QStringList& arguments) {
         int frames = 1;
         const MediaProcessor::ExportProgress shown = terminalProgress(QStringLiteral("Eksport"));
         const QByteArray bytes =
-            MediaProcessor::exportMedia(url, options, [&](int done, int total) {
+            MediaProcessor::exportMedia(media, options, [&](int done, int total) {
                 frames = total;
                 return !shown || shown(done, total);
             });

@@ -53,3 +53,31 @@ TEST(InspectVideo, WhatIsNotAVideoIsUnreadable) {
         }
     }
 }
+
+TEST(InspectVideo, DescriptionSkipsTheFirstFrameButExportsTheSame) {
+    const MediaInfo full = MediaProcessor::inspect(video("colours.mp4"));
+    const MediaInfo described = MediaProcessor::describe(video("colours.mp4"));
+    EXPECT_TRUE(described.frame.isNull());
+    EXPECT_TRUE(described.video);
+    EXPECT_TRUE(described.animated);
+    EXPECT_DOUBLE_EQ(described.duration, full.duration);
+
+    ExportOptions options;
+    options.length = 1;
+    EXPECT_EQ(MediaProcessor::exportMedia(described, options),
+              MediaProcessor::exportMedia(video("colours.mp4"), options));
+    options.format = OutputFormat::jpg;
+    options.start = 0.5;
+    EXPECT_EQ(MediaProcessor::exportMedia(described, options),
+              MediaProcessor::exportMedia(full, options));
+
+    // A file whose frames do not decode still fails, only later.
+    for (const char* name : {"truncated.mp4", "notvideo.mov"}) {
+        try {
+            MediaProcessor::exportMedia(MediaProcessor::describe(video(name)), ExportOptions{});
+            ADD_FAILURE() << name << " was exported";
+        } catch (const MediaError& error) {
+            EXPECT_EQ(error.kind(), MediaError::unreadable) << name;
+        }
+    }
+}

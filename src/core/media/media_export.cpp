@@ -139,7 +139,11 @@ QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
 
 QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
                        const ExportProgress& progress) {
-    const MediaInfo media = inspect(url);
+    return exportMedia(inspect(url), options, progress);
+}
+
+QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
+                       const ExportProgress& progress) {
     if (options.format == OutputFormat::jpg)
         return jpeg(rendered(sourceFrame(media, options.start, VideoSource::Accuracy::exact),
                              options, outputSide));

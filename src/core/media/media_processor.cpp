@@ -13,7 +13,9 @@ constexpr int maxImagePixelSize = 2000;
 constexpr double endMargin = 0.05; // stay a little before a video's end, where frames may lack
 } // namespace
 
-MediaInfo inspect(const QUrl& url) {
+namespace {
+
+MediaInfo inspected(const QUrl& url, bool videoFrame) {
     const QString path = url.toLocalFile();
     if (auto source = ImageSource::open(path)) {
         QImage first = frame(*source, 0);
@@ -30,8 +32,18 @@ MediaInfo inspect(const QUrl& url) {
     const double duration = video.duration();
     if (!std::isfinite(duration) || duration <= 0)
         throw MediaError(MediaError::unreadable);
-    QImage first = video.frameAt(0, VideoSource::Accuracy::exact);
+    QImage first = videoFrame ? video.frameAt(0, VideoSource::Accuracy::exact) : QImage();
     return MediaInfo{url, std::move(first), duration, true, true};
+}
+
+} // namespace
+
+MediaInfo inspect(const QUrl& url) {
+    return inspected(url, true);
+}
+
+MediaInfo describe(const QUrl& url) {
+    return inspected(url, false);
 }
 
 QImage frame(ImageSource& source, int index) {

@@ -18,6 +18,10 @@ namespace tovi::MediaProcessor {
 // frame; PlatformError when the file cannot be opened at all.
 MediaInfo inspect(const QUrl& url);
 
+// What inspect tells without decoding a video's first frame, which then stays null: enough to
+// choose export options, at the cost of opening the container. Images are inspected in full.
+MediaInfo describe(const QUrl& url);
+
 // Frame `index` of an opened image, upright, at most 2000 px on its longer side; null when it
 // does not decode.
 QImage frame(ImageSource& source, int index);
@@ -69,6 +73,10 @@ QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
 // inspect throws, MediaError::empty, ::unreadable, ::encode, ::tooLarge, or Cancelled.
 // Synchronous and slow: never on the interface thread.
 QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
+                       const ExportProgress& progress = {});
+
+// The same for media already inspected (or described): the file is not inspected again.
+QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
                        const ExportProgress& progress = {});
 
 } // namespace tovi::MediaProcessor

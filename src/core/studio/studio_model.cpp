@@ -315,7 +315,7 @@ void StudioModel::prepare(bool saveToDevice) {
     setMessage({});
     setError({});
     const ExportOptions options = m_options;
-    const QUrl url = m_media->url;
+    const MediaInfo media = *m_media; // the model's own copy of the file: inspected once
     // Progress crosses to the interface thread; a model that is gone by then hears nothing.
     QPointer<StudioModel> self(this);
     const MediaProcessor::ExportProgress progress = [self](int done, int total) {
@@ -330,7 +330,9 @@ void StudioModel::prepare(bool saveToDevice) {
     };
     runInBackground(
         this,
-        [url, options, progress] { return MediaProcessor::exportMedia(url, options, progress); },
+        [media, options, progress] {
+            return MediaProcessor::exportMedia(media, options, progress);
+        },
         [this, saveToDevice, format = options.format](const Outcome<QByteArray>& encoded) {
             if (!encoded.ok()) {
                 setError(encoded.error);
