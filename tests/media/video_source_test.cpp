@@ -106,6 +106,14 @@ TEST(VideoSource, ASamplingScheduleNeverChangesWhichFrameIsShown) {
         EXPECT_EQ(colourIndex(source.frameAt(0.7, Accuracy::exact)), 3) << name;
         EXPECT_EQ(colourIndex(source.frameAt(1.9, Accuracy::exact)), 9) << name;
     }
+    // Times on the first tick of a frame: the frame before each one is never needed.
+    for (const char* name : {"colours.mp4", "colours.ts"}) {
+        VideoSource source(fixture(name));
+        source.setSampling(0.2, 0.4);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(colourIndex(source.frameAt(0.2 + 0.4 * i, Accuracy::exact)), 2 * i + 1)
+                << name << " on the boundary at step " << i;
+    }
     // A time between two scheduled ones, going forward, is no less exact.
     VideoSource source(fixture("colours.mp4"));
     source.setSampling(0, 0.4);

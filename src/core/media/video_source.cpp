@@ -250,13 +250,22 @@ int64_t VideoSource::State::toStreamTime(double t) const {
 bool VideoSource::State::unseen(const AVPacket* next) const {
     if (!sampling || next->pts == AV_NOPTS_VALUE || next->duration <= 0)
         return false;
-    // The frame is on screen from its time up to the next frame's; a millisecond of margin each
-    // way keeps rounding from ever dropping a frame that is asked for.
-    const double from = double(next->pts - start) * timeBase - 0.001;
-    const double to = double(next->pts + next->duration - start) * timeBase + 0.001;
-    const double k = std::ceil((from - sampling->start) / sampling->step);
-    const double first = sampling->start + std::max(0.0, k) * sampling->step;
-    return first >= to;
+    // exactFrame shows this frame for the targets from its pts up to the next frame's, and a
+    // target is a time rounded to whole ticks: in unrounded ticks from the start, [from, to).
+    // A sampling time on the next frame's first tick is that frame's, not this one's.
+    const double from = double(next->pts - start) - 0.5;
+    const double to = double(next->pts + next->duration - start) - 0.5;
+    const double slack = 1e-6 * std::max(1.0, std::abs(to)); // rounding noise, far below a tick
+    double k = std::max(0.0, std::ceil((from * timeBase - sampling->start) / sampling->step) - 1);
+    for (int i = 0; i < 4; ++i, ++k) {
+        const double t = std::clamp(sampling->start + k * sampling->step, 0.0, seconds);
+        const double ticks = t / timeBase;
+        if (ticks >= to + slack)
+            return true;
+        if (ticks >= from - slack)
+            return false;
+    }
+    return false;
 }
 
 bool VideoSource::State::onSchedule(int64_t target) const {
