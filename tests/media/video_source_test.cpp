@@ -1,4 +1,5 @@
 #include "media/media_error.h"
+#include "media/media_processor.h"
 #include "media/video_source.h"
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 #include <vector>
 
 using namespace tovi;
@@ -202,6 +204,54 @@ TEST(VideoSource, UnscaledWhenAskedAndSmallEnough) {
     VideoSource wide(fixture("wide_pixels.mp4"));
     wide.preferUnscaled(2048);
     EXPECT_EQ(wide.frameAt(0, Accuracy::exact).size(), QSize(1600, 320));
+}
+
+TEST(VideoSource, CropsLikeTheCropOfTheWholePicture) {
+    // The crop against the same crop of the converted picture. The planes are resampled before
+    // the colours are converted, so the two differ by rounding (the whole picture's fast
+    // conversion is a level or two off, the crop's is not), and along some colour edges.
+    const auto compare = [](const QImage& a, const QImage& b, const std::string& what) {
+        ASSERT_EQ(a.size(), b.size()) << what;
+        ASSERT_EQ(a.format(), QImage::Format_RGB32) << what;
+        double total = 0;
+        int far = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const int d = distance(a.pixel(x, y), b.pixel(x, y));
+                total += d;
+                far += d > 16;
+            }
+        const double pixels = a.width() * a.height();
+        EXPECT_LT(total / pixels, 2.5) << what;
+        EXPECT_LT(far / pixels, 0.02) << what;
+    };
+    const std::vector<std::pair<CropSettings, int>> crops{
+        {{1, 0, 0}, 240}, {{2.2, 0.6, -0.5}, 240}, {{3, -1, 1}, 240}, {{1.4, 0.3, 0.9}, 600}};
+    for (const char* name : {"pattern.mp4", "pattern_full.mp4", "hd_untagged.mp4"}) {
+        for (const auto& [settings, side] : crops) {
+            VideoSource whole(fixture(name));
+            whole.preferUnscaled(2048);
+            VideoSource cut(fixture(name));
+            cut.setCrop(settings, side);
+            for (double t : {0.0, 0.2}) {
+                const QImage expected =
+                    MediaProcessor::crop(whole.frameAt(t, Accuracy::exact), settings, side);
+                compare(cut.frameAt(t, Accuracy::exact), expected,
+                        std::string(name) + " zoom " + std::to_string(settings.zoom) + " at " +
+                            std::to_string(t));
+            }
+        }
+    }
+    // Turned, stretched or transparent pictures are cropped whole, exactly as before.
+    const CropSettings settings{1.5, 0.4, -0.2};
+    for (const char* name : {"rotated.mp4", "transposed.mp4", "wide_pixels.mp4", "alpha.mov"}) {
+        VideoSource whole(fixture(name));
+        VideoSource cut(fixture(name));
+        cut.setCrop(settings, 240);
+        EXPECT_EQ(cut.frameAt(0, Accuracy::exact),
+                  MediaProcessor::crop(whole.frameAt(0, Accuracy::exact), settings, 240))
+            << name;
+    }
 }
 
 TEST(VideoSource, TransparentVideoBecomesOpaque) {

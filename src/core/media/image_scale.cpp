@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <cstring>
@@ -24,10 +25,12 @@ struct Taps {
     int maxTaps = 0;
 };
 
-Taps computeTaps(double start, double length, int sourceLength, int outLength) {
+// Area weights where the output shrinks (or whenever `area` is set), a tent where it grows.
+Taps computeTaps(double start, double length, int sourceLength, int outLength, bool area = false) {
     Taps taps;
     const double scale = length / outLength; // source pixels per output pixel
-    taps.maxTaps = scale > 1 ? static_cast<int>(std::ceil(scale)) + 2 : 2;
+    area = area || scale > 1;
+    taps.maxTaps = area ? static_cast<int>(std::ceil(scale)) + 2 : 2;
     taps.maxTaps += taps.maxTaps % 2; // whole pairs: the SIMD passes read taps two at a time
     taps.first.resize(outLength);
     taps.count.resize(outLength);
@@ -37,7 +40,7 @@ Taps computeTaps(double start, double length, int sourceLength, int outLength) {
     for (int i = 0; i < outLength; ++i) {
         int first = 0;
         int n = 0;
-        if (scale > 1) {
+        if (area) {
             // Box: each source pixel weighs by how much of it the output pixel covers.
             const double a = start + i * scale;
             const double b = a + scale;
@@ -89,17 +92,18 @@ Taps computeTaps(double start, double length, int sourceLength, int outLength) {
     return taps;
 }
 
-// Sums `count` weighted source rows into one row of 7-bit fixed-point channels.
-void verticalPass(const QImage& input, int firstRow, int count, const int16_t* weights,
-                  int colFirst, int span, int32_t* acc, int16_t* column) {
-    const int n = span * 4;
+// Sums `count` weighted source rows (`n` bytes each from `offset`) into one row of 7-bit
+// fixed-point channels.
+void verticalPass(const uint8_t* bits, qsizetype stride, int firstRow, int count,
+                  const int16_t* weights, int offset, int n, int32_t* acc, int16_t* column) {
+    const auto row = [&](int y) { return bits + y * stride + offset; };
     std::fill_n(acc, n, 0);
     int k = 0;
 #ifdef __SSE2__
     // Two rows at a time: interleave their bytes as 16-bit lanes and multiply-add the pair.
     for (; k + 1 < count; k += 2) {
-        const uint8_t* a = input.constScanLine(firstRow + k) + colFirst * 4;
-        const uint8_t* b = input.constScanLine(firstRow + k + 1) + colFirst * 4;
+        const uint8_t* a = row(firstRow + k);
+        const uint8_t* b = row(firstRow + k + 1);
         const __m128i w = _mm_set1_epi32((int32_t(weights[k + 1]) << 16) | uint16_t(weights[k]));
         const __m128i zero = _mm_setzero_si128();
         int p = 0;
@@ -120,13 +124,21 @@ void verticalPass(const QImage& input, int firstRow, int count, const int16_t* w
     }
 #endif
     for (; k < count; ++k) {
-        const uint8_t* line = input.constScanLine(firstRow + k) + colFirst * 4;
+        const uint8_t* line = row(firstRow + k);
         for (int p = 0; p < n; ++p)
             acc[p] += weights[k] * line[p];
     }
     constexpr int shift = weightBits - 7;
     for (int p = 0; p < n; ++p)
         column[p] = static_cast<int16_t>((acc[p] + (1 << (shift - 1))) >> shift);
+}
+
+// The source columns the taps touch: the first and one past the last.
+std::pair<int, int> columnSpan(const Taps& columns) {
+    int last = 0;
+    for (size_t i = 0; i < columns.first.size(); ++i)
+        last = std::max(last, columns.first[i] + columns.count[i]);
+    return {columns.first.front(), last};
 }
 
 // Resamples one row of 7-bit fixed-point channels into 8-bit pixels.
@@ -181,10 +193,7 @@ QImage resampled(const QImage& source, const QRectF& window, QSize size,
     const Taps rows = computeTaps(window.y(), window.height(), input.height(), outH);
 
     // Only the source columns the window touches take part in the vertical pass.
-    const int colFirst = columns.first.front();
-    int colLast = 0;
-    for (int i = 0; i < outW; ++i)
-        colLast = std::max(colLast, columns.first[i] + columns.count[i]);
+    const auto [colFirst, colLast] = columnSpan(columns);
     const int span = colLast - colFirst;
 
     const bool white = background == ScaleBackground::white || opaqueInput;
@@ -200,8 +209,8 @@ QImage resampled(const QImage& source, const QRectF& window, QSize size,
 
     for (int j = 0; j < outH; ++j) {
         const int16_t* rw = &rows.weights[static_cast<size_t>(j) * rows.maxTaps];
-        verticalPass(input, rows.first[j], rows.count[j], rw, colFirst, span, accumulator.data(),
-                     column.data());
+        verticalPass(input.constBits(), input.bytesPerLine(), rows.first[j], rows.count[j], rw,
+                     colFirst * 4, span * 4, accumulator.data(), column.data());
         horizontalPass(column.data(), columns, colFirst, outW,
                        reinterpret_cast<uint8_t*>(out.scanLine(j)));
         if (opaqueInput || white) {
@@ -222,6 +231,36 @@ QImage resampled(const QImage& source, const QRectF& window, QSize size,
         }
     }
     return out;
+}
+
+void resampledPlane(const uint8_t* data, qsizetype stride, QSize planeSize, const QRectF& window,
+                    QSize size, uint8_t* out, qsizetype outStride, bool area) {
+    if (!data || planeSize.isEmpty() || size.isEmpty() || !(window.width() > 0) ||
+        !(window.height() > 0))
+        return;
+    const Taps columns =
+        computeTaps(window.x(), window.width(), planeSize.width(), size.width(), area);
+    const Taps rows =
+        computeTaps(window.y(), window.height(), planeSize.height(), size.height(), area);
+    const auto [colFirst, colLast] = columnSpan(columns);
+    const int span = colLast - colFirst;
+    std::vector<int16_t> column(static_cast<size_t>(span));
+    std::vector<int32_t> accumulator(static_cast<size_t>(span));
+    constexpr int shift = weightBits + 7;
+    for (int j = 0; j < size.height(); ++j) {
+        verticalPass(data, stride, rows.first[j], rows.count[j],
+                     &rows.weights[static_cast<size_t>(j) * rows.maxTaps], colFirst, span,
+                     accumulator.data(), column.data());
+        uint8_t* target = out + j * outStride;
+        for (int i = 0; i < size.width(); ++i) {
+            const int16_t* w = &columns.weights[static_cast<size_t>(i) * columns.maxTaps];
+            const int16_t* px = column.data() + (columns.first[i] - colFirst);
+            int32_t sum = 1 << (shift - 1);
+            for (int k = 0; k < columns.count[i]; ++k)
+                sum += w[k] * px[k];
+            target[i] = static_cast<uint8_t>(std::clamp(sum >> shift, 0, 255));
+        }
+    }
 }
 
 QImage boundedTo(const QImage& image, int maxPixelSize) {

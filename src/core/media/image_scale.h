@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+#include <cstdint>
 
 namespace tovi {
 
@@ -18,6 +19,14 @@ enum class ScaleBackground {
 // for an empty source, window or size. Pure; safe on any thread.
 QImage resampled(const QImage& source, const QRectF& window, QSize size,
                  ScaleBackground background = ScaleBackground::keep);
+
+// The same resampling for one plane of 8-bit samples (the luma or a chroma plane of a video
+// frame): the fractional `window` of the planeSize plane at `data` into `size` samples at `out`.
+// `area` asks for area weights even where the plane is enlarged: a subsampled chroma plane
+// then comes out as if each sample had been repeated to full size and the picture shrunk.
+// Does nothing for an empty plane, window or size.
+void resampledPlane(const uint8_t* data, qsizetype stride, QSize planeSize, const QRectF& window,
+                    QSize size, uint8_t* out, qsizetype outStride, bool area = false);
 
 // `image` scaled down (never up) so that its longer side is at most `maxPixelSize`.
 QImage boundedTo(const QImage& image, int maxPixelSize);

@@ -30,6 +30,15 @@ void report(const ExportProgress& progress, int done, int total) {
         throw Cancelled();
 }
 
+// A cropped picture with the captions drawn when the options ask for them.
+QImage captioned(const QImage& cropped, const ExportOptions& options, int pixelSize) {
+    if (!options.captions)
+        return cropped;
+    const PackCardEdit captions{options.captionTitle, options.captionSubtitle, true, std::nullopt,
+                                CropSettings{}};
+    return PackRenderer::image(cropped, captions, -1, pixelSize);
+}
+
 QByteArray checkedGif(QByteArray bytes) {
     if (bytes.size() > maxGifBytes)
         throw MediaError(MediaError::tooLarge);
@@ -65,9 +74,8 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
     if (media.video) {
         video = std::make_unique<VideoSource>(media.url.toLocalFile());
         video->setSampling(start, 1.0 / rate);
-        // The crop scales each picture down to 240 anyway: a second scaler before it would only
-        // cost time. Up to 1080p that is the cheaper way; 4K keeps the bound.
-        video->preferUnscaled(2048);
+        // Only the crop is ever needed: the source cuts it out before converting any colours.
+        video->setCrop(options.crop, outputSide);
     } else {
         try {
             image = ImageSource::open(media.url.toLocalFile());
@@ -85,12 +93,13 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
         if (video) {
             frame = video->frameAt(start + offset, VideoSource::Accuracy::exact);
         } else {
-            frame = MediaProcessor::frame(*image, gifIndex(*image, start + offset));
-            if (frame.isNull())
+            const QImage source = MediaProcessor::frame(*image, gifIndex(*image, start + offset));
+            if (source.isNull())
                 throw MediaError(MediaError::unreadable);
+            frame = crop(source, options.crop, outputSide);
         }
         // The last frame is shortened so that the delays add up to the fragment exactly.
-        writer.add(rendered(frame, options, outputSide), std::min(length - offset, 1.0 / rate));
+        writer.add(captioned(frame, options, outputSide), std::min(length - offset, 1.0 / rate));
         report(progress, i + 1, count);
     }
     return checkedGif(writer.finish());
@@ -99,12 +108,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
 } // namespace
 
 QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize) {
-    const QImage cropped = crop(source, options.crop, pixelSize);
-    if (!options.captions)
-        return cropped;
-    const PackCardEdit captions{options.captionTitle, options.captionSubtitle, true, std::nullopt,
-                                CropSettings{}};
-    return PackRenderer::image(cropped, captions, -1, pixelSize);
+    return captioned(crop(source, options.crop, pixelSize), options, pixelSize);
 }
 
 QByteArray rotationGIF(const QImage& image, const ExportOptions& options,

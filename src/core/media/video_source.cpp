@@ -1,6 +1,8 @@
 #include "video_source.h"
 
+#include "media/image_scale.h"
 #include "media/media_error.h"
+#include "media/media_processor.h"
 
 #include <QFile>
 
@@ -153,6 +155,11 @@ struct VideoSource::State {
         int width, height, format, outWidth, outHeight, colorspace, fullRange;
         bool operator==(const ScalerKey&) const = default;
     } scalerKey{};
+    // setCrop: frames come out as this crop, and the converter that turns its planes to RGB.
+    std::optional<std::pair<CropSettings, int>> crop;
+    SwsContextPtr planeScaler;
+    ScalerKey planeScalerKey{};
+    std::vector<uint8_t> planes;
     // The last converted frame; export often asks several times for one source frame.
     QImage image;
     int64_t imagePts = AV_NOPTS_VALUE;
@@ -170,6 +177,10 @@ struct VideoSource::State {
     bool receive(AVFrame* frame);
     void advanceTo(int64_t target, bool oneFrame = false);
     bool canContinueTo(int64_t target);
+    QImage whole(AVFrame* frame);
+    QImage cropped(AVFrame* frame);
+    SwsContext* converter(SwsContextPtr& context, ScalerKey& current, const AVFrame* frame,
+                          int fromFormat, QSize from, QSize to);
     void seekBefore(int64_t target, bool oneFrame);
     std::optional<int64_t> earlierSeekPoint(int64_t from, int attempt);
 
@@ -498,22 +509,27 @@ QImage VideoSource::State::keyFrame(int64_t target) {
 QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
     if (pts == imagePts && generation == imageGeneration && !image.isNull())
         return image;
-
-    const auto pixelFormat = AVPixelFormat(frame->format);
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
     if (!desc || frame->width <= 0 || frame->height <= 0)
         unreadable();
+    if (crop) {
+        image = cropped(frame);
+        if (image.isNull())
+            image = MediaProcessor::crop(whole(frame), crop->first, crop->second);
+    } else {
+        image = whole(frame);
+    }
+    imagePts = pts;
+    imageGeneration = generation;
+    return image;
+}
 
-    const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
-    const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
-    const double shownWidth = frame->width * aspect;
-    const bool unscaled =
-        aspect == 1.0 && frame->width <= unscaledLimit && frame->height <= unscaledLimit;
-    const double scale =
-        unscaled ? 1.0 : std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
-    const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
-    const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
-
+// A converter from the frame's colours (its matrix and range) to RGB32, kept while it fits.
+SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& current,
+                                          const AVFrame* frame, int fromFormat, QSize from,
+                                          QSize to) {
+    const auto pixelFormat = AVPixelFormat(frame->format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
     int colorspace = frame->colorspace;
     if (colorspace == AVCOL_SPC_UNSPECIFIED) // untagged: what players assume for the size
         colorspace =
@@ -524,26 +540,44 @@ QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
         pixelFormat == AV_PIX_FMT_YUVJ411P;
     const int fullRange = frame->color_range == AVCOL_RANGE_JPEG || jpegFormat;
 
-    const ScalerKey key{frame->width, frame->height, frame->format, outWidth,
-                        outHeight,    colorspace,    fullRange};
-    if (!scaler || !(key == scalerKey)) {
-        scaler.reset(sws_getContext(frame->width, frame->height, pixelFormat, outWidth, outHeight,
-                                    AV_PIX_FMT_RGB32, SWS_AREA, nullptr, nullptr, nullptr));
-        if (!scaler)
+    const ScalerKey key{from.width(), from.height(), fromFormat, to.width(),
+                        to.height(),  colorspace,    fullRange};
+    if (!context || !(key == current)) {
+        context.reset(sws_getContext(from.width(), from.height(), AVPixelFormat(fromFormat),
+                                     to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_AREA, nullptr,
+                                     nullptr, nullptr));
+        if (!context)
             unreadable();
         if (!(desc->flags & AV_PIX_FMT_FLAG_RGB) && desc->nb_components >= 3)
-            sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(colorspace), fullRange,
+            sws_setColorspaceDetails(context.get(), sws_getCoefficients(colorspace), fullRange,
                                      sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        scalerKey = key;
+        current = key;
     }
+    return context.get();
+}
+
+QImage VideoSource::State::whole(AVFrame* frame) {
+    const auto pixelFormat = AVPixelFormat(frame->format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
+    const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
+    const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
+    const double shownWidth = frame->width * aspect;
+    const bool unscaled =
+        aspect == 1.0 && frame->width <= unscaledLimit && frame->height <= unscaledLimit;
+    const double scale =
+        unscaled ? 1.0 : std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
+    const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
+    const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
+    SwsContext* context = converter(scaler, scalerKey, frame, frame->format,
+                                    QSize(frame->width, frame->height), QSize(outWidth, outHeight));
 
     const bool alpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
     QImage out(outWidth, outHeight, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (out.isNull())
         throw std::bad_alloc();
-    uint8_t* planes[4] = {out.bits(), nullptr, nullptr, nullptr};
+    uint8_t* to[4] = {out.bits(), nullptr, nullptr, nullptr};
     const int strides[4] = {int(out.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) !=
+    if (sws_scale(context, frame->data, frame->linesize, 0, frame->height, to, strides) !=
         outHeight)
         unreadable();
     if (alpha) { // premultiplied colours with full alpha are the picture laid over black
@@ -555,11 +589,59 @@ QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
         }
         out.reinterpretAsFormat(QImage::Format_RGB32);
     }
+    return applyOrientation(std::move(out), orientation);
+}
 
-    image = applyOrientation(std::move(out), orientation);
-    imagePts = pts;
-    imageGeneration = generation;
-    return image;
+// The crop straight from the decoded planes: each plane's window is resampled on its own, and
+// only the small result is converted to RGB. Much cheaper than converting a whole large
+// picture first. Null when the frame does not suit (turned, non-square pixels, alpha, RGB,
+// deeper than 8 bits, or enlarged by the crop): the caller then crops the whole picture.
+QImage VideoSource::State::cropped(AVFrame* frame) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
+    const bool squarePixels = sar.num <= 0 || sar.den <= 0 || sar.num == sar.den;
+    if (!orientation.isIdentity() || !squarePixels || desc->nb_components != 3 ||
+        (desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_BE)) ||
+        !(desc->flags & AV_PIX_FMT_FLAG_PLANAR))
+        return {};
+    for (int c = 0; c < 3; ++c)
+        if (desc->comp[c].depth != 8 || desc->comp[c].plane != c || desc->comp[c].step != 1 ||
+            desc->comp[c].shift != 0 || desc->comp[c].offset != 0)
+            return {};
+
+    const int side = crop->second;
+    const QRectF window =
+        MediaProcessor::cropWindow(QSizeF(frame->width, frame->height), crop->first);
+    if (window.width() < side) // enlarged: small pictures, cheap to convert whole anyway
+        return {};
+    const qsizetype planeSize = qsizetype(side) * side;
+    planes.resize(size_t(3 * planeSize));
+    for (int c = 0; c < 3; ++c) {
+        const int xShift = c ? desc->log2_chroma_w : 0, yShift = c ? desc->log2_chroma_h : 0;
+        const QSize size(AV_CEIL_RSHIFT(frame->width, xShift),
+                         AV_CEIL_RSHIFT(frame->height, yShift));
+        const QRectF planeWindow(window.x() / (1 << xShift), window.y() / (1 << yShift),
+                                 window.width() / (1 << xShift), window.height() / (1 << yShift));
+        // Chroma is shrunk as if from full size, which keeps colour edges where they are even
+        // when the subsampled plane itself has to grow.
+        resampledPlane(frame->data[c], frame->linesize[c], size, planeWindow, QSize(side, side),
+                       planes.data() + c * planeSize, side, true);
+    }
+
+    // The frame's own matrix and range still apply: the converter takes them from the frame.
+    SwsContext* context = converter(planeScaler, planeScalerKey, frame, AV_PIX_FMT_YUV444P,
+                                    QSize(side, side), QSize(side, side));
+    QImage out(side, side, QImage::Format_RGB32);
+    if (out.isNull())
+        throw std::bad_alloc();
+    const uint8_t* const from[4] = {planes.data(), planes.data() + planeSize,
+                                    planes.data() + 2 * planeSize, nullptr};
+    const int fromStrides[4] = {side, side, side, 0};
+    uint8_t* to[4] = {out.bits(), nullptr, nullptr, nullptr};
+    const int toStrides[4] = {int(out.bytesPerLine()), 0, 0, 0};
+    if (sws_scale(context, from, fromStrides, 0, side, to, toStrides) != side)
+        unreadable();
+    return out;
 }
 
 VideoSource::VideoSource(const QString& path) {
@@ -580,6 +662,11 @@ double VideoSource::duration() const {
 void VideoSource::preferUnscaled(int limit) {
     m_state->unscaledLimit = std::max(0, limit);
     ++m_state->generation; // a frame converted at the other size is stale
+}
+
+void VideoSource::setCrop(const CropSettings& settings, int pixelSize) {
+    m_state->crop = std::pair(settings, std::max(1, pixelSize));
+    ++m_state->generation; // a frame converted without the crop is stale
 }
 
 void VideoSource::setSampling(double start, double step) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/c_handles.h"
+#include "media/media_types.h"
 
 #include <QImage>
 #include <QString>
@@ -43,6 +44,12 @@ public:
     // for a caller that scales them itself anyway, the bare colour conversion is the cheapest.
     // Larger ones keep the 1600-pixel bound. 0 (the default) bounds every picture.
     void preferUnscaled(int limit);
+
+    // From now on every frame comes out cropped as MediaProcessor::crop would crop the upright
+    // picture: pixelSize × pixelSize, opaque Format_RGB32. Plain YUV pictures are cropped from
+    // their planes before any colour conversion, which costs a fraction of converting them
+    // whole; for an export, which never needs the whole picture.
+    void setCrop(const CropSettings& settings, int pixelSize);
 
     // Announces that exact frames will be asked for at start, start + step, start + 2 × step…
     // in that order, so frames shown at none of those times need not be decoded. A request off
