@@ -145,7 +145,6 @@ struct VideoSource::State {
         double step;
     };
     std::optional<Sampling> sampling;
-    int unscaledLimit = 0; // preferUnscaled
     int64_t lastTarget = AV_NOPTS_VALUE;
     bool unseen(const AVPacket* next) const;
     bool onSchedule(int64_t target) const;
@@ -562,10 +561,7 @@ QImage VideoSource::State::whole(AVFrame* frame) {
     const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
     const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
     const double shownWidth = frame->width * aspect;
-    const bool unscaled =
-        aspect == 1.0 && frame->width <= unscaledLimit && frame->height <= unscaledLimit;
-    const double scale =
-        unscaled ? 1.0 : std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
+    const double scale = std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
     const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
     const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
     SwsContext* context = converter(scaler, scalerKey, frame, frame->format,
@@ -657,11 +653,6 @@ VideoSource& VideoSource::operator=(VideoSource&&) noexcept = default;
 
 double VideoSource::duration() const {
     return m_state->seconds;
-}
-
-void VideoSource::preferUnscaled(int limit) {
-    m_state->unscaledLimit = std::max(0, limit);
-    ++m_state->generation; // a frame converted at the other size is stale
 }
 
 void VideoSource::setCrop(const CropSettings& settings, int pixelSize) {

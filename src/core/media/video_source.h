@@ -40,11 +40,6 @@ public:
     // usable for other times.
     QImage frameAt(double seconds, Accuracy accuracy);
 
-    // Pictures that fit `limit` × `limit` (with square pixels) come out at their decoded size:
-    // for a caller that scales them itself anyway, the bare colour conversion is the cheapest.
-    // Larger ones keep the 1600-pixel bound. 0 (the default) bounds every picture.
-    void preferUnscaled(int limit);
-
     // From now on every frame comes out cropped as MediaProcessor::crop would crop the upright
     // picture: pixelSize × pixelSize, opaque Format_RGB32. Plain YUV pictures are cropped from
     // their planes before any colour conversion, which costs a fraction of converting them
