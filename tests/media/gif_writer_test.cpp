@@ -272,3 +272,41 @@ TEST(GifWriter, NoiseInSmoothAreasCostsLittle) {
     EXPECT_LT(difference.mean, 4);
     EXPECT_LE(difference.max, 24);
 }
+
+TEST(GifWriter, FadesAreThePictureWithADarkerPalette) {
+    const QImage picture = softPicture({96, 72}, 7);
+    GifWriter writer(picture.size());
+    writer.add(picture, 0.1);
+    writer.addFaded(picture, 0.5, 0.1);
+    writer.addFaded(picture, 0, 0.1);
+    writer.addFaded(picture, 2, 0.1); // clamped: the picture itself
+    writer.add(picture, 1);
+    const QImage other = gradient(picture.size());
+    writer.addFaded(other, 0.25, 0.1); // never added at full strength
+    const QByteArray gif = writer.finish();
+
+    const GifSummary summary = summarize(gif);
+    ASSERT_EQ(summary.frames.size(), 6u);
+    EXPECT_EQ(summary.delays(), (std::vector<int>{10, 10, 10, 10, 100, 10}));
+    for (const auto& frame : summary.frames) {
+        EXPECT_EQ(frame.rect, QRect(QPoint(0, 0), picture.size()));
+        EXPECT_GT(frame.paletteSize, 0) << "every frame carries its own palette";
+    }
+
+    const QImage full = decodedFrame(gif, 0);
+    const auto scaled = [](const QImage& image, double opacity) {
+        QImage out = image.copy();
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x) {
+                const QRgb p = out.pixel(x, y);
+                const auto c = [&](int v) { return int(std::lround(v * opacity)); };
+                out.setPixel(x, y, qRgb(c(qRed(p)), c(qGreen(p)), c(qBlue(p))));
+            }
+        return out;
+    };
+    EXPECT_EQ(compare(decodedFrame(gif, 1), scaled(full, 0.5)).max, 0);
+    EXPECT_EQ(compare(decodedFrame(gif, 2), flat(picture.size(), Qt::black)).max, 0);
+    EXPECT_EQ(decodedFrame(gif, 3), full);
+    EXPECT_EQ(decodedFrame(gif, 4), full);
+    EXPECT_LT(compare(decodedFrame(gif, 5), scaled(other, 0.25)).mean, 1.0);
+}

@@ -1,6 +1,8 @@
 #include "device/pack_error.h"
+#include "media/image_source.h"
 #include "media/media_processor.h"
 #include "packs/pack_renderer.h"
+#include "support/gif_summary.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -132,4 +134,35 @@ TEST(CardFrames, FourteenFramesWithTheirAnimation) {
 
     EXPECT_THROW(PackRenderer::cardFrames(card, 6, PackReveal::still), PackError);
     EXPECT_THROW(PackRenderer::cardFrames(card, -1, PackReveal::still), PackError);
+}
+
+TEST(CardGif, TheDeviceSeesTheFramesAsDrawn) {
+    // A captioned card over a two-tone picture, so that the band, text and turn all show.
+    QImage picture = grey();
+    QPainter(&picture).fillRect(0, 0, 200, 400, qRgb(40, 120, 200));
+    const QImage card = PackRenderer::image(picture, captioned(QStringLiteral("Wieczór")), 3, 240);
+    for (PackReveal animation : allPackReveals) {
+        const QByteArray bytes = PackRenderer::gif(card, 3, animation);
+        const test::GifSummary summary = test::summarize(bytes);
+        ASSERT_EQ(summary.frames.size(), 14u);
+        EXPECT_EQ(summary.loopCount, 0);
+        EXPECT_EQ(summary.delays(),
+                  (std::vector<int>{2, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 65535}));
+        const auto frames = PackRenderer::cardFrames(card, 3, animation);
+        const auto source = ImageSource::fromData(bytes);
+        ASSERT_TRUE(source);
+        for (int i = 0; i < 14; ++i) {
+            const QImage shown = source->frame(i).convertToFormat(QImage::Format_RGB32);
+            const QImage& drawn = frames[size_t(i)].picture;
+            double sum = 0;
+            for (int y = 0; y < 240; ++y)
+                for (int x = 0; x < 240; ++x) {
+                    const QRgb a = shown.pixel(x, y), b = drawn.pixel(x, y);
+                    sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                           std::abs(qBlue(a) - qBlue(b));
+                }
+            EXPECT_LT(sum / (3 * 240 * 240), 2.0)
+                << rawValue(animation).toStdString() << " frame " << i;
+        }
+    }
 }

@@ -25,7 +25,7 @@ namespace {
 // (bench/README.md, "gif writer"). Never adjusted per file.
 constexpr int kQuantizerSpeed = 8;
 // libimagequant builds the palette from one pixel in this many; the full remap then refines it.
-constexpr int kPaletteSampling = 8;
+constexpr int kPaletteSampling = 16;
 // Colour distance: squared luma difference plus this share of the squared chroma differences.
 constexpr float kRemapChromaWeight = 0.25f;
 constexpr float kMatchChromaWeight = 0.1f;
@@ -593,13 +593,15 @@ struct GifWriter::Pipeline {
     struct Pending {
         std::shared_ptr<Slot> slot;
         int centiseconds;
+        double opacity; // of the slot's picture over black
     };
 
     explicit Pipeline(QSize frameSize);
     ~Pipeline();
     void workerLoop();
     void writeReadyFrames(std::unique_lock<std::mutex>& lock);
-    void writeFrame(const EncodedFrame& frame, int centiseconds);
+    void writeFrame(const EncodedFrame& frame, int centiseconds, double opacity);
+    void queue(const QImage& frame, double opacity, double delaySeconds);
     void recordFailure(std::exception_ptr error);
     void stopWorkers();
 
@@ -728,7 +730,7 @@ void GifWriter::Pipeline::writeReadyFrames(std::unique_lock<std::mutex>& lock) {
         lock.unlock();
         std::exception_ptr error;
         try {
-            writeFrame(next.slot->encoded, next.centiseconds);
+            writeFrame(next.slot->encoded, next.centiseconds, next.opacity);
         } catch (...) {
             error = std::current_exception();
         }
@@ -743,12 +745,20 @@ void GifWriter::Pipeline::writeReadyFrames(std::unique_lock<std::mutex>& lock) {
     frameWritten.notify_all();
 }
 
-void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds) {
+void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds, double opacity) {
     const GraphicsControlBlock control{DISPOSE_DO_NOT, false, centiseconds, NO_TRANSPARENT_COLOR};
     GifByteType extension[4];
     EGifGCBToExtension(&control, extension);
     check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, sizeof extension, extension));
-    ColorMapPtr map(GifMakeMapObject(static_cast<int>(frame.palette.size()), frame.palette.data()));
+    std::vector<GifColorType> palette = frame.palette;
+    if (opacity < 1) {
+        const auto faded = [&](GifByteType c) {
+            return static_cast<GifByteType>(std::lround(c * opacity));
+        };
+        for (GifColorType& color : palette)
+            color = {faded(color.Red), faded(color.Green), faded(color.Blue)};
+    }
+    ColorMapPtr map(GifMakeMapObject(static_cast<int>(palette.size()), palette.data()));
     if (!map)
         fail();
     check(EGifPutImageDesc(gif.get(), 0, 0, size.width(), size.height(), false, map.get()));
@@ -775,40 +785,47 @@ int GifWriter::frameCount() const {
 }
 
 void GifWriter::add(const QImage& frame, double delaySeconds) {
-    Pipeline& p = *m_pipeline;
-    if (p.finished)
+    m_pipeline->queue(frame, 1, delaySeconds);
+}
+
+void GifWriter::addFaded(const QImage& frame, double opacity, double delaySeconds) {
+    m_pipeline->queue(frame, std::isnan(opacity) ? 0 : std::clamp(opacity, 0.0, 1.0), delaySeconds);
+}
+
+void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double delaySeconds) {
+    if (finished)
         throw std::logic_error("GifWriter::add after finish");
-    if (frame.size() != p.size)
+    if (frame.size() != size)
         fail();
 
     if (!(delaySeconds >= 0)) // negative or NaN
         delaySeconds = 0;
     delaySeconds = std::min(delaySeconds, 1e7);
-    const double start = p.elapsedSeconds;
-    p.elapsedSeconds += delaySeconds;
+    const double start = elapsedSeconds;
+    elapsedSeconds += delaySeconds;
     const int centiseconds = static_cast<int>(std::min<long long>(
-        kMaxCentiseconds, roundedCentiseconds(p.elapsedSeconds) - roundedCentiseconds(start)));
+        kMaxCentiseconds, roundedCentiseconds(elapsedSeconds) - roundedCentiseconds(start)));
 
-    const bool repeated = p.lastSlot && frame == p.lastFrame;
-    std::unique_lock lock(p.mutex);
-    p.frameWritten.wait(
-        lock, [&] { return p.failure || static_cast<int>(p.pending.size()) < p.maxPending; });
-    if (p.failure)
-        std::rethrow_exception(p.failure);
+    const bool repeated = lastSlot && frame == lastFrame;
+    std::unique_lock lock(mutex);
+    frameWritten.wait(lock,
+                      [&] { return failure || static_cast<int>(pending.size()) < maxPending; });
+    if (failure)
+        std::rethrow_exception(failure);
     if (repeated) {
-        // A repeated picture (a held card, a still) reuses the previous frame's encoding.
-        p.pending.push_back({p.lastSlot, centiseconds});
-        p.writeReadyFrames(lock);
+        // A repeated picture (a held card, a fade, a still) reuses its encoding.
+        pending.push_back({lastSlot, centiseconds, opacity});
+        writeReadyFrames(lock);
     } else {
-        auto slot = std::make_shared<Pipeline::Slot>();
+        auto slot = std::make_shared<Slot>();
         slot->image = frame;
-        p.jobs.push_back(slot);
-        p.pending.push_back({slot, centiseconds});
-        p.lastFrame = frame;
-        p.lastSlot = std::move(slot);
-        p.workAvailable.notify_one();
+        jobs.push_back(slot);
+        pending.push_back({slot, centiseconds, opacity});
+        lastFrame = frame;
+        lastSlot = std::move(slot);
+        workAvailable.notify_one();
     }
-    ++p.added;
+    ++added;
 }
 
 QByteArray GifWriter::finish() {

@@ -31,6 +31,11 @@ public:
     // or when an earlier frame failed to encode; std::logic_error after finish().
     void add(const QImage& frame, double delaySeconds);
 
+    // Queues `frame` faded to `opacity` (clamped to 0…1) over black: encoded as `frame` itself
+    // with its palette darkened, so every step of a fade after the first costs next to nothing.
+    // A later add() or addFaded() of the same picture reuses the encoding too.
+    void addFaded(const QImage& frame, double opacity, double delaySeconds);
+
     // Waits for the queued frames and returns the complete file. Throws MediaError::encode when
     // no frame was added or any step failed; the writer is finished either way.
     QByteArray finish();

@@ -111,16 +111,18 @@ std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal anima
         if (!painter.isActive())
             throw MediaError(MediaError::encode);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        double fade = 1;
         if (animation == PackReveal::spin) {
             painter.translate(120, 120);
             painter.rotate(30.0 * i); // clockwise on screen, one full turn over twelve steps
             painter.drawImage(QRectF(-120, -120, 240, 240), card);
         } else {
-            painter.setOpacity(double(i) / steps);
+            fade = double(i) / steps;
+            painter.setOpacity(fade);
             painter.drawImage(QRectF(0, 0, 240, 240), card);
         }
         painter.end();
-        frames.push_back({std::move(frame), 0.1});
+        frames.push_back({std::move(frame), 0.1, fade});
     }
     frames.push_back({card, slot == 5 ? 240.0 : 655.35});
     return frames;
@@ -129,8 +131,13 @@ std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal anima
 QByteArray gif(const QImage& card, int slot, PackReveal animation) {
     const std::vector<CardFrame> frames = cardFrames(card, slot, animation);
     GifWriter writer(QSize(240, 240));
-    for (const CardFrame& frame : frames)
-        writer.add(frame.picture, frame.delay);
+    for (const CardFrame& frame : frames) {
+        // A fade is the card's own encoding with its palette darkened: one picture to encode.
+        if (frame.fade < 1)
+            writer.addFaded(card, frame.fade, frame.delay);
+        else
+            writer.add(frame.picture, frame.delay);
+    }
     QByteArray bytes = writer.finish();
     if (bytes.size() > MediaProcessor::maxGifBytes)
         throw MediaError(MediaError::tooLarge);

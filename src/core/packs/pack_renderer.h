@@ -28,6 +28,7 @@ QImage image(const QUrl& url, const PackCardEdit& edit, int slot);
 struct CardFrame {
     QImage picture;
     double delay;
+    double fade = 1; // below 1: the picture is the card at this opacity over black
 };
 // The 14 frames of a card GIF: the card, twelve animation steps, the card held (655.35 s, or
 // 240 s for slot 5). Throws PackError::payload for a slot outside 0…5.
