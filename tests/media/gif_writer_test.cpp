@@ -310,3 +310,35 @@ TEST(GifWriter, FadesAreThePictureWithADarkerPalette) {
     EXPECT_EQ(decodedFrame(gif, 4), full);
     EXPECT_LT(compare(decodedFrame(gif, 5), scaled(other, 0.25)).mean, 1.0);
 }
+
+TEST(GifWriter, QuickFramesStayCloseToTheirPictures) {
+    // A picture turned over black, as a card's spin draws it: quick frames start from the last
+    // full frame's palette, which has no black, and must still come out black in the corners.
+    const QImage key = softPicture({96, 72}, 3);
+    QImage turned(key.size(), QImage::Format_RGB32);
+    turned.fill(Qt::black);
+    {
+        QPainter painter(&turned);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.translate(48, 36);
+        painter.rotate(30);
+        painter.drawImage(QPointF(-48, -36), key);
+    }
+    const QImage flipped = turned.mirrored();
+    GifWriter writer(key.size());
+    writer.add(turned, 0.1, GifEffort::quick); // nothing before it: a palette of its own
+    writer.add(key, 0.1);
+    for (int i = 0; i < 4; ++i) // several at once, so that workers wait for the palette
+        writer.add(i % 2 ? turned : flipped, 0.1, GifEffort::quick);
+    const QByteArray gif = writer.finish();
+    ASSERT_EQ(summarize(gif).frames.size(), 6u);
+
+    const std::vector<const QImage*> expected{&turned, &key, &flipped, &turned, &flipped, &turned};
+    for (int i = 0; i < 6; ++i) {
+        const QImage shown = decodedFrame(gif, i);
+        EXPECT_LT(compare(shown, *expected[size_t(i)]).mean, 4.0) << "frame " << i;
+        if (i != 1) {
+            EXPECT_EQ(shown.pixel(0, 0), qRgb(0, 0, 0)) << "frame " << i;
+        }
+    }
+}

@@ -13,6 +13,7 @@
 #include <deque>
 #include <dlfcn.h>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -38,6 +39,8 @@ constexpr float kToleranceCap = 144.0f;
 constexpr int kVarianceRadius = 2;
 // Pixels whose colours agree in these bits share one nearest-colour search.
 constexpr std::uint32_t kCacheMask = 0xfefefe;
+// A quick frame, shown for a moment, lets colours share a search more widely.
+constexpr std::uint32_t kQuickCacheMask = 0xfcfcfc;
 constexpr int kCacheBits = 16;
 
 constexpr int kMaxCentiseconds = 65535;
@@ -70,6 +73,13 @@ struct EncodedFrame {
     std::vector<GifColorType> palette; // a power of two, at least 2 entries
     int codeBits = 0;
     std::vector<GifByteType> blocks; // the LZW data sub-blocks, each led by its length
+};
+
+// A frame's final palette, published before its coding ends.
+struct SharedPalette {
+    std::vector<GifColorType> entries;
+    int colors = 0;
+    bool ready = false;
 };
 
 // Packs LZW codes into data sub-blocks the way giflib's own encoder does: least significant bit
@@ -139,7 +149,11 @@ struct Color {
 class FrameEncoder {
 public:
     FrameEncoder();
-    EncodedFrame encode(const QImage& frame);
+    // With `palette`, the frame takes those colours as they are. `chosen` hears the palette as
+    // soon as it is final, before the slower coding.
+    using PaletteChosen = std::function<void(const std::vector<GifColorType>&, int colors)>;
+    EncodedFrame encode(const QImage& frame, GifEffort effort, const SharedPalette* palette,
+                        const PaletteChosen& chosen);
 
 private:
     struct Match {
@@ -156,7 +170,7 @@ private:
     void buildPalette(const QImage& rgbx);
     std::array<std::uint8_t, 256> setPalette(const std::array<std::uint8_t, 3 * 256>& rgb);
     int nearestColor(const Color& c, int guess) const;
-    void remapNearest();
+    void remapNearest(std::uint32_t mask);
     void computeTolerance();
     void planCodes(LzwPacker& packer, int codeBits);
     void resetDictionary();
@@ -202,7 +216,8 @@ FrameEncoder::FrameEncoder()
         fail();
 }
 
-EncodedFrame FrameEncoder::encode(const QImage& frame) {
+EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
+                                  const SharedPalette* palette, const PaletteChosen& chosen) {
     const QImage rgbx = frame.convertToFormat(QImage::Format_RGBX8888);
     if (rgbx.isNull())
         fail();
@@ -210,15 +225,32 @@ EncodedFrame FrameEncoder::encode(const QImage& frame) {
     m_height = rgbx.height();
     m_pixels = m_width * m_height;
     loadPixels(rgbx);
-    buildPalette(rgbx);
-    remapNearest();
-    computeTolerance();
+    const bool quick = effort == GifEffort::quick;
+    if (palette) {
+        m_colors = palette->colors;
+        std::array<std::uint8_t, 3 * 256> rgb{};
+        for (int i = 0; i < m_colors; ++i) {
+            rgb[3 * i] = palette->entries[i].Red;
+            rgb[3 * i + 1] = palette->entries[i].Green;
+            rgb[3 * i + 2] = palette->entries[i].Blue;
+        }
+        setPalette(rgb);
+    } else {
+        buildPalette(rgbx);
+    }
+    remapNearest(quick ? kQuickCacheMask : kCacheMask);
 
     EncodedFrame encoded;
     const unsigned mapSize = std::max(2u, std::bit_ceil(static_cast<unsigned>(m_colors)));
     encoded.palette.assign(mapSize, GifColorType{0, 0, 0});
     for (int i = 0; i < m_colors; ++i)
         encoded.palette[i] = {m_rgb[3 * i], m_rgb[3 * i + 1], m_rgb[3 * i + 2]};
+    if (chosen)
+        chosen(encoded.palette, m_colors);
+    if (quick)
+        m_tolerance.assign(static_cast<size_t>(m_pixels), 0.0f);
+    else
+        computeTolerance();
     encoded.codeBits = std::max(2, std::countr_zero(mapSize)); // giflib's minimum code size
     LzwPacker packer(encoded.codeBits, encoded.blocks);
     planCodes(packer, encoded.codeBits);
@@ -338,9 +370,9 @@ int FrameEncoder::nearestColor(const Color& c, int guess) const {
 }
 
 // Nearest palette colour of every pixel, then one k-means step: each colour moves to the mean of
-// the pixels it got, which fits the palette to the full frame; or to the exact colour that most
-// of them share, when there is one.
-void FrameEncoder::remapNearest() {
+// the pixels it got, which fits the palette to the full frame (or one taken from another frame
+// to this one); or to the exact colour that most of them share, when there is one.
+void FrameEncoder::remapNearest(std::uint32_t mask) {
     m_nearest.resize(static_cast<size_t>(m_pixels));
     // Colours that agree in their top bits share one search: a difference of a level or two is
     // far below the spacing of 256 colours, and photographs repeat such colours all over.
@@ -353,7 +385,7 @@ void FrameEncoder::remapNearest() {
     std::uint32_t previous = ~0u;
     for (int p = 0; p < m_pixels; ++p) {
         const std::uint32_t rgb = m_source[p];
-        const std::uint32_t key = rgb & kCacheMask;
+        const std::uint32_t key = rgb & mask;
         if (key != previous) {
             const std::uint32_t slot = (key * 2654435761u) >> (32 - kCacheBits);
             if (m_cacheKey[slot] == key) {
@@ -481,15 +513,21 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
         int next = -1;
         int nextDepth = -1;
         float nextError = 0;
-        for (int child = m_firstChild[code]; child >= 0; child = m_nextSibling[child]) {
-            const int color = m_suffix[child];
-            const float childError = color == nearest ? 0.0f : matchError(at, color);
-            const int depth = m_depthBelow[child];
-            if (childError <= tolerance &&
-                (depth > nextDepth || (depth == nextDepth && childError < nextError))) {
-                next = child;
-                nextDepth = depth;
-                nextError = childError;
+        if (tolerance <= 0) { // an exact pixel: only its own colour continues
+            for (int child = m_firstChild[code]; child >= 0 && next < 0;
+                 child = m_nextSibling[child])
+                next = m_suffix[child] == nearest ? child : -1;
+        } else {
+            for (int child = m_firstChild[code]; child >= 0; child = m_nextSibling[child]) {
+                const int color = m_suffix[child];
+                const float childError = color == nearest ? 0.0f : matchError(at, color);
+                const int depth = m_depthBelow[child];
+                if (childError <= tolerance &&
+                    (depth > nextDepth || (depth == nextDepth && childError < nextError))) {
+                    next = child;
+                    nextDepth = depth;
+                    nextError = childError;
+                }
             }
         }
         if (next < 0)
@@ -525,6 +563,7 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
         int root = nearest;
         extend(root, position, 0, best);
         if (previous >= 0) {
+            // An exact pixel has no other colour to start on: only the new code below.
             const float tolerance = m_tolerance[position];
             const float reach = std::sqrt(tolerance);
             const float y = m_pixel[position].y;
@@ -534,8 +573,8 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
             while (first > 0 && m_paletteLuma[first - 1] >= y - reach)
                 --first;
             int candidates = 0;
-            for (int color = first; color < m_colors && m_paletteLuma[color] <= y + reach;
-                 ++color) {
+            for (int color = first;
+                 tolerance > 0 && color < m_colors && m_paletteLuma[color] <= y + reach; ++color) {
                 // Most colours fail one test or another: keep this loop free of branches.
                 const float error = matchError(position, color);
                 const bool viable = (color != nearest) & (1 + m_depthBelow[color] > best.length) &
@@ -587,6 +626,9 @@ int workerCount() {
 struct GifWriter::Pipeline {
     struct Slot {
         QImage image;
+        GifEffort effort = GifEffort::smallest;
+        std::shared_ptr<Slot> paletteFrom; // a quick frame takes this frame's palette
+        SharedPalette palette;
         EncodedFrame encoded;
         bool ready = false;
     };
@@ -601,7 +643,7 @@ struct GifWriter::Pipeline {
     void workerLoop();
     void writeReadyFrames(std::unique_lock<std::mutex>& lock);
     void writeFrame(const EncodedFrame& frame, int centiseconds, double opacity);
-    void queue(const QImage& frame, double opacity, double delaySeconds);
+    void queue(const QImage& frame, double opacity, double delaySeconds, GifEffort effort);
     void recordFailure(std::exception_ptr error);
     void stopWorkers();
 
@@ -626,6 +668,7 @@ struct GifWriter::Pipeline {
     double elapsedSeconds = 0;
     QImage lastFrame;
     std::shared_ptr<Slot> lastSlot;
+    std::shared_ptr<Slot> keySlot; // the last picture encoded with the smallest effort
 };
 
 GifWriter::Pipeline::Pipeline(QSize frameSize)
@@ -688,6 +731,7 @@ void GifWriter::Pipeline::workerLoop() {
     std::unique_ptr<FrameEncoder> encoder;
     for (;;) {
         std::shared_ptr<Slot> slot;
+        const SharedPalette* palette = nullptr;
         {
             std::unique_lock lock(mutex);
             workAvailable.wait(lock, [this] { return stopping || !jobs.empty(); });
@@ -695,13 +739,28 @@ void GifWriter::Pipeline::workerLoop() {
                 return;
             slot = std::move(jobs.front());
             jobs.pop_front();
+            // Jobs start in order, so the frame whose palette this one takes is already being
+            // encoded, or done.
+            if (slot->paletteFrom) {
+                frameWritten.wait(lock,
+                                  [&] { return stopping || slot->paletteFrom->palette.ready; });
+                if (stopping)
+                    return;
+                palette = &slot->paletteFrom->palette;
+            }
         }
         EncodedFrame encoded;
         std::exception_ptr error;
         try {
             if (!encoder)
                 encoder = std::make_unique<FrameEncoder>();
-            encoded = encoder->encode(slot->image);
+            encoded = encoder->encode(
+                slot->image, slot->effort, palette,
+                [&](const std::vector<GifColorType>& entries, int colors) {
+                    std::lock_guard guard(mutex);
+                    slot->palette = {entries, colors, true};
+                    frameWritten.notify_all(); // a quick frame may be waiting for it
+                });
         } catch (...) {
             error = std::current_exception();
         }
@@ -784,15 +843,17 @@ int GifWriter::frameCount() const {
     return m_pipeline->added;
 }
 
-void GifWriter::add(const QImage& frame, double delaySeconds) {
-    m_pipeline->queue(frame, 1, delaySeconds);
+void GifWriter::add(const QImage& frame, double delaySeconds, GifEffort effort) {
+    m_pipeline->queue(frame, 1, delaySeconds, effort);
 }
 
 void GifWriter::addFaded(const QImage& frame, double opacity, double delaySeconds) {
-    m_pipeline->queue(frame, std::isnan(opacity) ? 0 : std::clamp(opacity, 0.0, 1.0), delaySeconds);
+    m_pipeline->queue(frame, std::isnan(opacity) ? 0 : std::clamp(opacity, 0.0, 1.0), delaySeconds,
+                      GifEffort::smallest);
 }
 
-void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double delaySeconds) {
+void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double delaySeconds,
+                                GifEffort effort) {
     if (finished)
         throw std::logic_error("GifWriter::add after finish");
     if (frame.size() != size)
@@ -819,6 +880,11 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
     } else {
         auto slot = std::make_shared<Slot>();
         slot->image = frame;
+        slot->effort = effort;
+        if (effort == GifEffort::quick)
+            slot->paletteFrom = keySlot;
+        else
+            keySlot = slot;
         jobs.push_back(slot);
         pending.push_back({slot, centiseconds, opacity});
         lastFrame = frame;
@@ -835,6 +901,7 @@ QByteArray GifWriter::finish() {
     p.finished = true;
     p.lastFrame = QImage();
     p.lastSlot.reset();
+    p.keySlot.reset();
     {
         std::unique_lock lock(p.mutex);
         p.writeReadyFrames(lock); // repeats may be waiting with no worker busy

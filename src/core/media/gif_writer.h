@@ -17,6 +17,16 @@ namespace tovi {
 // order they were added; add() only blocks while that small pipeline is full. The output does
 // not depend on the number of cores. One thread drives an instance. Destroying an unfinished
 // writer abandons it: queued frames are dropped and it returns within one frame's work.
+// How hard the writer works on a frame.
+enum class GifEffort {
+    // Trades colour error nobody sees in busy or noisy areas for a smaller file.
+    smallest,
+    // For pictures shown only in passing, such as the steps of a card's spin: the palette of
+    // the last frame added with the smallest effort (when there is one), every pixel at its
+    // nearest colour, coded plainly. A larger frame in a fraction of the time.
+    quick,
+};
+
 class GifWriter {
 public:
     // Throws MediaError::encode when the size is empty or larger than a GIF can hold (65535).
@@ -29,7 +39,7 @@ public:
     // frameSize(); its alpha channel is ignored. The writer keeps a shallow copy, so the caller
     // may reuse or drop its image at once. Throws MediaError::encode for a frame of another size
     // or when an earlier frame failed to encode; std::logic_error after finish().
-    void add(const QImage& frame, double delaySeconds);
+    void add(const QImage& frame, double delaySeconds, GifEffort effort = GifEffort::smallest);
 
     // Queues `frame` faded to `opacity` (clamped to 0…1) over black: encoded as `frame` itself
     // with its palette darkened, so every step of a fade after the first costs next to nothing.

@@ -133,10 +133,13 @@ QByteArray gif(const QImage& card, int slot, PackReveal animation) {
     GifWriter writer(QSize(240, 240));
     for (const CardFrame& frame : frames) {
         // A fade is the card's own encoding with its palette darkened: one picture to encode.
+        // A spin's steps show for a tenth of a second each: they are coded quickly.
         if (frame.fade < 1)
             writer.addFaded(card, frame.fade, frame.delay);
+        else if (frame.picture == card)
+            writer.add(card, frame.delay);
         else
-            writer.add(frame.picture, frame.delay);
+            writer.add(frame.picture, frame.delay, GifEffort::quick);
     }
     QByteArray bytes = writer.finish();
     if (bytes.size() > MediaProcessor::maxGifBytes)
