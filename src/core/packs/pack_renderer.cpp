@@ -91,18 +91,28 @@ QImage image(const QUrl& url, const PackCardEdit& edit, int slot) {
     return image(original(url.toLocalFile()), edit, slot, 240);
 }
 
-std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal animation) {
+namespace {
+
+// Hands over the frames one at a time, as they are drawn, so that an encoder can start on the
+// first while the others are still being drawn. A fade step's picture is drawn only when asked
+// for: the GIF writer darkens the card's own encoding instead.
+template <typename Visit>
+void visitCardFrames(const QImage& card, int slot, PackReveal animation, bool drawFades,
+                     Visit&& visit) {
     if (slot < 0 || slot > 5)
         throw PackError(PackError::payload);
     constexpr int steps = 12;
-    std::vector<CardFrame> frames;
-    frames.reserve(steps + 2);
-    frames.push_back({card, 0.02});
+    visit(CardFrame{card, 0.02});
     for (int i = 1; i <= steps; ++i) {
         // The last step has made a full turn or a full fade: it is the card itself, exactly,
         // so nothing blurs or jumps before the hold (and the writer encodes it once).
         if (animation == PackReveal::still || i == steps) {
-            frames.push_back({card, 0.1});
+            visit(CardFrame{card, 0.1});
+            continue;
+        }
+        const double fade = animation == PackReveal::spin ? 1 : double(i) / steps;
+        if (fade < 1 && !drawFades) {
+            visit(CardFrame{QImage(), 0.1, fade});
             continue;
         }
         QImage frame(240, 240, QImage::Format_RGB32);
@@ -111,27 +121,32 @@ std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal anima
         if (!painter.isActive())
             throw MediaError(MediaError::encode);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        double fade = 1;
         if (animation == PackReveal::spin) {
             painter.translate(120, 120);
             painter.rotate(30.0 * i); // clockwise on screen, one full turn over twelve steps
             painter.drawImage(QRectF(-120, -120, 240, 240), card);
         } else {
-            fade = double(i) / steps;
             painter.setOpacity(fade);
             painter.drawImage(QRectF(0, 0, 240, 240), card);
         }
         painter.end();
-        frames.push_back({std::move(frame), 0.1, fade});
+        visit(CardFrame{std::move(frame), 0.1, fade});
     }
-    frames.push_back({card, slot == 5 ? 240.0 : 655.35});
+    visit(CardFrame{card, slot == 5 ? 240.0 : 655.35});
+}
+
+} // namespace
+
+std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal animation) {
+    std::vector<CardFrame> frames;
+    visitCardFrames(card, slot, animation, true,
+                    [&](CardFrame frame) { frames.push_back(std::move(frame)); });
     return frames;
 }
 
 QByteArray gif(const QImage& card, int slot, PackReveal animation) {
-    const std::vector<CardFrame> frames = cardFrames(card, slot, animation);
     GifWriter writer(QSize(240, 240));
-    for (const CardFrame& frame : frames) {
+    visitCardFrames(card, slot, animation, false, [&](const CardFrame& frame) {
         // A fade is the card's own encoding with its palette darkened: one picture to encode.
         // A spin's steps show for a tenth of a second each: they are coded quickly.
         if (frame.fade < 1)
@@ -140,7 +155,7 @@ QByteArray gif(const QImage& card, int slot, PackReveal animation) {
             writer.add(card, frame.delay);
         else
             writer.add(frame.picture, frame.delay, GifEffort::quick);
-    }
+    });
     QByteArray bytes = writer.finish();
     if (bytes.size() > MediaProcessor::maxGifBytes)
         throw MediaError(MediaError::tooLarge);
