@@ -258,6 +258,12 @@ TEST(GifWriter, RefusesWhatItCannotWrite) {
     for (quint32 i = 0; i < 5; ++i)
         abandoned->add(noise({240, 240}, i), 0.1);
     abandoned.reset();
+    // Also while quick frames wait for the palette of a frame still being encoded.
+    abandoned = std::make_unique<GifWriter>(QSize(240, 240));
+    abandoned->add(noise({240, 240}, 9), 0.1);
+    for (quint32 i = 0; i < 3; ++i)
+        abandoned->add(noise({240, 240}, i), 0.1, GifEffort::quick);
+    abandoned.reset();
 }
 
 // The size budget of a whole export rests on this: noise in smooth areas must not cost what

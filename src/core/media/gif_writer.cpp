@@ -712,6 +712,7 @@ void GifWriter::Pipeline::stopWorkers() {
         jobs.clear();
     }
     workAvailable.notify_all();
+    frameWritten.notify_all(); // a quick frame may be waiting for a palette that never comes
     for (auto& worker : workers)
         if (worker.joinable())
             worker.join();
