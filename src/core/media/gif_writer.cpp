@@ -149,8 +149,8 @@ struct Color {
 class FrameEncoder {
 public:
     FrameEncoder();
-    // With `palette`, the frame takes those colours as they are. `chosen` hears the palette as
-    // soon as it is final, before the slower coding.
+    // With `palette`, the frame starts from those colours instead of building its own. `chosen`
+    // hears the frame's palette as soon as it is final, before the slower coding.
     using PaletteChosen = std::function<void(const std::vector<GifColorType>&, int colors)>;
     EncodedFrame encode(const QImage& frame, GifEffort effort, const SharedPalette* palette,
                         const PaletteChosen& chosen);
