@@ -17,6 +17,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
     xvfb xauth time
+    # what crosses into the uninstrumented media libraries is checked by memcheck
+    valgrind
     # the desktop entry and the software-centre description are validated
     desktop-file-utils appstream
     # device tests: FAT disk images mounted through FUSE

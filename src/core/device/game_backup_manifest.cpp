@@ -16,43 +16,60 @@ namespace {
 
 // 2001-01-01 00:00:00 UTC in milliseconds since 1970: the epoch of `created`.
 constexpr qint64 referenceMs = 978307200000;
+// The reach of a JavaScript date, well inside a 64-bit count of milliseconds.
+constexpr double maxCreatedSeconds = 8.64e12;
 
+// `text` as a JSON string. A lone UTF-16 surrogate (a file name that is not valid Unicode) is
+// written as its \u escape, so the name reads back exactly instead of becoming "?".
 void appendString(QByteArray& out, const QString& text) {
     out.append('"');
-    for (const char c : text.toUtf8()) {
-        switch (c) {
-        case '"':
+    const auto escape = [&out](char16_t unit) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(unit));
+        out.append(escaped);
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            out.append(text.mid(i, 2).toUtf8());
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(unit)) {
+            escape(unit);
+            continue;
+        }
+        switch (unit) {
+        case u'"':
             out.append("\\\"");
             break;
-        case '\\':
+        case u'\\':
             out.append("\\\\");
             break;
-        case '/':
+        case u'/':
             out.append("\\/");
             break;
-        case '\n':
+        case u'\n':
             out.append("\\n");
             break;
-        case '\r':
+        case u'\r':
             out.append("\\r");
             break;
-        case '\t':
+        case u'\t':
             out.append("\\t");
             break;
-        case '\b':
+        case u'\b':
             out.append("\\b");
             break;
-        case '\f':
+        case u'\f':
             out.append("\\f");
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-                out.append(escaped);
-            } else {
-                out.append(c);
-            }
+            if (unit < 0x20)
+                escape(unit);
+            else
+                out.append(QStringView(&text.constData()[i], 1).toUtf8());
         }
     }
     out.append('"');
@@ -112,9 +129,13 @@ GameBackupManifest GameBackupManifest::fromJson(const QByteArray& json) {
     if (!created.isDouble() || !source.isString() || !files.isObject())
         malformed();
 
+    // Beyond what a date can hold (about ±285,000 years) the milliseconds would overflow.
+    const double seconds = created.toDouble();
+    if (!(std::abs(seconds) <= maxCreatedSeconds))
+        malformed();
     GameBackupManifest manifest;
     manifest.created = QDateTime::fromMSecsSinceEpoch(
-        referenceMs + std::llround(created.toDouble() * 1000.0), Qt::UTC);
+        referenceMs + std::llround(seconds * 1000.0), Qt::UTC);
     manifest.source = source.toString();
     const QJsonObject entries = files.toObject();
     for (auto entry = entries.begin(); entry != entries.end(); ++entry) {

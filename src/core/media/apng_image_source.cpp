@@ -3,11 +3,14 @@
 // fcTL chunks say.
 
 #include "media/c_handles.h"
+#include "media/decode_budget.h"
 #include "media/image_scale.h"
 #include "media/image_source_backends.h"
+#include "media/sws_image.h"
 
 #include <QtEndian>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -87,6 +90,8 @@ public:
         m_stream = m_format->streams[0];
         const AVCodec* codec = avcodec_find_decoder(m_stream->codecpar->codec_id);
         m_codec.reset(avcodec_alloc_context3(codec));
+        if (m_codec)
+            m_codec->max_pixels = DecodeBudget::maxPixels;
         if (!codec || !m_codec ||
             avcodec_parameters_to_context(m_codec.get(), m_stream->codecpar) < 0 ||
             avcodec_open2(m_codec.get(), codec, nullptr) < 0)
@@ -94,18 +99,6 @@ public:
         m_packet.reset(av_packet_alloc());
         m_frame.reset(av_frame_alloc());
         return m_packet && m_frame;
-    }
-
-    // Durations of every frame in seconds, read from the packets without decoding them.
-    std::vector<double> scanDurations() {
-        std::vector<double> durations;
-        while (av_read_frame(m_format.get(), m_packet.get()) >= 0) {
-            if (m_packet->stream_index == m_stream->index)
-                durations.push_back(static_cast<double>(m_packet->duration) *
-                                    av_q2d(m_stream->time_base));
-            av_packet_unref(m_packet.get());
-        }
-        return durations;
     }
 
     // The next decoded frame as an ARGB image, or null at the end or on damage.
@@ -129,17 +122,12 @@ private:
     QImage toImage() {
         const int w = m_frame->width;
         const int h = m_frame->height;
-        QImage image(w, h, QImage::Format_ARGB32);
-        if (image.isNull())
-            return {};
         SwsContextPtr scaler(sws_getContext(w, h, static_cast<AVPixelFormat>(m_frame->format), w, h,
                                             AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
         if (!scaler)
             return {};
-        uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-        const int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-        if (sws_scale(scaler.get(), m_frame->data, m_frame->linesize, 0, h, planes, strides) != h)
-            return {};
+        QImage image = swsConverted(scaler.get(), m_frame->data, m_frame->linesize, h, QSize(w, h),
+                                    QImage::Format_ARGB32);
         av_frame_unref(m_frame.get());
         return image;
     }
@@ -179,7 +167,9 @@ public:
             }
         }
         QImage image;
+        const DecodeClock clock;
         while (m_next <= index) {
+            clock.check(stopRequest());
             image = m_stream->next();
             ++m_next;
             if (image.isNull()) {
@@ -218,14 +208,41 @@ bool isAnimatedPng(const QByteArray& data) {
 }
 
 std::unique_ptr<ImageSource> openAnimatedPng(QByteArray data) {
-    ApngStream stream(data);
-    if (!stream.open())
-        return nullptr;
-    std::vector<double> delays = stream.scanDurations();
+    // The canvas and every frame's duration come from the chunks, before FFmpeg allocates
+    // anything; each frame must lie inside the canvas.
+    QSize canvas;
+    std::vector<double> delays;
+    const DecodeClock clock;
+    for (qsizetype at = 8; at + 8 <= data.size();) {
+        const auto length = qFromBigEndian<quint32>(data.constData() + at);
+        const char* body = data.constData() + at + 8;
+        const qsizetype left = data.size() - at - 8;
+        const QByteArray type = data.mid(at + 4, 4);
+        if (type == "IHDR" && length >= 8 && left >= 8) {
+            canvas = QSize(int(std::min<quint32>(qFromBigEndian<quint32>(body), INT_MAX)),
+                           int(std::min<quint32>(qFromBigEndian<quint32>(body + 4), INT_MAX)));
+            DecodeBudget::require(canvas.width(), canvas.height());
+        } else if (type == "fcTL" && length >= 26 && left >= 26) {
+            const quint32 w = qFromBigEndian<quint32>(body + 4), h = qFromBigEndian<quint32>(body + 8);
+            const quint32 x = qFromBigEndian<quint32>(body + 12), y = qFromBigEndian<quint32>(body + 16);
+            if (canvas.isEmpty() || w == 0 || h == 0 || x > quint32(canvas.width()) ||
+                y > quint32(canvas.height()) || w > quint32(canvas.width()) - x ||
+                h > quint32(canvas.height()) - y)
+                return nullptr; // FFmpeg cannot read it either: its first frame through Qt
+            DecodeBudget::requireFrames(qint64(delays.size()) + 1);
+            if (delays.size() % 1024 == 0)
+                clock.check({});
+            const double numerator = qFromBigEndian<quint16>(body + 20);
+            const quint16 denominator = qFromBigEndian<quint16>(body + 22);
+            const double seconds = numerator / (denominator ? denominator : 100);
+            delays.push_back(seconds > 0 ? std::max(seconds, 0.02) : 0.1);
+        }
+        if (type == "IEND" || length > quint32(left))
+            break;
+        at += 12 + qsizetype(length);
+    }
     if (delays.size() < 2)
         return nullptr; // a single frame reads better through Qt
-    for (double& delay : delays)
-        delay = delay > 0 ? std::max(delay, 0.02) : 0.1;
     ApngStream first(data);
     if (!first.open())
         return nullptr;

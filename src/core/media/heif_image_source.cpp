@@ -2,6 +2,7 @@
 // so EXIF orientation inside a HEIF is never applied a second time.
 
 #include "media/c_handles.h"
+#include "media/decode_budget.h"
 #include "media/image_scale.h"
 #include "media/image_source_backends.h"
 
@@ -65,8 +66,10 @@ private:
 
 bool isHeif(const QByteArray& head) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(head.constData());
-    return heif_check_filetype(bytes, static_cast<int>(std::min<qsizetype>(head.size(), 64))) ==
-           heif_filetype_yes_supported;
+    // Cameras write "mif1" as the main brand with "heic" among the others, which libheif calls
+    // only a maybe: anything not a plain no is offered to libheif, which decides.
+    return heif_check_filetype(bytes, static_cast<int>(std::min<qsizetype>(head.size(), 64))) !=
+           heif_filetype_no;
 }
 
 std::unique_ptr<ImageSource> openHeif(QByteArray data) {
@@ -81,6 +84,8 @@ std::unique_ptr<ImageSource> openHeif(QByteArray data) {
     if (heif_context_get_primary_image_handle(context.get(), &raw).code != heif_error_Ok)
         return nullptr;
     HeifImageHandlePtr handle(raw);
+    DecodeBudget::require(heif_image_handle_get_width(handle.get()),
+                          heif_image_handle_get_height(handle.get()));
     return std::make_unique<HeifImageSource>(std::move(context), std::move(handle));
 }
 

@@ -1,5 +1,9 @@
 #include "media_error.h"
 
+#include "media/decode_budget.h"
+
+#include <QLocale>
+
 namespace tovi {
 
 QString MediaError::message() const {
@@ -17,6 +21,13 @@ QString MediaError::message() const {
     case invalidFolder:
         return QStringLiteral("Wybierz folder Photo1, Photo2 lub Photo3 na dysku Tovi, albo "
                               "katalog główny zawierający te foldery.");
+    case oversized:
+        return QStringLiteral("Ten materiał jest za duży, by go odczytać: ma ponad %1 mln "
+                              "pikseli, ponad %2 klatek albo dekoduje się dłużej niż %3 sekund. "
+                              "Wybierz mniejszy plik.")
+            .arg(DecodeBudget::maxPixels / 1'000'000)
+            .arg(QLocale(QLocale::Polish).toString(DecodeBudget::maxFrames))
+            .arg(DecodeBudget::maxSeconds);
     }
     return {};
 }

@@ -7,7 +7,8 @@ namespace tovi {
 // The error of the whole media pipeline; message() is the text shown to the user.
 class MediaError : public ToviError {
 public:
-    enum Kind { unreadable, encode, empty, tooLarge, invalidFolder };
+    // `oversized`: a file beyond the decoders' budget of pixels, frames or time.
+    enum Kind { unreadable, encode, empty, tooLarge, invalidFolder, oversized };
 
     explicit MediaError(Kind kind)
         : m_kind(kind) {}

@@ -7,6 +7,7 @@
 #include "packs/pack_renderer.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QImageWriter>
 #include <QPainter>
 #include <cmath>
@@ -29,6 +30,34 @@ void report(const ExportProgress& progress, int done, int total) {
     if (progress && !progress(done, total))
         throw Cancelled();
 }
+
+// The decoders' stop request while frame `done` is being decoded: the progress callback asked
+// again with the same counts, at most every 50 ms.
+class DecodingStop {
+public:
+    DecodingStop(const ExportProgress& progress, int total)
+        : m_progress(progress)
+        , m_total(total) {
+        m_asked.start();
+    }
+    void setDone(int done) { m_done = done; }
+    StopRequest request() {
+        if (!m_progress)
+            return {};
+        return [this] {
+            if (!m_asked.hasExpired(50))
+                return false;
+            m_asked.restart();
+            return !m_progress(m_done, m_total);
+        };
+    }
+
+private:
+    const ExportProgress& m_progress;
+    int m_total;
+    int m_done = 0;
+    QElapsedTimer m_asked;
+};
 
 // A cropped picture with the captions drawn when the options ask for them.
 QImage captioned(const QImage& cropped, const ExportOptions& options, int pixelSize) {
@@ -61,18 +90,20 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
     const int rate = frameRate(options.fps);
     const double start = options.start >= 0 ? options.start : 0; // NaN counts as 0 too
     const double available = media.duration - start;
-    if (available < 0)
-        throw MediaError(MediaError::empty);
     const double length = std::min(available, options.length < 8 ? options.length : 8.0);
-    if (!(length > 0) || !media.animated)
+    // Whole ticks of the output: a start at the very end (where delays that add up to a hair
+    // more than the duration leave 1e-16 s) holds no frame.
+    if (!(length * 100 >= 0.5) || !media.animated)
         throw MediaError(MediaError::empty);
     // A duration a hair over a whole frame (4.0000001 s) must not add an empty last frame.
     const int count = std::max(1, static_cast<int>(std::ceil(rate * length - 1e-6)));
 
+    DecodingStop stop(progress, count);
     std::unique_ptr<VideoSource> video;
     std::unique_ptr<ImageSource> image;
     if (media.video) {
         video = std::make_unique<VideoSource>(media.url.toLocalFile());
+        video->setStopRequest(stop.request());
         video->setSampling(start, 1.0 / rate);
         // Only the crop is ever needed: the source cuts it out before converting any colours.
         video->setCrop(options.crop, outputSide);
@@ -83,6 +114,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
         }
         if (!image)
             throw MediaError(MediaError::unreadable);
+        image->setStopRequest(stop.request());
     }
 
     GifWriter writer(QSize(outputSide, outputSide));
@@ -101,6 +133,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
         // The last frame is shortened so that the delays add up to the fragment exactly.
         writer.add(captioned(frame, options, outputSide), std::min(length - offset, 1.0 / rate));
         report(progress, i + 1, count);
+        stop.setDone(i + 1);
     }
     return checkedGif(writer.finish());
 }

@@ -58,7 +58,8 @@ QImage rendered(const QImage& source, const ExportOptions& options, int pixelSiz
 inline constexpr qsizetype maxGifBytes = 2 * 1024 * 1024;
 
 // Reports frames done out of the total; returning false stops the work, which then throws
-// Cancelled. Called on the working thread.
+// Cancelled. Called on the working thread after each frame, and again with the same counts
+// every 50 ms or so while a frame's source is being decoded, so a stop never waits long.
 using ExportProgress = std::function<bool(int done, int total)>;
 
 // A looping GIF in which the 240 × 240 `image` makes one full turn: frame count and timing from

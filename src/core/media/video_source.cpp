@@ -1,8 +1,10 @@
 #include "video_source.h"
 
+#include "media/decode_budget.h"
 #include "media/image_scale.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "media/sws_image.h"
 
 #include <QFile>
 
@@ -108,6 +110,7 @@ AVStream* bestVideoStream(AVFormatContext* format, const AVCodec** decoder) {
 
 struct VideoSource::State {
     FormatContextPtr format;
+    const AVCodec* decoder = nullptr;
     CodecContextPtr codec;
     AVStream* stream = nullptr;
     double seconds = 0;
@@ -158,13 +161,22 @@ struct VideoSource::State {
     std::optional<std::pair<CropSettings, int>> crop;
     SwsContextPtr planeScaler;
     ScalerKey planeScalerKey{};
-    std::vector<uint8_t> planes;
+    SwsBuffer planes;
+    qsizetype planesSize = 0;
     // The last converted frame; export often asks several times for one source frame.
     QImage image;
     int64_t imagePts = AV_NOPTS_VALUE;
     uint64_t imageGeneration = 0, generation = 1;
 
+    // The budget of the request under way (frameAt): its clock, frames decoded so far, and the
+    // caller's stop request.
+    DecodeClock clock;
+    int requestFrames = 0;
+    StopRequest stop;
+
     explicit State(const QString& path);
+    void open(const QString& path);
+    double scannedSeconds();
     int64_t toStreamTime(double seconds) const;
     int64_t framePts(const AVFrame* frame) const;
 
@@ -188,10 +200,10 @@ struct VideoSource::State {
     QImage convert(AVFrame* frame, int64_t pts);
 };
 
-VideoSource::State::State(const QString& path) {
-    if (!packet || !held || !pending)
-        throw std::bad_alloc();
-
+// Opens the container and picks the video stream; the duration is read, not yet checked.
+void VideoSource::State::open(const QString& path) {
+    format.reset();
+    stream = nullptr;
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         throw std::bad_alloc();
@@ -203,25 +215,63 @@ VideoSource::State::State(const QString& path) {
     format.reset(raw);
     // MP4 and QuickTime headers describe their tracks fully: probing would decode frames for
     // nothing, and each preview opens the file anew.
-    const AVCodec* decoder = nullptr;
+    const AVCodec* found = nullptr;
     if (!std::string_view(format->iformat->name).starts_with("mov,") ||
-        !(stream = bestVideoStream(format.get(), &decoder))) {
+        !(stream = bestVideoStream(format.get(), &found))) {
         if (avformat_find_stream_info(format.get(), nullptr) < 0)
             unreadable();
-        stream = bestVideoStream(format.get(), &decoder);
+        stream = bestVideoStream(format.get(), &found);
     }
     if (!stream)
         unreadable();
+    decoder = found;
+    DecodeBudget::require(stream->codecpar->width, stream->codecpar->height);
     for (unsigned i = 0; i < format->nb_streams; ++i)
         format->streams[i]->discard =
             format->streams[i] == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
 
     timeBase = av_q2d(stream->time_base);
     start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    seconds = 0;
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
         seconds = double(stream->duration) * timeBase;
     else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
         seconds = double(format->duration) / AV_TIME_BASE;
+}
+
+// The duration of a stream that states none (a raw stream, a Matroska file written to a pipe),
+// from the timestamps of all its packets: no frame is decoded. Leaves the demuxer at the end.
+double VideoSource::State::scannedSeconds() {
+    int64_t first = AV_NOPTS_VALUE, end = AV_NOPTS_VALUE, packets = 0;
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
+        if (packet->stream_index == stream->index) {
+            if (++packets % 256 == 0)
+                clock.check(stop);
+            const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+            if (time != AV_NOPTS_VALUE) {
+                first = first == AV_NOPTS_VALUE ? time : std::min(first, time);
+                end = std::max(end, time + std::max<int64_t>(packet->duration, 0));
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    if (first != AV_NOPTS_VALUE && end > first)
+        return double(end - std::min(first, start)) * timeBase;
+    // No timestamps at all: count the packets at the stated frame rate.
+    const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate
+                                                            : stream->r_frame_rate;
+    return rate.num > 0 && rate.den > 0 ? double(packets) / av_q2d(rate) : 0;
+}
+
+VideoSource::State::State(const QString& path) {
+    if (!packet || !held || !pending)
+        throw std::bad_alloc();
+    open(path);
+    if (!(seconds > 0) && timeBase > 0) {
+        const double scanned = scannedSeconds();
+        open(path); // a raw stream cannot always seek back: start over
+        seconds = scanned;
+    }
     if (!std::isfinite(seconds) || seconds <= 0 || !(timeBase > 0))
         unreadable();
     orientation = orientationOf(stream);
@@ -239,6 +289,7 @@ VideoSource::State::State(const QString& path) {
     codec.reset(avcodec_alloc_context3(decoder));
     if (!codec)
         throw std::bad_alloc();
+    codec->max_pixels = DecodeBudget::maxPixels;
     if (avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
         unreadable();
     codec->pkt_timebase = stream->time_base;
@@ -345,8 +396,10 @@ bool VideoSource::State::receive(AVFrame* frame) {
     int errors = 0; // in a row, without the decoder asking for more input
     while (!finished) {
         const int received = avcodec_receive_frame(codec.get(), frame);
-        if (received >= 0)
+        if (received >= 0) {
+            DecodeBudget::requireFrames(++requestFrames);
             return true;
+        }
         if (received == AVERROR_EOF) {
             finished = true;
             break;
@@ -361,6 +414,7 @@ bool VideoSource::State::receive(AVFrame* frame) {
             break;
         }
         while (true) {
+            clock.check(stop);
             if (av_read_frame(format.get(), packet.get()) < 0) {
                 avcodec_send_packet(codec.get(), nullptr);
                 draining = true;
@@ -568,13 +622,10 @@ QImage VideoSource::State::whole(AVFrame* frame) {
                                     QSize(frame->width, frame->height), QSize(outWidth, outHeight));
 
     const bool alpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
-    QImage out(outWidth, outHeight, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage out = swsConverted(context, frame->data, frame->linesize, frame->height,
+                              QSize(outWidth, outHeight),
+                              alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (out.isNull())
-        throw std::bad_alloc();
-    uint8_t* to[4] = {out.bits(), nullptr, nullptr, nullptr};
-    const int strides[4] = {int(out.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(context, frame->data, frame->linesize, 0, frame->height, to, strides) !=
-        outHeight)
         unreadable();
     if (alpha) { // premultiplied colours with full alpha are the picture laid over black
         out.convertTo(QImage::Format_ARGB32_Premultiplied);
@@ -610,8 +661,12 @@ QImage VideoSource::State::cropped(AVFrame* frame) {
         MediaProcessor::cropWindow(QSizeF(frame->width, frame->height), crop->first);
     if (window.width() < side) // enlarged: small pictures, cheap to convert whole anyway
         return {};
-    const qsizetype planeSize = qsizetype(side) * side;
-    planes.resize(size_t(3 * planeSize));
+    const qsizetype planeStride = swsStride(side, 1);
+    const qsizetype planeSize = planeStride * side;
+    if (planesSize < 3 * planeSize) {
+        planes = swsBuffer(3 * planeSize);
+        planesSize = 3 * planeSize;
+    }
     for (int c = 0; c < 3; ++c) {
         const int xShift = c ? desc->log2_chroma_w : 0, yShift = c ? desc->log2_chroma_h : 0;
         const QSize size(AV_CEIL_RSHIFT(frame->width, xShift),
@@ -621,21 +676,18 @@ QImage VideoSource::State::cropped(AVFrame* frame) {
         // Chroma is shrunk as if from full size, which keeps colour edges where they are even
         // when the subsampled plane itself has to grow.
         resampledPlane(frame->data[c], frame->linesize[c], size, planeWindow, QSize(side, side),
-                       planes.data() + c * planeSize, side, true);
+                       planes.get() + c * planeSize, planeStride, true);
     }
 
     // The frame's own matrix and range still apply: the converter takes them from the frame.
     SwsContext* context = converter(planeScaler, planeScalerKey, frame, AV_PIX_FMT_YUV444P,
                                     QSize(side, side), QSize(side, side));
-    QImage out(side, side, QImage::Format_RGB32);
+    const uint8_t* const from[4] = {planes.get(), planes.get() + planeSize,
+                                    planes.get() + 2 * planeSize, nullptr};
+    const int fromStrides[4] = {int(planeStride), int(planeStride), int(planeStride), 0};
+    QImage out =
+        swsConverted(context, from, fromStrides, side, QSize(side, side), QImage::Format_RGB32);
     if (out.isNull())
-        throw std::bad_alloc();
-    const uint8_t* const from[4] = {planes.data(), planes.data() + planeSize,
-                                    planes.data() + 2 * planeSize, nullptr};
-    const int fromStrides[4] = {side, side, side, 0};
-    uint8_t* to[4] = {out.bits(), nullptr, nullptr, nullptr};
-    const int toStrides[4] = {int(out.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(context, from, fromStrides, 0, side, to, toStrides) != side)
         unreadable();
     return out;
 }
@@ -665,7 +717,13 @@ void VideoSource::setSampling(double start, double step) {
         m_state->sampling = State::Sampling{std::max(0.0, start), step};
 }
 
+void VideoSource::setStopRequest(StopRequest stop) {
+    m_state->stop = std::move(stop);
+}
+
 QImage VideoSource::frameAt(double seconds, Accuracy accuracy) {
+    m_state->clock.restart();
+    m_state->requestFrames = 0;
     const int64_t target = m_state->toStreamTime(seconds);
     return accuracy == Accuracy::exact ? m_state->exactFrame(target) : m_state->keyFrame(target);
 }

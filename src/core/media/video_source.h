@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/c_handles.h"
+#include "media/decode_budget.h"
 #include "media/media_types.h"
 
 #include <QImage>
@@ -23,7 +24,8 @@ public:
 
     // Reads local files only. Throws MediaError::unreadable when the file is not a container
     // FFmpeg knows, has no decodable video stream (cover art does not count) or no positive
-    // finite duration.
+    // finite duration, MediaError::oversized for a picture beyond the decode budget. A stream
+    // that states no duration is timed from its packets' timestamps first.
     explicit VideoSource(const QString& path);
     ~VideoSource();
     VideoSource(VideoSource&&) noexcept;
@@ -37,7 +39,8 @@ public:
     // first frame, one past the last frame the last. Increasing times in exact mode decode
     // forward without seeking again while no key frame lies between. Damaged packets are
     // skipped. Throws MediaError::unreadable when no frame can be decoded; the source stays
-    // usable for other times.
+    // usable for other times. Beyond the budget's frames or time for one picture it throws
+    // MediaError::oversized, and Cancelled when the stop request says so.
     QImage frameAt(double seconds, Accuracy accuracy);
 
     // From now on every frame comes out cropped as MediaProcessor::crop would crop the upright
@@ -50,6 +53,9 @@ public:
     // in that order, so frames shown at none of those times need not be decoded. A request off
     // that schedule ends it (the next frame then costs a seek).
     void setSampling(double start, double step);
+
+    // Asked between packets from now on.
+    void setStopRequest(StopRequest stop);
 
 private:
     struct State;

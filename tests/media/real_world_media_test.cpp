@@ -1,0 +1,292 @@
+// Files people really have, and files made to hurt: every decoder reads what browsers read and
+// keeps to one budget of pixels and frames, judged before it allocates.
+#include "app/tovi_error.h"
+#include "media/image_source.h"
+#include "media/media_error.h"
+#include "media/media_processor.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace tovi;
+
+namespace {
+
+// --- a GIF written byte by byte, with an LZW coder that never clears its table -----------------
+
+class BitWriter {
+public:
+    void put(int code, int width) {
+        m_bits |= uint32_t(code) << m_count;
+        m_count += width;
+        while (m_count >= 8) {
+            m_bytes.append(char(m_bits & 0xff));
+            m_bits >>= 8;
+            m_count -= 8;
+        }
+    }
+    QByteArray finish() {
+        if (m_count > 0)
+            m_bytes.append(char(m_bits & 0xff));
+        return m_bytes;
+    }
+
+private:
+    QByteArray m_bytes;
+    uint32_t m_bits = 0;
+    int m_count = 0;
+};
+
+// LZW codes for `pixels` with a clear code only at the start: once 4,096 entries exist the coder
+// goes on with the full table, as some encoders do.
+QByteArray lzwWithoutClear(const std::vector<uint8_t>& pixels, int codeSize) {
+    const int clear = 1 << codeSize;
+    std::map<std::pair<int, int>, int> table;
+    int next = clear + 2, width = codeSize + 1;
+    BitWriter out;
+    out.put(clear, width);
+    int prefix = pixels.empty() ? -1 : pixels[0];
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const auto found = table.find({prefix, pixels[i]});
+        if (found != table.end()) {
+            prefix = found->second;
+            continue;
+        }
+        out.put(prefix, width);
+        if (next < 4096) {
+            table[{prefix, pixels[i]}] = next++;
+            if (next - 1 == (1 << width) && width < 12)
+                ++width;
+        }
+        prefix = pixels[i];
+    }
+    if (prefix >= 0)
+        out.put(prefix, width);
+    out.put(clear + 1, width);
+    return out.finish();
+}
+
+void putWord(QByteArray& out, int value) {
+    out.append(char(value & 0xff));
+    out.append(char(value >> 8));
+}
+
+struct RawFrame {
+    QRect rect;
+    QByteArray lzw; // the coded pixels, without the code size byte or sub-blocks
+    int codeSize = 8;
+    int centiseconds = 10;
+};
+
+QByteArray rawGif(QSize screen, const std::vector<RawFrame>& frames) {
+    QByteArray out("GIF89a");
+    putWord(out, screen.width());
+    putWord(out, screen.height());
+    out.append(char(0xf7)); // a global table of 256 colours
+    out.append(2, '\0');
+    for (int i = 0; i < 256; ++i) // entry i is grey level i
+        out.append(3, char(i));
+    for (const RawFrame& frame : frames) {
+        out.append("\x21\xf9\x04\x00", 4);
+        putWord(out, frame.centiseconds);
+        out.append(2, '\0');
+        out.append(char(0x2c));
+        putWord(out, frame.rect.x());
+        putWord(out, frame.rect.y());
+        putWord(out, frame.rect.width());
+        putWord(out, frame.rect.height());
+        out.append('\0');
+        out.append(char(frame.codeSize));
+        for (qsizetype at = 0; at < frame.lzw.size(); at += 255) {
+            const QByteArray block = frame.lzw.mid(at, 255);
+            out.append(char(block.size()));
+            out.append(block);
+        }
+        out.append('\0');
+    }
+    out.append(char(0x3b));
+    return out;
+}
+
+// --- animated WebP and PNG made of chunks ------------------------------------------------------
+
+void appendU24(QByteArray& out, quint32 value) {
+    for (int i = 0; i < 3; ++i)
+        out.append(char((value >> (8 * i)) & 0xff));
+}
+
+QByteArray riffChunk(const char* type, const QByteArray& body) {
+    QByteArray out(type, 4);
+    quint32 size = qToLittleEndian(quint32(body.size()));
+    out.append(reinterpret_cast<const char*>(&size), 4);
+    out.append(body);
+    if (body.size() % 2)
+        out.append('\0');
+    return out;
+}
+
+// A 1 × 1 lossless picture. `broken` keeps its header (so the file's structure is sound) but not
+// its pixels, which then cannot be decoded.
+QByteArray vp8l(bool broken) {
+    QByteArray body = QByteArray::fromHex("2f000000000710fd8ffe0722a2ff01");
+    if (broken)
+        body.replace(5, 10, QByteArray(10, '\xff'));
+    return riffChunk("VP8L", body);
+}
+
+QByteArray animatedWebp(QSize canvas, int frames, int milliseconds) {
+    QByteArray vp8x(1, '\x02'); // animated
+    vp8x.append(3, '\0');
+    appendU24(vp8x, quint32(canvas.width() - 1));
+    appendU24(vp8x, quint32(canvas.height() - 1));
+    QByteArray body("WEBP");
+    body.append(riffChunk("VP8X", vp8x));
+    body.append(riffChunk("ANIM", QByteArray(6, '\0')));
+    for (int i = 0; i < frames; ++i) {
+        QByteArray frame;
+        appendU24(frame, 0); // x, y
+        appendU24(frame, 0);
+        appendU24(frame, 0); // 1 × 1
+        appendU24(frame, 0);
+        appendU24(frame, quint32(milliseconds));
+        frame.append('\0');
+        frame.append(vp8l(i > 0));
+        body.append(riffChunk("ANMF", frame));
+    }
+    QByteArray out("RIFF");
+    quint32 size = qToLittleEndian(quint32(body.size()));
+    out.append(reinterpret_cast<const char*>(&size), 4);
+    return out + body;
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& body) {
+    QByteArray out(4, '\0');
+    qToBigEndian(quint32(body.size()), out.data());
+    out.append(type, 4);
+    out.append(body);
+    out.append(4, '\0'); // the checksum is never reached
+    return out;
+}
+
+QByteArray bigEndian32(quint32 value) {
+    QByteArray out(4, '\0');
+    qToBigEndian(value, out.data());
+    return out;
+}
+
+// A tiny APNG that claims a huge canvas: FFmpeg would allocate the whole canvas for it.
+QByteArray apngClaiming(quint32 width, quint32 height) {
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    out.append(pngChunk("IHDR", bigEndian32(width) + bigEndian32(height) +
+                                    QByteArray::fromHex("0806000000")));
+    out.append(pngChunk("acTL", bigEndian32(2) + bigEndian32(0)));
+    for (quint32 i = 0; i < 2; ++i) {
+        QByteArray control = bigEndian32(i) + bigEndian32(1) + bigEndian32(1) + bigEndian32(0) +
+                             bigEndian32(0) + QByteArray::fromHex("0001000a0000");
+        out.append(pngChunk("fcTL", control));
+        out.append(pngChunk(i ? "fdAT" : "IDAT", QByteArray(12, '\0')));
+    }
+    return out + pngChunk("IEND", {});
+}
+
+class RealWorld : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+
+    QUrl write(const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return QUrl::fromLocalFile(file.fileName());
+    }
+
+    static MediaError::Kind failureOf(const QUrl& url) {
+        try {
+            MediaProcessor::inspect(url);
+        } catch (const MediaError& error) {
+            return error.kind();
+        }
+        ADD_FAILURE() << "inspected without an error";
+        return MediaError::encode;
+    }
+};
+
+} // namespace
+
+TEST_F(RealWorld, GifsReadAsBrowsersReadThem) {
+    // Noise fills the LZW table long before the picture ends; no clear code follows.
+    std::vector<uint8_t> noise(128 * 96);
+    QRandomGenerator random(15);
+    for (uint8_t& pixel : noise)
+        pixel = uint8_t(random.bounded(256));
+    RawFrame full{{0, 0, 128, 96}, lzwWithoutClear(noise, 8)};
+    // An image of zero width between two frames draws nothing and is not a frame.
+    RawFrame nothing{{3, 3, 0, 5}, lzwWithoutClear({}, 2), 2};
+    RawFrame corner{{120, 90, 8, 6}, lzwWithoutClear(std::vector<uint8_t>(48, 7), 8)};
+    auto source = ImageSource::fromData(rawGif({128, 96}, {full, nothing, corner}));
+    ASSERT_TRUE(source);
+    ASSERT_EQ(source->frameCount(), 2);
+    const QImage first = source->frame(0);
+    ASSERT_FALSE(first.isNull());
+    for (int y = 0; y < 96; y += 7)
+        for (int x = 0; x < 128; x += 5)
+            ASSERT_EQ(qRed(first.pixel(x, y)), noise[size_t(y * 128 + x)]) << x << "," << y;
+    EXPECT_EQ(qRed(source->frame(1).pixel(127, 95)), 7);
+    EXPECT_EQ(qRed(source->frame(1).pixel(0, 0)), noise[0]);
+}
+
+TEST_F(RealWorld, AnimatedWebPIsTimedFromItsChunksWithoutDecoding) {
+    // Frames after the first cannot be decoded: the count and times come from the chunks alone.
+    auto source = ImageSource::fromData(animatedWebp({4000, 4000}, 300, 40));
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->frameCount(), 300);
+    EXPECT_DOUBLE_EQ(source->delay(299), 0.04);
+    EXPECT_EQ(source->size(), QSize(4000, 4000));
+}
+
+TEST_F(RealWorld, OneBudgetRefusesWhatIsTooLargeBeforeDecoding) {
+    EXPECT_EQ(failureOf(write(QStringLiteral("huge.png"), apngClaiming(16384, 16384))),
+              MediaError::oversized);
+    EXPECT_EQ(failureOf(write(QStringLiteral("huge.webp"), animatedWebp({16000, 16000}, 2, 40))),
+              MediaError::oversized);
+    RawFrame dot{{0, 0, 1, 1}, lzwWithoutClear({1}, 2), 2, 2};
+    EXPECT_EQ(failureOf(write(QStringLiteral("wide.gif"), rawGif({60000, 60000}, {dot}))),
+              MediaError::oversized);
+    EXPECT_EQ(failureOf(write(QStringLiteral("long.gif"),
+                              rawGif({1, 1}, std::vector<RawFrame>(10'001, dot)))),
+              MediaError::oversized);
+    // Within the budget the same kinds open.
+    EXPECT_NO_THROW(MediaProcessor::inspect(
+        write(QStringLiteral("fine.gif"), rawGif({1, 1}, std::vector<RawFrame>(100, dot)))));
+    EXPECT_FALSE(MediaError(MediaError::oversized).message().isEmpty());
+}
+
+TEST_F(RealWorld, DecodingALateFrameStopsWhenAsked) {
+    RawFrame dot{{0, 0, 1, 1}, lzwWithoutClear({1}, 2), 2, 2};
+    auto source = ImageSource::fromData(rawGif({1, 1}, std::vector<RawFrame>(500, dot)));
+    ASSERT_TRUE(source);
+    int asked = 0;
+    source->setStopRequest([&asked] { return ++asked == 100; });
+    EXPECT_THROW(source->frame(499), Cancelled);
+    EXPECT_EQ(asked, 100);
+    source->setStopRequest({});
+    EXPECT_FALSE(source->frame(499).isNull());
+}
+
+TEST_F(RealWorld, CameraHeifWithAGenericMainBrandOpens) {
+    QFile fixture(QStringLiteral(TOVI_FIXTURES "/image/photo.heic"));
+    ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
+    QByteArray bytes = fixture.readAll();
+    ASSERT_EQ(bytes.mid(4, 4), "ftyp");
+    // Main brand "mif1", "heic" only among the compatible ones, as many cameras write.
+    const QByteArray brands = bytes.mid(16, qFromBigEndian<quint32>(bytes.constData()) - 16);
+    ASSERT_TRUE(brands.contains("heic")) << brands.toStdString();
+    bytes.replace(8, 4, "mif1");
+    const MediaInfo info = MediaProcessor::inspect(write(QStringLiteral("camera.heic"), bytes));
+    EXPECT_FALSE(info.frame.isNull());
+    EXPECT_FALSE(info.animated);
+}
