@@ -47,6 +47,23 @@ TEST(Manifest, DecodingNeedsEveryKey) {
     refused(R"({"created":1,"source":"x","files":{"a":{"bytes":1}}})");
     refused(R"({"created":1,"source":"x","files":{"a":{"bytes":1.5,"sha256":"00"}}})");
     refused("not json");
+    // A date no clock can hold would overflow the milliseconds.
+    refused(R"({"created":9.2e15,"source":"x","files":{}})");
+    refused(R"({"created":-1e300,"source":"x","files":{}})");
+}
+
+TEST(Manifest, NamesThatAreNotValidUnicodeReadBackExactly) {
+    GameBackupManifest manifest;
+    manifest.created = QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC);
+    manifest.source = QStringLiteral("file:///media/NO%20NAME/Game1/");
+    const QString lone = QStringLiteral("1") + QChar(char16_t(0xdc80)) + QStringLiteral(".gif");
+    const QString pair = QStringLiteral("zażółć ") + QString::fromUcs4(U"\U0001F3B2");
+    manifest.files[lone] = GameBackupManifest::describe("a");
+    manifest.files[pair] = GameBackupManifest::describe("b");
+    const QByteArray json = manifest.toJson();
+    EXPECT_TRUE(json.contains("1\\udc80.gif")) << json.toStdString();
+    EXPECT_TRUE(json.contains(pair.toUtf8())) << json.toStdString();
+    EXPECT_EQ(GameBackupManifest::fromJson(json), manifest);
 }
 
 TEST(AtomicWrite, ReplacesWholeFileAndLeavesNoTemporary) {

@@ -135,6 +135,8 @@ TEST_F(Export, StillsBecomeJpegsOrTurningGifs) {
     const QUrl still = photo();
     EXPECT_EQ(failure(still, gif(0, 4, 12)), MediaError::empty);
     EXPECT_EQ(failure(animation("short.gif", 10, 10), gif(5, 4, 12)), MediaError::empty);
+    // 20 × 0.1 s add up to a hair over 2 s: a start at 2 s is the end all the same.
+    EXPECT_EQ(failure(animation("two.gif", 20, 10), gif(2, 4, 12)), MediaError::empty);
 
     ExportOptions jpg;
     const QByteArray jpeg = MediaProcessor::exportMedia(still, jpg);

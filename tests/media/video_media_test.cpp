@@ -43,6 +43,20 @@ TEST(InspectVideo, FramesAtTimesAreClampedToTheVideo) {
     EXPECT_FALSE(MediaProcessor::sourceFrame(longAudio, 1.9, A::exact).isNull());
 }
 
+TEST(InspectVideo, StreamsThatStateNoDurationAreTimedFromTheirPackets) {
+    const MediaInfo reference = MediaProcessor::inspect(video("colours.mp4"));
+    for (const char* name : {"colours.h264", "piped.mkv"}) {
+        const MediaInfo media = MediaProcessor::inspect(video(name));
+        EXPECT_NEAR(media.duration, 2.0, 0.05) << name;
+        EXPECT_EQ(media.frame.pixel(16, 12), reference.frame.pixel(16, 12)) << name;
+        EXPECT_EQ(MediaProcessor::sourceFrame(media, 1.1, VideoSource::Accuracy::exact)
+                      .pixel(16, 12),
+                  MediaProcessor::sourceFrame(reference, 1.1, VideoSource::Accuracy::exact)
+                      .pixel(16, 12))
+            << name;
+    }
+}
+
 TEST(InspectVideo, WhatIsNotAVideoIsUnreadable) {
     for (const char* name : {"notvideo.mov", "truncated.mp4", "audio_cover.m4a"}) {
         try {

@@ -173,6 +173,9 @@ struct VideoSource::State {
     DecodeClock clock;
     int requestFrames = 0;
     StopRequest stop;
+    // No packet carries a timestamp: frames are numbered from the start at the frame rate.
+    bool untimed = false;
+    int64_t untimedStep = 1;
 
     explicit State(const QString& path);
     void open(const QString& path);
@@ -257,10 +260,14 @@ double VideoSource::State::scannedSeconds() {
     }
     if (first != AV_NOPTS_VALUE && end > first)
         return double(end - std::min(first, start)) * timeBase;
-    // No timestamps at all: count the packets at the stated frame rate.
+    // No timestamps at all (a raw stream): count the packets at the stated frame rate.
     const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate
                                                             : stream->r_frame_rate;
-    return rate.num > 0 && rate.den > 0 ? double(packets) / av_q2d(rate) : 0;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 0;
+    untimed = true;
+    untimedStep = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
+    return double(packets) / av_q2d(rate);
 }
 
 VideoSource::State::State(const QString& path) {
@@ -269,8 +276,12 @@ VideoSource::State::State(const QString& path) {
     open(path);
     if (!(seconds > 0) && timeBase > 0) {
         const double scanned = scannedSeconds();
+        const bool wasUntimed = untimed;
+        const int64_t step = untimedStep;
         open(path); // a raw stream cannot always seek back: start over
         seconds = scanned;
+        untimed = wasUntimed;
+        untimedStep = step;
     }
     if (!std::isfinite(seconds) || seconds <= 0 || !(timeBase > 0))
         unreadable();
@@ -340,7 +351,10 @@ bool VideoSource::State::onSchedule(int64_t target) const {
 int64_t VideoSource::State::framePts(const AVFrame* frame) const {
     if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
         return frame->best_effort_timestamp;
-    // Without any timestamp a frame counts as following its predecessor at once.
+    // A stream without timestamps is timed by its frame rate from the start, where every seek
+    // of such a stream goes; otherwise a frame counts as following its predecessor at once.
+    if (untimed)
+        return hasHeld ? heldPts + untimedStep : start;
     return hasHeld ? heldPts : start;
 }
 
@@ -376,7 +390,10 @@ void VideoSource::State::learnKeyShift(const AVPacket* p) {
 
 void VideoSource::State::seek(int64_t pts) {
     const int index = stream->index;
-    if (av_seek_frame(format.get(), index, pts, AVSEEK_FLAG_BACKWARD) < 0 &&
+    if (untimed) {
+        if (av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+            unreadable();
+    } else if (av_seek_frame(format.get(), index, pts, AVSEEK_FLAG_BACKWARD) < 0 &&
         (pts == start || av_seek_frame(format.get(), index, start, AVSEEK_FLAG_BACKWARD) < 0))
         unreadable();
     avcodec_flush_buffers(codec.get());
