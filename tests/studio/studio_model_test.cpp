@@ -294,6 +294,25 @@ TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {
     EXPECT_TRUE(model.exportedURL().endsWith(QStringLiteral(".jpg")));
 }
 
+TEST_F(Studio, ACancelledExportStopsQuietlyAndKeepsThePreviousOne) {
+    StudioModel model(m_home.settings());
+    import(model, colours);
+    ExportOptions options = model.options();
+    options.length = 2;
+    model.setOptions(options);
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    const QString first = model.exportedURL();
+    ASSERT_FALSE(first.isEmpty());
+
+    model.prepare(false);
+    model.cancelExport();
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_TRUE(model.error().isEmpty()) << model.error().toStdString();
+    EXPECT_EQ(model.exportedURL(), first);
+    EXPECT_EQ(libraryFiles().filter(QStringLiteral("tovi-")).size(), 1);
+}
+
 TEST_F(Studio, AFailedEncodingKeepsThePreviousExport) {
     StudioModel model(m_home.settings());
     import(model, gif());

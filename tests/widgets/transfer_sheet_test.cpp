@@ -43,6 +43,7 @@ protected:
         };
         actions.send = [this] { log << QStringLiteral("send"); };
         actions.exportFiles = [this] { log << QStringLiteral("export"); };
+        actions.cancel = [this] { log << QStringLiteral("cancel"); };
         actions.clearError = [this] {
             log << QStringLiteral("clearError");
             sheet->setError({});
@@ -594,6 +595,13 @@ TEST_F(TransferSheet, CloseButtonDismisses) {
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(sheet->result(), QDialog::Rejected);
+    EXPECT_FALSE(log.contains(QStringLiteral("cancel"))) << "nothing was running";
+
+    // Closed while the model works: the work is asked to stop.
+    open(Kind::artwork);
+    sheet->setBusy(true);
+    sheet->reject();
+    EXPECT_EQ(log.count(QStringLiteral("cancel")), 1);
 }
 
 // Not a check: with TOVI_SHEET_SHOTS=<folder> it writes the sheet's states in both themes.

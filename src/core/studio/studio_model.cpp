@@ -308,6 +308,11 @@ void StudioModel::chooseDestination(const QString& folder) {
     }
 }
 
+void StudioModel::cancelExport() {
+    if (m_exportCancelled)
+        m_exportCancelled->store(true);
+}
+
 void StudioModel::prepare(bool saveToDevice) {
     if (!m_media || m_busy)
         return;
@@ -318,7 +323,14 @@ void StudioModel::prepare(bool saveToDevice) {
     const MediaInfo media = *m_media; // the model's own copy of the file: inspected once
     // Progress crosses to the interface thread; a model that is gone by then hears nothing.
     QPointer<StudioModel> self(this);
-    const MediaProcessor::ExportProgress progress = [self](int done, int total) {
+    m_exportCancelled = std::make_shared<std::atomic<bool>>(false);
+    const auto cancelled = m_exportCancelled;
+    auto shown = std::make_shared<std::atomic<int>>(-1);
+    const MediaProcessor::ExportProgress progress = [self, cancelled, shown](int done, int total) {
+        if (cancelled->load())
+            return false;
+        if (shown->exchange(done) == done) // asked again while a frame decodes
+            return true;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, done, total] {

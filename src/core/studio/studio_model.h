@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -93,6 +94,9 @@ public:
     // Encodes the graphic, keeps a local copy, and with `saveToDevice` adds it to the album with
     // a verified write. Returns at once; ignored without media or while busy.
     void prepare(bool saveToDevice);
+    // Stops the encoding of prepare() at its next frame: busy clears with no error, no output
+    // and the previous export kept. A device write that has begun is finished.
+    void cancelExport();
 
 signals:
     void mediaChanged();
@@ -141,6 +145,7 @@ private:
     QTimer m_previewTimer;
     quint64 m_previewToken = 0;
     std::shared_ptr<MediaCopy> m_mediaCopy;
+    std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
 };
 
 } // namespace tovi

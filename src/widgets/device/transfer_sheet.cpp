@@ -930,6 +930,12 @@ void ToviTransferSheet::pickAlbum(const QString& album) {
     checkConnection();
 }
 
+void ToviTransferSheet::done(int result) {
+    if (m_busy && m_actions.cancel)
+        m_actions.cancel();
+    QDialog::done(result);
+}
+
 void ToviTransferSheet::runMain() {
     if (m_busy)
         return;

@@ -34,6 +34,8 @@ struct ToviTransferActions {
     std::function<void(const QString& album)> setAlbum;
     // Told the text of a folder chooser that failed for another reason than cancelling.
     std::function<void(const QString& error)> reportError;
+    // The sheet was closed while its model was busy: stop what can still be stopped.
+    std::function<void()> cancel;
 };
 
 // The window-modal sheet through which both modes send their result to the Tovi or save it as
@@ -103,6 +105,9 @@ public:
     static std::optional<QString> chooseFolder(QWidget* parent);
     static QStringList mountedVolumes();
     static void openInFileManager(const QStringList& filesToReveal, const QString& folderToOpen);
+
+    // Closing while busy asks the model to cancel.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
