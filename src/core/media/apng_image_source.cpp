@@ -11,6 +11,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -85,7 +86,8 @@ public:
         if (avformat_open_input(&format, nullptr, av_find_input_format("apng"), nullptr) < 0)
             return false; // avformat_open_input frees the context on failure
         m_format.reset(format);
-        if (avformat_find_stream_info(m_format.get(), nullptr) < 0 || m_format->nb_streams < 1)
+        // The header tells everything the decoder needs; probing would decode frames for nothing.
+        if (m_format->nb_streams < 1)
             return false;
         m_stream = m_format->streams[0];
         const AVCodec* codec = avcodec_find_decoder(m_stream->codecpar->codec_id);
@@ -101,12 +103,17 @@ public:
         return m_packet && m_frame;
     }
 
-    // The next decoded frame as an ARGB image, or null at the end or on damage.
-    QImage next() {
+    // The next decoded frame as an ARGB image scaled down to at most `maxPixelSize` on its
+    // longer side while its colours are converted, or null at the end or on damage. `convert`
+    // false only steps over the frame.
+    QImage next(int maxPixelSize, bool convert = true) {
         for (;;) {
             const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
-            if (received == 0)
-                return toImage();
+            if (received == 0) {
+                QImage image = convert ? toImage(maxPixelSize) : QImage(1, 1, QImage::Format_ARGB32);
+                av_frame_unref(m_frame.get());
+                return image;
+            }
             if (received != AVERROR(EAGAIN))
                 return {};
             const int read = av_read_frame(m_format.get(), m_packet.get());
@@ -119,17 +126,24 @@ public:
     }
 
 private:
-    QImage toImage() {
+    QImage toImage(int maxPixelSize) {
         const int w = m_frame->width;
         const int h = m_frame->height;
-        SwsContextPtr scaler(sws_getContext(w, h, static_cast<AVPixelFormat>(m_frame->format), w, h,
-                                            AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
+        const int longer = std::max(w, h);
+        QSize size(w, h);
+        if (longer > maxPixelSize) {
+            const double factor = double(maxPixelSize) / longer;
+            size = QSize(std::max(1, int(std::lround(w * factor))),
+                         std::max(1, int(std::lround(h * factor))));
+        }
+        SwsContextPtr scaler(sws_getContext(w, h, static_cast<AVPixelFormat>(m_frame->format),
+                                            size.width(), size.height(), AV_PIX_FMT_BGRA,
+                                            size == QSize(w, h) ? SWS_POINT : SWS_AREA, nullptr,
+                                            nullptr, nullptr));
         if (!scaler)
             return {};
-        QImage image = swsConverted(scaler.get(), m_frame->data, m_frame->linesize, h, QSize(w, h),
-                                    QImage::Format_ARGB32);
-        av_frame_unref(m_frame.get());
-        return image;
+        return swsConverted(scaler.get(), m_frame->data, m_frame->linesize, h, size,
+                            QImage::Format_ARGB32);
     }
 
     MemoryInput m_input;
@@ -170,7 +184,7 @@ public:
         const DecodeClock clock;
         while (m_next <= index) {
             clock.check(stopRequest());
-            image = m_stream->next();
+            image = m_stream->next(maxPixelSize, m_next == index);
             ++m_next;
             if (image.isNull()) {
                 m_stream.reset();
@@ -244,12 +258,9 @@ std::unique_ptr<ImageSource> openAnimatedPng(QByteArray data) {
     if (delays.size() < 2)
         return nullptr; // a single frame reads better through Qt
     ApngStream first(data);
-    if (!first.open())
+    if (!first.open() || first.next(64).isNull())
         return nullptr;
-    const QImage image = first.next();
-    if (image.isNull())
-        return nullptr;
-    return std::make_unique<ApngImageSource>(std::move(data), image.size(), std::move(delays));
+    return std::make_unique<ApngImageSource>(std::move(data), canvas, std::move(delays));
 }
 
 } // namespace tovi::detail

@@ -15,8 +15,8 @@ namespace DecodeBudget {
 inline constexpr qint64 maxPixels = qint64(1) << 27;
 // Frames of an animated image, and frames a video decoder may go through for one picture.
 inline constexpr int maxFrames = 10'000;
-// Decoding for one request (opening, one frame, one duration scan).
-inline constexpr int maxSeconds = 30;
+// Decoding for one request: an opening, one frame, a duration scan, or a whole export.
+inline constexpr int maxSeconds = 60;
 
 // True for a picture with both sides positive and an area within maxPixels.
 bool fits(qint64 width, qint64 height);

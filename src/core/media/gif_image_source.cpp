@@ -169,7 +169,7 @@ public:
             clock.check(stopRequest());
             compositeNext();
         }
-        return boundedTo(normalisedFrame(m_canvas), maxPixelSize);
+        return normalisedFrame(boundedTo(m_canvas, maxPixelSize));
     }
 
 private:

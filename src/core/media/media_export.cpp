@@ -32,7 +32,8 @@ void report(const ExportProgress& progress, int done, int total) {
 }
 
 // The decoders' stop request while frame `done` is being decoded: the progress callback asked
-// again with the same counts, at most every 50 ms.
+// again with the same counts, at most every 50 ms; and the export as a whole is one request of
+// the decode budget.
 class DecodingStop {
 public:
     DecodingStop(const ExportProgress& progress, int total)
@@ -40,19 +41,24 @@ public:
         , m_total(total) {
         m_asked.start();
     }
-    void setDone(int done) { m_done = done; }
     StopRequest request() {
-        if (!m_progress)
-            return {};
         return [this] {
-            if (!m_asked.hasExpired(50))
+            m_clock.check({});
+            if (!m_progress || !m_asked.hasExpired(50))
                 return false;
             m_asked.restart();
             return !m_progress(m_done, m_total);
         };
     }
+    // After each frame: the frames' counts, and the budget's time.
+    void report(int done) {
+        m_done = done;
+        MediaProcessor::report(m_progress, done, m_total);
+        m_clock.check({});
+    }
 
 private:
+    DecodeClock m_clock;
     const ExportProgress& m_progress;
     int m_total;
     int m_done = 0;
@@ -132,8 +138,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
         }
         // The last frame is shortened so that the delays add up to the fragment exactly.
         writer.add(captioned(frame, options, outputSide), std::min(length - offset, 1.0 / rate));
-        report(progress, i + 1, count);
-        stop.setDone(i + 1);
+        stop.report(i + 1);
     }
     return checkedGif(writer.finish());
 }
