@@ -4,20 +4,45 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace tovi::fuzz {
 namespace {
 
-QTemporaryDir& scratch() {
-    // RAM-backed when possible: targets write a file per input.
-    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                                 ? QStringLiteral("/dev/shm/tovi-fuzz-XXXXXX")
-                                 : QDir::tempPath() + QStringLiteral("/tovi-fuzz-XXXXXX"));
-    if (!dir.isValid())
-        std::abort();
-    return dir;
+// One folder per process, named by its id, RAM-backed when possible: targets write a file per
+// input. A crash leaves its folder behind, so the folders of processes that are gone are
+// swept first.
+class Scratch {
+public:
+    Scratch() {
+        const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                 ? QStringLiteral("/dev/shm")
+                                 : QDir::tempPath();
+        const QString prefix = QStringLiteral("tovi-fuzz-");
+        for (const QString& name : QDir(base).entryList({prefix + u'*'}, QDir::Dirs)) {
+            const QString pid = name.mid(prefix.size());
+            if (!QFileInfo::exists(QStringLiteral("/proc/") + pid))
+                QDir(base + u'/' + name).removeRecursively();
+        }
+        m_path = base + u'/' + prefix + QString::number(::getpid());
+        QDir(m_path).removeRecursively();
+        if (!QDir().mkdir(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            std::abort();
+    }
+    ~Scratch() { QDir(m_path).removeRecursively(); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+Scratch& scratch() {
+    static Scratch folder;
+    return folder;
 }
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
@@ -35,7 +60,7 @@ void ensureApplication() {
         QDir().mkpath(path);
         qputenv(name, QFile::encodeName(path));
     }
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home)); // QTemporaryDir made it 0700
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home)); // made 0700, as Qt wants it
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quiet);
     static int argc = 1;
@@ -50,7 +75,7 @@ QString scratchFolder() {
 }
 
 QString writeScratch(const QString& name, const QByteArray& bytes) {
-    const QString path = scratch().filePath(name);
+    const QString path = scratch().path() + u'/' + name;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(bytes) != bytes.size() || !file.flush())

@@ -11,7 +11,8 @@ namespace tovi::fuzz {
 // are dropped: a broken file is expected, not news.
 void ensureApplication();
 
-// A private folder of this process, in /dev/shm where it exists; removed at exit.
+// A private folder of this process, in /dev/shm where it exists; removed at exit, and by the
+// next run when a crash left it behind.
 QString scratchFolder();
 
 // Writes `bytes` to `name` in the scratch folder, replacing what was there; returns the path.
