@@ -25,6 +25,8 @@ packages=(
     dosfstools fusefat fuse3
     # eject tests: a private dbus-daemon serving a fake UDisks2
     dbus
+    # the fuzz preset: clang, its sanitizer runtimes with libFuzzer, llvm-symbolizer for stacks
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

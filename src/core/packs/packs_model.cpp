@@ -444,7 +444,8 @@ void PacksModel::refreshImages() {
     const std::optional<Cards> cards = currentCards();
     if (!cards)
         return;
-    const auto& [edits, sources] = *cards;
+    const auto& edits = cards->edits;
+    const auto& sources = cards->sources;
     m_rendering = true;
     runInBackground(
         this,
@@ -499,7 +500,8 @@ void PacksModel::prepare(bool install, bool factory) {
     const std::optional<Cards> cards = currentCards();
     if (!cards)
         return;
-    const auto& [edits, sources] = *cards;
+    const auto& edits = cards->edits;
+    const auto& sources = cards->sources;
     setBusy(true);
     setError({});
     setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
