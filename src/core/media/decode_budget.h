@@ -15,6 +15,8 @@ namespace DecodeBudget {
 inline constexpr qint64 maxPixels = qint64(1) << 27;
 // Frames of an animated image, and frames a video decoder may go through for one picture.
 inline constexpr int maxFrames = 10'000;
+// Files decoded from memory (GIF, HEIF, APNG) are read whole first.
+inline constexpr qint64 maxFileBytes = qint64(512) << 20;
 // Decoding for one request: an opening, one frame, a duration scan, or a whole export.
 inline constexpr int maxSeconds = 60;
 

@@ -1,6 +1,7 @@
 #include "image_source.h"
 
 #include "app/platform_error.h"
+#include "media/decode_budget.h"
 #include "media/image_source_backends.h"
 #include "media/media_error.h"
 
@@ -49,8 +50,11 @@ std::unique_ptr<ImageSource> ImageSource::open(const QString& path) {
     // GIF, HEIF and animated PNG are decoded from memory; everything else streams from the file.
     // (An animated PNG announces itself before its image data, near the start.)
     if (head.startsWith("GIF8") || detail::isHeif(head) ||
-        detail::isAnimatedPng(file.peek(256 * 1024)))
+        detail::isAnimatedPng(file.peek(256 * 1024))) {
+        if (file.size() > DecodeBudget::maxFileBytes)
+            throw MediaError(MediaError::oversized);
         return openData({}, file.readAll());
+    }
     file.close();
     return openData(path, head);
 }

@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QtEndian>
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -73,7 +74,10 @@ public:
     bool scan() {
         // Qt refuses pictures over its own limit before allocating; let it hold what the budget
         // allows and no more.
-        QImageReader::setAllocationLimit(int(DecodeBudget::maxPixels * 4 / (1024 * 1024)) + 1);
+        static std::once_flag limited;
+        std::call_once(limited, [] {
+            QImageReader::setAllocationLimit(int(DecodeBudget::maxPixels * 4 / (1024 * 1024)) + 1);
+        });
         restart();
         if (!m_reader->canRead())
             return false;
