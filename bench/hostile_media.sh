@@ -13,9 +13,9 @@ for file in "$work"/in/*; do
         args=(inspect "$file")
         [ "$command" = export ] && args=(export "$file" -o "$work/out.gif" --length 8 --fps 12)
         status=ok
-        /usr/bin/time -o "$work/time" -f '%e %U %M' "$tovi" "${args[@]}" >/dev/null \
-            2>"$work/err" || status=$(sed -n 's/^tovi: \(.\{1,40\}\).*/\1…/p' "$work/err" | tail -1)
-        read -r wall cpu peak <"$work/time"
+        /usr/bin/time -o "$work/time" -f '%e %U %M' "$tovi" "${args[@]}" >"$work/said" 2>&1 ||
+            status="refused: $(tail -1 "$work/said" | sed 's/^.*\t//; s/^tovi: //' | cut -c1-34)…"
+        read -r wall cpu peak < <(tail -1 "$work/time")
         printf '%-32s %-8s %7ss %7ss %9d  %s\n' "$(basename "$file")" "$command" "$wall" "$cpu" \
             $((peak / 1024)) "$status"
     done
