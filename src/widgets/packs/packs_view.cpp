@@ -136,6 +136,7 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     m_options->setIconSize({22, 22});
     m_options->setPopupMode(QToolButton::InstantPopup);
     m_options->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    Theme::followWithIcon(m_options, QStringLiteral("ellipsis.circle"), 22, 0.8);
     auto* menu = new QMenu(m_options);
     QAction* factory = menu->addAction(QStringLiteral("Przywróć fabryczną kostkę…"));
     QAction* backup = menu->addAction(QStringLiteral("Pokaż ostatnią kopię"));
@@ -361,9 +362,8 @@ void PacksView::syncAnimation() {
     animation.fps = 12;
     animation.reduceMotion = Theme::reduceMotion();
     m_preview->setAnimation(animation);
-    m_options->setIcon(
-        Icons::icon(QStringLiteral("ellipsis.circle"), Theme::primary(this, 0.8), 22));
 }
+
 
 void PacksView::openTransfer(bool factory) {
     if (m_sheet)

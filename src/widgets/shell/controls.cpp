@@ -91,11 +91,16 @@ SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent)
     connect(&m_group, &QButtonGroup::idClicked, this, &SegmentedControl::chosen);
     connect(&m_group, &QButtonGroup::idToggled, this, [this] { update(); });
     // The chosen segment is a raised white (or lighter) tile; the others plain text.
-    setStyleSheet(
-        QStringLiteral("QToolButton { border: none; border-radius: 6px; padding: 3px 12px; "
-                       "background: transparent; }"
-                       "QToolButton:checked { background: palette(base); font-weight: 600; }"
-                       "QToolButton:disabled { color: palette(placeholder-text); }"));
+    Theme::followWithStyleSheet(this, [] {
+        const QPalette palette = Theme::palette(Theme::isDark());
+        return QStringLiteral("QToolButton { border: none; border-radius: 6px; padding: 3px 12px;"
+                              " background: transparent; color: %1; }"
+                              "QToolButton:checked { background: %2; font-weight: 600; }"
+                              "QToolButton:disabled { color: %3; }")
+            .arg(Theme::css(palette.color(QPalette::ButtonText)),
+                 Theme::css(palette.color(QPalette::Base)),
+                 Theme::css(palette.color(QPalette::PlaceholderText)));
+    });
 }
 
 int SegmentedControl::current() const {

@@ -116,8 +116,7 @@ MacMaterialPanel::MacMaterialPanel(QWidget* photos, std::function<void()> files,
         m_restore->setFlat(true);
         m_restore->setCursor(Qt::PointingHandCursor);
         m_restore->setFont(Typography::font(Typography::Style::caption));
-        m_restore->setIcon(
-            Icons::icon(QStringLiteral("arrow.counterclockwise"), Theme::primary(this), 14));
+        Theme::followWithIcon(m_restore, QStringLiteral("arrow.counterclockwise"), 14);
         connect(m_restore, &QPushButton::clicked, this,
                 [restore = std::move(restore)] { restore(); });
         stack->addWidget(m_restore, 0, Qt::AlignLeft);

@@ -134,6 +134,7 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     tutorial->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     tutorial->setAutoRaise(true);
     tutorial->setCursor(Qt::PointingHandCursor);
+    Theme::followWithIcon(tutorial, QStringLiteral("questionmark.circle"), 16, 0.8);
     connect(tutorial, &QToolButton::clicked, this, &StudioRootView::showTutorial);
     header->addWidget(tutorial);
     column->addLayout(header);
@@ -189,10 +190,6 @@ void StudioRootView::applyTheme() {
     Theme::apply(StudioAppearance::isDark(color));
     for (auto* swatch : m_caseSelector->findChildren<CaseSwatch*>())
         swatch->setChecked(swatch->color() == color);
-    // The new palette reaches this widget only later: take the colour from the application's.
-    QColor tint = QApplication::palette().color(QPalette::WindowText);
-    tint.setAlphaF(0.8f);
-    m_tutorialButton->setIcon(Icons::icon(QStringLiteral("questionmark.circle"), tint));
     m_studioView->setDeviceColor(color);
     m_packsView->setDeviceColor(color);
 }

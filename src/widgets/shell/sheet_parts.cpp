@@ -8,14 +8,6 @@ bool isDark(const QWidget* widget) {
     return widget->palette().color(QPalette::Window).lightnessF() < 0.5;
 }
 
-QString css(const QColor& color) {
-    return QStringLiteral("rgba(%1,%2,%3,%4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alpha());
-}
-
 QColor withAlpha(QColor color, double alpha) {
     color.setAlphaF(float(alpha));
     return color;

@@ -11,8 +11,7 @@
 namespace tovi::SheetParts {
 
 bool isDark(const QWidget* widget);
-// A colour for a style sheet, alpha included.
-QString css(const QColor& color);
+using Theme::css;
 QColor withAlpha(QColor color, double alpha);
 // A wrapping, non-selectable label in a text style; `secondary` greys it.
 QLabel* textLabel(const QString& text, Typography::Style style, QFont::Weight weight,

@@ -3,6 +3,7 @@
 #include "app/resource_bundle.h"
 #include "app/studio_mode.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QHash>
@@ -57,15 +58,70 @@ QPalette palette(bool dark) {
     return p;
 }
 
+namespace {
+
+// Runs its owner's restyling now and after each change of theme, while the owner lives.
+class ThemeFollower : public QObject {
+public:
+    ThemeFollower(QObject* owner, std::function<void()> restyle)
+        : QObject(owner)
+        , m_restyle(std::move(restyle)) {
+        followers().append(this);
+        m_restyle();
+    }
+    ~ThemeFollower() override { followers().removeOne(this); }
+
+    static QList<ThemeFollower*>& followers() {
+        static QList<ThemeFollower*> all;
+        return all;
+    }
+
+    void restyle() { m_restyle(); }
+
+private:
+    std::function<void()> m_restyle;
+};
+
+} // namespace
+
 void apply(bool dark) {
     if (QApplication::style()->name().compare(QStringLiteral("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(palette(dark));
+    // Set first: widgets ask for it while the new palette reaches them.
     qApp->setProperty("toviDark", dark);
+    QApplication::setPalette(palette(dark));
+    for (ThemeFollower* follower : ThemeFollower::followers())
+        follower->restyle();
 }
 
 bool isDark() {
     return qApp->property("toviDark").toBool();
+}
+
+void follow(QObject* owner, std::function<void()> restyle) {
+    new ThemeFollower(owner, std::move(restyle));
+}
+
+void followWithStyleSheet(QWidget* widget, std::function<QString()> sheet) {
+    follow(widget, [widget, sheet = std::move(sheet)] {
+        const QString text = sheet();
+        if (text != widget->styleSheet()) // applying a sheet costs a polish of the widget
+            widget->setStyleSheet(text);
+    });
+}
+
+void followWithIcon(QAbstractButton* button, const QString& name, int size, double opacity) {
+    follow(button, [button, name, size, opacity] {
+        button->setIcon(Icons::icon(name, primary(nullptr, opacity), size));
+    });
+}
+
+QString css(const QColor& color) {
+    return QStringLiteral("rgba(%1,%2,%3,%4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
 }
 
 QColor primary(const QWidget* widget, double opacity) {

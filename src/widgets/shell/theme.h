@@ -5,7 +5,10 @@
 #include <QIcon>
 #include <QPalette>
 #include <QString>
+#include <functional>
 
+class QAbstractButton;
+class QObject;
 class QWidget;
 
 namespace tovi {
@@ -22,6 +25,18 @@ QPalette palette(bool dark);
 // The text colour at a given opacity: secondary text (0.55), hairlines (0.06), fills (0.04).
 QColor primary(const QWidget* widget, double opacity = 1.0);
 QColor secondary(const QWidget* widget);
+
+// Runs `restyle` now and again after every change of theme, while `owner` lives: for what
+// takes its colours from the theme but is not repainted from the palette (icons, sheets).
+void follow(QObject* owner, std::function<void()> restyle);
+// Gives `widget` the style sheet `sheet` returns, now and again whenever the application's
+// palette changes: the colours of a style sheet are fixed when it is applied, so a sheet that
+// names colours must be built again for a new theme. `sheet` reads Theme::palette(isDark()).
+void followWithStyleSheet(QWidget* widget, std::function<QString()> sheet);
+// Gives `button` the symbol `name` in the text colour at `opacity`, in every theme.
+void followWithIcon(QAbstractButton* button, const QString& name, int size, double opacity = 1.0);
+// A colour as a style sheet names it, alpha included.
+QString css(const QColor& color);
 
 // GNOME's "enable-animations" off means reduced motion; transparency is never reduced here
 // unless asked for with TOVI_REDUCE_TRANSPARENCY=1.

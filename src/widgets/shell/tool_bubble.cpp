@@ -85,8 +85,8 @@ MacToolBubble::MacToolBubble(Content content, QWidget* parent)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The card shows through the scroll area, whose square corners would otherwise cover its
-    // rounded ones.
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // rounded ones. (No style sheet: it would fix the palette of every panel inside.)
+    m_scroll->setAutoFillBackground(false);
     m_scroll->viewport()->setAutoFillBackground(false);
     stack->addWidget(m_scroll, 1);
     setBubbleHeight(390);
