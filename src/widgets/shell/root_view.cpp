@@ -86,7 +86,9 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     , m_tutorialButton(new QToolButton)
     , m_screens(new QStackedWidget) {
     setWindowTitle(QStringLiteral("ToviStudio"));
-    setMinimumSize(1040, 760);
+    // Small enough for a 1366 × 768 laptop with a panel and a title bar; below the 1040 × 760
+    // layout the preview shrinks and panels scroll.
+    setMinimumSize(960, 600);
     setAutoFillBackground(true);
     m_tutorialFactory = [](StudioRootView& root) -> QDialog* {
         auto* sheet = new StudioTutorialView(

@@ -1,0 +1,86 @@
+// The window fits the screens people have: a 1366 × 768 laptop with a panel and a title bar
+// (1280 × 680 of work area, and less at 150 % or 200 %), with everything still reachable.
+#include "app/settings.h"
+#include "packs/packs_view.h"
+#include "shell/editor_workspace.h"
+#include "shell/root_view.h"
+#include "shell/send_bar.h"
+#include "shell/tool_bubble.h"
+#include "shell/tool_buttons.h"
+#include "studio/studio_view.h"
+#include "support/model_home.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QThreadPool>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QThreadPool::globalInstance()->waitForDone();
+        QApplication::processEvents();
+    }
+}
+
+// The widget lies wholly inside the window.
+bool inside(const QWidget* widget, const QWidget* window) {
+    const QRect area(widget->mapTo(window, QPoint()), widget->size());
+    return widget->isVisible() && window->rect().contains(area);
+}
+
+} // namespace
+
+class WindowSize : public ::testing::TestWithParam<QSize> {};
+
+TEST_P(WindowSize, EverythingIsWithinReach) {
+    ModelHome home;
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(home.settings());
+    const QSize size = GetParam();
+    ASSERT_LE(root.minimumSize().width(), size.width());
+    ASSERT_LE(root.minimumSize().height(), size.height());
+    root.resize(size);
+    root.show();
+    settle();
+    if (qEnvironmentVariableIsSet("TOVI_SIZE_SHOTS"))
+        root.grab().save(QStringLiteral("%1/window-%2x%3.png")
+                             .arg(qEnvironmentVariable("TOVI_SIZE_SHOTS"))
+                             .arg(size.width())
+                             .arg(size.height()));
+    for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
+        root.setMode(mode);
+        MacEditorWorkspace* workspace = mode == StudioMode::artwork
+                                            ? root.studioView()->workspace()
+                                            : root.packsView()->workspace();
+        MacSendBar* bar = mode == StudioMode::artwork ? root.studioView()->sendBar()
+                                                      : root.packsView()->sendBar();
+        for (const MacEditorTool tool : allEditorTools) {
+            workspace->setSelected(tool);
+            settle();
+            EXPECT_TRUE(inside(bar->button(), &root)) << size.width() << "×" << size.height();
+            EXPECT_TRUE(inside(workspace->toolButtons(), &root));
+            MacToolBubble* bubble = workspace->bubble();
+            EXPECT_TRUE(inside(bubble, &root)) << rawValue(tool).toStdString();
+            // A panel taller than its bubble scrolls to its end.
+            auto* scroll = bubble->findChild<QScrollArea*>();
+            ASSERT_TRUE(scroll);
+            if (QWidget* panel = scroll->widget()) {
+                EXPECT_TRUE(panel->height() <= scroll->viewport()->height() ||
+                            scroll->verticalScrollBar()->maximum() > 0)
+                    << rawValue(tool).toStdString();
+            }
+        }
+        workspace->setSelected(std::nullopt);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, WindowSize,
+                         ::testing::Values(QSize(1280, 680), QSize(1280, 620), QSize(1040, 760),
+                                           QSize(1600, 1000)));
