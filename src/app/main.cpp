@@ -1,6 +1,7 @@
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
+#include "shell/polish_language.h"
 #include "shell/root_view.h"
 #include "shell/theme.h"
 #include "studio/studio_view.h"
@@ -9,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
+#include <QScreen>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,6 +21,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon::fromTheme(
         QStringLiteral("io.github.tovistudio.ToviStudio"),
         QIcon(tovi::ResourceBundle::main().folder() + QStringLiteral("/app-icon.svg"))));
+
+    tovi::PolishLanguage::install();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -37,7 +41,8 @@ int main(int argc, char* argv[]) {
         settings.string(tovi::Settings::caseColor, QStringLiteral("silver"))));
 
     tovi::StudioRootView window(settings);
-    window.resize(1180, 850);
+    // The usual size, or the whole work area of a smaller screen.
+    window.resize(QSize(1180, 850).boundedTo(window.screen()->availableGeometry().size()));
     window.show();
     // "Open with ToviStudio" from the file manager: the file becomes the graphic's material.
     if (!parser.positionalArguments().isEmpty())

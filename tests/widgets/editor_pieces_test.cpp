@@ -22,6 +22,10 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
+#include "shell/polish_language.h"
+
+#include <QLineEdit>
+#include <QMenu>
 #include <gtest/gtest.h>
 #include <numbers>
 
@@ -316,6 +320,17 @@ TEST(Theme, OnlyABlackCaseIsDark) {
     EXPECT_EQ(window().red(), qRound(0.95 * 255));
     EXPECT_EQ(MacStudioStyle::accent(), StudioAppearance::accent());
     Theme::apply(false);
+}
+
+TEST(PolishLanguage, QtsOwnTextsArePolishToo) {
+    ASSERT_TRUE(PolishLanguage::install()) << "qt6-translations-l10n is missing";
+    QLineEdit field;
+    std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << action->text().section(u'\t', 0, 0);
+    EXPECT_TRUE(texts.contains(QStringLiteral("&Cofnij"))) << texts.join(u' ').toStdString();
+    EXPECT_EQ(QLocale().toString(2.5, 'f', 1), QStringLiteral("2,5"));
 }
 
 TEST(MaterialPanel, RestoreOnlyWhenOffered) {

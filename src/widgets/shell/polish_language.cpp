@@ -1,0 +1,22 @@
+#include "polish_language.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace tovi::PolishLanguage {
+
+bool install() {
+    const QLocale polish(QLocale::Polish, QLocale::Poland);
+    QLocale::setDefault(polish);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(polish, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+} // namespace tovi::PolishLanguage
