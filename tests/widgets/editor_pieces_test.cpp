@@ -35,17 +35,17 @@ namespace {
 
 TEST(Workspace, PreviewWidthAndPanelHeightFollowTheSpaceOffered) {
     // The smallest window: the cap of 480 and the full panel.
-    EXPECT_EQ(MacEditorWorkspace::previewWidth({1040, 760}), 480);
-    EXPECT_EQ(MacEditorWorkspace::bubbleHeight({1040, 760}), 390);
+    EXPECT_EQ(EditorWorkspace::previewWidth({1040, 760}), 480);
+    EXPECT_EQ(EditorWorkspace::bubbleHeight({1040, 760}), 390);
     // Tall and narrow: the width left beside the tool column.
-    EXPECT_EQ(MacEditorWorkspace::previewWidth({700, 1200}), 700 - 455);
+    EXPECT_EQ(EditorWorkspace::previewWidth({700, 1200}), 700 - 455);
     // Wide and low: the height, so the picture never grows past Ha − 175.
-    EXPECT_NEAR(MacEditorWorkspace::previewWidth({1600, 500}), 325 * 1946.0 / 2104.0, 1e-9);
-    EXPECT_EQ(MacEditorWorkspace::previewWidth({500, 300}), 170);
-    EXPECT_EQ(MacEditorWorkspace::bubbleHeight({1040, 570}), 390);
-    EXPECT_EQ(MacEditorWorkspace::bubbleHeight({1040, 500}), 320);
+    EXPECT_NEAR(EditorWorkspace::previewWidth({1600, 500}), 325 * 1946.0 / 2104.0, 1e-9);
+    EXPECT_EQ(EditorWorkspace::previewWidth({500, 300}), 170);
+    EXPECT_EQ(EditorWorkspace::bubbleHeight({1040, 570}), 390);
+    EXPECT_EQ(EditorWorkspace::bubbleHeight({1040, 500}), 320);
 
-    MacEditorWorkspace workspace({MacEditorTool::crop}, {}, {});
+    EditorWorkspace workspace({EditorTool::crop}, {}, {});
     auto* preview = new DevicePreview;
     workspace.setPreview(preview);
     workspace.resize(1040, 760);
@@ -60,13 +60,13 @@ TEST(Workspace, PreviewWidthAndPanelHeightFollowTheSpaceOffered) {
 }
 
 TEST(Workspace, ToolsOpenSwitchAndCloseThePanel) {
-    MacEditorWorkspace workspace(
-        {MacEditorTool::crop, MacEditorTool::animation},
+    EditorWorkspace workspace(
+        {EditorTool::crop, EditorTool::animation},
         [] { return new QLabel(QStringLiteral("M")); },
-        [](MacEditorTool tool) { return new QLabel(rawValue(tool)); });
+        [](EditorTool tool) { return new QLabel(rawValue(tool)); });
     workspace.resize(1180, 800);
     workspace.show();
-    MacToolButtons* strip = workspace.toolButtons();
+    ToolButtons* strip = workspace.toolButtons();
     // The material tool leads the strip on every screen.
     QList<QToolButton*> buttons = strip->findChildren<QToolButton*>();
     ASSERT_EQ(buttons.size(), 3);
@@ -74,21 +74,21 @@ TEST(Workspace, ToolsOpenSwitchAndCloseThePanel) {
     EXPECT_TRUE(buttons[0]->text().isEmpty()); // symbol only
     EXPECT_EQ(buttons[1]->text(), QStringLiteral("Kadr"));
 
-    QSignalSpy changes(&workspace, &MacEditorWorkspace::selectedChanged);
-    QToolButton* crop = strip->button(MacEditorTool::crop);
+    QSignalSpy changes(&workspace, &EditorWorkspace::selectedChanged);
+    QToolButton* crop = strip->button(EditorTool::crop);
     QTest::mouseClick(crop, Qt::LeftButton);
-    EXPECT_EQ(workspace.selected(), MacEditorTool::crop);
+    EXPECT_EQ(workspace.selected(), EditorTool::crop);
     EXPECT_EQ(crop->accessibleDescription(), QStringLiteral("Otwarte"));
     EXPECT_TRUE(workspace.bubble()->findChild<QLabel*>()->isVisible());
 
-    QTest::mouseClick(strip->button(MacEditorTool::material), Qt::LeftButton);
-    EXPECT_EQ(workspace.selected(), MacEditorTool::material);
+    QTest::mouseClick(strip->button(EditorTool::material), Qt::LeftButton);
+    EXPECT_EQ(workspace.selected(), EditorTool::material);
     EXPECT_EQ(crop->accessibleDescription(), QStringLiteral("Zamknięte"));
     const auto labels = workspace.bubble()->findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
                             [](QLabel* label) { return label->text() == QStringLiteral("M"); }));
 
-    QTest::mouseClick(strip->button(MacEditorTool::material), Qt::LeftButton);
+    QTest::mouseClick(strip->button(EditorTool::material), Qt::LeftButton);
     EXPECT_EQ(workspace.selected(), std::nullopt);
 
     QTest::mouseClick(crop, Qt::LeftButton);
@@ -100,14 +100,14 @@ TEST(Workspace, ToolsOpenSwitchAndCloseThePanel) {
 }
 
 TEST(CropControls, ValuesShowIntegerPartsAndCentringResetsTheZoom) {
-    EXPECT_EQ(MacCropControls::zoomText(1.5), QStringLiteral("150%"));
-    EXPECT_EQ(MacCropControls::zoomText(1.999), QStringLiteral("199%"));
-    EXPECT_EQ(MacCropControls::offsetText(-0.005), QStringLiteral("0"));
-    EXPECT_EQ(MacCropControls::offsetText(-0.25), QStringLiteral("−25"));
-    EXPECT_EQ(MacCropControls::offsetText(0.999), QStringLiteral("99"));
+    EXPECT_EQ(CropControls::zoomText(1.5), QStringLiteral("150%"));
+    EXPECT_EQ(CropControls::zoomText(1.999), QStringLiteral("199%"));
+    EXPECT_EQ(CropControls::offsetText(-0.005), QStringLiteral("0"));
+    EXPECT_EQ(CropControls::offsetText(-0.25), QStringLiteral("−25"));
+    EXPECT_EQ(CropControls::offsetText(0.999), QStringLiteral("99"));
 
-    MacCropControls controls;
-    QSignalSpy changed(&controls, &MacCropControls::changed);
+    CropControls controls;
+    QSignalSpy changed(&controls, &CropControls::changed);
     controls.setCrop({2, 0.5, -0.5});
     EXPECT_EQ(changed.count(), 0); // showing a crop is not a change
     controls.xSlider()->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -318,7 +318,7 @@ TEST(Theme, OnlyABlackCaseIsDark) {
     EXPECT_EQ(window().red(), qRound(0.95 * 255));
     settings.setString(Settings::caseColor, QStringLiteral("copper"));
     EXPECT_EQ(window().red(), qRound(0.95 * 255));
-    EXPECT_EQ(MacStudioStyle::accent(), StudioAppearance::accent());
+    EXPECT_EQ(StudioStyle::accent(), StudioAppearance::accent());
     Theme::apply(false);
 }
 
@@ -335,14 +335,14 @@ TEST(PolishLanguage, QtsOwnTextsArePolishToo) {
 
 TEST(MaterialPanel, RestoreOnlyWhenOffered) {
     int files = 0;
-    MacMaterialPanel without(new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+    MaterialPanel without(new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
                                                 QStringLiteral("photo.on.rectangle")),
                              [&] { ++files; });
     EXPECT_EQ(without.restoreButton(), nullptr);
     QTest::mouseClick(without.filesRow(), Qt::LeftButton);
     EXPECT_EQ(files, 1);
     int restored = 0;
-    MacMaterialPanel with(
+    MaterialPanel with(
         nullptr, [] {}, [&] { ++restored; });
     ASSERT_NE(with.restoreButton(), nullptr);
     EXPECT_EQ(with.restoreButton()->text(), QStringLiteral("Przywróć grafikę z kolekcji"));

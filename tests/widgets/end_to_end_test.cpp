@@ -87,9 +87,9 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
 
     // Material → Pliki, with the file dialog answered by the clip.
     studio->setFileChooser([&] { return std::optional(video); });
-    QTest::mouseClick(studio->workspace()->toolButtons()->button(MacEditorTool::material),
+    QTest::mouseClick(studio->workspace()->toolButtons()->button(EditorTool::material),
                       Qt::LeftButton);
-    auto* material = studio->workspace()->bubble()->findChild<MacMaterialPanel*>();
+    auto* material = studio->workspace()->bubble()->findChild<MaterialPanel*>();
     ASSERT_NE(material, nullptr);
     QTest::mouseClick(material->filesRow(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return window.studio().media() && !window.studio().busy(); }));
@@ -160,7 +160,7 @@ TEST(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
     EXPECT_EQ(window.packs().slot(), 2);
 
     // A caption of the card's own.
-    QTest::mouseClick(screen->workspace()->toolButtons()->button(MacEditorTool::caption),
+    QTest::mouseClick(screen->workspace()->toolButtons()->button(EditorTool::caption),
                       Qt::LeftButton);
     QLineEdit* title = nullptr;
     for (auto* field : screen->workspace()->bubble()->findChildren<QLineEdit*>())

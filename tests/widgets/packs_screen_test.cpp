@@ -147,7 +147,7 @@ TEST_F(PacksScreen, TheStripChoosesCardsButNotWhileBusy) {
 
 TEST_F(PacksScreen, TheAnimationPlaysOnlyWhileItsToolIsOpen) {
     m_model->setAnimation(PackReveal::still);
-    m_view->workspace()->setSelected(MacEditorTool::animation);
+    m_view->workspace()->setSelected(EditorTool::animation);
     EXPECT_FALSE(m_view->preview()->ticking());
     auto* picker = m_view->workspace()->bubble()->findChild<SegmentedControl*>(
         QStringLiteral("animationPicker"));
@@ -159,12 +159,12 @@ TEST_F(PacksScreen, TheAnimationPlaysOnlyWhileItsToolIsOpen) {
     EXPECT_EQ(m_view->preview()->animation().rotationSeconds, 4);
     QTest::mouseClick(picker->segment(0), Qt::LeftButton); // reveal
     EXPECT_TRUE(m_view->preview()->animation().revealing);
-    m_view->workspace()->setSelected(MacEditorTool::crop);
+    m_view->workspace()->setSelected(EditorTool::crop);
     EXPECT_FALSE(m_view->preview()->ticking());
 }
 
 TEST_F(PacksScreen, CaptionsAreStoredAsTyped) {
-    m_view->workspace()->setSelected(MacEditorTool::caption);
+    m_view->workspace()->setSelected(EditorTool::caption);
     QLineEdit* title = nullptr;
     for (auto* field : m_view->workspace()->bubble()->findChildren<QLineEdit*>())
         if (field->accessibleName() == QStringLiteral("Tytuł karty"))

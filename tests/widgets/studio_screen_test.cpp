@@ -63,7 +63,7 @@ protected:
         m_view->importFile(path);
         ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
     }
-    template <typename T> T* openTool(MacEditorTool tool) {
+    template <typename T> T* openTool(EditorTool tool) {
         m_view->workspace()->setSelected(tool);
         return m_view->workspace()->bubble()->findChild<T*>();
     }
@@ -75,7 +75,7 @@ protected:
 };
 
 TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
-    MacSendBar* bar = m_view->sendBar();
+    SendBar* bar = m_view->sendBar();
     EXPECT_EQ(bar->title(), QStringLiteral("Zacznij od zdjęcia lub filmu"));
     EXPECT_EQ(bar->subtitle(), QStringLiteral("Dopasuj obraz na podglądzie Tovi."));
     EXPECT_FALSE(bar->button()->isEnabled());
@@ -90,7 +90,7 @@ TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
     };
     EXPECT_EQ(hint(), QStringLiteral("Dodaj zdjęcie, GIF lub film"));
     // The crop panel is open from the start, but idle without material.
-    auto* crop = m_view->workspace()->bubble()->findChild<MacCropControls*>();
+    auto* crop = m_view->workspace()->bubble()->findChild<CropControls*>();
     ASSERT_NE(crop, nullptr);
     EXPECT_FALSE(crop->isEnabled());
 
@@ -114,7 +114,7 @@ TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
 
 TEST_F(StudioScreen, RotationSwitchesTheFormatAndLocksThePicker) {
     import(photo());
-    auto* controls = openTool<StudioAnimationControls>(MacEditorTool::animation);
+    auto* controls = openTool<StudioAnimationControls>(EditorTool::animation);
     ASSERT_NE(controls, nullptr);
     EXPECT_TRUE(controls->rotationSwitch()->isVisible());
     EXPECT_FALSE(controls->startRow()->isVisible());
@@ -138,7 +138,7 @@ TEST_F(StudioScreen, RotationSwitchesTheFormatAndLocksThePicker) {
 
 TEST_F(StudioScreen, FragmentSlidersStayWithinTheVideo) {
     import(colours); // 2 s
-    auto* controls = openTool<StudioAnimationControls>(MacEditorTool::animation);
+    auto* controls = openTool<StudioAnimationControls>(EditorTool::animation);
     ASSERT_NE(controls, nullptr);
     EXPECT_FALSE(controls->rotationSwitch()->isVisible());
     DoubleSlider* start = controls->startRow()->slider();
@@ -170,7 +170,7 @@ TEST_F(StudioScreen, FragmentSlidersStayWithinTheVideo) {
 
 TEST_F(StudioScreen, CaptionsAppearWhileTyping) {
     import(photo());
-    auto* captions = openTool<StudioCaptionControls>(MacEditorTool::caption);
+    auto* captions = openTool<StudioCaptionControls>(EditorTool::caption);
     ASSERT_NE(captions, nullptr);
     QTest::mouseClick(captions->captionsSwitch(), Qt::LeftButton);
     const QImage before = m_model.preview();
@@ -203,7 +203,7 @@ TEST_F(StudioScreen, TheFilesRowImportsWhatTheChooserGives) {
         ++asked;
         return asked == 1 ? std::nullopt : std::optional(colours);
     });
-    auto* material = openTool<MacMaterialPanel>(MacEditorTool::material);
+    auto* material = openTool<MaterialPanel>(EditorTool::material);
     ASSERT_NE(material, nullptr);
     QTest::mouseClick(material->filesRow(), Qt::LeftButton); // cancelled: nothing happens
     EXPECT_FALSE(m_model.busy());

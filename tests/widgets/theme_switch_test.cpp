@@ -28,7 +28,7 @@ void settle() {
     }
 }
 
-MacEditorWorkspace* workspaceOf(StudioRootView& root) {
+EditorWorkspace* workspaceOf(StudioRootView& root) {
     return root.mode() == StudioMode::artwork ? root.studioView()->workspace()
                                               : root.packsView()->workspace();
 }
@@ -37,7 +37,7 @@ MacEditorWorkspace* workspaceOf(StudioRootView& root) {
 enum class Sheet { none, transfer, collection, tutorial };
 struct State {
     StudioMode mode;
-    std::optional<MacEditorTool> tool;
+    std::optional<EditorTool> tool;
     Sheet sheet = Sheet::none;
 };
 
@@ -45,7 +45,7 @@ std::vector<State> states() {
     std::vector<State> all;
     for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
         all.push_back({mode, std::nullopt});
-        for (const MacEditorTool tool : allEditorTools)
+        for (const EditorTool tool : allEditorTools)
             all.push_back({mode, tool});
     }
     all.push_back({StudioMode::cards, std::nullopt, Sheet::transfer});

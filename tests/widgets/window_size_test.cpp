@@ -56,17 +56,17 @@ TEST_P(WindowSize, EverythingIsWithinReach) {
                              .arg(size.height()));
     for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
         root.setMode(mode);
-        MacEditorWorkspace* workspace = mode == StudioMode::artwork
+        EditorWorkspace* workspace = mode == StudioMode::artwork
                                             ? root.studioView()->workspace()
                                             : root.packsView()->workspace();
-        MacSendBar* bar = mode == StudioMode::artwork ? root.studioView()->sendBar()
+        SendBar* bar = mode == StudioMode::artwork ? root.studioView()->sendBar()
                                                       : root.packsView()->sendBar();
-        for (const MacEditorTool tool : allEditorTools) {
+        for (const EditorTool tool : allEditorTools) {
             workspace->setSelected(tool);
             settle();
             EXPECT_TRUE(inside(bar->button(), &root)) << size.width() << "×" << size.height();
             EXPECT_TRUE(inside(workspace->toolButtons(), &root));
-            MacToolBubble* bubble = workspace->bubble();
+            ToolBubble* bubble = workspace->bubble();
             EXPECT_TRUE(inside(bubble, &root)) << rawValue(tool).toStdString();
             // A panel taller than its bubble scrolls to its end.
             auto* scroll = bubble->findChild<QScrollArea*>();

@@ -57,7 +57,7 @@ QImage samplePicture() {
 
 struct Page {
     QString name;
-    std::optional<MacEditorTool> tool;
+    std::optional<EditorTool> tool;
     QString color;
     bool picture;
     bool rotating;
@@ -65,8 +65,8 @@ struct Page {
 
 const std::vector<Page>& pages() {
     static const std::vector<Page> all{
-        {QStringLiteral("crop"), MacEditorTool::crop, QStringLiteral("silver"), true, false},
-        {QStringLiteral("material"), MacEditorTool::material, QStringLiteral("black"), false,
+        {QStringLiteral("crop"), EditorTool::crop, QStringLiteral("silver"), true, false},
+        {QStringLiteral("material"), EditorTool::material, QStringLiteral("black"), false,
          false},
         {QStringLiteral("closed"), std::nullopt, QStringLiteral("silver"), true, true},
     };
@@ -81,17 +81,17 @@ QWidget* screen(const Page& page) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    auto* workspace = new MacEditorWorkspace(
-        {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption},
+    auto* workspace = new EditorWorkspace(
+        {EditorTool::crop, EditorTool::animation, EditorTool::caption},
         [] {
-            return new MacMaterialPanel(
-                new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+            return new MaterialPanel(
+                new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
                                    QStringLiteral("photo.on.rectangle")),
                 [] {}, [] {});
         },
-        [](MacEditorTool tool) -> QWidget* {
-            if (tool == MacEditorTool::crop) {
-                auto* controls = new MacCropControls;
+        [](EditorTool tool) -> QWidget* {
+            if (tool == EditorTool::crop) {
+                auto* controls = new CropControls;
                 controls->setCrop({1.5, -0.25, 0.1});
                 return controls;
             }
@@ -120,7 +120,7 @@ QWidget* screen(const Page& page) {
     workspace->setSelected(page.tool);
     column->addWidget(workspace, 1);
 
-    auto* bar = new MacSendBar;
+    auto* bar = new SendBar;
     bar->setTitle(QStringLiteral("GIF 240 × 240 · 4,0 s · 12 kl./s"));
     bar->setSubtitle(QStringLiteral("Zapis do Photo1 na dysku Tovi"));
     bar->setButton(QStringLiteral("Wyślij na Tovi"));
@@ -197,7 +197,7 @@ int screens(const QString& folder, const QString& clip) {
         window.setMode(StudioMode::cards);
         while (window.packs().images().size() < 6)
             settle(50);
-        for (const MacEditorTool tool : allEditorTools) {
+        for (const EditorTool tool : allEditorTools) {
             window.packsView()->workspace()->setSelected(tool);
             settle(150);
             save(&window, folder, QStringLiteral("cards-%1-").arg(symbol(tool)) + theme);
@@ -214,7 +214,7 @@ int screens(const QString& folder, const QString& clip) {
         while (window.studio().busy() || !window.studio().media())
             settle(50);
         settle(400);
-        window.studioView()->workspace()->setSelected(MacEditorTool::animation);
+        window.studioView()->workspace()->setSelected(EditorTool::animation);
         settle(100);
         save(&window, folder, QStringLiteral("studio-video-") + theme);
 

@@ -110,11 +110,11 @@ protected:
         }
         painter.setPen(Qt::NoPen);
         painter.setBrush(
-            withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
+            withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
         painter.drawEllipse(disc);
         const int size = 42;
         painter.drawPixmap((width() - size) / 2, (height() - size) / 2,
-                           Icons::pixmap(m_symbol, MacStudioStyle::accent(), size));
+                           Icons::pixmap(m_symbol, StudioStyle::accent(), size));
     }
 
 private:
@@ -137,9 +137,9 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         painter.setBrush(
-            withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.24 : 0.14));
+            withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.24 : 0.14));
         painter.drawEllipse(QRectF(rect()));
-        painter.setPen(MacStudioStyle::accent());
+        painter.setPen(StudioStyle::accent());
         painter.drawText(rect(), Qt::AlignCenter, m_number);
     }
 
@@ -544,7 +544,7 @@ void ToviTransferSheet::build() {
 
 // Everything drawn from the palette that a stylesheet or a pixmap has to carry.
 void ToviTransferSheet::restyle() {
-    const QColor accent = MacStudioStyle::accent();
+    const QColor accent = StudioStyle::accent();
     const bool dark = SheetParts::isDark(this);
     m_main->setStyleSheet(
         QStringLiteral(
@@ -657,7 +657,7 @@ void ToviTransferSheet::refresh() {
                                         : QStringLiteral("Połącz swój Tovi"));
     m_connectionIcon->setPixmap(
         m_ready ? Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18)
-                : Icons::pixmap(QStringLiteral("cable.connector"), MacStudioStyle::accent(), 18));
+                : Icons::pixmap(QStringLiteral("cable.connector"), StudioStyle::accent(), 18));
     m_connectionPath->setVisible(m_ready);
     m_connectionPath->setText(m_connectionPath->fontMetrics().elidedText(
         QDir::toNativeSeparators(m_destination), Qt::ElideMiddle, 400));

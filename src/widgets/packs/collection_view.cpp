@@ -132,7 +132,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
         m_wholeSet->setStyleSheet(
             QStringLiteral("QPushButton { background: %1; color: white; border: none; "
                            "border-radius: 8px; padding: 6px 18px; font-weight: 600; }")
-                .arg(MacStudioStyle::accent().name()));
+                .arg(StudioStyle::accent().name()));
         connect(m_wholeSet, &QPushButton::clicked, this, [this] {
             if (const StarterPack* shown = pack())
                 m_choose(*shown, 0);

@@ -64,7 +64,7 @@ protected:
         else
             painter.drawImage(tile, m_picture);
         painter.restore();
-        const QColor accent = MacStudioStyle::accent();
+        const QColor accent = StudioStyle::accent();
         painter.setPen(isChecked() ? QPen(accent, 2.5) : QPen(Theme::primary(this, 0.15), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(tile.adjusted(-1, -1, 1, 1));
@@ -94,7 +94,7 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     , m_model(model)
     , m_settings(settings)
     , m_preview(new DevicePreview)
-    , m_sendBar(new MacSendBar)
+    , m_sendBar(new SendBar)
     , m_options(new QToolButton) {
     m_chooseFile = [this]() -> std::optional<QString> {
         const QString file = QFileDialog::getOpenFileName(
@@ -113,10 +113,10 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     };
 
-    m_workspace = new MacEditorWorkspace(
-        {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption},
+    m_workspace = new EditorWorkspace(
+        {EditorTool::crop, EditorTool::animation, EditorTool::caption},
         [this] { return buildMaterial(); },
-        [this](MacEditorTool tool) { return buildPanel(tool); });
+        [this](EditorTool tool) { return buildPanel(tool); });
     m_workspace->setTitle(QStringLiteral("Studio"));
     m_workspace->setHint(QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
     m_workspace->setOpenCollection(std::move(openCollection));
@@ -151,7 +151,7 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     backup->setVisible(!m_model.lastBackup().isEmpty());
     m_options->setMenu(menu);
     m_sendBar->setOptions(m_options);
-    connect(m_sendBar, &MacSendBar::triggered, this, [this] { openTransfer(false); });
+    connect(m_sendBar, &SendBar::triggered, this, [this] { openTransfer(false); });
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -159,14 +159,14 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     column->addWidget(m_workspace, 1);
     column->addWidget(m_sendBar);
 
-    connect(m_workspace, &MacEditorWorkspace::selectedChanged, this, &PacksView::syncAnimation);
+    connect(m_workspace, &EditorWorkspace::selectedChanged, this, &PacksView::syncAnimation);
     for (auto signal : {&PacksModel::imagesChanged, &PacksModel::slotChanged,
                         &PacksModel::busyChanged, &PacksModel::selectedIDChanged,
                         &PacksModel::editsChanged, &PacksModel::lastBackupChanged})
         connect(&m_model, signal, this, &PacksView::sync);
     connect(&m_model, &PacksModel::animationChanged, this, &PacksView::syncAnimation);
     connect(&m_model, &PacksModel::errorChanged, this, &PacksView::showError);
-    m_workspace->setSelected(MacEditorTool::crop);
+    m_workspace->setSelected(EditorTool::crop);
     sync();
     syncAnimation();
 }
@@ -212,11 +212,11 @@ void PacksView::importImage(const std::optional<QString>& path) {
 }
 
 QWidget* PacksView::buildMaterial() {
-    auto* photos = new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+    auto* photos = new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
                                       QStringLiteral("photo.on.rectangle"));
     connect(photos, &QAbstractButton::clicked, this,
             [this] { importImage(m_choosePhoto ? m_choosePhoto() : std::nullopt); });
-    auto* panel = new MacMaterialPanel(
+    auto* panel = new MaterialPanel(
         photos, [this] { importImage(m_chooseFile ? m_chooseFile() : std::nullopt); },
         [this] { m_model.resetCard(); });
     panel->setEnabled(!m_model.busy());
@@ -224,11 +224,11 @@ QWidget* PacksView::buildMaterial() {
     return panel;
 }
 
-QWidget* PacksView::buildPanel(MacEditorTool tool) {
+QWidget* PacksView::buildPanel(EditorTool tool) {
     QWidget* panel = nullptr;
-    if (tool == MacEditorTool::crop) {
-        auto* controls = new MacCropControls;
-        connect(controls, &MacCropControls::changed, this, [this](const CropSettings& crop) {
+    if (tool == EditorTool::crop) {
+        auto* controls = new CropControls;
+        connect(controls, &CropControls::changed, this, [this](const CropSettings& crop) {
             m_model.update([crop](PackCardEdit& edit) { edit.crop = crop; });
         });
         const auto show = [this, controls] { controls->setCrop(m_model.edit().crop); };
@@ -237,7 +237,7 @@ QWidget* PacksView::buildPanel(MacEditorTool tool) {
             connect(&m_model, signal, controls, show);
         show();
         panel = controls;
-    } else if (tool == MacEditorTool::animation) {
+    } else if (tool == EditorTool::animation) {
         panel = new QWidget;
         auto* column = new QVBoxLayout(panel);
         column->setContentsMargins(0, 0, 0, 0);
@@ -268,7 +268,7 @@ QWidget* PacksView::buildPanel(MacEditorTool tool) {
         note->setFont(Typography::font(Typography::Style::caption));
         column->addWidget(note);
         auto* draw = new QPushButton(QStringLiteral("Podgląd losowania"));
-        draw->setIcon(Icons::icon(QStringLiteral("shuffle"), MacStudioStyle::accent()));
+        draw->setIcon(Icons::icon(QStringLiteral("shuffle"), StudioStyle::accent()));
         draw->setCursor(Qt::PointingHandCursor);
         connect(draw, &QPushButton::clicked, this, [this] { m_model.randomCard(); });
         column->addWidget(draw, 0, Qt::AlignLeft);
@@ -353,7 +353,7 @@ void PacksView::sync() {
 void PacksView::syncAnimation() {
     // The card's motion plays only while its tool is open.
     PreviewTimeline::Settings animation;
-    if (m_workspace->selected() == MacEditorTool::animation) {
+    if (m_workspace->selected() == EditorTool::animation) {
         animation.rotating = m_model.animation() == PackReveal::spin;
         animation.revealing = m_model.animation() == PackReveal::reveal;
     }

@@ -16,8 +16,8 @@ class QToolButton;
 namespace tovi {
 
 class DevicePreview;
-class MacEditorWorkspace;
-class MacSendBar;
+class EditorWorkspace;
+class SendBar;
 class PacksModel;
 class Settings;
 
@@ -34,9 +34,9 @@ public:
     // The send bar's button, or the options menu's factory restore.
     void openTransfer(bool factory);
 
-    MacEditorWorkspace* workspace() const { return m_workspace; }
+    EditorWorkspace* workspace() const { return m_workspace; }
     DevicePreview* preview() const { return m_preview; }
-    MacSendBar* sendBar() const { return m_sendBar; }
+    SendBar* sendBar() const { return m_sendBar; }
     QToolButton* optionsButton() const { return m_options; }
     QAbstractButton* cardButton(int slot) const { return m_strip.at(size_t(slot)); }
     ToviTransferSheet* transferSheet() const { return m_sheet; }
@@ -49,7 +49,7 @@ public:
     void setFolderOpener(std::function<void(const QString&)> opener);
 
 private:
-    QWidget* buildPanel(MacEditorTool tool);
+    QWidget* buildPanel(EditorTool tool);
     QWidget* buildMaterial();
     QWidget* buildStrip();
     void sync();
@@ -59,9 +59,9 @@ private:
 
     PacksModel& m_model;
     Settings& m_settings;
-    MacEditorWorkspace* m_workspace;
+    EditorWorkspace* m_workspace;
     DevicePreview* m_preview;
-    MacSendBar* m_sendBar;
+    SendBar* m_sendBar;
     QToolButton* m_options;
     std::vector<QAbstractButton*> m_strip;
     std::vector<QPointer<QWidget>> m_busyBound; // panels and sources, off while the model works

@@ -49,7 +49,7 @@ void Switch::paintEvent(QPaintEvent*) {
     const QRectF track(width() - trackWidth - 2, (height() - trackHeight) / 2.0, trackWidth,
                        trackHeight);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(on ? MacStudioStyle::accent() : Theme::primary(this, 0.18));
+    painter.setBrush(on ? StudioStyle::accent() : Theme::primary(this, 0.18));
     painter.drawRoundedRect(track, trackHeight / 2.0, trackHeight / 2.0);
     const double knob = trackHeight - 4;
     const double x = on ? track.right() - knob - 2 : track.left() + 2;
@@ -58,7 +58,7 @@ void Switch::paintEvent(QPaintEvent*) {
     painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
     if (hasFocus()) {
         painter.setBrush(Qt::NoBrush);
-        QColor ring = MacStudioStyle::accent();
+        QColor ring = StudioStyle::accent();
         ring.setAlphaF(0.5f);
         painter.setPen(QPen(ring, 2));
         painter.drawRoundedRect(track.adjusted(-2, -2, 2, 2), trackHeight / 2.0 + 2,
@@ -161,7 +161,7 @@ void Spinner::paintEvent(QPaintEvent*) {
     const QRectF ring = QRectF(rect()).adjusted(pen, pen, -pen, -pen);
     painter.setPen(QPen(Theme::primary(this, 0.12), pen));
     painter.drawEllipse(ring);
-    painter.setPen(QPen(MacStudioStyle::accent(), pen, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(StudioStyle::accent(), pen, Qt::SolidLine, Qt::RoundCap));
     const int start = m_timer.isActive() ? -int(m_clock.elapsed() % 900 * 360 / 900) : 90;
     painter.drawArc(ring, start * 16, -100 * 16);
 }

@@ -23,15 +23,15 @@ QString integerPart(double value) {
 
 } // namespace
 
-QString MacCropControls::zoomText(double zoom) {
+QString CropControls::zoomText(double zoom) {
     return integerPart(zoom * 100) + QLatin1Char('%');
 }
 
-QString MacCropControls::offsetText(double offset) {
+QString CropControls::offsetText(double offset) {
     return integerPart(offset * 100);
 }
 
-MacCropControls::MacCropControls(QWidget* parent)
+CropControls::CropControls(QWidget* parent)
     : QWidget(parent)
     , m_zoom(new DoubleSlider(1, 3))
     , m_x(new DoubleSlider(-1, 1))
@@ -71,8 +71,8 @@ MacCropControls::MacCropControls(QWidget* parent)
     m_centre->setFlat(true);
     m_centre->setCursor(Qt::PointingHandCursor);
     QPalette accent = m_centre->palette();
-    accent.setColor(QPalette::Active, QPalette::ButtonText, MacStudioStyle::accent());
-    accent.setColor(QPalette::Inactive, QPalette::ButtonText, MacStudioStyle::accent());
+    accent.setColor(QPalette::Active, QPalette::ButtonText, StudioStyle::accent());
+    accent.setColor(QPalette::Inactive, QPalette::ButtonText, StudioStyle::accent());
     m_centre->setPalette(accent);
     auto* size = new QLabel(QStringLiteral("240 × 240"));
     size->setFont(caption);
@@ -104,7 +104,7 @@ MacCropControls::MacCropControls(QWidget* parent)
     setCrop(m_crop);
 }
 
-void MacCropControls::setCrop(const CropSettings& crop) {
+void CropControls::setCrop(const CropSettings& crop) {
     m_crop = crop;
     m_zoom->setValue(crop.zoom);
     m_x->setValue(crop.x);
@@ -112,7 +112,7 @@ void MacCropControls::setCrop(const CropSettings& crop) {
     showValues();
 }
 
-void MacCropControls::showValues() {
+void CropControls::showValues() {
     m_zoomValue->setText(zoomText(m_crop.zoom));
     m_xValue->setText(offsetText(m_crop.x));
     m_yValue->setText(offsetText(m_crop.y));

@@ -12,10 +12,10 @@ namespace tovi {
 class DoubleSlider;
 
 // The three crop sliders (zoom, horizontal, vertical) with their values, and "Wycentruj kadr".
-class MacCropControls : public QWidget {
+class CropControls : public QWidget {
     Q_OBJECT
 public:
-    explicit MacCropControls(QWidget* parent = nullptr);
+    explicit CropControls(QWidget* parent = nullptr);
 
     const CropSettings& crop() const { return m_crop; }
     // Shows `crop` without reporting a change.

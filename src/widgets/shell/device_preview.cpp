@@ -218,7 +218,7 @@ void DevicePreview::paintDisplay(QPainter& painter, const QRectF& frame) {
         QLinearGradient gradient(frame.topLeft(), frame.bottomRight());
         gradient.setColorAt(0, QColor::fromRgbF(0.10f, 0.23f, 0.26f));
         gradient.setColorAt(0.5, QColor::fromRgbF(0.55f, 0.67f, 0.55f));
-        gradient.setColorAt(1, MacStudioStyle::accent());
+        gradient.setColorAt(1, StudioStyle::accent());
         painter.fillRect(frame, gradient);
         QFont font = painter.font();
         font.setPixelSize(std::max(1, qRound(artRect().width() * 0.045)));

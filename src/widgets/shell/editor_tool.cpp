@@ -2,43 +2,43 @@
 
 namespace tovi {
 
-QString rawValue(MacEditorTool tool) {
+QString rawValue(EditorTool tool) {
     switch (tool) {
-    case MacEditorTool::crop:
+    case EditorTool::crop:
         return QStringLiteral("Kadr");
-    case MacEditorTool::animation:
+    case EditorTool::animation:
         return QStringLiteral("Animacja");
-    case MacEditorTool::caption:
+    case EditorTool::caption:
         return QStringLiteral("Podpis");
-    case MacEditorTool::material:
+    case EditorTool::material:
         break;
     }
     return QStringLiteral("Materiał");
 }
 
-std::optional<MacEditorTool> editorToolFromRaw(const QString& raw) {
-    for (MacEditorTool tool : allEditorTools)
+std::optional<EditorTool> editorToolFromRaw(const QString& raw) {
+    for (EditorTool tool : allEditorTools)
         if (rawValue(tool) == raw)
             return tool;
     return std::nullopt;
 }
 
-QString symbol(MacEditorTool tool) {
+QString symbol(EditorTool tool) {
     switch (tool) {
-    case MacEditorTool::crop:
+    case EditorTool::crop:
         return QStringLiteral("crop");
-    case MacEditorTool::animation:
+    case EditorTool::animation:
         return QStringLiteral("arrow.clockwise");
-    case MacEditorTool::caption:
+    case EditorTool::caption:
         return QStringLiteral("textformat");
-    case MacEditorTool::material:
+    case EditorTool::material:
         break;
     }
     return QStringLiteral("arrow.counterclockwise");
 }
 
-bool symbolOnly(MacEditorTool tool) {
-    return tool == MacEditorTool::caption || tool == MacEditorTool::material;
+bool symbolOnly(EditorTool tool) {
+    return tool == EditorTool::caption || tool == EditorTool::material;
 }
 
 } // namespace tovi

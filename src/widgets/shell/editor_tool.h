@@ -7,14 +7,14 @@
 namespace tovi {
 
 // The tools of the editing screens; the raw value is also the title.
-enum class MacEditorTool { crop, animation, caption, material };
-inline constexpr std::array allEditorTools{MacEditorTool::crop, MacEditorTool::animation,
-                                           MacEditorTool::caption, MacEditorTool::material};
-QString rawValue(MacEditorTool tool);
-std::optional<MacEditorTool> editorToolFromRaw(const QString& raw);
+enum class EditorTool { crop, animation, caption, material };
+inline constexpr std::array allEditorTools{EditorTool::crop, EditorTool::animation,
+                                           EditorTool::caption, EditorTool::material};
+QString rawValue(EditorTool tool);
+std::optional<EditorTool> editorToolFromRaw(const QString& raw);
 // The symbol of the tool's button and panel header.
-QString symbol(MacEditorTool tool);
+QString symbol(EditorTool tool);
 // Caption and material show only their symbol in the tool strip.
-bool symbolOnly(MacEditorTool tool);
+bool symbolOnly(EditorTool tool);
 
 } // namespace tovi

@@ -66,20 +66,20 @@ private:
 
 } // namespace
 
-double MacEditorWorkspace::previewWidth(QSizeF available) {
+double EditorWorkspace::previewWidth(QSizeF available) {
     const double fitted = std::min(
         {480.0, available.width() - 455.0,
          (available.height() - 175.0) * DevicePreview::artWidth / DevicePreview::artHeight});
     return std::max(170.0, fitted);
 }
 
-double MacEditorWorkspace::bubbleHeight(QSizeF available) {
+double EditorWorkspace::bubbleHeight(QSizeF available) {
     return std::min(available.height() - 180.0, 390.0);
 }
 
-MacEditorWorkspace::MacEditorWorkspace(std::vector<MacEditorTool> tools,
+EditorWorkspace::EditorWorkspace(std::vector<EditorTool> tools,
                                        std::function<QWidget*()> material,
-                                       std::function<QWidget*(MacEditorTool)> panel,
+                                       std::function<QWidget*(EditorTool)> panel,
                                        QWidget* parent)
     : QWidget(parent)
     , m_title(new QLabel)
@@ -89,14 +89,14 @@ MacEditorWorkspace::MacEditorWorkspace(std::vector<MacEditorTool> tools,
     , m_collection(new QToolButton) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    std::vector<MacEditorTool> strip{MacEditorTool::material};
-    for (MacEditorTool tool : tools)
-        if (tool != MacEditorTool::material)
+    std::vector<EditorTool> strip{EditorTool::material};
+    for (EditorTool tool : tools)
+        if (tool != EditorTool::material)
             strip.push_back(tool);
-    m_buttons = new MacToolButtons(strip);
-    m_bubble = new MacToolBubble(
-        [material = std::move(material), panel = std::move(panel)](MacEditorTool tool) -> QWidget* {
-            if (tool == MacEditorTool::material)
+    m_buttons = new ToolButtons(strip);
+    m_bubble = new ToolBubble(
+        [material = std::move(material), panel = std::move(panel)](EditorTool tool) -> QWidget* {
+            if (tool == EditorTool::material)
                 return material ? material() : nullptr;
             return panel ? panel(tool) : nullptr;
         });
@@ -159,25 +159,25 @@ MacEditorWorkspace::MacEditorWorkspace(std::vector<MacEditorTool> tools,
     main->addWidget(toolColumn);
     stack->addLayout(main, 1);
 
-    const auto choose = [this](std::optional<MacEditorTool> tool) { setSelected(tool); };
-    connect(m_buttons, &MacToolButtons::selectedChanged, this, choose);
-    connect(m_bubble, &MacToolBubble::selectedChanged, this, choose);
+    const auto choose = [this](std::optional<EditorTool> tool) { setSelected(tool); };
+    connect(m_buttons, &ToolButtons::selectedChanged, this, choose);
+    connect(m_bubble, &ToolBubble::selectedChanged, this, choose);
     changeEvent(nullptr);
 }
 
-void MacEditorWorkspace::setTitle(const QString& title) {
+void EditorWorkspace::setTitle(const QString& title) {
     m_title->setText(title);
 }
 
-void MacEditorWorkspace::setSubtitle(const QString& subtitle) {
+void EditorWorkspace::setSubtitle(const QString& subtitle) {
     m_subtitle->setText(subtitle);
 }
 
-void MacEditorWorkspace::setHint(const QString& hint) {
+void EditorWorkspace::setHint(const QString& hint) {
     m_hint->setText(hint);
 }
 
-void MacEditorWorkspace::setPreview(DevicePreview* preview) {
+void EditorWorkspace::setPreview(DevicePreview* preview) {
     if (m_preview)
         m_preview->deleteLater();
     m_preview = preview;
@@ -185,7 +185,7 @@ void MacEditorWorkspace::setPreview(DevicePreview* preview) {
     relayout();
 }
 
-void MacEditorWorkspace::setContext(QWidget* context) {
+void EditorWorkspace::setContext(QWidget* context) {
     if (m_context)
         m_context->deleteLater();
     m_context = context;
@@ -193,11 +193,11 @@ void MacEditorWorkspace::setContext(QWidget* context) {
         m_contextHolder->layout()->addWidget(context);
 }
 
-void MacEditorWorkspace::setOpenCollection(std::function<void()> open) {
+void EditorWorkspace::setOpenCollection(std::function<void()> open) {
     m_openCollection = std::move(open);
 }
 
-void MacEditorWorkspace::setSelected(std::optional<MacEditorTool> tool) {
+void EditorWorkspace::setSelected(std::optional<EditorTool> tool) {
     const bool changed = tool != m_selected;
     m_selected = tool;
     m_buttons->setSelected(tool);
@@ -206,12 +206,12 @@ void MacEditorWorkspace::setSelected(std::optional<MacEditorTool> tool) {
         emit selectedChanged(tool);
 }
 
-void MacEditorWorkspace::resizeEvent(QResizeEvent* event) {
+void EditorWorkspace::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     relayout();
 }
 
-void MacEditorWorkspace::changeEvent(QEvent* event) {
+void EditorWorkspace::changeEvent(QEvent* event) {
     if (event)
         QWidget::changeEvent(event);
     if (!event || event->type() == QEvent::PaletteChange)
@@ -219,7 +219,7 @@ void MacEditorWorkspace::changeEvent(QEvent* event) {
             Icons::icon(QStringLiteral("square.grid.2x2"), Theme::secondary(this)));
 }
 
-void MacEditorWorkspace::relayout() {
+void EditorWorkspace::relayout() {
     const QSizeF available = size();
     static_cast<PreviewArea*>(m_previewArea)->setArtWidth(qRound(previewWidth(available)));
     m_bubble->setBubbleHeight(std::max(0, qRound(bubbleHeight(available))));

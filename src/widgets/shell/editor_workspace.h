@@ -16,12 +16,12 @@ class QVBoxLayout;
 namespace tovi {
 
 class DevicePreview;
-class MacToolButtons;
+class ToolButtons;
 
 // The frame both editing screens share: the title block and a context area on top; the device
 // preview with its hint in the middle; on the right the tool strip, the collection button and the
 // panel of the selected tool. Sizes follow the space offered (see the two layout functions).
-class MacEditorWorkspace : public QWidget {
+class EditorWorkspace : public QWidget {
     Q_OBJECT
 public:
     static constexpr int padding = 28;
@@ -35,8 +35,8 @@ public:
 
     // `tools` are the screen's own; the material tool always comes first. `panel` builds the
     // controls of every tool but material, `material` the material panel.
-    MacEditorWorkspace(std::vector<MacEditorTool> tools, std::function<QWidget*()> material,
-                       std::function<QWidget*(MacEditorTool)> panel, QWidget* parent = nullptr);
+    EditorWorkspace(std::vector<EditorTool> tools, std::function<QWidget*()> material,
+                       std::function<QWidget*(EditorTool)> panel, QWidget* parent = nullptr);
 
     void setTitle(const QString& title);
     void setSubtitle(const QString& subtitle);
@@ -47,17 +47,17 @@ public:
     void setContext(QWidget* context);
     void setOpenCollection(std::function<void()> open);
 
-    std::optional<MacEditorTool> selected() const { return m_selected; }
-    void setSelected(std::optional<MacEditorTool> tool);
+    std::optional<EditorTool> selected() const { return m_selected; }
+    void setSelected(std::optional<EditorTool> tool);
 
     DevicePreview* preview() const { return m_preview; }
-    MacToolButtons* toolButtons() const { return m_buttons; }
-    MacToolBubble* bubble() const { return m_bubble; }
+    ToolButtons* toolButtons() const { return m_buttons; }
+    ToolBubble* bubble() const { return m_bubble; }
     QToolButton* collectionButton() const { return m_collection; }
 
 signals:
     // Every change of the open tool, by the person or by the screen.
-    void selectedChanged(std::optional<tovi::MacEditorTool> tool);
+    void selectedChanged(std::optional<tovi::EditorTool> tool);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -66,7 +66,7 @@ protected:
 private:
     void relayout();
 
-    std::optional<MacEditorTool> m_selected;
+    std::optional<EditorTool> m_selected;
     QLabel* m_title;
     QLabel* m_subtitle;
     QWidget* m_contextHolder;
@@ -74,9 +74,9 @@ private:
     QWidget* m_previewArea;
     DevicePreview* m_preview = nullptr;
     QLabel* m_hint;
-    MacToolButtons* m_buttons;
+    ToolButtons* m_buttons;
     QToolButton* m_collection;
-    MacToolBubble* m_bubble;
+    ToolBubble* m_bubble;
     std::function<void()> m_openCollection;
 };
 

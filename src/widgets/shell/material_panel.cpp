@@ -34,7 +34,7 @@ protected:
 
 } // namespace
 
-MacMaterialRow::MacMaterialRow(const QString& title, const QString& icon, QWidget* parent)
+MaterialRow::MaterialRow(const QString& title, const QString& icon, QWidget* parent)
     : QAbstractButton(parent)
     , m_icon(icon) {
     setText(title);
@@ -44,27 +44,27 @@ MacMaterialRow::MacMaterialRow(const QString& title, const QString& icon, QWidge
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-QSize MacMaterialRow::sizeHint() const {
+QSize MaterialRow::sizeHint() const {
     return {240, std::max(44, fontMetrics().height() + 20)};
 }
 
-QSize MacMaterialRow::minimumSizeHint() const {
+QSize MaterialRow::minimumSizeHint() const {
     return {120, 44};
 }
 
-void MacMaterialRow::enterEvent(QEnterEvent* event) {
+void MaterialRow::enterEvent(QEnterEvent* event) {
     m_hovered = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
-void MacMaterialRow::leaveEvent(QEvent* event) {
+void MaterialRow::leaveEvent(QEvent* event) {
     m_hovered = false;
     update();
     QAbstractButton::leaveEvent(event);
 }
 
-void MacMaterialRow::paintEvent(QPaintEvent*) {
+void MaterialRow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_hovered || isDown() || hasFocus()) {
@@ -74,7 +74,7 @@ void MacMaterialRow::paintEvent(QPaintEvent*) {
     }
     const int middle = height() / 2;
     // Padded 12, then the 22-wide symbol frame, 12 apart from the title.
-    painter.drawPixmap(12 + 2, middle - 9, Icons::pixmap(m_icon, MacStudioStyle::accent(), 18));
+    painter.drawPixmap(12 + 2, middle - 9, Icons::pixmap(m_icon, StudioStyle::accent(), 18));
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font());
     const QRect textRect(12 + 22 + 12, 0, width() - 12 - 22 - 12 - 12 - 16, height());
@@ -84,11 +84,11 @@ void MacMaterialRow::paintEvent(QPaintEvent*) {
                        Icons::pixmap(QStringLiteral("chevron.right"), Theme::secondary(this), 12));
 }
 
-MacMaterialPanel::MacMaterialPanel(QWidget* photos, std::function<void()> files,
+MaterialPanel::MaterialPanel(QWidget* photos, std::function<void()> files,
                                    std::function<void()> restore, QWidget* parent)
     : QWidget(parent)
     , m_group(new RowGroup)
-    , m_files(new MacMaterialRow(QStringLiteral("Pliki"), QStringLiteral("folder"))) {
+    , m_files(new MaterialRow(QStringLiteral("Pliki"), QStringLiteral("folder"))) {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(16);

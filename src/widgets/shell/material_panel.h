@@ -9,10 +9,10 @@ class QPushButton;
 namespace tovi {
 
 // One row of the material panel: an accent symbol, a title and a chevron; a button as a whole.
-class MacMaterialRow : public QAbstractButton {
+class MaterialRow : public QAbstractButton {
     Q_OBJECT
 public:
-    MacMaterialRow(const QString& title, const QString& icon, QWidget* parent = nullptr);
+    MaterialRow(const QString& title, const QString& icon, QWidget* parent = nullptr);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -28,20 +28,20 @@ private:
 
 // Where a picture comes from: the photo library row, "Pliki", and optionally a way back to the
 // collection's artwork.
-class MacMaterialPanel : public QWidget {
+class MaterialPanel : public QWidget {
     Q_OBJECT
 public:
-    // `photos` is the photo-library row (normally a MacMaterialRow that opens the picker);
+    // `photos` is the photo-library row (normally a MaterialRow that opens the picker);
     // `restore` may be empty, and then no restore button is shown.
-    MacMaterialPanel(QWidget* photos, std::function<void()> files,
+    MaterialPanel(QWidget* photos, std::function<void()> files,
                      std::function<void()> restore = {}, QWidget* parent = nullptr);
 
-    MacMaterialRow* filesRow() const { return m_files; }
+    MaterialRow* filesRow() const { return m_files; }
     QPushButton* restoreButton() const { return m_restore; }
 
 private:
     QWidget* m_group;
-    MacMaterialRow* m_files;
+    MaterialRow* m_files;
     QPushButton* m_restore = nullptr;
 };
 

@@ -51,10 +51,10 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         if (isChecked()) {
-            QColor fill = MacStudioStyle::accent();
+            QColor fill = StudioStyle::accent();
             fill.setAlphaF(0.16f);
             painter.setBrush(fill);
-            painter.setPen(QPen(MacStudioStyle::accent(), 1.5));
+            painter.setPen(QPen(StudioStyle::accent(), 1.5));
             painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 10, 10);
         }
         const double level = m_color == black ? 0.15 : 0.86;
@@ -63,7 +63,7 @@ protected:
         painter.drawEllipse(QRectF(6, 6, 20, 20));
         if (hasFocus()) {
             painter.setBrush(Qt::NoBrush);
-            painter.setPen(QPen(MacStudioStyle::accent(), 1, Qt::DotLine));
+            painter.setPen(QPen(StudioStyle::accent(), 1, Qt::DotLine));
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 10, 10);
         }
     }

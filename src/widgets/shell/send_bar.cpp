@@ -11,7 +11,7 @@
 
 namespace tovi {
 
-MacSendBar::MacSendBar(QWidget* parent)
+SendBar::SendBar(QWidget* parent)
     : QWidget(parent)
     , m_title(new QLabel)
     , m_subtitle(new QLabel)
@@ -42,30 +42,30 @@ MacSendBar::MacSendBar(QWidget* parent)
             "QPushButton:hover { background: %2; }"
             "QPushButton:pressed { background: %3; }"
             "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }")
-            .arg(MacStudioStyle::accent().name(), MacStudioStyle::accent().lighter(108).name(),
-                 MacStudioStyle::accent().darker(115).name(), QColor(160, 160, 160).name()));
-    connect(m_button, &QPushButton::clicked, this, &MacSendBar::triggered);
+            .arg(StudioStyle::accent().name(), StudioStyle::accent().lighter(108).name(),
+                 StudioStyle::accent().darker(115).name(), QColor(160, 160, 160).name()));
+    connect(m_button, &QPushButton::clicked, this, &SendBar::triggered);
     m_row->addWidget(m_button);
 }
 
-void MacSendBar::setTitle(const QString& title) {
+void SendBar::setTitle(const QString& title) {
     m_title->setText(title);
 }
 
-void MacSendBar::setSubtitle(const QString& subtitle) {
+void SendBar::setSubtitle(const QString& subtitle) {
     m_subtitle->setText(subtitle);
 }
 
-void MacSendBar::setButton(const QString& label) {
+void SendBar::setButton(const QString& label) {
     m_button->setText(label);
     m_button->setAccessibleName(label);
 }
 
-void MacSendBar::setDisabled(bool disabled) {
+void SendBar::setDisabled(bool disabled) {
     m_button->setDisabled(disabled);
 }
 
-void MacSendBar::setOptions(QWidget* options) {
+void SendBar::setOptions(QWidget* options) {
     if (m_options)
         m_options->deleteLater();
     m_options = options;
@@ -73,21 +73,21 @@ void MacSendBar::setOptions(QWidget* options) {
         m_row->insertWidget(m_row->indexOf(m_button), options);
 }
 
-QString MacSendBar::title() const {
+QString SendBar::title() const {
     return m_title->text();
 }
 
-QString MacSendBar::subtitle() const {
+QString SendBar::subtitle() const {
     return m_subtitle->text();
 }
 
-void MacSendBar::paintEvent(QPaintEvent*) {
+void SendBar::paintEvent(QPaintEvent*) {
     // The bar material: the window's colour, a touch of the accent, and a hairline on top.
     QPainter painter(this);
     QColor fill = palette().color(QPalette::Window);
     fill = Theme::isDark() ? fill.lighter(125) : fill.lighter(102);
     painter.fillRect(rect(), fill);
-    QColor tint = MacStudioStyle::accent();
+    QColor tint = StudioStyle::accent();
     tint.setAlphaF(0.05f);
     painter.fillRect(rect(), tint);
     painter.setPen(QPen(Theme::primary(this, 0.1), 1));

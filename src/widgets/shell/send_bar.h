@@ -9,10 +9,10 @@ class QHBoxLayout;
 namespace tovi {
 
 // The bottom bar: what will be sent, extra options, and the main button.
-class MacSendBar : public QWidget {
+class SendBar : public QWidget {
     Q_OBJECT
 public:
-    explicit MacSendBar(QWidget* parent = nullptr);
+    explicit SendBar(QWidget* parent = nullptr);
 
     void setTitle(const QString& title);
     void setSubtitle(const QString& subtitle);

@@ -32,9 +32,9 @@ QPalette palette(bool dark) {
     p.setColor(QPalette::Button, button);
     p.setColor(QPalette::ButtonText, text);
     p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::Highlight, MacStudioStyle::accent());
+    p.setColor(QPalette::Highlight, StudioStyle::accent());
     p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, MacStudioStyle::accent());
+    p.setColor(QPalette::Link, StudioStyle::accent());
     p.setColor(QPalette::ToolTipBase, base);
     p.setColor(QPalette::ToolTipText, text);
     QColor placeholder = text;
@@ -156,12 +156,12 @@ bool reduceTransparency() {
 
 } // namespace Theme
 
-namespace MacStudioStyle {
+namespace StudioStyle {
 QColor accent() {
     static const QColor colour = StudioAppearance::accent();
     return colour;
 }
-} // namespace MacStudioStyle
+} // namespace StudioStyle
 
 namespace Typography {
 

@@ -46,7 +46,7 @@ bool reduceTransparency();
 } // namespace Theme
 
 // The orange of the whole window.
-namespace MacStudioStyle {
+namespace StudioStyle {
 QColor accent();
 }
 

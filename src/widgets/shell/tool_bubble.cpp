@@ -45,7 +45,7 @@ protected:
 
 } // namespace
 
-MacToolBubble::MacToolBubble(Content content, QWidget* parent)
+ToolBubble::ToolBubble(Content content, QWidget* parent)
     : QWidget(parent)
     , m_build(std::move(content))
     , m_card(new BubbleCard(this))
@@ -94,15 +94,15 @@ MacToolBubble::MacToolBubble(Content content, QWidget* parent)
     restyle();
 }
 
-void MacToolBubble::setBubbleHeight(int height) {
+void ToolBubble::setBubbleHeight(int height) {
     setFixedHeight(height + shadowRoom);
 }
 
-int MacToolBubble::bubbleHeight() const {
+int ToolBubble::bubbleHeight() const {
     return height() - shadowRoom;
 }
 
-void MacToolBubble::paintEvent(QPaintEvent*) {
+void ToolBubble::paintEvent(QPaintEvent*) {
     if (!m_card->isVisible())
         return;
     QPainter painter(this);
@@ -124,7 +124,7 @@ void MacToolBubble::paintEvent(QPaintEvent*) {
     }
 }
 
-void MacToolBubble::setSelected(std::optional<MacEditorTool> tool) {
+void ToolBubble::setSelected(std::optional<EditorTool> tool) {
     if (tool == m_selected)
         return;
     m_selected = tool;
@@ -148,17 +148,17 @@ void MacToolBubble::setSelected(std::optional<MacEditorTool> tool) {
     restyle();
 }
 
-void MacToolBubble::changeEvent(QEvent* event) {
+void ToolBubble::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         restyle();
 }
 
-void MacToolBubble::restyle() {
+void ToolBubble::restyle() {
     if (m_selected)
         m_icon->setPixmap(Icons::pixmap(symbol(*m_selected), Theme::primary(this), 18));
     QPalette done = m_done->palette();
-    done.setColor(QPalette::ButtonText, MacStudioStyle::accent());
+    done.setColor(QPalette::ButtonText, StudioStyle::accent());
     m_done->setPalette(done);
     if (auto* divider = m_card->findChild<QFrame*>(QStringLiteral("bubbleDivider"))) {
         QPalette line = divider->palette();

@@ -15,17 +15,17 @@ namespace tovi {
 // The floating panel of the selected tool: a header with the tool and "Gotowe", and the tool's
 // controls in a scroll area, on a rounded translucent card. Always the same height; with no
 // tool selected it is an empty, clear area, so nothing below it moves.
-class MacToolBubble : public QWidget {
+class ToolBubble : public QWidget {
     Q_OBJECT
 public:
     // Builds the controls of a tool; the bubble owns what it returns.
-    using Content = std::function<QWidget*(MacEditorTool)>;
+    using Content = std::function<QWidget*(EditorTool)>;
 
-    explicit MacToolBubble(Content content, QWidget* parent = nullptr);
+    explicit ToolBubble(Content content, QWidget* parent = nullptr);
 
-    std::optional<MacEditorTool> selected() const { return m_selected; }
+    std::optional<EditorTool> selected() const { return m_selected; }
     // Rebuilds the content when the tool changes.
-    void setSelected(std::optional<MacEditorTool> tool);
+    void setSelected(std::optional<EditorTool> tool);
     // The card's height; the widget is a little taller, for the card's shadow.
     void setBubbleHeight(int height);
     int bubbleHeight() const;
@@ -34,7 +34,7 @@ public:
 
 signals:
     // "Gotowe" closes the panel.
-    void selectedChanged(std::optional<tovi::MacEditorTool> tool);
+    void selectedChanged(std::optional<tovi::EditorTool> tool);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,7 +44,7 @@ private:
     void restyle();
 
     Content m_build;
-    std::optional<MacEditorTool> m_selected;
+    std::optional<EditorTool> m_selected;
     QWidget* m_card;
     QLabel* m_icon;
     QLabel* m_title;

@@ -8,13 +8,13 @@
 
 namespace tovi {
 
-MacToolButtons::MacToolButtons(std::vector<MacEditorTool> tools, QWidget* parent)
+ToolButtons::ToolButtons(std::vector<EditorTool> tools, QWidget* parent)
     : QWidget(parent)
     , m_tools(std::move(tools)) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
-    for (MacEditorTool tool : m_tools) {
+    for (EditorTool tool : m_tools) {
         auto* button = new QToolButton(this);
         button->setAutoRaise(false);
         button->setToolTip(rawValue(tool));
@@ -29,7 +29,7 @@ MacToolButtons::MacToolButtons(std::vector<MacEditorTool> tools, QWidget* parent
         }
         button->setMinimumHeight(28);
         connect(button, &QToolButton::clicked, this, [this, tool] {
-            const std::optional<MacEditorTool> next =
+            const std::optional<EditorTool> next =
                 m_selected == tool ? std::nullopt : std::optional(tool);
             setSelected(next);
             emit selectedChanged(next);
@@ -40,28 +40,28 @@ MacToolButtons::MacToolButtons(std::vector<MacEditorTool> tools, QWidget* parent
     restyle();
 }
 
-void MacToolButtons::setSelected(std::optional<MacEditorTool> tool) {
+void ToolButtons::setSelected(std::optional<EditorTool> tool) {
     if (tool == m_selected)
         return;
     m_selected = tool;
     restyle();
 }
 
-QToolButton* MacToolButtons::button(MacEditorTool tool) const {
+QToolButton* ToolButtons::button(EditorTool tool) const {
     const auto found = m_buttons.find(tool);
     return found == m_buttons.end() ? nullptr : found->second;
 }
 
-void MacToolButtons::changeEvent(QEvent* event) {
+void ToolButtons::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         restyle();
 }
 
-void MacToolButtons::restyle() {
+void ToolButtons::restyle() {
     for (const auto& [tool, button] : m_buttons) {
         const bool on = m_selected == tool;
-        const QColor tint = on ? MacStudioStyle::accent() : Theme::secondary(this);
+        const QColor tint = on ? StudioStyle::accent() : Theme::secondary(this);
         button->setIcon(Icons::icon(symbol(tool), tint));
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, tint);

@@ -13,17 +13,17 @@ namespace tovi {
 
 // The strip of tool buttons. Pressing a tool selects it; pressing the selected one closes the
 // panel. The selection belongs to the screen: the strip reports and shows it.
-class MacToolButtons : public QWidget {
+class ToolButtons : public QWidget {
     Q_OBJECT
 public:
-    explicit MacToolButtons(std::vector<MacEditorTool> tools, QWidget* parent = nullptr);
+    explicit ToolButtons(std::vector<EditorTool> tools, QWidget* parent = nullptr);
 
-    std::optional<MacEditorTool> selected() const { return m_selected; }
-    void setSelected(std::optional<MacEditorTool> tool);
-    QToolButton* button(MacEditorTool tool) const;
+    std::optional<EditorTool> selected() const { return m_selected; }
+    void setSelected(std::optional<EditorTool> tool);
+    QToolButton* button(EditorTool tool) const;
 
 signals:
-    void selectedChanged(std::optional<tovi::MacEditorTool> tool);
+    void selectedChanged(std::optional<tovi::EditorTool> tool);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -31,9 +31,9 @@ protected:
 private:
     void restyle();
 
-    std::vector<MacEditorTool> m_tools;
-    std::map<MacEditorTool, QToolButton*> m_buttons;
-    std::optional<MacEditorTool> m_selected;
+    std::vector<EditorTool> m_tools;
+    std::map<EditorTool, QToolButton*> m_buttons;
+    std::optional<EditorTool> m_selected;
 };
 
 } // namespace tovi

@@ -49,7 +49,7 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     , m_model(model)
     , m_settings(settings)
     , m_preview(new DevicePreview)
-    , m_sendBar(new MacSendBar)
+    , m_sendBar(new SendBar)
     , m_context(new QWidget)
     , m_spinner(new Spinner(14))
     , m_contextText(new QLabel) {
@@ -62,10 +62,10 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
         return picker.chosen();
     };
 
-    m_workspace = new MacEditorWorkspace(
-        {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption},
+    m_workspace = new EditorWorkspace(
+        {EditorTool::crop, EditorTool::animation, EditorTool::caption},
         [this] { return buildMaterial(); },
-        [this](MacEditorTool tool) { return buildPanel(tool); });
+        [this](EditorTool tool) { return buildPanel(tool); });
     m_workspace->setTitle(QStringLiteral("Studio"));
     m_workspace->setSubtitle(QStringLiteral("Twoje zdjęcia, filmy i animacje"));
     m_workspace->setOpenCollection(std::move(openCollection));
@@ -93,7 +93,7 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     column->addWidget(m_workspace, 1);
     column->addWidget(m_sendBar);
     m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
-    connect(m_sendBar, &MacSendBar::triggered, this, &StudioView::openTransfer);
+    connect(m_sendBar, &SendBar::triggered, this, &StudioView::openTransfer);
 
     connect(&m_model, &StudioModel::mediaChanged, this, &StudioView::syncMedia);
     connect(&m_model, &StudioModel::mediaNameChanged, this, &StudioView::syncBusy);
@@ -103,7 +103,7 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     connect(&m_model, &StudioModel::optionsChanged, this, &StudioView::syncSendBar);
     connect(&m_model, &StudioModel::errorChanged, this, &StudioView::showError);
 
-    m_workspace->setSelected(MacEditorTool::crop);
+    m_workspace->setSelected(EditorTool::crop);
     syncMedia();
     syncBusy();
     syncPreview();
@@ -128,7 +128,7 @@ void StudioView::importFile(const QString& path) {
 }
 
 QWidget* StudioView::buildMaterial() {
-    auto* photos = new MacMaterialRow(QStringLiteral("Biblioteka zdjęć"),
+    auto* photos = new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
                                       QStringLiteral("photo.on.rectangle"));
     connect(photos, &QAbstractButton::clicked, this, [this] {
         // The library is plain files here: the model makes its own private copy of the one
@@ -136,7 +136,7 @@ QWidget* StudioView::buildMaterial() {
         if (const auto chosen = m_choosePhoto ? m_choosePhoto() : std::nullopt)
             importFile(*chosen);
     });
-    auto* panel = new MacMaterialPanel(photos, [this] {
+    auto* panel = new MaterialPanel(photos, [this] {
         if (const auto chosen = m_chooseFile ? m_chooseFile() : std::nullopt)
             importFile(*chosen);
     });
@@ -146,12 +146,12 @@ QWidget* StudioView::buildMaterial() {
     return panel;
 }
 
-QWidget* StudioView::buildPanel(MacEditorTool tool) {
+QWidget* StudioView::buildPanel(EditorTool tool) {
     QWidget* panel = nullptr;
-    if (tool == MacEditorTool::crop) {
-        auto* controls = new MacCropControls;
+    if (tool == EditorTool::crop) {
+        auto* controls = new CropControls;
         controls->setCrop(m_model.options().crop);
-        connect(controls, &MacCropControls::changed, this, [this](const CropSettings& crop) {
+        connect(controls, &CropControls::changed, this, [this](const CropSettings& crop) {
             ExportOptions options = m_model.options();
             options.crop = crop;
             m_model.setOptions(options);
@@ -161,7 +161,7 @@ QWidget* StudioView::buildPanel(MacEditorTool tool) {
         connect(&m_model, &StudioModel::optionsChanged, controls,
                 [this, controls] { controls->setCrop(m_model.options().crop); });
         panel = controls;
-    } else if (tool == MacEditorTool::animation) {
+    } else if (tool == EditorTool::animation) {
         panel = new StudioAnimationControls(m_model);
     } else {
         panel = new StudioCaptionControls(m_model);

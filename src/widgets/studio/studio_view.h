@@ -14,9 +14,9 @@ class QLabel;
 namespace tovi {
 
 class DevicePreview;
-class MacEditorWorkspace;
-class MacMaterialPanel;
-class MacSendBar;
+class EditorWorkspace;
+class MaterialPanel;
+class SendBar;
 class Settings;
 class Spinner;
 class StudioModel;
@@ -33,9 +33,9 @@ public:
     // The case colour changed (the device picture follows).
     void setDeviceColor(const QString& color);
 
-    MacEditorWorkspace* workspace() const { return m_workspace; }
+    EditorWorkspace* workspace() const { return m_workspace; }
     DevicePreview* preview() const { return m_preview; }
-    MacSendBar* sendBar() const { return m_sendBar; }
+    SendBar* sendBar() const { return m_sendBar; }
     QLabel* contextLabel() const { return m_contextText; }
     ToviTransferSheet* transferSheet() const { return m_sheet; }
     QMessageBox* alert() const { return m_alert; }
@@ -53,7 +53,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QWidget* buildPanel(MacEditorTool tool);
+    QWidget* buildPanel(EditorTool tool);
     QWidget* buildMaterial();
     void syncMedia();
     void syncBusy();
@@ -63,9 +63,9 @@ private:
 
     StudioModel& m_model;
     Settings& m_settings;
-    MacEditorWorkspace* m_workspace;
+    EditorWorkspace* m_workspace;
     DevicePreview* m_preview;
-    MacSendBar* m_sendBar;
+    SendBar* m_sendBar;
     QWidget* m_context;
     Spinner* m_spinner;
     QLabel* m_contextText;

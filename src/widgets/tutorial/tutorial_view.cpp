@@ -68,11 +68,11 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor tint =
-            m_tint == Tint::accent ? MacStudioStyle::accent() : Theme::secondary(this);
+            m_tint == Tint::accent ? StudioStyle::accent() : Theme::secondary(this);
         if (m_disc) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(
-                withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.18 : 0.12));
+                withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.18 : 0.12));
             painter.drawEllipse(QRectF(rect()));
         }
         painter.drawPixmap((width() - m_size) / 2, (height() - m_size) / 2,
@@ -109,7 +109,7 @@ protected:
         painter.setPen(Qt::NoPen);
         for (int i = 0; i < StudioTutorialView::stepCount; ++i) {
             painter.setBrush(i == m_current
-                                 ? MacStudioStyle::accent()
+                                 ? StudioStyle::accent()
                                  : Theme::primary(this, SheetParts::isDark(this) ? 0.3 : 0.22));
             painter.drawEllipse(QRectF(i * (dot + gap), (height() - dot) / 2.0, dot, dot));
         }
@@ -122,7 +122,7 @@ private:
 // One of the editor's tools as a non-interactive chip: its symbol and title on a tinted pill.
 class ToolChip : public QWidget {
 public:
-    explicit ToolChip(MacEditorTool tool) {
+    explicit ToolChip(EditorTool tool) {
         setObjectName(QStringLiteral("tool"));
         setAccessibleName(rawValue(tool));
         auto* row = new QHBoxLayout(this);
@@ -140,7 +140,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         painter.setBrush(
-            withAlpha(MacStudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.1));
+            withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.1));
         painter.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
     }
 };
@@ -420,8 +420,8 @@ QWidget* StudioTutorialView::buildEditingPage() {
     auto* tools = new QHBoxLayout;
     tools->setSpacing(8);
     tools->addStretch(1);
-    for (MacEditorTool tool :
-         {MacEditorTool::crop, MacEditorTool::animation, MacEditorTool::caption})
+    for (EditorTool tool :
+         {EditorTool::crop, EditorTool::animation, EditorTool::caption})
         tools->addWidget(new ToolChip(tool));
     tools->addStretch(1);
     card->column()->addLayout(tools);
@@ -580,7 +580,7 @@ void StudioTutorialView::changeEvent(QEvent* event) {
 
 // Everything drawn from the palette that a stylesheet or an icon has to carry.
 void StudioTutorialView::restyle() {
-    const QColor accent = MacStudioStyle::accent();
+    const QColor accent = StudioStyle::accent();
     const bool dark = SheetParts::isDark(this);
 
     m_close->setIcon(Icons::icon(QStringLiteral("xmark.circle.fill"),
