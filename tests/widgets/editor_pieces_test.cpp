@@ -22,6 +22,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
+#include "shell/file_chooser.h"
 #include "shell/polish_language.h"
 
 #include <QLineEdit>
@@ -331,6 +332,18 @@ TEST(PolishLanguage, QtsOwnTextsArePolishToo) {
         texts << action->text().section(u'\t', 0, 0);
     EXPECT_TRUE(texts.contains(QStringLiteral("&Cofnij"))) << texts.join(u' ').toStdString();
     EXPECT_EQ(QLocale().toString(2.5, 'f', 1), QStringLiteral("2,5"));
+}
+
+TEST(FileChooser, StartsWhereAFileWasLastChosen) {
+    QTemporaryDir dir;
+    Settings settings(dir.filePath(QStringLiteral("s.ini")));
+    settings.setString(Settings::lastFolder, dir.path());
+    EXPECT_EQ(FileChooser::startFolder(settings), dir.path());
+    // A folder that has gone (an unplugged disk): Pictures, or home.
+    settings.setString(Settings::lastFolder, dir.filePath(QStringLiteral("gone")));
+    const QString start = FileChooser::startFolder(settings);
+    EXPECT_TRUE(QFileInfo(start).isDir()) << start.toStdString();
+    EXPECT_NE(start, dir.filePath(QStringLiteral("gone")));
 }
 
 TEST(MaterialPanel, RestoreOnlyWhenOffered) {

@@ -1,5 +1,6 @@
 #include "app/settings.h"
 #include "packs/packs_model.h"
+#include "packs/packs_view.h"
 #include "packs/starter_pack.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
@@ -336,3 +337,38 @@ TEST_F(Root, ModesKeepTheirWorkAndWaitWhileBusy) {
 }
 
 } // namespace
+
+TEST_F(Root, KeysDoWhatTheirTooltipsSay) {
+    m_home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(m_home.settings());
+    root.show();
+    QApplication::setActiveWindow(&root);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&root));
+    int asked = 0;
+    root.studioView()->setFileChooser([&asked]() -> std::optional<QString> {
+        ++asked;
+        return std::nullopt;
+    });
+    QTest::keyClick(&root, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1) << "Ctrl+O adds material";
+
+    QTest::keyClick(&root, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(root.mode(), StudioMode::cards);
+    EXPECT_TRUE(root.modeSwitch()->segment(1)->toolTip().contains(QStringLiteral("Ctrl+2")));
+    QTest::keyClick(&root, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(root.mode(), StudioMode::artwork);
+
+    QTest::keyClick(&root, Qt::Key_F1);
+    EXPECT_NE(root.tutorialSheet(), nullptr);
+    root.tutorialSheet()->close();
+    QApplication::processEvents();
+    QApplication::setActiveWindow(&root);
+
+    // Nothing to send in an empty studio; the six cards are always ready.
+    QTest::keyClick(&root, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(root.studioView()->transferSheet(), nullptr);
+    QTest::keyClick(&root, Qt::Key_2, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !root.packs().busy(); }, 10000));
+    QTest::keyClick(&root, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_NE(root.packsView()->transferSheet(), nullptr);
+}

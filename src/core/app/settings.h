@@ -23,6 +23,8 @@ public:
     static constexpr QLatin1StringView packsSelected{"packs.selected"};
     static constexpr QLatin1StringView packsDestination{"packs.destination"};
     static constexpr QLatin1StringView packsLastBackup{"packs.lastBackup"};
+    // The folder the open dialogs start in: the one a file was last chosen from.
+    static constexpr QLatin1StringView lastFolder{"files.lastFolder"};
 
     // The user's settings file, "ToviStudio/ToviStudio.ini" in the user's config folder.
     static QString defaultFile();

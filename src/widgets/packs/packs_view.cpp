@@ -1,6 +1,7 @@
 #include "packs_view.h"
 
 #include "app/settings.h"
+#include "shell/file_chooser.h"
 #include "device/model_binding.h"
 #include "packs/packs_model.h"
 #include "shell/controls.h"
@@ -96,13 +97,10 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     , m_preview(new DevicePreview)
     , m_sendBar(new SendBar)
     , m_options(new QToolButton) {
-    m_chooseFile = [this]() -> std::optional<QString> {
-        const QString file = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Wybierz zdjęcie"),
-            QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
-            QStringLiteral("Zdjęcia (*.jpg *.jpeg *.png *.gif *.webp *.heic *.heif *.bmp *.tif "
-                           "*.tiff);;Wszystkie pliki (*)"));
-        return file.isEmpty() ? std::nullopt : std::optional(file);
+    m_chooseFile = [this] {
+        return FileChooser::open(this, m_settings, QStringLiteral("Wybierz zdjęcie"),
+                                 QStringLiteral("Zdjęcia (*.jpg *.jpeg *.png *.gif *.webp *.heic "
+                                                "*.heif *.bmp *.tif *.tiff);;Wszystkie pliki (*)"));
     };
     m_choosePhoto = [this]() -> std::optional<QString> {
         PhotoPickerDialog picker(this, PhotoPickerDialog::defaultFolders(),
@@ -206,6 +204,11 @@ QWidget* PacksView::buildStrip() {
     return strip;
 }
 
+void PacksView::addCardPicture() {
+    if (!m_model.busy())
+        importImage(m_chooseFile ? m_chooseFile() : std::nullopt);
+}
+
 void PacksView::importImage(const std::optional<QString>& path) {
     if (path)
         m_model.importImage(QUrl::fromLocalFile(*path));
@@ -217,7 +220,7 @@ QWidget* PacksView::buildMaterial() {
     connect(photos, &QAbstractButton::clicked, this,
             [this] { importImage(m_choosePhoto ? m_choosePhoto() : std::nullopt); });
     auto* panel = new MaterialPanel(
-        photos, [this] { importImage(m_chooseFile ? m_chooseFile() : std::nullopt); },
+        photos, [this] { addCardPicture(); },
         [this] { m_model.resetCard(); });
     panel->setEnabled(!m_model.busy());
     m_busyBound.emplace_back(panel);

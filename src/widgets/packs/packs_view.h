@@ -33,6 +33,8 @@ public:
     void setDeviceColor(const QString& color);
     // The send bar's button, or the options menu's factory restore.
     void openTransfer(bool factory);
+    // The file dialog, then the chosen picture on the selected card; nothing while busy.
+    void addCardPicture();
 
     EditorWorkspace* workspace() const { return m_workspace; }
     DevicePreview* preview() const { return m_preview; }

@@ -8,6 +8,9 @@
 #include "packs/packs_view.h"
 #include "packs/starter_pack.h"
 #include "shell/controls.h"
+#include "shell/editor_workspace.h"
+#include "shell/send_bar.h"
+#include "shell/tool_buttons.h"
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
@@ -19,6 +22,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -152,12 +157,55 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     connect(m_studio.get(), &StudioModel::busyChanged, this, &StudioRootView::syncBusy);
     connect(m_packs.get(), &PacksModel::busyChanged, this, &StudioRootView::syncBusy);
 
+    addShortcuts();
     setMode(StudioMode::artwork);
     applyTheme();
     syncBusy();
 }
 
 StudioRootView::~StudioRootView() = default;
+
+// The keys of a Linux desktop program, named in the tooltips of what they press.
+void StudioRootView::addShortcuts() {
+    const auto add = [this](const QKeySequence& keys, std::function<void()> action) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, std::move(action));
+    };
+    const auto named = [](const QString& text, const QKeySequence& keys) {
+        return text + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+               QLatin1Char(')');
+    };
+    const QKeySequence open(Qt::CTRL | Qt::Key_O), send(Qt::CTRL | Qt::Key_Return),
+        help(Qt::Key_F1), artwork(Qt::CTRL | Qt::Key_1), cards(Qt::CTRL | Qt::Key_2),
+        quit(Qt::CTRL | Qt::Key_Q);
+    add(open, [this] {
+        if (m_mode == StudioMode::artwork)
+            m_studioView->addMaterial();
+        else
+            m_packsView->addCardPicture();
+    });
+    const auto pressSend = [this] {
+        QPushButton* button = m_mode == StudioMode::artwork ? m_studioView->sendBar()->button()
+                                                            : m_packsView->sendBar()->button();
+        if (button->isEnabled())
+            button->click();
+    };
+    add(send, pressSend);
+    add(QKeySequence(Qt::CTRL | Qt::Key_Enter), pressSend); // the keypad's Enter
+    add(help, [this] { showTutorial(); });
+    add(artwork, [this] { setMode(StudioMode::artwork); });
+    add(cards, [this] { setMode(StudioMode::cards); });
+    add(quit, [this] { window()->close(); });
+
+    m_tutorialButton->setToolTip(named(QStringLiteral("Jak to działa?"), help));
+    m_modeSwitch->segment(0)->setToolTip(named(rawValue(StudioMode::artwork), artwork));
+    m_modeSwitch->segment(1)->setToolTip(named(rawValue(StudioMode::cards), cards));
+    for (SendBar* bar : {m_studioView->sendBar(), m_packsView->sendBar()})
+        bar->button()->setToolTip(named(bar->button()->text(), send));
+    for (EditorWorkspace* workspace : {m_studioView->workspace(), m_packsView->workspace()})
+        if (QAbstractButton* material = workspace->toolButtons()->button(EditorTool::material))
+            material->setToolTip(named(rawValue(EditorTool::material), open));
+}
 
 QString StudioRootView::deviceColor() const {
     return m_settings.string(Settings::caseColor, silver);

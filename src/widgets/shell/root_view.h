@@ -63,6 +63,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void addShortcuts();
     void syncBusy();
     void applyTheme();
 

@@ -1,6 +1,7 @@
 #include "studio_view.h"
 
 #include "app/settings.h"
+#include "shell/file_chooser.h"
 #include "device/model_binding.h"
 #include "device/transfer_sheet.h"
 #include "shell/controls.h"
@@ -30,17 +31,6 @@ QString summaryOf(const ExportOptions& options) {
     return rawValue(options.format) + QStringLiteral(" · 240 × 240");
 }
 
-std::optional<QString> chooseMediaFile(QWidget* parent) {
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    const QString file = QFileDialog::getOpenFileName(
-        parent, QStringLiteral("Wybierz zdjęcie, GIF lub film"), pictures,
-        QStringLiteral("Zdjęcia i filmy (*.jpg *.jpeg *.png *.gif *.webp *.heic *.heif *.bmp "
-                       "*.tif *.tiff *.mp4 *.mov *.m4v *.mkv *.webm *.avi);;Wszystkie pliki (*)"));
-    if (file.isEmpty())
-        return std::nullopt;
-    return file;
-}
-
 } // namespace
 
 StudioView::StudioView(StudioModel& model, Settings& settings, std::function<void()> openCollection,
@@ -54,7 +44,13 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     , m_spinner(new Spinner(14))
     , m_contextText(new QLabel) {
     setAcceptDrops(true);
-    m_chooseFile = [this] { return chooseMediaFile(this); };
+    m_chooseFile = [this] {
+        return FileChooser::open(
+            this, m_settings, QStringLiteral("Wybierz zdjęcie, GIF lub film"),
+            QStringLiteral("Zdjęcia i filmy (*.jpg *.jpeg *.png *.gif *.webp *.heic *.heif *.bmp "
+                           "*.tif *.tiff *.mp4 *.mov *.m4v *.mkv *.webm *.avi *.h264);;"
+                           "Wszystkie pliki (*)"));
+    };
     m_choosePhoto = [this]() -> std::optional<QString> {
         PhotoPickerDialog picker(this);
         if (picker.exec() != QDialog::Accepted)
@@ -127,6 +123,13 @@ void StudioView::importFile(const QString& path) {
     m_model.importMedia(QUrl::fromLocalFile(path));
 }
 
+void StudioView::addMaterial() {
+    if (m_model.busy())
+        return;
+    if (const auto chosen = m_chooseFile ? m_chooseFile() : std::nullopt)
+        importFile(*chosen);
+}
+
 QWidget* StudioView::buildMaterial() {
     auto* photos = new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
                                       QStringLiteral("photo.on.rectangle"));
@@ -136,10 +139,7 @@ QWidget* StudioView::buildMaterial() {
         if (const auto chosen = m_choosePhoto ? m_choosePhoto() : std::nullopt)
             importFile(*chosen);
     });
-    auto* panel = new MaterialPanel(photos, [this] {
-        if (const auto chosen = m_chooseFile ? m_chooseFile() : std::nullopt)
-            importFile(*chosen);
-    });
+    auto* panel = new MaterialPanel(photos, [this] { addMaterial(); });
     panel->setEnabled(!m_model.busy());
     connect(&m_model, &StudioModel::busyChanged, panel,
             [this, panel] { panel->setEnabled(!m_model.busy()); });

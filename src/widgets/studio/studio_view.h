@@ -42,6 +42,8 @@ public:
 
     // The material actions, reachable for tests and drops.
     void importFile(const QString& path);
+    // The file dialog, then the chosen file as the material; nothing while busy.
+    void addMaterial();
     void openTransfer();
 
     // The file dialog and the photo picker, replaceable in tests (nothing chosen: nullopt).

@@ -1,0 +1,32 @@
+#include "file_chooser.h"
+
+#include "app/settings.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace tovi::FileChooser {
+
+QString startFolder(const Settings& settings) {
+    const QString last = settings.string(Settings::lastFolder, {});
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+        return pictures;
+    return QDir::homePath();
+}
+
+std::optional<QString> open(QWidget* parent, Settings& settings, const QString& title,
+                            const QString& filter) {
+    // A folder, never a file name: the dialog then opens in it with an empty name box.
+    const QString file = QFileDialog::getOpenFileName(parent, title, startFolder(settings), filter);
+    if (file.isEmpty())
+        return std::nullopt;
+    settings.setString(Settings::lastFolder, QFileInfo(file).absolutePath());
+    return file;
+}
+
+} // namespace tovi::FileChooser
