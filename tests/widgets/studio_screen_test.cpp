@@ -3,6 +3,7 @@
 #include "packs/packs_view.h"
 #include "packs/starter_pack.h"
 #include "shell/controls.h"
+#include "shell/crop_pointer_view.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
 #include "shell/double_slider.h"
@@ -371,4 +372,27 @@ TEST_F(Root, KeysDoWhatTheirTooltipsSay) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !root.packs().busy(); }, 10000));
     QTest::keyClick(&root, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_NE(root.packsView()->transferSheet(), nullptr);
+}
+
+TEST_F(Root, TheEmptyDisplayAsksForMaterialAndLongNamesEndInAnEllipsis) {
+    m_home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(m_home.settings());
+    root.resize(1180, 850);
+    root.show();
+    QApplication::processEvents();
+    StudioView* view = root.studioView();
+    const QPoint display = view->preview()->pointerView()->geometry().center();
+    QTest::mouseClick(view->preview(), Qt::LeftButton, {}, display);
+    EXPECT_EQ(view->workspace()->selected(), EditorTool::material);
+
+    const QString name = QStringLiteral("wakacje-nad-morzem-w-sierpniu-z-babcią-i-dziadkiem-"
+                                        "oraz-psem-Burkiem-wersja-ostateczna-2.mp4");
+    view->contextLabel()->parentWidget()->show(); // shown while media is loaded
+    view->contextLabel()->setText(name);
+    view->contextLabel()->setFixedWidth(160);
+    view->contextLabel()->grab();
+    EXPECT_EQ(view->contextLabel()->toolTip(), name) << "cut, so told whole";
+    view->contextLabel()->setText(QStringLiteral("krótka.gif"));
+    view->contextLabel()->grab();
+    EXPECT_TRUE(view->contextLabel()->toolTip().isEmpty());
 }

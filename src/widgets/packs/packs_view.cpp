@@ -14,7 +14,6 @@
 #include "studio/photo_picker.h"
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +22,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>

@@ -128,6 +128,22 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
 }
 
+// --- ElidedLabel --------------------------------------------------------------------------------
+
+QSize ElidedLabel::minimumSizeHint() const {
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    const QRect area = contentsRect();
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+    setToolTip(shown == text() ? QString() : text());
+    QPainter painter(this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                   foregroundRole()));
+    painter.drawText(area, int(alignment()) | Qt::TextSingleLine, shown);
+}
+
 // --- Spinner ------------------------------------------------------------------------------------
 
 Spinner::Spinner(int size, QWidget* parent)

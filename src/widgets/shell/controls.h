@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -45,6 +46,16 @@ protected:
 private:
     QButtonGroup m_group;
     QHBoxLayout* m_row;
+};
+
+// One line of text that ends in "…" when it does not fit; the whole text is then its tooltip.
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A small indeterminate progress indicator: an accent arc turning on a faint ring.

@@ -1,6 +1,7 @@
 #include "studio_view.h"
 
 #include "app/settings.h"
+#include "shell/crop_pointer_view.h"
 #include "shell/file_chooser.h"
 #include "device/model_binding.h"
 #include "device/transfer_sheet.h"
@@ -16,12 +17,11 @@
 #include "studio/studio_panels.h"
 
 #include <QDragEnterEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QStandardPaths>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 namespace tovi {
@@ -42,8 +42,9 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     , m_sendBar(new SendBar)
     , m_context(new QWidget)
     , m_spinner(new Spinner(14))
-    , m_contextText(new QLabel) {
+    , m_contextText(new ElidedLabel) {
     setAcceptDrops(true);
+    m_preview->installEventFilter(this);
     m_chooseFile = [this] {
         return FileChooser::open(
             this, m_settings, QStringLiteral("Wybierz zdjęcie, GIF lub film"),
@@ -256,6 +257,21 @@ void StudioView::showError() {
     if (m_model.error().isEmpty() || m_alert || (m_sheet && m_sheet->isVisible()))
         return;
     m_alert = openErrorAlert(this, m_model, QStringLiteral("Nie udało się"));
+}
+
+bool StudioView::eventFilter(QObject* watched, QEvent* event) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (watched == m_preview && (press || event->type() == QEvent::MouseButtonRelease) &&
+        !m_model.media() && !m_model.busy()) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (click->button() == Qt::LeftButton &&
+            m_preview->pointerView()->geometry().contains(click->position().toPoint())) {
+            if (!press)
+                m_workspace->setSelected(EditorTool::material);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void StudioView::dragEnterEvent(QDragEnterEvent* event) {

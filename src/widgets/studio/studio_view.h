@@ -51,6 +51,8 @@ public:
     void setPhotoChooser(std::function<std::optional<QString>()> chooser);
 
 protected:
+    // A click on the empty display opens the material panel.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
