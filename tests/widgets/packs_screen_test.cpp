@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QMimeData>
+#include <QDragEnterEvent>
 #include <QTest>
 #include <QThreadPool>
 #include <QToolButton>
@@ -142,6 +144,27 @@ TEST_F(PacksScreen, TheStripChoosesCardsButNotWhileBusy) {
     EXPECT_EQ(m_model->slot(), 3);
     ASSERT_TRUE(waitUntil([&] { return !m_model->busy(); }));
     EXPECT_TRUE(m_view->cardButton(1)->isEnabled());
+    EXPECT_TRUE(m_model->edit().customImage.has_value());
+}
+
+TEST_F(PacksScreen, PicturesDroppedOnACardOrTheDeviceBecomeThatCardsPicture) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(picture())});
+    const auto drop = [&](QWidget* target) {
+        const QPoint at = target->mapTo(m_view.get(), target->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &dropped);
+        ASSERT_TRUE(waitUntil([&] { return !m_model->busy(); }));
+    };
+    drop(m_view->cardButton(4));
+    EXPECT_EQ(m_model->slot(), 4);
+    EXPECT_TRUE(m_model->edit().customImage.has_value());
+    m_model->selectCard(1);
+    drop(m_view->preview());
+    EXPECT_EQ(m_model->slot(), 1);
     EXPECT_TRUE(m_model->edit().customImage.has_value());
 }
 

@@ -14,10 +14,12 @@
 #include "studio/photo_picker.h"
 
 #include <QDesktopServices>
+#include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -95,6 +97,7 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     , m_preview(new DevicePreview)
     , m_sendBar(new SendBar)
     , m_options(new QToolButton) {
+    setAcceptDrops(true);
     m_chooseFile = [this] {
         return FileChooser::open(this, m_settings, QStringLiteral("Wybierz zdjęcie"),
                                  QStringLiteral("Zdjęcia (*.jpg *.jpeg *.png *.gif *.webp *.heic "
@@ -200,6 +203,26 @@ QWidget* PacksView::buildStrip() {
         m_strip.push_back(card);
     }
     return strip;
+}
+
+void PacksView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_model.busy() && event->mimeData()->hasUrls() &&
+        event->mimeData()->urls().value(0).isLocalFile())
+        event->acceptProposedAction();
+}
+
+void PacksView::dropEvent(QDropEvent* event) {
+    const QUrl url = event->mimeData()->urls().value(0);
+    if (!url.isLocalFile() || m_model.busy())
+        return;
+    const QPoint at = event->position().toPoint();
+    for (int slot = 0; slot < int(m_strip.size()); ++slot) {
+        QAbstractButton* card = m_strip[size_t(slot)];
+        if (card->isVisible() && QRect(card->mapTo(this, QPoint()), card->size()).contains(at))
+            m_model.selectCard(slot);
+    }
+    importImage(url.toLocalFile());
+    event->acceptProposedAction();
 }
 
 void PacksView::addCardPicture() {

@@ -50,6 +50,12 @@ public:
     // What "Pokaż ostatnią kopię" does with the folder; the file manager by default.
     void setFolderOpener(std::function<void(const QString&)> opener);
 
+protected:
+    // A picture dropped on a card of the strip becomes that card's picture; dropped anywhere
+    // else, the selected card's.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     QWidget* buildPanel(EditorTool tool);
     QWidget* buildMaterial();
