@@ -24,7 +24,11 @@
 #include <cmath>
 #include "shell/file_chooser.h"
 #include "shell/polish_language.h"
+#include "shell/url_opener.h"
 
+#include <QClipboard>
+#include <QMessageBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -344,6 +348,22 @@ TEST(FileChooser, StartsWhereAFileWasLastChosen) {
     const QString start = FileChooser::startFolder(settings);
     EXPECT_TRUE(QFileInfo(start).isDir()) << start.toStdString();
     EXPECT_NE(start, dir.filePath(QStringLiteral("gone")));
+}
+
+TEST(UrlOpener, WithoutAProgramThePathIsShownAndCopied) {
+    QTemporaryDir nothing, folder;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(nothing.path())); // no xdg-open anywhere
+    QWidget window;
+    window.show();
+    UrlOpener::open(QUrl::fromLocalFile(folder.path()), &window);
+    QMessageBox* box = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (box = window.findChild<QMessageBox*>()); }, 5000));
+    qputenv("PATH", path);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->informativeText(), folder.path());
+    box->findChild<QPushButton*>(QStringLiteral("copy"))->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), folder.path());
 }
 
 TEST(MaterialPanel, RestoreOnlyWhenOffered) {

@@ -11,11 +11,11 @@
 #include "shell/controls.h"
 #include "shell/sheet_parts.h"
 #include "shell/theme.h"
+#include "shell/url_opener.h"
 #include "studio/studio_model.h"
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -1001,7 +1001,7 @@ void ToviTransferSheet::openInFileManager(const QStringList& filesToReveal,
                                           const QString& folderToOpen) {
     const QUrl folder = QUrl::fromLocalFile(folderToOpen);
     if (filesToReveal.isEmpty()) {
-        QDesktopServices::openUrl(folder);
+        UrlOpener::open(folder);
         return;
     }
     QStringList uris;
@@ -1013,13 +1013,13 @@ void ToviTransferSheet::openInFileManager(const QStringList& filesToReveal,
     auto* call = new QProcess(qApp);
     connect(call, &QProcess::finished, call, [call, folder](int code, QProcess::ExitStatus status) {
         if (status != QProcess::NormalExit || code != 0)
-            QDesktopServices::openUrl(folder);
+            UrlOpener::open(folder);
         call->deleteLater();
     });
     connect(call, &QProcess::errorOccurred, call, [call, folder](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
-        QDesktopServices::openUrl(folder);
+        UrlOpener::open(folder);
         call->deleteLater();
     });
     call->start(QStringLiteral("dbus-send"),

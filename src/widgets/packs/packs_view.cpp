@@ -11,9 +11,9 @@
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
+#include "shell/url_opener.h"
 #include "studio/photo_picker.h"
 
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -109,7 +109,7 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
         return picker.exec() == QDialog::Accepted ? picker.chosen() : std::nullopt;
     };
     m_openFolder = [](const QString& folder) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        UrlOpener::open(QUrl::fromLocalFile(folder));
     };
 
     m_workspace = new EditorWorkspace(

@@ -8,9 +8,9 @@
 #include "shell/editor_tool.h"
 #include "shell/sheet_parts.h"
 #include "shell/theme.h"
+#include "shell/url_opener.h"
 #include "tutorial/tutorial_animated_device.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -210,7 +210,7 @@ StudioTutorialView::StudioTutorialView(Settings& settings, std::function<void()>
     : QDialog(parent)
     , m_finish(std::move(finish))
     , m_random([](int bound) { return QRandomGenerator::system()->bounded(bound); })
-    , m_openLink([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    , m_openLink([this](const QUrl& url) { UrlOpener::open(url, this); })
     , m_deviceColor(settings.string(Settings::caseColor, QStringLiteral("silver"))) {
     setWindowTitle(QStringLiteral("Jak to działa?"));
     setWindowModality(Qt::WindowModal);
