@@ -10,6 +10,7 @@
 #include "studio/studio_view.h"
 #include "support/model_home.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPushButton>
 #include <QScrollArea>
@@ -84,3 +85,34 @@ TEST_P(WindowSize, EverythingIsWithinReach) {
 INSTANTIATE_TEST_SUITE_P(Screens, WindowSize,
                          ::testing::Values(QSize(1280, 680), QSize(1280, 620), QSize(1040, 760),
                                            QSize(1600, 1000)));
+
+// Every control a person can reach with the keyboard says what it is to a screen reader.
+TEST(Accessibility, EveryReachableControlHasAPolishName) {
+    ModelHome home;
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(home.settings());
+    root.resize(1180, 850);
+    root.show();
+    settle();
+    QStringList unnamed;
+    for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
+        root.setMode(mode);
+        EditorWorkspace* workspace = mode == StudioMode::artwork ? root.studioView()->workspace()
+                                                                 : root.packsView()->workspace();
+        for (const EditorTool tool : allEditorTools) {
+            workspace->setSelected(tool);
+            settle();
+            for (QWidget* widget : root.findChildren<QWidget*>()) {
+                if (!widget->isVisibleTo(&root) || widget->focusPolicy() == Qt::NoFocus ||
+                    !widget->isEnabled())
+                    continue;
+                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+                if (face && face->text(QAccessible::Name).trimmed().isEmpty())
+                    unnamed << QString::fromLatin1(widget->metaObject()->className()) +
+                                   QLatin1Char('/') + widget->objectName();
+            }
+        }
+    }
+    unnamed.removeDuplicates();
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
+}

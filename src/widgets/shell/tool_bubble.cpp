@@ -135,6 +135,7 @@ void ToolBubble::setSelected(std::optional<EditorTool> tool) {
         return;
     }
     m_title->setText(rawValue(*tool));
+    m_scroll->setAccessibleName(QStringLiteral("Panel: ") + rawValue(*tool));
     auto* holder = new QWidget;
     holder->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(holder);
