@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "packs/packs_view.h"
 #include "shell/editor_workspace.h"
+#include "shell/controls.h"
 #include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/tool_bubble.h"
@@ -115,4 +116,35 @@ TEST(Accessibility, EveryReachableControlHasAPolishName) {
     }
     unnamed.removeDuplicates();
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
+}
+
+// The keyboard's place is always visible, on our own controls too, in both themes.
+TEST(Accessibility, FocusIsDrawnOnOurOwnControls) {
+    ModelHome home;
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(home.settings());
+    root.resize(1180, 850);
+    root.show();
+    QApplication::setActiveWindow(&root);
+    root.setMode(StudioMode::cards);
+    settle();
+    for (const QString& color : {QStringLiteral("silver"), QStringLiteral("black")}) {
+        root.setDeviceColor(color);
+        settle();
+        for (QWidget* control :
+             std::initializer_list<QWidget*>{root.modeSwitch()->segment(1),
+                                             root.caseButton(QStringLiteral("silver")),
+                                             root.packsView()->cardButton(2),
+                                             root.packsView()->sendBar()->button()}) {
+            root.setFocus();
+            settle();
+            const QImage plain = control->grab().toImage();
+            control->setFocus(Qt::TabFocusReason);
+            settle();
+            ASSERT_TRUE(control->hasFocus()) << control->accessibleName().toStdString();
+            EXPECT_NE(control->grab().toImage(), plain)
+                << control->accessibleName().toStdString() << " in " << color.toStdString();
+        }
+    }
+    root.setDeviceColor(QStringLiteral("silver"));
 }

@@ -39,6 +39,7 @@ public:
         , m_slot(slot) {
         setCheckable(true);
         setFixedSize(54, 60);
+        setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
         setAccessibleName(QStringLiteral("Karta %1").arg(slot + 1));
         setToolTip(accessibleName());
@@ -73,6 +74,11 @@ protected:
         painter.setFont(font);
         painter.setPen(isChecked() ? accent : Theme::secondary(this));
         painter.drawText(QRectF(0, 46, width(), 14), Qt::AlignCenter, QString::number(m_slot + 1));
+        if (hasFocus()) { // the keyboard's place, as the swatches show it
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(accent, 1, Qt::DotLine));
+            painter.drawEllipse(tile.adjusted(-3.5, -3.5, 3.5, 3.5));
+        }
     }
 
 private:

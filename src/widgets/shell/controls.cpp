@@ -96,10 +96,12 @@ SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent)
         return QStringLiteral("QToolButton { border: none; border-radius: 6px; padding: 3px 12px;"
                               " background: transparent; color: %1; }"
                               "QToolButton:checked { background: %2; font-weight: 600; }"
+                              "QToolButton:focus { border: 1px dotted %4; }"
                               "QToolButton:disabled { color: %3; }")
             .arg(Theme::css(palette.color(QPalette::ButtonText)),
                  Theme::css(palette.color(QPalette::Base)),
-                 Theme::css(palette.color(QPalette::PlaceholderText)));
+                 Theme::css(palette.color(QPalette::PlaceholderText)),
+                 Theme::css(StudioStyle::accent()));
     });
 }
 

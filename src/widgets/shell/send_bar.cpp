@@ -41,6 +41,7 @@ SendBar::SendBar(QWidget* parent)
             " padding: 6px 14px; }"
             "QPushButton:hover { background: %2; }"
             "QPushButton:pressed { background: %3; }"
+            "QPushButton:focus { border: 2px solid rgba(255,255,255,170); }"
             "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }")
             .arg(StudioStyle::accent().name(), StudioStyle::accent().lighter(108).name(),
                  StudioStyle::accent().darker(115).name(), QColor(160, 160, 160).name()));
