@@ -82,6 +82,8 @@ QWidget* show(StudioRootView& root, const State& state) {
         top = root.tutorialSheet();
         break;
     }
+    if (QWidget* focused = QApplication::focusWidget()) // the keyboard's ring is not the theme
+        focused->clearFocus();
     settle();
     return top;
 }
