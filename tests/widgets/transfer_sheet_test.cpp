@@ -479,6 +479,12 @@ TEST_F(TransferSheet, FileExportNeverCompletesAndSharesTheFiles) {
     click(QStringLiteral("Zapisz lub udostępnij pliki"));
     EXPECT_EQ(opened,
               QStringList{file + QStringLiteral(" → ") + home.path() + QStringLiteral("/data")});
+    // Where the file went is said, and it can be saved elsewhere.
+    EXPECT_TRUE(shows(QStringLiteral("Zapisz jako…")));
+    const auto* note = sheet->findChild<QLabel*>(QStringLiteral("filesNote"));
+    ASSERT_TRUE(note && note->isVisible());
+    EXPECT_TRUE(note->text().contains(QStringLiteral("tovi-1.gif")));
+    EXPECT_TRUE(note->text().contains(home.path() + QStringLiteral("/data")));
 
     // Starting a send hides the share control again; it belongs to the export.
     sheet->setDestination(device(QStringLiteral("NO NAME")));

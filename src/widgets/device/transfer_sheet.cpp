@@ -1,5 +1,6 @@
 #include "transfer_sheet.h"
 
+#include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
@@ -10,6 +11,7 @@
 #include "device/tovi_connection_store.h"
 #include "shell/controls.h"
 #include "shell/sheet_parts.h"
+#include "shell/file_chooser.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
 #include "studio/studio_model.h"
@@ -22,6 +24,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
@@ -524,6 +527,15 @@ void ToviTransferSheet::build() {
             m_opener(m_files, QFileInfo(m_files.front()).absolutePath());
     });
     footer->addWidget(m_share);
+    m_saveAs = flatButton(QStringLiteral("Zapisz jako…"), QStringLiteral("saveAs"));
+    connect(m_saveAs, &QPushButton::clicked, this, &ToviTransferSheet::saveCopies);
+    footer->addWidget(m_saveAs);
+    // Where the prepared files are: the sheet never leaves a person guessing.
+    m_filesNote = textLabel({}, Typography::Style::caption, QFont::Normal, true);
+    m_filesNote->setObjectName(QStringLiteral("filesNote"));
+    m_filesNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_filesNote->setAlignment(Qt::AlignCenter);
+    footer->addWidget(m_filesNote);
 
     m_secondary =
         flatButton(QStringLiteral("Zapisz plik bez podłączania Tovi"), QStringLiteral("secondary"));
@@ -563,7 +575,7 @@ void ToviTransferSheet::restyle() {
                        "QPushButton:disabled { color: %4; }")
             .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
                  css(Theme::primary(this, 0.3)));
-    for (QPushButton* button : {m_share, m_secondary, m_openBackup, m_eject})
+    for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup, m_eject})
         button->setStyleSheet(flat);
     m_eject->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), accent, 14));
     m_share->setIcon(Icons::icon(QStringLiteral("square.and.arrow.up"), accent, 16));
@@ -714,9 +726,20 @@ void ToviTransferSheet::refresh() {
 
     const bool share = !m_files.isEmpty() && m_operation == Operation::exportFiles;
     m_share->setVisible(share);
+    m_saveAs->setVisible(share);
+    m_filesNote->setVisible(share);
+    if (share) {
+        QStringList names;
+        for (const QString& file : m_files)
+            names << QFileInfo(file).fileName();
+        m_filesNote->setText((m_files.size() == 1 ? QStringLiteral("Plik: ")
+                                                  : QStringLiteral("Pliki: ")) +
+                             names.join(QStringLiteral(", ")) + QStringLiteral("\nw folderze ") +
+                             QFileInfo(m_files.front()).absolutePath());
+    }
     m_secondary->setVisible(!share && m_kind != ToviTransferKind::factory);
     m_openBackup->setVisible(m_complete && !m_backup.isEmpty());
-    for (QPushButton* button : {m_share, m_secondary, m_openBackup})
+    for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup})
         button->setEnabled(!m_busy);
 }
 
@@ -928,6 +951,46 @@ void ToviTransferSheet::pickAlbum(const QString& album) {
     if (m_actions.setAlbum)
         m_actions.setAlbum(album);
     checkConnection();
+}
+
+// Copies of the prepared files where the person wants them; a file already there is never
+// replaced without the dialog asking.
+void ToviTransferSheet::saveCopies() {
+    if (m_files.isEmpty())
+        return;
+    QStringList targets;
+    if (m_files.size() == 1) {
+        const auto target =
+            FileChooser::saveAs(this, m_settings, QFileInfo(m_files.front()).fileName());
+        if (!target)
+            return;
+        targets << *target;
+    } else {
+        const auto folder = FileChooser::saveInto(this, m_settings);
+        if (!folder)
+            return;
+        QStringList taken;
+        for (const QString& file : m_files) {
+            targets << QDir(*folder).filePath(QFileInfo(file).fileName());
+            if (QFileInfo::exists(targets.back()))
+                taken << QFileInfo(file).fileName();
+        }
+        if (!taken.isEmpty()) {
+            QMessageBox::information(
+                this, QStringLiteral("Nie zapisano"),
+                QStringLiteral("W tym folderze są już pliki %1. Wybierz inny folder.")
+                    .arg(taken.join(QStringLiteral(", "))));
+            return;
+        }
+    }
+    try {
+        for (qsizetype i = 0; i < targets.size(); ++i)
+            atomicWrite(targets[i], readFile(m_files[i]));
+    } catch (const ToviError& error) {
+        QMessageBox::warning(this, QStringLiteral("Nie udało się"), error.message());
+        return;
+    }
+    m_filesNote->setText(QStringLiteral("Zapisano: ") + targets.join(QStringLiteral(", ")));
 }
 
 void ToviTransferSheet::done(int result) {

@@ -123,6 +123,7 @@ private:
     void connectDevice();
     void pickAlbum(const QString& album);
     void runMain();
+    void saveCopies();
     void lookForDrive();
     void ejectDrive();
 
@@ -182,6 +183,8 @@ private:
     QLabel* m_progressCount = nullptr;
     QPushButton* m_main = nullptr;
     QPushButton* m_share = nullptr;
+    QPushButton* m_saveAs = nullptr;
+    QLabel* m_filesNote = nullptr;
     QPushButton* m_secondary = nullptr;
     QPushButton* m_openBackup = nullptr;
 };

@@ -29,4 +29,22 @@ std::optional<QString> open(QWidget* parent, Settings& settings, const QString& 
     return file;
 }
 
+std::optional<QString> saveAs(QWidget* parent, Settings& settings, const QString& name) {
+    const QString file = QFileDialog::getSaveFileName(
+        parent, QStringLiteral("Zapisz jako"), QDir(startFolder(settings)).filePath(name));
+    if (file.isEmpty())
+        return std::nullopt;
+    settings.setString(Settings::lastFolder, QFileInfo(file).absolutePath());
+    return file;
+}
+
+std::optional<QString> saveInto(QWidget* parent, Settings& settings) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, QStringLiteral("Zapisz pliki w folderze"), startFolder(settings));
+    if (folder.isEmpty())
+        return std::nullopt;
+    settings.setString(Settings::lastFolder, folder);
+    return folder;
+}
+
 } // namespace tovi::FileChooser

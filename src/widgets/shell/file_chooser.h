@@ -19,5 +19,11 @@ QString startFolder(const Settings& settings);
 std::optional<QString> open(QWidget* parent, Settings& settings, const QString& title,
                             const QString& filter);
 
+// Where to save `name`: the save dialog in the remembered folder, which it then remembers;
+// the dialog asks before replacing a file. Nothing when cancelled.
+std::optional<QString> saveAs(QWidget* parent, Settings& settings, const QString& name);
+// A folder to save several files into, remembered the same way.
+std::optional<QString> saveInto(QWidget* parent, Settings& settings);
+
 } // namespace FileChooser
 } // namespace tovi
