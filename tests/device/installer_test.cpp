@@ -6,6 +6,7 @@
 #include "device/pack_error.h"
 #include "media/media_error.h"
 #include "support/device_fixtures.h"
+#include "support/gif_builder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -82,13 +83,43 @@ TEST(Validate, EachCardIsAWhole240GifOfAtMost2MiB) {
     files[QStringLiteral("2.gif")] = {};
     expectPayloadRefused(files);
 
-    // A second frame cut short: the header is fine, the frame is not.
+    // Bytes after the trailer are padding every reader skips; a file cut before it is not whole.
     const QByteArray animated = makeGif(4, {240, 240}, 3, {}, true);
-    files[QStringLiteral("2.gif")] = animated;
+    files[QStringLiteral("2.gif")] = animated + QByteArray(300, '\0');
     EXPECT_NO_THROW(Game1Installer::validate(files));
-    SCOPED_TRACE("truncated");
-    files[QStringLiteral("2.gif")] = animated.left(animated.size() * 2 / 3);
-    expectPayloadRefused(files);
+    for (const qsizetype kept : {animated.size() - 1, animated.size() * 2 / 3}) {
+        SCOPED_TRACE(kept);
+        files[QStringLiteral("2.gif")] = animated.left(kept);
+        expectPayloadRefused(files);
+    }
+}
+
+TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
+    Files files = cardSet(2);
+    const auto refused = [&files](const QByteArray& card) {
+        files[QStringLiteral("5.gif")] = card;
+        expectPayloadRefused(files);
+    };
+    {
+        SCOPED_TRACE("second frame 240 × 239");
+        refused(makeGif(3, {240, 240}, 2, {{240, 240}, {240, 239}}));
+    }
+    {
+        SCOPED_TRACE("frame larger than the screen");
+        refused(makeGif(3, {240, 240}, 1, {{300, 300}}));
+    }
+    {
+        SCOPED_TRACE("frame sticking out past the screen");
+        refused(buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
+                         {solidFrame({0, 0, 240, 240}, 1), solidFrame({100, 100, 240, 240}, 0)}));
+    }
+    // A second frame whose data ends after one pixel, with its sub-blocks and the trailer in
+    // place: the import decoder forgives it, the device does not.
+    const QByteArray good = makeGif(4);
+    QByteArray damaged = good.left(good.size() - 1);
+    damaged += QByteArray::fromHex("2c00000000f000f00002024401003b");
+    SCOPED_TRACE("damaged frame");
+    refused(damaged);
 }
 
 TEST(Snapshot, ReadsHiddenFilesAndRefusesFoldersAndLinks) {

@@ -7,7 +7,8 @@
 #include "device/game_backup_manifest.h"
 #include "device/pack_error.h"
 #include "device/scoped_access.h"
-#include "media/image_source.h"
+#include "media/c_handles.h"
+#include "media/decode_budget.h"
 #include "media/media_error.h"
 
 #include <QDateTime>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -56,6 +58,65 @@ void makePath(const QString& path) {
 void makeNewFolder(const QString& path) {
     if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
         throw PlatformError::fromErrno(errno, path);
+}
+
+struct CardReader {
+    const QByteArray* data;
+    qsizetype offset = 0;
+};
+
+int readCard(GifFileType* gif, GifByteType* buffer, int length) {
+    auto* reader = static_cast<CardReader*>(gif->UserData);
+    const qsizetype n = std::min<qsizetype>(length, reader->data->size() - reader->offset);
+    if (n <= 0)
+        return 0;
+    std::memcpy(buffer, reader->data->constData() + reader->offset, static_cast<size_t>(n));
+    reader->offset += n;
+    return static_cast<int>(n);
+}
+
+// Reads a card as the device does, with giflib's own decoder, which fails on a damaged frame
+// where the import decoder forgives it: the device gets no second chance. Throws
+// MediaError::oversized past the decode budget.
+bool isWholeCard(const QByteArray& bytes) {
+    constexpr int side = 240;
+    if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
+        return false;
+    CardReader reader{&bytes};
+    int error = 0;
+    GifReaderPtr gif(DGifOpen(&reader, readCard, &error));
+    if (!gif || gif->SWidth != side || gif->SHeight != side)
+        return false;
+    std::vector<GifPixelType> line(side);
+    const DecodeClock clock;
+    for (int frames = 0;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR)
+            return false;
+        if (record == TERMINATE_RECORD_TYPE)
+            return frames > 0;
+        if (record == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
+                return false;
+            while (block)
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
+                    return false;
+            continue;
+        }
+        if (record != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            return false;
+        // A frame smaller than the screen, larger, or shifted: the device draws whole frames.
+        const GifImageDesc& frame = gif->Image;
+        if (frame.Left != 0 || frame.Top != 0 || frame.Width != side || frame.Height != side)
+            return false;
+        DecodeBudget::requireFrames(++frames);
+        clock.check({});
+        for (int y = 0; y < side; ++y)
+            if (DGifGetLine(gif.get(), line.data(), side) == GIF_ERROR)
+                return false;
+    }
 }
 
 QString backupName() {
@@ -165,22 +226,13 @@ void validate(const Files& files) {
             throw PackError(PackError::payload);
     }
     for (const auto& [name, bytes] : files) {
-        // A file cut short still opens with its complete frames, so the trailer is required.
-        if (bytes.size() > maxCardBytes || !bytes.endsWith(';'))
-            throw PackError(PackError::payload);
-        std::unique_ptr<ImageSource> source;
+        bool whole = false;
         try {
-            source = ImageSource::fromData(bytes);
+            whole = bytes.size() <= maxCardBytes && isWholeCard(bytes);
         } catch (const std::exception&) {
         }
-        if (!source || source->type() != ImageSource::Type::gif || source->frameCount() < 1 ||
-            source->size() != QSize(240, 240))
+        if (!whole)
             throw PackError(PackError::payload);
-        // The device gets no second chance at a damaged frame, so every frame must decode.
-        for (int index = 0; index < source->frameCount(); ++index) {
-            if (source->frame(index, 240).isNull())
-                throw PackError(PackError::payload);
-        }
     }
 }
 

@@ -42,7 +42,8 @@ const QStringList& names();
 QString folder(const QString& in);
 
 // Throws PackError::payload unless `files` holds exactly the six names, each at most 2 MiB and a
-// GIF with a 240 × 240 picture whose every frame decodes.
+// GIF that a strict reader takes whole: every frame exactly the 240 × 240 screen, every frame's
+// data complete and sound, and the trailer present (bytes after it are ignored, as readers do).
 void validate(const Files& files);
 
 // Every direct entry of `folder`, hidden ones included, read whole. Throws PackError::folder when
