@@ -3,6 +3,7 @@
 
 #include "app/atomic_write.h"
 #include "app/tovi_error.h"
+#include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 
@@ -80,15 +81,20 @@ int installCards(const QStringList& arguments) {
         // On a terminal, where the transaction stands, card by card; a pipe or a log gets
         // just the result.
         const bool terminal = ::isatty(STDERR_FILENO);
-        Game1Installer::Progress shown;
         Game1Installer::Writer write = Game1Installer::writeAtomically;
+        // Leftovers removed from Game1 are always told.
+        const Game1Installer::Observer shown = [terminal](const Game1Installer::Progress& at) {
+            if (at.stage == Game1Installer::Stage::cleaned)
+                err() << DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), at.removed)
+                      << '\n';
+            else if (terminal && at.stage == Game1Installer::Stage::backedUp)
+                err() << "Kopia poprzedniego zestawu gotowa.\n";
+            else if (terminal && at.stage == Game1Installer::Stage::cardsWritten)
+                err() << "\r\033[KSześć kart zapisanych i sprawdzonych.\n";
+            err() << Qt::flush;
+            return true;
+        };
         if (terminal) {
-            shown = [](Game1Installer::Stage stage) {
-                err() << (stage == Game1Installer::Stage::backedUp
-                              ? "Kopia poprzedniego zestawu gotowa.\n"
-                              : "\r\033[KSześć kart zapisanych i sprawdzonych.\n")
-                      << Qt::flush;
-            };
             write = [done = 0](const QByteArray& bytes, const QString& target) mutable {
                 err() << "\rZapisuję karty: " << ++done << " z 6 (" << QFileInfo(target).fileName()
                       << ")" << Qt::flush;
@@ -110,6 +116,10 @@ int verifyBackup(const QStringList& arguments) {
     if (!parsed)
         return usageError(QStringLiteral("użycie: tovi verify-backup BACKUP_DIR"));
     const GameBackup::Report report = GameBackup::verify(parsed->folder);
+    if (!report.found) {
+        err() << "tovi: " << report.problems.join(QLatin1Char(' ')) << '\n';
+        return 1;
+    }
     QTextStream out(stdout);
     for (const QString& problem : report.problems)
         out << problem << '\n';

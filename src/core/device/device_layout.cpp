@@ -71,4 +71,12 @@ QString DeviceLayout::photoFolder(const QString& in, const QString& selected) {
     return candidate;
 }
 
+QString DeviceLayout::leftoversRemovedText(const QString& folder, const QStringList& removed) {
+    return QStringLiteral("Usunięto z %1 %2 po przerwanym zapisie: %3.")
+        .arg(folder,
+             removed.size() == 1 ? QStringLiteral("plik tymczasowy, który został")
+                                 : QStringLiteral("pliki tymczasowe, które zostały"),
+             removed.join(QStringLiteral(", ")));
+}
+
 } // namespace tovi

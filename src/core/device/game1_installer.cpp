@@ -119,6 +119,24 @@ bool isWholeCard(const QByteArray& bytes) {
     }
 }
 
+// The backup folder must not end up on the device: it would be copied into the next backup, and
+// inside Game1 it would block every later installation.
+bool isInside(const QString& path, const QString& folder) {
+    QFileInfo existing(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    QString rest;
+    while (!existing.exists() && existing.filePath() != QStringLiteral("/")) {
+        rest = QLatin1Char('/') + existing.fileName() + rest;
+        existing.setFile(existing.path());
+    }
+    const QString top = existing.canonicalFilePath();
+    const QString resolved = top == QStringLiteral("/") ? rest : top + rest;
+    const QString base = QFileInfo(folder).canonicalFilePath();
+    return !base.isEmpty() &&
+           (resolved == base || resolved.startsWith(base.endsWith(QLatin1Char('/'))
+                                                        ? base
+                                                        : base + QLatin1Char('/')));
+}
+
 QString backupName() {
     return QStringLiteral("Game1-") + QString::number(QDateTime::currentSecsSinceEpoch()) +
            QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(8).toUpper();
@@ -185,10 +203,6 @@ bool rollBack(const QString& game1, const QStringList& written, const Files& bef
 }
 
 } // namespace
-
-void writeAtomically(const QByteArray& bytes, const QString& target) {
-    atomicWrite(target, bytes);
-}
 
 const QStringList& names() {
     static const QStringList list = [] {
@@ -287,21 +301,29 @@ qint64 requiredSpace(const Files& before, const Files& files, qint64 blockSize) 
 }
 
 QString install(const Files& files, const QString& selection, const QString& backups,
-                const Writer& write, const Progress& progress) {
-    const auto report = [&progress](Stage stage) {
-        if (progress)
-            progress(stage);
-    };
+                const Writer& write, const Observer& observe) {
     validate(files);
-    const ScopedAccess access(selection);
-    const QString game1 = folder(selection);
     const QString backup =
         child(QDir::cleanPath(QFileInfo(backups).absoluteFilePath()), backupName());
     const QString copies = child(backup, QStringLiteral("Game1"));
+    const auto report = [&](Stage stage, const QStringList& removed = {}) {
+        if (observe && !observe(Progress{stage, backup, removed}))
+            throw Cancelled();
+    };
+    report(Stage::started);
+
+    const ScopedAccess access(selection);
+    const QString game1 = folder(selection);
+    if (isInside(backup, QFileInfo(game1).path()))
+        throw PackError(PackError::backupOnDevice);
 
     const FolderLock lock(game1);
+    // Left by a write that a pulled cable cut off; the lock means no write of ours is running.
+    if (const QStringList removed = removeAtomicWriteLeftovers(game1); !removed.isEmpty())
+        report(Stage::cleaned, removed);
     const Files before = snapshot(game1);
     checkSpace(game1, before, files);
+    report(Stage::step);
 
     makePath(QFileInfo(backup).path());
     makeNewFolder(backup);
@@ -313,6 +335,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
         if (readBack(copy) != bytes)
             throw PackError(PackError::backupFailed);
         manifest.files[name] = GameBackupManifest::describe(bytes);
+        report(Stage::step);
     }
     manifest.created = QDateTime::currentDateTimeUtc();
     manifest.source = QUrl::fromLocalFile(game1 + QLatin1Char('/')).toString(QUrl::FullyEncoded);
@@ -325,6 +348,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
     QStringList written;
     try {
         for (const QString& name : names()) {
+            report(Stage::step);
             written << name; // before writing: a write that fails half-way is undone too
             const QString target = child(game1, name);
             const QByteArray& bytes = files.at(name);
@@ -340,6 +364,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
             if (readBack(child(game1, name)) != bytes)
                 throw PackError(PackError::sourceChanged);
         }
+        report(Stage::step);
         atomicWrite(child(backup, QStringLiteral("installed.txt")), installedNote);
     } catch (...) {
         if (rollBack(game1, written, before, files))
