@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace tovi::cli {
@@ -29,6 +31,13 @@ void addTimeoutOption(QCommandLineParser& parser) {
     parser.addOption({QString::fromLatin1("timeout"),
                       QStringLiteral("ile sekund czekać jeszcze, gdy Tovi przestanie odpowiadać"),
                       QStringLiteral("SEKUNDY")});
+}
+
+void exitNow(int status) {
+    err() << Qt::flush;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }
 
 bool parseTimeout(const QString& text, std::optional<double>& seconds) {

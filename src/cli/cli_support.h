@@ -47,17 +47,26 @@ void addTimeoutOption(QCommandLineParser& parser);
 bool readTimeout(const QCommandLineParser& parser, std::optional<double>& seconds);
 bool parseTimeout(const QString& text, std::optional<double>& seconds);
 
+// Ends the process at once with `status`, the output flushed. For when a thread is still blocked
+// in a call on the device: no destructor or exit handler runs under its feet, nor waits for it.
+[[noreturn]] void exitNow(int status);
+
 // What the commands tell about a device that stopped answering: the watch's text when it
 // stalls and, with `timeout`, a call of `stop` after that many more seconds of silence. Lives as
 // long as `watch`.
 void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
                   const std::function<void()>& stop);
 
-// As reportStalls, for a model that watches its own device work (stalled, stopWaiting).
+// As reportStalls, for a model that watches its own device work (stalled, stopWaiting): when
+// the wait ends, the model's error is printed and the process ends.
 template <typename Model> void reportStalls(Model& model, std::optional<double> timeout) {
     auto* timer = new QTimer(&model);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, &model, [&model] { model.stopWaiting(); });
+    QObject::connect(timer, &QTimer::timeout, &model, [&model] {
+        model.stopWaiting();
+        err() << "tovi: " << model.error() << '\n';
+        exitNow(1);
+    });
     QObject::connect(&model, &Model::stalledChanged, timer, [&model, timer, timeout] {
         if (model.stalled()) {
             err() << "tovi: " << DeviceWatch::stalledText() << '\n' << Qt::flush;

@@ -87,7 +87,8 @@ using Installation =
 
 // Runs `install` on a thread of its own while this thread watches the Tovi: where the transaction
 // stands goes to a terminal, leftovers removed from Game1 are always told, a silence is reported
-// and, with `timeout`, ends the wait. Prints the backup folder and returns the exit status.
+// and, with `timeout`, ends the wait and the process. Prints the backup folder and returns the
+// exit status.
 int runWatched(const Installation& install, std::optional<double> timeout) {
     const bool terminal = ::isatty(STDERR_FILENO);
     QObject context; // gone when this returns: later news from an abandoned thread is dropped
@@ -137,8 +138,8 @@ int runWatched(const Installation& install, std::optional<double> timeout) {
         };
     reportStalls(watch, timeout, [&] {
         abandoned->store(true);
-        err() << "\ntovi: " << DeviceWatch::stoppedInstallText(backup) << '\n' << Qt::flush;
-        loop.quit();
+        err() << "\ntovi: " << DeviceWatch::stoppedInstallText(backup) << '\n';
+        exitNow(1);
     });
     runOnOwnThread(
         &context, [install, write, observe] { return install(write, observe); },

@@ -7,6 +7,7 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
+#include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "packs/packs_model.h"
 #include "packs/starter_pack.h"
@@ -58,7 +59,7 @@ int runPrepare(PacksModel& model, const QString& device, bool factory, const QSt
     reportStalls(model, timeout);
     // Leftovers of an interrupted write removed from Game1 are told as they go.
     QObject::connect(&model, &PacksModel::messageChanged, &model, [&model] {
-        if (model.busy() && model.message().startsWith(QStringLiteral("Usunięto")))
+        if (model.busy() && DeviceLayout::isLeftoversRemovedText(model.message()))
             err() << model.message() << '\n' << Qt::flush;
     });
     model.prepare(!device.isEmpty(), factory);
@@ -133,7 +134,7 @@ int send(const QStringList& arguments) {
     reportStalls(model, timeout);
     // Leftovers of an interrupted write removed from the album are told as they go.
     QObject::connect(&model, &StudioModel::messageChanged, &model, [&model] {
-        if (model.busy() && !model.message().isEmpty())
+        if (model.busy() && DeviceLayout::isLeftoversRemovedText(model.message()))
             err() << model.message() << '\n' << Qt::flush;
     });
     model.prepare(true);

@@ -30,6 +30,7 @@ public:
     // The progress text after temporary files of an interrupted write were removed from the
     // device folder named `folder` ("Game1", "Photo2"…).
     static QString leftoversRemovedText(const QString& folder, const QStringList& removed);
+    static bool isLeftoversRemovedText(const QString& text);
 };
 
 } // namespace tovi
