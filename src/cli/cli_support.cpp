@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace tovi::cli {
@@ -23,6 +25,51 @@ bool readNumber(const QCommandLineParser& parser, const char* name, double& valu
     }
     value = parsed;
     return true;
+}
+
+void addTimeoutOption(QCommandLineParser& parser) {
+    parser.addOption({QString::fromLatin1("timeout"),
+                      QStringLiteral("ile sekund czekać jeszcze, gdy Tovi przestanie odpowiadać"),
+                      QStringLiteral("SEKUNDY")});
+}
+
+void exitNow(int status) {
+    err() << Qt::flush;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+bool parseTimeout(const QString& text, std::optional<double>& seconds) {
+    bool ok = false;
+    const double parsed = text.toDouble(&ok);
+    if (!ok || !std::isfinite(parsed) || parsed < 0 || parsed > 86400) {
+        err() << "tovi: wartość --timeout musi być liczbą sekund od 0 do 86400.\n";
+        return false;
+    }
+    seconds = parsed;
+    return true;
+}
+
+bool readTimeout(const QCommandLineParser& parser, std::optional<double>& seconds) {
+    const QString option = QString::fromLatin1("timeout");
+    return !parser.isSet(option) || parseTimeout(parser.value(option), seconds);
+}
+
+void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
+                  const std::function<void()>& stop) {
+    auto* timer = new QTimer(&watch);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, &watch, stop);
+    QObject::connect(&watch, &DeviceWatch::stalledChanged, timer, [&watch, timer, timeout] {
+        if (watch.stalled()) {
+            err() << "tovi: " << DeviceWatch::stalledText() << '\n' << Qt::flush;
+            if (timeout)
+                timer->start(static_cast<int>(*timeout * 1000));
+        } else {
+            timer->stop();
+        }
+    });
 }
 
 void addCropOptions(QCommandLineParser& parser) {

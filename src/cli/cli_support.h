@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/device_watch.h"
 #include "media/media_processor.h"
 #include "media/media_types.h"
 #include "packs/starter_pack.h"
@@ -8,6 +9,8 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QTextStream>
+#include <QTimer>
+#include <optional>
 
 // What the commands share: the error stream and reading number options.
 namespace tovi::cli {
@@ -36,6 +39,44 @@ bool readAnimation(const QCommandLineParser& parser, PackReveal& animation);
 
 // Frames done of all, redrawn on one line; only when standard error is a terminal.
 MediaProcessor::ExportProgress terminalProgress(const QString& what);
+
+// --timeout SECONDS: how long to go on waiting once the Tovi has stopped answering; without it
+// the command waits as long as it takes.
+void addTimeoutOption(QCommandLineParser& parser);
+// Reports a Polish error and returns false unless the option is absent or a number ≥ 0.
+bool readTimeout(const QCommandLineParser& parser, std::optional<double>& seconds);
+bool parseTimeout(const QString& text, std::optional<double>& seconds);
+
+// Ends the process at once with `status`, the output flushed. For when a thread is still blocked
+// in a call on the device: no destructor or exit handler runs under its feet, nor waits for it.
+[[noreturn]] void exitNow(int status);
+
+// What the commands tell about a device that stopped answering: the watch's text when it
+// stalls and, with `timeout`, a call of `stop` after that many more seconds of silence. Lives as
+// long as `watch`.
+void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
+                  const std::function<void()>& stop);
+
+// As reportStalls, for a model that watches its own device work (stalled, stopWaiting): when
+// the wait ends, the model's error is printed and the process ends.
+template <typename Model> void reportStalls(Model& model, std::optional<double> timeout) {
+    auto* timer = new QTimer(&model);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, &model, [&model] {
+        model.stopWaiting();
+        err() << "tovi: " << model.error() << '\n';
+        exitNow(1);
+    });
+    QObject::connect(&model, &Model::stalledChanged, timer, [&model, timer, timeout] {
+        if (model.stalled()) {
+            err() << "tovi: " << DeviceWatch::stalledText() << '\n' << Qt::flush;
+            if (timeout)
+                timer->start(static_cast<int>(*timeout * 1000));
+        } else {
+            timer->stop();
+        }
+    });
+}
 
 // Runs the event loop until `busy` turns false (at once when it already is).
 template <typename Model> void waitWhileBusy(Model& model) {

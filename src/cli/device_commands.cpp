@@ -2,16 +2,24 @@
 #include "commands.h"
 
 #include "app/atomic_write.h"
+#include "app/background_task.h"
 #include "app/tovi_error.h"
+#include "device/device_layout.h"
+#include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 
@@ -23,6 +31,7 @@ struct Arguments {
     QString folder;
     QString device;
     QString backups;
+    std::optional<double> timeout;
 };
 
 int usageError(const QString& text) {
@@ -36,11 +45,17 @@ std::optional<Arguments> parse(const QStringList& arguments, bool withDevice) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         QString* option = nullptr;
+        QString timeout;
         if (withDevice && argument == QStringLiteral("--device"))
             option = &parsed.device;
         else if (withDevice && argument == QStringLiteral("--backups"))
             option = &parsed.backups;
-        if (option) {
+        else if (withDevice && argument == QStringLiteral("--timeout"))
+            option = &timeout;
+        if (option == &timeout) {
+            if (i + 1 >= arguments.size() || !parseTimeout(arguments[++i], parsed.timeout))
+                return std::nullopt;
+        } else if (option) {
             if (i + 1 >= arguments.size())
                 return std::nullopt;
             *option = arguments[++i];
@@ -66,43 +81,103 @@ int failed(const ToviError& error) {
     return 1;
 }
 
+// An installation, given the writer and observer to install with; returns the backup folder.
+using Installation =
+    std::function<QString(const Game1Installer::Writer&, const Game1Installer::Observer&)>;
+
+// Runs `install` on a thread of its own while this thread watches the Tovi: where the transaction
+// stands goes to a terminal, leftovers removed from Game1 are always told, a silence is reported
+// and, with `timeout`, ends the wait and the process. Prints the backup folder and returns the
+// exit status.
+int runWatched(const Installation& install, std::optional<double> timeout) {
+    const bool terminal = ::isatty(STDERR_FILENO);
+    QObject context; // gone when this returns: later news from an abandoned thread is dropped
+    DeviceWatch watch;
+    QEventLoop loop;
+    QString backup;
+    int status = 1;
+    const auto abandoned = std::make_shared<std::atomic<bool>>(false);
+    // Runs `told` here, on the main thread, while this function still waits.
+    const auto tell = [alive = QPointer<QObject>(&context)](std::function<void()> told) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [alive, told = std::move(told)] {
+                if (alive)
+                    told();
+            },
+            Qt::QueuedConnection);
+    };
+    const Game1Installer::Observer observe = [&, tell,
+                                              abandoned](const Game1Installer::Progress& at) {
+        tell([&, at] {
+            if (at.stage == Game1Installer::Stage::started) {
+                backup = at.backup;
+                watch.start();
+            } else {
+                watch.beat();
+            }
+            if (at.stage == Game1Installer::Stage::cleaned)
+                err() << DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), at.removed)
+                      << '\n';
+            else if (terminal && at.stage == Game1Installer::Stage::backedUp)
+                err() << "Kopia poprzedniego zestawu gotowa.\n";
+            else if (terminal && at.stage == Game1Installer::Stage::cardsWritten)
+                err() << "\r\033[KSześć kart zapisanych i sprawdzonych.\n";
+            err() << Qt::flush;
+        });
+        return !abandoned->load();
+    };
+    Game1Installer::Writer write = Game1Installer::writeAtomically;
+    if (terminal)
+        write = [&, tell, done = std::make_shared<std::atomic<int>>(0)](const QByteArray& bytes,
+                                                                        const QString& target) {
+            tell([&, card = ++*done, name = QFileInfo(target).fileName()] {
+                err() << "\rZapisuję karty: " << card << " z 6 (" << name << ")" << Qt::flush;
+            });
+            Game1Installer::writeAtomically(bytes, target);
+        };
+    reportStalls(watch, timeout, [&] {
+        abandoned->store(true);
+        err() << "\ntovi: " << DeviceWatch::stoppedInstallText(backup) << '\n';
+        exitNow(1);
+    });
+    runOnOwnThread(
+        &context, [install, write, observe] { return install(write, observe); },
+        [&](const Outcome<QString>& outcome) {
+            watch.stop();
+            if (outcome.ok()) {
+                QTextStream(stdout) << *outcome.value << '\n';
+                status = 0;
+            } else {
+                err() << "tovi: " << outcome.error << '\n' << Qt::flush;
+            }
+            loop.quit();
+        });
+    loop.exec();
+    return status;
+}
+
 } // namespace
 
 int installCards(const QStringList& arguments) {
     const std::optional<Arguments> parsed = parse(arguments, true);
     if (!parsed)
         return usageError(QStringLiteral("użycie: tovi install-cards DIR --device PATH "
-                                         "[--backups DIR]"));
+                                         "[--backups DIR] [--timeout SEKUNDY]"));
+    Game1Installer::Files files;
     try {
-        Game1Installer::Files files;
         for (const QString& name : Game1Installer::names())
             files[name] = readFile(QDir(parsed->folder).filePath(name));
-        // On a terminal, where the transaction stands, card by card; a pipe or a log gets
-        // just the result.
-        const bool terminal = ::isatty(STDERR_FILENO);
-        Game1Installer::Progress shown;
-        Game1Installer::Writer write = Game1Installer::writeAtomically;
-        if (terminal) {
-            shown = [](Game1Installer::Stage stage) {
-                err() << (stage == Game1Installer::Stage::backedUp
-                              ? "Kopia poprzedniego zestawu gotowa.\n"
-                              : "\r\033[KSześć kart zapisanych i sprawdzonych.\n")
-                      << Qt::flush;
-            };
-            write = [done = 0](const QByteArray& bytes, const QString& target) mutable {
-                err() << "\rZapisuję karty: " << ++done << " z 6 (" << QFileInfo(target).fileName()
-                      << ")" << Qt::flush;
-                Game1Installer::writeAtomically(bytes, target);
-            };
-        }
-        const QString backup = Game1Installer::install(
-            files, parsed->device, parsed->backups.isEmpty() ? defaultBackups() : parsed->backups,
-            write, shown);
-        QTextStream(stdout) << backup << '\n';
-        return 0;
     } catch (const ToviError& error) {
         return failed(error);
     }
+    const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
+    return runWatched(
+        [files, device = parsed->device, backups](const Game1Installer::Writer& write,
+                                                  const Game1Installer::Observer& observe) {
+            return Game1Installer::install(files, device, backups, write, observe);
+        },
+        parsed->timeout);
 }
 
 int verifyBackup(const QStringList& arguments) {
@@ -110,6 +185,10 @@ int verifyBackup(const QStringList& arguments) {
     if (!parsed)
         return usageError(QStringLiteral("użycie: tovi verify-backup BACKUP_DIR"));
     const GameBackup::Report report = GameBackup::verify(parsed->folder);
+    if (!report.found) {
+        err() << "tovi: " << report.problems.join(QLatin1Char(' ')) << '\n';
+        return 1;
+    }
     QTextStream out(stdout);
     for (const QString& problem : report.problems)
         out << problem << '\n';
@@ -131,16 +210,14 @@ int restoreBackup(const QStringList& arguments) {
     const std::optional<Arguments> parsed = parse(arguments, true);
     if (!parsed)
         return usageError(QStringLiteral("użycie: tovi restore-backup BACKUP_DIR --device PATH "
-                                         "[--backups DIR]"));
-    try {
-        const QString backup =
-            GameBackup::restore(parsed->folder, parsed->device,
-                                parsed->backups.isEmpty() ? defaultBackups() : parsed->backups);
-        QTextStream(stdout) << backup << '\n';
-        return 0;
-    } catch (const ToviError& error) {
-        return failed(error);
-    }
+                                         "[--backups DIR] [--timeout SEKUNDY]"));
+    const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
+    return runWatched(
+        [folder = parsed->folder, device = parsed->device,
+         backups](const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
+            return GameBackup::restore(folder, device, backups, write, observe);
+        },
+        parsed->timeout);
 }
 
 } // namespace tovi::cli

@@ -26,18 +26,21 @@ const std::map<QString, Command>& commands() {
          {tovi::cli::card, "card IMAGE -o OUT.gif --slot N [--animation reveal|spin|still] "
                            "[--title T] [--subtitle S] [--captions] [--zoom Z --x X --y Y]"}},
         {QStringLiteral("install-cards"),
-         {tovi::cli::installCards, "install-cards DIR --device PATH [--backups DIR]"}},
+         {tovi::cli::installCards,
+          "install-cards DIR --device PATH [--backups DIR] [--timeout SEKUNDY]"}},
         {QStringLiteral("verify-backup"), {tovi::cli::verifyBackup, "verify-backup BACKUP_DIR"}},
         {QStringLiteral("restore-backup"),
-         {tovi::cli::restoreBackup, "restore-backup BACKUP_DIR --device PATH [--backups DIR]"}},
+         {tovi::cli::restoreBackup,
+          "restore-backup BACKUP_DIR --device PATH [--backups DIR] [--timeout SEKUNDY]"}},
         {QStringLiteral("send"),
          {tovi::cli::send, "send FILE --device PATH [--album Photo1|Photo2|Photo3] "
-                           "[opcje jak w tovi export]"}},
+                           "[--timeout SEKUNDY] [opcje jak w tovi export]"}},
         {QStringLiteral("cards"),
          {tovi::cli::cards,
-          "cards --pack ID [--animation reveal|spin|still] (--out DIR | --device PATH)"}},
+          "cards --pack ID [--animation reveal|spin|still] (--out DIR | --device PATH "
+          "[--timeout SEKUNDY])"}},
         {QStringLiteral("restore-factory"),
-         {tovi::cli::restoreFactory, "restore-factory --device PATH"}},
+         {tovi::cli::restoreFactory, "restore-factory --device PATH [--timeout SEKUNDY]"}},
         {QStringLiteral("packs"), {tovi::cli::packs, "packs"}},
         {QStringLiteral("eject"), {tovi::cli::eject, "eject --device PATH"}},
     };

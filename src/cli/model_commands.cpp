@@ -7,6 +7,7 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
+#include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "packs/packs_model.h"
 #include "packs/starter_pack.h"
@@ -48,12 +49,19 @@ int failed(const QString& error) {
 }
 
 // Sends or installs through a packs model that already has its pack; prints the outcome.
-int runPrepare(PacksModel& model, const QString& device, bool factory, const QString& out) {
+int runPrepare(PacksModel& model, const QString& device, bool factory, const QString& out,
+               std::optional<double> timeout) {
     if (!device.isEmpty()) {
         model.chooseDestination(absolute(device));
         if (!model.error().isEmpty())
             return failed(model.error());
     }
+    reportStalls(model, timeout);
+    // Leftovers of an interrupted write removed from Game1 are told as they go.
+    QObject::connect(&model, &PacksModel::messageChanged, &model, [&model] {
+        if (model.busy() && DeviceLayout::isLeftoversRemovedText(model.message()))
+            err() << model.message() << '\n' << Qt::flush;
+    });
     model.prepare(!device.isEmpty(), factory);
     waitWhileBusy(model);
     // A failure clears the message; a preview rendering may report its own error meanwhile.
@@ -90,9 +98,11 @@ int send(const QStringList& arguments) {
         {option("device"), QStringLiteral("dysk Tovi albo jego album"), QStringLiteral("PATH")},
         {option("album"), QStringLiteral("Photo1, Photo2 albo Photo3"), QStringLiteral("ALBUM")},
     });
+    addTimeoutOption(parser);
     const char* usage = "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] "
-                        "[opcje jak w tovi export]";
-    if (!parse(parser, arguments, 1, usage))
+                        "[--timeout SEKUNDY] [opcje jak w tovi export]";
+    std::optional<double> timeout;
+    if (!parse(parser, arguments, 1, usage) || !readTimeout(parser, timeout))
         return 2;
     if (!parser.isSet(option("device"))) {
         err() << "Użycie: tovi " << usage << '\n';
@@ -121,6 +131,12 @@ int send(const QStringList& arguments) {
     if (shown)
         QObject::connect(&model, &StudioModel::exportProgress,
                          [&](int done, int total) { shown(done, total); });
+    reportStalls(model, timeout);
+    // Leftovers of an interrupted write removed from the album are told as they go.
+    QObject::connect(&model, &StudioModel::messageChanged, &model, [&model] {
+        if (model.busy() && DeviceLayout::isLeftoversRemovedText(model.message()))
+            err() << model.message() << '\n' << Qt::flush;
+    });
     model.prepare(true);
     waitWhileBusy(model);
     if (!model.error().isEmpty())
@@ -139,9 +155,11 @@ int cards(const QStringList& arguments) {
         {option("device"), QStringLiteral("dysk Tovi albo jego folder Game1"),
          QStringLiteral("PATH")},
     });
-    const char* usage =
-        "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device ŚCIEŻKA)";
-    if (!parse(parser, arguments, 0, usage))
+    addTimeoutOption(parser);
+    const char* usage = "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device "
+                        "ŚCIEŻKA [--timeout SEKUNDY])";
+    std::optional<double> timeout;
+    if (!parse(parser, arguments, 0, usage) || !readTimeout(parser, timeout))
         return 2;
     if (!parser.isSet(option("pack")) ||
         parser.isSet(option("out")) == parser.isSet(option("device"))) {
@@ -162,15 +180,18 @@ int cards(const QStringList& arguments) {
         return 2;
     }
     model.setAnimation(animation);
-    return runPrepare(model, parser.value(option("device")), false, parser.value(option("out")));
+    return runPrepare(model, parser.value(option("device")), false, parser.value(option("out")),
+                      timeout);
 }
 
 int restoreFactory(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.addOption({option("device"), QStringLiteral("dysk Tovi albo jego folder Game1"),
                       QStringLiteral("PATH")});
-    const char* usage = "restore-factory --device ŚCIEŻKA";
-    if (!parse(parser, arguments, 0, usage))
+    addTimeoutOption(parser);
+    const char* usage = "restore-factory --device ŚCIEŻKA [--timeout SEKUNDY]";
+    std::optional<double> timeout;
+    if (!parse(parser, arguments, 0, usage) || !readTimeout(parser, timeout))
         return 2;
     if (!parser.isSet(option("device"))) {
         err() << "Użycie: tovi " << usage << '\n';
@@ -180,7 +201,7 @@ int restoreFactory(const QStringList& arguments) {
     PacksModel model(settings);
     if (!model.pack())
         return failed(model.error());
-    return runPrepare(model, parser.value(option("device")), true, {});
+    return runPrepare(model, parser.value(option("device")), true, {}, timeout);
 }
 
 int packs(const QStringList& arguments) {

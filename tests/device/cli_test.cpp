@@ -4,6 +4,7 @@
 #include "support/device_fixtures.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -44,11 +45,19 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     EXPECT_EQ(QFileInfo(result.out.trimmed()).path(), backups);
     EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), old);
 
-    // A damaged backup is reported and never restored.
-    atomicWrite(backup + QStringLiteral("/Game1/2.gif"), "broken");
+    // A damaged backup is reported and never restored: a copy changed in place, same size, and
+    // a copy the manifest lists that is gone.
+    QByteArray changed = old.at(QStringLiteral("2.gif"));
+    changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x55);
+    atomicWrite(backup + QStringLiteral("/Game1/2.gif"), changed);
+    ASSERT_TRUE(QFile::remove(backup + QStringLiteral("/Game1/5.gif")));
     result = runTovi({QStringLiteral("verify-backup"), backup}, data);
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.out.contains(QStringLiteral("2.gif:"))) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains(
+        QStringLiteral("2.gif: suma SHA-256 nie zgadza się z manifestem.")))
+        << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains(QStringLiteral("5.gif: brak kopii tego pliku.")))
+        << result.out.toStdString();
     result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"), device},
                      data);
     EXPECT_NE(result.status, 0);
@@ -63,4 +72,11 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     EXPECT_TRUE(result.err.contains(QStringLiteral("Wskaż folder Game1")))
         << result.err.toStdString();
     EXPECT_EQ(runTovi({QStringLiteral("install-cards"), cards}, data).status, 2);
+
+    // A backup folder that is not there is only that.
+    const QString missing = dir.filePath(QStringLiteral("missing"));
+    result = runTovi({QStringLiteral("verify-backup"), missing}, data);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, QString());
+    EXPECT_EQ(result.err, QStringLiteral("tovi: Nie ma folderu ") + missing + QStringLiteral(".\n"));
 }

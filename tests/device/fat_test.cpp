@@ -1,6 +1,7 @@
 #include "app/atomic_write.h"
 #include "app/platform_error.h"
 #include "device/bookmark.h"
+#include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "support/cli_runner.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -92,6 +94,41 @@ TEST_F(FatDevice, CommandsWorkOnTheVolume) {
                      data);
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_EQ(Game1Installer::snapshot(volume.root() + QStringLiteral("/Game1")), old);
+}
+
+TEST_F(FatDevice, CommandSaysWhenTheDeviceStopsAnsweringAndMayGiveUp) {
+    FatVolume volume(4096);
+    ASSERT_MOUNTED(volume);
+    const Files old = cardSet(1);
+    makeDevice(volume.root(), old);
+    const QString cards = m_local.filePath(QStringLiteral("cards"));
+    makeFolder(cards);
+    for (const auto& [name, bytes] : cardSet(2))
+        writeFile(cards + QLatin1Char('/') + name, bytes);
+
+    ASSERT_TRUE(volume.freeze(true));
+    auto thaw = qScopeGuard([&volume] { volume.freeze(false); });
+    QElapsedTimer timer;
+    timer.start();
+    const CliResult result = runTovi({QStringLiteral("install-cards"), cards,
+                                      QStringLiteral("--device"), volume.root(),
+                                      QStringLiteral("--backups"), backups(),
+                                      QStringLiteral("--timeout"), QStringLiteral("1")},
+                                     m_local.filePath(QStringLiteral("data")));
+    EXPECT_GE(timer.elapsed(), 15000);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("tovi: ") + DeviceWatch::stalledText()))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("tovi: Przestano czekać na Tovi.")))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(backups() + QStringLiteral("/Game1-")))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
+
+    // Nothing was written, and nothing holds the device.
+    ASSERT_TRUE(volume.freeze(false));
+    EXPECT_EQ(Game1Installer::snapshot(volume.root() + QStringLiteral("/Game1")), old);
+    EXPECT_NO_THROW(Game1Installer::install(cardSet(2), volume.root(), backups()));
 }
 
 TEST_F(FatDevice, TooSmallVolumeRefusesBeforeAnythingChanges) {

@@ -6,6 +6,7 @@
 #include "device/pack_error.h"
 #include "media/media_error.h"
 #include "support/device_fixtures.h"
+#include "support/gif_builder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -82,13 +83,43 @@ TEST(Validate, EachCardIsAWhole240GifOfAtMost2MiB) {
     files[QStringLiteral("2.gif")] = {};
     expectPayloadRefused(files);
 
-    // A second frame cut short: the header is fine, the frame is not.
+    // Bytes after the trailer are padding every reader skips; a file cut before it is not whole.
     const QByteArray animated = makeGif(4, {240, 240}, 3, {}, true);
-    files[QStringLiteral("2.gif")] = animated;
+    files[QStringLiteral("2.gif")] = animated + QByteArray(300, '\0');
     EXPECT_NO_THROW(Game1Installer::validate(files));
-    SCOPED_TRACE("truncated");
-    files[QStringLiteral("2.gif")] = animated.left(animated.size() * 2 / 3);
-    expectPayloadRefused(files);
+    for (const qsizetype kept : {animated.size() - 1, animated.size() * 2 / 3}) {
+        SCOPED_TRACE(kept);
+        files[QStringLiteral("2.gif")] = animated.left(kept);
+        expectPayloadRefused(files);
+    }
+}
+
+TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
+    Files files = cardSet(2);
+    const auto refused = [&files](const QByteArray& card) {
+        files[QStringLiteral("5.gif")] = card;
+        expectPayloadRefused(files);
+    };
+    {
+        SCOPED_TRACE("second frame 240 × 239");
+        refused(makeGif(3, {240, 240}, 2, {{240, 240}, {240, 239}}));
+    }
+    {
+        SCOPED_TRACE("frame larger than the screen");
+        refused(makeGif(3, {240, 240}, 1, {{300, 300}}));
+    }
+    {
+        SCOPED_TRACE("frame sticking out past the screen");
+        refused(buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
+                         {solidFrame({0, 0, 240, 240}, 1), solidFrame({100, 100, 240, 240}, 0)}));
+    }
+    // A second frame whose data ends after one pixel, with its sub-blocks and the trailer in
+    // place: the import decoder forgives it, the device does not.
+    const QByteArray good = makeGif(4);
+    QByteArray damaged = good.left(good.size() - 1);
+    damaged += QByteArray::fromHex("2c00000000f000f00002024401003b");
+    SCOPED_TRACE("damaged frame");
+    refused(damaged);
 }
 
 TEST(Snapshot, ReadsHiddenFilesAndRefusesFoldersAndLinks) {
@@ -292,10 +323,80 @@ TEST_F(Install, RefusalsBeforeTheBackupLeaveNoTrace) {
     EXPECT_FALSE(QFileInfo::exists(backups()));
 }
 
+TEST_F(Install, BackupFolderOnTheDeviceIsRefusedBeforeAnythingIsWritten) {
+    const auto before = tree(root());
+    ASSERT_TRUE(QFile::link(root(), m_dir.filePath(QStringLiteral("device link"))));
+    for (const QString& backups :
+         {root() + QStringLiteral("/Backups"), game1() + QStringLiteral("/Backups/new"),
+          m_dir.filePath(QStringLiteral("device link/Backups"))}) {
+        SCOPED_TRACE(backups.toStdString());
+        try {
+            Game1Installer::install(m_new, game1(), backups);
+            ADD_FAILURE() << "installed";
+        } catch (const PackError& error) {
+            EXPECT_EQ(error.kind(), PackError::backupOnDevice);
+        }
+        EXPECT_EQ(tree(root()), before);
+    }
+    // A folder beside the device whose name merely begins like it is not on it.
+    EXPECT_NO_THROW(Game1Installer::install(m_new, root(), root() + QStringLiteral("-backups")));
+}
+
+TEST_F(Install, RemovesOnlyTheTemporaryFilesOfAnInterruptedWrite) {
+    const QString leftover = QStringLiteral(".3.gif.tovi-0a1b2c3d.tmp");
+    writeFile(card(leftover), "torn");
+    // Names of the user's that only resemble ours stay, and are backed up like any file.
+    for (const char* name : {".3.gif.tovi-0A1B2C3D.tmp", "3.gif.tovi-0a1b2c3d.tmp",
+                             ".3.gif.tovi-0a1b2c3d.tmp.old", ".3.gif.tovi-0a1b2c3.tmp"}) {
+        m_old[QLatin1String(name)] = "the user's";
+        writeFile(card(QLatin1String(name)), "the user's");
+    }
+    QStringList reported;
+    const auto observe = [&reported](const Game1Installer::Progress& at) {
+        if (at.stage == Game1Installer::Stage::cleaned)
+            reported << at.removed;
+        return true;
+    };
+    const QString backup =
+        Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically, observe);
+    EXPECT_EQ(reported, QStringList{leftover});
+    EXPECT_FALSE(QFileInfo::exists(card(leftover)));
+    Files expected = m_new;
+    for (const auto& [name, bytes] : m_old)
+        if (!Game1Installer::names().contains(name))
+            expected[name] = bytes;
+    EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
+    expectCompleteBackup(backup, true);
+}
+
+TEST_F(Install, ObserverStopsTheInstallationAndItIsRolledBack) {
+    for (const int stopAt : {2, 5}) {
+        SCOPED_TRACE(stopAt);
+        QDir(backups()).removeRecursively();
+        int cards = 0;
+        QString announced;
+        const auto observe = [&](const Game1Installer::Progress& at) {
+            if (at.stage == Game1Installer::Stage::started)
+                announced = at.backup;
+            // A step in the write phase comes just before each card.
+            if (at.stage == Game1Installer::Stage::step && !announced.isEmpty() &&
+                QFileInfo::exists(announced + QStringLiteral("/manifest.json")))
+                ++cards;
+            return cards < stopAt;
+        };
+        EXPECT_THROW(Game1Installer::install(m_new, root(), backups(),
+                                             Game1Installer::writeAtomically, observe),
+                     Cancelled);
+        EXPECT_EQ(announced, onlyBackup());
+        expectRolledBack();
+    }
+}
+
 TEST_F(Install, Game1ChangedBetweenSnapshotsTouchesNothing) {
-    const auto progress = [this](Game1Installer::Stage stage) {
-        if (stage == Game1Installer::Stage::backedUp)
+    const auto progress = [this](const Game1Installer::Progress& at) {
+        if (at.stage == Game1Installer::Stage::backedUp)
             writeFile(card(QStringLiteral("._1.gif")), "rewritten by the system");
+        return true;
     };
     try {
         Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
@@ -374,11 +475,12 @@ TEST_F(Install, OtherFileChangedDuringWritePhaseIsRolledBack) {
 
 TEST_F(Install, ReadFailureInUntouchedFileCheckIsRolledBack) {
     // Something replaces the user's note by a folder: reading it back fails.
-    const auto progress = [this](Game1Installer::Stage stage) {
-        if (stage == Game1Installer::Stage::cardsWritten) {
+    const auto progress = [this](const Game1Installer::Progress& at) {
+        if (at.stage == Game1Installer::Stage::cardsWritten) {
             QFile::remove(card(QStringLiteral("notes.txt")));
             makeFolder(card(QStringLiteral("notes.txt")));
         }
+        return true;
     };
     EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
                                          progress),
@@ -389,9 +491,10 @@ TEST_F(Install, ReadFailureInUntouchedFileCheckIsRolledBack) {
 
 TEST_F(Install, FailingNoteIsRolledBack) {
     // A folder in the note's place makes its atomic write fail at the rename.
-    const auto progress = [this](Game1Installer::Stage stage) {
-        if (stage == Game1Installer::Stage::cardsWritten)
+    const auto progress = [this](const Game1Installer::Progress& at) {
+        if (at.stage == Game1Installer::Stage::cardsWritten)
             makeFolder(onlyBackup() + QStringLiteral("/installed.txt/blocker"));
+        return true;
     };
     EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
                                          progress),

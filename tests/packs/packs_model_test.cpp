@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QUrl>
@@ -418,20 +419,45 @@ TEST_F(Packs, AMissingCollectionLeavesTheEditorEmpty) {
     EXPECT_FALSE(model.busy());
 }
 
-TEST_F(Packs, FactoryRestoreOnARealFatVolume) {
+TEST_F(Packs, FactoryRestoreOnARealFatVolumeThatStopsAnswering) {
     if (const QString why = FatVolume::unavailable(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
     FatVolume volume(4096);
     ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
-    makeDevice(volume.root(), cardSet(3));
+    const Game1Installer::Files before = cardSet(3);
+    makeDevice(volume.root(), before);
     PacksModel model(m_home.settings());
+    model.setPatience(std::chrono::milliseconds(300));
     model.chooseDestination(volume.root() + QStringLiteral("/Game1"));
     ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
+
+    // The device hangs: every call on it waits. The window is told and may stop waiting.
+    ASSERT_TRUE(volume.freeze(true));
+    auto thaw = qScopeGuard([&volume] { volume.freeze(false); });
+    model.prepare(true, true);
+    ASSERT_TRUE(waitUntil([&] { return model.stalled(); }, 20000));
+    EXPECT_TRUE(model.busy());
+    model.stopWaiting();
+    EXPECT_FALSE(model.busy());
+    EXPECT_FALSE(model.stalled());
+    const QString prefix = QStringLiteral("Przestano czekać na Tovi.");
+    ASSERT_TRUE(model.error().startsWith(prefix)) << model.error().toStdString();
+    const QString abandoned = model.error().section(QStringLiteral(": "), -1);
+    EXPECT_TRUE(abandoned.startsWith(m_home.packs() + QStringLiteral("/Backups/Game1-")))
+        << abandoned.toStdString();
+
+    // Once it answers again the abandoned installation stops before touching it and lets go of
+    // Game1, so the next one goes through.
+    ASSERT_TRUE(volume.freeze(false));
+    model.clearError();
     model.prepare(true, true);
     settled(model);
     ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
     EXPECT_EQ(readFile(volume.root() + QStringLiteral("/Game1/6.gif")),
               readFile(ResourceBundle::main().folder() + QStringLiteral("/original-game1-6.gif")));
+    EXPECT_EQ(readFile(model.lastBackup() + QStringLiteral("/Game1/6.gif")),
+              before.at(QStringLiteral("6.gif")));
+    EXPECT_FALSE(waitUntil([&] { return QFileInfo::exists(abandoned); }, 2000));
     ASSERT_TRUE(volume.unmount());
     EXPECT_TRUE(volume.check().isEmpty()) << volume.check().toStdString();
 }

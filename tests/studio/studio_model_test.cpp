@@ -1,6 +1,8 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
+#include "device/device_watch.h"
+#include "device/folder_lock.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
@@ -20,6 +22,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
 #include <sys/file.h>
 #include <sys/time.h>
 
@@ -368,6 +371,27 @@ TEST_F(Studio, SavesToTheChosenAlbumAndRemembersIt) {
     StudioModel again(*settings);
     EXPECT_EQ(again.destination(), root);
     EXPECT_EQ(again.selectedFolder(), QStringLiteral("Photo2"));
+}
+
+TEST_F(Studio, AnAlbumThatDoesNotAnswerCanBeGivenUp) {
+    const QString root = m_user.filePath(QStringLiteral("NO NAME"));
+    makeDevice(root);
+    StudioModel model(m_home.settings());
+    model.setPatience(std::chrono::milliseconds(300));
+    import(model, photo(300, 200));
+    model.chooseDestination(root);
+    // Another writer holds the album and does not let go: the write waits, silent.
+    std::optional<FolderLock> holder(std::in_place, root + QStringLiteral("/Photo1"));
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return model.stalled(); }));
+    model.stopWaiting();
+    EXPECT_FALSE(model.busy());
+    EXPECT_EQ(model.error(), DeviceWatch::stoppedAlbumText(model.exportedURL()));
+    EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
+    // When the album is free again, the abandoned write does not begin.
+    holder.reset();
+    EXPECT_FALSE(waitUntil(
+        [&] { return !QDir(root + QStringLiteral("/Photo1")).isEmpty(QDir::Files); }, 1500));
 }
 
 TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFile) {

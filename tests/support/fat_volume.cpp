@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -109,6 +110,24 @@ bool FatVolume::unmount() {
     }
     run(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), m_mountPoint});
     m_mountPoint.clear();
+    return false;
+}
+
+bool FatVolume::freeze(bool frozen) {
+    // The daemon of this mount is the fusefat process whose arguments name its mount point.
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const pid_t pid = static_cast<pid_t>(entry.toInt(&number));
+        if (!number)
+            continue;
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> arguments = file.readAll().split('\0');
+        if (!arguments.isEmpty() && arguments.first().endsWith("fusefat") &&
+            arguments.contains(QFile::encodeName(m_mountPoint)))
+            return ::kill(pid, frozen ? SIGSTOP : SIGCONT) == 0;
+    }
     return false;
 }
 

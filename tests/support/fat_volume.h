@@ -28,6 +28,9 @@ public:
     bool unmount();
     // fsck.fat's verdict on the (unmounted) image: empty when clean.
     QString check() const;
+    // Stops (or lets go on) the FUSE daemon of this mount: every call on the volume then waits,
+    // as on a device that stopped answering. False when the daemon cannot be found.
+    bool freeze(bool frozen);
 
 private:
     QTemporaryDir m_dir;

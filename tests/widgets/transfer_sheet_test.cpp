@@ -1,6 +1,7 @@
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
+#include "device/device_watch.h"
 #include "device/mount_table.h"
 #include "device/transfer_sheet.h"
 #include "media/media_error.h"
@@ -44,6 +45,7 @@ protected:
         actions.send = [this] { log << QStringLiteral("send"); };
         actions.exportFiles = [this] { log << QStringLiteral("export"); };
         actions.cancel = [this] { log << QStringLiteral("cancel"); };
+        actions.stopWaiting = [this] { log << QStringLiteral("stopWaiting"); };
         actions.clearError = [this] {
             log << QStringLiteral("clearError");
             sheet->setError({});
@@ -325,6 +327,27 @@ TEST_F(TransferSheet, BusyShowsProgressInsteadOfTheButtons) {
     sheet->setProgress(5, 12);
     EXPECT_FALSE(bar->isVisibleTo(sheet.get()));
     EXPECT_FALSE(label(QStringLiteral("5 z 12 klatek")));
+}
+
+TEST_F(TransferSheet, ASilentDeviceIsToldAndTheWaitCanEnd) {
+    open(Kind::cards, device(QStringLiteral("NO NAME")));
+    click(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    sheet->setBusy(true);
+    const QString note = QStringLiteral("Usunięto z Game1 plik tymczasowy, który został po "
+                                        "przerwanym zapisie: .3.gif.tovi-0a1b2c3d.tmp.");
+    sheet->setMessage(note);
+    EXPECT_TRUE(shows(note));
+    EXPECT_FALSE(shows(QStringLiteral("Przestań czekać")));
+
+    sheet->setStalled(true);
+    EXPECT_TRUE(shows(DeviceWatch::stalledText()));
+    EXPECT_FALSE(shows(note));
+    click(QStringLiteral("Przestań czekać"));
+    EXPECT_EQ(log.last(), QStringLiteral("stopWaiting"));
+    // The device answered after all.
+    sheet->setStalled(false);
+    EXPECT_FALSE(shows(DeviceWatch::stalledText()));
+    EXPECT_FALSE(shows(QStringLiteral("Przestań czekać")));
 }
 
 TEST_F(TransferSheet, VerifiedSendCompletesAndOffersTheWayBack) {

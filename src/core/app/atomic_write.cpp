@@ -4,10 +4,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -34,6 +37,15 @@ public:
 private:
     int m_fd;
 };
+
+// ".<target name>.tovi-<8 hexadecimal digits>.tmp": made and recognised only here.
+const QString leftoverTag = QStringLiteral(".tovi-");
+const QString leftoverSuffix = QStringLiteral(".tmp");
+
+QString temporaryName(const QString& target) {
+    return QLatin1Char('.') + target + leftoverTag +
+           QUuid::createUuid().toString(QUuid::Id128).left(8) + leftoverSuffix;
+}
 
 [[noreturn]] void fail(int error, const QString& path) {
     throw PlatformError::fromErrno(error, path);
@@ -133,8 +145,7 @@ void atomicWrite(const QString& path, const QByteArray& data) {
     QString temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        temporary = folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".tovi-") +
-                    QUuid::createUuid().toString(QUuid::Id128).left(8) + QStringLiteral(".tmp");
+        temporary = folder + QLatin1Char('/') + temporaryName(target.fileName());
         fd = ::open(QFile::encodeName(temporary).constData(),
                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt == 8))
@@ -156,6 +167,49 @@ void atomicWrite(const QString& path, const QByteArray& data) {
         throw;
     }
     syncFolder(folder, path);
+}
+
+void writeAtomically(const QByteArray& bytes, const QString& target) {
+    atomicWrite(target, bytes);
+}
+
+bool isAtomicWriteLeftover(const QString& fileName) {
+    static const QRegularExpression form(
+        QStringLiteral("^\\..+") + QRegularExpression::escape(leftoverTag) +
+        QStringLiteral("[0-9a-f]{8}") + QRegularExpression::escape(leftoverSuffix) +
+        QLatin1Char('$'));
+    return form.match(fileName).hasMatch();
+}
+
+QStringList removeAtomicWriteLeftovers(const QString& folder) {
+    const QByteArray encoded = QFile::encodeName(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(encoded.constData()), ::closedir);
+    if (!listing)
+        fail(errno, folder);
+    QStringList found;
+    errno = 0;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (isAtomicWriteLeftover(name))
+            found << name;
+        errno = 0;
+    }
+    if (errno != 0)
+        fail(errno, folder);
+    QStringList removed;
+    for (const QString& name : found) {
+        const QString path = folder + QLatin1Char('/') + name;
+        const QByteArray encodedPath = QFile::encodeName(path);
+        struct stat info {};
+        // Only a plain file of ours: a folder or a link of that name is someone else's.
+        if (::lstat(encodedPath.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        if (::unlink(encodedPath.constData()) != 0)
+            fail(errno, path);
+        removed << name;
+    }
+    removed.sort();
+    return removed;
 }
 
 QByteArray readFile(const QString& path) {

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace tovi {
 
@@ -12,6 +14,21 @@ namespace tovi {
 // the new content already in place although the call throws: it is then not known to be durable.
 // Any thread; the last of two concurrent writers of one path wins.
 void atomicWrite(const QString& path, const QByteArray& data);
+
+// How a file is written to the device, swappable so that tests can fail, tear or stall a write.
+// Throws on failure.
+using FileWriter = std::function<void(const QByteArray& bytes, const QString& target)>;
+// The default FileWriter: atomicWrite of `bytes` to `target`.
+void writeAtomically(const QByteArray& bytes, const QString& target);
+
+// True for the name of a temporary file that atomicWrite makes next to its target
+// (".1.gif.tovi-0123abcd.tmp"). A write cut off by a pulled device leaves one behind.
+bool isAtomicWriteLeftover(const QString& fileName);
+// Removes the regular files directly in `folder` whose names isAtomicWriteLeftover() accepts, and
+// nothing else; returns their names. Call it only while no write of ours into `folder` can be
+// running (under the folder's lock). Throws PlatformError when the folder cannot be listed or a
+// leftover cannot be removed.
+QStringList removeAtomicWriteLeftovers(const QString& folder);
 
 // The whole file. Throws PlatformError (a folder is refused).
 QByteArray readFile(const QString& path);

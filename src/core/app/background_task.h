@@ -10,6 +10,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 #include <optional>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -29,16 +30,14 @@ template <typename T> struct Outcome {
     bool ok() const { return value.has_value(); }
 };
 
-// Runs `work` on the thread pool and hands its Outcome to `done` on the interface thread. `work`
-// must touch only what it captured by value. When `context` (the model) is gone by then, `done`
-// is not called; the work itself is never awaited.
-template <typename Work, typename Done>
-void runInBackground(QObject* context, Work work, Done done) {
+namespace detail {
+
+// The job that runs `work` and hands its Outcome to `done` on the interface thread.
+template <typename Work, typename Done> auto backgroundJob(QObject* context, Work work, Done done) {
     using Result = std::invoke_result_t<Work&>;
     using Value = std::conditional_t<std::is_void_v<Result>, std::monostate, Result>;
-    // Nothing waits for the work: its future is dropped on purpose.
-    (void)QtConcurrent::run([work = std::move(work), done = std::move(done),
-                             alive = QPointer<QObject>(context)]() mutable {
+    return [work = std::move(work), done = std::move(done),
+            alive = QPointer<QObject>(context)]() mutable {
         Outcome<Value> outcome;
         try {
             if constexpr (std::is_void_v<Result>) {
@@ -53,15 +52,35 @@ void runInBackground(QObject* context, Work work, Done done) {
             outcome.error = describeFailure(std::current_exception());
         }
         // The model lives on the interface thread, so whether it is still there is asked there.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [done = std::move(done), alive = std::move(alive),
-             outcome = std::move(outcome)]() mutable {
-                if (alive)
-                    done(outcome);
-            },
-            Qt::QueuedConnection);
-    });
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                application,
+                [done = std::move(done), alive = std::move(alive),
+                 outcome = std::move(outcome)]() mutable {
+                    if (alive)
+                        done(outcome);
+                },
+                Qt::QueuedConnection);
+    };
+}
+
+} // namespace detail
+
+// Runs `work` on the thread pool and hands its Outcome to `done` on the interface thread. `work`
+// must touch only what it captured by value. When `context` (the model) is gone by then, `done`
+// is not called; the work itself is never awaited.
+template <typename Work, typename Done>
+void runInBackground(QObject* context, Work work, Done done) {
+    // Nothing waits for the work: its future is dropped on purpose.
+    (void)QtConcurrent::run(detail::backgroundJob(context, std::move(work), std::move(done)));
+}
+
+// As runInBackground, on a thread of its own: for work on a device that may hang in a call for
+// minutes, which must not hold one of the pool's few threads (previews render there) once the
+// person stopped waiting for it.
+template <typename Work, typename Done>
+void runOnOwnThread(QObject* context, Work work, Done done) {
+    std::thread(detail::backgroundJob(context, std::move(work), std::move(done))).detach();
 }
 
 } // namespace tovi

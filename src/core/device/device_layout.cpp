@@ -71,4 +71,20 @@ QString DeviceLayout::photoFolder(const QString& in, const QString& selected) {
     return candidate;
 }
 
+namespace {
+const QString leftoversLead = QStringLiteral("Usunięto z ");
+} // namespace
+
+QString DeviceLayout::leftoversRemovedText(const QString& folder, const QStringList& removed) {
+    return leftoversLead + QStringLiteral("%1 %2 po przerwanym zapisie: %3.")
+        .arg(folder,
+             removed.size() == 1 ? QStringLiteral("plik tymczasowy, który został")
+                                 : QStringLiteral("pliki tymczasowe, które zostały"),
+             removed.join(QStringLiteral(", ")));
+}
+
+bool DeviceLayout::isLeftoversRemovedText(const QString& text) {
+    return text.startsWith(leftoversLead);
+}
+
 } // namespace tovi

@@ -26,6 +26,11 @@ public:
     // Throws MediaError::invalidFolder for every unusable choice, or PlatformError when the
     // candidate cannot be examined. A symbolic link is never taken for a folder.
     static QString photoFolder(const QString& in, const QString& selected);
+
+    // The progress text after temporary files of an interrupted write were removed from the
+    // device folder named `folder` ("Game1", "Photo2"…).
+    static QString leftoversRemovedText(const QString& folder, const QStringList& removed);
+    static bool isLeftoversRemovedText(const QString& text);
 };
 
 } // namespace tovi

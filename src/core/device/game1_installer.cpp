@@ -7,7 +7,8 @@
 #include "device/game_backup_manifest.h"
 #include "device/pack_error.h"
 #include "device/scoped_access.h"
-#include "media/image_source.h"
+#include "media/c_handles.h"
+#include "media/decode_budget.h"
 #include "media/media_error.h"
 
 #include <QDateTime>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -56,6 +58,83 @@ void makePath(const QString& path) {
 void makeNewFolder(const QString& path) {
     if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
         throw PlatformError::fromErrno(errno, path);
+}
+
+struct CardReader {
+    const QByteArray* data;
+    qsizetype offset = 0;
+};
+
+int readCard(GifFileType* gif, GifByteType* buffer, int length) {
+    auto* reader = static_cast<CardReader*>(gif->UserData);
+    const qsizetype n = std::min<qsizetype>(length, reader->data->size() - reader->offset);
+    if (n <= 0)
+        return 0;
+    std::memcpy(buffer, reader->data->constData() + reader->offset, static_cast<size_t>(n));
+    reader->offset += n;
+    return static_cast<int>(n);
+}
+
+// Reads a card as the device does, with giflib's own decoder, which fails on a damaged frame
+// where the import decoder forgives it: the device gets no second chance. Throws
+// MediaError::oversized past the decode budget.
+bool isWholeCard(const QByteArray& bytes) {
+    constexpr int side = 240;
+    if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
+        return false;
+    CardReader reader{&bytes};
+    int error = 0;
+    GifReaderPtr gif(DGifOpen(&reader, readCard, &error));
+    if (!gif || gif->SWidth != side || gif->SHeight != side)
+        return false;
+    std::vector<GifPixelType> line(side);
+    const DecodeClock clock;
+    for (int frames = 0;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR)
+            return false;
+        if (record == TERMINATE_RECORD_TYPE)
+            return frames > 0;
+        if (record == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
+                return false;
+            while (block)
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
+                    return false;
+            continue;
+        }
+        if (record != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            return false;
+        // A frame smaller than the screen, larger, or shifted: the device draws whole frames.
+        const GifImageDesc& frame = gif->Image;
+        if (frame.Left != 0 || frame.Top != 0 || frame.Width != side || frame.Height != side)
+            return false;
+        DecodeBudget::requireFrames(++frames);
+        clock.check({});
+        for (int y = 0; y < side; ++y)
+            if (DGifGetLine(gif.get(), line.data(), side) == GIF_ERROR)
+                return false;
+    }
+}
+
+// The backup folder must not end up on the device: it would be copied into the next backup, and
+// inside Game1 it would block every later installation.
+bool isInside(const QString& path, const QString& folder) {
+    QFileInfo existing(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    QString rest;
+    while (!existing.exists() && existing.filePath() != QStringLiteral("/")) {
+        rest = QLatin1Char('/') + existing.fileName() + rest;
+        existing.setFile(existing.path());
+    }
+    const QString top = existing.canonicalFilePath();
+    const QString resolved = top == QStringLiteral("/") ? rest : top + rest;
+    const QString base = QFileInfo(folder).canonicalFilePath();
+    return !base.isEmpty() &&
+           (resolved == base || resolved.startsWith(base.endsWith(QLatin1Char('/'))
+                                                        ? base
+                                                        : base + QLatin1Char('/')));
 }
 
 QString backupName() {
@@ -125,10 +204,6 @@ bool rollBack(const QString& game1, const QStringList& written, const Files& bef
 
 } // namespace
 
-void writeAtomically(const QByteArray& bytes, const QString& target) {
-    atomicWrite(target, bytes);
-}
-
 const QStringList& names() {
     static const QStringList list = [] {
         QStringList result;
@@ -165,22 +240,13 @@ void validate(const Files& files) {
             throw PackError(PackError::payload);
     }
     for (const auto& [name, bytes] : files) {
-        // A file cut short still opens with its complete frames, so the trailer is required.
-        if (bytes.size() > maxCardBytes || !bytes.endsWith(';'))
-            throw PackError(PackError::payload);
-        std::unique_ptr<ImageSource> source;
+        bool whole = false;
         try {
-            source = ImageSource::fromData(bytes);
+            whole = bytes.size() <= maxCardBytes && isWholeCard(bytes);
         } catch (const std::exception&) {
         }
-        if (!source || source->type() != ImageSource::Type::gif || source->frameCount() < 1 ||
-            source->size() != QSize(240, 240))
+        if (!whole)
             throw PackError(PackError::payload);
-        // The device gets no second chance at a damaged frame, so every frame must decode.
-        for (int index = 0; index < source->frameCount(); ++index) {
-            if (source->frame(index, 240).isNull())
-                throw PackError(PackError::payload);
-        }
     }
 }
 
@@ -235,21 +301,29 @@ qint64 requiredSpace(const Files& before, const Files& files, qint64 blockSize) 
 }
 
 QString install(const Files& files, const QString& selection, const QString& backups,
-                const Writer& write, const Progress& progress) {
-    const auto report = [&progress](Stage stage) {
-        if (progress)
-            progress(stage);
-    };
+                const Writer& write, const Observer& observe) {
     validate(files);
-    const ScopedAccess access(selection);
-    const QString game1 = folder(selection);
     const QString backup =
         child(QDir::cleanPath(QFileInfo(backups).absoluteFilePath()), backupName());
     const QString copies = child(backup, QStringLiteral("Game1"));
+    const auto report = [&](Stage stage, const QStringList& removed = {}) {
+        if (observe && !observe(Progress{stage, backup, removed}))
+            throw Cancelled();
+    };
+    report(Stage::started);
+
+    const ScopedAccess access(selection);
+    const QString game1 = folder(selection);
+    if (isInside(backup, QFileInfo(game1).path()))
+        throw PackError(PackError::backupOnDevice);
 
     const FolderLock lock(game1);
+    // Left by a write that a pulled cable cut off; the lock means no write of ours is running.
+    if (const QStringList removed = removeAtomicWriteLeftovers(game1); !removed.isEmpty())
+        report(Stage::cleaned, removed);
     const Files before = snapshot(game1);
     checkSpace(game1, before, files);
+    report(Stage::step);
 
     makePath(QFileInfo(backup).path());
     makeNewFolder(backup);
@@ -261,6 +335,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
         if (readBack(copy) != bytes)
             throw PackError(PackError::backupFailed);
         manifest.files[name] = GameBackupManifest::describe(bytes);
+        report(Stage::step);
     }
     manifest.created = QDateTime::currentDateTimeUtc();
     manifest.source = QUrl::fromLocalFile(game1 + QLatin1Char('/')).toString(QUrl::FullyEncoded);
@@ -273,6 +348,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
     QStringList written;
     try {
         for (const QString& name : names()) {
+            report(Stage::step);
             written << name; // before writing: a write that fails half-way is undone too
             const QString target = child(game1, name);
             const QByteArray& bytes = files.at(name);
@@ -288,6 +364,7 @@ QString install(const Files& files, const QString& selection, const QString& bac
             if (readBack(child(game1, name)) != bytes)
                 throw PackError(PackError::sourceChanged);
         }
+        report(Stage::step);
         atomicWrite(child(backup, QStringLiteral("installed.txt")), installedNote);
     } catch (...) {
         if (rollBack(game1, written, before, files))

@@ -20,6 +20,12 @@ QString child(const QString& folder, const QString& name) {
 
 GameBackup::Report GameBackup::verify(const QString& folder) {
     Report report;
+    if (!QFileInfo(folder).isDir()) {
+        report.problems << QStringLiteral("Nie ma folderu ") + QDir::toNativeSeparators(folder) +
+                               QLatin1Char('.');
+        return report;
+    }
+    report.found = true;
     report.installed = QFileInfo(child(folder, QStringLiteral("installed.txt"))).isFile();
 
     try {
@@ -74,7 +80,8 @@ GameBackup::Report GameBackup::verify(const QString& folder) {
 }
 
 QString GameBackup::restore(const QString& folder, const QString& selection, const QString& backups,
-                            const Game1Installer::Writer& write) {
+                            const Game1Installer::Writer& write,
+                            const Game1Installer::Observer& observe) {
     const Report report = verify(folder);
     if (!report.intact)
         throw BackupError(BackupError::damaged, report.problems);
@@ -88,7 +95,7 @@ QString GameBackup::restore(const QString& folder, const QString& selection, con
             throw BackupError(BackupError::damaged);
         files[name] = bytes;
     }
-    return Game1Installer::install(files, selection, backups, write);
+    return Game1Installer::install(files, selection, backups, write, observe);
 }
 
 } // namespace tovi

@@ -13,6 +13,7 @@ namespace tovi {
 class GameBackup {
 public:
     struct Report {
+        bool found = false;     // `folder` is a folder; nothing else is reported when it is not
         bool intact = false;    // manifest readable; copies and manifest agree name for name
         bool installed = false; // "installed.txt" is there
         QStringList problems;   // one Polish sentence per problem found
@@ -25,9 +26,10 @@ public:
     // Puts the six cards of the backup in `folder` back onto the device through the installer, so
     // that the restore is itself backed up (inside `backups`) and verified; returns that new
     // backup folder. Throws BackupError when the backup is damaged or lacks a card (the device is
-    // then untouched), otherwise whatever the installer throws.
+    // then untouched), otherwise whatever the installer throws; `observe` as for the installer.
     static QString restore(const QString& folder, const QString& selection, const QString& backups,
-                           const Game1Installer::Writer& write = Game1Installer::writeAtomically);
+                           const Game1Installer::Writer& write = Game1Installer::writeAtomically,
+                           const Game1Installer::Observer& observe = {});
 };
 
 } // namespace tovi

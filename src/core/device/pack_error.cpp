@@ -21,6 +21,9 @@ QString PackError::message() const {
             "podmieniono.");
     case sourceChanged:
         return QStringLiteral("Zawartość Game1 zmieniła się w trakcie operacji. Spróbuj ponownie.");
+    case backupOnDevice:
+        return QStringLiteral("Kopii poprzedniego zestawu nie można zapisać na dysku Tovi. Wskaż "
+                              "folder na kopie na komputerze.");
     }
     return {};
 }

@@ -6,9 +6,18 @@ namespace tovi {
 
 // The error of the six-card side and of the application's own resources.
 // Only rollbackFailed carries a payload: the path of the backup that was kept.
+// backupOnDevice: the backup folder was asked for on the device itself.
 class PackError : public ToviError {
 public:
-    enum Kind { rollbackFailed, missingResource, folder, payload, backupFailed, sourceChanged };
+    enum Kind {
+        rollbackFailed,
+        missingResource,
+        folder,
+        payload,
+        backupFailed,
+        sourceChanged,
+        backupOnDevice
+    };
 
     explicit PackError(Kind kind, QString backupPath = {})
         : m_kind(kind)

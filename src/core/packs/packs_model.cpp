@@ -6,6 +6,7 @@
 #include "app/published.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
+#include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
 #include "device/scoped_access.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTextBoundaryFinder>
 #include <algorithm>
@@ -98,6 +100,7 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
     : QObject(parent)
     , m_settings(settings)
     , m_bundle(std::move(bundle)) {
+    connect(&m_watch, &DeviceWatch::stalledChanged, this, &PacksModel::stalledChanged);
     try {
         m_packs = StarterPack::load(m_bundle);
     } catch (...) {
@@ -505,10 +508,29 @@ void PacksModel::prepare(bool install, bool factory) {
     setBusy(true);
     setError({});
     setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
-    runInBackground(
+    const quint64 job = ++m_job;
+    m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    m_pendingBackup.clear();
+    // Steps cross to the interface thread, where the watch hears them; the installation goes on
+    // only while nobody has stopped waiting for it.
+    const Game1Installer::Observer observe = [self = QPointer<PacksModel>(this), job,
+                                              abandoned = m_abandoned](
+                                                 const Game1Installer::Progress& at) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, job, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
+             removed = at.removed] {
+                if (self)
+                    self->installProgress(job, started, backup, removed);
+            },
+            Qt::QueuedConnection);
+        return !abandoned->load();
+    };
+    runOnOwnThread(
         this,
         [install, factory, id = selected->id, edits, sources, animation = m_animation,
-         destination = m_destination, bundle = m_bundle, originals = m_originals]() mutable {
+         destination = m_destination, bundle = m_bundle, originals = m_originals,
+         observe]() mutable {
             Game1Installer::Files files;
             for (int n = 1; n <= 6; ++n) {
                 const QString name = QString::number(n) + QStringLiteral(".gif");
@@ -544,10 +566,14 @@ void PacksModel::prepare(bool install, bool factory) {
             if (destination.isEmpty())
                 throw PackError(PackError::folder);
             prepared.backup = Game1Installer::install(
-                files, destination, QDir(storageFolder).filePath(QStringLiteral("Backups")));
+                files, destination, QDir(storageFolder).filePath(QStringLiteral("Backups")),
+                Game1Installer::writeAtomically, observe);
             return prepared;
         },
-        [this, install, factory](const Outcome<Prepared>& outcome) {
+        [this, install, factory, job](const Outcome<Prepared>& outcome) {
+            if (job != m_job)
+                return; // abandoned: the person was already told
+            m_watch.stop();
             if (!outcome.ok()) {
                 setError(outcome.error);
                 setMessage({});
@@ -574,6 +600,31 @@ void PacksModel::prepare(bool install, bool factory) {
                                           "przełącz Tovi na DAC."));
             setBusy(false);
         });
+}
+
+void PacksModel::installProgress(quint64 job, bool started, const QString& backup,
+                                 const QStringList& removed) {
+    if (job != m_job || !m_busy)
+        return;
+    if (started) {
+        m_pendingBackup = backup;
+        m_watch.start();
+    } else {
+        m_watch.beat();
+    }
+    if (!removed.isEmpty())
+        setMessage(DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), removed));
+}
+
+void PacksModel::stopWaiting() {
+    if (!m_busy || !m_watch.stalled())
+        return;
+    m_abandoned->store(true);
+    ++m_job;
+    m_watch.stop();
+    setError(DeviceWatch::stoppedInstallText(m_pendingBackup));
+    setMessage({});
+    setBusy(false);
 }
 
 } // namespace tovi

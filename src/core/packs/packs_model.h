@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/resource_bundle.h"
+#include "device/device_watch.h"
 #include "packs/starter_pack.h"
 
 #include <QImage>
@@ -10,7 +11,10 @@
 #include <QUrl>
 #include <QUuid>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <map>
 #include <optional>
 #include <vector>
@@ -40,6 +44,7 @@ class PacksModel : public QObject {
     Q_PROPERTY(tovi::PackReveal animation READ animation WRITE setAnimation NOTIFY animationChanged)
     Q_PROPERTY(QStringList exported READ exported NOTIFY exportedChanged)
     Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY lastBackupChanged)
+    Q_PROPERTY(bool stalled READ stalled NOTIFY stalledChanged)
 
 public:
     static constexpr int previewSize = 600;
@@ -68,6 +73,8 @@ public:
     PackReveal animation() const { return m_animation; }
     const QStringList& exported() const { return m_exported; }
     const QString& lastBackup() const { return m_lastBackup; }
+    // The Tovi has not answered an installation for a while (DeviceWatch).
+    bool stalled() const { return m_watch.stalled(); }
 
     // The selected pack; null when none.
     const StarterPack* pack() const;
@@ -106,6 +113,12 @@ public:
     // Renders the six cards (or takes the factory set), writes them to a fresh export folder and,
     // with `install`, installs them in Game1 with a backup. Returns at once.
     void prepare(bool install, bool factory);
+    // While stalled: stops waiting for the Tovi. busy clears at once and `error` names the
+    // backup folder; the abandoned installation stops, putting back what it wrote, as soon as
+    // the call it is blocked in returns, and only then lets go of Game1.
+    void stopWaiting();
+    // How long the Tovi may stay silent before `stalled`.
+    void setPatience(std::chrono::milliseconds patience) { m_watch.setPatience(patience); }
 
 signals:
     void packsChanged();
@@ -120,12 +133,16 @@ signals:
     void animationChanged();
     void exportedChanged();
     void lastBackupChanged();
+    void stalledChanged();
 
 private:
     void setBusy(bool busy);
     void setMessage(const QString& message);
     void setError(const QString& error);
     void setExported(const QStringList& exported);
+    // What an installation of job `job` reported from its thread.
+    void installProgress(quint64 job, bool started, const QString& backup,
+                         const QStringList& removed);
     void setSelectedID(const QString& id);
     void setSlot(int slot);
     void setEdits(const PackEdits& edits);
@@ -160,6 +177,12 @@ private:
     PackReveal m_animation = PackReveal::reveal;
     QStringList m_exported;
     QString m_lastBackup;
+
+    // The running send or export; a job whose number is no longer this one was abandoned.
+    quint64 m_job = 0;
+    std::shared_ptr<std::atomic<bool>> m_abandoned;
+    QString m_pendingBackup;
+    DeviceWatch m_watch;
 
     QUuid m_renderID = QUuid::createUuid();
     std::map<QString, QImage> m_originals;

@@ -5,9 +5,9 @@
 #include "app/platform_error.h"
 #include "app/published.h"
 #include "app/settings.h"
+#include "device/album_writer.h"
 #include "device/bookmark.h"
 #include "device/device_layout.h"
-#include "device/folder_lock.h"
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
 #include "media/media_error.h"
@@ -59,6 +59,7 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
     m_previewTimer.setSingleShot(true);
     m_previewTimer.setInterval(previewDebounceMs);
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
+    connect(&m_watch, &DeviceWatch::stalledChanged, this, &StudioModel::stalledChanged);
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
     // A video copy can be gigabytes; copies of earlier runs are never used again.
@@ -376,21 +377,39 @@ void StudioModel::prepare(bool saveToDevice) {
                 setBusy(false);
                 return;
             }
-            runInBackground(
+            const quint64 write = ++m_write;
+            m_writeAbandoned = std::make_shared<std::atomic<bool>>(false);
+            // The leftovers note crosses to the interface thread; the write goes on only while
+            // nobody has stopped waiting for it.
+            const AlbumWriter::Observer observe =
+                [self = QPointer<StudioModel>(this), write,
+                 abandoned = m_writeAbandoned](const AlbumWriter::Added& sofar) {
+                    QMetaObject::invokeMethod(
+                        QCoreApplication::instance(),
+                        [self, write, sofar] {
+                            if (!self || write != self->m_write)
+                                return;
+                            self->m_watch.beat();
+                            if (!sofar.removed.isEmpty())
+                                self->setMessage(DeviceLayout::leftoversRemovedText(
+                                    sofar.album, sofar.removed));
+                        },
+                        Qt::QueuedConnection);
+                    return !abandoned->load();
+                };
+            m_watch.start();
+            runOnOwnThread(
                 this,
                 [destination = m_destination, selected = m_selectedFolder, name,
-                 bytes = *encoded.value] {
-                    const ScopedAccess access(destination);
-                    const QString album = photoFolder(destination, selected);
-                    // Two writers of one album take turns; the new name is never replaced.
-                    const FolderLock lock(album);
-                    const QString target = QDir(album).filePath(name);
-                    atomicWrite(target, bytes);
-                    if (readBack(target) != bytes)
-                        throw MediaError(MediaError::encode);
-                    return DeviceLayout::lastComponent(album);
+                 bytes = *encoded.value, observe] {
+                    const AlbumWriter::Added added = AlbumWriter::add(
+                        destination, selected, name, bytes, writeAtomically, observe);
+                    return added.album;
                 },
-                [this](const Outcome<QString>& written) {
+                [this, write](const Outcome<QString>& written) {
+                    if (write != m_write)
+                        return; // abandoned: the person was already told
+                    m_watch.stop();
                     if (written.ok())
                         setMessage(QStringLiteral("Zapisano do ") + *written.value +
                                    QStringLiteral(". Wysuń dysk, przełącz Tovi w tryb DAC i "
@@ -400,6 +419,17 @@ void StudioModel::prepare(bool saveToDevice) {
                     setBusy(false);
                 });
         });
+}
+
+void StudioModel::stopWaiting() {
+    if (!m_busy || !m_watch.stalled())
+        return;
+    m_writeAbandoned->store(true);
+    ++m_write;
+    m_watch.stop();
+    setError(DeviceWatch::stoppedAlbumText(m_exportedURL));
+    setMessage({});
+    setBusy(false);
 }
 
 } // namespace tovi

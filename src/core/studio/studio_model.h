@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/device_watch.h"
 #include "media/media_types.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -35,6 +37,7 @@ class StudioModel : public QObject {
     Q_PROPERTY(QString selectedFolder READ selectedFolder WRITE setSelectedFolder NOTIFY
                    selectedFolderChanged)
     Q_PROPERTY(QString exportedURL READ exportedURL NOTIFY exportedURLChanged)
+    Q_PROPERTY(bool stalled READ stalled NOTIFY stalledChanged)
 
 public:
     // How long the preview waits for the start time to settle before decoding.
@@ -97,6 +100,14 @@ public:
     // Stops the encoding of prepare() at its next frame: busy clears with no error, no output
     // and the previous export kept. A device write that has begun is finished.
     void cancelExport();
+    // The Tovi has not answered the album write for a while (DeviceWatch).
+    bool stalled() const { return m_watch.stalled(); }
+    // While stalled: stops waiting for the Tovi. busy clears at once and `error` names the local
+    // copy; the abandoned write does not begin if it has not, and lets go of the album as soon as
+    // the call it is blocked in returns.
+    void stopWaiting();
+    // How long the Tovi may stay silent before `stalled`.
+    void setPatience(std::chrono::milliseconds patience) { m_watch.setPatience(patience); }
 
 signals:
     void mediaChanged();
@@ -110,6 +121,7 @@ signals:
     void outputChanged();
     void selectedFolderChanged();
     void exportedURLChanged();
+    void stalledChanged();
     // How far a running export is: frames done of frames in all.
     void exportProgress(int done, int total);
 
@@ -146,6 +158,10 @@ private:
     quint64 m_previewToken = 0;
     std::shared_ptr<MediaCopy> m_mediaCopy;
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
+    // The album write under way; one whose number is no longer this one was abandoned.
+    quint64 m_write = 0;
+    std::shared_ptr<std::atomic<bool>> m_writeAbandoned;
+    DeviceWatch m_watch;
 };
 
 } // namespace tovi

@@ -6,10 +6,11 @@
 #include <QPushButton>
 
 // What both screens do with their model around the transfer sheet and the error alert. A model
-// here is StudioModel or PacksModel: destination, message, error and busy, with their signals.
+// here is StudioModel or PacksModel: destination, message, error, busy and stalled, with their
+// signals.
 namespace tovi {
 
-// Keeps the sheet showing the model's destination, message, error and busy state.
+// Keeps the sheet showing the model's destination, message, error, busy and stalled state.
 template <typename Model> void followModel(ToviTransferSheet* sheet, Model& model) {
     sheet->setMessage(model.message());
     sheet->setError(model.error());
@@ -20,6 +21,9 @@ template <typename Model> void followModel(ToviTransferSheet* sheet, Model& mode
                      [sheet, &model] { sheet->setMessage(model.message()); });
     QObject::connect(&model, &Model::errorChanged, sheet,
                      [sheet, &model] { sheet->setError(model.error()); });
+    QObject::connect(&model, &Model::stalledChanged, sheet,
+                     [sheet, &model] { sheet->setStalled(model.stalled()); });
+    sheet->setStalled(model.stalled());
     // The busy edge: by then the message, error and files are the outcome's.
     QObject::connect(&model, &Model::busyChanged, sheet,
                      [sheet, &model] { sheet->setBusy(model.busy()); });

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
+#include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/mount_table.h"
 #include "device/scoped_access.h"
@@ -506,6 +507,29 @@ void ToviTransferSheet::build() {
         m_progressCount->setObjectName(QStringLiteral("progressCount"));
         m_progressCount->setAlignment(Qt::AlignCenter);
         stack->addWidget(m_progressCount);
+        // What the model says while it works (leftovers of an interrupted write removed).
+        m_progressNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+        m_progressNote->setObjectName(QStringLiteral("progressNote"));
+        m_progressNote->setAlignment(Qt::AlignCenter);
+        stack->addWidget(m_progressNote);
+        // A device that stopped answering: the window stays usable and the wait can end.
+        m_stall = new QWidget;
+        m_stall->setObjectName(QStringLiteral("stall"));
+        auto* stall = new QVBoxLayout(m_stall);
+        stall->setContentsMargins(0, 0, 0, 0);
+        stall->setSpacing(6);
+        m_stallText = textLabel(DeviceWatch::stalledText(), Typography::Style::callout,
+                                QFont::Medium);
+        m_stallText->setObjectName(QStringLiteral("stallText"));
+        m_stallText->setAlignment(Qt::AlignCenter);
+        stall->addWidget(m_stallText);
+        m_stopWaiting = flatButton(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"));
+        connect(m_stopWaiting, &QPushButton::clicked, this, [this] {
+            if (m_stalled && m_actions.stopWaiting)
+                m_actions.stopWaiting();
+        });
+        stall->addWidget(m_stopWaiting, 0, Qt::AlignHCenter);
+        stack->addWidget(m_stall);
     }
     footer->addWidget(m_progress);
 
@@ -575,7 +599,8 @@ void ToviTransferSheet::restyle() {
                        "QPushButton:disabled { color: %4; }")
             .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
                  css(Theme::primary(this, 0.3)));
-    for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup, m_eject})
+    for (QPushButton* button :
+         {m_share, m_saveAs, m_secondary, m_openBackup, m_eject, m_stopWaiting})
         button->setStyleSheet(flat);
     m_eject->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), accent, 14));
     m_share->setIcon(Icons::icon(QStringLiteral("square.and.arrow.up"), accent, 16));
@@ -759,6 +784,10 @@ void ToviTransferSheet::refreshProgress() {
         m_progressBar->setValue(std::clamp(m_done, 0, m_total));
         m_progressCount->setText(QStringLiteral("%1 z %2 klatek").arg(m_done).arg(m_total));
     }
+    const bool stalled = m_busy && m_stalled;
+    m_stall->setVisible(stalled);
+    m_progressNote->setVisible(m_busy && !stalled && !m_message.isEmpty());
+    m_progressNote->setText(m_message);
 }
 
 void ToviTransferSheet::setPreview(const QImage& preview) {
@@ -806,6 +835,12 @@ void ToviTransferSheet::setBusy(bool busy) {
 
 void ToviTransferSheet::setMessage(const QString& message) {
     m_message = message;
+    refreshProgress();
+}
+
+void ToviTransferSheet::setStalled(bool stalled) {
+    m_stalled = stalled;
+    refreshProgress();
 }
 
 void ToviTransferSheet::setError(const QString& error) {

@@ -36,6 +36,8 @@ struct ToviTransferActions {
     std::function<void(const QString& error)> reportError;
     // The sheet was closed while its model was busy: stop what can still be stopped.
     std::function<void()> cancel;
+    // The Tovi stopped answering and the person chose to stop waiting for it.
+    std::function<void()> stopWaiting;
 };
 
 // The window-modal sheet through which both modes send their result to the Tovi or save it as
@@ -74,6 +76,9 @@ public:
     void setBackup(const QString& folder);
     // Frames done of frames in all while sending; forgotten when the next job starts.
     void setProgress(int done, int total);
+    // The Tovi has not answered the model's device work for a while: say so and offer to stop
+    // waiting.
+    void setStalled(bool stalled);
 
     // Seams for tests; the defaults use the real folder dialog, mount table and file manager.
     void setFolderChooser(FolderChooser chooser);
@@ -86,6 +91,7 @@ public:
     const QString& destination() const { return m_destination; }
     const QString& album() const { return m_album; }
     bool busy() const { return m_busy; }
+    bool stalled() const { return m_stalled; }
     const QString& error() const { return m_error; }
     // The destination resolves to a usable folder for this kind.
     bool ready() const { return m_ready; }
@@ -147,6 +153,7 @@ private:
     QString m_backup;
     int m_done = 0;
     int m_total = 0;
+    bool m_stalled = false;
     bool m_ready = false;
     bool m_complete = false;
     std::optional<Operation> m_operation;
@@ -181,6 +188,10 @@ private:
     QLabel* m_progressText = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_progressCount = nullptr;
+    QLabel* m_progressNote = nullptr;
+    QWidget* m_stall = nullptr;
+    QLabel* m_stallText = nullptr;
+    QPushButton* m_stopWaiting = nullptr;
     QPushButton* m_main = nullptr;
     QPushButton* m_share = nullptr;
     QPushButton* m_saveAs = nullptr;

@@ -406,6 +406,7 @@ void PacksView::openTransfer(bool factory) {
     actions.exportFiles = [this] { m_model.prepare(false, false); };
     actions.clearError = [this] { m_model.clearError(); };
     actions.reportError = [this](const QString& error) { m_model.reportError(error); };
+    actions.stopWaiting = [this] { m_model.stopWaiting(); };
     auto* sheet = new ToviTransferSheet(
         factory ? ToviTransferKind::factory : ToviTransferKind::cards, m_settings, actions, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);

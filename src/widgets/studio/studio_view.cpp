@@ -230,6 +230,7 @@ void StudioView::openTransfer() {
     actions.clearError = [this] { m_model.clearError(); };
     actions.setAlbum = [this](const QString& album) { m_model.setSelectedFolder(album); };
     actions.reportError = [this](const QString& error) { m_model.reportError(error); };
+    actions.stopWaiting = [this] { m_model.stopWaiting(); };
     actions.cancel = [this] { m_model.cancelExport(); };
     auto* sheet = new ToviTransferSheet(ToviTransferKind::artwork, m_settings, actions, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
