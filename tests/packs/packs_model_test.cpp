@@ -1,4 +1,5 @@
 #include "app/atomic_write.h"
+#include "app/background_task.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
@@ -90,6 +91,7 @@ TEST_F(Packs, AModelThatGoesAwayMidWorkIsLeftAlone) {
         model.prepare(false, false);
     }
     QThreadPool::globalInstance()->waitForDone();
+    deviceThreads().waitForDone();
     spin(50);
 }
 

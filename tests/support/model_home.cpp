@@ -1,5 +1,7 @@
 #include "model_home.h"
 
+#include "app/background_task.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +22,7 @@ ModelHome::~ModelHome() {
     m_settings.reset();
     // Work the models left running finishes against this folder, never the real home.
     QThreadPool::globalInstance()->waitForDone();
+    deviceThreads().waitForDone();
     spin(0);
     if (m_oldData.isNull())
         qunsetenv("XDG_DATA_HOME");
@@ -62,6 +65,14 @@ void spin(int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     } while (timer.elapsed() < ms);
+}
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QThreadPool::globalInstance()->waitForDone();
+        deviceThreads().waitForDone();
+        QCoreApplication::processEvents();
+    }
 }
 
 } // namespace tovi::test

@@ -39,5 +39,7 @@ private:
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 // Runs the event loop for `ms` milliseconds.
 void spin(int ms);
+// Lets background work finish and its results and repaints arrive.
+void settle();
 
 } // namespace tovi::test

@@ -21,13 +21,6 @@ using namespace tovi::test;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        QThreadPool::globalInstance()->waitForDone();
-        QApplication::processEvents();
-    }
-}
-
 EditorWorkspace* workspaceOf(StudioRootView& root) {
     return root.mode() == StudioMode::artwork ? root.studioView()->workspace()
                                               : root.packsView()->workspace();

@@ -24,13 +24,6 @@ using namespace tovi::test;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        QThreadPool::globalInstance()->waitForDone();
-        QApplication::processEvents();
-    }
-}
-
 // The widget lies wholly inside the window.
 bool inside(const QWidget* widget, const QWidget* window) {
     const QRect area(widget->mapTo(window, QPoint()), widget->size());

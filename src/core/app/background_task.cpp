@@ -18,4 +18,14 @@ QString describeFailure(std::exception_ptr failure) {
     }
 }
 
+QThreadPool& deviceThreads() {
+    // Enough for every device job a person could leave hanging; idle threads expire.
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setMaxThreadCount(32);
+        return threads;
+    }();
+    return *pool;
+}
+
 } // namespace tovi

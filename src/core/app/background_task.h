@@ -7,10 +7,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 #include <optional>
-#include <thread>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -75,12 +75,17 @@ void runInBackground(QObject* context, Work work, Done done) {
     (void)QtConcurrent::run(detail::backgroundJob(context, std::move(work), std::move(done)));
 }
 
-// As runInBackground, on a thread of its own: for work on a device that may hang in a call for
-// minutes, which must not hold one of the pool's few threads (previews render there) once the
-// person stopped waiting for it.
+// The threads of device work: a pool of its own, so that a call hung on a device for minutes
+// never holds one of the global pool's few threads (previews render there). It is never
+// destroyed, so quitting never waits for a hung device; tests wait for it with waitForDone().
+QThreadPool& deviceThreads();
+
+// As runInBackground, on one of deviceThreads(): for work on a device that may hang in a call
+// once the person stopped waiting for it.
 template <typename Work, typename Done>
 void runOnOwnThread(QObject* context, Work work, Done done) {
-    std::thread(detail::backgroundJob(context, std::move(work), std::move(done))).detach();
+    (void)QtConcurrent::run(&deviceThreads(),
+                            detail::backgroundJob(context, std::move(work), std::move(done)));
 }
 
 } // namespace tovi

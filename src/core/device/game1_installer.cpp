@@ -9,6 +9,7 @@
 #include "device/scoped_access.h"
 #include "media/c_handles.h"
 #include "media/decode_budget.h"
+#include "media/gif_memory_reader.h"
 #include "media/media_error.h"
 
 #include <QDateTime>
@@ -60,21 +61,6 @@ void makeNewFolder(const QString& path) {
         throw PlatformError::fromErrno(errno, path);
 }
 
-struct CardReader {
-    const QByteArray* data;
-    qsizetype offset = 0;
-};
-
-int readCard(GifFileType* gif, GifByteType* buffer, int length) {
-    auto* reader = static_cast<CardReader*>(gif->UserData);
-    const qsizetype n = std::min<qsizetype>(length, reader->data->size() - reader->offset);
-    if (n <= 0)
-        return 0;
-    std::memcpy(buffer, reader->data->constData() + reader->offset, static_cast<size_t>(n));
-    reader->offset += n;
-    return static_cast<int>(n);
-}
-
 // Reads a card as the device does, with giflib's own decoder, which fails on a damaged frame
 // where the import decoder forgives it: the device gets no second chance. Throws
 // MediaError::oversized past the decode budget.
@@ -82,9 +68,8 @@ bool isWholeCard(const QByteArray& bytes) {
     constexpr int side = 240;
     if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
         return false;
-    CardReader reader{&bytes};
-    int error = 0;
-    GifReaderPtr gif(DGifOpen(&reader, readCard, &error));
+    GifMemoryReader reader{&bytes};
+    GifReaderPtr gif(openGifReader(reader));
     if (!gif || gif->SWidth != side || gif->SHeight != side)
         return false;
     std::vector<GifPixelType> line(side);

@@ -4,6 +4,7 @@
 
 #include "media/c_handles.h"
 #include "media/decode_budget.h"
+#include "media/gif_memory_reader.h"
 #include "media/image_scale.h"
 #include "media/image_source_backends.h"
 
@@ -18,21 +19,6 @@ namespace {
 
 constexpr double missingDelay = 0.1;
 constexpr double shortestDelay = 0.02;
-
-struct MemoryReader {
-    const QByteArray* data;
-    qsizetype offset = 0;
-};
-
-int readFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
-    auto* reader = static_cast<MemoryReader*>(gif->UserData);
-    const qsizetype n = std::min<qsizetype>(length, reader->data->size() - reader->offset);
-    if (n <= 0)
-        return 0;
-    std::memcpy(buffer, reader->data->constData() + reader->offset, static_cast<size_t>(n));
-    reader->offset += n;
-    return static_cast<int>(n);
-}
 
 struct FrameInfo {
     QRect rect;
@@ -263,9 +249,8 @@ std::unique_ptr<ImageSource> openGif(QByteArray data) {
 
     // First pass: the structure only. Image data is skipped, not decompressed, so opening is
     // cheap; a file cut short keeps the frames whose data is complete.
-    MemoryReader reader{&data, 0};
-    int openError = 0;
-    GifReaderPtr gif(DGifOpen(&reader, readFromMemory, &openError));
+    GifMemoryReader reader{&data, 0};
+    GifReaderPtr gif(openGifReader(reader));
     if (!gif)
         return nullptr;
     std::vector<FrameInfo> frames;
