@@ -90,8 +90,7 @@ TEST_F(Packs, AModelThatGoesAwayMidWorkIsLeftAlone) {
         PacksModel model(m_home.settings());
         model.prepare(false, false);
     }
-    QThreadPool::globalInstance()->waitForDone();
-    deviceThreads().waitForDone();
+    waitForWork();
     spin(50);
 }
 
@@ -213,7 +212,7 @@ TEST_F(Packs, OnlyTheNewestRenderingPublishes) {
     model.selectPack(QStringLiteral("evening"));
     EXPECT_EQ(model.slot(), 0);
     ASSERT_TRUE(waitUntil([&] { return images.count() > 0; }));
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
     spin(50);
     EXPECT_EQ(images.count(), 1);
     EXPECT_EQ(model.images().at(5), defaultPreview(*model.pack(), 5));
@@ -225,7 +224,7 @@ TEST_F(Packs, OnlyTheNewestRenderingPublishes) {
     model.selectPack(QStringLiteral("evening"));
     model.update([](PackCardEdit& edit) { edit.captions = true; });
     const QImage drawn = model.preview();
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
     spin(50);
     EXPECT_EQ(model.preview(), drawn);
     for (int slot = 1; slot < 6; ++slot)

@@ -1,4 +1,5 @@
 #include "app/atomic_write.h"
+#include "app/background_task.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
 #include "device/device_watch.h"
@@ -184,9 +185,9 @@ TEST_F(Studio, GesturesMoveAndZoomTheCrop) {
 class PoolGate {
 public:
     PoolGate() {
-        const int threads = QThreadPool::globalInstance()->maxThreadCount();
+        const int threads = workerThreads().maxThreadCount();
         for (int i = 0; i < threads; ++i)
-            QThreadPool::globalInstance()->start([this] {
+            workerThreads().start([this] {
                 m_started.release();
                 m_open.acquire();
             });
@@ -249,7 +250,7 @@ TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
         model.refreshPreview(); // the cached frame again: shown at once
         EXPECT_EQ(previews.count(), 3);
     }
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
     spin(50);
     EXPECT_EQ(previews.count(), 3);
     EXPECT_TRUE(near(centre(model.preview()), atOne));
@@ -497,7 +498,7 @@ TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {
         import(model, colours);
         model.prepare(false);
     }
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
     spin(50);
 }
 

@@ -21,8 +21,7 @@ ModelHome::ModelHome()
 ModelHome::~ModelHome() {
     m_settings.reset();
     // Work the models left running finishes against this folder, never the real home.
-    QThreadPool::globalInstance()->waitForDone();
-    deviceThreads().waitForDone();
+    waitForWork();
     spin(0);
     if (m_oldData.isNull())
         qunsetenv("XDG_DATA_HOME");
@@ -67,10 +66,18 @@ void spin(int ms) {
     } while (timer.elapsed() < ms);
 }
 
+void waitForWork() {
+    // A job may start another in a pool already waited for: go round until all are idle.
+    for (int round = 0; round < 3; ++round) {
+        workerThreads().waitForDone();
+        deviceThreads().waitForDone();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+}
+
 void settle() {
     for (int i = 0; i < 5; ++i) {
-        QThreadPool::globalInstance()->waitForDone();
-        deviceThreads().waitForDone();
+        waitForWork();
         QCoreApplication::processEvents();
     }
 }

@@ -39,6 +39,8 @@ private:
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 // Runs the event loop for `ms` milliseconds.
 void spin(int ms);
+// Waits until the background work of every pool (Qt's, the workers', the device's) is done.
+void waitForWork();
 // Lets background work finish and its results and repaints arrive.
 void settle();
 

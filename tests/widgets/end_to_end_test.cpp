@@ -128,7 +128,7 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
                 saved[0].endsWith(QStringLiteral(".gif")));
     EXPECT_EQ(readFile(device + QStringLiteral("/Photo1/") + saved[0]), window.studio().output());
     sheet->close();
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
 }
 
 TEST(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
@@ -201,7 +201,7 @@ TEST(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
     EXPECT_NE(withText<QAbstractButton>(sheet, QStringLiteral("Otwórz kopię poprzedniego zestawu")),
               nullptr);
     sheet->close();
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
 }
 
 } // namespace

@@ -95,7 +95,7 @@ TEST(Collection, CardsModeOffersTheWholeSetAndAnEmptyCollectionOnlyThePicker) {
     EXPECT_TRUE(empty.cardButtons().empty());
     EXPECT_FALSE(empty.wholeSetButton()->isVisible());
     EXPECT_TRUE(empty.picker()->isVisible());
-    QThreadPool::globalInstance()->waitForDone();
+    waitForWork();
 }
 
 class PacksScreen : public ::testing::Test {
@@ -109,7 +109,7 @@ protected:
     }
     void TearDown() override {
         m_view.reset();
-        QThreadPool::globalInstance()->waitForDone();
+        waitForWork();
         m_model.reset();
     }
     QString picture() {
@@ -225,7 +225,7 @@ TEST(PacksOptions, TheLastBackupIsOfferedOnlyWhenThereIsOne) {
             show->trigger();
             EXPECT_EQ(opened, backup.path());
         }
-        QThreadPool::globalInstance()->waitForDone();
+        waitForWork();
     }
 }
 

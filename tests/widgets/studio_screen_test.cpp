@@ -52,7 +52,7 @@ protected:
     }
     void TearDown() override {
         m_view.reset();
-        QThreadPool::globalInstance()->waitForDone();
+        waitForWork();
     }
     QString photo() {
         QImage image(800, 600, QImage::Format_RGB32);
@@ -256,7 +256,7 @@ TEST(PhotoLibrary, OffersPicturesAndFilmsNewestFirst) {
 // The window: header, theme, first run, mode switching and the collection's choice.
 class Root : public ::testing::Test {
 protected:
-    void TearDown() override { QThreadPool::globalInstance()->waitForDone(); }
+    void TearDown() override { waitForWork(); }
     ModelHome m_home;
 };
 

@@ -1,5 +1,6 @@
 // The window fits the screens people have: a 1366 × 768 laptop with a panel and a title bar
 // (1280 × 680 of work area, and less at 150 % or 200 %), with everything still reachable.
+#include "app/background_task.h"
 #include "app/settings.h"
 #include "packs/packs_view.h"
 #include "shell/editor_workspace.h"
@@ -13,10 +14,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QThread>
 #include <QThreadPool>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace tovi;
@@ -140,4 +144,43 @@ TEST(Accessibility, FocusIsDrawnOnOurOwnControls) {
         }
     }
     root.setDeviceColor(QStringLiteral("silver"));
+}
+
+// The sheets open every time they are asked for, however busy the pool and however fast the
+// person, and close only when told.
+TEST(Sheets, OpenAndCloseEveryTimeUnderLoad) {
+    ModelHome home;
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(home.settings());
+    root.resize(1180, 850);
+    root.show();
+    settle();
+    std::atomic<bool> stop = false;
+    // Every worker busy, as with long decodes and renderings.
+    for (int i = 0; i < workerThreads().maxThreadCount(); ++i)
+        workerThreads().start([&stop] {
+            while (!stop)
+                QThread::msleep(1);
+        });
+    for (int round = 0; round < 20; ++round) {
+        root.setMode(round % 2 ? StudioMode::cards : StudioMode::artwork);
+        root.showCollection();
+        QApplication::processEvents();
+        ASSERT_NE(root.collectionSheet(), nullptr) << round;
+        EXPECT_TRUE(root.collectionSheet()->isVisible()) << round;
+        for (auto* scroll : root.collectionSheet()->findChildren<QScrollArea*>())
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QApplication::processEvents();
+        EXPECT_TRUE(root.collectionSheet() && root.collectionSheet()->isVisible()) << round;
+        root.collectionSheet()->close();
+        QApplication::processEvents();
+        root.showTutorial();
+        QApplication::processEvents();
+        ASSERT_NE(root.tutorialSheet(), nullptr) << round;
+        EXPECT_TRUE(root.tutorialSheet()->isVisible()) << round;
+        root.tutorialSheet()->close();
+        QApplication::processEvents();
+    }
+    stop = true;
+    settle();
 }

@@ -2,6 +2,9 @@
 
 #include "app/tovi_error.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <new>
 
 namespace tovi {
@@ -16,6 +19,18 @@ QString describeFailure(std::exception_ptr failure) {
     } catch (...) {
         return QStringLiteral("Wystąpił nieoczekiwany błąd. Spróbuj ponownie.");
     }
+}
+
+QThreadPool& workerThreads() {
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setMaxThreadCount(QThread::idealThreadCount());
+        // As with Qt's own pool, the application ends only once its work has: a job must not
+        // run on while the program's statics are torn down.
+        qAddPostRoutine([] { workerThreads().waitForDone(); });
+        return threads;
+    }();
+    return *pool;
 }
 
 QThreadPool& deviceThreads() {

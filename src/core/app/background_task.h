@@ -66,13 +66,20 @@ template <typename Work, typename Done> auto backgroundJob(QObject* context, Wor
 
 } // namespace detail
 
-// Runs `work` on the thread pool and hands its Outcome to `done` on the interface thread. `work`
+// The threads of the application's own background work. Not Qt's global pool: Qt's painting
+// fills large areas on that pool and waits for it, so decoding and rendering there would freeze
+// the window while they run. The application waits for it when it ends; tests wait for it with
+// waitForDone().
+QThreadPool& workerThreads();
+
+// Runs `work` on workerThreads() and hands its Outcome to `done` on the interface thread. `work`
 // must touch only what it captured by value. When `context` (the model) is gone by then, `done`
 // is not called; the work itself is never awaited.
 template <typename Work, typename Done>
 void runInBackground(QObject* context, Work work, Done done) {
     // Nothing waits for the work: its future is dropped on purpose.
-    (void)QtConcurrent::run(detail::backgroundJob(context, std::move(work), std::move(done)));
+    (void)QtConcurrent::run(&workerThreads(),
+                            detail::backgroundJob(context, std::move(work), std::move(done)));
 }
 
 // The threads of device work: a pool of its own, so that a call hung on a device for minutes

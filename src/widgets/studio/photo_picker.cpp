@@ -1,5 +1,7 @@
 #include "photo_picker.h"
 
+#include "app/background_task.h"
+
 #include "media/image_source.h"
 #include "media/media_processor.h"
 #include "media/video_source.h"
@@ -133,7 +135,7 @@ PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders, Kind 
         m_list->addItem(item);
     }
     // One worker draws the thumbnails in order and stops as soon as the dialog goes.
-    (void)QtConcurrent::run([files, stop = m_stop, dialog = QPointer<PhotoPickerDialog>(this)] {
+    (void)QtConcurrent::run(&workerThreads(), [files, stop = m_stop, dialog = QPointer<PhotoPickerDialog>(this)] {
         for (int row = 0; row < files.size() && !stop->load(); ++row) {
             const QImage picture = thumbnail(files[row]);
             if (picture.isNull())
