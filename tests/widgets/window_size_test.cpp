@@ -3,8 +3,8 @@
 #include "app/background_task.h"
 #include "app/settings.h"
 #include "packs/packs_view.h"
-#include "shell/editor_workspace.h"
 #include "shell/controls.h"
+#include "shell/editor_workspace.h"
 #include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/tool_bubble.h"
@@ -22,6 +22,7 @@
 #include <QThreadPool>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace tovi;
 using namespace tovi::test;
@@ -34,20 +35,28 @@ bool inside(const QWidget* widget, const QWidget* window) {
     return widget->isVisible() && window->rect().contains(area);
 }
 
+// The window of a fresh home, past the tutorial, shown at `size`.
+std::unique_ptr<StudioRootView> shownWindow(ModelHome& home, QSize size = {1180, 850}) {
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    auto root = std::make_unique<StudioRootView>(home.settings());
+    root->resize(size);
+    root->show();
+    settle();
+    return root;
+}
+
 } // namespace
 
 class WindowSize : public ::testing::TestWithParam<QSize> {};
 
 TEST_P(WindowSize, EverythingIsWithinReach) {
     ModelHome home;
-    home.settings().setInteger(Settings::tutorialVersion, 1);
-    StudioRootView root(home.settings());
     const QSize size = GetParam();
+    const auto window = shownWindow(home, size);
+    StudioRootView& root = *window;
     ASSERT_LE(root.minimumSize().width(), size.width());
     ASSERT_LE(root.minimumSize().height(), size.height());
-    root.resize(size);
-    root.show();
-    settle();
+    ASSERT_EQ(root.size(), size);
     if (qEnvironmentVariableIsSet("TOVI_SIZE_SHOTS"))
         root.grab().save(QStringLiteral("%1/window-%2x%3.png")
                              .arg(qEnvironmentVariable("TOVI_SIZE_SHOTS"))
@@ -55,11 +64,10 @@ TEST_P(WindowSize, EverythingIsWithinReach) {
                              .arg(size.height()));
     for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
         root.setMode(mode);
-        EditorWorkspace* workspace = mode == StudioMode::artwork
-                                            ? root.studioView()->workspace()
-                                            : root.packsView()->workspace();
+        EditorWorkspace* workspace = mode == StudioMode::artwork ? root.studioView()->workspace()
+                                                                 : root.packsView()->workspace();
         SendBar* bar = mode == StudioMode::artwork ? root.studioView()->sendBar()
-                                                      : root.packsView()->sendBar();
+                                                   : root.packsView()->sendBar();
         for (const EditorTool tool : allEditorTools) {
             workspace->setSelected(tool);
             settle();
@@ -87,11 +95,8 @@ INSTANTIATE_TEST_SUITE_P(Screens, WindowSize,
 // Every control a person can reach with the keyboard says what it is to a screen reader.
 TEST(Accessibility, EveryReachableControlHasAPolishName) {
     ModelHome home;
-    home.settings().setInteger(Settings::tutorialVersion, 1);
-    StudioRootView root(home.settings());
-    root.resize(1180, 850);
-    root.show();
-    settle();
+    const auto window = shownWindow(home);
+    StudioRootView& root = *window;
     QStringList unnamed;
     for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
         root.setMode(mode);
@@ -118,21 +123,17 @@ TEST(Accessibility, EveryReachableControlHasAPolishName) {
 // The keyboard's place is always visible, on our own controls too, in both themes.
 TEST(Accessibility, FocusIsDrawnOnOurOwnControls) {
     ModelHome home;
-    home.settings().setInteger(Settings::tutorialVersion, 1);
-    StudioRootView root(home.settings());
-    root.resize(1180, 850);
-    root.show();
+    const auto window = shownWindow(home);
+    StudioRootView& root = *window;
     QApplication::setActiveWindow(&root);
     root.setMode(StudioMode::cards);
     settle();
     for (const QString& color : {QStringLiteral("silver"), QStringLiteral("black")}) {
         root.setDeviceColor(color);
         settle();
-        for (QWidget* control :
-             std::initializer_list<QWidget*>{root.modeSwitch()->segment(1),
-                                             root.caseButton(QStringLiteral("silver")),
-                                             root.packsView()->cardButton(2),
-                                             root.packsView()->sendBar()->button()}) {
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 root.modeSwitch()->segment(1), root.caseButton(QStringLiteral("silver")),
+                 root.packsView()->cardButton(2), root.packsView()->sendBar()->button()}) {
             root.setFocus();
             settle();
             const QImage plain = control->grab().toImage();
@@ -150,11 +151,8 @@ TEST(Accessibility, FocusIsDrawnOnOurOwnControls) {
 // person, and close only when told.
 TEST(Sheets, OpenAndCloseEveryTimeUnderLoad) {
     ModelHome home;
-    home.settings().setInteger(Settings::tutorialVersion, 1);
-    StudioRootView root(home.settings());
-    root.resize(1180, 850);
-    root.show();
-    settle();
+    const auto window = shownWindow(home);
+    StudioRootView& root = *window;
     std::atomic<bool> stop = false;
     // Every worker busy, as with long decodes and renderings.
     for (int i = 0; i < workerThreads().maxThreadCount(); ++i)
