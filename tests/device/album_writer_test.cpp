@@ -41,9 +41,9 @@ TEST_F(Album, AddsTheFileAfterRemovingOnlyOurLeftovers) {
         told << sofar.removed;
         return true;
     };
-    const AlbumWriter::Added added = AlbumWriter::add(root(), QStringLiteral("Photo2"),
-                                                      QStringLiteral("tovi-1.gif"), m_gif,
-                                                      writeAtomically, observe);
+    const AlbumWriter::Added added =
+        AlbumWriter::add(root(), QStringLiteral("Photo2"), QStringLiteral("tovi-1.gif"), m_gif,
+                         writeAtomically, observe);
     EXPECT_EQ(added.album, QStringLiteral("Photo2"));
     EXPECT_EQ(told, QStringList{QStringLiteral(".tovi-0A1B2C3D.gif.tovi-0a1b2c3d.tmp")});
     EXPECT_EQ(files(), (QStringList{QStringLiteral(".holiday.gif.tovi-0a1b2c3d.tmp.keep"),

@@ -53,8 +53,8 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     ASSERT_TRUE(QFile::remove(backup + QStringLiteral("/Game1/5.gif")));
     result = runTovi({QStringLiteral("verify-backup"), backup}, data);
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.out.contains(
-        QStringLiteral("2.gif: suma SHA-256 nie zgadza się z manifestem.")))
+    EXPECT_TRUE(
+        result.out.contains(QStringLiteral("2.gif: suma SHA-256 nie zgadza się z manifestem.")))
         << result.out.toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral("5.gif: brak kopii tego pliku.")))
         << result.out.toStdString();
@@ -78,5 +78,6 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     result = runTovi({QStringLiteral("verify-backup"), missing}, data);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, QString());
-    EXPECT_EQ(result.err, QStringLiteral("tovi: Nie ma folderu ") + missing + QStringLiteral(".\n"));
+    EXPECT_EQ(result.err,
+              QStringLiteral("tovi: Nie ma folderu ") + missing + QStringLiteral(".\n"));
 }

@@ -49,10 +49,9 @@ TEST(InspectVideo, StreamsThatStateNoDurationAreTimedFromTheirPackets) {
         const MediaInfo media = MediaProcessor::inspect(video(name));
         EXPECT_NEAR(media.duration, 2.0, 0.05) << name;
         EXPECT_EQ(media.frame.pixel(16, 12), reference.frame.pixel(16, 12)) << name;
-        EXPECT_EQ(MediaProcessor::sourceFrame(media, 1.1, VideoSource::Accuracy::exact)
-                      .pixel(16, 12),
-                  MediaProcessor::sourceFrame(reference, 1.1, VideoSource::Accuracy::exact)
-                      .pixel(16, 12))
+        EXPECT_EQ(
+            MediaProcessor::sourceFrame(media, 1.1, VideoSource::Accuracy::exact).pixel(16, 12),
+            MediaProcessor::sourceFrame(reference, 1.1, VideoSource::Accuracy::exact).pixel(16, 12))
             << name;
     }
 }

@@ -9,6 +9,9 @@
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
 
+#include "shell/file_chooser.h"
+#include "shell/polish_language.h"
+#include "shell/url_opener.h"
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -22,15 +25,12 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
-#include "shell/file_chooser.h"
-#include "shell/polish_language.h"
-#include "shell/url_opener.h"
 
 #include <QClipboard>
-#include <QMessageBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <gtest/gtest.h>
 #include <numbers>
 
@@ -66,8 +66,7 @@ TEST(Workspace, PreviewWidthAndPanelHeightFollowTheSpaceOffered) {
 
 TEST(Workspace, ToolsOpenSwitchAndCloseThePanel) {
     EditorWorkspace workspace(
-        {EditorTool::crop, EditorTool::animation},
-        [] { return new QLabel(QStringLiteral("M")); },
+        {EditorTool::crop, EditorTool::animation}, [] { return new QLabel(QStringLiteral("M")); },
         [](EditorTool tool) { return new QLabel(rawValue(tool)); });
     workspace.resize(1180, 800);
     workspace.show();
@@ -368,9 +367,9 @@ TEST(UrlOpener, WithoutAProgramThePathIsShownAndCopied) {
 
 TEST(MaterialPanel, RestoreOnlyWhenOffered) {
     int files = 0;
-    MaterialPanel without(new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
-                                                QStringLiteral("photo.on.rectangle")),
-                             [&] { ++files; });
+    MaterialPanel without(
+        new MaterialRow(QStringLiteral("Biblioteka zdjęć"), QStringLiteral("photo.on.rectangle")),
+        [&] { ++files; });
     EXPECT_EQ(without.restoreButton(), nullptr);
     QTest::mouseClick(without.filesRow(), Qt::LeftButton);
     EXPECT_EQ(files, 1);

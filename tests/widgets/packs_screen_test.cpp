@@ -12,13 +12,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QMimeData>
-#include <QDragEnterEvent>
 #include <QTest>
 #include <QThreadPool>
 #include <QToolButton>

@@ -2,10 +2,10 @@
 // exactly like one started in that theme, on every screen and tool panel.
 #include "app/settings.h"
 #include "packs/packs_model.h"
+#include "packs/packs_view.h"
 #include "shell/editor_workspace.h"
 #include "shell/root_view.h"
 #include "shell/send_bar.h"
-#include "packs/packs_view.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
 

@@ -66,8 +66,7 @@ struct Page {
 const std::vector<Page>& pages() {
     static const std::vector<Page> all{
         {QStringLiteral("crop"), EditorTool::crop, QStringLiteral("silver"), true, false},
-        {QStringLiteral("material"), EditorTool::material, QStringLiteral("black"), false,
-         false},
+        {QStringLiteral("material"), EditorTool::material, QStringLiteral("black"), false, false},
         {QStringLiteral("closed"), std::nullopt, QStringLiteral("silver"), true, true},
     };
     return all;
@@ -86,7 +85,7 @@ QWidget* screen(const Page& page) {
         [] {
             return new MaterialPanel(
                 new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
-                                   QStringLiteral("photo.on.rectangle")),
+                                QStringLiteral("photo.on.rectangle")),
                 [] {}, [] {});
         },
         [](EditorTool tool) -> QWidget* {

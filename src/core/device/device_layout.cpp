@@ -77,10 +77,11 @@ const QString leftoversLead = QStringLiteral("Usunięto z ");
 
 QString DeviceLayout::leftoversRemovedText(const QString& folder, const QStringList& removed) {
     return leftoversLead + QStringLiteral("%1 %2 po przerwanym zapisie: %3.")
-        .arg(folder,
-             removed.size() == 1 ? QStringLiteral("plik tymczasowy, który został")
-                                 : QStringLiteral("pliki tymczasowe, które zostały"),
-             removed.join(QStringLiteral(", ")));
+                               .arg(folder,
+                                    removed.size() == 1
+                                        ? QStringLiteral("plik tymczasowy, który został")
+                                        : QStringLiteral("pliki tymczasowe, które zostały"),
+                                    removed.join(QStringLiteral(", ")));
 }
 
 bool DeviceLayout::isLeftoversRemovedText(const QString& text) {

@@ -117,9 +117,8 @@ bool isInside(const QString& path, const QString& folder) {
     const QString resolved = top == QStringLiteral("/") ? rest : top + rest;
     const QString base = QFileInfo(folder).canonicalFilePath();
     return !base.isEmpty() &&
-           (resolved == base || resolved.startsWith(base.endsWith(QLatin1Char('/'))
-                                                        ? base
-                                                        : base + QLatin1Char('/')));
+           (resolved == base ||
+            resolved.startsWith(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/')));
 }
 
 QString backupName() {

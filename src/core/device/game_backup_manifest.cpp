@@ -134,8 +134,8 @@ GameBackupManifest GameBackupManifest::fromJson(const QByteArray& json) {
     if (!(std::abs(seconds) <= maxCreatedSeconds))
         malformed();
     GameBackupManifest manifest;
-    manifest.created = QDateTime::fromMSecsSinceEpoch(
-        referenceMs + std::llround(seconds * 1000.0), Qt::UTC);
+    manifest.created =
+        QDateTime::fromMSecsSinceEpoch(referenceMs + std::llround(seconds * 1000.0), Qt::UTC);
     manifest.source = source.toString();
     const QJsonObject entries = files.toObject();
     for (auto entry = entries.begin(); entry != entries.end(); ++entry) {

@@ -110,7 +110,8 @@ public:
         for (;;) {
             const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
             if (received == 0) {
-                QImage image = convert ? toImage(maxPixelSize) : QImage(1, 1, QImage::Format_ARGB32);
+                QImage image =
+                    convert ? toImage(maxPixelSize) : QImage(1, 1, QImage::Format_ARGB32);
                 av_frame_unref(m_frame.get());
                 return image;
             }
@@ -237,8 +238,10 @@ std::unique_ptr<ImageSource> openAnimatedPng(QByteArray data) {
                            int(std::min<quint32>(qFromBigEndian<quint32>(body + 4), INT_MAX)));
             DecodeBudget::require(canvas.width(), canvas.height());
         } else if (type == "fcTL" && length >= 26 && left >= 26) {
-            const quint32 w = qFromBigEndian<quint32>(body + 4), h = qFromBigEndian<quint32>(body + 8);
-            const quint32 x = qFromBigEndian<quint32>(body + 12), y = qFromBigEndian<quint32>(body + 16);
+            const quint32 w = qFromBigEndian<quint32>(body + 4),
+                          h = qFromBigEndian<quint32>(body + 8);
+            const quint32 x = qFromBigEndian<quint32>(body + 12),
+                          y = qFromBigEndian<quint32>(body + 16);
             if (canvas.isEmpty() || w == 0 || h == 0 || x > quint32(canvas.width()) ||
                 y > quint32(canvas.height()) || w > quint32(canvas.width()) - x ||
                 h > quint32(canvas.height()) - y)

@@ -190,8 +190,8 @@ private:
                 return;
             auto* line = reinterpret_cast<QRgb*>(m_canvas.scanLine(canvasY));
             const uint8_t* source = m_pixels.data() + rowStart;
-            const int last = int(std::min<qsizetype>(visible.right(),
-                                                     info.rect.x() + (decoded - rowStart) - 1));
+            const int last =
+                int(std::min<qsizetype>(visible.right(), info.rect.x() + (decoded - rowStart) - 1));
             for (int x = visible.left(); x <= last; ++x) {
                 const QRgb colour = info.palette[source[x - info.rect.x()]];
                 if (qAlpha(colour))

@@ -21,8 +21,8 @@ public:
     // Nothing when the file is not an image at all (the caller may then try it as a video).
     // Throws MediaError::unreadable when it is recognisably an image that cannot be decoded,
     // MediaError::oversized beyond the decode budget (canvas, frames or time, judged before
-    // any picture is decoded), or PlatformError when the file cannot be read. Cheap: a damaged frame past the first shows up
-    // as a null frame() later.
+    // any picture is decoded), or PlatformError when the file cannot be read. Cheap: a damaged
+    // frame past the first shows up as a null frame() later.
     static std::unique_ptr<ImageSource> open(const QString& path);
     static std::unique_ptr<ImageSource> fromData(const QByteArray& data);
     virtual ~ImageSource() = default;

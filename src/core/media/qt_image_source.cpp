@@ -38,7 +38,7 @@ std::optional<WebpAnimation> webpAnimation(QIODevice& file) {
     WebpAnimation animation;
     bool animated = false;
     const DecodeClock clock;
-    for (qint64 at = 12;; ) {
+    for (qint64 at = 12;;) {
         if (!file.seek(at))
             break;
         const QByteArray chunk = file.read(8 + 16);
@@ -48,8 +48,8 @@ std::optional<WebpAnimation> webpAnimation(QIODevice& file) {
         const QByteArray type = chunk.left(4);
         if (type == "VP8X" && chunk.size() >= 8 + 10) {
             animated = chunk[8] & 0x02;
-            animation.canvas = QSize(int(u24(chunk.constData() + 12) + 1),
-                                     int(u24(chunk.constData() + 15) + 1));
+            animation.canvas =
+                QSize(int(u24(chunk.constData() + 12) + 1), int(u24(chunk.constData() + 15) + 1));
             DecodeBudget::require(animation.canvas.width(), animation.canvas.height());
         } else if (type == "ANMF" && chunk.size() >= 8 + 16) {
             DecodeBudget::requireFrames(qint64(animation.delays.size()) + 1);

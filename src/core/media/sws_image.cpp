@@ -28,8 +28,9 @@ SwsBuffer swsBuffer(qsizetype bytes) {
 QImage swsImage(QSize size, QImage::Format format) {
     const qsizetype stride = swsStride(size.width(), 4);
     SwsBuffer buffer = swsBuffer(stride * std::max(size.height(), 1));
-    QImage image(buffer.get(), size.width(), size.height(), stride, format,
-                 [](void* memory) { av_free(memory); }, buffer.get());
+    QImage image(
+        buffer.get(), size.width(), size.height(), stride, format,
+        [](void* memory) { av_free(memory); }, buffer.get());
     if (image.isNull())
         throw std::bad_alloc();
     buffer.release(); // the image frees it now

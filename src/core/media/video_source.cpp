@@ -261,8 +261,8 @@ double VideoSource::State::scannedSeconds() {
     if (first != AV_NOPTS_VALUE && end > first)
         return double(end - std::min(first, start)) * timeBase;
     // No timestamps at all (a raw stream): count the packets at the stated frame rate.
-    const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate
-                                                            : stream->r_frame_rate;
+    const AVRational rate =
+        stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0)
         return 0;
     untimed = true;
@@ -394,7 +394,8 @@ void VideoSource::State::seek(int64_t pts) {
         if (av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
             unreadable();
     } else if (av_seek_frame(format.get(), index, pts, AVSEEK_FLAG_BACKWARD) < 0 &&
-        (pts == start || av_seek_frame(format.get(), index, start, AVSEEK_FLAG_BACKWARD) < 0))
+               (pts == start ||
+                av_seek_frame(format.get(), index, start, AVSEEK_FLAG_BACKWARD) < 0))
         unreadable();
     avcodec_flush_buffers(codec.get());
     hasHeld = hasPending = false;

@@ -514,8 +514,8 @@ void PacksModel::prepare(bool install, bool factory) {
     // Steps cross to the interface thread, where the watch hears them; the installation goes on
     // only while nobody has stopped waiting for it.
     const Game1Installer::Observer observe = [self = QPointer<PacksModel>(this), job,
-                                              abandoned = m_abandoned](
-                                                 const Game1Installer::Progress& at) {
+                                              abandoned =
+                                                  m_abandoned](const Game1Installer::Progress& at) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, job, started = at.stage == Game1Installer::Stage::started, backup = at.backup,

@@ -14,8 +14,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 

@@ -391,8 +391,8 @@ void StudioModel::prepare(bool saveToDevice) {
                                 return;
                             self->m_watch.beat();
                             if (!sofar.removed.isEmpty())
-                                self->setMessage(DeviceLayout::leftoversRemovedText(
-                                    sofar.album, sofar.removed));
+                                self->setMessage(
+                                    DeviceLayout::leftoversRemovedText(sofar.album, sofar.removed));
                         },
                         Qt::QueuedConnection);
                     return !abandoned->load();

@@ -11,8 +11,8 @@
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
 #include "shell/controls.h"
-#include "shell/sheet_parts.h"
 #include "shell/file_chooser.h"
+#include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
 #include "studio/studio_model.h"
@@ -113,8 +113,7 @@ protected:
             return;
         }
         painter.setPen(Qt::NoPen);
-        painter.setBrush(
-            withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
+        painter.setBrush(withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
         painter.drawEllipse(disc);
         const int size = 42;
         painter.drawPixmap((width() - size) / 2, (height() - size) / 2,
@@ -140,8 +139,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(
-            withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.24 : 0.14));
+        painter.setBrush(withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.24 : 0.14));
         painter.drawEllipse(QRectF(rect()));
         painter.setPen(StudioStyle::accent());
         painter.drawText(rect(), Qt::AlignCenter, m_number);
@@ -518,12 +516,13 @@ void ToviTransferSheet::build() {
         auto* stall = new QVBoxLayout(m_stall);
         stall->setContentsMargins(0, 0, 0, 0);
         stall->setSpacing(6);
-        m_stallText = textLabel(DeviceWatch::stalledText(), Typography::Style::callout,
-                                QFont::Medium);
+        m_stallText =
+            textLabel(DeviceWatch::stalledText(), Typography::Style::callout, QFont::Medium);
         m_stallText->setObjectName(QStringLiteral("stallText"));
         m_stallText->setAlignment(Qt::AlignCenter);
         stall->addWidget(m_stallText);
-        m_stopWaiting = flatButton(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"));
+        m_stopWaiting =
+            flatButton(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"));
         connect(m_stopWaiting, &QPushButton::clicked, this, [this] {
             if (m_stalled && m_actions.stopWaiting)
                 m_actions.stopWaiting();
@@ -757,10 +756,10 @@ void ToviTransferSheet::refresh() {
         QStringList names;
         for (const QString& file : m_files)
             names << QFileInfo(file).fileName();
-        m_filesNote->setText((m_files.size() == 1 ? QStringLiteral("Plik: ")
-                                                  : QStringLiteral("Pliki: ")) +
-                             names.join(QStringLiteral(", ")) + QStringLiteral("\nw folderze ") +
-                             QFileInfo(m_files.front()).absolutePath());
+        m_filesNote->setText(
+            (m_files.size() == 1 ? QStringLiteral("Plik: ") : QStringLiteral("Pliki: ")) +
+            names.join(QStringLiteral(", ")) + QStringLiteral("\nw folderze ") +
+            QFileInfo(m_files.front()).absolutePath());
     }
     m_secondary->setVisible(!share && m_kind != ToviTransferKind::factory);
     m_openBackup->setVisible(m_complete && !m_backup.isEmpty());

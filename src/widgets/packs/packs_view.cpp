@@ -1,13 +1,13 @@
 #include "packs_view.h"
 
 #include "app/settings.h"
-#include "shell/file_chooser.h"
 #include "device/model_binding.h"
 #include "packs/packs_model.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
+#include "shell/file_chooser.h"
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
@@ -114,14 +114,11 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
                                  PhotoPickerDialog::Kind::images);
         return picker.exec() == QDialog::Accepted ? picker.chosen() : std::nullopt;
     };
-    m_openFolder = [](const QString& folder) {
-        UrlOpener::open(QUrl::fromLocalFile(folder));
-    };
+    m_openFolder = [](const QString& folder) { UrlOpener::open(QUrl::fromLocalFile(folder)); };
 
     m_workspace = new EditorWorkspace(
         {EditorTool::crop, EditorTool::animation, EditorTool::caption},
-        [this] { return buildMaterial(); },
-        [this](EditorTool tool) { return buildPanel(tool); });
+        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); });
     m_workspace->setTitle(QStringLiteral("Studio"));
     m_workspace->setHint(QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
     m_workspace->setOpenCollection(std::move(openCollection));
@@ -242,13 +239,12 @@ void PacksView::importImage(const std::optional<QString>& path) {
 }
 
 QWidget* PacksView::buildMaterial() {
-    auto* photos = new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
-                                      QStringLiteral("photo.on.rectangle"));
+    auto* photos =
+        new MaterialRow(QStringLiteral("Biblioteka zdjęć"), QStringLiteral("photo.on.rectangle"));
     connect(photos, &QAbstractButton::clicked, this,
             [this] { importImage(m_choosePhoto ? m_choosePhoto() : std::nullopt); });
     auto* panel = new MaterialPanel(
-        photos, [this] { addCardPicture(); },
-        [this] { m_model.resetCard(); });
+        photos, [this] { addCardPicture(); }, [this] { m_model.resetCard(); });
     panel->setEnabled(!m_model.busy());
     m_busyBound.emplace_back(panel);
     return panel;
@@ -393,7 +389,6 @@ void PacksView::syncAnimation() {
     animation.reduceMotion = Theme::reduceMotion();
     m_preview->setAnimation(animation);
 }
-
 
 void PacksView::openTransfer(bool factory) {
     if (m_sheet)

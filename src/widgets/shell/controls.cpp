@@ -141,8 +141,8 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
     setToolTip(shown == text() ? QString() : text());
     QPainter painter(this);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   foregroundRole()));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
     painter.drawText(area, int(alignment()) | Qt::TextSingleLine, shown);
 }
 

@@ -77,10 +77,8 @@ double EditorWorkspace::bubbleHeight(QSizeF available) {
     return std::min(available.height() - 180.0, 390.0);
 }
 
-EditorWorkspace::EditorWorkspace(std::vector<EditorTool> tools,
-                                       std::function<QWidget*()> material,
-                                       std::function<QWidget*(EditorTool)> panel,
-                                       QWidget* parent)
+EditorWorkspace::EditorWorkspace(std::vector<EditorTool> tools, std::function<QWidget*()> material,
+                                 std::function<QWidget*(EditorTool)> panel, QWidget* parent)
     : QWidget(parent)
     , m_title(new QLabel)
     , m_subtitle(new QLabel)

@@ -36,7 +36,7 @@ public:
     // `tools` are the screen's own; the material tool always comes first. `panel` builds the
     // controls of every tool but material, `material` the material panel.
     EditorWorkspace(std::vector<EditorTool> tools, std::function<QWidget*()> material,
-                       std::function<QWidget*(EditorTool)> panel, QWidget* parent = nullptr);
+                    std::function<QWidget*(EditorTool)> panel, QWidget* parent = nullptr);
 
     void setTitle(const QString& title);
     void setSubtitle(const QString& subtitle);

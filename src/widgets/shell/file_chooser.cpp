@@ -30,8 +30,8 @@ std::optional<QString> open(QWidget* parent, Settings& settings, const QString& 
 }
 
 std::optional<QString> saveAs(QWidget* parent, Settings& settings, const QString& name) {
-    const QString file = QFileDialog::getSaveFileName(
-        parent, QStringLiteral("Zapisz jako"), QDir(startFolder(settings)).filePath(name));
+    const QString file = QFileDialog::getSaveFileName(parent, QStringLiteral("Zapisz jako"),
+                                                      QDir(startFolder(settings)).filePath(name));
     if (file.isEmpty())
         return std::nullopt;
     settings.setString(Settings::lastFolder, QFileInfo(file).absolutePath());

@@ -85,7 +85,7 @@ void MaterialRow::paintEvent(QPaintEvent*) {
 }
 
 MaterialPanel::MaterialPanel(QWidget* photos, std::function<void()> files,
-                                   std::function<void()> restore, QWidget* parent)
+                             std::function<void()> restore, QWidget* parent)
     : QWidget(parent)
     , m_group(new RowGroup)
     , m_files(new MaterialRow(QStringLiteral("Pliki"), QStringLiteral("folder"))) {

@@ -33,8 +33,8 @@ class MaterialPanel : public QWidget {
 public:
     // `photos` is the photo-library row (normally a MaterialRow that opens the picker);
     // `restore` may be empty, and then no restore button is shown.
-    MaterialPanel(QWidget* photos, std::function<void()> files,
-                     std::function<void()> restore = {}, QWidget* parent = nullptr);
+    MaterialPanel(QWidget* photos, std::function<void()> files, std::function<void()> restore = {},
+                  QWidget* parent = nullptr);
 
     MaterialRow* filesRow() const { return m_files; }
     QPushButton* restoreButton() const { return m_restore; }

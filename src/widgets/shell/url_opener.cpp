@@ -27,7 +27,8 @@ void open(const QUrl& url, QWidget* parent) {
                          failed();
                          call->deleteLater();
                      });
-    call->start(QStringLiteral("xdg-open"), {url.isLocalFile() ? url.toLocalFile() : url.toString()});
+    call->start(QStringLiteral("xdg-open"),
+                {url.isLocalFile() ? url.toLocalFile() : url.toString()});
 }
 
 QMessageBox* showUnopened(const QUrl& url, QWidget* parent) {
@@ -42,9 +43,9 @@ QMessageBox* showUnopened(const QUrl& url, QWidget* parent) {
                        : QStringLiteral("Żaden program nie otworzył tej strony. Jej adres:"));
     box->setInformativeText(where);
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPushButton* copy = box->addButton(local ? QStringLiteral("Kopiuj ścieżkę")
-                                             : QStringLiteral("Kopiuj adres"),
-                                       QMessageBox::ActionRole);
+    QPushButton* copy =
+        box->addButton(local ? QStringLiteral("Kopiuj ścieżkę") : QStringLiteral("Kopiuj adres"),
+                       QMessageBox::ActionRole);
     copy->setObjectName(QStringLiteral("copy"));
     box->addButton(QMessageBox::Ok);
     QObject::connect(copy, &QPushButton::clicked, box,

@@ -135,24 +135,25 @@ PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders, Kind 
         m_list->addItem(item);
     }
     // One worker draws the thumbnails in order and stops as soon as the dialog goes.
-    (void)QtConcurrent::run(&workerThreads(), [files, stop = m_stop, dialog = QPointer<PhotoPickerDialog>(this)] {
-        for (int row = 0; row < files.size() && !stop->load(); ++row) {
-            const QImage picture = thumbnail(files[row]);
-            if (picture.isNull())
-                continue;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [dialog, row, picture] {
-                    if (!dialog)
-                        return;
-                    QPixmap pixmap = QPixmap::fromImage(picture);
-                    pixmap.setDevicePixelRatio(2);
-                    if (QListWidgetItem* item = dialog->m_list->item(row))
-                        item->setIcon(QIcon(pixmap));
-                },
-                Qt::QueuedConnection);
-        }
-    });
+    (void)QtConcurrent::run(&workerThreads(),
+                            [files, stop = m_stop, dialog = QPointer<PhotoPickerDialog>(this)] {
+                                for (int row = 0; row < files.size() && !stop->load(); ++row) {
+                                    const QImage picture = thumbnail(files[row]);
+                                    if (picture.isNull())
+                                        continue;
+                                    QMetaObject::invokeMethod(
+                                        QCoreApplication::instance(),
+                                        [dialog, row, picture] {
+                                            if (!dialog)
+                                                return;
+                                            QPixmap pixmap = QPixmap::fromImage(picture);
+                                            pixmap.setDevicePixelRatio(2);
+                                            if (QListWidgetItem* item = dialog->m_list->item(row))
+                                                item->setIcon(QIcon(pixmap));
+                                        },
+                                        Qt::QueuedConnection);
+                                }
+                            });
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
     auto* choose = buttons->addButton(QStringLiteral("Wybierz"), QDialogButtonBox::AcceptRole);

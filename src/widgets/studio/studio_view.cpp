@@ -1,14 +1,14 @@
 #include "studio_view.h"
 
 #include "app/settings.h"
-#include "shell/crop_pointer_view.h"
-#include "shell/file_chooser.h"
 #include "device/model_binding.h"
 #include "device/transfer_sheet.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
+#include "shell/crop_pointer_view.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
+#include "shell/file_chooser.h"
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
@@ -61,8 +61,7 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
 
     m_workspace = new EditorWorkspace(
         {EditorTool::crop, EditorTool::animation, EditorTool::caption},
-        [this] { return buildMaterial(); },
-        [this](EditorTool tool) { return buildPanel(tool); });
+        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); });
     m_workspace->setTitle(QStringLiteral("Studio"));
     m_workspace->setSubtitle(QStringLiteral("Twoje zdjęcia, filmy i animacje"));
     m_workspace->setOpenCollection(std::move(openCollection));
@@ -132,8 +131,8 @@ void StudioView::addMaterial() {
 }
 
 QWidget* StudioView::buildMaterial() {
-    auto* photos = new MaterialRow(QStringLiteral("Biblioteka zdjęć"),
-                                      QStringLiteral("photo.on.rectangle"));
+    auto* photos =
+        new MaterialRow(QStringLiteral("Biblioteka zdjęć"), QStringLiteral("photo.on.rectangle"));
     connect(photos, &QAbstractButton::clicked, this, [this] {
         // The library is plain files here: the model makes its own private copy of the one
         // picked, under its own name.

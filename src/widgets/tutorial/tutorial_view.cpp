@@ -67,8 +67,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QColor tint =
-            m_tint == Tint::accent ? StudioStyle::accent() : Theme::secondary(this);
+        const QColor tint = m_tint == Tint::accent ? StudioStyle::accent() : Theme::secondary(this);
         if (m_disc) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(
@@ -139,8 +138,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(
-            withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.1));
+        painter.setBrush(withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.1));
         painter.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
     }
 };
@@ -420,8 +418,7 @@ QWidget* StudioTutorialView::buildEditingPage() {
     auto* tools = new QHBoxLayout;
     tools->setSpacing(8);
     tools->addStretch(1);
-    for (EditorTool tool :
-         {EditorTool::crop, EditorTool::animation, EditorTool::caption})
+    for (EditorTool tool : {EditorTool::crop, EditorTool::animation, EditorTool::caption})
         tools->addWidget(new ToolChip(tool));
     tools->addStretch(1);
     card->column()->addLayout(tools);
