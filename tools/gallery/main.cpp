@@ -191,6 +191,14 @@ int screens(const QString& folder, const QString& clip) {
         window.show();
         settle(200);
         save(&window, folder, QStringLiteral("studio-empty-") + theme);
+        // The smallest screens people have: a laptop's work area and 1600 × 1100 at 200 %.
+        for (const QSize size : {QSize(1280, 680), QSize(760, 480)}) {
+            window.resize(size);
+            settle(100);
+            save(&window, folder,
+                 QStringLiteral("studio-%1x%2-").arg(size.width()).arg(size.height()) + theme);
+        }
+        window.resize(1180, 850);
 
         // The six-card screen with each tool, and the collection over it.
         window.setMode(StudioMode::cards);

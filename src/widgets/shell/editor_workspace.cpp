@@ -45,10 +45,15 @@ protected:
 private:
     void arrange() {
         const QSize preview = m_preview ? DevicePreview::sizeForArtWidth(m_artWidth) : QSize();
-        const int hintWidth = std::max(170, m_artWidth);
-        const int hintHeight = m_hint->heightForWidth(hintWidth);
+        int hintWidth = std::max(170, m_artWidth);
+        int hintHeight = m_hint->heightForWidth(hintWidth);
         // The shadow's room under the picture counts towards the 14 points of spacing.
         const int gap = std::max(0, 14 - (m_preview ? DevicePreview::shadowMargins.bottom() : 0));
+        // In a low window a second line of hint would be cut off: it takes the column's width.
+        if (preview.height() + gap + hintHeight > height() && width() > hintWidth) {
+            hintWidth = width();
+            hintHeight = m_hint->heightForWidth(hintWidth);
+        }
         const int total = preview.height() + gap + std::max(0, hintHeight);
         int y = std::max(0, (height() - total) / 2);
         if (m_preview) {

@@ -86,14 +86,14 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     , m_packs(std::make_unique<PacksModel>(settings))
     , m_modeSwitch(
           new SegmentedControl({rawValue(StudioMode::artwork), rawValue(StudioMode::cards)}))
-    , m_subtitle(new QLabel)
+    , m_subtitle(new ElidedLabel)
     , m_caseSelector(new QWidget)
     , m_tutorialButton(new QToolButton)
     , m_screens(new QStackedWidget) {
     setWindowTitle(QStringLiteral("ToviStudio"));
-    // Small enough for a 1366 × 768 laptop with a panel and a title bar; below the 1040 × 760
-    // layout the preview shrinks and panels scroll.
-    setMinimumSize(960, 600);
+    // Small enough for a 1366 × 768 laptop with a panel and a title bar, and for 1600 × 1100 at
+    // 200 %; below the 1040 × 760 layout the preview shrinks and panels scroll.
+    setMinimumSize(760, 480);
     setAutoFillBackground(true);
     m_tutorialFactory = [](StudioRootView& root) -> QDialog* {
         auto* sheet = new StudioTutorialView(
