@@ -8,8 +8,8 @@ packages=(
     g++ cmake ninja-build ccache pkg-config git
     # Qt 6 (Core, Gui, Widgets, Svg, Concurrent, DBus, Test) and the image-format plugins (WebP, TIFF…)
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins libgl-dev libxkbcommon-dev
-    # Qt's own texts (file dialog, text field menus) in Polish
-    qt6-translations-l10n
+    # Qt's own texts (file dialog, text field menus) in Polish; the desktop's own file dialogs
+    qt6-translations-l10n qt6-xdgdesktopportal-platformtheme
     # media
     libheif-dev libgif-dev libimagequant-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev

@@ -1,6 +1,7 @@
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
+#include "shell/file_chooser.h"
 #include "shell/polish_language.h"
 #include "shell/root_view.h"
 #include "shell/theme.h"
@@ -13,6 +14,7 @@
 #include <QScreen>
 
 int main(int argc, char* argv[]) {
+    tovi::FileChooser::preferDesktopDialogs();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tovi-studio"));
     QApplication::setApplicationDisplayName(QStringLiteral("ToviStudio"));

@@ -9,6 +9,13 @@
 
 namespace tovi::FileChooser {
 
+void preferDesktopDialogs() {
+    // The portal theme hands everything but the dialogs to the theme Qt would have chosen, and
+    // when no portal answers the dialogs too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORMTHEME"))
+        qputenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal");
+}
+
 QString startFolder(const Settings& settings) {
     const QString last = settings.string(Settings::lastFolder, {});
     if (!last.isEmpty() && QFileInfo(last).isDir())

@@ -14,6 +14,11 @@ class Settings;
 // dialog where it offers one.
 namespace FileChooser {
 
+// Before the application object exists: the dialogs then go through the XDG desktop portal
+// where one answers (the desktop's own dialog), else through the platform theme's, else Qt's.
+// A platform theme the user set wins.
+void preferDesktopDialogs();
+
 QString startFolder(const Settings& settings);
 // The chosen file, remembering its folder; nothing when cancelled.
 std::optional<QString> open(QWidget* parent, Settings& settings, const QString& title,
