@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "packs/packs_view.h"
 #include "shell/controls.h"
+#include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/root_view.h"
 #include "shell/send_bar.h"
@@ -124,6 +125,40 @@ TEST(Accessibility, EveryReachableControlHasAPolishName) {
     }
     unnamed.removeDuplicates();
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
+}
+
+// A screen reader hears what each of our own controls is, which one is chosen, and can press it.
+TEST(Accessibility, OurOwnControlsSayWhatTheyAre) {
+    ModelHome home;
+    const auto window = shownWindow(home);
+    StudioRootView& root = *window;
+    root.setMode(StudioMode::cards);
+    settle();
+    struct Expected {
+        QWidget* control;
+        QAccessible::Role role;
+        bool checked;
+    };
+    for (const auto& [control, role, checked] : std::initializer_list<Expected>{
+             {root.modeSwitch()->segment(1), QAccessible::RadioButton, true},
+             {root.modeSwitch()->segment(0), QAccessible::RadioButton, false},
+             {root.caseButton(QStringLiteral("silver")), QAccessible::RadioButton, true},
+             {root.caseButton(QStringLiteral("black")), QAccessible::RadioButton, false},
+             {root.packsView()->cardButton(0), QAccessible::RadioButton, true},
+             {root.packsView()->cardButton(3), QAccessible::RadioButton, false},
+             {root.packsView()->preview(), QAccessible::Graphic, false},
+             {root.packsView()->sendBar()->button(), QAccessible::Button, false}}) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+        ASSERT_TRUE(face);
+        const std::string name = face->text(QAccessible::Name).toStdString();
+        EXPECT_EQ(face->role(), role) << name;
+        EXPECT_EQ(bool(face->state().checked), checked) << name;
+    }
+    QAccessibleInterface* artwork =
+        QAccessible::queryAccessibleInterface(root.modeSwitch()->segment(0));
+    ASSERT_TRUE(artwork->actionInterface());
+    artwork->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(root.mode(), StudioMode::artwork);
 }
 
 // The keyboard's place is always visible, on our own controls too, in both themes.

@@ -42,6 +42,7 @@ public:
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
         setAccessibleName(QStringLiteral("Karta %1").arg(slot + 1));
+        setAccessibleRole(this, QAccessible::RadioButton);
         setToolTip(accessibleName());
     }
     void setPicture(const QImage& picture) {

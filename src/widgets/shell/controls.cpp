@@ -2,6 +2,7 @@
 
 #include "shell/theme.h"
 
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,6 +10,69 @@
 #include <algorithm>
 
 namespace tovi {
+
+// --- Accessible roles ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr char roleProperty[] = "toviAccessibleRole";
+
+class RoleAccessible : public QAccessibleWidget {
+public:
+    RoleAccessible(QWidget* widget, QAccessible::Role role)
+        : QAccessibleWidget(widget, role) {}
+
+    QString text(QAccessible::Text kind) const override {
+        QString text = QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name && text.isEmpty() && button())
+            text = button()->text().remove(QLatin1Char('&'));
+        return text;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (const QAbstractButton* b = button(); b && b->isCheckable()) {
+            state.checkable = true;
+            state.checked = b->isChecked();
+        }
+        return state;
+    }
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (button())
+            names.prepend(pressAction());
+        return names;
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && button())
+            button()->click();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    QAbstractButton* button() const { return qobject_cast<QAbstractButton*>(widget()); }
+};
+
+QAccessibleInterface* roleFactory(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    const QVariant role = widget ? widget->property(roleProperty) : QVariant();
+    return role.isValid() ? new RoleAccessible(widget, QAccessible::Role(role.toInt())) : nullptr;
+}
+
+} // namespace
+
+void setAccessibleRole(QWidget* widget, QAccessible::Role role) {
+    static const bool installed = [] {
+        QAccessible::installFactory(roleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    widget->setProperty(roleProperty, int(role));
+    // Setting a name first has already made (and cached) Qt's own interface.
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    if (face && !dynamic_cast<RoleAccessible*>(face))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(face));
+}
 
 // --- Switch -------------------------------------------------------------------------------------
 
@@ -21,6 +85,7 @@ Switch::Switch(const QString& text, QWidget* parent)
     : QAbstractButton(parent) {
     setText(text);
     setAccessibleName(text);
+    setAccessibleRole(this, QAccessible::CheckBox);
     setCheckable(true);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
@@ -78,6 +143,7 @@ SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent)
         auto* button = new QToolButton;
         button->setText(titles[i]);
         button->setAccessibleName(titles[i]);
+        setAccessibleRole(button, QAccessible::RadioButton);
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

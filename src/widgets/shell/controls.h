@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -11,6 +12,11 @@
 class QHBoxLayout;
 
 namespace tovi {
+
+// What a screen reader calls a control of our own that Qt would call a plain button or panel:
+// one of a group to choose from (RadioButton), a switch (CheckBox), a picture (Graphic). A
+// button keeps its press action and its checked state. Set it before the control is shown.
+void setAccessibleRole(QWidget* widget, QAccessible::Role role);
 
 // A painted on/off switch in the accent colour, operable from the keyboard (space toggles).
 class Switch : public QAbstractButton {

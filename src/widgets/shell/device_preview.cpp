@@ -1,6 +1,7 @@
 #include "device_preview.h"
 
 #include "app/resource_bundle.h"
+#include "shell/controls.h"
 #include "shell/theme.h"
 
 #include <QDateTime>
@@ -76,6 +77,7 @@ DevicePreview::DevicePreview(QWidget* parent)
     setSizePolicy(policy);
     connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
     m_timer.setTimerType(Qt::PreciseTimer);
+    setAccessibleRole(this, QAccessible::Graphic);
     setColor(m_color);
 }
 

@@ -43,6 +43,7 @@ public:
         setFixedSize(32, 32);
         setCursor(Qt::PointingHandCursor);
         setCheckable(true);
+        setAccessibleRole(this, QAccessible::RadioButton);
         const bool dark = color == black;
         setAccessibleName(dark ? QStringLiteral("Czarna obudowa i ciemny motyw")
                                : QStringLiteral("Srebrna obudowa i jasny motyw"));
