@@ -29,12 +29,12 @@ constexpr int kQuantizerSpeed = 8;
 constexpr int kPaletteSampling = 16;
 // Colour distance: squared luma difference plus this share of the squared chroma differences.
 constexpr float kRemapChromaWeight = 0.25f;
-constexpr float kMatchChromaWeight = 0.1f;
+constexpr float kMatchChromaWeight = 0.25f;
 // A pixel may take another palette colour, when that lengthens an LZW match, if its squared
 // distance stays within scale × (luma variance around the pixel + floor). Busy areas hide more
 // error than flat ones; the floor lets flat areas absorb noise without visible steps.
 constexpr float kToleranceScale = 0.5f;
-constexpr float kToleranceFloor = 25.0f;
+constexpr float kToleranceFloor = 30.0f;
 constexpr float kToleranceCap = 144.0f;
 constexpr int kVarianceRadius = 2;
 // Pixels whose colours agree in these bits share one nearest-colour search.

@@ -602,9 +602,10 @@ SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& cur
     const auto pixelFormat = AVPixelFormat(frame->format);
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
     int colorspace = frame->colorspace;
-    if (colorspace == AVCOL_SPC_UNSPECIFIED) // untagged: what players assume for the size
-        colorspace =
-            frame->width >= 1280 || frame->height > 576 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    // Cameras and phones tag their colours; files without tags nearly always come from FFmpeg
+    // converting RGB pictures, which it does with the BT.601 matrix at every size.
+    if (colorspace == AVCOL_SPC_UNSPECIFIED)
+        colorspace = AVCOL_SPC_SMPTE170M;
     const bool jpegFormat =
         pixelFormat == AV_PIX_FMT_YUVJ420P || pixelFormat == AV_PIX_FMT_YUVJ422P ||
         pixelFormat == AV_PIX_FMT_YUVJ444P || pixelFormat == AV_PIX_FMT_YUVJ440P ||
