@@ -257,6 +257,34 @@ TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
     EXPECT_TRUE(model.error().isEmpty());
 }
 
+// colours.mp4 has a key frame a second with B-frames between. Wherever the start moves, the
+// preview ends on the frame the export starts with; a seek shows its key frame first.
+TEST_F(Studio, ThePreviewEndsOnTheFrameTheExportStartsWith) {
+    StudioModel model(m_home.settings());
+    import(model, colours);
+    QList<QRgb> shown;
+    QObject::connect(&model, &StudioModel::previewChanged,
+                     [&] { shown << centre(model.preview()); });
+    // Into the first group, on within it, on past a key frame, back within a group, back.
+    for (const double start : {0.6, 0.8, 1.6, 1.4, 0.4}) {
+        shown.clear();
+        ExportOptions options = model.options();
+        options.start = start;
+        model.setOptions(options);
+        model.refreshPreview();
+        spin(StudioModel::previewDebounceMs + 30);
+        waitForWork();
+        spin(50);
+        options.length = 0.2;
+        const QImage first = QImage::fromData(MediaProcessor::exportMedia(*model.media(), options));
+        ASSERT_FALSE(shown.isEmpty()) << start;
+        EXPECT_TRUE(near(shown.last(), centre(first))) << start;
+        if (start == 1.4) { // the key frame at 1 s, then the frame at 1.4 s
+            EXPECT_EQ(shown.size(), 2);
+        }
+    }
+}
+
 TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {
     StudioModel model(m_home.settings());
     QSignalSpy progress(&model, &StudioModel::exportProgress);

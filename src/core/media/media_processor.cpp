@@ -65,12 +65,17 @@ int gifIndex(const ImageSource& source, double time) {
     return std::max(count - 1, 0);
 }
 
+QImage videoFrame(VideoSource& video, const MediaInfo& media, double time,
+                  VideoSource::Accuracy accuracy, const VideoSource::EarlyPicture& early) {
+    double t = std::min(time, media.duration - endMargin);
+    t = std::max(t, 0.0); // also turns NaN into 0
+    return video.frameAt(t, accuracy, early);
+}
+
 QImage sourceFrame(const MediaInfo& media, double time, VideoSource::Accuracy accuracy) {
     if (media.video) {
         VideoSource video(media.url.toLocalFile());
-        double t = std::min(time, media.duration - endMargin);
-        t = std::max(t, 0.0); // also turns NaN into 0
-        return video.frameAt(t, accuracy);
+        return videoFrame(video, media, time, accuracy);
     }
     if (media.animated) {
         try {

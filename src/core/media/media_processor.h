@@ -40,6 +40,10 @@ int gifIndex(const ImageSource& source, double time);
 // Throws MediaError::unreadable when a video frame cannot be decoded.
 QImage sourceFrame(const MediaInfo& media, double time,
                    VideoSource::Accuracy accuracy = VideoSource::Accuracy::tolerant);
+// The same from a video already open: an exact frame hands `early` the key frame it starts
+// from when it has to seek (VideoSource::frameAt).
+QImage videoFrame(VideoSource& video, const MediaInfo& media, double time,
+                  VideoSource::Accuracy accuracy, const VideoSource::EarlyPicture& early = {});
 
 // The crop geometry: the square window of a `frameSize` picture that `settings` selects,
 // with zoom clamped to 1…3 and x, y to −1…+1 (NaN counts as 1 and −1).

@@ -198,7 +198,7 @@ struct VideoSource::State {
     void seekBefore(int64_t target, bool oneFrame);
     std::optional<int64_t> earlierSeekPoint(int64_t from, int attempt);
 
-    QImage exactFrame(int64_t target);
+    QImage exactFrame(int64_t target, const EarlyPicture& early);
     QImage keyFrame(int64_t target);
     QImage convert(AVFrame* frame, int64_t pts);
 };
@@ -320,8 +320,12 @@ int64_t VideoSource::State::toStreamTime(double t) const {
 }
 
 bool VideoSource::State::unseen(const AVPacket* next) const {
-    if (!sampling || next->pts == AV_NOPTS_VALUE || next->duration <= 0)
+    if (next->pts == AV_NOPTS_VALUE || next->duration <= 0)
         return false;
+    // Without a schedule only the target of the request under way is shown: a frame that
+    // ends at or before it is not. Frames after it stay, so that a later target continues.
+    if (!sampling)
+        return lastTarget != AV_NOPTS_VALUE && next->pts + next->duration <= lastTarget;
     // exactFrame shows this frame for the targets from its pts up to the next frame's, and a
     // target is a time rounded to whole ticks: in unrounded ticks from the start, [from, to).
     // A sampling time on the next frame's first tick is that frame's, not this one's.
@@ -530,7 +534,7 @@ void VideoSource::State::seekBefore(int64_t target, bool oneFrame) {
     }
 }
 
-QImage VideoSource::State::exactFrame(int64_t target) {
+QImage VideoSource::State::exactFrame(int64_t target, const EarlyPicture& early) {
     if (sampling && !onSchedule(target)) {
         // Frames off the schedule may have been dropped: start again from a key frame.
         sampling.reset();
@@ -545,6 +549,13 @@ QImage VideoSource::State::exactFrame(int64_t target) {
         positioned = true;
         awaitingLanding = true;
         advanceTo(target);
+    } else if (early) {
+        seekBefore(target, true);
+        // Unless the key frame is itself the one on screen at the target.
+        if (hasHeld && !finished &&
+            (held->pkt_duration <= 0 || heldPts + held->pkt_duration <= target))
+            early(convert(held.get(), heldPts));
+        advanceTo(target);
     } else {
         seekBefore(target, false);
     }
@@ -556,6 +567,7 @@ QImage VideoSource::State::exactFrame(int64_t target) {
 }
 
 QImage VideoSource::State::keyFrame(int64_t target) {
+    lastTarget = AV_NOPTS_VALUE;
     if (sampling) {
         sampling.reset();
         positioned = false;
@@ -740,11 +752,12 @@ void VideoSource::setStopRequest(StopRequest stop) {
     m_state->stop = std::move(stop);
 }
 
-QImage VideoSource::frameAt(double seconds, Accuracy accuracy) {
+QImage VideoSource::frameAt(double seconds, Accuracy accuracy, const EarlyPicture& early) {
     m_state->clock.restart();
     m_state->requestFrames = 0;
     const int64_t target = m_state->toStreamTime(seconds);
-    return accuracy == Accuracy::exact ? m_state->exactFrame(target) : m_state->keyFrame(target);
+    return accuracy == Accuracy::exact ? m_state->exactFrame(target, early)
+                                       : m_state->keyFrame(target);
 }
 
 } // namespace tovi

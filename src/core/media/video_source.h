@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 
 namespace tovi {
 
@@ -41,7 +42,13 @@ public:
     // skipped. Throws MediaError::unreadable when no frame can be decoded; the source stays
     // usable for other times. Beyond the budget's frames or time for one picture it throws
     // MediaError::oversized, and Cancelled when the stop request says so.
-    QImage frameAt(double seconds, Accuracy accuracy);
+    //
+    // An exact frame that needs a seek hands `early` the key frame the seek landed on before it
+    // decodes on to the target, when that is a different frame: a picture to show at once.
+    // Frames shown wholly before the target are dropped by the decoder when no other frame is
+    // predicted from them.
+    using EarlyPicture = std::function<void(const QImage&)>;
+    QImage frameAt(double seconds, Accuracy accuracy, const EarlyPicture& early = {});
 
     // From now on every frame comes out cropped as MediaProcessor::crop would crop the upright
     // picture: pixelSize × pixelSize, opaque Format_RGB32. Plain YUV pictures are cropped from

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <mutex>
 
 namespace tovi {
 namespace {
@@ -183,6 +184,9 @@ void StudioModel::importMedia(const QUrl& url) {
                 m_mediaCopy->remove();
             m_mediaCopy = outcome.value->copy;
             m_media = outcome.value->media;
+            m_previewSource = m_media->video
+                                  ? std::make_shared<PreviewSource>(m_media->url.toLocalFile())
+                                  : nullptr;
             m_cachedFrame = m_media->frame;
             m_cachedTime = 0;
             emit mediaChanged();
@@ -225,16 +229,50 @@ void StudioModel::renderPreview(const QImage& frame) {
     }
 }
 
+// Opened on first use and kept, so that moving the start forward decodes only what lies
+// between. One decode uses it at a time; a newer one stops the older between packets.
+struct StudioModel::PreviewSource {
+    explicit PreviewSource(QString file)
+        : path(std::move(file)) {}
+    const QString path;
+    std::mutex mutex;
+    std::optional<VideoSource> video;
+};
+
 void StudioModel::decodePreviewFrame() {
     if (!m_media)
         return;
     const quint64 token = m_previewToken;
+    m_liveToken->store(token);
     const MediaInfo media = *m_media;
     const double start = m_options.start;
+    // The key frame a seek lands on is shown while the exact frame decodes.
+    auto early = [alive = QPointer<StudioModel>(this), token](const QImage& picture) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [alive, token, picture] {
+                if (alive && token == alive->m_previewToken)
+                    alive->renderPreview(picture);
+            },
+            Qt::QueuedConnection);
+    };
     runInBackground(
-        this, [media, start] { return MediaProcessor::sourceFrame(media, start); },
+        this,
+        [media, start, token, early, source = m_previewSource, live = m_liveToken] {
+            if (!source)
+                return MediaProcessor::sourceFrame(media, start, VideoSource::Accuracy::exact);
+            std::lock_guard lock(source->mutex);
+            const StopRequest stale = [live, token] { return live->load() != token; };
+            if (stale())
+                throw Cancelled();
+            if (!source->video)
+                source->video.emplace(source->path);
+            source->video->setStopRequest(stale);
+            return MediaProcessor::videoFrame(*source->video, media, start,
+                                              VideoSource::Accuracy::exact, early);
+        },
         [this, token, start](const Outcome<QImage>& outcome) {
-            if (token != m_previewToken)
+            if (token != m_previewToken || outcome.cancelled)
                 return;
             if (!outcome.ok()) {
                 setError(outcome.error);

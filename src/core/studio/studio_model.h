@@ -150,8 +150,13 @@ private:
     QString m_selectedFolder;
     QString m_exportedURL;
 
-    QImage m_cachedFrame;
+    QImage m_cachedFrame; // the exact frame at m_cachedTime
     double m_cachedTime = 0;
+    // The imported video's decoder, kept open between previews (none for pictures).
+    struct PreviewSource;
+    std::shared_ptr<PreviewSource> m_previewSource;
+    // The token of the newest preview decode, as the decoders on other threads see it.
+    std::shared_ptr<std::atomic<quint64>> m_liveToken = std::make_shared<std::atomic<quint64>>(0);
     // The preview refresh in flight: the debounce timer, and a token that every refresh
     // replaces so that a decode started earlier never publishes.
     QTimer m_previewTimer;
