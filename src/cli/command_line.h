@@ -15,7 +15,6 @@ public:
     CommandLine(QString usage, QStringList arguments);
 
     void add(const QList<QCommandLineOption>& options);
-    const QList<QCommandLineOption>& options() const { return m_options; }
 
     // Empty when the arguments parse with `least`…`most` positional ones (most < 0: no limit).
     // Otherwise the exit status: 0 once the help is printed, 2 once the error and the usage are
