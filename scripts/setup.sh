@@ -23,6 +23,9 @@ packages=(
     valgrind
     # the desktop entry and the software-centre description are validated
     desktop-file-utils appstream
+    # the Debian package: CPack finds programs with file, dependencies with dpkg-shlibdeps;
+    # lintian checks the result
+    file dpkg-dev lintian
     # device tests: FAT disk images mounted through FUSE
     dosfstools fusefat fuse3
     # eject tests: a private dbus-daemon serving a fake UDisks2

@@ -1,8 +1,8 @@
+#include "app/polish_language.h"
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
 #include "shell/file_chooser.h"
-#include "shell/polish_language.h"
 #include "shell/root_view.h"
 #include "shell/theme.h"
 #include "studio/studio_view.h"
@@ -30,12 +30,17 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(
         QStringLiteral("Zdjęcia, GIF-y i filmy na okrągły ekran Tovi; własna kostka losowanych "
                        "kart."));
-    parser.addHelpOption();
+    // Qt's own help option would describe itself in English.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Wyświetla tę pomoc."));
+    parser.addOption(help);
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PLIK"),
                                  QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice"),
                                  QStringLiteral("[PLIK]"));
     parser.process(app);
+    if (parser.isSet(help))
+        parser.showHelp();
 
     tovi::Settings settings;
     // The theme is in place before the first widget is drawn.

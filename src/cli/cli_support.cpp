@@ -1,5 +1,7 @@
 #include "cli_support.h"
 
+#include "app/polish_count.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -27,10 +29,10 @@ bool readNumber(const QCommandLineParser& parser, const char* name, double& valu
     return true;
 }
 
-void addTimeoutOption(QCommandLineParser& parser) {
-    parser.addOption({QString::fromLatin1("timeout"),
-                      QStringLiteral("ile sekund czekać jeszcze, gdy Tovi przestanie odpowiadać"),
-                      QStringLiteral("SEKUNDY")});
+void addTimeoutOption(CommandLine& line) {
+    line.add({{QString::fromLatin1("timeout"),
+               QStringLiteral("ile sekund czekać jeszcze, gdy Tovi przestanie odpowiadać"),
+               QStringLiteral("SEKUNDY")}});
 }
 
 void exitNow(int status) {
@@ -72,8 +74,8 @@ void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
     });
 }
 
-void addCropOptions(QCommandLineParser& parser) {
-    parser.addOptions({
+void addCropOptions(CommandLine& line) {
+    line.add({
         {QString::fromLatin1("zoom"), QStringLiteral("powiększenie 1…3"), QStringLiteral("Z")},
         {QString::fromLatin1("x"), QStringLiteral("położenie poziome −1…1"), QStringLiteral("X")},
         {QString::fromLatin1("y"), QStringLiteral("położenie pionowe −1…1"), QStringLiteral("Y")},
@@ -94,24 +96,24 @@ MediaProcessor::ExportProgress terminalProgress(const QString& what) {
     if (!::isatty(STDERR_FILENO))
         return {};
     return [what](int done, int total) {
-        err() << '\r' << what << ": " << done << " / " << total << " klatek" << Qt::flush;
+        err() << '\r' << what << ": " << PolishCount::framesDone(done, total) << Qt::flush;
         if (done == total)
             err() << "\r\033[K" << Qt::flush;
         return true;
     };
 }
 
-void addExportOptions(QCommandLineParser& parser) {
-    addCropOptions(parser);
+void addExportOptions(CommandLine& line) {
+    addCropOptions(line);
     const auto option = [](const char* name) { return QString::fromLatin1(name); };
-    parser.addOptions({
+    line.add({
         {option("format"), QStringLiteral("gif albo jpg"), QStringLiteral("FORMAT")},
         {option("start"), QStringLiteral("początek fragmentu w sekundach"), QStringLiteral("S")},
         {option("length"), QStringLiteral("długość fragmentu w sekundach"), QStringLiteral("L")},
         {option("fps"), QStringLiteral("klatki na sekundę (1–12)"), QStringLiteral("N")},
         {option("rotate"), QStringLiteral("obrót zamiast fragmentu")},
         {option("turn"), QStringLiteral("czas pełnego obrotu w sekundach"),
-         QStringLiteral("SECONDS")},
+         QStringLiteral("SEKUNDY")},
         {option("ccw"), QStringLiteral("obrót w lewo")},
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "command_line.h"
 #include "device/device_watch.h"
 #include "media/media_processor.h"
 #include "media/media_types.h"
@@ -23,12 +24,12 @@ QTextStream& err();
 bool readNumber(const QCommandLineParser& parser, const char* name, double& value);
 
 // --zoom, --x, --y, --title and --subtitle.
-void addCropOptions(QCommandLineParser& parser);
+void addCropOptions(CommandLine& line);
 bool readCrop(const QCommandLineParser& parser, CropSettings& crop);
 
 // The crop options and everything else a single graphic's export takes (--format, --start,
 // --length, --fps, --rotate, --turn, --ccw).
-void addExportOptions(QCommandLineParser& parser);
+void addExportOptions(CommandLine& line);
 // Applies the options that were given on top of `options` (the studio's fresh settings for the
 // media). Reports a Polish error and returns false for an unusable value.
 bool readExportOptions(const QCommandLineParser& parser, ExportOptions& options);
@@ -42,7 +43,7 @@ MediaProcessor::ExportProgress terminalProgress(const QString& what);
 
 // --timeout SECONDS: how long to go on waiting once the Tovi has stopped answering; without it
 // the command waits as long as it takes.
-void addTimeoutOption(QCommandLineParser& parser);
+void addTimeoutOption(CommandLine& line);
 // Reports a Polish error and returns false unless the option is absent or a number ≥ 0.
 bool readTimeout(const QCommandLineParser& parser, std::optional<double>& seconds);
 bool parseTimeout(const QString& text, std::optional<double>& seconds);

@@ -1,22 +1,22 @@
 #pragma once
 
-#include <QStringList>
+#include "command_line.h"
 
-// Each command of `tovi` takes its own arguments (without the program and command names) and
-// returns the process exit status. Errors are printed in Polish on standard error.
+// Each command of `tovi` adds its options to `line`, parses it and returns the process exit
+// status. Errors are printed in Polish on standard error.
 namespace tovi::cli {
 
-int inspect(const QStringList& arguments);
-int frame(const QStringList& arguments);
-int exportGraphic(const QStringList& arguments);
-int card(const QStringList& arguments);
-int installCards(const QStringList& arguments);
-int verifyBackup(const QStringList& arguments);
-int restoreBackup(const QStringList& arguments);
-int send(const QStringList& arguments);
-int cards(const QStringList& arguments);
-int restoreFactory(const QStringList& arguments);
-int packs(const QStringList& arguments);
-int eject(const QStringList& arguments);
+int inspect(CommandLine& line);
+int frame(CommandLine& line);
+int exportGraphic(CommandLine& line);
+int card(CommandLine& line);
+int installCards(CommandLine& line);
+int verifyBackup(CommandLine& line);
+int restoreBackup(CommandLine& line);
+int send(CommandLine& line);
+int cards(CommandLine& line);
+int restoreFactory(CommandLine& line);
+int packs(CommandLine& line);
+int eject(CommandLine& line);
 
 } // namespace tovi::cli

@@ -3,6 +3,7 @@
 
 #include "app/atomic_write.h"
 #include "app/background_task.h"
+#include "app/polish_count.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
 #include "device/device_watch.h"
@@ -34,39 +35,27 @@ struct Arguments {
     std::optional<double> timeout;
 };
 
-int usageError(const QString& text) {
-    QTextStream(stderr) << "tovi: " << text << '\n';
-    return 2;
-}
-
-// One positional folder plus the options named in `options`; nothing when they do not parse.
-std::optional<Arguments> parse(const QStringList& arguments, bool withDevice) {
+// One folder, --device, --backups and --timeout; nothing once the help or an error is printed,
+// with the exit status in `status`.
+std::optional<Arguments> parseInstallation(CommandLine& line, int& status) {
+    line.add({{QStringLiteral("device"), QStringLiteral("dysk Tovi albo jego folder Game1"),
+               QStringLiteral("ŚCIEŻKA")},
+              {QStringLiteral("backups"),
+               QStringLiteral("gdzie zrobić kopię Game1 (domyślnie w folderze roboczym)"),
+               QStringLiteral("FOLDER")}});
+    addTimeoutOption(line);
     Arguments parsed;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        QString* option = nullptr;
-        QString timeout;
-        if (withDevice && argument == QStringLiteral("--device"))
-            option = &parsed.device;
-        else if (withDevice && argument == QStringLiteral("--backups"))
-            option = &parsed.backups;
-        else if (withDevice && argument == QStringLiteral("--timeout"))
-            option = &timeout;
-        if (option == &timeout) {
-            if (i + 1 >= arguments.size() || !parseTimeout(arguments[++i], parsed.timeout))
-                return std::nullopt;
-        } else if (option) {
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            *option = arguments[++i];
-        } else if (argument.startsWith(QLatin1Char('-')) || !parsed.folder.isEmpty()) {
-            return std::nullopt;
-        } else {
-            parsed.folder = argument;
-        }
-    }
-    if (parsed.folder.isEmpty() || (withDevice && parsed.device.isEmpty()))
+    if (const auto done = line.parse(1)) {
+        status = *done;
         return std::nullopt;
+    }
+    if (!line.isSet("device") || !readTimeout(line.parser(), parsed.timeout)) {
+        status = line.isSet("device") ? 2 : line.usageError();
+        return std::nullopt;
+    }
+    parsed.folder = line.positional().constFirst();
+    parsed.device = line.value("device");
+    parsed.backups = line.value("backups");
     return parsed;
 }
 
@@ -159,11 +148,11 @@ int runWatched(const Installation& install, std::optional<double> timeout) {
 
 } // namespace
 
-int installCards(const QStringList& arguments) {
-    const std::optional<Arguments> parsed = parse(arguments, true);
+int installCards(CommandLine& line) {
+    int status = 0;
+    const std::optional<Arguments> parsed = parseInstallation(line, status);
     if (!parsed)
-        return usageError(QStringLiteral("użycie: tovi install-cards DIR --device PATH "
-                                         "[--backups DIR] [--timeout SEKUNDY]"));
+        return status;
     Game1Installer::Files files;
     try {
         for (const QString& name : Game1Installer::names())
@@ -180,11 +169,10 @@ int installCards(const QStringList& arguments) {
         parsed->timeout);
 }
 
-int verifyBackup(const QStringList& arguments) {
-    const std::optional<Arguments> parsed = parse(arguments, false);
-    if (!parsed)
-        return usageError(QStringLiteral("użycie: tovi verify-backup BACKUP_DIR"));
-    const GameBackup::Report report = GameBackup::verify(parsed->folder);
+int verifyBackup(CommandLine& line) {
+    if (const auto status = line.parse(1))
+        return *status;
+    const GameBackup::Report report = GameBackup::verify(line.positional().constFirst());
     if (!report.found) {
         err() << "tovi: " << report.problems.join(QLatin1Char(' ')) << '\n';
         return 1;
@@ -193,8 +181,11 @@ int verifyBackup(const QStringList& arguments) {
     for (const QString& problem : report.problems)
         out << problem << '\n';
     if (report.intact)
-        out << "Kopia jest nienaruszona: " << report.manifest.files.size()
-            << " plik(ów) zgodnych z manifest.json.\n";
+        out << "Kopia jest nienaruszona: " << report.manifest.files.size() << ' '
+            << PolishCount::plural(qint64(report.manifest.files.size()),
+                                   QStringLiteral("plik zgodny"), QStringLiteral("pliki zgodne"),
+                                   QStringLiteral("plików zgodnych"))
+            << " z manifest.json.\n";
     else
         out << "Kopia jest uszkodzona albo niekompletna.\n";
     if (report.installed)
@@ -206,11 +197,11 @@ int verifyBackup(const QStringList& arguments) {
     return report.intact ? 0 : 1;
 }
 
-int restoreBackup(const QStringList& arguments) {
-    const std::optional<Arguments> parsed = parse(arguments, true);
+int restoreBackup(CommandLine& line) {
+    int status = 0;
+    const std::optional<Arguments> parsed = parseInstallation(line, status);
     if (!parsed)
-        return usageError(QStringLiteral("użycie: tovi restore-backup BACKUP_DIR --device PATH "
-                                         "[--backups DIR] [--timeout SEKUNDY]"));
+        return status;
     const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
     return runWatched(
         [folder = parsed->folder, device = parsed->device,

@@ -32,12 +32,14 @@ std::vector<Mount> mounts() {
 
 } // namespace
 
-int eject(const QStringList& arguments) {
-    if (arguments.size() != 2 || arguments[0] != QStringLiteral("--device")) {
-        err() << "tovi: użycie: tovi eject --device PATH\n";
-        return 2;
-    }
-    const QString& device = arguments[1];
+int eject(CommandLine& line) {
+    line.add({{QStringLiteral("device"), QStringLiteral("dysk Tovi albo folder na nim"),
+               QStringLiteral("ŚCIEŻKA")}});
+    if (const auto status = line.parse(0))
+        return *status;
+    if (!line.isSet("device"))
+        return line.usageError();
+    const QString device = line.value("device");
     const QDBusConnection connection = bus();
     const std::optional<DriveEject::Target> target = DriveEject::find(device, connection, mounts());
     if (!target) {

@@ -2,7 +2,9 @@
 #include "commands.h"
 
 #include "app/atomic_write.h"
+#include "app/polish_count.h"
 #include "app/tovi_error.h"
+#include "media/image_source.h"
 #include "media/media_processor.h"
 #include "packs/pack_renderer.h"
 
@@ -20,21 +22,19 @@ QString option(const char* name) {
     return QString::fromLatin1(name);
 }
 
-bool parse(QCommandLineParser& parser, const QStringList& arguments, const char* usage) {
-    if (!parser.parse(QStringList{QStringLiteral("tovi")} + arguments) ||
-        parser.positionalArguments().size() != 1 || !parser.isSet(QStringLiteral("o"))) {
-        if (!parser.errorText().isEmpty())
-            err() << "tovi: " << parser.errorText() << '\n';
-        err() << "Użycie: tovi " << usage << '\n';
-        return false;
-    }
-    return true;
+void addOutputOption(CommandLine& line) {
+    line.add({{{QStringLiteral("o"), QStringLiteral("output")},
+               QStringLiteral("plik wynikowy"),
+               QStringLiteral("OUT")}});
 }
 
-void addOutputOption(QCommandLineParser& parser) {
-    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QStringLiteral("plik wynikowy"),
-                      QStringLiteral("OUT")});
+// One input file and -o.
+std::optional<int> parse(CommandLine& line) {
+    if (const auto status = line.parse(1))
+        return status;
+    if (!line.isSet("o"))
+        return line.usageError();
+    return std::nullopt;
 }
 
 int save(const QString& path, const QByteArray& bytes) {
@@ -44,15 +44,12 @@ int save(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-int exportGraphic(const QStringList& arguments) {
-    QCommandLineParser parser;
-    addOutputOption(parser);
-    addExportOptions(parser);
-    const char* usage = "export PLIK -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] "
-                        "[--zoom Z] [--x X] [--y Y] [--rotate] [--turn SEKUNDY] [--ccw] "
-                        "[--title T] [--subtitle S]";
-    if (!parse(parser, arguments, usage))
-        return 2;
+int exportGraphic(CommandLine& line) {
+    addOutputOption(line);
+    addExportOptions(line);
+    if (const auto status = parse(line))
+        return *status;
+    const QCommandLineParser& parser = line.parser();
     try {
         const QUrl url = QUrl::fromLocalFile(
             QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
@@ -75,9 +72,9 @@ int exportGraphic(const QStringList& arguments) {
                 return !shown || shown(done, total);
             });
         save(parser.value(QStringLiteral("o")), bytes);
-        QTextStream(stdout) << parser.value(QStringLiteral("o")) << ": " << frames
-                            << (frames == 1 ? " klatka, " : " klatek, ") << bytes.size()
-                            << " bajtów, "
+        QTextStream(stdout) << parser.value(QStringLiteral("o")) << ": "
+                            << PolishCount::frames(frames) << ", "
+                            << PolishCount::bytes(bytes.size()) << ", "
                             << QString::number(double(timer.elapsed()) / 1000.0, 'f', 2) << " s\n";
     } catch (const ToviError& error) {
         err() << "tovi: " << error.message() << '\n';
@@ -86,19 +83,17 @@ int exportGraphic(const QStringList& arguments) {
     return 0;
 }
 
-int card(const QStringList& arguments) {
-    QCommandLineParser parser;
-    addOutputOption(parser);
-    addCropOptions(parser);
-    parser.addOptions({
+int card(CommandLine& line) {
+    addOutputOption(line);
+    addCropOptions(line);
+    line.add({
         {option("slot"), QStringLiteral("miejsce karty 0–5 (karty 1–6)"), QStringLiteral("N")},
         {option("animation"), QStringLiteral("reveal, spin albo still"), QStringLiteral("A")},
         {option("captions"), QStringLiteral("rysuj podpisy i numer karty")},
     });
-    const char* usage = "card OBRAZ -o OUT.gif --slot N [--animation reveal|spin|still] "
-                        "[--title T] [--subtitle S] [--captions] [--zoom Z --x X --y Y]";
-    if (!parse(parser, arguments, usage))
-        return 2;
+    if (const auto status = parse(line))
+        return *status;
+    const QCommandLineParser& parser = line.parser();
     bool slotOk = false;
     const int slot = parser.value(option("slot")).toInt(&slotOk);
     if (!slotOk || slot < 0 || slot > 5) {
@@ -120,8 +115,11 @@ int card(const QStringList& arguments) {
         const QByteArray bytes =
             PackRenderer::gif(PackRenderer::image(url, edit, slot), slot, animation);
         save(parser.value(QStringLiteral("o")), bytes);
-        QTextStream(stdout) << parser.value(QStringLiteral("o")) << ": 14 klatek, " << bytes.size()
-                            << " bajtów\n";
+        // Counted from what was written: the encoder may merge frames that look alike.
+        const auto written = ImageSource::fromData(bytes);
+        QTextStream(stdout) << parser.value(QStringLiteral("o")) << ": "
+                            << PolishCount::frames(written ? written->frameCount() : 0) << ", "
+                            << PolishCount::bytes(bytes.size()) << "\n";
     } catch (const ToviError& error) {
         err() << "tovi: " << error.message() << '\n';
         return 1;

@@ -1,57 +1,75 @@
+#include "app/polish_language.h"
+#include "command_line.h"
 #include "commands.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <map>
+#include <vector>
 
 namespace {
 
 struct Command {
-    std::function<int(const QStringList&)> run;
+    const char* name;
+    int (*run)(tovi::cli::CommandLine&);
     const char* usage;
+    const char* summary;
 };
 
-const std::map<QString, Command>& commands() {
-    static const std::map<QString, Command> table{
-        {QStringLiteral("inspect"), {tovi::cli::inspect, "inspect FILE…"}},
-        {QStringLiteral("frame"),
-         {tovi::cli::frame, "frame FILE --time T [--zoom Z --x X --y Y] --size N -o OUT.png"}},
-        {QStringLiteral("export"),
-         {tovi::cli::exportGraphic,
-          "export FILE -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] [--zoom Z] "
-          "[--x X] [--y Y] [--rotate] [--turn SECONDS] [--ccw] [--title T] [--subtitle S]"}},
-        {QStringLiteral("card"),
-         {tovi::cli::card, "card IMAGE -o OUT.gif --slot N [--animation reveal|spin|still] "
-                           "[--title T] [--subtitle S] [--captions] [--zoom Z --x X --y Y]"}},
-        {QStringLiteral("install-cards"),
-         {tovi::cli::installCards,
-          "install-cards DIR --device PATH [--backups DIR] [--timeout SEKUNDY]"}},
-        {QStringLiteral("verify-backup"), {tovi::cli::verifyBackup, "verify-backup BACKUP_DIR"}},
-        {QStringLiteral("restore-backup"),
-         {tovi::cli::restoreBackup,
-          "restore-backup BACKUP_DIR --device PATH [--backups DIR] [--timeout SEKUNDY]"}},
-        {QStringLiteral("send"),
-         {tovi::cli::send, "send FILE --device PATH [--album Photo1|Photo2|Photo3] "
-                           "[--timeout SEKUNDY] [opcje jak w tovi export]"}},
-        {QStringLiteral("cards"),
-         {tovi::cli::cards,
-          "cards --pack ID [--animation reveal|spin|still] (--out DIR | --device PATH "
-          "[--timeout SEKUNDY])"}},
-        {QStringLiteral("restore-factory"),
-         {tovi::cli::restoreFactory, "restore-factory --device PATH [--timeout SEKUNDY]"}},
-        {QStringLiteral("packs"), {tovi::cli::packs, "packs"}},
-        {QStringLiteral("eject"), {tovi::cli::eject, "eject --device PATH"}},
+// In the order `tovi --help` lists them: media first, then the device.
+const std::vector<Command>& commands() {
+    using namespace tovi::cli;
+    static const std::vector<Command> table{
+        {"inspect", inspect, "inspect [--json] PLIK…",
+         "rodzaj, wymiary, liczba klatek i czas trwania każdego pliku"},
+        {"frame", frame, "frame PLIK --time T [--zoom Z --x X --y Y] --size N -o OUT.png",
+         "jedna kadrowana klatka jako obraz PNG"},
+        {"export", exportGraphic,
+         "export PLIK -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] [--zoom Z] "
+         "[--x X] [--y Y] [--rotate] [--turn SEKUNDY] [--ccw] [--title T] [--subtitle S]",
+         "grafika 240 × 240 (GIF albo JPEG) taka, jaką zrobiłoby okno"},
+        {"card", card,
+         "card OBRAZ -o OUT.gif --slot N [--animation reveal|spin|still] [--title T] "
+         "[--subtitle S] [--captions] [--zoom Z --x X --y Y]",
+         "jedna karta losowanej kostki jako GIF"},
+        {"send", send,
+         "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] [--timeout SEKUNDY] "
+         "[opcje jak w tovi export]",
+         "dodaje grafikę do albumu na Tovi, tak jak okno"},
+        {"packs", packs, "packs", "identyfikatory i nazwy gotowych zestawów kart"},
+        {"cards", cards,
+         "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device ŚCIEŻKA "
+         "[--timeout SEKUNDY])",
+         "sześć kart zestawu z Twoimi zmianami: do folderu albo na Tovi"},
+        {"restore-factory", restoreFactory, "restore-factory --device ŚCIEŻKA [--timeout SEKUNDY]",
+         "przywraca na Tovi fabryczną kostkę"},
+        {"install-cards", installCards,
+         "install-cards FOLDER --device ŚCIEŻKA [--backups FOLDER] [--timeout SEKUNDY]",
+         "wgrywa 1.gif–6.gif z folderu do Game1, z kopią poprzedniego zestawu"},
+        {"verify-backup", verifyBackup, "verify-backup FOLDER_KOPII",
+         "sprawdza kopię Game1 z jej manifest.json"},
+        {"restore-backup", restoreBackup,
+         "restore-backup FOLDER_KOPII --device ŚCIEŻKA [--backups FOLDER] [--timeout SEKUNDY]",
+         "przywraca na Tovi zestaw z kopii"},
+        {"eject", eject, "eject --device ŚCIEŻKA",
+         "odmontowuje dysk Tovi i wyłącza go, by można było go odłączyć"},
     };
     return table;
 }
 
+// The commands one line each; every command explains itself with --help.
 int usage(FILE* stream) {
     QTextStream out(stream);
-    out << "Użycie: tovi POLECENIE [ARGUMENTY]\n\nPolecenia:\n";
-    for (const auto& [name, command] : commands())
-        out << "  tovi " << command.usage << '\n';
+    out << "Użycie: tovi POLECENIE [ARGUMENTY]\n"
+           "       tovi POLECENIE --help\n\nPolecenia:\n";
+    qsizetype width = 0;
+    for (const Command& command : commands())
+        width = std::max(width, qsizetype(qstrlen(command.name)));
+    for (const Command& command : commands())
+        out << "  " << QString::fromUtf8(command.name).leftJustified(width + 2)
+            << QString::fromUtf8(command.summary) << '\n';
+    out << "\nOpcje:\n  -h, --help  pokazuje tę pomoc\n  --version   pokazuje wersję\n";
     return stream == stdout ? 0 : 2;
 }
 
@@ -72,6 +90,8 @@ int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("ToviStudio"));
     QGuiApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));
+    // The option parser's own messages ("Nieznana opcja…") in Polish too.
+    tovi::PolishLanguage::install();
 
     QStringList arguments = QGuiApplication::arguments().mid(1);
     if (arguments.isEmpty())
@@ -83,10 +103,12 @@ int main(int argc, char* argv[]) {
         QTextStream(stdout) << "tovi " << TOVI_VERSION << '\n';
         return 0;
     }
-    const auto found = commands().find(name);
+    const auto found = std::find_if(commands().begin(), commands().end(),
+                                    [&](const Command& command) { return name == command.name; });
     if (found == commands().end()) {
         QTextStream(stderr) << "tovi: nieznane polecenie „" << name << "”.\n\n";
         return usage(stderr);
     }
-    return found->second.run(arguments);
+    tovi::cli::CommandLine line(QString::fromUtf8(found->usage), arguments);
+    return found->run(line);
 }

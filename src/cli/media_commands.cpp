@@ -8,50 +8,87 @@
 
 #include <QBuffer>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <cmath>
+#include <optional>
 
 namespace tovi::cli {
 
-int inspect(const QStringList& arguments) {
-    if (arguments.isEmpty()) {
-        err() << "Użycie: tovi inspect PLIK…\n";
-        return 2;
-    }
-    QTextStream out(stdout);
+namespace {
+
+// What `tovi inspect` tells about one readable file.
+struct Inspected {
+    QString kind; // still, animated or video
+    QSize size;
+    std::optional<int> frames; // none for a video
+    double duration;
+};
+
+Inspected inspectFile(const QString& path) {
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    const MediaInfo info = MediaProcessor::inspect(url);
+    if (info.video)
+        return {QStringLiteral("video"), info.frame.size(), std::nullopt, info.duration};
+    auto source = ImageSource::open(url.toLocalFile());
+    return {info.animated ? QStringLiteral("animated") : QStringLiteral("still"), info.frame.size(),
+            source ? source->frameCount() : 1, info.duration};
+}
+
+QByteArray jsonLine(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
+
+int inspect(CommandLine& line) {
+    line.add(
+        {{QStringLiteral("json"), QStringLiteral("jeden obiekt JSON w wierszu na każdy plik")}});
+    if (const auto status = line.parse(1, -1))
+        return *status;
+    const bool json = line.isSet("json");
+    QFile out;
+    out.open(stdout, QIODevice::WriteOnly);
     int status = 0;
-    for (const QString& path : arguments) {
+    for (const QString& path : line.positional()) {
         const QString name = QFileInfo(path).fileName();
         try {
-            const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-            const MediaInfo info = MediaProcessor::inspect(url);
-            QString kind = QStringLiteral("still");
-            QString frames = QStringLiteral("-");
-            if (info.video) {
-                kind = QStringLiteral("video");
-            } else {
-                auto source = ImageSource::open(url.toLocalFile());
-                frames = QString::number(source ? source->frameCount() : 1);
-                if (info.animated)
-                    kind = QStringLiteral("animated");
-            }
-            out << name << '\t' << kind << '\t' << info.frame.width() << "×" << info.frame.height()
-                << '\t' << frames << '\t' << QString::number(info.duration, 'f', 3) << '\n';
+            const Inspected file = inspectFile(path);
+            if (json)
+                out.write(jsonLine({{QStringLiteral("file"), path},
+                                    {QStringLiteral("kind"), file.kind},
+                                    {QStringLiteral("width"), file.size.width()},
+                                    {QStringLiteral("height"), file.size.height()},
+                                    {QStringLiteral("frames"),
+                                     file.frames ? QJsonValue(*file.frames) : QJsonValue()},
+                                    {QStringLiteral("duration"), file.duration}}));
+            else
+                out.write((name + QLatin1Char('\t') + file.kind + QLatin1Char('\t') +
+                           QString::number(file.size.width()) + QStringLiteral("×") +
+                           QString::number(file.size.height()) + QLatin1Char('\t') +
+                           (file.frames ? QString::number(*file.frames) : QStringLiteral("-")) +
+                           QLatin1Char('\t') + QString::number(file.duration, 'f', 3) +
+                           QLatin1Char('\n'))
+                              .toUtf8());
         } catch (const ToviError& error) {
-            out.flush();
-            err() << name << '\t' << error.message() << '\n';
-            err().flush();
             status = 1;
+            if (json) {
+                out.write(jsonLine(
+                    {{QStringLiteral("file"), path}, {QStringLiteral("error"), error.message()}}));
+                continue;
+            }
+            out.flush();
+            err() << name << '\t' << error.message() << '\n' << Qt::flush;
         }
     }
     return status;
 }
 
-int frame(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("plik źródłowy"));
-    parser.addOptions({
+int frame(CommandLine& line) {
+    line.add({
         {QStringLiteral("time"), QStringLiteral("czas klatki w sekundach"), QStringLiteral("T")},
         {QStringLiteral("zoom"), QStringLiteral("powiększenie 1…3"), QStringLiteral("Z")},
         {QStringLiteral("x"), QStringLiteral("położenie poziome −1…1"), QStringLiteral("X")},
@@ -61,13 +98,11 @@ int frame(const QStringList& arguments) {
          QStringLiteral("plik PNG"),
          QStringLiteral("OUT.png")},
     });
-    if (!parser.parse(QStringList{QStringLiteral("tovi frame")} + arguments) ||
-        parser.positionalArguments().size() != 1 || !parser.isSet(QStringLiteral("o"))) {
-        if (!parser.errorText().isEmpty())
-            err() << "tovi: " << parser.errorText() << '\n';
-        err() << "Użycie: tovi frame PLIK --time T [--zoom Z --x X --y Y] --size N -o OUT.png\n";
-        return 2;
-    }
+    if (const auto status = line.parse(1))
+        return *status;
+    if (!line.isSet("o"))
+        return line.usageError();
+    const QCommandLineParser& parser = line.parser();
     double time = 0, size = 240;
     CropSettings crop;
     if (!readNumber(parser, "time", time) || !readNumber(parser, "zoom", crop.zoom) ||
@@ -79,7 +114,7 @@ int frame(const QStringList& arguments) {
         return 2;
     }
     try {
-        const QString input = parser.positionalArguments().constFirst();
+        const QString input = line.positional().constFirst();
         const MediaInfo info =
             MediaProcessor::inspect(QUrl::fromLocalFile(QFileInfo(input).absoluteFilePath()));
         const QImage picture = MediaProcessor::crop(
@@ -90,7 +125,7 @@ int frame(const QStringList& arguments) {
         buffer.open(QIODevice::WriteOnly);
         if (!picture.save(&buffer, "PNG"))
             throw MediaError(MediaError::encode);
-        atomicWrite(QFileInfo(parser.value(QStringLiteral("o"))).absoluteFilePath(), png);
+        atomicWrite(QFileInfo(line.value("o")).absoluteFilePath(), png);
     } catch (const ToviError& error) {
         err() << "tovi: " << error.message() << '\n';
         return 1;

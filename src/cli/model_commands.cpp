@@ -27,20 +27,16 @@ QString option(const char* name) {
     return QString::fromLatin1(name);
 }
 
-bool parse(QCommandLineParser& parser, const QStringList& arguments, qsizetype positionals,
-           const char* usage) {
-    if (!parser.parse(QStringList{QStringLiteral("tovi")} + arguments) ||
-        parser.positionalArguments().size() != positionals) {
-        if (!parser.errorText().isEmpty())
-            err() << "tovi: " << parser.errorText() << '\n';
-        err() << "Użycie: tovi " << usage << '\n';
-        return false;
-    }
-    return true;
-}
-
 QString absolute(const QString& path) {
     return QFileInfo(path).absoluteFilePath();
+}
+
+// The album as the device names it, whatever the case it was typed in; empty for another name.
+QString albumNamed(const QString& typed) {
+    for (const QString& album : DeviceLayout::albumNames())
+        if (album.compare(typed, Qt::CaseInsensitive) == 0)
+            return album;
+    return {};
 }
 
 int failed(const QString& error) {
@@ -91,22 +87,27 @@ int runPrepare(PacksModel& model, const QString& device, bool factory, const QSt
 
 } // namespace
 
-int send(const QStringList& arguments) {
-    QCommandLineParser parser;
-    addExportOptions(parser);
-    parser.addOptions({
-        {option("device"), QStringLiteral("dysk Tovi albo jego album"), QStringLiteral("PATH")},
+int send(CommandLine& line) {
+    addExportOptions(line);
+    line.add({
+        {option("device"), QStringLiteral("dysk Tovi albo jego album"), QStringLiteral("ŚCIEŻKA")},
         {option("album"), QStringLiteral("Photo1, Photo2 albo Photo3"), QStringLiteral("ALBUM")},
     });
-    addTimeoutOption(parser);
-    const char* usage = "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] "
-                        "[--timeout SEKUNDY] [opcje jak w tovi export]";
+    addTimeoutOption(line);
+    if (const auto status = line.parse(1))
+        return *status;
+    const QCommandLineParser& parser = line.parser();
     std::optional<double> timeout;
-    if (!parse(parser, arguments, 1, usage) || !readTimeout(parser, timeout))
+    if (!readTimeout(parser, timeout))
         return 2;
-    if (!parser.isSet(option("device"))) {
-        err() << "Użycie: tovi " << usage << '\n';
-        return 2;
+    if (!line.isSet("device"))
+        return line.usageError();
+    // The album is stored in the settings the window shares: only a real album name goes there.
+    QString album;
+    if (line.isSet("album")) {
+        album = albumNamed(line.value("album"));
+        if (album.isEmpty())
+            return line.usageError(QStringLiteral("--album przyjmuje Photo1, Photo2 albo Photo3."));
     }
     Settings settings;
     StudioModel model(settings);
@@ -121,8 +122,8 @@ int send(const QStringList& arguments) {
     if (!readExportOptions(parser, options))
         return 2;
     model.setOptions(options);
-    if (parser.isSet(option("album")))
-        model.setSelectedFolder(parser.value(option("album")));
+    if (!album.isEmpty())
+        model.setSelectedFolder(album);
     model.chooseDestination(absolute(parser.value(option("device"))));
     if (!model.error().isEmpty())
         return failed(model.error());
@@ -145,27 +146,24 @@ int send(const QStringList& arguments) {
     return 0;
 }
 
-int cards(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.addOptions({
+int cards(CommandLine& line) {
+    line.add({
         {option("pack"), QStringLiteral("identyfikator zestawu (tovi packs)"),
          QStringLiteral("ID")},
         {option("animation"), QStringLiteral("reveal, spin albo still"), QStringLiteral("A")},
-        {option("out"), QStringLiteral("folder na sześć plików"), QStringLiteral("DIR")},
+        {option("out"), QStringLiteral("folder na sześć plików"), QStringLiteral("FOLDER")},
         {option("device"), QStringLiteral("dysk Tovi albo jego folder Game1"),
-         QStringLiteral("PATH")},
+         QStringLiteral("ŚCIEŻKA")},
     });
-    addTimeoutOption(parser);
-    const char* usage = "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device "
-                        "ŚCIEŻKA [--timeout SEKUNDY])";
+    addTimeoutOption(line);
+    if (const auto status = line.parse(0))
+        return *status;
+    const QCommandLineParser& parser = line.parser();
     std::optional<double> timeout;
-    if (!parse(parser, arguments, 0, usage) || !readTimeout(parser, timeout))
+    if (!readTimeout(parser, timeout))
         return 2;
-    if (!parser.isSet(option("pack")) ||
-        parser.isSet(option("out")) == parser.isSet(option("device"))) {
-        err() << "Użycie: tovi " << usage << '\n';
-        return 2;
-    }
+    if (!line.isSet("pack") || line.isSet("out") == line.isSet("device"))
+        return line.usageError();
     PackReveal animation = PackReveal::reveal;
     if (!readAnimation(parser, animation))
         return 2;
@@ -184,31 +182,27 @@ int cards(const QStringList& arguments) {
                       timeout);
 }
 
-int restoreFactory(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.addOption({option("device"), QStringLiteral("dysk Tovi albo jego folder Game1"),
-                      QStringLiteral("PATH")});
-    addTimeoutOption(parser);
-    const char* usage = "restore-factory --device ŚCIEŻKA [--timeout SEKUNDY]";
+int restoreFactory(CommandLine& line) {
+    line.add({{option("device"), QStringLiteral("dysk Tovi albo jego folder Game1"),
+               QStringLiteral("ŚCIEŻKA")}});
+    addTimeoutOption(line);
+    if (const auto status = line.parse(0))
+        return *status;
     std::optional<double> timeout;
-    if (!parse(parser, arguments, 0, usage) || !readTimeout(parser, timeout))
+    if (!readTimeout(line.parser(), timeout))
         return 2;
-    if (!parser.isSet(option("device"))) {
-        err() << "Użycie: tovi " << usage << '\n';
-        return 2;
-    }
+    if (!line.isSet("device"))
+        return line.usageError();
     Settings settings;
     PacksModel model(settings);
     if (!model.pack())
         return failed(model.error());
-    return runPrepare(model, parser.value(option("device")), true, {}, timeout);
+    return runPrepare(model, line.value("device"), true, {}, timeout);
 }
 
-int packs(const QStringList& arguments) {
-    if (!arguments.isEmpty()) {
-        err() << "Użycie: tovi packs\n";
-        return 2;
-    }
+int packs(CommandLine& line) {
+    if (const auto status = line.parse(0))
+        return *status;
     try {
         QTextStream out(stdout);
         for (const StarterPack& pack : StarterPack::load(ResourceBundle::main()))

@@ -1,8 +1,10 @@
+#include "app/polish_count.h"
 #include "media/image_source.h"
 #include "support/cli_runner.h"
 #include "support/gif_builder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -29,7 +31,7 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
     CliResult video = runTovi(
         {QStringLiteral("export"), fixture("video/colours.mp4"), QStringLiteral("-o"), gif});
     ASSERT_EQ(video.status, 0) << video.err.toStdString();
-    EXPECT_TRUE(video.out.contains(QStringLiteral("24 klatek"))) << video.out.toStdString();
+    EXPECT_TRUE(video.out.contains(QStringLiteral(": 24 klatki, "))) << video.out.toStdString();
     EXPECT_TRUE(video.err.isEmpty()) << "no progress when standard error is not a terminal";
     auto decoded = tovi::ImageSource::fromData(read(gif));
     ASSERT_TRUE(decoded);
@@ -77,6 +79,8 @@ TEST(CliCard, RendersTheCardGif) {
     auto decoded = tovi::ImageSource::fromData(read(out));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 14);
+    EXPECT_EQ(card.out, out + QStringLiteral(": 14 klatek, ") +
+                            tovi::PolishCount::bytes(QFileInfo(out).size()) + QStringLiteral("\n"));
     EXPECT_DOUBLE_EQ(decoded->delay(13), 240.0);
     EXPECT_EQ(runTovi({QStringLiteral("card"), fixture("image/photo.heic"), QStringLiteral("-o"),
                        out, QStringLiteral("--slot"), QStringLiteral("6")})

@@ -39,6 +39,45 @@ TEST(CliInspect, OneTabSeparatedLinePerFileAndPolishErrors) {
     EXPECT_TRUE(bad.out.startsWith(QStringLiteral("two.gif\t")));
     EXPECT_TRUE(bad.err.contains(QStringLiteral("notes.mov\tNie można odczytać tego materiału.")))
         << bad.err.toStdString();
+
+    // For scripts: one JSON object a line and file, errors included.
+    CliResult json = runTovi({QStringLiteral("inspect"), QStringLiteral("--json"), gif,
+                              fixture("video/rotated.mp4"), dir.path()});
+    EXPECT_EQ(json.status, 1);
+    const QStringList lines = json.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << json.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral(R"({"duration":0.75,"file":"%1","frames":2,"height":8,)"
+                                       R"("kind":"animated","width":12})")
+                            .arg(gif));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(R"("frames":null)")));
+    EXPECT_TRUE(lines[2].contains(QStringLiteral(R"("error":"Wskazane miejsce jest folderem)")))
+        << "a folder is named a folder, not a missing permission: " << lines[2].toStdString();
+}
+
+TEST(CliHelp, EveryCommandShowsItsUsageAndOptions) {
+    const CliResult all = runTovi({QStringLiteral("--help")});
+    ASSERT_EQ(all.status, 0);
+    const QString list =
+        all.out.section(QStringLiteral("Polecenia:\n"), 1).section(QStringLiteral("\n\n"), 0, 0);
+    const QStringList lines = list.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 12) << all.out.toStdString();
+    for (const QString& line : lines) {
+        const QString command = line.simplified().section(QLatin1Char(' '), 0, 0);
+        const CliResult help = runTovi({command, QStringLiteral("--help")});
+        EXPECT_EQ(help.status, 0) << command.toStdString() << ": " << help.err.toStdString();
+        const QString usage = help.out.section(QLatin1Char('\n'), 0, 0) + u' ';
+        EXPECT_TRUE(usage.startsWith(QStringLiteral("Użycie: tovi ") + command + u' '))
+            << help.out.toStdString();
+        EXPECT_TRUE(help.out.contains(QStringLiteral("\n  -h, --help ")));
+    }
+    const CliResult frame = runTovi({QStringLiteral("frame"), QStringLiteral("-h")});
+    EXPECT_TRUE(frame.out.contains(QStringLiteral("\n  --time T  ")) &&
+                frame.out.contains(QStringLiteral("\n  -o, --output OUT.png  ")))
+        << frame.out.toStdString();
+    const CliResult unknown = runTovi({QStringLiteral("frame"), QStringLiteral("--help-me")});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.startsWith(QStringLiteral("tovi: Nieznana opcja")))
+        << unknown.err.toStdString();
 }
 
 TEST(CliFrame, WritesTheCropAsPng) {

@@ -49,9 +49,17 @@ TEST_F(CliModels, PacksListsTheCollection) {
 }
 
 TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
+    // The album is shared with the window: a name that is no album never reaches the settings.
+    const CliResult typo = runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"),
+                                    device(), QStringLiteral("--album"), QStringLiteral("Foto1")});
+    EXPECT_EQ(typo.status, 2);
+    EXPECT_TRUE(typo.err.startsWith(
+        QStringLiteral("tovi: --album przyjmuje Photo1, Photo2 albo Photo3.\n")));
+    EXPECT_TRUE(m_home.reopenSettings()->string(Settings::album).isEmpty());
+
     const CliResult result =
         runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"), device(),
-                 QStringLiteral("--album"), QStringLiteral("Photo3"), QStringLiteral("--fps"),
+                 QStringLiteral("--album"), QStringLiteral("photo3"), QStringLiteral("--fps"),
                  QStringLiteral("6"), QStringLiteral("--length"), QStringLiteral("1")});
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, QStringLiteral("Zapisano do Photo3. Wysuń dysk, przełącz Tovi w tryb DAC "

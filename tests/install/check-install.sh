@@ -1,37 +1,57 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary prefix and checks that the installed tree works on its own:
-# the programs start and find their resources there (not in the source tree), and the desktop
-# entry and the software-centre description validate.
-#   check-install.sh BUILD_DIR
+# Builds the Debian package, unpacks it into a temporary folder and checks that what it installs
+# works on its own: the programs start and find their resources there (not in the source or build
+# tree), the package's fields, manual pages and completion are in place, the desktop entry and
+# the software-centre description validate, and lintian finds nothing.
+#   check-install.sh BUILD_DIR [CPACK]
 set -euo pipefail
-build=$1
-prefix=$(mktemp -d)
-home=$(mktemp -d)
-trap 'rm -rf "$prefix" "$home"' EXIT
-export XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen
+build=$1 cpack=${2:-cpack}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export QT_QPA_PLATFORM=offscreen
 id=io.github.tovistudio.ToviStudio
+fail() { echo "$*"; exit 1; }
 
-cmake --install "$build" --prefix "$prefix" >/dev/null
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; exit 1; }
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+deb=$work/out/tovi-studio_${version}_amd64.deb
+[ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$work/out")"
+dpkg-deb -x "$deb" "$work/root"
+prefix=$work/root/usr
 
 for file in bin/tovi bin/tovi-studio share/tovi-studio/packs.json \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-    share/icons/hicolor/scalable/apps/$id.svg; do
-    [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
+    share/icons/hicolor/scalable/apps/$id.svg share/man/man1/tovi.1.gz \
+    share/man/man1/tovi-studio.1.gz share/bash-completion/completions/tovi \
+    share/doc/tovi-studio/copyright; do
+    [ -e "$prefix/$file" ] || fail "not in the package: $file"
+done
+fields=$(dpkg-deb -f "$deb" Section Depends Recommends Maintainer)
+for wanted in "Section: graphics" "fonts-inter" "qt6-translations-l10n" "qt6-image-formats-plugins" \
+    "libqt6svg6" "libavcodec" "Recommends: udisks2, qt6-xdgdesktopportal-platformtheme" "Maintainer: The ToviStudio developers"; do
+    grep -qF "$wanted" <<<"$fields" || fail "the package's fields lack \"$wanted\": $fields"
 done
 
 packs=$("$prefix/bin/tovi" packs | wc -l)
-[ "$packs" -eq 10 ] || { echo "tovi packs listed $packs packs"; exit 1; }
+[ "$packs" -eq 10 ] || fail "tovi packs listed $packs packs"
 "$prefix/bin/tovi-studio" --version 2>/dev/null | grep -qx "tovi-studio [0-9.]*" ||
-    { echo "tovi-studio --version"; exit 1; }
-"$prefix/bin/tovi-studio" --help 2>/dev/null | grep -q "PLIK" || { echo "tovi-studio --help"; exit 1; }
+    fail "tovi-studio --version"
+"$prefix/bin/tovi-studio" --help 2>/dev/null | grep -q "PLIK" || fail "tovi-studio --help"
+# The manual page describes every command the program has.
+for command in $("$prefix/bin/tovi" --help | sed -n '/^Polecenia:$/,/^$/s/^  \([a-z-]*\) .*/\1/p'); do
+    zcat "$prefix/share/man/man1/tovi.1.gz" | grep -q "^\.SS \"tovi $command[ \"]" ||
+        fail "man tovi lacks the command $command"
+done
 
 # The installed programs read only the installed resources: without them they say so.
 mv "$prefix/share/tovi-studio/packs.json" "$prefix/share/tovi-studio/packs.json.away"
 if "$prefix/bin/tovi" packs >/dev/null 2>&1; then
-    echo "the installed tovi found a collection outside its prefix"
-    exit 1
+    fail "the installed tovi found a collection outside its prefix"
 fi
 
 desktop-file-validate "$prefix/share/applications/$id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null
-echo "installed tree works from $prefix"
+lintian --fail-on error,warning "$deb"
+echo "the package $(basename "$deb") installs a working tree"

@@ -9,8 +9,8 @@
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
 
+#include "app/polish_language.h"
 #include "shell/file_chooser.h"
-#include "shell/polish_language.h"
 #include "shell/url_opener.h"
 #include <QApplication>
 #include <QLabel>

@@ -27,6 +27,8 @@ PlatformError PlatformError::fromErrno(int errorNumber, const QString& path) {
         return {alreadyExists, path, errorNumber};
     case ENOTDIR:
         return {notADirectory, path, errorNumber};
+    case EISDIR:
+        return {isADirectory, path, errorNumber};
     default:
         return {io, path, errorNumber};
     }
@@ -49,6 +51,9 @@ QString PlatformError::message() const {
         return QStringLiteral("Plik o tej nazwie już istnieje") + where + QStringLiteral(".");
     case notADirectory:
         return QStringLiteral("Wskazane miejsce nie jest folderem") + where + QStringLiteral(".");
+    case isADirectory:
+        return QStringLiteral("Wskazane miejsce jest folderem, a nie plikiem") + where +
+               QStringLiteral(". Wybierz plik.");
     case io:
         break;
     }

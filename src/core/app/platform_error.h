@@ -14,6 +14,7 @@ public:
         readOnly,
         alreadyExists,
         notADirectory,
+        isADirectory, // a file was expected
         io
     };
 

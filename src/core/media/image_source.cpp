@@ -6,6 +6,7 @@
 #include "media/media_error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 
 namespace tovi {
@@ -44,8 +45,14 @@ std::unique_ptr<ImageSource> openData(const QString& path, const QByteArray& dat
 
 std::unique_ptr<ImageSource> ImageSource::open(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PlatformError::fromErrno(file.exists() ? EACCES : ENOENT, path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        // QFile keeps no errno; what the path is tells the likely cause.
+        const QFileInfo info(path);
+        throw PlatformError::fromErrno(info.isDir()    ? EISDIR
+                                       : info.exists() ? EACCES
+                                                       : ENOENT,
+                                       path);
+    }
     const QByteArray head = file.peek(64);
     // GIF, HEIF and animated PNG are decoded from memory; everything else streams from the file.
     // (An animated PNG announces itself before its image data, near the start.)

@@ -1,5 +1,6 @@
 #include "media_error.h"
 
+#include "app/polish_count.h"
 #include "media/decode_budget.h"
 
 #include <QLocale>
@@ -23,11 +24,15 @@ QString MediaError::message() const {
                               "katalog główny zawierający te foldery.");
     case oversized:
         return QStringLiteral("Ten materiał jest za duży, by go odczytać: ma ponad %1 mln "
-                              "pikseli, ponad %2 klatek albo dekoduje się dłużej niż %3 sekund. "
+                              "pikseli, ponad %2 %3 albo dekoduje się dłużej niż %4 %5. "
                               "Wybierz mniejszy plik.")
             .arg(DecodeBudget::maxPixels / 1'000'000)
-            .arg(QLocale(QLocale::Polish).toString(DecodeBudget::maxFrames))
-            .arg(DecodeBudget::maxSeconds);
+            .arg(QLocale(QLocale::Polish).toString(DecodeBudget::maxFrames),
+                 PolishCount::plural(DecodeBudget::maxFrames, QStringLiteral("klatkę"),
+                                     QStringLiteral("klatki"), QStringLiteral("klatek")))
+            .arg(DecodeBudget::maxSeconds)
+            .arg(PolishCount::plural(DecodeBudget::maxSeconds, QStringLiteral("sekundę"),
+                                     QStringLiteral("sekundy"), QStringLiteral("sekund")));
     }
     return {};
 }

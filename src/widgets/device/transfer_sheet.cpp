@@ -2,6 +2,7 @@
 
 #include "app/atomic_write.h"
 #include "app/background_task.h"
+#include "app/polish_count.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
@@ -781,7 +782,7 @@ void ToviTransferSheet::refreshProgress() {
     if (counted) {
         m_progressBar->setRange(0, m_total);
         m_progressBar->setValue(std::clamp(m_done, 0, m_total));
-        m_progressCount->setText(QStringLiteral("%1 z %2 klatek").arg(m_done).arg(m_total));
+        m_progressCount->setText(PolishCount::framesDone(m_done, m_total));
     }
     const bool stalled = m_busy && m_stalled;
     m_stall->setVisible(stalled);

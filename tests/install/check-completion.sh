@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Presses Tab after `tovi`: calls the completion function the way bash does and compares what it
+# offers.
+#   check-completion.sh DIR_WITH_TOVI COMPLETION_FILE
+set -uo pipefail
+export PATH=$(realpath "$1"):$PATH QT_QPA_PLATFORM=offscreen
+source "$2"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/cards" && touch "$work/clip.mp4" "$work/card one.jpg" && cd "$work" || exit 1
+failed=0
+
+# offers WANTED WORD…: Tab with the cursor at the end of the last word offers exactly WANTED.
+offers() {
+    local wanted=$1
+    shift
+    COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=()
+    _tovi
+    local got
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd'|')
+    [ "$got" = "$wanted" ] || { echo "tovi ${*:2}⇥ offers \"$got\", not \"$wanted\""; failed=1; }
+}
+
+offers "card|cards" tovi car
+offers "restore-backup|restore-factory" tovi restore-
+offers "--animation" tovi card --a
+offers "--album" tovi send clip.mp4 --al
+offers "--captions" tovi card x --c
+offers "$(tovi packs | cut -f1 | sort | paste -sd'|')" tovi cards --pack ""
+offers "Photo1|Photo2|Photo3" tovi send clip.mp4 --album ""
+offers "reveal|spin|still" tovi cards --pack party --animation ""
+offers "" tovi export clip.mp4 --zoom ""
+offers "card one.jpg|cards|clip.mp4" tovi inspect ""
+offers "clip.mp4" tovi export cl
+offers "cards" tovi install-cards ""
+offers "cards" tovi send clip.mp4 --device c
+exit $failed
