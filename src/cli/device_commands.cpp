@@ -8,13 +8,13 @@
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
+#include "packs/packs_model.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QTextStream>
 
 #include <atomic>
@@ -70,10 +70,10 @@ std::optional<Arguments> parse(const QStringList& arguments, bool withDevice) {
     return parsed;
 }
 
-// Where the application keeps its backups: "Packs/Backups" of its working folder.
-QString defaultBackups() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/ToviStudio/Packs/Backups");
+// The backups go where the command says, else where the window keeps them. Throws
+// PlatformError when that folder cannot be made.
+QString backupsFolder(const QString& given) {
+    return given.isEmpty() ? PacksModel::backups() : given;
 }
 
 int failed(const ToviError& error) {
@@ -171,11 +171,10 @@ int installCards(const QStringList& arguments) {
     } catch (const ToviError& error) {
         return failed(error);
     }
-    const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
     return runWatched(
-        [files, device = parsed->device, backups](const Game1Installer::Writer& write,
-                                                  const Game1Installer::Observer& observe) {
-            return Game1Installer::install(files, device, backups, write, observe);
+        [files, device = parsed->device, backups = parsed->backups](
+            const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
+            return Game1Installer::install(files, device, backupsFolder(backups), write, observe);
         },
         parsed->timeout);
 }
@@ -211,11 +210,10 @@ int restoreBackup(const QStringList& arguments) {
     if (!parsed)
         return usageError(QStringLiteral("użycie: tovi restore-backup BACKUP_DIR --device PATH "
                                          "[--backups DIR] [--timeout SEKUNDY]"));
-    const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
     return runWatched(
-        [folder = parsed->folder, device = parsed->device,
-         backups](const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
-            return GameBackup::restore(folder, device, backups, write, observe);
+        [folder = parsed->folder, device = parsed->device, backups = parsed->backups](
+            const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
+            return GameBackup::restore(folder, device, backupsFolder(backups), write, observe);
         },
         parsed->timeout);
 }
