@@ -9,13 +9,13 @@
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
+#include "packs/packs_model.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QTextStream>
 
 #include <atomic>
@@ -59,10 +59,10 @@ std::optional<Arguments> parseInstallation(CommandLine& line, int& status) {
     return parsed;
 }
 
-// Where the application keeps its backups: "Packs/Backups" of its working folder.
-QString defaultBackups() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/ToviStudio/Packs/Backups");
+// The backups go where the command says, else where the window keeps them. Throws
+// PlatformError when that folder cannot be made.
+QString backupsFolder(const QString& given) {
+    return given.isEmpty() ? PacksModel::backups() : given;
 }
 
 int failed(const ToviError& error) {
@@ -160,11 +160,10 @@ int installCards(CommandLine& line) {
     } catch (const ToviError& error) {
         return failed(error);
     }
-    const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
     return runWatched(
-        [files, device = parsed->device, backups](const Game1Installer::Writer& write,
-                                                  const Game1Installer::Observer& observe) {
-            return Game1Installer::install(files, device, backups, write, observe);
+        [files, device = parsed->device, backups = parsed->backups](
+            const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
+            return Game1Installer::install(files, device, backupsFolder(backups), write, observe);
         },
         parsed->timeout);
 }
@@ -202,11 +201,10 @@ int restoreBackup(CommandLine& line) {
     const std::optional<Arguments> parsed = parseInstallation(line, status);
     if (!parsed)
         return status;
-    const QString backups = parsed->backups.isEmpty() ? defaultBackups() : parsed->backups;
     return runWatched(
-        [folder = parsed->folder, device = parsed->device,
-         backups](const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
-            return GameBackup::restore(folder, device, backups, write, observe);
+        [folder = parsed->folder, device = parsed->device, backups = parsed->backups](
+            const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {
+            return GameBackup::restore(folder, device, backupsFolder(backups), write, observe);
         },
         parsed->timeout);
 }

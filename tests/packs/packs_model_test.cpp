@@ -1,13 +1,13 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/settings.h"
+#include "app/working_folder.h"
 #include "device/bookmark.h"
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
 #include "media/media_error.h"
 #include "packs/pack_renderer.h"
 #include "packs/packs_model.h"
-#include "studio/studio_model.h"
 #include "support/device_fixtures.h"
 #include "support/fat_volume.h"
 #include "support/model_home.h"
@@ -271,7 +271,7 @@ TEST_F(Packs, AnUnreadableEditsFileStopsStartUpAndIsKeptAside) {
 }
 
 TEST_F(Packs, AStoredPictureNameNeverReachesOutsideTheStorageFolder) {
-    const QString outside = StudioModel::library() + QStringLiteral("/keep.png");
+    const QString outside = WorkingFolder::path() + QStringLiteral("/keep.png");
     QImage(10, 10, QImage::Format_RGB32).save(outside);
     makeFolder(m_home.packs());
     PackEdits edits;

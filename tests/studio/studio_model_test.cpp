@@ -1,6 +1,7 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/settings.h"
+#include "app/working_folder.h"
 #include "device/bookmark.h"
 #include "device/device_watch.h"
 #include "device/folder_lock.h"
@@ -474,7 +475,7 @@ TEST_F(Studio, StartUpRestoresTheAlbumAndOnlyAFreshDestination) {
 }
 
 TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
-    const QString library = StudioModel::library();
+    const QString library = WorkingFolder::path();
     const auto old = [&](const QString& name) {
         const QString path = QDir(library).filePath(name);
         writeFile(path, "x");
@@ -530,10 +531,10 @@ TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {
     spin(50);
 }
 
-TEST(StudioLibrary, IsCreatedWhenMissing) {
+TEST(WorkingFolder, IsCreatedWhenMissing) {
     ModelHome home;
     EXPECT_FALSE(QFileInfo::exists(home.library()));
-    EXPECT_EQ(StudioModel::library(), home.library());
+    EXPECT_EQ(WorkingFolder::path(), home.library());
     EXPECT_TRUE(QFileInfo(home.library()).isDir());
 }
 

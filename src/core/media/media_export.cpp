@@ -1,10 +1,10 @@
 // The single graphic: JPEG, rotation GIF and sampled GIF. Every output frame goes through the
 // one crop, the one caption renderer and the one GIF writer.
 
+#include "media/caption_band.h"
 #include "media/gif_writer.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
-#include "packs/pack_renderer.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -66,12 +66,10 @@ private:
 };
 
 // A cropped picture with the captions drawn when the options ask for them.
-QImage captioned(const QImage& cropped, const ExportOptions& options, int pixelSize) {
-    if (!options.captions)
-        return cropped;
-    const PackCardEdit captions{options.captionTitle, options.captionSubtitle, true, std::nullopt,
-                                CropSettings{}};
-    return PackRenderer::image(cropped, captions, -1, pixelSize);
+QImage captioned(QImage cropped, const ExportOptions& options) {
+    if (options.captions)
+        CaptionBand::draw(cropped, options.captionTitle, options.captionSubtitle);
+    return cropped;
 }
 
 QByteArray checkedGif(QByteArray bytes) {
@@ -137,7 +135,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
             frame = crop(source, options.crop, outputSide);
         }
         // The last frame is shortened so that the delays add up to the fragment exactly.
-        writer.add(captioned(frame, options, outputSide), std::min(length - offset, 1.0 / rate));
+        writer.add(captioned(std::move(frame), options), std::min(length - offset, 1.0 / rate));
         stop.report(i + 1);
     }
     return checkedGif(writer.finish());
@@ -146,7 +144,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
 } // namespace
 
 QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize) {
-    return captioned(crop(source, options.crop, pixelSize), options, pixelSize);
+    return captioned(crop(source, options.crop, pixelSize), options);
 }
 
 QByteArray rotationGIF(const QImage& image, const ExportOptions& options,

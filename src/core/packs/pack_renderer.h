@@ -6,13 +6,13 @@
 #include <QUrl>
 #include <vector>
 
-// Card pictures, the caption drawing of the whole system, and the card GIF. Stateless; every
-// function may run on any thread at the same time.
+// Card pictures and the card GIF. Stateless; every function may run on any thread at the same
+// time.
 namespace tovi::PackRenderer {
 
-// The card picture: `original` cropped by edit.crop to N × N, and with captions on the dark
-// band, the title, the subtitle and (slot ≥ 0) the card number "01"…"06". The layout lives in
-// a 240-unit design space scaled by N / 240. Throws MediaError::encode from the crop.
+// The card picture: `original` cropped by edit.crop to N × N, and with captions the caption
+// band (CaptionBand) with the title, the subtitle and (slot ≥ 0) the card number "01"…"06".
+// Throws MediaError::encode from the crop or the drawing.
 QImage image(const QImage& original, const PackCardEdit& edit, int slot, int pixelSize);
 
 // Frame 0 of the image file at `path`, upright, at most 2000 px on its longer side: the picture

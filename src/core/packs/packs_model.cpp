@@ -5,6 +5,7 @@
 #include "app/platform_error.h"
 #include "app/published.h"
 #include "app/settings.h"
+#include "app/working_folder.h"
 #include "device/bookmark.h"
 #include "device/device_layout.h"
 #include "device/game1_installer.h"
@@ -13,7 +14,6 @@
 #include "device/tovi_connection_store.h"
 #include "media/media_error.h"
 #include "packs/pack_renderer.h"
-#include "studio/studio_model.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -136,10 +136,14 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
 PacksModel::~PacksModel() = default;
 
 QString PacksModel::storage() {
-    const QString folder = QDir(StudioModel::library()).filePath(QStringLiteral("Packs"));
+    const QString folder = QDir(WorkingFolder::path()).filePath(QStringLiteral("Packs"));
     if (!QDir().mkpath(folder))
         throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
     return folder;
+}
+
+QString PacksModel::backups() {
+    return QDir(storage()).filePath(QStringLiteral("Backups"));
 }
 
 // --- fields -------------------------------------------------------------------------------------
@@ -549,10 +553,8 @@ void PacksModel::prepare(bool install, bool factory) {
                 }
             }
             Game1Installer::validate(files);
-            const QString storageFolder = storage();
-            const QString folder = QDir(storageFolder)
-                                       .filePath(QStringLiteral("Exports/") + id +
-                                                 QLatin1Char('-') + uuidText().left(8));
+            const QString folder = QDir(storage()).filePath(QStringLiteral("Exports/") + id +
+                                                            QLatin1Char('-') + uuidText().left(8));
             if (!QDir().mkpath(folder))
                 throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
             Prepared prepared;
@@ -565,9 +567,8 @@ void PacksModel::prepare(bool install, bool factory) {
                 return prepared;
             if (destination.isEmpty())
                 throw PackError(PackError::folder);
-            prepared.backup = Game1Installer::install(
-                files, destination, QDir(storageFolder).filePath(QStringLiteral("Backups")),
-                Game1Installer::writeAtomically, observe);
+            prepared.backup = Game1Installer::install(files, destination, backups(),
+                                                      Game1Installer::writeAtomically, observe);
             return prepared;
         },
         [this, install, factory, job](const Outcome<Prepared>& outcome) {

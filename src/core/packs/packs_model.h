@@ -60,6 +60,9 @@ public:
     // The pack storage folder, "Packs" in the working folder, created when missing.
     // Throws PlatformError.
     static QString storage();
+    // Where the copy of Game1 taken before each installation goes: "Backups" in the storage
+    // folder. Throws PlatformError.
+    static QString backups();
 
     const std::vector<StarterPack>& packs() const { return m_packs; }
     const QString& selectedID() const { return m_selectedID; }

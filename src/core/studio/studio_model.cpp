@@ -2,9 +2,9 @@
 
 #include "app/atomic_write.h"
 #include "app/background_task.h"
-#include "app/platform_error.h"
 #include "app/published.h"
 #include "app/settings.h"
+#include "app/working_folder.h"
 #include "device/album_writer.h"
 #include "device/bookmark.h"
 #include "device/device_layout.h"
@@ -20,10 +20,8 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QUuid>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <mutex>
 
@@ -65,23 +63,13 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
         m_destination = *folder;
     // A video copy can be gigabytes; copies of earlier runs are never used again.
     try {
-        MediaCopy::removeStale(library());
+        MediaCopy::removeStale(WorkingFolder::path());
     } catch (const ToviError&) {
         // No working folder yet: nothing to clean. Import reports the failure when it matters.
     }
 }
 
 StudioModel::~StudioModel() = default;
-
-QString StudioModel::library() {
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (base.isEmpty())
-        throw PlatformError(PlatformError::notFound, QStringLiteral("~/.local/share"));
-    const QString folder = base + QStringLiteral("/ToviStudio");
-    if (!QDir().mkpath(folder))
-        throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
-    return folder;
-}
 
 QString StudioModel::photoFolder(const QString& in, const QString& selected) {
     return DeviceLayout::photoFolder(in, selected);
@@ -166,7 +154,7 @@ void StudioModel::importMedia(const QUrl& url) {
             const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
                                  (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
             std::shared_ptr<MediaCopy> copy =
-                MediaCopy::make(source, QDir(library()).filePath(name));
+                MediaCopy::make(source, QDir(WorkingFolder::path()).filePath(name));
             try {
                 return Imported{MediaProcessor::inspect(QUrl::fromLocalFile(copy->path())), copy};
             } catch (...) {
@@ -394,7 +382,7 @@ void StudioModel::prepare(bool saveToDevice) {
             const QString name = outputName(format);
             QString local;
             try {
-                local = QDir(library()).filePath(name);
+                local = QDir(WorkingFolder::path()).filePath(name);
                 atomicWrite(local, *encoded.value);
             } catch (...) {
                 setError(describeFailure(std::current_exception()));

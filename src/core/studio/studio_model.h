@@ -49,9 +49,6 @@ public:
     explicit StudioModel(Settings& settings, QObject* parent = nullptr);
     ~StudioModel() override;
 
-    // The private working folder ("ToviStudio" in the user's data folder), created when missing.
-    // Throws PlatformError.
-    static QString library();
     // The album folder to write into for the folder the user chose (`in`: an album folder or the
     // device root) and the selected album. Throws MediaError::invalidFolder for an unusable
     // choice, PlatformError when the candidate cannot be examined. Any thread.

@@ -246,24 +246,7 @@ void ToviTransferSheet::build() {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-
-    // Header: the title centred over the sheet, the close button at the right.
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(16, 14, 16, 6);
-    m_headerTitle = textLabel(headerSend, Typography::Style::headline, QFont::DemiBold);
-    m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
-    m_headerTitle->setAlignment(Qt::AlignCenter);
-    m_close = new QToolButton;
-    m_close->setObjectName(QStringLiteral("close"));
-    m_close->setAccessibleName(QStringLiteral("Zamknij"));
-    m_close->setToolTip(QStringLiteral("Zamknij"));
-    m_close->setFixedSize(28, 28);
-    m_close->setCursor(Qt::PointingHandCursor);
-    connect(m_close, &QToolButton::clicked, this, &QDialog::reject);
-    header->addSpacing(28);
-    header->addWidget(m_headerTitle, 1);
-    header->addWidget(m_close);
-    outer->addLayout(header);
+    outer->addLayout(buildTitleBar());
 
     auto* scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("body"));
@@ -279,7 +262,46 @@ void ToviTransferSheet::build() {
     scroll->setWidget(body);
     outer->addWidget(scroll, 1);
 
-    // The picture beside the title and the opener's summary.
+    column->addLayout(buildPreviewHeader());
+    column->addWidget(buildStatusCard());
+    column->addWidget(buildConnectionCard());
+    column->addWidget(buildDestinationCard());
+    column->addStretch(1);
+
+    // The footer: the error next to the button that retries, then progress while the model
+    // works, otherwise the buttons.
+    auto* footer = new QVBoxLayout;
+    footer->setContentsMargins(24, 8, 24, 16);
+    footer->setSpacing(4);
+    footer->addWidget(buildErrorLine());
+    footer->addSpacing(6);
+    footer->addWidget(buildProgress());
+    buildButtons(footer);
+    outer->addLayout(footer);
+}
+
+// The title centred over the sheet, the close button at the right.
+QLayout* ToviTransferSheet::buildTitleBar() {
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 14, 16, 6);
+    m_headerTitle = textLabel(headerSend, Typography::Style::headline, QFont::DemiBold);
+    m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
+    m_headerTitle->setAlignment(Qt::AlignCenter);
+    m_close = new QToolButton;
+    m_close->setObjectName(QStringLiteral("close"));
+    m_close->setAccessibleName(QStringLiteral("Zamknij"));
+    m_close->setToolTip(QStringLiteral("Zamknij"));
+    m_close->setFixedSize(28, 28);
+    m_close->setCursor(Qt::PointingHandCursor);
+    connect(m_close, &QToolButton::clicked, this, &QDialog::reject);
+    header->addSpacing(28);
+    header->addWidget(m_headerTitle, 1);
+    header->addWidget(m_close);
+    return header;
+}
+
+// The picture beside the title and the opener's summary.
+QLayout* ToviTransferSheet::buildPreviewHeader() {
     auto* hero = new QHBoxLayout;
     hero->setSpacing(18);
     hero->setContentsMargins(0, 0, 0, 2);
@@ -296,243 +318,246 @@ void ToviTransferSheet::build() {
     titles->addWidget(m_summaryLabel);
     titles->addStretch(1);
     hero->addLayout(titles, 1);
-    column->addLayout(hero);
+    return hero;
+}
 
-    // The verified result and what to do next.
+// The verified result and what to do next.
+QWidget* ToviTransferSheet::buildStatusCard() {
     m_success = new Card(QStringLiteral("success"));
-    {
-        auto* card = cardColumn(m_success);
-        m_successIcon = iconLabel(QStringLiteral("successIcon"));
-        card->addLayout(
-            heading(m_successIcon, textLabel(QStringLiteral("Zapis zweryfikowany"),
-                                             Typography::Style::headline, QFont::DemiBold)));
-        card->addWidget(
-            step(1, QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
-        // Or let the sheet do it, when UDisks2 knows the drive; lined up under the step's text.
-        m_ejectRow = new QWidget;
-        m_ejectRow->setObjectName(QStringLiteral("ejectRow"));
-        auto* row = new QHBoxLayout(m_ejectRow);
-        row->setContentsMargins(20, 0, 0, 0);
-        row->setSpacing(8);
-        m_eject = flatButton(QStringLiteral("Wysuń dysk"), QStringLiteral("eject"));
-        connect(m_eject, &QPushButton::clicked, this, &ToviTransferSheet::ejectDrive);
-        row->addWidget(m_eject);
-        m_ejecting = new QWidget;
-        m_ejecting->setObjectName(QStringLiteral("ejecting"));
-        auto* working = new QHBoxLayout(m_ejecting);
-        working->setContentsMargins(12, 0, 0, 0);
-        working->setSpacing(8);
-        auto* spinner = new Spinner(16);
-        spinner->setObjectName(QStringLiteral("ejectSpinner"));
-        working->addWidget(spinner);
-        working->addWidget(
-            textLabel(QStringLiteral("Wysuwam dysk…"), Typography::Style::callout, QFont::Normal));
-        row->addWidget(m_ejecting);
-        m_ejected = textLabel(QStringLiteral("Można bezpiecznie odłączyć Tovi."),
-                              Typography::Style::callout, QFont::DemiBold);
-        m_ejected->setObjectName(QStringLiteral("ejected"));
-        m_ejected->setContentsMargins(12, 0, 0, 0);
-        row->addWidget(m_ejected, 1);
-        row->addStretch(0); // keeps the button at its own width
-        card->addWidget(m_ejectRow);
-        card->addWidget(step(2, QStringLiteral("Wróć do słuchania"),
-                             m_kind == ToviTransferKind::artwork
-                                 ? QStringLiteral("Przełącz Tovi na DAC i otwórz wybrany album "
-                                                  "przyciskiem Vista.")
-                                 : QStringLiteral("Przełącz Tovi na DAC i otwórz Game1, aby "
-                                                  "losować karty.")));
-    }
-    column->addWidget(m_success);
+    auto* card = cardColumn(m_success);
+    m_successIcon = iconLabel(QStringLiteral("successIcon"));
+    card->addLayout(
+        heading(m_successIcon, textLabel(QStringLiteral("Zapis zweryfikowany"),
+                                         Typography::Style::headline, QFont::DemiBold)));
+    card->addWidget(step(1, QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
+    // Or let the sheet do it, when UDisks2 knows the drive; lined up under the step's text.
+    m_ejectRow = new QWidget;
+    m_ejectRow->setObjectName(QStringLiteral("ejectRow"));
+    auto* row = new QHBoxLayout(m_ejectRow);
+    row->setContentsMargins(20, 0, 0, 0);
+    row->setSpacing(8);
+    m_eject = flatButton(QStringLiteral("Wysuń dysk"), QStringLiteral("eject"));
+    connect(m_eject, &QPushButton::clicked, this, &ToviTransferSheet::ejectDrive);
+    row->addWidget(m_eject);
+    m_ejecting = new QWidget;
+    m_ejecting->setObjectName(QStringLiteral("ejecting"));
+    auto* working = new QHBoxLayout(m_ejecting);
+    working->setContentsMargins(12, 0, 0, 0);
+    working->setSpacing(8);
+    auto* spinner = new Spinner(16);
+    spinner->setObjectName(QStringLiteral("ejectSpinner"));
+    working->addWidget(spinner);
+    working->addWidget(
+        textLabel(QStringLiteral("Wysuwam dysk…"), Typography::Style::callout, QFont::Normal));
+    row->addWidget(m_ejecting);
+    m_ejected = textLabel(QStringLiteral("Można bezpiecznie odłączyć Tovi."),
+                          Typography::Style::callout, QFont::DemiBold);
+    m_ejected->setObjectName(QStringLiteral("ejected"));
+    m_ejected->setContentsMargins(12, 0, 0, 0);
+    row->addWidget(m_ejected, 1);
+    row->addStretch(0); // keeps the button at its own width
+    card->addWidget(m_ejectRow);
+    card->addWidget(step(2, QStringLiteral("Wróć do słuchania"),
+                         m_kind == ToviTransferKind::artwork
+                             ? QStringLiteral("Przełącz Tovi na DAC i otwórz wybrany album "
+                                              "przyciskiem Vista.")
+                             : QStringLiteral("Przełącz Tovi na DAC i otwórz Game1, aby "
+                                              "losować karty.")));
+    return m_success;
+}
 
-    // Whether the Tovi is reachable, and how to connect it when it is not.
+// Whether the Tovi is reachable, and how to connect it when it is not.
+QWidget* ToviTransferSheet::buildConnectionCard() {
     auto* connection = new Card(QStringLiteral("connection"));
-    {
-        auto* card = cardColumn(connection);
-        m_connectionIcon = iconLabel(QStringLiteral("connectionIcon"));
-        m_connectionHeader = textLabel({}, Typography::Style::headline, QFont::DemiBold);
-        m_connectionHeader->setObjectName(QStringLiteral("connectionHeader"));
-        m_connectionPath = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
-        m_connectionPath->setObjectName(QStringLiteral("connectionPath"));
-        m_connectionPath->setWordWrap(false);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(1);
-        texts->addWidget(m_connectionHeader);
-        texts->addWidget(m_connectionPath);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(8);
-        row->addWidget(m_connectionIcon, 0, Qt::AlignTop);
-        row->addLayout(texts, 1);
-        card->addLayout(row);
-        m_connectionSteps = new QWidget;
-        m_connectionSteps->setObjectName(QStringLiteral("connectionSteps"));
-        auto* steps = new QVBoxLayout(m_connectionSteps);
-        steps->setContentsMargins(0, 2, 0, 0);
-        steps->setSpacing(10);
-        steps->addWidget(step(1, QStringLiteral("Podłącz Tovi przez USB")));
-        steps->addWidget(step(2, QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync.")));
-        steps->addWidget(step(3, QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO "
-                                                "NAME) i zatwierdź jego główny folder. "
-                                                "Zapamiętamy ten wybór.")));
-        auto* note = textLabel(QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli "
-                                              "wybrany wcześniej dysk zniknął, podłącz go "
-                                              "ponownie lub wskaż jeszcze raz."),
-                               Typography::Style::subheadline, QFont::Normal, true);
-        note->setObjectName(QStringLiteral("connectionNote"));
-        steps->addWidget(note);
-        card->addWidget(m_connectionSteps);
-    }
-    column->addWidget(connection);
+    auto* card = cardColumn(connection);
+    m_connectionIcon = iconLabel(QStringLiteral("connectionIcon"));
+    m_connectionHeader = textLabel({}, Typography::Style::headline, QFont::DemiBold);
+    m_connectionHeader->setObjectName(QStringLiteral("connectionHeader"));
+    m_connectionPath = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_connectionPath->setObjectName(QStringLiteral("connectionPath"));
+    m_connectionPath->setWordWrap(false);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(1);
+    texts->addWidget(m_connectionHeader);
+    texts->addWidget(m_connectionPath);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(m_connectionIcon, 0, Qt::AlignTop);
+    row->addLayout(texts, 1);
+    card->addLayout(row);
+    m_connectionSteps = new QWidget;
+    m_connectionSteps->setObjectName(QStringLiteral("connectionSteps"));
+    auto* steps = new QVBoxLayout(m_connectionSteps);
+    steps->setContentsMargins(0, 2, 0, 0);
+    steps->setSpacing(10);
+    steps->addWidget(step(1, QStringLiteral("Podłącz Tovi przez USB")));
+    steps->addWidget(step(2, QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync.")));
+    steps->addWidget(step(3, QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO "
+                                            "NAME) i zatwierdź jego główny folder. "
+                                            "Zapamiętamy ten wybór.")));
+    auto* note = textLabel(QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli "
+                                          "wybrany wcześniej dysk zniknął, podłącz go "
+                                          "ponownie lub wskaż jeszcze raz."),
+                           Typography::Style::subheadline, QFont::Normal, true);
+    note->setObjectName(QStringLiteral("connectionNote"));
+    steps->addWidget(note);
+    card->addWidget(m_connectionSteps);
+    return connection;
+}
 
-    // Where on the device the result goes.
+// Where on the device the result goes: an album for a graphic, Game1 for cards.
+QWidget* ToviTransferSheet::buildDestinationCard() {
     auto* destination = new Card(QStringLiteral("destination"));
-    {
-        auto* card = cardColumn(destination);
-        card->addWidget(textLabel(QStringLiteral("Miejsce na Tovi"), Typography::Style::headline,
-                                  QFont::DemiBold));
-        if (m_kind == ToviTransferKind::artwork) {
-            m_albumRow = new QWidget;
-            m_albumRow->setObjectName(QStringLiteral("albumRow"));
-            auto* row = new QHBoxLayout(m_albumRow);
-            row->setContentsMargins(0, 0, 0, 0);
-            row->addWidget(
-                textLabel(QStringLiteral("Album"), Typography::Style::body, QFont::Normal));
-            m_albumValue = textLabel({}, Typography::Style::body, QFont::Medium, true);
-            m_albumValue->setObjectName(QStringLiteral("albumValue"));
-            m_albumValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            row->addWidget(m_albumValue);
-            card->addWidget(m_albumRow);
+    auto* card = cardColumn(destination);
+    card->addWidget(
+        textLabel(QStringLiteral("Miejsce na Tovi"), Typography::Style::headline, QFont::DemiBold));
+    if (m_kind == ToviTransferKind::artwork)
+        buildAlbumPlace(card);
+    else
+        buildCardsPlace(card);
+    return destination;
+}
 
-            m_albumChoice = new QWidget;
-            auto* choiceRow = new QHBoxLayout(m_albumChoice);
-            choiceRow->setContentsMargins(0, 0, 0, 0);
-            auto* choiceTitle = textLabel(QStringLiteral("Album na urządzeniu"),
-                                          Typography::Style::body, QFont::Normal);
-            choiceTitle->setWordWrap(false);
-            choiceRow->addWidget(choiceTitle);
-            choiceRow->addStretch(1);
-            auto* segments = new Segments;
-            m_albumGroup = new QButtonGroup(segments);
-            m_albumGroup->setExclusive(true);
-            const QStringList& albums = DeviceLayout::albumNames();
-            for (qsizetype i = 0; i < albums.size(); ++i) {
-                auto* option = new QToolButton;
-                const QString label = QStringLiteral("Album %1").arg(i + 1);
-                option->setText(label);
-                option->setAccessibleName(label);
-                option->setObjectName(albums[i]);
-                option->setCheckable(true);
-                option->setCursor(Qt::PointingHandCursor);
-                option->setFont(Typography::font(Typography::Style::callout, QFont::Medium));
-                m_albumGroup->addButton(option);
-                segments->layout()->addWidget(option);
-                connect(option, &QToolButton::clicked, this,
-                        [this, album = albums[i]] { pickAlbum(album); });
-            }
-            choiceRow->addWidget(segments);
-            card->addWidget(m_albumChoice);
+// The album the graphic goes into: shown when the chosen folder is one, chosen otherwise.
+void ToviTransferSheet::buildAlbumPlace(QVBoxLayout* card) {
+    m_albumRow = new QWidget;
+    m_albumRow->setObjectName(QStringLiteral("albumRow"));
+    auto* row = new QHBoxLayout(m_albumRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(textLabel(QStringLiteral("Album"), Typography::Style::body, QFont::Normal));
+    m_albumValue = textLabel({}, Typography::Style::body, QFont::Medium, true);
+    m_albumValue->setObjectName(QStringLiteral("albumValue"));
+    m_albumValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(m_albumValue);
+    card->addWidget(m_albumRow);
 
-            m_albumNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
-            m_albumNote->setObjectName(QStringLiteral("albumNote"));
-            card->addWidget(m_albumNote);
-        } else {
-            auto* set = textLabel(QStringLiteral("Losowane karty · Game1"), Typography::Style::body,
-                                  QFont::Normal);
-            set->setObjectName(QStringLiteral("setRow"));
-            card->addWidget(set);
-            card->addWidget(textLabel(QStringLiteral("Podmienimy sześć kart. Photo, Game2 i "
-                                                     "Game3 pozostają bez zmian."),
-                                      Typography::Style::subheadline, QFont::Normal, true));
-            card->addSpacing(2);
-            card->addWidget(new Hairline);
-            auto* backup = new QWidget;
-            backup->setObjectName(QStringLiteral("backupNote"));
-            auto* row = new QHBoxLayout(backup);
-            row->setContentsMargins(0, 2, 0, 0);
-            row->setSpacing(8);
-            m_backupIcon = iconLabel(QStringLiteral("backupIcon"));
-            row->addWidget(m_backupIcon, 0, Qt::AlignTop);
-            row->addWidget(textLabel(QStringLiteral("Przed podmianą sześciu kart zachowamy kopię "
-                                                    "obecnego zestawu. Zapis zostanie sprawdzony."),
-                                     Typography::Style::subheadline, QFont::Normal),
-                           1);
-            card->addWidget(backup);
-        }
+    m_albumChoice = new QWidget;
+    auto* choiceRow = new QHBoxLayout(m_albumChoice);
+    choiceRow->setContentsMargins(0, 0, 0, 0);
+    auto* choiceTitle =
+        textLabel(QStringLiteral("Album na urządzeniu"), Typography::Style::body, QFont::Normal);
+    choiceTitle->setWordWrap(false);
+    choiceRow->addWidget(choiceTitle);
+    choiceRow->addStretch(1);
+    auto* segments = new Segments;
+    m_albumGroup = new QButtonGroup(segments);
+    m_albumGroup->setExclusive(true);
+    const QStringList& albums = DeviceLayout::albumNames();
+    for (qsizetype i = 0; i < albums.size(); ++i) {
+        auto* option = new QToolButton;
+        const QString label = QStringLiteral("Album %1").arg(i + 1);
+        option->setText(label);
+        option->setAccessibleName(label);
+        option->setObjectName(albums[i]);
+        option->setCheckable(true);
+        option->setCursor(Qt::PointingHandCursor);
+        option->setFont(Typography::font(Typography::Style::callout, QFont::Medium));
+        m_albumGroup->addButton(option);
+        segments->layout()->addWidget(option);
+        connect(option, &QToolButton::clicked, this,
+                [this, album = albums[i]] { pickAlbum(album); });
     }
-    column->addWidget(destination);
-    column->addStretch(1);
+    choiceRow->addWidget(segments);
+    card->addWidget(m_albumChoice);
 
-    // The footer: the error next to the button that retries, then progress while the model
-    // works, otherwise the buttons.
-    auto* footer = new QVBoxLayout;
-    footer->setContentsMargins(24, 8, 24, 16);
-    footer->setSpacing(4);
+    m_albumNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_albumNote->setObjectName(QStringLiteral("albumNote"));
+    card->addWidget(m_albumNote);
+}
+
+// The six cards of Game1, and the copy kept of the set they replace.
+void ToviTransferSheet::buildCardsPlace(QVBoxLayout* card) {
+    auto* set =
+        textLabel(QStringLiteral("Losowane karty · Game1"), Typography::Style::body, QFont::Normal);
+    set->setObjectName(QStringLiteral("setRow"));
+    card->addWidget(set);
+    card->addWidget(textLabel(QStringLiteral("Podmienimy sześć kart. Photo, Game2 i "
+                                             "Game3 pozostają bez zmian."),
+                              Typography::Style::subheadline, QFont::Normal, true));
+    card->addSpacing(2);
+    card->addWidget(new Hairline);
+    auto* backup = new QWidget;
+    backup->setObjectName(QStringLiteral("backupNote"));
+    auto* row = new QHBoxLayout(backup);
+    row->setContentsMargins(0, 2, 0, 0);
+    row->setSpacing(8);
+    m_backupIcon = iconLabel(QStringLiteral("backupIcon"));
+    row->addWidget(m_backupIcon, 0, Qt::AlignTop);
+    row->addWidget(textLabel(QStringLiteral("Przed podmianą sześciu kart zachowamy kopię "
+                                            "obecnego zestawu. Zapis zostanie sprawdzony."),
+                             Typography::Style::subheadline, QFont::Normal),
+                   1);
+    card->addWidget(backup);
+}
+
+QWidget* ToviTransferSheet::buildErrorLine() {
     m_errorLine = new Band;
     m_errorLine->setObjectName(QStringLiteral("errorLine"));
-    {
-        auto* row = new QHBoxLayout(m_errorLine);
-        row->setContentsMargins(12, 10, 12, 10);
-        row->setSpacing(8);
-        m_errorIcon = iconLabel(QStringLiteral("errorIcon"));
-        m_errorText = textLabel({}, Typography::Style::callout, QFont::Medium);
-        m_errorText->setObjectName(QStringLiteral("errorText"));
-        m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        row->addWidget(m_errorIcon, 0, Qt::AlignTop);
-        row->addWidget(m_errorText, 1);
-    }
-    footer->addWidget(m_errorLine);
-    footer->addSpacing(6);
+    auto* row = new QHBoxLayout(m_errorLine);
+    row->setContentsMargins(12, 10, 12, 10);
+    row->setSpacing(8);
+    m_errorIcon = iconLabel(QStringLiteral("errorIcon"));
+    m_errorText = textLabel({}, Typography::Style::callout, QFont::Medium);
+    m_errorText->setObjectName(QStringLiteral("errorText"));
+    m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row->addWidget(m_errorIcon, 0, Qt::AlignTop);
+    row->addWidget(m_errorText, 1);
+    return m_errorLine;
+}
+
+// What shows instead of the buttons while the model works.
+QWidget* ToviTransferSheet::buildProgress() {
     m_progress = new QWidget;
     m_progress->setObjectName(QStringLiteral("progress"));
-    {
-        auto* stack = new QVBoxLayout(m_progress);
-        stack->setContentsMargins(0, 4, 0, 8);
-        stack->setSpacing(8);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(10);
-        m_progressText = textLabel({}, Typography::Style::body, QFont::Medium);
-        m_progressText->setObjectName(QStringLiteral("progressText"));
-        row->addStretch(1);
-        row->addWidget(new Spinner(18));
-        row->addWidget(m_progressText);
-        row->addStretch(1);
-        m_progressText->setWordWrap(false);
-        stack->addLayout(row);
-        m_progressBar = new QProgressBar;
-        m_progressBar->setObjectName(QStringLiteral("progressBar"));
-        m_progressBar->setTextVisible(false);
-        m_progressBar->setFixedHeight(6);
-        stack->addWidget(m_progressBar);
-        m_progressCount = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
-        m_progressCount->setObjectName(QStringLiteral("progressCount"));
-        m_progressCount->setAlignment(Qt::AlignCenter);
-        stack->addWidget(m_progressCount);
-        // What the model says while it works (leftovers of an interrupted write removed).
-        m_progressNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
-        m_progressNote->setObjectName(QStringLiteral("progressNote"));
-        m_progressNote->setAlignment(Qt::AlignCenter);
-        stack->addWidget(m_progressNote);
-        // A device that stopped answering: the window stays usable and the wait can end.
-        m_stall = new QWidget;
-        m_stall->setObjectName(QStringLiteral("stall"));
-        auto* stall = new QVBoxLayout(m_stall);
-        stall->setContentsMargins(0, 0, 0, 0);
-        stall->setSpacing(6);
-        m_stallText =
-            textLabel(DeviceWatch::stalledText(), Typography::Style::callout, QFont::Medium);
-        m_stallText->setObjectName(QStringLiteral("stallText"));
-        m_stallText->setAlignment(Qt::AlignCenter);
-        stall->addWidget(m_stallText);
-        m_stopWaiting =
-            flatButton(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"));
-        connect(m_stopWaiting, &QPushButton::clicked, this, [this] {
-            if (m_stalled && m_actions.stopWaiting)
-                m_actions.stopWaiting();
-        });
-        stall->addWidget(m_stopWaiting, 0, Qt::AlignHCenter);
-        stack->addWidget(m_stall);
-    }
-    footer->addWidget(m_progress);
+    auto* stack = new QVBoxLayout(m_progress);
+    stack->setContentsMargins(0, 4, 0, 8);
+    stack->setSpacing(8);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    m_progressText = textLabel({}, Typography::Style::body, QFont::Medium);
+    m_progressText->setObjectName(QStringLiteral("progressText"));
+    row->addStretch(1);
+    row->addWidget(new Spinner(18));
+    row->addWidget(m_progressText);
+    row->addStretch(1);
+    m_progressText->setWordWrap(false);
+    stack->addLayout(row);
+    m_progressBar = new QProgressBar;
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setFixedHeight(6);
+    stack->addWidget(m_progressBar);
+    m_progressCount = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_progressCount->setObjectName(QStringLiteral("progressCount"));
+    m_progressCount->setAlignment(Qt::AlignCenter);
+    stack->addWidget(m_progressCount);
+    // What the model says while it works (leftovers of an interrupted write removed).
+    m_progressNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_progressNote->setObjectName(QStringLiteral("progressNote"));
+    m_progressNote->setAlignment(Qt::AlignCenter);
+    stack->addWidget(m_progressNote);
+    // A device that stopped answering: the window stays usable and the wait can end.
+    m_stall = new QWidget;
+    m_stall->setObjectName(QStringLiteral("stall"));
+    auto* stall = new QVBoxLayout(m_stall);
+    stall->setContentsMargins(0, 0, 0, 0);
+    stall->setSpacing(6);
+    m_stallText = textLabel(DeviceWatch::stalledText(), Typography::Style::callout, QFont::Medium);
+    m_stallText->setObjectName(QStringLiteral("stallText"));
+    m_stallText->setAlignment(Qt::AlignCenter);
+    stall->addWidget(m_stallText);
+    m_stopWaiting = flatButton(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"));
+    connect(m_stopWaiting, &QPushButton::clicked, this, [this] {
+        if (m_stalled && m_actions.stopWaiting)
+            m_actions.stopWaiting();
+    });
+    stall->addWidget(m_stopWaiting, 0, Qt::AlignHCenter);
+    stack->addWidget(m_stall);
+    return m_progress;
+}
 
+// The main button, then what can be done with the prepared files and the backup.
+void ToviTransferSheet::buildButtons(QVBoxLayout* footer) {
     m_main = new QPushButton;
     m_main->setObjectName(QStringLiteral("mainButton"));
     m_main->setDefault(true);
@@ -575,7 +600,6 @@ void ToviTransferSheet::build() {
                               QStringLiteral("openBackup"));
     connect(m_openBackup, &QPushButton::clicked, this, [this] { m_opener({}, m_backup); });
     footer->addWidget(m_openBackup);
-    outer->addLayout(footer);
 }
 
 // Everything drawn from the palette that a stylesheet or a pixmap has to carry.

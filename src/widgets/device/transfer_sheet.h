@@ -14,9 +14,11 @@
 
 class QButtonGroup;
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace tovi {
 
@@ -120,7 +122,19 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The sheet top to bottom. Each builder makes one part and keeps the widgets that refresh()
+    // and restyle() change.
     void build();
+    QLayout* buildTitleBar();
+    QLayout* buildPreviewHeader();
+    QWidget* buildStatusCard();
+    QWidget* buildConnectionCard();
+    QWidget* buildDestinationCard();
+    void buildAlbumPlace(QVBoxLayout* card);
+    void buildCardsPlace(QVBoxLayout* card);
+    QWidget* buildErrorLine();
+    QWidget* buildProgress();
+    void buildButtons(QVBoxLayout* footer);
     void restyle();
     void refresh();
     void refreshProgress();
