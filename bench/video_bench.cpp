@@ -1,45 +1,61 @@
-// Frames of a 1080p H.264 video with a 2-second group of pictures: the preview asks for the
-// nearest key frame, the export for exact frames at increasing times.
+// Frames of 1080p H.264 videos: the preview's exact frame as the start slider moves, and the
+// export's exact frames at increasing times.
 #include "media/media_processor.h"
 #include "media/video_source.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 using tovi::VideoSource;
 
-// Ten seconds of a slow zoom over a photograph, 30 fps, a key frame every 60 frames; made once.
+// `seconds` of a slow zoom over a photograph, 30 fps, a key frame every `gop` frames; made once.
+QString makeVideo(const QString& file, int seconds, int gop) {
+    if (QFileInfo(file).size() > 0)
+        return file;
+    QDir().mkpath(QFileInfo(file).path());
+    const QByteArray command =
+        "ffmpeg -hide_banner -loglevel error -nostdin -y -loop 1 -framerate 30 -i "
+        "/usr/share/backgrounds/mate/nature/LadyBird.jpg -t " +
+        QByteArray::number(seconds) + " -vf \"scale=3840:-2,zoompan=z='1+0.3*on/" +
+        QByteArray::number(seconds * 30) +
+        "':x='(iw-iw/zoom)/2':y='(ih-ih/zoom)/2':d=1:s=1920x1080:fps=30\" -c:v libx264 -preset "
+        "medium -crf 20 -pix_fmt yuv420p -g " +
+        QByteArray::number(gop) + " -keyint_min " + QByteArray::number(gop) +
+        " -sc_threshold 0 -colorspace bt709 -color_primaries bt709 -color_trc bt709 " +
+        QFile::encodeName(file) + ".part.mp4 && mv " + QFile::encodeName(file) + ".part.mp4 " +
+        QFile::encodeName(file);
+    if (std::system(command.constData()) != 0) {
+        std::fprintf(stderr, "cannot make %s (apt-get install ffmpeg mate-backgrounds)\n",
+                     qPrintable(file));
+        std::exit(1);
+    }
+    return file;
+}
+
+// Ten seconds with a key frame every 2 s.
 QString benchVideo() {
     static const QString path = [] {
-        QString file = qEnvironmentVariable("TOVI_BENCH_VIDEO");
-        if (!file.isEmpty())
-            return file;
-        file = QStringLiteral("/tmp/tovi-bench/video_1080p_g60.mp4");
-        if (QFileInfo(file).size() > 0)
-            return file;
-        QDir().mkpath(QFileInfo(file).path());
-        const QByteArray command =
-            "ffmpeg -hide_banner -loglevel error -nostdin -y -loop 1 -framerate 30 -i "
-            "/usr/share/backgrounds/mate/nature/LadyBird.jpg -t 10 -vf "
-            "\"scale=3840:-2,zoompan=z='1+0.3*on/300':x='(iw-iw/zoom)/2':y='(ih-ih/zoom)/2'"
-            ":d=1:s=1920x1080:fps=30\" -c:v libx264 -preset medium -crf 20 -pix_fmt yuv420p "
-            "-g 60 -keyint_min 60 -sc_threshold 0 -colorspace bt709 -color_primaries bt709 "
-            "-color_trc bt709 " +
-            QFile::encodeName(file) + ".part.mp4 && mv " + QFile::encodeName(file) + ".part.mp4 " +
-            QFile::encodeName(file);
-        if (std::system(command.constData()) != 0) {
-            std::fprintf(stderr, "cannot make %s (apt-get install ffmpeg mate-backgrounds)\n",
-                         qPrintable(file));
-            std::exit(1);
-        }
-        return file;
+        const QString file = qEnvironmentVariable("TOVI_BENCH_VIDEO");
+        return file.isEmpty()
+                   ? makeVideo(QStringLiteral("/tmp/tovi-bench/video_1080p_g60.mp4"), 10, 60)
+                   : file;
     }();
+    return path;
+}
+
+// Twenty seconds with a key frame every 250 frames (8.3 s), as many encoders write.
+QString longGroupVideo() {
+    static const QString path =
+        makeVideo(QStringLiteral("/tmp/tovi-bench/video_1080p_g250.mp4"), 20, 250);
     return path;
 }
 
@@ -100,6 +116,58 @@ void sourceFrameTolerant(benchmark::State& state) {
     sourceFrame(state, VideoSource::Accuracy::tolerant);
 }
 
+// The studio's preview as the start slider moves: one decoder kept open, a start anywhere in
+// the clip, forward and back; each picture rendered at the preview's 600 px as the model does.
+// Reports the medians and the worst of the first picture (the key frame a seek lands on, or the
+// exact frame when that comes first) and of the exact frame.
+void sliderMoves(benchmark::State& state, const QString& file) {
+    const tovi::MediaInfo media = tovi::MediaProcessor::inspect(QUrl::fromLocalFile(file));
+    const tovi::ExportOptions options;
+    std::vector<double> first, exact;
+    for (auto _ : state) {
+        VideoSource source(file);
+        source.frameAt(0, VideoSource::Accuracy::exact);
+        // Spread over the clip, as a person drags and lets go.
+        for (const double part : {0.37, 0.62, 0.14, 0.89, 0.55, 0.71, 0.08, 0.93, 0.46, 0.25, 0.81,
+                                  0.33, 0.67, 0.12, 0.78, 0.51}) {
+            QElapsedTimer clock;
+            clock.start();
+            double early = -1;
+            const QImage frame = tovi::MediaProcessor::videoFrame(
+                source, media, part * media.duration, VideoSource::Accuracy::exact,
+                [&](const QImage& picture) {
+                    benchmark::DoNotOptimize(
+                        tovi::MediaProcessor::rendered(picture, options, 600).constBits());
+                    if (early < 0)
+                        early = double(clock.nsecsElapsed()) / 1e6;
+                });
+            benchmark::DoNotOptimize(
+                tovi::MediaProcessor::rendered(frame, options, 600).constBits());
+            const double done = double(clock.nsecsElapsed()) / 1e6;
+            first.push_back(early >= 0 ? early : done);
+            exact.push_back(done);
+        }
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["first_ms"] = median(first);
+    state.counters["first_max_ms"] = *std::max_element(first.begin(), first.end());
+    state.counters["exact_ms"] = median(exact);
+    state.counters["exact_max_ms"] = *std::max_element(exact.begin(), exact.end());
+}
+
+void sliderKeyEvery2s(benchmark::State& state) {
+    sliderMoves(state, benchVideo());
+}
+
+void sliderKeyEvery8s(benchmark::State& state) {
+    sliderMoves(state, longGroupVideo());
+}
+
+BENCHMARK(sliderKeyEvery2s)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(sliderKeyEvery8s)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(sourceFrameExact)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
@@ -136,6 +204,7 @@ BENCHMARK(exportSweep)
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchVideo();
+    longGroupVideo();
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }

@@ -6,7 +6,9 @@
 #include "media/media_processor.h"
 #include "media/sws_image.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -190,6 +192,11 @@ struct VideoSource::State {
     void seek(int64_t pts);
     bool receive(AVFrame* frame);
     void advanceTo(int64_t target, bool oneFrame = false);
+    void showOnTheWay(int64_t target);
+    // The request's taker of frames on the way (exactFrame), and when it last took one.
+    const EarlyPicture* early = nullptr;
+    bool earlyShown = false;
+    QElapsedTimer earlyClock;
     bool canContinueTo(int64_t target);
     QImage whole(AVFrame* frame);
     QImage cropped(AVFrame* frame);
@@ -198,7 +205,7 @@ struct VideoSource::State {
     void seekBefore(int64_t target, bool oneFrame);
     std::optional<int64_t> earlierSeekPoint(int64_t from, int attempt);
 
-    QImage exactFrame(int64_t target, const EarlyPicture& early);
+    QImage exactFrame(int64_t target, const EarlyPicture& shown);
     QImage keyFrame(int64_t target);
     QImage convert(AVFrame* frame, int64_t pts);
 };
@@ -477,12 +484,24 @@ void VideoSource::State::advanceTo(int64_t target, bool oneFrame) {
             heldPts = pendingPts;
             if (oneFrame)
                 return;
+            showOnTheWay(target);
         }
         if (!receive(pending.get()))
             return;
         pendingPts = framePts(pending.get());
         hasPending = true;
     }
+}
+
+// The frames an exact request passes on its way to the target, for a caller that shows them:
+// the first at once, then one every 100 ms. A frame that may be the target's is not one.
+void VideoSource::State::showOnTheWay(int64_t target) {
+    if (!early || !*early || held->pkt_duration <= 0 || heldPts + held->pkt_duration > target ||
+        (earlyShown && !earlyClock.hasExpired(100)))
+        return;
+    (*early)(convert(held.get(), heldPts));
+    earlyShown = true;
+    earlyClock.restart();
 }
 
 bool VideoSource::State::canContinueTo(int64_t target) {
@@ -534,7 +553,10 @@ void VideoSource::State::seekBefore(int64_t target, bool oneFrame) {
     }
 }
 
-QImage VideoSource::State::exactFrame(int64_t target, const EarlyPicture& early) {
+QImage VideoSource::State::exactFrame(int64_t target, const EarlyPicture& shown) {
+    early = &shown;
+    earlyShown = false;
+    const auto done = qScopeGuard([this] { early = nullptr; });
     if (sampling && !onSchedule(target)) {
         // Frames off the schedule may have been dropped: start again from a key frame.
         sampling.reset();
@@ -548,13 +570,6 @@ QImage VideoSource::State::exactFrame(int64_t target, const EarlyPicture& early)
         // Just opened and the target is in the first group of pictures: no seek needed.
         positioned = true;
         awaitingLanding = true;
-        advanceTo(target);
-    } else if (early) {
-        seekBefore(target, true);
-        // Unless the key frame is itself the one on screen at the target.
-        if (hasHeld && !finished &&
-            (held->pkt_duration <= 0 || heldPts + held->pkt_duration <= target))
-            early(convert(held.get(), heldPts));
         advanceTo(target);
     } else {
         seekBefore(target, false);

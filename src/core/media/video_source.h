@@ -43,10 +43,10 @@ public:
     // usable for other times. Beyond the budget's frames or time for one picture it throws
     // MediaError::oversized, and Cancelled when the stop request says so.
     //
-    // An exact frame that needs a seek hands `early` the key frame the seek landed on before it
-    // decodes on to the target, when that is a different frame: a picture to show at once.
-    // Frames shown wholly before the target are dropped by the decoder when no other frame is
-    // predicted from them.
+    // On its way to an exact frame, `early` is handed the frames it passes that the decoder
+    // makes anyway (after a seek the key frame first), the first at once and then one every
+    // 100 ms: pictures to show until the target's. Frames shown wholly before the target are
+    // dropped by the decoder when no other frame is predicted from them.
     using EarlyPicture = std::function<void(const QImage&)>;
     QImage frameAt(double seconds, Accuracy accuracy, const EarlyPicture& early = {});
 
