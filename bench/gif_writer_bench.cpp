@@ -1,6 +1,7 @@
 // The encoding half of an export on its own: the 96 ideal 240 × 240 frames of the benchmark
 // clip (8 s at 12 fps) through GifWriter, in order, as the decoder would hand them over; and a
 // 14-frame card GIF (a fade-in from black, then a hold).
+#include "device/game1_installer.h"
 #include "media/gif_writer.h"
 #include "packs/pack_renderer.h"
 
@@ -69,6 +70,35 @@ void encodeCardGif(benchmark::State& state) {
     state.SetLabel(tovi::rawValue(animation).toStdString());
     keep(gif, animation == tovi::PackReveal::spin ? ".spin.gif" : ".card.gif");
 }
+
+// The six cards of a starter pack as an installation prepares them: each picture with its
+// captions and number, and its GIF with the reveal, then the strict check of the set.
+void prepareSixCards(benchmark::State& state) {
+    const QString folder = QStringLiteral(TOVI_SOURCE_RESOURCES);
+    std::vector<QImage> originals;
+    for (int n = 1; n <= 6; ++n)
+        originals.push_back(
+            tovi::PackRenderer::original(folder + QStringLiteral("/pack-evening-%1.jpg").arg(n)));
+    tovi::PackCardEdit edit;
+    edit.title = QStringLiteral("Wieczorny spacer");
+    edit.subtitle = QStringLiteral("Karta z kolekcji");
+    edit.captions = true;
+    for (auto _ : state) {
+        tovi::Game1Installer::Files files;
+        for (int n = 1; n <= 6; ++n)
+            files[QString::number(n) + QStringLiteral(".gif")] = tovi::PackRenderer::gif(
+                tovi::PackRenderer::image(originals[size_t(n - 1)], edit, n - 1, 240), n - 1,
+                tovi::PackReveal::reveal);
+        tovi::Game1Installer::validate(files);
+    }
+}
+
+BENCHMARK(prepareSixCards)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK(encodeReferenceClip)
     ->Unit(benchmark::kMillisecond)

@@ -166,13 +166,14 @@ private:
         float error;
     };
 
-    void loadPixels(const QImage& rgbx);
+    void loadPixels(const QImage& rgbx, bool colors);
     void buildPalette(const QImage& rgbx);
     std::array<std::uint8_t, 256> setPalette(const std::array<std::uint8_t, 3 * 256>& rgb);
     int nearestColor(const Color& c, int guess) const;
-    void remapNearest(std::uint32_t mask);
+    void remapNearest(std::uint32_t mask, bool shared);
     void computeTolerance();
     void planCodes(LzwPacker& packer, int codeBits);
+    void plainCodes(LzwPacker& packer, int codeBits);
     void resetDictionary();
     void addCode(int prefix, int color);
     void extend(int root, int position, float rootError, Match& best);
@@ -199,6 +200,10 @@ private:
     std::vector<double> m_sum, m_sumSquares;
     std::array<std::uint32_t, 1 << kCacheBits> m_cacheKey{};
     std::array<std::uint8_t, 1 << kCacheBits> m_cacheColor{};
+    // What the cache answered for: a shared palette's starting colours and the key's mask.
+    std::uint32_t m_cachedMask = 0;
+    int m_cachedColors = 0;
+    std::array<std::uint8_t, 3 * 256> m_cachedRgb{};
 
     // The LZW table as every decoder builds it, as a tree: code → (prefix code, last colour).
     int m_nextCode = 0;
@@ -206,6 +211,10 @@ private:
     std::array<std::int16_t, 4096> m_firstChild{}, m_nextSibling{}, m_parent{}, m_depthBelow{};
     std::array<std::uint8_t, 4096> m_suffix{}, m_head{};
     std::array<Candidate, 256> m_candidates{};
+    // plainCodes' table: (code << 8 | colour) → code, twice as many slots as codes.
+    static constexpr int kHashBits = 13;
+    std::array<std::uint32_t, 1 << kHashBits> m_hashKey{};
+    std::array<std::int16_t, 1 << kHashBits> m_hashCode{};
 };
 
 FrameEncoder::FrameEncoder()
@@ -224,8 +233,8 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     m_width = rgbx.width();
     m_height = rgbx.height();
     m_pixels = m_width * m_height;
-    loadPixels(rgbx);
     const bool quick = effort == GifEffort::quick;
+    loadPixels(rgbx, !quick);
     if (palette) {
         m_colors = palette->colors;
         std::array<std::uint8_t, 3 * 256> rgb{};
@@ -238,7 +247,7 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     } else {
         buildPalette(rgbx);
     }
-    remapNearest(quick ? kQuickCacheMask : kCacheMask);
+    remapNearest(quick ? kQuickCacheMask : kCacheMask, quick);
 
     EncodedFrame encoded;
     const unsigned mapSize = std::max(2u, std::bit_ceil(static_cast<unsigned>(m_colors)));
@@ -247,26 +256,28 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
         encoded.palette[i] = {m_rgb[3 * i], m_rgb[3 * i + 1], m_rgb[3 * i + 2]};
     if (chosen)
         chosen(encoded.palette, m_colors);
-    if (quick)
-        m_tolerance.assign(static_cast<size_t>(m_pixels), 0.0f);
-    else
-        computeTolerance();
     encoded.codeBits = std::max(2, std::countr_zero(mapSize)); // giflib's minimum code size
     LzwPacker packer(encoded.codeBits, encoded.blocks);
-    planCodes(packer, encoded.codeBits);
+    if (quick) {
+        plainCodes(packer, encoded.codeBits);
+    } else {
+        computeTolerance();
+        planCodes(packer, encoded.codeBits);
+    }
     return encoded;
 }
 
-void FrameEncoder::loadPixels(const QImage& rgbx) {
+void FrameEncoder::loadPixels(const QImage& rgbx, bool colors) {
     m_source.resize(static_cast<size_t>(m_pixels));
-    m_pixel.resize(static_cast<size_t>(m_pixels));
+    m_pixel.resize(colors ? static_cast<size_t>(m_pixels) : 0);
     size_t p = 0;
     for (int y = 0; y < m_height; ++y) {
         const uchar* row = rgbx.constScanLine(y);
         for (int x = 0; x < m_width; ++x, ++p) {
             const uchar* px = row + 4 * x;
             m_source[p] = std::uint32_t(px[0]) << 16 | std::uint32_t(px[1]) << 8 | px[2];
-            m_pixel[p] = Color::of(px[0], px[1], px[2]);
+            if (colors)
+                m_pixel[p] = Color::of(px[0], px[1], px[2]);
         }
     }
 }
@@ -372,11 +383,20 @@ int FrameEncoder::nearestColor(const Color& c, int guess) const {
 // Nearest palette colour of every pixel, then one k-means step: each colour moves to the mean of
 // the pixels it got, which fits the palette to the full frame (or one taken from another frame
 // to this one); or to the exact colour that most of them share, when there is one.
-void FrameEncoder::remapNearest(std::uint32_t mask) {
+void FrameEncoder::remapNearest(std::uint32_t mask, bool shared) {
     m_nearest.resize(static_cast<size_t>(m_pixels));
     // Colours that agree in their top bits share one search: a difference of a level or two is
     // far below the spacing of 256 colours, and photographs repeat such colours all over.
-    m_cacheKey.fill(~0u);
+    // Frames that start from a shared palette search for the middle of the colours a key stands
+    // for, so the answers depend on the key alone and carry over to the next such frame on
+    // this thread, whichever frames that is.
+    if (!shared || m_cachedMask != mask || m_cachedColors != m_colors || m_cachedRgb != m_rgb) {
+        m_cacheKey.fill(~0u);
+        m_cachedMask = shared ? mask : 0;
+        m_cachedColors = m_colors;
+        m_cachedRgb = m_rgb;
+    }
+    const std::uint32_t middle = (~mask & 0xffffffu) >> 1 & 0x7f7f7f;
     std::array<std::int64_t, 3 * 256> sum{};
     std::array<std::int64_t, 256> count{};
     std::array<std::uint32_t, 256> majority{};
@@ -391,7 +411,19 @@ void FrameEncoder::remapNearest(std::uint32_t mask) {
             if (m_cacheKey[slot] == key) {
                 color = m_cacheColor[slot];
             } else {
-                color = nearestColor(m_pixel[p], color);
+                if (shared) {
+                    // From the colour of nearest luma, not the last pixel's: the same answer
+                    // for the same key, even between colours equally near.
+                    const std::uint32_t look = key | middle;
+                    const Color c =
+                        Color::of(float(look >> 16), float((look >> 8) & 0xff), float(look & 0xff));
+                    const auto at = std::lower_bound(m_paletteLuma.begin(),
+                                                     m_paletteLuma.begin() + m_colors, c.y);
+                    color =
+                        nearestColor(c, std::min(int(at - m_paletteLuma.begin()), m_colors - 1));
+                } else {
+                    color = nearestColor(m_pixel[p], color);
+                }
                 m_cacheKey[slot] = key;
                 m_cacheColor[slot] = static_cast<std::uint8_t>(color);
             }
@@ -535,6 +567,41 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
         code = next;
         error += nextError;
     }
+}
+
+// Every pixel at its nearest colour, coded as giflib codes it: the longest string in the table,
+// found through a hash of (string, next colour). What planCodes gives without tolerance, faster.
+void FrameEncoder::plainCodes(LzwPacker& packer, int codeBits) {
+    const int clearCode = 1 << codeBits;
+    m_nextCode = clearCode + 2;
+    const auto clear = [this] { m_hashKey.fill(~0u); };
+    clear();
+    packer.put(clearCode, m_nextCode);
+    int current = m_nearest[0];
+    for (int p = 1; p < m_pixels; ++p) {
+        const std::uint32_t key = std::uint32_t(current) << 8 | m_nearest[p];
+        std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
+        while (m_hashKey[slot] != ~0u && m_hashKey[slot] != key)
+            slot = (slot + 1) & ((1u << kHashBits) - 1);
+        if (m_hashKey[slot] == key) {
+            current = m_hashCode[slot];
+            continue;
+        }
+        packer.put(current, m_nextCode);
+        if (m_nextCode >= kLastLzwCode) { // the table is full: start afresh, as giflib does
+            packer.put(clearCode, m_nextCode);
+            clear();
+            m_nextCode = clearCode + 2;
+            packer.restart();
+        } else {
+            m_hashKey[slot] = key;
+            m_hashCode[slot] = static_cast<std::int16_t>(m_nextCode++);
+        }
+        current = m_nearest[p];
+    }
+    packer.put(current, m_nextCode);
+    packer.put(clearCode + 1, m_nextCode); // end of information
+    packer.finish();
 }
 
 // Chooses every pixel's colour while building the LZW table exactly as giflib would, and writes
