@@ -1,11 +1,9 @@
-#include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
 #include "device/device_watch.h"
 #include "device/mount_table.h"
 #include "device/transfer_sheet.h"
 #include "media/media_error.h"
-#include "shell/theme.h"
 #include "support/device_fixtures.h"
 #include "support/fake_udisks.h"
 #include "support/model_home.h"
@@ -631,63 +629,6 @@ TEST_F(TransferSheet, CloseButtonDismisses) {
     sheet->setBusy(true);
     sheet->reject();
     EXPECT_EQ(log.count(QStringLiteral("cancel")), 1);
-}
-
-// Not a check: with TOVI_SHEET_SHOTS=<folder> it writes the sheet's states in both themes.
-TEST_F(TransferSheet, Screenshots) {
-    const QString folder = qEnvironmentVariable("TOVI_SHEET_SHOTS");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set TOVI_SHEET_SHOTS to a folder to write them";
-    QDir().mkpath(folder);
-    const QImage picture(ResourceBundle::main().folder() + QStringLiteral("/pack-morning-2.jpg"));
-    const QString root = device(QStringLiteral("NO NAME"));
-    auto save = [&](const QString& name) {
-        QApplication::processEvents();
-        EXPECT_TRUE(sheet->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));
-    };
-    for (const bool dark : {false, true}) {
-        Theme::apply(dark);
-        const QString theme = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
-        open(Kind::artwork);
-        sheet->setPreview(picture);
-        sheet->setSummary(QStringLiteral("GIF 240 × 240 · 4,0 s · 12 kl./s"));
-        save(QStringLiteral("artwork-not-ready") + theme);
-        sheet->setError(MediaError(MediaError::invalidFolder).message());
-        save(QStringLiteral("artwork-error") + theme);
-        sheet->setError({});
-        sheet->setDestination(root);
-        save(QStringLiteral("artwork-ready") + theme);
-        click(QStringLiteral("Wyślij grafikę"));
-        sheet->setBusy(true);
-        sheet->setProgress(7, 48);
-        save(QStringLiteral("artwork-busy") + theme);
-        sheet->setMessage(QStringLiteral("Zapisano do Photo1."));
-        sheet->setBusy(false);
-        save(QStringLiteral("artwork-complete") + theme);
-
-        open(Kind::cards, root);
-        sheet->setSummary(QStringLiteral("Poranek · sześć kart"));
-        save(QStringLiteral("cards-ready") + theme);
-        click(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
-        sheet->setBusy(true);
-        sheet->setMessage(QStringLiteral("Zapisano."));
-        sheet->setBackup(home.path());
-        sheet->setBusy(false);
-        save(QStringLiteral("cards-complete") + theme);
-
-        open(Kind::factory);
-        sheet->setSummary(QStringLiteral("Sześć kart z pudełka"));
-        save(QStringLiteral("factory-not-ready") + theme);
-        open(Kind::artwork, root + QStringLiteral("/Photo2"));
-        click(QStringLiteral("Zapisz plik bez podłączania Tovi"));
-        sheet->setBusy(true);
-        save(QStringLiteral("artwork-exporting") + theme);
-        sheet->setFiles({home.path() + QStringLiteral("/tovi.gif")});
-        sheet->setBusy(false);
-        save(QStringLiteral("artwork-exported") + theme);
-    }
-    sheet.reset();
-    Theme::apply(false);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "device/pack_error.h"
 #include "shell/controls.h"
 #include "shell/device_preview.h"
-#include "shell/theme.h"
 #include "support/gif_builder.h"
 #include "support/model_home.h"
 #include "tutorial/tutorial_animated_device.h"
@@ -12,7 +11,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -389,46 +387,6 @@ TEST_F(TutorialSheet, FinishingButtonsCallFinishOnceAndEscapeOrClosingDoNot) {
     sheet->close();
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(finished, 0);
-}
-
-// Not a check: with TOVI_TUTORIAL_SHOTS=<folder> it writes every step in both themes, with the
-// shipped resources.
-TEST(TutorialScreens, Screenshots) {
-    const QString folder = qEnvironmentVariable("TOVI_TUTORIAL_SHOTS");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set TOVI_TUTORIAL_SHOTS to a folder to write them";
-    QDir().mkpath(folder);
-    test::ModelHome home;
-    for (const bool dark : {false, true}) {
-        Theme::apply(dark);
-        home.settings().setString(Settings::caseColor,
-                                  dark ? QStringLiteral("black") : QStringLiteral("silver"));
-        StudioTutorialView sheet(home.settings(), [] {});
-        sheet.show();
-        const QString theme = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
-        auto save = [&](const QString& name) {
-            waitUntil([&] {
-                for (auto* device : sheet.findChildren<TutorialAnimatedDevice*>())
-                    if (device->isVisible() && !device->animation() && !device->failure())
-                        return false;
-                return true;
-            });
-            QApplication::processEvents();
-            EXPECT_TRUE(sheet.grab().save(QDir(folder).filePath(name + theme + ".png")));
-        };
-        save(QStringLiteral("step1"));
-        sheet.setShowYours(true);
-        save(QStringLiteral("step1-yours"));
-        sheet.next();
-        save(QStringLiteral("step2"));
-        sheet.drawCard();
-        save(QStringLiteral("step2-yours"));
-        sheet.next();
-        save(QStringLiteral("step3"));
-        sheet.next();
-        save(QStringLiteral("step4"));
-    }
-    Theme::apply(false);
 }
 
 } // namespace
