@@ -8,8 +8,8 @@
 
 #include "app/resource_bundle.h"
 #include "app/settings.h"
-#include "media/media_error.h"
 #include "device/transfer_sheet.h"
+#include "media/media_error.h"
 #include "packs/pack_renderer.h"
 #include "packs/packs_model.h"
 #include "packs/packs_view.h"
