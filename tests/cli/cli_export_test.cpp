@@ -66,6 +66,12 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
                        gif, QStringLiteral("--format"), QStringLiteral("png")})
                   .status,
               2);
+    // A video's frame as a still, the format named in any case.
+    ASSERT_EQ(runTovi({QStringLiteral("export"), fixture("video/colours.mp4"), QStringLiteral("-o"),
+                       jpg, QStringLiteral("--format"), QStringLiteral("jpg")})
+                  .status,
+              0);
+    EXPECT_TRUE(read(jpg).startsWith("\xFF\xD8\xFF"));
 }
 
 TEST(CliCard, RendersTheCardGif) {

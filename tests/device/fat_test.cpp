@@ -72,30 +72,6 @@ TEST_F(FatDevice, InstallsRollsBackAndStaysConsistent) {
     EXPECT_EQ(Game1Installer::snapshot(game1), expected);
 }
 
-TEST_F(FatDevice, CommandsWorkOnTheVolume) {
-    FatVolume volume(4096);
-    ASSERT_MOUNTED(volume);
-    const Files old = cardSet(1);
-    makeDevice(volume.root(), old);
-    const QString cards = m_local.filePath(QStringLiteral("cards"));
-    makeFolder(cards);
-    for (const auto& [name, bytes] : cardSet(2))
-        writeFile(cards + QLatin1Char('/') + name, bytes);
-    const QString data = m_local.filePath(QStringLiteral("data"));
-
-    CliResult result = runTovi({QStringLiteral("install-cards"), cards, QStringLiteral("--device"),
-                                volume.root(), QStringLiteral("--backups"), backups()},
-                               data);
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
-    const QString backup = result.out.trimmed();
-    EXPECT_EQ(runTovi({QStringLiteral("verify-backup"), backup}, data).status, 0);
-    result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"),
-                      volume.root(), QStringLiteral("--backups"), backups()},
-                     data);
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
-    EXPECT_EQ(Game1Installer::snapshot(volume.root() + QStringLiteral("/Game1")), old);
-}
-
 TEST_F(FatDevice, CommandSaysWhenTheDeviceStopsAnsweringAndMayGiveUp) {
     FatVolume volume(4096);
     ASSERT_MOUNTED(volume);

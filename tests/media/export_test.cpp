@@ -175,7 +175,8 @@ TEST_F(Export, CaptionsAreDrawnOnEveryFrame) {
 }
 
 TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
-    // Eight seconds of noise cannot fit 2 MiB at 12 fps; at 1 fps it does.
+    // Eight seconds of noise cannot fit 2 MiB at 12 fps, nor can an eight-second turn of it; at
+    // 1 fps it does.
     std::vector<QRgb> palette;
     QRandomGenerator random(7);
     for (int i = 0; i < 256; ++i)
@@ -191,6 +192,10 @@ TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
     }
     const QUrl noise = write("noise.gif", test::buildGif({240, 240}, palette, frames));
     EXPECT_EQ(failure(noise, gif(0, 8, 12)), MediaError::tooLarge);
+    ExportOptions turning = gif(0, 8, 12);
+    turning.rotation = true;
+    turning.rotationSeconds = 8;
+    EXPECT_EQ(failure(noise, turning), MediaError::tooLarge) << "a turning GIF as well";
     EXPECT_LE(MediaProcessor::exportMedia(noise, gif(0, 8, 1)).size(), MediaProcessor::maxGifBytes);
 }
 

@@ -23,12 +23,3 @@ TEST(CropSettingsJson, HasExactlyThreeRequiredNumbers) {
     EXPECT_FALSE(parse(R"({"zoom": 1, "x": 0, "y": "0"})"));
     EXPECT_FALSE(parse(R"({"zoom": null, "x": 0, "y": 0})"));
 }
-
-TEST(OutputFormatRaw, RoundTripsInDeclarationOrder) {
-    ASSERT_EQ(allOutputFormats.size(), 2u);
-    EXPECT_EQ(rawValue(allOutputFormats[0]), QStringLiteral("GIF"));
-    EXPECT_EQ(rawValue(allOutputFormats[1]), QStringLiteral("JPG"));
-    for (OutputFormat format : allOutputFormats)
-        EXPECT_EQ(outputFormatFromRaw(rawValue(format)), format);
-    EXPECT_FALSE(outputFormatFromRaw(QStringLiteral("gif")));
-}

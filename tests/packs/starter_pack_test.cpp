@@ -147,10 +147,3 @@ TEST(PackCardEditJson, OptionalPictureAndRequiredKeys) {
     EXPECT_EQ(PackCardEdit::defaults(nullptr, 2).title, QString());
     EXPECT_EQ(cardKey(QStringLiteral("listening"), 5), QStringLiteral("listening/5"));
 }
-
-TEST(PackRevealRaw, LabelsAreTheRawValues) {
-    EXPECT_EQ(packRevealFromRaw(QStringLiteral("Obrót")), PackReveal::spin);
-    EXPECT_EQ(packRevealFromRaw(QStringLiteral("spin")), std::nullopt);
-    for (PackReveal reveal : allPackReveals)
-        EXPECT_EQ(packRevealFromRaw(rawValue(reveal)), reveal);
-}

@@ -8,6 +8,9 @@
 #include "shell/theme.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
+#include "support/gif_summary.h"
+
+#include "media/media_processor.h"
 
 #include "app/polish_language.h"
 #include "shell/file_chooser.h"
@@ -33,35 +36,38 @@
 #include <QMessageBox>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <numeric>
 
 using namespace tovi;
 
 namespace {
 
-TEST(Workspace, PreviewWidthAndPanelHeightFollowTheSpaceOffered) {
-    // The smallest window: the cap of 480 and the full panel.
-    EXPECT_EQ(EditorWorkspace::previewWidth({1040, 760}), 480);
-    EXPECT_EQ(EditorWorkspace::bubbleHeight({1040, 760}), 390);
-    // Tall and narrow: the width left beside the tool column.
-    EXPECT_EQ(EditorWorkspace::previewWidth({700, 1200}), 700 - 455);
-    // Wide and low: the height, so the picture never grows past Ha − 175.
-    EXPECT_NEAR(EditorWorkspace::previewWidth({1600, 500}), 325 * 1946.0 / 2104.0, 1e-9);
-    EXPECT_EQ(EditorWorkspace::previewWidth({500, 300}), 170);
-    EXPECT_EQ(EditorWorkspace::bubbleHeight({1040, 570}), 390);
-    EXPECT_EQ(EditorWorkspace::bubbleHeight({1040, 500}), 320);
-
+// The picture grows with the window up to a cap, and in a low window it shrinks so that the
+// whole device and the panel stay on screen.
+TEST(Workspace, ThePreviewFitsTheSpaceOffered) {
     EditorWorkspace workspace({EditorTool::crop}, {}, {});
     auto* preview = new DevicePreview;
     workspace.setPreview(preview);
-    workspace.resize(1040, 760);
+    const auto artAt = [&](QSize size) {
+        workspace.resize(size);
+        QApplication::processEvents();
+        return preview->artRect();
+    };
     workspace.show();
-    QApplication::processEvents();
-    EXPECT_EQ(preview->artRect().width(), 480);
+    const QRectF roomy = artAt({1040, 760});
+    EXPECT_EQ(roomy.width(), 480);
+    EXPECT_EQ(artAt({1400, 1000}).width(), 480) << "the cap";
     EXPECT_EQ(workspace.bubble()->bubbleHeight(), 390);
-    workspace.resize(1400, 500);
-    QApplication::processEvents();
-    EXPECT_EQ(preview->artRect().width(), qRound(325 * 1946.0 / 2104.0));
-    EXPECT_LE(preview->artRect().height(), 500 - 175 + 1);
+    const QRectF low = artAt({1400, 500});
+    EXPECT_LT(low.width(), roomy.width());
+    EXPECT_LE(low.height(), 500 - 175 + 1);
+    EXPECT_GE(low.top(), 0);
+    EXPECT_NEAR(low.height() / low.width(), roomy.height() / roomy.width(), 0.01);
+    EXPECT_EQ(workspace.bubble()->bubbleHeight(), 320);
+    const QRectF narrow = artAt({700, 1200});
+    EXPECT_LE(preview->mapTo(&workspace, narrow.topRight().toPoint()).x(),
+              workspace.bubble()->mapTo(&workspace, QPoint()).x())
+        << "beside the tool column";
 }
 
 TEST(Workspace, ToolsOpenSwitchAndCloseThePanel) {
@@ -225,49 +231,65 @@ TEST_F(Pointer, ADisabledDisplayLetsTheScreenScroll) {
     EXPECT_TRUE(pans.empty());
 }
 
-TEST(Timeline, TurnsInStepsAndFadesInOnTheWallClock) {
-    using namespace PreviewTimeline;
-    EXPECT_EQ(cycleSeconds(0.5), 1);
-    EXPECT_EQ(cycleSeconds(12), 8);
-    EXPECT_EQ(cycleSeconds(std::nan("")), 1);
-    EXPECT_EQ(intervalMs(0), 1000);
-    EXPECT_EQ(intervalMs(1), 1000);
-    EXPECT_EQ(intervalMs(12), 83);
+// The preview turns through the very frames the exported GIF shows, each at the same moment of
+// the cycle; the cycle's phase is the wall clock's.
+TEST(Timeline, TheTurnShowsTheFrameTheGifShowsAtThatMoment) {
+    const QImage picture(240, 240, QImage::Format_RGB32);
+    const double base = 840 * 1000; // a whole number of every cycle
+    for (const auto& [fps, seconds, clockwise] :
+         {std::tuple(12, 4.0, true), std::tuple(1, 1.0, true), std::tuple(12, 2.5, false),
+          std::tuple(6, 20.0, true)}) {
+        SCOPED_TRACE(testing::Message() << fps << " fps, " << seconds << " s");
+        ExportOptions options;
+        options.fps = fps;
+        options.rotationSeconds = seconds;
+        options.clockwise = clockwise;
+        const std::vector<int> delays =
+            test::summarize(MediaProcessor::rotationGIF(picture, options)).delays();
+        PreviewTimeline::Settings turn;
+        turn.rotating = true;
+        turn.fps = fps;
+        turn.rotationSeconds = seconds;
+        turn.clockwise = clockwise;
+        const double direction = clockwise ? 1 : -1;
+        const int total = std::accumulate(delays.begin(), delays.end(), 0);
+        if (delays.size() > 2) { // the preview ticks once a frame
+            EXPECT_NEAR(PreviewTimeline::intervalMs(fps), 10.0 * total / double(delays.size()), 1);
+        }
+        int start = 0;
+        for (size_t k = 0; k < delays.size(); start += delays[k], ++k) {
+            const double middle = (start + delays[k] / 2.0) / 100;
+            EXPECT_NEAR(PreviewTimeline::at(base + middle, turn).angle,
+                        direction * 2 * std::numbers::pi * double(k) / double(delays.size()), 1e-9)
+                << "frame " << k;
+        }
+    }
+    EXPECT_NEAR(
+        PreviewTimeline::referenceSeconds(QDateTime(QDate(2001, 1, 1), QTime(0, 1), Qt::UTC)), 60,
+        1e-9);
+}
 
-    PreviewTimeline::Settings turn;
-    turn.rotating = true;
-    turn.fps = 15;
-    turn.rotationSeconds = 4;
-    EXPECT_EQ(frames(15, 4), 60);
-    EXPECT_NEAR(at(4000 + 1.0 / 15 + 0.001, turn).angle, 6 * std::numbers::pi / 180, 1e-12);
-    EXPECT_NEAR(at(4000 + 1.0 / 15 - 0.001, turn).angle, 0, 1e-12);
-    turn.clockwise = false;
-    EXPECT_LT(at(4000.5, turn).angle, 0);
-
-    // At one frame a second the turn still has two steps: 0° and 180°.
-    PreviewTimeline::Settings slow = turn;
-    slow.clockwise = true;
-    slow.fps = 1;
-    slow.rotationSeconds = 1;
-    EXPECT_EQ(frames(0, 1), 2);
-    EXPECT_EQ(at(100.2, slow).angle, 0);
-    EXPECT_NEAR(at(100.7, slow).angle, std::numbers::pi, 1e-12);
-
+TEST(Timeline, ARevealFadesInAndReducedMotionHoldsStill) {
     PreviewTimeline::Settings reveal;
     reveal.revealing = true;
     reveal.rotationSeconds = 1;
-    EXPECT_NEAR(at(50.0, reveal).opacity, 0.05, 1e-12);
-    EXPECT_NEAR(at(50.999, reveal).opacity, 0.8325, 1e-3);
-    reveal.rotationSeconds = 4;
-    EXPECT_EQ(at(51.5, reveal).opacity, 1);
+    const double base = 840 * 1000;
+    EXPECT_LT(PreviewTimeline::at(base, reveal).opacity, 0.1);
+    double last = 0;
+    for (const double t : {0.0, 0.2, 0.5, 0.9}) {
+        const double opacity = PreviewTimeline::at(base + t, reveal).opacity;
+        EXPECT_GT(opacity, last) << t;
+        last = opacity;
+    }
+    reveal.rotationSeconds = 4; // the fade takes a second, the card then stays
+    EXPECT_EQ(PreviewTimeline::at(base + 1.5, reveal).opacity, 1);
 
-    PreviewTimeline::Settings still = turn;
-    still.revealing = true;
+    PreviewTimeline::Settings still = reveal;
+    still.rotating = true;
     still.reduceMotion = true;
-    EXPECT_EQ(at(4000.5, still).angle, 0);
-    EXPECT_EQ(at(4000.5, still).opacity, 1);
-    EXPECT_FALSE(animates(still));
-    EXPECT_NEAR(referenceSeconds(QDateTime(QDate(2001, 1, 1), QTime(0, 1), Qt::UTC)), 60, 1e-9);
+    EXPECT_EQ(PreviewTimeline::at(base + 0.5, still).angle, 0);
+    EXPECT_EQ(PreviewTimeline::at(base + 0.5, still).opacity, 1);
+    EXPECT_FALSE(PreviewTimeline::animates(still));
 }
 
 TEST(Preview, TicksOnlyWhenSomethingMovesAndNamesItsCase) {
@@ -304,26 +326,6 @@ TEST(Preview, TicksOnlyWhenSomethingMovesAndNamesItsCase) {
     preview.setImage(red);
     const QImage withPicture = preview.grab().toImage();
     EXPECT_EQ(withPicture.pixelColor(display.center().toPoint()), QColor(Qt::red));
-}
-
-TEST(Theme, OnlyABlackCaseIsDark) {
-    QTemporaryDir dir;
-    Settings settings(dir.filePath(QStringLiteral("s.ini")));
-    const auto window = [&] {
-        Theme::apply(StudioAppearance::isDark(
-            settings.string(Settings::caseColor, QStringLiteral("silver"))));
-        return QApplication::palette().color(QPalette::Window);
-    };
-    EXPECT_EQ(window().red(), qRound(0.95 * 255)); // nothing stored
-    settings.setString(Settings::caseColor, QStringLiteral("black"));
-    EXPECT_EQ(window().red(), qRound(0.12 * 255));
-    EXPECT_TRUE(Theme::isDark());
-    settings.setString(Settings::caseColor, QStringLiteral("silver"));
-    EXPECT_EQ(window().red(), qRound(0.95 * 255));
-    settings.setString(Settings::caseColor, QStringLiteral("copper"));
-    EXPECT_EQ(window().red(), qRound(0.95 * 255));
-    EXPECT_EQ(StudioStyle::accent(), StudioAppearance::accent());
-    Theme::apply(false);
 }
 
 TEST(PolishLanguage, QtsOwnTextsArePolishToo) {

@@ -297,7 +297,8 @@ TEST_F(Root, TheCaseColourIsTheTheme) {
     EXPECT_EQ(root.caseButton(QStringLiteral("silver"))->toolTip(),
               QStringLiteral("Srebrna obudowa · jasny motyw"));
 
-    m_home.settings().setString(Settings::caseColor, QStringLiteral("gold"));
+    // Only "black" itself: another colour or spelling is the light theme.
+    m_home.settings().setString(Settings::caseColor, QStringLiteral("Black"));
     StudioRootView other(m_home.settings());
     EXPECT_FALSE(Theme::isDark());
     EXPECT_FALSE(other.caseButton(QStringLiteral("silver"))->isChecked());

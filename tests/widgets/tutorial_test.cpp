@@ -3,7 +3,6 @@
 #include "device/pack_error.h"
 #include "shell/controls.h"
 #include "shell/device_preview.h"
-#include "shell/theme.h"
 #include "support/gif_builder.h"
 #include "support/model_home.h"
 #include "tutorial/tutorial_animated_device.h"
@@ -12,7 +11,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -255,12 +253,12 @@ TEST_F(TutorialSheet, EachStepHasItsHeaderTextsAndButtons) {
     open();
     EXPECT_EQ(sheet->size(), QSize(650, 700));
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    QStringList seen;
     for (int step = 0; step < 4; ++step) {
         SCOPED_TRACE(step);
         EXPECT_EQ(sheet->step(), step);
         EXPECT_EQ(text("header"), QStringLiteral("FABRYCZNIE → PO TWOJEMU · %1 / 4").arg(step + 1));
-        EXPECT_EQ(text("title"), StudioTutorialView::titles()[step]);
-        EXPECT_EQ(text("description"), StudioTutorialView::descriptions()[step]);
+        seen << text("title") + text("description");
         EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("pageDots"))->accessibleName(),
                   QStringLiteral("Krok %1 z 4").arg(step + 1));
         EXPECT_TRUE(button(QStringLiteral("Zamknij samouczek")));
@@ -273,6 +271,8 @@ TEST_F(TutorialSheet, EachStepHasItsHeaderTextsAndButtons) {
         if (step < 3)
             click(QStringLiteral("Dalej"));
     }
+    seen.removeDuplicates();
+    EXPECT_EQ(seen.size(), 4) << "each step says its own";
     // Back steps down one at a time and stops at the first step.
     click(QStringLiteral("Wstecz"));
     EXPECT_EQ(sheet->step(), 2);
@@ -389,46 +389,6 @@ TEST_F(TutorialSheet, FinishingButtonsCallFinishOnceAndEscapeOrClosingDoNot) {
     sheet->close();
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(finished, 0);
-}
-
-// Not a check: with TOVI_TUTORIAL_SHOTS=<folder> it writes every step in both themes, with the
-// shipped resources.
-TEST(TutorialScreens, Screenshots) {
-    const QString folder = qEnvironmentVariable("TOVI_TUTORIAL_SHOTS");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set TOVI_TUTORIAL_SHOTS to a folder to write them";
-    QDir().mkpath(folder);
-    test::ModelHome home;
-    for (const bool dark : {false, true}) {
-        Theme::apply(dark);
-        home.settings().setString(Settings::caseColor,
-                                  dark ? QStringLiteral("black") : QStringLiteral("silver"));
-        StudioTutorialView sheet(home.settings(), [] {});
-        sheet.show();
-        const QString theme = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
-        auto save = [&](const QString& name) {
-            waitUntil([&] {
-                for (auto* device : sheet.findChildren<TutorialAnimatedDevice*>())
-                    if (device->isVisible() && !device->animation() && !device->failure())
-                        return false;
-                return true;
-            });
-            QApplication::processEvents();
-            EXPECT_TRUE(sheet.grab().save(QDir(folder).filePath(name + theme + ".png")));
-        };
-        save(QStringLiteral("step1"));
-        sheet.setShowYours(true);
-        save(QStringLiteral("step1-yours"));
-        sheet.next();
-        save(QStringLiteral("step2"));
-        sheet.drawCard();
-        save(QStringLiteral("step2-yours"));
-        sheet.next();
-        save(QStringLiteral("step3"));
-        sheet.next();
-        save(QStringLiteral("step4"));
-    }
-    Theme::apply(false);
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 //   tovi-gallery                   a window; the buttons at the top switch theme and page
 //   tovi-gallery --screenshot DIR  writes gallery-<page>-<light|dark>.png and exits
 //   tovi-gallery --screens DIR [CLIP]  the real window with a private home: the studio empty and
-//                                  with CLIP loaded, and the transfer sheet in its states
+//                                  with CLIP loaded, the transfer sheet in each of its states and
+//                                  every step of the tutorial
 
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "device/transfer_sheet.h"
+#include "media/media_error.h"
 #include "packs/pack_renderer.h"
 #include "packs/packs_model.h"
 #include "packs/packs_view.h"
@@ -21,11 +23,14 @@
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
+#include "tutorial/tutorial_animated_device.h"
+#include "tutorial/tutorial_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -36,6 +41,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <memory>
 
 using namespace tovi;
 
@@ -169,6 +175,99 @@ void settle(int ms) {
     }
 }
 
+// The transfer sheet on its own, fed by hand through every state an opener can put it in.
+void sheetScreens(Settings& settings, const QString& device, const QString& folder,
+                  const QString& theme) {
+    const QImage picture(ResourceBundle::main().folder() + QStringLiteral("/pack-morning-2.jpg"));
+    std::unique_ptr<ToviTransferSheet> sheet;
+    const auto open = [&](ToviTransferKind kind, const QString& destination) {
+        ToviTransferActions actions;
+        actions.chooseDestination = [&](const QString& chosen) { sheet->setDestination(chosen); };
+        actions.clearError = [&] { sheet->setError({}); };
+        actions.setAlbum = [&](const QString& album) { sheet->setAlbum(album); };
+        actions.send = actions.exportFiles = actions.cancel = actions.stopWaiting = [] {};
+        actions.reportError = [](const QString&) {};
+        sheet = std::make_unique<ToviTransferSheet>(kind, settings, std::move(actions));
+        sheet->setVolumeLister([] { return QStringList(); });
+        sheet->setEjectBus(QDBusConnection(QStringLiteral("tovi-gallery-no-bus")), {});
+        sheet->setDestination(destination);
+        sheet->setAttribute(Qt::WA_DontShowOnScreen);
+        sheet->show();
+        settle(50);
+    };
+    const auto shot = [&](const QString& name) {
+        settle(50);
+        save(sheet.get(), folder, QStringLiteral("sheet-") + name + QLatin1Char('-') + theme);
+    };
+    const auto click = [&](const QString& text) {
+        for (auto* button : sheet->findChildren<QAbstractButton*>())
+            if (button->text() == text && button->isVisible())
+                return button->click();
+    };
+    open(ToviTransferKind::artwork, {});
+    sheet->setPreview(picture);
+    sheet->setSummary(QStringLiteral("GIF 240 × 240 · 4,0 s · 12 kl./s"));
+    shot(QStringLiteral("artwork-not-ready"));
+    sheet->setError(MediaError(MediaError::invalidFolder).message());
+    shot(QStringLiteral("artwork-error"));
+    sheet->setError({});
+    sheet->setDestination(device);
+    shot(QStringLiteral("artwork-ready"));
+    click(QStringLiteral("Wyślij grafikę"));
+    sheet->setBusy(true);
+    sheet->setProgress(7, 48);
+    shot(QStringLiteral("artwork-busy"));
+    sheet->setMessage(QStringLiteral("Zapisano do Photo1."));
+    sheet->setBusy(false);
+    shot(QStringLiteral("artwork-complete"));
+
+    open(ToviTransferKind::cards, device);
+    sheet->setSummary(QStringLiteral("Poranek · sześć kart"));
+    shot(QStringLiteral("cards-ready"));
+    click(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    sheet->setBusy(true);
+    sheet->setMessage(QStringLiteral("Zapisano."));
+    sheet->setBackup(device);
+    sheet->setBusy(false);
+    shot(QStringLiteral("cards-complete"));
+
+    open(ToviTransferKind::factory, {});
+    sheet->setSummary(QStringLiteral("Sześć kart z pudełka"));
+    shot(QStringLiteral("factory-not-ready"));
+    open(ToviTransferKind::artwork, device + QStringLiteral("/Photo2"));
+    click(QStringLiteral("Zapisz plik bez podłączania Tovi"));
+    sheet->setBusy(true);
+    shot(QStringLiteral("artwork-exporting"));
+    sheet->setFiles({device + QStringLiteral("/tovi.gif")});
+    sheet->setBusy(false);
+    shot(QStringLiteral("artwork-exported"));
+}
+
+// Every step of the tutorial, with the shipped animations.
+void tutorialScreens(Settings& settings, const QString& folder, const QString& theme) {
+    StudioTutorialView sheet(settings, [] {});
+    sheet.setAttribute(Qt::WA_DontShowOnScreen);
+    sheet.show();
+    const auto shot = [&](const QString& name) {
+        for (auto* device : sheet.findChildren<TutorialAnimatedDevice*>())
+            while (device->isVisible() && !device->animation() && !device->failure())
+                settle(50);
+        settle(50);
+        save(&sheet, folder, QStringLiteral("tutorial-") + name + QLatin1Char('-') + theme);
+    };
+    shot(QStringLiteral("step1"));
+    sheet.setShowYours(true);
+    shot(QStringLiteral("step1-yours"));
+    sheet.next();
+    shot(QStringLiteral("step2"));
+    sheet.drawCard();
+    shot(QStringLiteral("step2-yours"));
+    sheet.next();
+    shot(QStringLiteral("step3"));
+    sheet.next();
+    shot(QStringLiteral("step4"));
+}
+
 int screens(const QString& folder, const QString& clip) {
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
@@ -215,6 +314,8 @@ int screens(const QString& folder, const QString& clip) {
         window.collectionSheet()->close();
         settle(100);
         window.setMode(StudioMode::artwork);
+        sheetScreens(settings, device, folder, theme);
+        tutorialScreens(settings, folder, theme);
         if (clip.isEmpty())
             continue;
         window.studio().importMedia(QUrl::fromLocalFile(clip));
