@@ -111,16 +111,6 @@ public:
     // Recomputes `ready` from the destination, kind and album.
     void checkConnection();
 
-    // Where the sheet finds the Tovi: whether `destination` is usable for the transfer, and the
-    // usable places to try when it is not (the remembered root, then the one mounted Tovi disk).
-    // Touches the disks only; any thread.
-    struct Lookup {
-        bool ready = false;
-        QStringList candidates;
-    };
-    static Lookup lookFor(ToviTransferKind kind, const QString& destination, const QString& album,
-                          const QByteArray& rootBookmark, const QStringList& volumes);
-
     // The default chooser, volume list and opener.
     static std::optional<QString> chooseFolder(QWidget* parent);
     static QStringList mountedVolumes();
@@ -135,6 +125,16 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Where the sheet finds the Tovi: whether `destination` is usable for the transfer, and the
+    // usable places to try when it is not (the remembered root, then the one mounted Tovi disk).
+    // Touches the disks only; any thread.
+    struct Lookup {
+        bool ready = false;
+        QStringList candidates;
+    };
+    static Lookup lookFor(ToviTransferKind kind, const QString& destination, const QString& album,
+                          const QByteArray& rootBookmark, const QStringList& volumes);
+
     // The sheet top to bottom. Each builder makes one part and keeps the widgets that refresh()
     // and restyle() change.
     void build();
