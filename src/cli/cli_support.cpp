@@ -1,6 +1,9 @@
 #include "cli_support.h"
 
 #include "app/polish_count.h"
+#include "device/mount_watcher.h"
+
+#include <QDir>
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +36,37 @@ void addTimeoutOption(CommandLine& line) {
     line.add({{QString::fromLatin1("timeout"),
                QStringLiteral("ile sekund czekać jeszcze, gdy Tovi przestanie odpowiadać"),
                QStringLiteral("SEKUNDY")}});
+}
+
+void addWaitOption(CommandLine& line) {
+    line.add({{QString::fromLatin1("wait"),
+               QStringLiteral("czeka, aż Tovi zostanie podłączony (Ctrl+C przerywa)")}});
+}
+
+void waitForDevice(const QString& device, const std::function<void()>& find) {
+    const auto present = [&find] {
+        try {
+            find();
+            return true;
+        } catch (...) {
+            return false;
+        }
+    };
+    // Watching starts before the first look, so a disk mounted in between is not missed.
+    const MountWatcher watcher;
+    if (present() || !watcher.watching())
+        return;
+    err() << "Czekam na Tovi w „" << QDir::toNativeSeparators(device)
+          << "”. Podłącz go przez USB i w menu urządzenia ustaw USB Mode → Photo Sync. "
+             "Ctrl+C przerywa czekanie.\n"
+          << Qt::flush;
+    QEventLoop loop;
+    QObject::connect(&watcher, &MountWatcher::changed, &loop, [&] {
+        if (present())
+            loop.quit();
+    });
+    loop.exec();
+    err() << "Tovi jest podłączony.\n" << Qt::flush;
 }
 
 void exitNow(int status) {

@@ -48,6 +48,13 @@ void addTimeoutOption(CommandLine& line);
 bool readTimeout(const QCommandLineParser& parser, std::optional<double>& seconds);
 bool parseTimeout(const QString& text, std::optional<double>& seconds);
 
+// --wait: wait for the Tovi to be connected instead of failing.
+void addWaitOption(CommandLine& line);
+// Returns once `find` (which throws while the Tovi at `device` is not there) stops throwing,
+// trying again on every mount and unmount; says on standard error that it waits and when the
+// Tovi came. Ctrl+C ends the process while it waits: nothing has been written by then.
+void waitForDevice(const QString& device, const std::function<void()>& find);
+
 // Ends the process at once with `status`, the output flushed. For when a thread is still blocked
 // in a call on the device: no destructor or exit handler runs under its feet, nor waits for it.
 [[noreturn]] void exitNow(int status);

@@ -149,6 +149,7 @@ int runWatched(const Installation& install, std::optional<double> timeout) {
 } // namespace
 
 int installCards(CommandLine& line) {
+    addWaitOption(line);
     int status = 0;
     const std::optional<Arguments> parsed = parseInstallation(line, status);
     if (!parsed)
@@ -160,6 +161,8 @@ int installCards(CommandLine& line) {
     } catch (const ToviError& error) {
         return failed(error);
     }
+    if (line.isSet("wait"))
+        waitForDevice(parsed->device, [&] { Game1Installer::folder(parsed->device); });
     return runWatched(
         [files, device = parsed->device, backups = parsed->backups](
             const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {

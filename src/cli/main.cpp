@@ -34,18 +34,18 @@ const std::vector<Command>& commands() {
          "[--subtitle S] [--captions] [--zoom Z --x X --y Y]",
          "jedna karta losowanej kostki jako GIF"},
         {"send", send,
-         "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] [--timeout SEKUNDY] "
+         "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] [--timeout SEKUNDY] [--wait] "
          "[opcje jak w tovi export]",
          "dodaje grafikę do albumu na Tovi, tak jak okno"},
         {"packs", packs, "packs", "identyfikatory i nazwy gotowych zestawów kart"},
         {"cards", cards,
          "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device ŚCIEŻKA "
-         "[--timeout SEKUNDY])",
+         "[--timeout SEKUNDY] [--wait])",
          "sześć kart zestawu z Twoimi zmianami: do folderu albo na Tovi"},
         {"restore-factory", restoreFactory, "restore-factory --device ŚCIEŻKA [--timeout SEKUNDY]",
          "przywraca na Tovi fabryczną kostkę"},
         {"install-cards", installCards,
-         "install-cards FOLDER --device ŚCIEŻKA [--backups FOLDER] [--timeout SEKUNDY]",
+         "install-cards FOLDER --device ŚCIEŻKA [--backups FOLDER] [--timeout SEKUNDY] [--wait]",
          "wgrywa 1.gif–6.gif z folderu do Game1, z kopią poprzedniego zestawu"},
         {"verify-backup", verifyBackup, "verify-backup FOLDER_KOPII",
          "sprawdza kopię Game1 z jej manifest.json"},

@@ -94,6 +94,7 @@ int send(CommandLine& line) {
         {option("album"), QStringLiteral("Photo1, Photo2 albo Photo3"), QStringLiteral("ALBUM")},
     });
     addTimeoutOption(line);
+    addWaitOption(line);
     if (const auto status = line.parse(1))
         return *status;
     const QCommandLineParser& parser = line.parser();
@@ -124,7 +125,10 @@ int send(CommandLine& line) {
     model.setOptions(options);
     if (!album.isEmpty())
         model.setSelectedFolder(album);
-    model.chooseDestination(absolute(parser.value(option("device"))));
+    const QString device = absolute(parser.value(option("device")));
+    if (line.isSet("wait"))
+        waitForDevice(device, [&] { StudioModel::photoFolder(device, model.selectedFolder()); });
+    model.chooseDestination(device);
     if (!model.error().isEmpty())
         return failed(model.error());
 
@@ -156,6 +160,7 @@ int cards(CommandLine& line) {
          QStringLiteral("ŚCIEŻKA")},
     });
     addTimeoutOption(line);
+    addWaitOption(line);
     if (const auto status = line.parse(0))
         return *status;
     const QCommandLineParser& parser = line.parser();
@@ -164,6 +169,8 @@ int cards(CommandLine& line) {
         return 2;
     if (!line.isSet("pack") || line.isSet("out") == line.isSet("device"))
         return line.usageError();
+    if (line.isSet("wait") && !line.isSet("device"))
+        return line.usageError(QStringLiteral("--wait działa tylko z --device."));
     PackReveal animation = PackReveal::reveal;
     if (!readAnimation(parser, animation))
         return 2;
@@ -178,6 +185,10 @@ int cards(CommandLine& line) {
         return 2;
     }
     model.setAnimation(animation);
+    if (line.isSet("wait")) {
+        const QString device = absolute(parser.value(option("device")));
+        waitForDevice(device, [&] { Game1Installer::folder(device); });
+    }
     return runPrepare(model, parser.value(option("device")), false, parser.value(option("out")),
                       timeout);
 }

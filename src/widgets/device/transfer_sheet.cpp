@@ -9,6 +9,7 @@
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/mount_table.h"
+#include "device/mount_watcher.h"
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
 #include "shell/controls.h"
@@ -25,6 +26,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -41,6 +43,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace tovi {
 namespace {
@@ -855,6 +858,9 @@ void ToviTransferSheet::setBusy(bool busy) {
     checkConnection();
     if (completes)
         lookForDrive();
+    // Disks that came or went during the write are looked at now that it is over.
+    if (std::exchange(m_lookAfterSend, false))
+        mountsChanged();
 }
 
 void ToviTransferSheet::setMessage(const QString& message) {
@@ -943,22 +949,51 @@ void ToviTransferSheet::ejectDrive() {
         });
 }
 
-void ToviTransferSheet::checkConnection() {
-    bool ready = false;
-    if (!m_destination.isEmpty()) {
-        const ScopedAccess access(m_destination);
-        try {
-            if (m_kind == ToviTransferKind::artwork)
-                StudioModel::photoFolder(m_destination, m_album);
-            else
-                Game1Installer::folder(m_destination);
-            ready = true;
-        } catch (...) {
-            // Whatever went wrong, the place is not usable; the user is shown how to connect.
-        }
+namespace {
+
+// Whether `folder` is a place this kind of transfer can write to; any failure means it is not.
+bool usable(ToviTransferKind kind, const QString& folder, const QString& album) {
+    if (folder.isEmpty())
+        return false;
+    const ScopedAccess access(folder);
+    try {
+        if (kind == ToviTransferKind::artwork)
+            StudioModel::photoFolder(folder, album);
+        else
+            Game1Installer::folder(folder);
+        return true;
+    } catch (...) {
+        // Whatever went wrong, the place is not usable; the user is shown how to connect.
+        return false;
     }
-    m_ready = ready;
+}
+
+} // namespace
+
+void ToviTransferSheet::checkConnection() {
+    m_ready = usable(m_kind, m_destination, m_album);
     refresh();
+}
+
+ToviTransferSheet::Lookup
+ToviTransferSheet::lookFor(ToviTransferKind kind, const QString& destination, const QString& album,
+                           const QByteArray& rootBookmark, const QStringList& volumes) {
+    Lookup found;
+    found.ready = usable(kind, destination, album);
+    if (found.ready)
+        return found;
+    if (const auto root = ToviConnectionStore::resolve(rootBookmark);
+        root && usable(kind, *root, album))
+        found.candidates << *root;
+    // Nothing remembered works, but a single attached Tovi disk leaves no choice to make.
+    QStringList devices;
+    for (const QString& volume : volumes)
+        if (DeviceLayout::holdsAll(volume, DeviceLayout::rootNames()))
+            devices << QDir::cleanPath(volume);
+    devices.removeDuplicates();
+    if (devices.size() == 1 && usable(kind, devices.front(), album))
+        found.candidates << devices.front();
+    return found;
 }
 
 void ToviTransferSheet::start() {
@@ -968,18 +1003,60 @@ void ToviTransferSheet::start() {
     checkConnection();
     if (m_ready)
         return;
-    if (const auto root = ToviConnectionStore::resolve(m_settings, Settings::rootPermission))
-        useFolder(*root);
-    if (m_ready)
+    settle(lookFor(m_kind, m_destination, m_album, m_settings.bytes(Settings::rootPermission),
+                   m_volumes ? m_volumes() : QStringList()));
+}
+
+void ToviTransferSheet::settle(const Lookup& found) {
+    if (m_ready != found.ready) {
+        m_ready = found.ready;
+        refresh();
+    }
+    for (const QString& folder : found.candidates) {
+        if (m_ready)
+            break;
+        useFolder(folder);
+    }
+}
+
+void ToviTransferSheet::mountsChanged() {
+    if (m_complete)
         return;
-    // Nothing remembered works, but a single attached Tovi disk leaves no choice to make.
-    QStringList devices;
-    for (const QString& volume : m_volumes ? m_volumes() : QStringList())
-        if (DeviceLayout::holdsAll(volume, DeviceLayout::rootNames()))
-            devices << QDir::cleanPath(volume);
-    devices.removeDuplicates();
-    if (devices.size() == 1)
-        useFolder(devices.front());
+    // Never another device under a write: the change is looked at when the write ends.
+    if (m_busy) {
+        m_lookAfterSend = true;
+        return;
+    }
+    if (m_looking) {
+        m_lookAgain = true;
+        return;
+    }
+    lookInBackground();
+}
+
+// A disk that just appeared may not answer yet, or ever: it is examined off the interface
+// thread, and only a place that answered is handed to the model.
+void ToviTransferSheet::lookInBackground() {
+    m_looking = true;
+    const QString destination = m_destination;
+    const QString album = m_album;
+    runOnOwnThread(
+        this,
+        [kind = m_kind, destination, album, bookmark = m_settings.bytes(Settings::rootPermission),
+         volumes = m_volumes ? m_volumes() : QStringList()] {
+            return lookFor(kind, destination, album, bookmark, volumes);
+        },
+        [this, destination, album](const Outcome<Lookup>& outcome) {
+            m_looking = false;
+            const bool stale = std::exchange(m_lookAgain, false) || destination != m_destination ||
+                               album != m_album;
+            if (stale || m_busy) {
+                mountsChanged();
+                return;
+            }
+            if (outcome.ok() && !m_complete)
+                settle(*outcome.value);
+        });
 }
 
 void ToviTransferSheet::useFolder(const QString& folder) {
@@ -1075,9 +1152,19 @@ void ToviTransferSheet::runMain() {
 
 void ToviTransferSheet::showEvent(QShowEvent* event) {
     // Un-minimising is not a new showing.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         start();
+        m_mountWatcher = std::make_unique<MountWatcher>();
+        connect(m_mountWatcher.get(), &MountWatcher::changed, this,
+                &ToviTransferSheet::mountsChanged);
+    }
     QDialog::showEvent(event);
+}
+
+void ToviTransferSheet::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous())
+        m_mountWatcher.reset();
+    QDialog::hideEvent(event);
 }
 
 void ToviTransferSheet::changeEvent(QEvent* event) {

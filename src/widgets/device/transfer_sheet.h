@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,7 @@ class QVBoxLayout;
 
 namespace tovi {
 
+class MountWatcher;
 class Settings;
 
 enum class ToviTransferKind { artwork, cards, factory };
@@ -119,9 +121,20 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    // Where the sheet finds the Tovi: whether `destination` is usable for the transfer, and the
+    // usable places to try when it is not (the remembered root, then the one mounted Tovi disk).
+    // Touches the disks only; any thread.
+    struct Lookup {
+        bool ready = false;
+        QStringList candidates;
+    };
+    static Lookup lookFor(ToviTransferKind kind, const QString& destination, const QString& album,
+                          const QByteArray& rootBookmark, const QStringList& volumes);
+
     // The sheet top to bottom. Each builder makes one part and keeps the widgets that refresh()
     // and restyle() change.
     void build();
@@ -139,6 +152,9 @@ private:
     void refresh();
     void refreshProgress();
     void setReady(bool ready);
+    void settle(const Lookup& found);
+    void mountsChanged();
+    void lookInBackground();
     void useFolder(const QString& folder);
     void connectDevice();
     void pickAlbum(const QString& album);
@@ -173,6 +189,11 @@ private:
     std::optional<Operation> m_operation;
     EjectState m_ejectState = EjectState::none;
     std::optional<DriveEject::Target> m_ejectTarget;
+    // Only while the sheet is shown: disks that come and go are followed.
+    std::unique_ptr<MountWatcher> m_mountWatcher;
+    bool m_looking = false;
+    bool m_lookAgain = false;
+    bool m_lookAfterSend = false;
 
     QLabel* m_headerTitle = nullptr;
     QToolButton* m_close = nullptr;

@@ -1,0 +1,80 @@
+#include "app/background_task.h"
+#include "app/settings.h"
+#include "device/bookmark.h"
+#include "device/mount_watcher.h"
+#include "device/transfer_sheet.h"
+#include "support/device_fixtures.h"
+#include "support/fat_volume.h"
+#include "support/model_home.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+#include <utility>
+
+using namespace tovi;
+using tovi::test::FatVolume;
+
+namespace {
+
+// The Tovi, remembered once, unplugged; the sheet opened; the Tovi plugged in and pulled out.
+TEST(SheetFollowsMounts, TakesTheToviWhenMountedAndLetsGoWhenUnmounted) {
+    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    test::ModelHome home;
+    FatVolume volume(4096);
+    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    const QString root = volume.root();
+    test::makeDevice(root);
+    home.settings().setBytes(Settings::rootPermission, Bookmark::make(root));
+    ASSERT_TRUE(volume.unmount());
+
+    QStringList chosen;
+    ToviTransferSheet* shown = nullptr;
+    ToviTransferActions actions;
+    actions.chooseDestination = [&](const QString& folder) {
+        chosen << folder;
+        shown->setDestination(folder);
+    };
+    ToviTransferSheet sheet(ToviTransferKind::cards, home.settings(), actions);
+    shown = &sheet;
+    sheet.setVolumeLister({}); // only the remembered root, never this machine's disks
+    sheet.show();
+    ASSERT_FALSE(sheet.ready());
+
+    const auto follows = [&](bool ready) {
+        return QTest::qWaitFor([&] { return sheet.ready() == ready; }, 1000);
+    };
+    ASSERT_TRUE(volume.mount(root));
+    EXPECT_TRUE(follows(true));
+    EXPECT_EQ(chosen, QStringList{root});
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_TRUE(follows(false));
+
+    // Plugged in during a file export, and mounted elsewhere: taken only once the work is over.
+    const MountWatcher seen;
+    bool changed = false;
+    QObject::connect(&seen, &MountWatcher::changed, [&] { changed = true; });
+    // Once this watcher has seen a change, so has the sheet's; its look-up is then let finish.
+    const auto seenAndSettled = [&] {
+        const bool told = QTest::qWaitFor([&] { return std::exchange(changed, false); }, 5000);
+        deviceThreads().waitForDone();
+        QCoreApplication::processEvents();
+        return told;
+    };
+    sheet.setBusy(true);
+    const QString elsewhere = root + QStringLiteral("1");
+    ASSERT_TRUE(volume.mount(elsewhere));
+    ASSERT_TRUE(seenAndSettled());
+    EXPECT_FALSE(sheet.ready());
+    sheet.setBusy(false);
+    EXPECT_TRUE(follows(true));
+    EXPECT_EQ(chosen, (QStringList{root, elsewhere}));
+
+    // A closed sheet watches nothing.
+    sheet.hide();
+    ASSERT_TRUE(volume.unmount());
+    ASSERT_TRUE(seenAndSettled());
+    EXPECT_TRUE(sheet.ready());
+}
+
+} // namespace
