@@ -3,24 +3,13 @@
 #include "media/gif_writer.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "support/gif_builder.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace tovi;
-
-namespace {
-
-QImage noise(QSize size, quint32 seed) {
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, 0xff000000u | (random.generate() & 0xffffffu));
-    return image;
-}
-
-} // namespace
+using tovi::test::noise;
 
 // A frame that fails on a worker fails the file: the frames queued after it are refused, nothing
 // waits for them, and no GIF with a hole comes out.

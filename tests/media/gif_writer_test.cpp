@@ -1,6 +1,7 @@
 #include "media/gif_writer.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
+#include "support/gif_builder.h"
 #include "support/gif_summary.h"
 
 #include <gif_lib.h>
@@ -14,6 +15,7 @@
 
 using namespace tovi;
 using test::GifSummary;
+using test::noise;
 using test::summarize;
 
 namespace {
@@ -32,16 +34,6 @@ QImage gradient(QSize size) {
             image.setPixel(x, y,
                            qRgb(40 + 150 * x / size.width(), 90 + 120 * y / size.height(),
                                 230 - 60 * x / size.width()));
-    return image;
-}
-
-// Fine detail everywhere: the worst case for the palette and the coder.
-QImage noise(QSize size, quint32 seed) {
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, 0xff000000u | (random.generate() & 0xffffffu));
     return image;
 }
 

@@ -1,5 +1,6 @@
 #include "gif_builder.h"
 
+#include <QRandomGenerator>
 #include <gif_lib.h>
 #include <stdexcept>
 
@@ -80,6 +81,15 @@ QByteArray buildGif(QSize screen, const std::vector<QRgb>& globalPalette,
     }
     check(EGifCloseFile(gif, &error));
     return out;
+}
+
+QImage noise(QSize size, quint32 seed) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, 0xff000000u | (random.generate() & 0xffffffu));
+    return image;
 }
 
 } // namespace tovi::test

@@ -4,6 +4,7 @@
 // sub-rectangles, disposal modes, transparency, interlacing, local palettes, missing controls.
 
 #include <QByteArray>
+#include <QImage>
 #include <QRect>
 #include <QRgb>
 #include <QSize>
@@ -27,5 +28,8 @@ GifFrameSpec solidFrame(QRect rect, unsigned char index, int delayCentiseconds =
 
 QByteArray buildGif(QSize screen, const std::vector<QRgb>& globalPalette,
                     const std::vector<GifFrameSpec>& frames);
+
+// Fine detail everywhere, the same for the same seed: the worst case for a palette and a coder.
+QImage noise(QSize size, quint32 seed);
 
 } // namespace tovi::test
