@@ -99,6 +99,24 @@ void exportSweep(benchmark::State& state) {
     }
 }
 
+// The export's decoding alone, on the clip export_bench.sh exports: 8 s at 12 fps from the
+// start, sampled and cropped to 240 px as the export asks. TOVI_EXPORT_CLIP names the clip.
+void exportDecode(benchmark::State& state) {
+    const QString clip = qEnvironmentVariable("TOVI_EXPORT_CLIP", "/tmp/tovi-bench/src_1080p.mp4");
+    if (!QFileInfo::exists(clip)) {
+        state.SkipWithError("no clip: run make-bench-media.sh /tmp/tovi-bench");
+        return;
+    }
+    for (auto _ : state) {
+        VideoSource source(clip);
+        source.setSampling(0, 1.0 / 12);
+        source.setCrop(tovi::CropSettings{}, 240);
+        for (int i = 0; i < 96; ++i)
+            benchmark::DoNotOptimize(
+                source.frameAt(i / 12.0, VideoSource::Accuracy::exact).constBits());
+    }
+}
+
 // MediaProcessor::sourceFrame as the studio calls it: a fresh decoder per call, at 3.0 s (one
 // second into a group of pictures).
 void sourceFrame(benchmark::State& state, VideoSource::Accuracy accuracy) {
@@ -189,6 +207,11 @@ BENCHMARK(tolerantMidGroup)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(openAndFirstFrame)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(exportDecode)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Repetitions(5)

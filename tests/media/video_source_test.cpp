@@ -69,8 +69,9 @@ TEST(VideoSource, ExactGivesTheFrameOnScreen) {
     const std::vector<std::pair<double, int>> cases{{0.0, 0},  {0.19, 0}, {0.2, 1},  {0.7, 3},
                                                     {0.99, 4}, {1.0, 5},  {1.5, 7},  {1.99, 9},
                                                     {2.0, 9},  {5.0, 9},  {-1.0, 0}, {0.41, 2}};
-    // The MPEG-TS copy has no index and seeks by decode time, landing past the frame wanted.
-    for (const char* name : {"colours.mp4", "colours.ts"}) {
+    // The MPEG-TS copies have no index and seek by decode time, landing past the frame wanted.
+    for (const char* name :
+         {"colours.mp4", "colours.ts", "colours_annexb.ts", "colours_hevc.mp4"}) {
         for (const auto& [time, expected] : cases) {
             VideoSource source(fixture(name));
             EXPECT_EQ(colourIndex(source.frameAt(time, Accuracy::exact)), expected)
@@ -97,7 +98,8 @@ TEST(VideoSource, ExactFollowsIncreasingTimesThenGoesBack) {
 
 TEST(VideoSource, ASamplingScheduleNeverChangesWhichFrameIsShown) {
     // Every second frame is asked for, so the others may be dropped by the decoder.
-    for (const char* name : {"colours.mp4", "colours.ts"}) {
+    for (const char* name :
+         {"colours.mp4", "colours.ts", "colours_annexb.ts", "colours_hevc.mp4"}) {
         VideoSource source(fixture(name));
         source.setSampling(0.05, 0.4);
         for (int i = 0; i < 5; ++i)

@@ -36,6 +36,79 @@ constexpr int maxSeekAttempts = 6;
     throw MediaError(MediaError::unreadable);
 }
 
+// Calls `unit(header, size)` for each NAL unit of a packet, in the length-prefixed form of MP4
+// and Matroska (`lengthSize` 1–4) or, with `lengthSize` 0, in start-code form. False when the
+// packet does not parse.
+template <typename Unit> bool forEachNalUnit(const AVPacket* packet, int lengthSize, Unit unit) {
+    const uint8_t* p = packet->data;
+    const uint8_t* const end = p + packet->size;
+    if (!p)
+        return false;
+    if (lengthSize > 0) {
+        while (p < end) {
+            if (end - p < lengthSize)
+                return false;
+            uint32_t length = 0;
+            for (int i = 0; i < lengthSize; ++i)
+                length = length << 8 | *p++;
+            if (length == 0 || length > uint32_t(end - p))
+                return false;
+            unit(p, length);
+            p += length;
+        }
+        return true;
+    }
+    // Each unit runs from after a 00 00 01 to the next one (a 00 before that belongs to it).
+    const auto startCode = [end](const uint8_t* from) {
+        for (; end - from >= 3; ++from)
+            if (from[0] == 0 && from[1] == 0 && from[2] == 1)
+                return from;
+        return end;
+    };
+    for (const uint8_t* at = startCode(p); at < end;) {
+        const uint8_t* const body = at + 3;
+        at = startCode(body);
+        if (at > body)
+            unit(body, uint32_t(at - body));
+    }
+    return true;
+}
+
+// True when no later frame is predicted from the packet's picture, so that the decoder need not
+// see it at all: in H.264 every slice has nal_ref_idc 0; in HEVC every slice is of a sub-layer
+// non-reference type, on the top temporal layer (a lower layer's may serve a higher one).
+bool disposable(const AVCodecParameters* codec, const AVPacket* packet) {
+    const uint8_t* extra = codec->extradata;
+    const int extraSize = codec->extradata_size;
+    const bool boxed = extraSize > 0 && extra[0] == 1; // avcC or hvcC; else start codes
+    bool slices = false, references = false;
+    bool parsed = false;
+    if (codec->codec_id == AV_CODEC_ID_H264) {
+        if (boxed && extraSize < 7)
+            return false;
+        parsed = forEachNalUnit(packet, boxed ? (extra[4] & 3) + 1 : 0,
+                                [&](const uint8_t* nal, uint32_t) {
+                                    const int type = nal[0] & 0x1f;
+                                    if (type == 1 || type == 5) {
+                                        slices = true;
+                                        references |= (nal[0] & 0x60) != 0;
+                                    }
+                                });
+    } else if (codec->codec_id == AV_CODEC_ID_HEVC && boxed && extraSize >= 23) {
+        const int layers = (extra[21] >> 3) & 7; // 0: not known
+        parsed =
+            forEachNalUnit(packet, (extra[21] & 3) + 1, [&](const uint8_t* nal, uint32_t size) {
+                const int type = (nal[0] >> 1) & 0x3f;
+                if (type > 31) // not a slice
+                    return;
+                slices = true;
+                const int layer = size >= 2 ? (nal[1] & 7) - 1 : -1;
+                references |= type > 14 || type % 2 != 0 || layer != layers - 1;
+            });
+    }
+    return parsed && slices && !references;
+}
+
 // The display matrix reduced to a signed permutation (quarter turns and mirrors; other angles
 // are not seen in practice). Maps decoded to displayed pixels, rows as in QTransform.
 struct Orientation {
@@ -462,7 +535,14 @@ bool VideoSource::State::receive(AVFrame* frame) {
                     continue;
                 }
                 learnKeyShift(packet.get());
-                codec->skip_frame = unseen(packet.get()) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+                const bool hidden = unseen(packet.get());
+                // Left out before it reaches the decoder: dropped inside it, such a frame would
+                // still hold up one of its threads.
+                if (hidden && disposable(stream->codecpar, packet.get())) {
+                    av_packet_unref(packet.get());
+                    continue;
+                }
+                codec->skip_frame = hidden ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
                 avcodec_send_packet(codec.get(), packet.get()); // a rejected packet is skipped
                 av_packet_unref(packet.get());
                 break;
