@@ -736,6 +736,7 @@ struct GifWriter::Pipeline {
     QImage lastFrame;
     std::shared_ptr<Slot> lastSlot;
     std::shared_ptr<Slot> keySlot; // the last picture encoded with the smallest effort
+    QImage keyFrame;
 };
 
 GifWriter::Pipeline::Pipeline(QSize frameSize)
@@ -935,24 +936,33 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
     const int centiseconds = static_cast<int>(std::min<long long>(
         kMaxCentiseconds, roundedCentiseconds(elapsedSeconds) - roundedCentiseconds(start)));
 
-    const bool repeated = lastSlot && frame == lastFrame;
+    // A repeated picture (a held card, a fade, a still) reuses its encoding; so does one that
+    // returns after frames of another effort (a card after its spin).
+    std::shared_ptr<Slot> earlier;
+    if (lastSlot && frame == lastFrame)
+        earlier = lastSlot;
+    else if (keySlot && frame == keyFrame)
+        earlier = keySlot;
     std::unique_lock lock(mutex);
     frameWritten.wait(lock,
                       [&] { return failure || static_cast<int>(pending.size()) < maxPending; });
     if (failure)
         std::rethrow_exception(failure);
-    if (repeated) {
-        // A repeated picture (a held card, a fade, a still) reuses its encoding.
-        pending.push_back({lastSlot, centiseconds, opacity});
+    if (earlier) {
+        pending.push_back({earlier, centiseconds, opacity});
+        lastFrame = frame;
+        lastSlot = std::move(earlier);
         writeReadyFrames(lock);
     } else {
         auto slot = std::make_shared<Slot>();
         slot->image = frame;
         slot->effort = effort;
-        if (effort == GifEffort::quick)
+        if (effort == GifEffort::quick) {
             slot->paletteFrom = keySlot;
-        else
+        } else {
             keySlot = slot;
+            keyFrame = frame;
+        }
         jobs.push_back(slot);
         pending.push_back({slot, centiseconds, opacity});
         lastFrame = frame;
@@ -970,6 +980,7 @@ QByteArray GifWriter::finish() {
     p.lastFrame = QImage();
     p.lastSlot.reset();
     p.keySlot.reset();
+    p.keyFrame = QImage();
     {
         std::unique_lock lock(p.mutex);
         p.writeReadyFrames(lock); // repeats may be waiting with no worker busy

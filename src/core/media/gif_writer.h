@@ -36,9 +36,10 @@ public:
     GifWriter& operator=(const GifWriter&) = delete;
 
     // Queues `frame`, shown for `delaySeconds` (negative or NaN counts as 0). The frame must be
-    // frameSize(); its alpha channel is ignored. The writer keeps a shallow copy, so the caller
-    // may reuse or drop its image at once. Throws MediaError::encode for a frame of another size
-    // or when an earlier frame failed to encode; std::logic_error after finish().
+    // frameSize(); its alpha channel is ignored. The picture added just before, or the last one
+    // added with the smallest effort, is not encoded again. The writer keeps a shallow copy, so the
+    // caller may reuse or drop its image at once. Throws MediaError::encode for a frame of another
+    // size or when an earlier frame failed to encode; std::logic_error after finish().
     void add(const QImage& frame, double delaySeconds, GifEffort effort = GifEffort::smallest);
 
     // Queues `frame` faded to `opacity` (clamped to 0…1) over black: encoded as `frame` itself
