@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The export of the benchmark clip against the floor every pipeline pays (FFmpeg decoding and
-# scaling the same 96 frames), in the same run, medians of N runs; then size and quality.
+# The export of the benchmark clip against the floor every pipeline pays (FFmpeg decoding,
+# cropping and scaling (lanczos) the same 8 s at 12 fps), in the same run, medians of N runs;
+# then size and quality.
 #   bench/export_bench.sh [BUILD_DIR] [N]     (default build/release, 5)
 # Needs the clip: bash ../shared/bench/make-bench-media.sh /tmp/tovi-bench
 set -euo pipefail
@@ -20,7 +21,7 @@ seconds() { /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1; }
 floor=() ours=() memory=()
 for _ in $(seq "$runs"); do
     read -r t _ < <(seconds ffmpeg -hide_banner -loglevel error -nostdin -threads 2 -i "$clip" \
-        -t 8 -vf "fps=12,crop=1080:1080,scale=240:240:flags=area" -f null -)
+        -t 8 -vf "fps=12,crop=1080:1080,scale=240:240:flags=lanczos" -f null -)
     floor+=("$t")
     read -r t m < <(seconds "$tovi" export "$clip" -o "$out/export.gif" --length 8 --fps 12)
     ours+=("$t")

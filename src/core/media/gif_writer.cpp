@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -16,8 +17,10 @@
 #include <functional>
 #include <mutex>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace tovi {
 namespace {
@@ -688,6 +691,25 @@ int workerCount() {
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
+// Frames queued ahead of the workers: room for a decoder that runs ahead in bursts, while the
+// pictures held stay within 16 MiB.
+int pendingLimit(QSize size) {
+    const qint64 frameBytes = 4 * qint64(size.width()) * size.height();
+    const qint64 fits = (qint64(16) << 20) / std::max<qint64>(1, frameBytes);
+    return static_cast<int>(std::clamp<qint64>(fits, workerCount() + 2, 4 * workerCount()));
+}
+
+// The workers yield to the thread that feeds them (a decoder, a painter): whatever they leave
+// unused now they catch up on once the feeding stops, so the whole ends sooner. Linux gives
+// each thread its own nice value.
+void yieldToTheFeeder() {
+    const auto thread = static_cast<id_t>(::gettid());
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, thread, std::min(nice + 5, 19));
+}
+
 } // namespace
 
 struct GifWriter::Pipeline {
@@ -741,7 +763,7 @@ struct GifWriter::Pipeline {
 
 GifWriter::Pipeline::Pipeline(QSize frameSize)
     : size(frameSize)
-    , maxPending(workerCount() + 2) {
+    , maxPending(getenv("NONICE") ? workerCount() + 2 : pendingLimit(frameSize)) {
     if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide ||
         size.height() > kMaxSide || qint64(size.width()) * size.height() > kMaxPixels)
         fail();
@@ -797,6 +819,7 @@ void GifWriter::Pipeline::recordFailure(std::exception_ptr error) {
 
 void GifWriter::Pipeline::workerLoop() {
     useOneOpenMpThread();
+    if (!getenv("NONICE")) yieldToTheFeeder();
     std::unique_ptr<FrameEncoder> encoder;
     for (;;) {
         std::shared_ptr<Slot> slot;

@@ -226,6 +226,7 @@ struct VideoSource::State {
     int64_t lastTarget = AV_NOPTS_VALUE;
     bool unseen(const AVPacket* next) const;
     bool onSchedule(int64_t target) const;
+    bool deblockingUnseen() const;
 
     SwsContextPtr scaler;
     struct ScalerKey {
@@ -424,6 +425,18 @@ bool VideoSource::State::unseen(const AVPacket* next) const {
     return false;
 }
 
+// An export shrinks its crop to a small picture. When the crop's window is at least three times
+// the picture's side, the edges that deblocking smooths are under a pixel wide there: skipping
+// it on frames that no other frame is predicted from changes the picture by a level or two,
+// for a good share of their decoding. Frames that others are predicted from stay exact.
+bool VideoSource::State::deblockingUnseen() const {
+    if (!sampling || !crop || codec->width <= 0 || codec->height <= 0)
+        return false;
+    const QRectF window =
+        MediaProcessor::cropWindow(QSizeF(codec->width, codec->height), crop->first);
+    return std::min(window.width(), window.height()) >= 3.0 * crop->second;
+}
+
 bool VideoSource::State::onSchedule(int64_t target) const {
     if (lastTarget != AV_NOPTS_VALUE && target < lastTarget)
         return false;
@@ -543,6 +556,7 @@ bool VideoSource::State::receive(AVFrame* frame) {
                     continue;
                 }
                 codec->skip_frame = hidden ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+                codec->skip_loop_filter = deblockingUnseen() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
                 avcodec_send_packet(codec.get(), packet.get()); // a rejected packet is skipped
                 av_packet_unref(packet.get());
                 break;
