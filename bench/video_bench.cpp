@@ -143,7 +143,7 @@ void sliderMoves(benchmark::State& state, const QString& file) {
     const tovi::ExportOptions options;
     std::vector<double> first, exact;
     for (auto _ : state) {
-        VideoSource source(file);
+        VideoSource source(file, VideoSource::previewDecoderThreads);
         source.frameAt(0, VideoSource::Accuracy::exact);
         // Spread over the clip, as a person drags and lets go.
         for (const double part : {0.37, 0.62, 0.14, 0.89, 0.55, 0.71, 0.08, 0.93, 0.46, 0.25, 0.81,

@@ -27,6 +27,8 @@ namespace tovi {
 namespace {
 
 constexpr int maxSide = 1600;
+// Pictures on the way to an exact frame show for a moment, until it comes: smaller is sooner.
+constexpr int earlySide = 800;
 // Decoder errors in a row after which the rest of the stream is given up as broken.
 constexpr int maxDecodeErrors = 64;
 // Seeks that may step back when the frame at the target lies before the key frame landed on.
@@ -253,7 +255,7 @@ struct VideoSource::State {
     bool untimed = false;
     int64_t untimedStep = 1;
 
-    explicit State(const QString& path);
+    State(const QString& path, int decoderThreads);
     void open(const QString& path);
     double scannedSeconds();
     int64_t toStreamTime(double seconds) const;
@@ -272,7 +274,7 @@ struct VideoSource::State {
     bool earlyShown = false;
     QElapsedTimer earlyClock;
     bool canContinueTo(int64_t target);
-    QImage whole(AVFrame* frame);
+    QImage whole(AVFrame* frame, int side = maxSide);
     QImage cropped(AVFrame* frame);
     SwsContext* converter(SwsContextPtr& context, ScalerKey& current, const AVFrame* frame,
                           int fromFormat, QSize from, QSize to);
@@ -351,7 +353,7 @@ double VideoSource::State::scannedSeconds() {
     return double(packets) / av_q2d(rate);
 }
 
-VideoSource::State::State(const QString& path) {
+VideoSource::State::State(const QString& path, int decoderThreads) {
     if (!packet || !held || !pending)
         throw std::bad_alloc();
     open(path);
@@ -387,7 +389,7 @@ VideoSource::State::State(const QString& path) {
     codec->pkt_timebase = stream->time_base;
     // Frame threads roughly halve decoding a group of pictures on two cores and cost a single
     // key frame nothing measurable; slices serve codecs without frame threads.
-    codec->thread_count = 2;
+    codec->thread_count = std::clamp(decoderThreads, 1, 16);
     codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
         unreadable();
@@ -593,7 +595,7 @@ void VideoSource::State::showOnTheWay(int64_t target) {
     if (!early || !*early || held->pkt_duration <= 0 || heldPts + held->pkt_duration > target ||
         (earlyShown && !earlyClock.hasExpired(100)))
         return;
-    (*early)(convert(held.get(), heldPts));
+    (*early)(crop ? convert(held.get(), heldPts) : whole(held.get(), earlySide));
     earlyShown = true;
     earlyClock.restart();
 }
@@ -749,13 +751,13 @@ SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& cur
     return context.get();
 }
 
-QImage VideoSource::State::whole(AVFrame* frame) {
+QImage VideoSource::State::whole(AVFrame* frame, int side) {
     const auto pixelFormat = AVPixelFormat(frame->format);
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
     const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
     const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
     const double shownWidth = frame->width * aspect;
-    const double scale = std::min({1.0, maxSide / shownWidth, maxSide / double(frame->height)});
+    const double scale = std::min({1.0, side / shownWidth, side / double(frame->height)});
     const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
     const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
     SwsContext* context = converter(scaler, scalerKey, frame, frame->format,
@@ -832,11 +834,11 @@ QImage VideoSource::State::cropped(AVFrame* frame) {
     return out;
 }
 
-VideoSource::VideoSource(const QString& path) {
+VideoSource::VideoSource(const QString& path, int decoderThreads) {
     // Broken files make the decoders talk; the application prints nothing.
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-    m_state = std::make_unique<State>(path);
+    m_state = std::make_unique<State>(path, decoderThreads);
 }
 
 VideoSource::~VideoSource() = default;

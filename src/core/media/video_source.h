@@ -13,7 +13,7 @@ namespace tovi {
 // A video file opened with FFmpeg: its video stream's duration and its frames at given times,
 // upright (display-matrix turns and mirrors, and the pixel aspect, applied), scaled down to fit
 // 1600 × 1600 (never up), opaque Format_RGB32 converted with the frame's own colour matrix and
-// range. Owns its demuxer and a two-thread decoder. One instance is used by one thread at a
+// range. Owns its demuxer and a frame-threaded decoder. One instance is used by one thread at a
 // time; open one per task. A moved-from source may only be destroyed or assigned to.
 class VideoSource {
 public:
@@ -27,7 +27,10 @@ public:
     // FFmpeg knows, has no decodable video stream (cover art does not count) or no positive
     // finite duration, MediaError::oversized for a picture beyond the decode budget. A stream
     // that states no duration is timed from its packets' timestamps first.
-    explicit VideoSource(const QString& path);
+    // Two decoder threads suit an export, whose GIF workers share the cores; a preview, which
+    // decodes a run of frames while nothing else runs, is sooner with three.
+    explicit VideoSource(const QString& path, int decoderThreads = 2);
+    static constexpr int previewDecoderThreads = 3;
     ~VideoSource();
     VideoSource(VideoSource&&) noexcept;
     VideoSource& operator=(VideoSource&&) noexcept;
@@ -45,7 +48,8 @@ public:
     //
     // On its way to an exact frame, `early` is handed the frames it passes that the decoder
     // makes anyway (after a seek the key frame first), the first at once and then one every
-    // 100 ms: pictures to show until the target's. Frames shown wholly before the target are
+    // 100 ms: pictures to show until the target's, at most 800 pixels a side when no crop is
+    // set. Frames shown wholly before the target are
     // dropped by the decoder when no other frame is predicted from them.
     using EarlyPicture = std::function<void(const QImage&)>;
     QImage frameAt(double seconds, Accuracy accuracy, const EarlyPicture& early = {});

@@ -254,7 +254,7 @@ void StudioModel::decodePreviewFrame() {
             if (stale())
                 throw Cancelled();
             if (!source->video)
-                source->video.emplace(source->path);
+                source->video.emplace(source->path, VideoSource::previewDecoderThreads);
             source->video->setStopRequest(stale);
             return MediaProcessor::videoFrame(*source->video, media, start,
                                               VideoSource::Accuracy::exact, early);
