@@ -211,8 +211,12 @@ private:
     // The LZW table as every decoder builds it, as a tree: code → (prefix code, last colour).
     int m_nextCode = 0;
     int m_firstFreeCode = 0;
-    std::array<std::int16_t, 4096> m_firstChild{}, m_nextSibling{}, m_parent{}, m_depthBelow{};
-    std::array<std::uint8_t, 4096> m_suffix{}, m_head{};
+    // A node's fields side by side: following a string reads one place per code.
+    struct Node {
+        std::int16_t firstChild, nextSibling, parent, depthBelow;
+        std::uint8_t suffix, head;
+    };
+    std::array<Node, 4096> m_node{};
     std::array<Candidate, 256> m_candidates{};
     // plainCodes' table: (code << 8 | colour) → code, twice as many slots as codes.
     static constexpr int kHashBits = 13;
@@ -507,27 +511,27 @@ void FrameEncoder::computeTolerance() {
 
 void FrameEncoder::resetDictionary() {
     for (int c = 0; c < m_colors; ++c) {
-        m_firstChild[c] = -1;
-        m_depthBelow[c] = 0;
-        m_parent[c] = -1;
-        m_suffix[c] = static_cast<std::uint8_t>(c);
-        m_head[c] = static_cast<std::uint8_t>(c);
+        m_node[c].firstChild = -1;
+        m_node[c].depthBelow = 0;
+        m_node[c].parent = -1;
+        m_node[c].suffix = static_cast<std::uint8_t>(c);
+        m_node[c].head = static_cast<std::uint8_t>(c);
     }
     m_nextCode = m_firstFreeCode;
 }
 
 void FrameEncoder::addCode(int prefix, int color) {
     const int code = m_nextCode++;
-    m_suffix[code] = static_cast<std::uint8_t>(color);
-    m_head[code] = m_head[prefix];
-    m_parent[code] = static_cast<std::int16_t>(prefix);
-    m_firstChild[code] = -1;
-    m_depthBelow[code] = 0;
-    m_nextSibling[code] = m_firstChild[prefix];
-    m_firstChild[prefix] = static_cast<std::int16_t>(code);
-    for (int node = prefix, depth = 1; node >= 0 && m_depthBelow[node] < depth;
-         node = m_parent[node], ++depth)
-        m_depthBelow[node] = static_cast<std::int16_t>(depth);
+    m_node[code].suffix = static_cast<std::uint8_t>(color);
+    m_node[code].head = m_node[prefix].head;
+    m_node[code].parent = static_cast<std::int16_t>(prefix);
+    m_node[code].firstChild = -1;
+    m_node[code].depthBelow = 0;
+    m_node[code].nextSibling = m_node[prefix].firstChild;
+    m_node[prefix].firstChild = static_cast<std::int16_t>(code);
+    for (int node = prefix, depth = 1; node >= 0 && m_node[node].depthBelow < depth;
+         node = m_node[node].parent, ++depth)
+        m_node[node].depthBelow = static_cast<std::int16_t>(depth);
 }
 
 // Follows dictionary codes from `root` (covering `position`) while the next pixel's colour stays
@@ -541,7 +545,7 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
     for (int at = position + 1;; ++at, ++length) {
         if (length > best.length || (length == best.length && error < best.error))
             best = {length, error, code};
-        if (at >= m_pixels || length + m_depthBelow[code] <= best.length)
+        if (at >= m_pixels || length + m_node[code].depthBelow <= best.length)
             return; // nothing below can get longer than what we have
         const int nearest = m_nearest[at];
         const float tolerance = m_tolerance[at];
@@ -549,14 +553,15 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
         int nextDepth = -1;
         float nextError = 0;
         if (tolerance <= 0) { // an exact pixel: only its own colour continues
-            for (int child = m_firstChild[code]; child >= 0 && next < 0;
-                 child = m_nextSibling[child])
-                next = m_suffix[child] == nearest ? child : -1;
+            for (int child = m_node[code].firstChild; child >= 0 && next < 0;
+                 child = m_node[child].nextSibling)
+                next = m_node[child].suffix == nearest ? child : -1;
         } else {
-            for (int child = m_firstChild[code]; child >= 0; child = m_nextSibling[child]) {
-                const int color = m_suffix[child];
+            for (int child = m_node[code].firstChild; child >= 0;
+                 child = m_node[child].nextSibling) {
+                const int color = m_node[child].suffix;
                 const float childError = color == nearest ? 0.0f : matchError(at, color);
-                const int depth = m_depthBelow[child];
+                const int depth = m_node[child].depthBelow;
                 if (childError <= tolerance &&
                     (depth > nextDepth || (depth == nextDepth && childError < nextError))) {
                     next = child;
@@ -647,7 +652,8 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
                  tolerance > 0 && color < m_colors && m_paletteLuma[color] <= y + reach; ++color) {
                 // Most colours fail one test or another: keep this loop free of branches.
                 const float error = matchError(position, color);
-                const bool viable = (color != nearest) & (1 + m_depthBelow[color] > best.length) &
+                const bool viable = (color != nearest) &
+                                    (1 + m_node[color].depthBelow > best.length) &
                                     (error <= tolerance);
                 m_candidates[candidates] = {color, error};
                 candidates += viable;
@@ -660,7 +666,7 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
                     root = candidate.color;
             }
             addCode(previous, root);
-            if (m_head[previous] == root) { // the new code may lie on this string's path
+            if (m_node[previous].head == root) { // the new code may lie on this string's path
                 best = {};
                 extend(root, position, root == nearest ? 0.0f : matchError(position, root), best);
             }
@@ -819,7 +825,8 @@ void GifWriter::Pipeline::recordFailure(std::exception_ptr error) {
 
 void GifWriter::Pipeline::workerLoop() {
     useOneOpenMpThread();
-    if (!getenv("NONICE")) yieldToTheFeeder();
+    if (!getenv("NONICE"))
+        yieldToTheFeeder();
     std::unique_ptr<FrameEncoder> encoder;
     for (;;) {
         std::shared_ptr<Slot> slot;
