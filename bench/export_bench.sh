@@ -18,7 +18,9 @@ trap 'rm -rf "$out"' EXIT
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 seconds() { /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1; }
 
-floor=() ours=() memory=()
+# The machine's speed drifts between runs, so each run of ours is set against the floor run just
+# before it, and the median of those ratios is the figure.
+floor=() ours=() memory=() ratios=()
 for _ in $(seq "$runs"); do
     read -r t _ < <(seconds ffmpeg -hide_banner -loglevel error -nostdin -threads 2 -i "$clip" \
         -t 8 -vf "fps=12,crop=1080:1080,scale=240:240:flags=lanczos" -f null -)
@@ -26,11 +28,14 @@ for _ in $(seq "$runs"); do
     read -r t m < <(seconds "$tovi" export "$clip" -o "$out/export.gif" --length 8 --fps 12)
     ours+=("$t")
     memory+=("$m")
+    ratios+=("$(awk -v a="$t" -v b="${floor[-1]}" 'BEGIN {printf "%.3f", a / b}')")
 done
 f=$(printf '%s\n' "${floor[@]}" | median)
 o=$(printf '%s\n' "${ours[@]}" | median)
 m=$(printf '%s\n' "${memory[@]}" | median)
 echo "floor (ffmpeg decode+scale, 96 frames): median ${f} s of: ${floor[*]}"
 echo "tovi export:                             median ${o} s of: ${ours[*]}"
-echo "ratio: $(awk -v a="$o" -v b="$f" 'BEGIN {printf "%.2f", a / b}') × the floor; peak memory $((m / 1024)) MB"
+r=$(printf '%s\n' "${ratios[@]}" | median)
+echo "ratio to the floor run just before: median ${r} of: ${ratios[*]}"
+echo "ratio of the medians: $(awk -v a="$o" -v b="$f" 'BEGIN {printf "%.2f", a / b}') × the floor; peak memory $((m / 1024)) MB"
 /usr/bin/python3 "$here/../shared/bench/gif_quality.py" "$out/export.gif" "$media/ref"
