@@ -118,8 +118,21 @@ TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
     const QByteArray good = makeGif(4);
     QByteArray damaged = good.left(good.size() - 1);
     damaged += QByteArray::fromHex("2c00000000f000f00002024401003b");
-    SCOPED_TRACE("damaged frame");
-    refused(damaged);
+    {
+        SCOPED_TRACE("damaged frame");
+        refused(damaged);
+    }
+    // The same frame twice, the copy's data cut short by an end code in its first byte: as long
+    // as the data read whole before, but other bytes.
+    QByteArray twice = buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
+                                {solidFrame({0, 0, 240, 240}, 1), solidFrame({0, 0, 240, 240}, 1)});
+    const QByteArray descriptor = QByteArray::fromHex("2c00000000f000f000");
+    const qsizetype copy = twice.indexOf(descriptor, twice.indexOf(descriptor) + 1);
+    ASSERT_GT(copy, 0);
+    // After the descriptor's flags: the code size, the first sub-block's length, its data.
+    twice[copy + 12] = char(0x2c); // 3-bit codes: clear (4), then end (5)
+    SCOPED_TRACE("a repeated frame damaged");
+    refused(twice);
 }
 
 TEST(Snapshot, ReadsHiddenFilesAndRefusesFoldersAndLinks) {

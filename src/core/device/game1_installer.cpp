@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tovi::Game1Installer {
 
@@ -62,6 +63,17 @@ void makeNewFolder(const QString& path) {
         throw PlatformError::fromErrno(errno, path);
 }
 
+// Where the data sub-blocks starting at `at` end (past the empty one); -1 when cut off.
+qsizetype subBlocksEnd(const QByteArray& bytes, qsizetype at) {
+    while (at >= 0 && at < bytes.size()) {
+        const int length = static_cast<unsigned char>(bytes[at]);
+        at += 1 + length;
+        if (length == 0)
+            return at;
+    }
+    return -1;
+}
+
 // Reads a card as the device does, with giflib's own decoder, which fails on a damaged frame
 // where the import decoder forgives it: the device gets no second chance. Throws
 // MediaError::oversized past the decode budget.
@@ -74,6 +86,7 @@ bool isWholeCard(const QByteArray& bytes) {
     if (!gif || gif->SWidth != side || gif->SHeight != side)
         return false;
     std::vector<GifPixelType> line(side);
+    std::unordered_multimap<size_t, QByteArrayView> decoded;
     const DecodeClock clock;
     for (int frames = 0;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
@@ -99,9 +112,23 @@ bool isWholeCard(const QByteArray& bytes) {
             return false;
         DecodeBudget::requireFrames(++frames);
         clock.check({});
+        // A frame a card repeats (its hold, each step of a fade) carries compressed data already
+        // read whole: it decodes the same way again, so the reader steps over it.
+        const qsizetype start = reader.offset - 1; // the LZW code size, then the sub-blocks
+        const qsizetype end = subBlocksEnd(bytes, reader.offset);
+        const auto data = QByteArrayView(bytes).sliced(start, std::max<qsizetype>(0, end - start));
+        const size_t key = qHash(data);
+        const auto [first, last] = decoded.equal_range(key);
+        if (end > 0 &&
+            std::any_of(first, last, [&](const auto& seen) { return seen.second == data; })) {
+            reader.offset = end;
+            continue;
+        }
         for (int y = 0; y < side; ++y)
             if (DGifGetLine(gif.get(), line.data(), side) == GIF_ERROR)
                 return false;
+        if (end > 0)
+            decoded.emplace(key, data);
     }
 }
 
