@@ -46,9 +46,12 @@ for _ in $(seq "$runs"); do
     ours+=("$(seconds "$tovi" install-cards "$work/new" --device "$mnt" --backups "$work/backups")")
 done
 fresh
-TOVI_INSTALL_DEVICE=$mnt TOVI_INSTALL_OLD=$work/old TOVI_INSTALL_NEW=$work/new \
-    "$build/bench/install_bench" "$((2 * runs + 1))"
+inprocess=$(TOVI_INSTALL_DEVICE=$mnt TOVI_INSTALL_OLD=$work/old TOVI_INSTALL_NEW=$work/new \
+    "$build/bench/install_bench" "$((2 * runs + 1))" | tail -1)
+echo "$inprocess"
 f=$(printf '%s\n' "${floor[@]}" | median)
 o=$(printf '%s\n' "${ours[@]}" | median)
 printf 'floor (cp + sync of the six cards and the backup): median %.3f s of: %s\n' "$f" "${floor[*]}"
 printf 'tovi install-cards, start-up included:             median %.3f s of: %s\n' "$o" "${ours[*]}"
+i=$(echo "$inprocess" | sed -E 's/.*median ([0-9.]+) ms.*/\1/')
+echo "installation (in process) ÷ floor: $(awk -v a="$i" -v b="$f" 'BEGIN {printf "%.2f", a / 1000 / b}') ×"
