@@ -769,7 +769,7 @@ struct GifWriter::Pipeline {
 
 GifWriter::Pipeline::Pipeline(QSize frameSize)
     : size(frameSize)
-    , maxPending(getenv("NONICE") ? workerCount() + 2 : pendingLimit(frameSize)) {
+    , maxPending(pendingLimit(frameSize)) {
     if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide ||
         size.height() > kMaxSide || qint64(size.width()) * size.height() > kMaxPixels)
         fail();
@@ -825,8 +825,7 @@ void GifWriter::Pipeline::recordFailure(std::exception_ptr error) {
 
 void GifWriter::Pipeline::workerLoop() {
     useOneOpenMpThread();
-    if (!getenv("NONICE"))
-        yieldToTheFeeder();
+    yieldToTheFeeder();
     std::unique_ptr<FrameEncoder> encoder;
     for (;;) {
         std::shared_ptr<Slot> slot;
