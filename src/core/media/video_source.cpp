@@ -235,6 +235,9 @@ struct VideoSource::State {
         int width, height, format, outWidth, outHeight, colorspace, fullRange;
         bool operator==(const ScalerKey&) const = default;
     } scalerKey{};
+    // Early pictures are smaller: their own converter, so neither size rebuilds the other's.
+    SwsContextPtr earlyScaler;
+    ScalerKey earlyScalerKey{};
     // setCrop: frames come out as this crop, and the converter that turns its planes to RGB.
     std::optional<std::pair<CropSettings, int>> crop;
     SwsContextPtr planeScaler;
@@ -760,8 +763,10 @@ QImage VideoSource::State::whole(AVFrame* frame, int side) {
     const double scale = std::min({1.0, side / shownWidth, side / double(frame->height)});
     const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
     const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
-    SwsContext* context = converter(scaler, scalerKey, frame, frame->format,
-                                    QSize(frame->width, frame->height), QSize(outWidth, outHeight));
+    const bool small = side < maxSide;
+    SwsContext* context =
+        converter(small ? earlyScaler : scaler, small ? earlyScalerKey : scalerKey, frame,
+                  frame->format, QSize(frame->width, frame->height), QSize(outWidth, outHeight));
 
     const bool alpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
     QImage out = swsConverted(context, frame->data, frame->linesize, frame->height,

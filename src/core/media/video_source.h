@@ -49,8 +49,8 @@ public:
     // On its way to an exact frame, `early` is handed the frames it passes that the decoder
     // makes anyway (after a seek the key frame first), the first at once and then one every
     // 100 ms: pictures to show until the target's, at most 800 pixels a side when no crop is
-    // set. Frames shown wholly before the target are
-    // dropped by the decoder when no other frame is predicted from them.
+    // set. Frames shown wholly before the target are not decoded when no other frame is
+    // predicted from them.
     using EarlyPicture = std::function<void(const QImage&)>;
     QImage frameAt(double seconds, Accuracy accuracy, const EarlyPicture& early = {});
 
