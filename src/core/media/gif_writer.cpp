@@ -970,7 +970,7 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
     std::shared_ptr<Slot> earlier;
     if (lastSlot && frame == lastFrame)
         earlier = lastSlot;
-    else if (keySlot && frame == keyFrame)
+    else if (keySlot && keySlot != lastSlot && frame == keyFrame)
         earlier = keySlot;
     std::unique_lock lock(mutex);
     frameWritten.wait(lock,
