@@ -193,6 +193,10 @@ private:
     std::array<std::uint8_t, 3 * 256> m_rgb{}; // palette, ascending luma
     std::array<Color, 256> m_palette{};
     std::array<float, 256> m_paletteLuma{};
+    // The first palette index whose luma is at least k / kLumaSteps, for k up to 256 levels:
+    // the colours within a luma distance of a pixel without searching for them.
+    static constexpr int kLumaSteps = 4;
+    std::array<std::uint16_t, 256 * kLumaSteps + 1> m_lumaFirst{};
     static constexpr int kBlock = 8;
     alignas(32) std::array<float, 256> m_blockY{}, m_blockCr{}, m_blockCb{};
     std::vector<std::uint32_t> m_source; // 0xRRGGBB
@@ -339,6 +343,11 @@ FrameEncoder::setPalette(const std::array<std::uint8_t, 3 * 256>& rgb) {
         m_palette[i] = colors[from];
         m_paletteLuma[i] = colors[from].y;
         rank[from] = static_cast<std::uint8_t>(i);
+    }
+    for (int k = 0, i = 0; k < int(m_lumaFirst.size()); ++k) {
+        while (i < m_colors && m_paletteLuma[i] * kLumaSteps < float(k))
+            ++i;
+        m_lumaFirst[k] = static_cast<std::uint16_t>(i);
     }
     for (int i = 0; i < 256; ++i) {
         const Color& color = i < m_colors ? m_palette[i] : Color{1e6f, 0, 0};
@@ -642,14 +651,16 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
             const float tolerance = m_tolerance[position];
             const float reach = std::sqrt(tolerance);
             const float y = m_pixel[position].y;
-            // The palette is in luma order and `nearest` sits at the pixel's luma: the colours
-            // within reach form the run around it.
-            int first = nearest;
-            while (first > 0 && m_paletteLuma[first - 1] >= y - reach)
-                --first;
+            // The palette is in luma order: the colours within reach form one run, read off the
+            // table to a quarter level; the error test below is the exact one.
+            const auto lumaIndex = [this](float luma, int stepsAbove) {
+                const int k = static_cast<int>(std::floor(luma * kLumaSteps)) + stepsAbove;
+                return int(m_lumaFirst[std::clamp(k, 0, int(m_lumaFirst.size()) - 1)]);
+            };
+            const int first = lumaIndex(y - reach, 0);
+            const int last = tolerance > 0 ? lumaIndex(y + reach, 1) : first;
             int candidates = 0;
-            for (int color = first;
-                 tolerance > 0 && color < m_colors && m_paletteLuma[color] <= y + reach; ++color) {
+            for (int color = first; color < last; ++color) {
                 // Most colours fail one test or another: keep this loop free of branches.
                 const float error = matchError(position, color);
                 const bool viable = (color != nearest) &
