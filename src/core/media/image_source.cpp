@@ -24,6 +24,17 @@ bool hasImageSignature(const QByteArray& head) {
                 head.mid(8, 4)));
 }
 
+// Video containers, told by their first bytes: no image reader of Qt's takes them, and asking
+// would load every image plugin first (several milliseconds before each video opens).
+bool hasVideoSignature(const QByteArray& head) {
+    return (head.mid(4, 4) == "ftyp" && !hasImageSignature(head.left(16))) ||
+           head.startsWith("\x1A\x45\xDF\xA3") ||                   // Matroska, WebM
+           (head.startsWith("RIFF") && head.mid(8, 4) == "AVI ") || // AVI
+           head.startsWith(QByteArray("\0\0\x01\xBA", 4)) ||        // MPEG program stream
+           head.startsWith("OggS") || head.startsWith("FLV\x01") ||
+           head.startsWith("\x30\x26\xB2\x75\x8E\x66\xCF\x11"); // ASF, WMV
+}
+
 std::unique_ptr<ImageSource> openData(const QString& path, const QByteArray& data) {
     std::unique_ptr<ImageSource> source;
     if (data.startsWith("GIF8")) {
@@ -33,7 +44,8 @@ std::unique_ptr<ImageSource> openData(const QString& path, const QByteArray& dat
     } else {
         if (detail::isAnimatedPng(data))
             source = detail::openAnimatedPng(data);
-        if (!source) // a still PNG, or an APNG FFmpeg cannot read: its first frame then
+        // A still PNG, or an APNG FFmpeg cannot read: its first frame then. Not a video.
+        if (!source && !hasVideoSignature(data))
             source = detail::openWithQt(path, data);
     }
     if (!source && hasImageSignature(data.left(16)))
