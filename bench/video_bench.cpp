@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -117,6 +118,48 @@ void exportDecode(benchmark::State& state) {
     }
 }
 
+// What the export's shortcuts in decoding (see VideoSource::State::loopFilterSkip) cost in
+// fidelity: every frame of the 8.3-s group of the long-group clip, cropped to 240 px as an
+// export asks, against the same frames decoded exactly. Reports PSNR in dB: the worst frame,
+// the mean, and the group's last frame (where any drift has built up most).
+void exportFidelity(benchmark::State& state) {
+    constexpr int frames = 249;
+    const auto psnr = [](const QImage& a, const QImage& b) {
+        double sum = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width() * 4; ++x) {
+                if (x % 4 == 3)
+                    continue;
+                const double d = a.constScanLine(y)[x] - b.constScanLine(y)[x];
+                sum += d * d;
+            }
+        const double mse = sum / (3.0 * a.width() * a.height());
+        return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0;
+    };
+    std::vector<double> decibels;
+    for (auto _ : state) {
+        VideoSource exported(longGroupVideo()), exact(longGroupVideo());
+        exported.setSampling(0, 1.0 / 30);
+        exported.setCrop(tovi::CropSettings{}, 240);
+        exact.setCrop(tovi::CropSettings{}, 240);
+        decibels.clear();
+        for (int i = 0; i < frames; ++i) {
+            const double t = i / 30.0;
+            const QImage a = exported.frameAt(t, VideoSource::Accuracy::exact)
+                                 .convertToFormat(QImage::Format_RGB32);
+            const QImage b = exact.frameAt(t, VideoSource::Accuracy::exact)
+                                 .convertToFormat(QImage::Format_RGB32);
+            decibels.push_back(psnr(a, b));
+        }
+    }
+    double mean = 0;
+    for (double d : decibels)
+        mean += d / double(decibels.size());
+    state.counters["worst_dB"] = *std::min_element(decibels.begin(), decibels.end());
+    state.counters["mean_dB"] = mean;
+    state.counters["last_dB"] = decibels.back();
+}
+
 // MediaProcessor::sourceFrame as the studio calls it: a fresh decoder per call, at 3.0 s (one
 // second into a group of pictures).
 void sourceFrame(benchmark::State& state, VideoSource::Accuracy accuracy) {
@@ -216,6 +259,7 @@ BENCHMARK(exportDecode)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+BENCHMARK(exportFidelity)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(exportSweep)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
