@@ -359,23 +359,32 @@ FrameEncoder::setPalette(const std::array<std::uint8_t, 3 * 256>& rgb) {
 }
 
 // Exact nearest colour, with `guess` as the distance to beat: blocks of colours outwards from the
-// guess, until the luma difference alone rules a whole block out. Blocks of eight let the
-// compiler use vector instructions; the padding colours are too far away to ever win.
+// guess, until the luma difference alone rules a whole block out. A block is one vector of
+// eight; the padding colours are too far away to ever win.
 int FrameEncoder::nearestColor(const Color& c, int guess) const {
     int best = guess;
     float bestError = c.distance(m_palette[guess], kRemapChromaWeight);
     auto scan = [&](int block) {
         const int base = block * kBlock;
-        std::array<float, kBlock> error;
-        for (int k = 0; k < kBlock; ++k) {
-            const float dy = m_blockY[base + k] - c.y, dr = m_blockCr[base + k] - c.cr,
-                        db = m_blockCb[base + k] - c.cb;
-            error[k] = dy * dy + kRemapChromaWeight * (dr * dr + db * db);
-        }
+        // The compiler's own vectoriser leaves this loop scalar.
+        using Lanes = float __attribute__((vector_size(kBlock * sizeof(float))));
+        Lanes y, cr, cb;
+        std::memcpy(&y, &m_blockY[base], sizeof y);
+        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
+        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
+        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
+        const Lanes error = dy * dy + kRemapChromaWeight * (dr * dr + db * db);
+        // Most blocks hold nothing nearer: one predictable test each.
+        float least = error[0];
+        for (int k = 1; k < kBlock; ++k)
+            least = error[k] < least ? error[k] : least;
+        if (least >= bestError)
+            return;
+        bestError = least;
         for (int k = 0; k < kBlock; ++k)
-            if (error[k] < bestError) {
-                bestError = error[k];
+            if (error[k] == least) {
                 best = base + k;
+                return;
             }
     };
     // Neighbouring pixels have similar lumas: start at the guess's block rather than search.
