@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <cmath>
 #include <cstring>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -222,6 +223,15 @@ TEST(GifWriter, OutputDependsOnlyOnTheFramesNotOnTheirFormatOrScheduling) {
         converted.push_back(frames[i].convertToFormat(i % 2 ? QImage::Format_RGB888
                                                             : QImage::Format_ARGB32_Premultiplied));
     EXPECT_EQ(encodeGif(converted, delays), reference);
+}
+
+// libimagequant's OpenMP regions run on the writer's own threads: the process binds its calls to
+// the writer's entry point, not to libgomp's, which would start a team for every region.
+TEST(GifWriter, LibimagequantRunsOnTheCallingThread) {
+    Dl_info where{};
+    ASSERT_NE(dladdr(dlsym(RTLD_DEFAULT, "GOMP_parallel"), &where), 0);
+    EXPECT_FALSE(QString::fromLocal8Bit(where.dli_fname).contains(QStringLiteral("libgomp")))
+        << where.dli_fname;
 }
 
 TEST(GifWriter, RefusesWhatItCannotWrite) {
