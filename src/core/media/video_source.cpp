@@ -31,6 +31,8 @@ constexpr int maxSide = 1600;
 constexpr int earlySide = 800;
 // Decoder errors in a row after which the rest of the stream is given up as broken.
 constexpr int maxDecodeErrors = 64;
+// A key frame this near ahead is decoded up to rather than sought (canContinueTo), in seconds.
+constexpr double nearKey = 0.15;
 // Seeks that may step back when the frame at the target lies before the key frame landed on.
 constexpr int maxSeekAttempts = 6;
 
@@ -609,10 +611,12 @@ bool VideoSource::State::canContinueTo(int64_t target) {
     if ((hasPending && target < pendingPts) || finished)
         return true;
     const int64_t position = hasPending ? pendingPts : heldPts;
-    // A seek pays off once a key frame lies between here and the target.
+    // A seek pays off once a key frame lies between here and the target, unless it comes within
+    // a few frames: decoding those costs less than the frames a seek drops from the decoder's
+    // threads (an export's next sample is often just past a key frame).
     if (indexed) {
         const auto next = keyAfter(position);
-        return !next || *next > target;
+        return !next || *next > target || double(*next - position) * timeBase < nearKey;
     }
     return double(target - position) * timeBase < 2.0;
 }
