@@ -100,7 +100,9 @@ Taps computeTaps(double start, double length, int sourceLength, int outLength, b
 void verticalPass(const uint8_t* bits, qsizetype stride, int firstRow, int count,
                   const int16_t* weights, int offset, int n, int32_t* acc, int16_t* column) {
     const auto row = [&](int y) { return bits + y * stride + offset; };
-    std::fill_n(acc, n, 0);
+    if (count <= 0)
+        std::fill_n(acc, n, 0);
+    // The first rows set the sums rather than add to cleared ones: one pass less over them.
     int k = 0;
 #ifdef __SSE2__
     // Two rows at a time: interleave their bytes as 16-bit lanes and multiply-add the pair.
@@ -115,21 +117,24 @@ void verticalPass(const uint8_t* bits, qsizetype stride, int firstRow, int count
                 _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + p)), zero);
             const __m128i vb =
                 _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + p)), zero);
+            __m128i low = _mm_madd_epi16(_mm_unpacklo_epi16(va, vb), w);
+            __m128i high = _mm_madd_epi16(_mm_unpackhi_epi16(va, vb), w);
             __m128i* target = reinterpret_cast<__m128i*>(acc + p);
-            _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target),
-                                                   _mm_madd_epi16(_mm_unpacklo_epi16(va, vb), w)));
-            _mm_storeu_si128(target + 1,
-                             _mm_add_epi32(_mm_loadu_si128(target + 1),
-                                           _mm_madd_epi16(_mm_unpackhi_epi16(va, vb), w)));
+            if (k > 0) {
+                low = _mm_add_epi32(_mm_loadu_si128(target), low);
+                high = _mm_add_epi32(_mm_loadu_si128(target + 1), high);
+            }
+            _mm_storeu_si128(target, low);
+            _mm_storeu_si128(target + 1, high);
         }
         for (; p < n; ++p)
-            acc[p] += weights[k] * a[p] + weights[k + 1] * b[p];
+            acc[p] = (k > 0 ? acc[p] : 0) + weights[k] * a[p] + weights[k + 1] * b[p];
     }
 #endif
     for (; k < count; ++k) {
         const uint8_t* line = row(firstRow + k);
         for (int p = 0; p < n; ++p)
-            acc[p] += weights[k] * line[p];
+            acc[p] = (k > 0 ? acc[p] : 0) + weights[k] * line[p];
     }
     constexpr int shift = weightBits - 7;
     for (int p = 0; p < n; ++p)
