@@ -203,7 +203,7 @@ private:
     std::vector<Color> m_pixel;
     std::vector<float> m_tolerance;
     std::vector<std::uint8_t> m_nearest;
-    std::vector<double> m_sum, m_sumSquares;
+    std::vector<std::int64_t> m_columnSum, m_columnSquares;
     std::array<std::uint32_t, 1 << kCacheBits> m_cacheKey{};
     std::array<std::uint8_t, 1 << kCacheBits> m_cacheColor{};
     // What the cache answered for: a shared palette's starting colours and the key's mask.
@@ -485,40 +485,55 @@ void FrameEncoder::remapNearest(std::uint32_t mask, bool shared) {
         index = rank[index];
 }
 
+// The luma variance in a (2 × radius + 1)² box around each pixel, cut at the edges, from sums
+// that slide down the columns and then along the row. Luma in thousandths of a level keeps the
+// sums exact: a flat area has no variance at all.
 void FrameEncoder::computeTolerance() {
-    const int w = m_width, h = m_height, stride = w + 1;
-    m_sum.assign(static_cast<size_t>(stride) * (h + 1), 0.0);
-    m_sumSquares.assign(m_sum.size(), 0.0);
-    for (int y = 0; y < h; ++y) {
-        double rowSum = 0, rowSquares = 0;
+    const int w = m_width, h = m_height, r = kVarianceRadius;
+    const auto luma = [this](size_t p) {
+        const std::uint32_t rgb = m_source[p];
+        return std::int64_t(299 * (rgb >> 16) + 587 * ((rgb >> 8) & 0xff) + 114 * (rgb & 0xff));
+    };
+    m_columnSum.assign(static_cast<size_t>(w), 0);
+    m_columnSquares.assign(static_cast<size_t>(w), 0);
+    const auto addRow = [&](int y, int sign) {
         for (int x = 0; x < w; ++x) {
-            const double v = m_pixel[static_cast<size_t>(y) * w + x].y;
-            rowSum += v;
-            rowSquares += v * v;
-            const size_t at = static_cast<size_t>(y + 1) * stride + x + 1;
-            m_sum[at] = m_sum[at - stride] + rowSum;
-            m_sumSquares[at] = m_sumSquares[at - stride] + rowSquares;
+            const std::int64_t v = luma(static_cast<size_t>(y) * w + x);
+            m_columnSum[x] += sign * v;
+            m_columnSquares[x] += sign * v * v;
         }
-    }
+    };
+    for (int y = 0; y < std::min(r, h); ++y)
+        addRow(y, 1);
     m_tolerance.resize(static_cast<size_t>(m_pixels));
     for (int y = 0; y < h; ++y) {
-        const int y0 = std::max(0, y - kVarianceRadius), y1 = std::min(h, y + kVarianceRadius + 1);
+        if (y + r < h)
+            addRow(y + r, 1);
+        if (y - r - 1 >= 0)
+            addRow(y - r - 1, -1);
+        const int rows = std::min(h, y + r + 1) - std::max(0, y - r);
+        std::int64_t sum = 0, squares = 0;
+        for (int x = 0; x < std::min(r, w); ++x) {
+            sum += m_columnSum[x];
+            squares += m_columnSquares[x];
+        }
         for (int x = 0; x < w; ++x) {
-            const int x0 = std::max(0, x - kVarianceRadius);
-            const int x1 = std::min(w, x + kVarianceRadius + 1);
-            auto box = [&](const std::vector<double>& s) {
-                return s[static_cast<size_t>(y1) * stride + x1] -
-                       s[static_cast<size_t>(y0) * stride + x1] -
-                       s[static_cast<size_t>(y1) * stride + x0] +
-                       s[static_cast<size_t>(y0) * stride + x0];
-            };
-            const double count = (x1 - x0) * (y1 - y0);
-            const double mean = box(m_sum) / count;
-            const double variance = box(m_sumSquares) / count - mean * mean;
+            if (x + r < w) {
+                sum += m_columnSum[x + r];
+                squares += m_columnSquares[x + r];
+            }
+            if (x - r - 1 >= 0) {
+                sum -= m_columnSum[x - r - 1];
+                squares -= m_columnSquares[x - r - 1];
+            }
+            const std::int64_t count =
+                std::int64_t(rows) * (std::min(w, x + r + 1) - std::max(0, x - r));
+            const std::int64_t spread = count * squares - sum * sum; // count² × variance, ×10⁶
             // A perfectly flat area (a drawn background, the black around a turned picture) has
             // no noise to absorb and costs little anyway: it stays exact.
+            const double variance = double(spread) / (double(count * count) * 1e6);
             m_tolerance[static_cast<size_t>(y) * w + x] =
-                variance < 1e-6
+                spread == 0
                     ? 0.0f
                     : std::min(kToleranceCap,
                                static_cast<float>(kToleranceScale * (variance + kToleranceFloor)));
