@@ -11,6 +11,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -240,10 +241,8 @@ struct VideoSource::State {
     // Early pictures are smaller: their own converter, so neither size rebuilds the other's.
     SwsContextPtr earlyScaler;
     ScalerKey earlyScalerKey{};
-    // setCrop: frames come out as this crop, and the converter that turns its planes to RGB.
+    // setCrop: frames come out as this crop.
     std::optional<std::pair<CropSettings, int>> crop;
-    SwsContextPtr planeScaler;
-    ScalerKey planeScalerKey{};
     SwsBuffer planes;
     qsizetype planesSize = 0;
     // The last converted frame; export often asks several times for one source frame.
@@ -725,12 +724,16 @@ QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
     return image;
 }
 
-// A converter from the frame's colours (its matrix and range) to RGB32, kept while it fits.
-SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& current,
-                                          const AVFrame* frame, int fromFormat, QSize from,
-                                          QSize to) {
+namespace {
+
+// A frame's colours: the matrix (as libswscale numbers them) and whether its range is full.
+struct FrameColours {
+    int colorspace;
+    int fullRange;
+};
+
+FrameColours coloursOf(const AVFrame* frame) {
     const auto pixelFormat = AVPixelFormat(frame->format);
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
     int colorspace = frame->colorspace;
     // Cameras and phones tag their colours; files without tags nearly always come from FFmpeg
     // converting RGB pictures, which it does with the BT.601 matrix at every size.
@@ -740,8 +743,54 @@ SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& cur
         pixelFormat == AV_PIX_FMT_YUVJ420P || pixelFormat == AV_PIX_FMT_YUVJ422P ||
         pixelFormat == AV_PIX_FMT_YUVJ444P || pixelFormat == AV_PIX_FMT_YUVJ440P ||
         pixelFormat == AV_PIX_FMT_YUVJ411P;
-    const int fullRange = frame->color_range == AVCOL_RANGE_JPEG || jpegFormat;
+    return {colorspace, frame->color_range == AVCOL_RANGE_JPEG || jpegFormat};
+}
 
+// Three full-size 8-bit planes (Y, Cb, Cr) to RGB32, with libswscale's coefficients for the
+// frame's matrix and range. A small crop converts in a fraction of libswscale's time, which
+// for pictures this size is mostly its set-up and generic passes.
+QImage rgbFromPlanes(const uint8_t* const planes[3], qsizetype stride, int side,
+                     FrameColours colours) {
+    // Cr → R, Cb → B, Cb → G, Cr → G, in 1/65536, for limited range chroma.
+    const int* c = sws_getCoefficients(colours.colorspace);
+    const double chroma = colours.fullRange ? 224.0 / 255.0 : 1.0;
+    const double yScale = colours.fullRange ? 1.0 : 255.0 / 219.0;
+    const int yOffset = colours.fullRange ? 0 : 16;
+    std::array<int32_t, 256> luma, rV, gU, gV, bU;
+    for (int i = 0; i < 256; ++i) {
+        const int d = i - 128;
+        luma[i] = int32_t(std::lround(yScale * (i - yOffset) * 65536.0)) + 32768;
+        rV[i] = int32_t(std::lround(c[0] * chroma * d));
+        bU[i] = int32_t(std::lround(c[1] * chroma * d));
+        gU[i] = int32_t(std::lround(-c[2] * chroma * d));
+        gV[i] = int32_t(std::lround(-c[3] * chroma * d));
+    }
+    QImage out(side, side, QImage::Format_RGB32);
+    if (out.isNull())
+        throw std::bad_alloc();
+    const auto level = [](int32_t v) { return uint32_t(std::clamp(v >> 16, 0, 255)); };
+    for (int y = 0; y < side; ++y) {
+        const uint8_t* py = planes[0] + y * stride;
+        const uint8_t* pu = planes[1] + y * stride;
+        const uint8_t* pv = planes[2] + y * stride;
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const int32_t l = luma[py[x]];
+            line[x] = 0xff000000u | level(l + rV[pv[x]]) << 16 |
+                      level(l + gU[pu[x]] + gV[pv[x]]) << 8 | level(l + bU[pu[x]]);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// A converter from the frame's colours (its matrix and range) to RGB32, kept while it fits.
+SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& current,
+                                          const AVFrame* frame, int fromFormat, QSize from,
+                                          QSize to) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    const auto [colorspace, fullRange] = coloursOf(frame);
     const ScalerKey key{from.width(), from.height(), fromFormat, to.width(),
                         to.height(),  colorspace,    fullRange};
     if (!context || !(key == current)) {
@@ -830,17 +879,9 @@ QImage VideoSource::State::cropped(AVFrame* frame) {
                        planes.get() + c * planeSize, planeStride, true);
     }
 
-    // The frame's own matrix and range still apply: the converter takes them from the frame.
-    SwsContext* context = converter(planeScaler, planeScalerKey, frame, AV_PIX_FMT_YUV444P,
-                                    QSize(side, side), QSize(side, side));
-    const uint8_t* const from[4] = {planes.get(), planes.get() + planeSize,
-                                    planes.get() + 2 * planeSize, nullptr};
-    const int fromStrides[4] = {int(planeStride), int(planeStride), int(planeStride), 0};
-    QImage out =
-        swsConverted(context, from, fromStrides, side, QSize(side, side), QImage::Format_RGB32);
-    if (out.isNull())
-        unreadable();
-    return out;
+    const uint8_t* const from[3] = {planes.get(), planes.get() + planeSize,
+                                    planes.get() + 2 * planeSize};
+    return rgbFromPlanes(from, planeStride, side, coloursOf(frame));
 }
 
 VideoSource::VideoSource(const QString& path, int decoderThreads) {
