@@ -168,8 +168,8 @@ private:
         float error;
     };
 
-    void loadPixels(const QImage& rgbx, bool colors);
-    void buildPalette(const QImage& rgbx);
+    void loadPixels(const QImage& image, bool colors);
+    void buildPalette();
     std::array<std::uint8_t, 256> setPalette(const std::array<std::uint8_t, 3 * 256>& rgb);
     int nearestColor(const Color& c, int guess) const;
     void remapNearest(std::uint32_t mask, bool shared);
@@ -237,14 +237,17 @@ FrameEncoder::FrameEncoder()
 
 EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
                                   const SharedPalette* palette, const PaletteChosen& chosen) {
-    const QImage rgbx = frame.convertToFormat(QImage::Format_RGBX8888);
-    if (rgbx.isNull())
+    // Video frames and most pictures come as RGB32: read as they are, without a copy.
+    const QImage image = frame.format() == QImage::Format_RGB32
+                             ? frame
+                             : frame.convertToFormat(QImage::Format_RGBX8888);
+    if (image.isNull())
         fail();
-    m_width = rgbx.width();
-    m_height = rgbx.height();
+    m_width = image.width();
+    m_height = image.height();
     m_pixels = m_width * m_height;
     const bool quick = effort == GifEffort::quick;
-    loadPixels(rgbx, !quick);
+    loadPixels(image, !quick);
     if (palette) {
         m_colors = palette->colors;
         std::array<std::uint8_t, 3 * 256> rgb{};
@@ -255,7 +258,7 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
         }
         setPalette(rgb);
     } else {
-        buildPalette(rgbx);
+        buildPalette();
     }
     remapNearest(quick ? kQuickCacheMask : kCacheMask, quick);
 
@@ -277,22 +280,31 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     return encoded;
 }
 
-void FrameEncoder::loadPixels(const QImage& rgbx, bool colors) {
+// `image` is RGB32 or RGBX8888.
+void FrameEncoder::loadPixels(const QImage& image, bool colors) {
     m_source.resize(static_cast<size_t>(m_pixels));
     m_pixel.resize(colors ? static_cast<size_t>(m_pixels) : 0);
+    const bool rgb32 = image.format() == QImage::Format_RGB32;
     size_t p = 0;
     for (int y = 0; y < m_height; ++y) {
-        const uchar* row = rgbx.constScanLine(y);
+        const uchar* row = image.constScanLine(y);
         for (int x = 0; x < m_width; ++x, ++p) {
-            const uchar* px = row + 4 * x;
-            m_source[p] = std::uint32_t(px[0]) << 16 | std::uint32_t(px[1]) << 8 | px[2];
+            std::uint32_t rgb;
+            if (rgb32) {
+                rgb = reinterpret_cast<const QRgb*>(row)[x] & 0xffffffu;
+            } else {
+                const uchar* px = row + 4 * x;
+                rgb = std::uint32_t(px[0]) << 16 | std::uint32_t(px[1]) << 8 | px[2];
+            }
+            m_source[p] = rgb;
             if (colors)
-                m_pixel[p] = Color::of(px[0], px[1], px[2]);
+                m_pixel[p] =
+                    Color::of(float(rgb >> 16), float((rgb >> 8) & 0xff), float(rgb & 0xff));
         }
     }
 }
 
-void FrameEncoder::buildPalette(const QImage& rgbx) {
+void FrameEncoder::buildPalette() {
     // One pixel in kPaletteSampling, on staggered diagonals so that every row and every column
     // is represented: thin lines and small text keep their colours.
     const int rows = (m_height + kPaletteSampling - 1) / kPaletteSampling;
@@ -300,8 +312,10 @@ void FrameEncoder::buildPalette(const QImage& rgbx) {
     for (int j = 0; j < rows; ++j)
         for (int x = 0; x < m_width; ++x) {
             const int y = std::min(m_height - 1, j * kPaletteSampling + x % kPaletteSampling);
-            std::memcpy(&m_sample[static_cast<size_t>(j) * m_width + x],
-                        rgbx.constScanLine(y) + 4 * x, 4);
+            const std::uint32_t rgb = m_source[static_cast<size_t>(y) * m_width + x];
+            const std::uint8_t rgba[4] = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8),
+                                          std::uint8_t(rgb), 255};
+            std::memcpy(&m_sample[static_cast<size_t>(j) * m_width + x], rgba, 4);
         }
     LiqImagePtr image(liq_image_create_rgba(m_attr.get(), m_sample.data(), m_width, rows, 0));
     if (!image)
