@@ -500,8 +500,8 @@ void FrameEncoder::remapNearest(std::uint32_t mask, bool shared) {
 }
 
 // The luma variance in a (2 × radius + 1)² box around each pixel, cut at the edges, from sums
-// that slide down the columns and then along the row. Luma in thousandths of a level keeps the
-// sums exact: a flat area has no variance at all.
+// that slide down the columns and then along the row. Luma with luma()'s weights, in thousandths
+// of a level, keeps the sums exact: a flat area has no variance at all.
 void FrameEncoder::computeTolerance() {
     const int w = m_width, h = m_height, r = kVarianceRadius;
     const auto luma = [this](size_t p) {
