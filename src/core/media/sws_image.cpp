@@ -1,5 +1,6 @@
 #include "sws_image.h"
 
+#include <memory>
 #include <new>
 
 extern "C" {
@@ -13,21 +14,16 @@ constexpr qsizetype block = 64;
 constexpr qsizetype spare = 4 * block + AV_INPUT_BUFFER_PADDING_SIZE;
 } // namespace
 
-qsizetype swsStride(int width, int bytesPerPixel) {
-    const qsizetype bytes = qsizetype(std::max(width, 1)) * bytesPerPixel;
-    return (bytes + block - 1) / block * block;
-}
-
-SwsBuffer swsBuffer(qsizetype bytes) {
-    auto* memory = static_cast<uint8_t*>(av_mallocz(size_t(bytes + spare)));
-    if (!memory)
-        throw std::bad_alloc();
-    return SwsBuffer(memory);
-}
-
 QImage swsImage(QSize size, QImage::Format format) {
-    const qsizetype stride = swsStride(size.width(), 4);
-    SwsBuffer buffer = swsBuffer(stride * std::max(size.height(), 1));
+    const qsizetype bytes = qsizetype(std::max(size.width(), 1)) * 4;
+    const qsizetype stride = (bytes + block - 1) / block * block;
+    struct Release {
+        void operator()(uint8_t* p) const { av_free(p); }
+    };
+    std::unique_ptr<uint8_t[], Release> buffer(
+        static_cast<uint8_t*>(av_mallocz(size_t(stride * std::max(size.height(), 1) + spare))));
+    if (!buffer)
+        throw std::bad_alloc();
     QImage image(
         buffer.get(), size.width(), size.height(), stride, format,
         [](void* memory) { av_free(memory); }, buffer.get());

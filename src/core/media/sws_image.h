@@ -12,19 +12,10 @@
 
 namespace tovi {
 
-// Bytes of a row of `width` pixels of `bytesPerPixel`, padded to whole 64-byte blocks.
-qsizetype swsStride(int width, int bytesPerPixel);
-
-// An image of `size` whose memory follows the contract above (stride swsStride(width, 4)).
-// It owns its buffer; copies share it as any QImage does. Throws std::bad_alloc.
+// An image of `size` whose memory follows the contract above: 64-byte aligned rows padded to
+// whole blocks, and spare bytes after the last. It owns its buffer; copies share it as any
+// QImage does. Throws std::bad_alloc.
 QImage swsImage(QSize size, QImage::Format format);
-
-// Aligned, padded memory for planes: `bytes` usable plus spare bytes at the end.
-struct SwsBufferRelease {
-    void operator()(uint8_t* p) const { av_free(p); }
-};
-using SwsBuffer = std::unique_ptr<uint8_t[], SwsBufferRelease>;
-SwsBuffer swsBuffer(qsizetype bytes);
 
 // Converts `height` rows of the source planes with `context` into a new swsImage of `size`.
 // Null when the converter gives fewer rows.

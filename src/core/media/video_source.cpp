@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -243,8 +244,7 @@ struct VideoSource::State {
     ScalerKey earlyScalerKey{};
     // setCrop: frames come out as this crop.
     std::optional<std::pair<CropSettings, int>> crop;
-    SwsBuffer planes;
-    qsizetype planesSize = 0;
+    std::vector<uint8_t> planes; // the crop's three planes, before they turn to RGB
     // The last converted frame; export often asks several times for one source frame.
     QImage image;
     int64_t imagePts = AV_NOPTS_VALUE;
@@ -281,7 +281,7 @@ struct VideoSource::State {
     QImage whole(AVFrame* frame, int side = maxSide);
     QImage cropped(AVFrame* frame);
     SwsContext* converter(SwsContextPtr& context, ScalerKey& current, const AVFrame* frame,
-                          int fromFormat, QSize from, QSize to);
+                          QSize to);
     void seekBefore(int64_t target, bool oneFrame);
     std::optional<int64_t> earlierSeekPoint(int64_t from, int attempt);
 
@@ -785,16 +785,16 @@ QImage rgbFromPlanes(const uint8_t* const planes[3], qsizetype stride, int side,
 
 } // namespace
 
-// A converter from the frame's colours (its matrix and range) to RGB32, kept while it fits.
+// A converter from the frame (its size, format, matrix and range) to RGB32 of `to`, kept while it
+// fits.
 SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& current,
-                                          const AVFrame* frame, int fromFormat, QSize from,
-                                          QSize to) {
+                                          const AVFrame* frame, QSize to) {
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
     const auto [colorspace, fullRange] = coloursOf(frame);
-    const ScalerKey key{from.width(), from.height(), fromFormat, to.width(),
+    const ScalerKey key{frame->width, frame->height, frame->format, to.width(),
                         to.height(),  colorspace,    fullRange};
     if (!context || !(key == current)) {
-        context.reset(sws_getContext(from.width(), from.height(), AVPixelFormat(fromFormat),
+        context.reset(sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
                                      to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_AREA, nullptr,
                                      nullptr, nullptr));
         if (!context)
@@ -819,7 +819,7 @@ QImage VideoSource::State::whole(AVFrame* frame, int side) {
     const bool small = side < maxSide;
     SwsContext* context =
         converter(small ? earlyScaler : scaler, small ? earlyScalerKey : scalerKey, frame,
-                  frame->format, QSize(frame->width, frame->height), QSize(outWidth, outHeight));
+                  QSize(outWidth, outHeight));
 
     const bool alpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
     QImage out = swsConverted(context, frame->data, frame->linesize, frame->height,
@@ -861,12 +861,8 @@ QImage VideoSource::State::cropped(AVFrame* frame) {
         MediaProcessor::cropWindow(QSizeF(frame->width, frame->height), crop->first);
     if (window.width() < side) // enlarged: small pictures, cheap to convert whole anyway
         return {};
-    const qsizetype planeStride = swsStride(side, 1);
-    const qsizetype planeSize = planeStride * side;
-    if (planesSize < 3 * planeSize) {
-        planes = swsBuffer(3 * planeSize);
-        planesSize = 3 * planeSize;
-    }
+    const qsizetype planeSize = qsizetype(side) * side;
+    planes.resize(size_t(3 * planeSize));
     for (int c = 0; c < 3; ++c) {
         const int xShift = c ? desc->log2_chroma_w : 0, yShift = c ? desc->log2_chroma_h : 0;
         const QSize size(AV_CEIL_RSHIFT(frame->width, xShift),
@@ -876,12 +872,12 @@ QImage VideoSource::State::cropped(AVFrame* frame) {
         // Chroma is shrunk as if from full size, which keeps colour edges where they are even
         // when the subsampled plane itself has to grow.
         resampledPlane(frame->data[c], frame->linesize[c], size, planeWindow, QSize(side, side),
-                       planes.get() + c * planeSize, planeStride, true);
+                       planes.data() + c * planeSize, side, true);
     }
 
-    const uint8_t* const from[3] = {planes.get(), planes.get() + planeSize,
-                                    planes.get() + 2 * planeSize};
-    return rgbFromPlanes(from, planeStride, side, coloursOf(frame));
+    const uint8_t* const from[3] = {planes.data(), planes.data() + planeSize,
+                                    planes.data() + 2 * planeSize};
+    return rgbFromPlanes(from, side, side, coloursOf(frame));
 }
 
 VideoSource::VideoSource(const QString& path, int decoderThreads) {
