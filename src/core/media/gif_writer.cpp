@@ -225,6 +225,7 @@ private:
     void remapNearest(std::uint32_t mask, bool shared);
     void computeTolerance(float uniform);
     void awaitBelow(int pixels);
+    std::uint8_t* findReach(const Color& c, float tolerance, std::uint8_t* out) const;
     std::pair<const std::uint8_t*, const std::uint8_t*> reachOf(int p);
     void publish(int pixels);
     void planCodes(LzwPacker& packer, int codeBits);
@@ -279,13 +280,24 @@ private:
     std::vector<float> m_belowError;
     int m_published = 0;
     bool m_usedTransparent = false;
+    std::array<std::uint32_t, 256> m_shownRgb{}; // the palette as 0xRRGGBB
     // The colour each pixel got; the colours besides its nearest that it may take, found when
-    // first needed: m_reachCount[p] of them from m_reach[m_reachStart[p]].
+    // first needed: m_reachCount[p] of them from m_reach[m_reachStart[p]]. With one tolerance
+    // for the frame, the colours within it of the last colour that hashed to a slot.
     std::vector<std::uint8_t> m_index;
-    static constexpr std::uint32_t kUnknown = ~0u;
+    static constexpr std::uint16_t kUnknown = 0xffff;
     std::vector<std::uint8_t> m_reach;
+    size_t m_reachUsed = 0;
     std::vector<std::uint32_t> m_reachStart;
-    std::vector<std::uint8_t> m_reachCount;
+    std::vector<std::uint16_t> m_reachCount;
+    float m_uniformTolerance = 0;
+    struct ReachEntry {
+        std::uint32_t key = ~0u;
+        std::uint32_t count = 0;
+        std::array<std::uint8_t, 8> colors{};
+    };
+    static constexpr int kReachCacheBits = 14;
+    std::array<ReachEntry, 1 << kReachCacheBits> m_reachCache{};
     std::array<std::uint32_t, 1 << kCacheBits> m_cacheKey{};
     std::array<std::uint8_t, 1 << kCacheBits> m_cacheColor{};
     // What the cache answered for: a shared palette's starting colours and the key's mask.
@@ -367,6 +379,9 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     m_belowError.resize(below ? static_cast<size_t>(m_pixels) : 0);
     m_published = 0;
     m_usedTransparent = false;
+    for (int i = 0; i < m_colors; ++i)
+        m_shownRgb[i] = std::uint32_t(m_rgb[3 * i]) << 16 | std::uint32_t(m_rgb[3 * i + 1]) << 8 |
+                        m_rgb[3 * i + 2];
     if (quick) {
         plainCodes(packer, encoded.codeBits);
     } else {
@@ -622,6 +637,7 @@ void FrameEncoder::remapNearest(std::uint32_t mask, bool shared) {
 // of a level, keeps the sums exact: a flat area has no variance at all. A `uniform` tolerance
 // (above 0) is every pixel's outside flat areas.
 void FrameEncoder::computeTolerance(float uniform) {
+    m_uniformTolerance = uniform;
     const int w = m_width, h = m_height, r = kVarianceRadius;
     const auto luma = [this](size_t p) {
         const std::uint32_t rgb = m_source[p];
@@ -695,50 +711,81 @@ void FrameEncoder::awaitBelow(int pixels) {
     m_belowRead = ready;
 }
 
+// The palette colours within `tolerance` of colour c, in luma order, written from `out` on.
+// Returns the end.
+std::uint8_t* FrameEncoder::findReach(const Color& c, float tolerance, std::uint8_t* out) const {
+    // The palette is in luma order: the colours within reach form one run, read off the table to
+    // a quarter level (truncation after an offset is floor() for any luma).
+    const float reach = std::sqrt(tolerance);
+    const auto lumaIndex = [this](float luma, int stepsAbove) {
+        const int k = static_cast<int>(luma * kLumaSteps + 4096.0f) - 4096 + stepsAbove;
+        return int(m_lumaFirst[std::clamp(k, 0, int(m_lumaFirst.size()) - 1)]);
+    };
+    const int first = lumaIndex(c.y - reach, 0);
+    const int last = lumaIndex(c.y + reach, 1);
+    // Four colours at a time: those beside the run are too far in luma alone to fit, and the
+    // padding after the palette is farther still.
+    using Lanes = float __attribute__((vector_size(4 * sizeof(float))));
+    for (int base = first & ~3; base < last; base += 4) {
+        Lanes y, cr, cb;
+        std::memcpy(&y, &m_blockY[base], sizeof y);
+        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
+        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
+        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
+        const Lanes error = dy * dy + kMatchChromaWeight * (dr * dr + db * db);
+#ifdef __SSE__
+        unsigned fits = static_cast<unsigned>(
+            _mm_movemask_ps(_mm_cmple_ps(__m128(error), _mm_set1_ps(tolerance))));
+#else
+        unsigned fits = 0;
+        for (int k = 0; k < 4; ++k)
+            fits |= unsigned(error[k] <= tolerance) << k;
+#endif
+        for (; fits; fits &= fits - 1)
+            *out++ = static_cast<std::uint8_t>(base + std::countr_zero(fits));
+    }
+    return out;
+}
+
 // The colours besides its nearest that pixel p may take, found once and kept for the frame.
 std::pair<const std::uint8_t*, const std::uint8_t*> FrameEncoder::reachOf(int p) {
-    if (m_reachStart[p] == kUnknown) {
-        m_reachStart[p] = static_cast<std::uint32_t>(m_reach.size());
+    if (m_reachCount[p] == kUnknown) {
+        // Room for every colour: a pixel can reach at most the whole palette.
+        if (m_reach.size() < m_reachUsed + 257)
+            m_reach.resize(2 * m_reach.size() + 257);
+        std::uint8_t* const start = m_reach.data() + m_reachUsed;
+        std::uint8_t* end = start;
         const float tolerance = m_tolerance[p];
+        const int nearest = m_nearest[p];
         if (tolerance > 0) { // else an exact pixel: its nearest colour only
-            const int nearest = m_nearest[p];
-            const Color& c = m_pixel[p];
-            // The palette is in luma order: the colours within reach form one run, read off the
-            // table to a quarter level (truncation after an offset is floor() for any luma).
-            const float reach = std::sqrt(tolerance);
-            const auto lumaIndex = [this](float luma, int stepsAbove) {
-                const int k = static_cast<int>(luma * kLumaSteps + 4096.0f) - 4096 + stepsAbove;
-                return int(m_lumaFirst[std::clamp(k, 0, int(m_lumaFirst.size()) - 1)]);
-            };
-            const int first = lumaIndex(c.y - reach, 0);
-            const int last = lumaIndex(c.y + reach, 1);
-            // Four colours at a time: those beside the run are too far in luma alone to fit, and
-            // the padding after the palette is farther still.
-            using Lanes = float __attribute__((vector_size(4 * sizeof(float))));
-            for (int base = first & ~3; base < last; base += 4) {
-                Lanes y, cr, cb;
-                std::memcpy(&y, &m_blockY[base], sizeof y);
-                std::memcpy(&cr, &m_blockCr[base], sizeof cr);
-                std::memcpy(&cb, &m_blockCb[base], sizeof cb);
-                const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
-                const Lanes error = dy * dy + kMatchChromaWeight * (dr * dr + db * db);
-#ifdef __SSE__
-                unsigned fits = static_cast<unsigned>(
-                    _mm_movemask_ps(_mm_cmple_ps(__m128(error), _mm_set1_ps(tolerance))));
-#else
-                unsigned fits = 0;
-                for (int k = 0; k < 4; ++k)
-                    fits |= unsigned(error[k] <= tolerance) << k;
-#endif
-                if (nearest >= base && nearest < base + 4)
-                    fits &= ~(1u << (nearest - base));
-                for (; fits; fits &= fits - 1)
-                    m_reach.push_back(static_cast<std::uint8_t>(base + std::countr_zero(fits)));
+            // With one tolerance for the frame, pixels of one colour reach the same colours.
+            const std::uint32_t rgb = m_source[p];
+            ReachEntry* entry = nullptr;
+            if (m_uniformTolerance > 0)
+                entry = &m_reachCache[(rgb * 2654435761u) >> (32 - kReachCacheBits)];
+            if (entry && entry->key == rgb) {
+                std::memcpy(start, entry->colors.data(), entry->colors.size());
+                end = start + entry->count;
+            } else {
+                end = findReach(m_pixel[p], tolerance, start);
+                if (entry && end - start <= long(entry->colors.size())) {
+                    entry->key = rgb;
+                    entry->count = static_cast<std::uint8_t>(end - start);
+                    std::memcpy(entry->colors.data(), start, entry->colors.size());
+                }
             }
+            std::uint8_t* kept = start;
+            for (const std::uint8_t* i = start; i < end; ++i) {
+                *kept = *i;
+                kept += *i != nearest;
+            }
+            end = kept;
             if (m_transparent >= 0 && nearest != m_transparent && m_belowError[p] <= tolerance)
-                m_reach.push_back(static_cast<std::uint8_t>(m_transparent));
+                *end++ = static_cast<std::uint8_t>(m_transparent);
         }
-        m_reachCount[p] = static_cast<std::uint8_t>(m_reach.size() - m_reachStart[p]);
+        m_reachStart[p] = static_cast<std::uint32_t>(m_reachUsed);
+        m_reachCount[p] = static_cast<std::uint16_t>(end - start);
+        m_reachUsed += static_cast<size_t>(end - start);
     }
     const std::uint8_t* from = m_reach.data() + m_reachStart[p];
     return {from, from + m_reachCount[p]};
@@ -749,14 +796,13 @@ void FrameEncoder::publish(int pixels) {
     if (!m_clip || pixels <= m_published)
         return;
     std::uint32_t* shown = m_clip->shown;
+    bool through = false;
     for (int p = m_published; p < pixels; ++p) {
         const int i = m_index[p];
-        const bool through = i == m_transparent;
-        m_usedTransparent |= through;
-        shown[p] = through ? m_clip->below[p]
-                           : std::uint32_t(m_rgb[3 * i]) << 16 |
-                                 std::uint32_t(m_rgb[3 * i + 1]) << 8 | m_rgb[3 * i + 2];
+        through |= i == m_transparent;
+        shown[p] = i == m_transparent ? m_clip->below[p] : m_shownRgb[i];
     }
+    m_usedTransparent |= through;
     m_published = pixels;
     m_clip->published(pixels);
 }
@@ -904,9 +950,12 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
     const int clearCode = 1 << codeBits;
     m_firstFreeCode = clearCode + 2;
     m_index.resize(m_clip ? static_cast<size_t>(m_pixels) : 0);
-    m_reach.clear();
-    m_reachStart.assign(static_cast<size_t>(m_pixels), kUnknown);
-    m_reachCount.resize(static_cast<size_t>(m_pixels));
+    m_reachUsed = 0;
+    m_reachStart.resize(static_cast<size_t>(m_pixels));
+    m_reachCount.assign(static_cast<size_t>(m_pixels), kUnknown);
+    if (m_uniformTolerance > 0)
+        for (ReachEntry& entry : m_reachCache)
+            entry.key = ~0u;
     resetDictionary();
     packer.put(clearCode, m_nextCode);
     int previous = -1; // code of the previous string
