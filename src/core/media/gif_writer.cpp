@@ -870,7 +870,10 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
             next = childOf(code, nearest);
             if (next >= 0)
                 nextDepth = m_node[next].depthBelow;
-            const auto [from, to] = reachOf(at);
+            // The nearest colour's child, when no child goes deeper, wins: its error is none.
+            const bool deepest = nextDepth == m_node[code].depthBelow - 1;
+            const auto [from, to] =
+                deepest ? std::pair<const std::uint8_t*, const std::uint8_t*>() : reachOf(at);
             for (const std::uint8_t* i = from; i < to; ++i) {
                 const int child = childOf(code, *i);
                 if (child < 0 || m_node[child].depthBelow < nextDepth)
@@ -979,7 +982,10 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
         if (previous >= 0) {
             // An exact pixel has no other colour to start on: only the new code below.
             int candidates = 0;
-            const auto [from, to] = reachOf(position);
+            // No string in the table is longer than what the nearest colour starts.
+            const auto [from, to] = best.length >= m_longest
+                                        ? std::pair<const std::uint8_t*, const std::uint8_t*>()
+                                        : reachOf(position);
             for (const std::uint8_t* i = from; i < to; ++i)
                 if (1 + m_node[*i].depthBelow > best.length)
                     m_candidates[candidates++] = {*i, matchError(position, *i)};
