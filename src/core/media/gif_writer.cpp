@@ -31,8 +31,10 @@ namespace {
 // Encoder settings: fixed, chosen by measuring size, SSIM, PSNR and time on the benchmark clips
 // (bench/README.md, "gif writer" and "export"). Only a clip's rate control adjusts one of them.
 constexpr int kQuantizerSpeed = 8;
-// libimagequant builds the palette from one pixel in this many; the full remap then refines it.
+// libimagequant builds the palette from one pixel in this many (in a clip's frame, of those that
+// changed); the full remap then refines it.
 constexpr int kPaletteSampling = 16;
+constexpr int kClipPaletteSampling = 8;
 // Colour distance: squared luma difference plus this share of the squared chroma differences,
 // when finding the nearest colour (a clip's frames count chroma more: the eye forgives it less
 // in moving pictures than the measure of a single one suggests) and when weighing the others.
@@ -53,7 +55,7 @@ constexpr float kClipTolerance = 16.0f;
 constexpr float kMinFactor = 0.1f;
 constexpr float kMaxFactor = 10.0f;
 // A clip's frame builds its palette from the pixels that changed (squared distance to the
-// picture before above this) and from one in this many of those that did not: those mostly
+// frame before above this) and from one in this many of those that did not: those mostly
 // stay transparent.
 constexpr float kChangedDistance = 16.0f;
 constexpr int kUnchangedSampling = 16;
@@ -66,7 +68,8 @@ constexpr double kFactorStep = 1.15;
 constexpr double kFactorResponse = 4;
 // Pixels whose colours agree in these bits share one nearest-colour search.
 constexpr std::uint32_t kCacheMask = 0xfefefe;
-// A quick frame, shown for a moment, lets colours share a search more widely.
+// A quick frame, shown for a moment, and a clip's frame, one of many, let colours share a search
+// more widely.
 constexpr std::uint32_t kQuickCacheMask = 0xfcfcfc;
 constexpr int kCacheBits = 16;
 // A node with more children than this finds the next one by colour, not by visiting them all.
@@ -361,7 +364,7 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     } else {
         buildPalette(below ? clip->previous : nullptr);
     }
-    remapNearest(quick ? kQuickCacheMask : kCacheMask, quick);
+    remapNearest(quick || clip ? kQuickCacheMask : kCacheMask, quick);
 
     EncodedFrame encoded;
     const unsigned entries = static_cast<unsigned>(m_colors + (below ? 1 : 0));
@@ -423,16 +426,17 @@ void FrameEncoder::loadPixels(const QImage& image, bool colors) {
 
 // `previous`: the frame before, when this one is shown over it.
 void FrameEncoder::buildPalette(const QImage* previous) {
-    // One pixel in kPaletteSampling, on staggered diagonals so that every row and every column
+    // One pixel in `sampling`, on staggered diagonals so that every row and every column
     // is represented: thin lines and small text keep their colours.
-    const int rows = (m_height + kPaletteSampling - 1) / kPaletteSampling;
+    const int sampling = previous ? kClipPaletteSampling : kPaletteSampling;
+    const int rows = (m_height + sampling - 1) / sampling;
     m_sample.resize(static_cast<size_t>(rows) * m_width);
     const QImage before = previous ? previous->convertToFormat(QImage::Format_RGB32) : QImage();
     size_t taken = 0;
     int unchanged = 0;
     for (int j = 0; j < rows; ++j)
         for (int x = 0; x < m_width; ++x) {
-            const int y = std::min(m_height - 1, j * kPaletteSampling + x % kPaletteSampling);
+            const int y = std::min(m_height - 1, j * sampling + x % sampling);
             const std::uint32_t rgb = m_source[static_cast<size_t>(y) * m_width + x];
             if (!before.isNull()) {
                 const QRgb was = reinterpret_cast<const QRgb*>(before.constScanLine(y))[x];
