@@ -166,6 +166,29 @@ private:
     int m_blockStart = -1;
 };
 
+// A frame that leaves the picture below as it is: every pixel transparent, in the fewest codes
+// (strings of ever more zeros, as LZW's table grows them).
+EncodedFrame unchangedFrame(int pixels) {
+    EncodedFrame frame;
+    frame.palette.assign(2, GifColorType{0, 0, 0});
+    frame.codeBits = 2;
+    frame.transparent = 0;
+    LzwPacker packer(frame.codeBits, frame.blocks);
+    const int clearCode = 1 << frame.codeBits;
+    int next = clearCode + 2;
+    packer.put(clearCode, next);
+    for (int length = 1, left = pixels;; ++length, ++next) {
+        const int take = std::min(length, left); // `take` zeros: code 0, then clear + take
+        packer.put(take == 1 ? 0 : clearCode + take, next);
+        left -= take;
+        if (left == 0)
+            break;
+    }
+    packer.put(clearCode + 1, next);
+    packer.finish();
+    return frame;
+}
+
 // A colour as luma and two colour differences; the distance of two colours is the squared luma
 // difference plus a weight times the squared differences of the other two.
 struct Color {
@@ -1120,7 +1143,8 @@ struct GifWriter::Pipeline {
     std::shared_ptr<Slot> lastSlot;
     std::shared_ptr<Slot> lastBelow; // what lastSlot was shown over
     double lastOpacity = 1;
-    std::shared_ptr<Slot> keySlot; // the last picture encoded with the smallest effort
+    std::shared_ptr<Slot> keySlot;   // the last picture encoded with the smallest effort
+    std::shared_ptr<Slot> unchanged; // a clip's picture shown again
     QImage keyFrame;
 };
 
@@ -1410,11 +1434,12 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
         kMaxCentiseconds, roundedCentiseconds(elapsedSeconds) - roundedCentiseconds(start)));
 
     // A clip's frame at full strength after one such is shown over it: a repeated picture then
-    // costs next to nothing. Otherwise a repeated picture (a held card, a fade, a still) reuses
-    // its encoding; so does one that returns after frames of another effort (a card after its
-    // spin); but not one that was shown over another.
+    // leaves the screen as it is. Otherwise a repeated picture (a held card, a fade, a still)
+    // reuses its encoding; so does one that returns after frames of another effort (a card after
+    // its spin); but not one that was shown over another.
     const bool over = clip.bytes > 0 && effort == GifEffort::smallest && opacity == 1 &&
                       lastOpacity == 1 && lastSlot && lastSlot->clip;
+    const bool again = over && frame == lastFrame;
     std::shared_ptr<Slot> earlier;
     if (over)
         ;
@@ -1427,7 +1452,16 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
                       [&] { return failure || static_cast<int>(pending.size()) < maxPending; });
     if (failure)
         std::rethrow_exception(failure);
-    if (earlier) {
+    if (again) { // the picture on screen stays, and the next frame is shown over it
+        if (!unchanged) {
+            unchanged = std::make_shared<Slot>();
+            unchanged->encoded = unchangedFrame(size.width() * size.height());
+            unchanged->overBelow = true;
+            unchanged->ready = true;
+        }
+        pending.push_back({unchanged, centiseconds, opacity});
+        writeReadyFrames(lock);
+    } else if (earlier) {
         pending.push_back({earlier, centiseconds, opacity});
         lastBelow.reset();
         lastFrame = frame;
