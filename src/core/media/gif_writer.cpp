@@ -248,6 +248,17 @@ private:
     void buildPalette(const QImage* previous);
     std::array<std::uint8_t, 256> setPalette(const std::array<std::uint8_t, 3 * 256>& rgb);
     int nearestColor(const Color& c, int guess) const;
+    // The distances from c of the palette's colours from `base` on, as many as Lanes holds.
+    template <typename Lanes>
+    [[gnu::always_inline]] void distances(const Color& c, int base, float chromaWeight,
+                                          Lanes& error) const {
+        Lanes y, cr, cb;
+        std::memcpy(&y, &m_blockY[base], sizeof y);
+        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
+        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
+        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
+        error = dy * dy + chromaWeight * (dr * dr + db * db);
+    }
     void remapNearest(std::uint32_t mask, bool shared);
     void computeTolerance(float uniform);
     void awaitBelow(int pixels);
@@ -541,12 +552,8 @@ int FrameEncoder::nearestColor(const Color& c, int guess) const {
         const int base = block * kBlock;
         // The compiler's own vectoriser leaves this loop scalar.
         using Lanes = float __attribute__((vector_size(kBlock * sizeof(float))));
-        Lanes y, cr, cb;
-        std::memcpy(&y, &m_blockY[base], sizeof y);
-        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
-        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
-        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
-        const Lanes error = dy * dy + m_remapWeight * (dr * dr + db * db);
+        Lanes error;
+        distances(c, base, m_remapWeight, error);
         // Most blocks hold nothing nearer: one predictable test each.
         float least = error[0];
         for (int k = 1; k < kBlock; ++k)
@@ -754,12 +761,8 @@ std::uint8_t* FrameEncoder::findReach(const Color& c, float tolerance, std::uint
     // padding after the palette is farther still.
     using Lanes = float __attribute__((vector_size(4 * sizeof(float))));
     for (int base = first & ~3; base < last; base += 4) {
-        Lanes y, cr, cb;
-        std::memcpy(&y, &m_blockY[base], sizeof y);
-        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
-        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
-        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
-        const Lanes error = dy * dy + kMatchChromaWeight * (dr * dr + db * db);
+        Lanes error;
+        distances(c, base, kMatchChromaWeight, error);
 #ifdef __SSE__
         unsigned fits = static_cast<unsigned>(
             _mm_movemask_ps(_mm_cmple_ps(__m128(error), _mm_set1_ps(tolerance))));
