@@ -849,7 +849,8 @@ void FrameEncoder::resetDictionary() {
     }
     m_nextCode = m_firstFreeCode;
     m_longest = 1;
-    m_hashKey.fill(~0u);
+    if (m_clip)
+        m_hashKey.fill(~0u);
 }
 
 void FrameEncoder::addCode(int prefix, int color) {
@@ -865,12 +866,14 @@ void FrameEncoder::addCode(int prefix, int color) {
     m_node[code].nextSibling = m_node[prefix].firstChild;
     m_node[prefix].firstChild = static_cast<std::int16_t>(code);
     ++m_node[prefix].children;
-    const std::uint32_t key = std::uint32_t(prefix) << 9 | std::uint32_t(color);
-    std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
-    while (m_hashKey[slot] != ~0u)
-        slot = (slot + 1) & ((1u << kHashBits) - 1);
-    m_hashKey[slot] = key;
-    m_hashCode[slot] = static_cast<std::int16_t>(code);
+    if (m_clip) { // only a clip's transparent runs leave nodes with many children
+        const std::uint32_t key = std::uint32_t(prefix) << 9 | std::uint32_t(color);
+        std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
+        while (m_hashKey[slot] != ~0u)
+            slot = (slot + 1) & ((1u << kHashBits) - 1);
+        m_hashKey[slot] = key;
+        m_hashCode[slot] = static_cast<std::int16_t>(code);
+    }
     for (int node = prefix, depth = 1; node >= 0 && m_node[node].depthBelow < depth;
          node = m_node[node].parent, ++depth)
         m_node[node].depthBelow = static_cast<std::int16_t>(depth);
@@ -894,7 +897,7 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
         int next = -1;
         int nextDepth = -1;
         float nextError = 0;
-        if (m_node[code].children > kManyChildren) {
+        if (m_clip && m_node[code].children > kManyChildren) {
             // Many strings go on from here (after a transparent run, say): look up the few
             // colours this pixel may take instead of weighing every one.
             next = childOf(code, nearest);
