@@ -99,6 +99,11 @@ float luma(float r, float g, float b) {
     return 0.299f * r + 0.587f * g + 0.114f * b;
 }
 
+// luma()'s weights in whole numbers (thousandths of a level) of a 0xRRGGBB colour: exact sums.
+std::int32_t lumaThousandths(std::uint32_t rgb) {
+    return std::int32_t(299 * (rgb >> 16) + 587 * ((rgb >> 8) & 0xff) + 114 * (rgb & 0xff));
+}
+
 // Running time in centiseconds, rounded half away from zero. The slack keeps sums such as
 // 6 × (1/12 s) = 49.999… cs on the half they stand for.
 long long roundedCentiseconds(double seconds) {
@@ -261,6 +266,7 @@ private:
     }
     void remapNearest(std::uint32_t mask, bool shared);
     void computeTolerance(float uniform);
+    void uniformTolerance(float uniform);
     void awaitBelow(int pixels);
     std::uint8_t* findReach(const Color& c, float tolerance, std::uint8_t* out) const;
     std::pair<const std::uint8_t*, const std::uint8_t*> reachOf(int p);
@@ -308,6 +314,8 @@ private:
     std::vector<float> m_tolerance;
     std::vector<std::uint8_t> m_nearest;
     std::vector<std::int64_t> m_columnSum, m_columnSquares;
+    std::vector<std::int32_t> m_ringLuma;
+    std::vector<std::uint8_t> m_ringLevel, m_ringDown, m_rowEqual;
     // A clip's frame: the transparent index (after the palette's colours) or -1, the clip's
     // link, how much of the picture below has been read (each pixel's distance to it) and how
     // much of the picture after the frame written.
@@ -672,23 +680,23 @@ void FrameEncoder::remapNearest(std::uint32_t mask, bool shared) {
 // (above 0) is every pixel's outside flat areas.
 void FrameEncoder::computeTolerance(float uniform) {
     m_uniformTolerance = uniform;
+    m_tolerance.resize(static_cast<size_t>(m_pixels));
+    if (uniform > 0) {
+        uniformTolerance(uniform);
+        return;
+    }
     const int w = m_width, h = m_height, r = kVarianceRadius;
-    const auto luma = [this](size_t p) {
-        const std::uint32_t rgb = m_source[p];
-        return std::int64_t(299 * (rgb >> 16) + 587 * ((rgb >> 8) & 0xff) + 114 * (rgb & 0xff));
-    };
     m_columnSum.assign(static_cast<size_t>(w), 0);
     m_columnSquares.assign(static_cast<size_t>(w), 0);
     const auto addRow = [&](int y, int sign) {
         for (int x = 0; x < w; ++x) {
-            const std::int64_t v = luma(static_cast<size_t>(y) * w + x);
+            const std::int64_t v = lumaThousandths(m_source[static_cast<size_t>(y) * w + x]);
             m_columnSum[x] += sign * v;
             m_columnSquares[x] += sign * v * v;
         }
     };
     for (int y = 0; y < std::min(r, h); ++y)
         addRow(y, 1);
-    m_tolerance.resize(static_cast<size_t>(m_pixels));
     for (int y = 0; y < h; ++y) {
         if (y + r < h)
             addRow(y + r, 1);
@@ -716,12 +724,71 @@ void FrameEncoder::computeTolerance(float uniform) {
             // no noise to absorb and costs little anyway: it stays exact.
             const double variance = double(spread) / (double(count * count) * 1e6);
             m_tolerance[static_cast<size_t>(y) * w + x] =
-                spread == 0 ? 0.0f
-                : uniform > 0
-                    ? uniform
+                spread == 0
+                    ? 0.0f
                     : std::min(kToleranceCap,
                                static_cast<float>(kToleranceScale * (variance + kToleranceFloor)));
         }
+    }
+}
+
+// `uniform` for every pixel but those whose box (as computeTolerance's) has one luma all over,
+// found from equal neighbours: each row of the box must be of one luma, and each pixel of its
+// column in the box must have the luma of the one below. Rows come and go through a ring.
+void FrameEncoder::uniformTolerance(float uniform) {
+    const int w = m_width, h = m_height, r = kVarianceRadius, span = 2 * r + 1;
+    const size_t width = static_cast<size_t>(w);
+    m_ringLuma.resize(span * width);
+    m_ringLevel.resize(span * width); // the row segment around the pixel is of one luma
+    m_ringDown.resize(span * width);  // the pixel below has the same luma
+    m_rowEqual.resize(width);
+    const auto ring = [&](auto& v, int y) { return &v[static_cast<size_t>(y % span) * width]; };
+    const auto load = [&](int y) {
+        const std::uint32_t* source = &m_source[static_cast<size_t>(y) * width];
+        std::int32_t* luma = ring(m_ringLuma, y);
+        for (int x = 0; x < w; ++x)
+            luma[x] = lumaThousandths(source[x]);
+        std::uint8_t* equal = m_rowEqual.data(); // with the pixel to the right
+        for (int x = 0; x + 1 < w; ++x)
+            equal[x] = luma[x] == luma[x + 1];
+        std::uint8_t* level = ring(m_ringLevel, y);
+        const auto levelAt = [&](int x) {
+            std::uint8_t one = 1;
+            for (int k = std::max(0, x - r); k < std::min(w - 1, x + r); ++k)
+                one &= equal[k];
+            level[x] = one;
+        };
+        static_assert(kVarianceRadius == 2);
+        for (int x = 0; x < std::min(r, w); ++x)
+            levelAt(x);
+        for (int x = r; x < w - r; ++x)
+            level[x] = equal[x - 2] & equal[x - 1] & equal[x] & equal[x + 1];
+        for (int x = std::max(r, w - r); x < w; ++x)
+            levelAt(x);
+        if (y > 0) {
+            const std::int32_t* above = ring(m_ringLuma, y - 1);
+            std::uint8_t* down = ring(m_ringDown, y - 1);
+            for (int x = 0; x < w; ++x)
+                down[x] = above[x] == luma[x];
+        }
+    };
+    for (int y = 0; y < std::min(r, h); ++y)
+        load(y);
+    for (int y = 0; y < h; ++y) {
+        if (y + r < h)
+            load(y + r);
+        const int top = std::max(0, y - r), bottom = std::min(h - 1, y + r);
+        std::uint8_t* flat = m_rowEqual.data();
+        std::copy_n(ring(m_ringLevel, bottom), w, flat);
+        for (int k = top; k < bottom; ++k) {
+            const std::uint8_t* level = ring(m_ringLevel, k);
+            const std::uint8_t* down = ring(m_ringDown, k);
+            for (int x = 0; x < w; ++x)
+                flat[x] &= level[x] & down[x];
+        }
+        float* tolerance = &m_tolerance[static_cast<size_t>(y) * width];
+        for (int x = 0; x < w; ++x)
+            tolerance[x] = flat[x] ? 0.0f : uniform;
     }
 }
 
