@@ -275,7 +275,7 @@ private:
     void plainCodes(LzwPacker& packer, int codeBits);
     void resetDictionary();
     void addCode(int prefix, int color);
-    void extend(int root, int position, float rootError, Match& best);
+    void extend(int root, int position, float rootError, Match& found);
     int childOf(int code, int color) const {
         const std::uint32_t key = std::uint32_t(code) << 9 | std::uint32_t(color);
         for (std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);;
@@ -354,12 +354,19 @@ private:
     int m_nextCode = 0;
     int m_firstFreeCode = 0;
     int m_longest = 1; // pixels in the longest string of the table
-    // A node's fields side by side: following a string reads one place per code.
+    // What following a string reads, side by side in eight bytes, apart from the rest: the
+    // strings' walks stay within the nearest cache.
     struct Node {
-        std::int16_t firstChild, nextSibling, parent, depthBelow, children, length;
-        std::uint8_t suffix, head;
+        std::int16_t firstChild, nextSibling, depthBelow;
+        std::uint8_t suffix;
+        bool many; // more children than kManyChildren, in a clip
+    };
+    struct NodeInfo {
+        std::int16_t parent, children, length;
+        std::uint8_t head;
     };
     std::array<Node, 4096> m_node{};
+    std::array<NodeInfo, 4096> m_info{};
     std::array<Candidate, 257> m_candidates{};
     // The table's codes by (code << 9 | colour), twice as many slots as codes.
     static constexpr int kHashBits = 13;
@@ -908,11 +915,12 @@ void FrameEncoder::resetDictionary() {
     for (int c = 0; c < m_colors + (m_transparent >= 0); ++c) {
         m_node[c].firstChild = -1;
         m_node[c].depthBelow = 0;
-        m_node[c].children = 0;
-        m_node[c].length = 1;
-        m_node[c].parent = -1;
         m_node[c].suffix = static_cast<std::uint8_t>(c);
-        m_node[c].head = static_cast<std::uint8_t>(c);
+        m_node[c].many = false;
+        m_info[c].children = 0;
+        m_info[c].length = 1;
+        m_info[c].parent = -1;
+        m_info[c].head = static_cast<std::uint8_t>(c);
     }
     m_nextCode = m_firstFreeCode;
     m_longest = 1;
@@ -923,16 +931,18 @@ void FrameEncoder::resetDictionary() {
 void FrameEncoder::addCode(int prefix, int color) {
     const int code = m_nextCode++;
     m_node[code].suffix = static_cast<std::uint8_t>(color);
-    m_node[code].head = m_node[prefix].head;
-    m_node[code].parent = static_cast<std::int16_t>(prefix);
     m_node[code].firstChild = -1;
     m_node[code].depthBelow = 0;
-    m_node[code].children = 0;
-    m_node[code].length = static_cast<std::int16_t>(m_node[prefix].length + 1);
-    m_longest = std::max<int>(m_longest, m_node[code].length);
+    m_node[code].many = false;
     m_node[code].nextSibling = m_node[prefix].firstChild;
     m_node[prefix].firstChild = static_cast<std::int16_t>(code);
-    ++m_node[prefix].children;
+    m_info[code].head = m_info[prefix].head;
+    m_info[code].parent = static_cast<std::int16_t>(prefix);
+    m_info[code].children = 0;
+    m_info[code].length = static_cast<std::int16_t>(m_info[prefix].length + 1);
+    m_longest = std::max<int>(m_longest, m_info[code].length);
+    ++m_info[prefix].children;
+    m_node[prefix].many = m_clip && m_info[prefix].children > kManyChildren;
     if (m_clip) { // only a clip's transparent runs leave nodes with many children
         const std::uint32_t key = std::uint32_t(prefix) << 9 | std::uint32_t(color);
         std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
@@ -942,7 +952,7 @@ void FrameEncoder::addCode(int prefix, int color) {
         m_hashCode[slot] = static_cast<std::int16_t>(code);
     }
     for (int node = prefix, depth = 1; node >= 0 && m_node[node].depthBelow < depth;
-         node = m_node[node].parent, ++depth)
+         node = m_info[node].parent, ++depth)
         m_node[node].depthBelow = static_cast<std::int16_t>(depth);
 }
 
@@ -950,7 +960,9 @@ void FrameEncoder::addCode(int prefix, int color) {
 // within its tolerance, taking at each step the child with the deepest subtree (the longest
 // possible continuation), then the smaller error. Updates `best` only when it beats it. The code
 // it stops on has no child that fits the next pixel, which keeps giflib's parse the same as ours.
-void FrameEncoder::extend(int root, int position, float rootError, Match& best) {
+void FrameEncoder::extend(int root, int position, float rootError, Match& found) {
+    // The best match in locals: stores through `found` would hold up the loads after them.
+    Match best = found;
     int code = root;
     int length = 1;
     float error = rootError;
@@ -958,13 +970,13 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
         if (length > best.length || (length == best.length && error < best.error))
             best = {length, error, code};
         if (at >= m_pixels || length + m_node[code].depthBelow <= best.length)
-            return; // nothing below can get longer than what we have
+            break; // nothing below can get longer than what we have
         const int nearest = m_nearest[at];
         const float tolerance = m_tolerance[at];
         int next = -1;
         int nextDepth = -1;
         float nextError = 0;
-        if (m_clip && m_node[code].children > kManyChildren) {
+        if (m_node[code].many) {
             // Many strings go on from here (after a transparent run, say): look up the few
             // colours this pixel may take instead of weighing every one.
             next = childOf(code, nearest);
@@ -1004,10 +1016,11 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
             }
         }
         if (next < 0)
-            return;
+            break;
         code = next;
         error += nextError;
     }
+    found = best;
 }
 
 // Every pixel at its nearest colour, coded as giflib codes it: the longest string in the table,
@@ -1097,14 +1110,14 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
                     root = candidate.color;
             }
             addCode(previous, root);
-            if (m_node[previous].head == root) { // the new code may lie on this string's path
+            if (m_info[previous].head == root) { // the new code may lie on this string's path
                 best = {};
                 extend(root, position, root == nearest ? 0.0f : matchError(position, root), best);
             }
         }
         if (m_clip) {
             for (int code = best.code, p = position + best.length - 1; p >= position;
-                 --p, code = m_node[code].parent)
+                 --p, code = m_info[code].parent)
                 m_index[p] = m_node[code].suffix;
             if (position + best.length - m_published >= kPublishStep)
                 publish(position + best.length);
