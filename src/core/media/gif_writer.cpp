@@ -1110,8 +1110,13 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
                     root = candidate.color;
             }
             addCode(previous, root);
-            if (m_info[previous].head == root) { // the new code may lie on this string's path
-                best = {};
+            // The new code may lie on this string's path and lead to a longer string, but only
+            // when it is itself at least as long as the string found: otherwise a clip's frame
+            // keeps what it has. (Single pictures walk again from scratch, as they always have.)
+            if (m_info[previous].head == root &&
+                (!m_clip || m_info[previous].length + 1 >= best.length)) {
+                if (!m_clip)
+                    best = {};
                 extend(root, position, root == nearest ? 0.0f : matchError(position, root), best);
             }
         }
