@@ -326,15 +326,11 @@ private:
     int m_published = 0;
     bool m_usedTransparent = false;
     std::array<std::uint32_t, 256> m_shownRgb{}; // the palette as 0xRRGGBB
-    // The colour each pixel got; the colours besides its nearest that it may take, found when
-    // first needed: m_reachCount[p] of them from m_reach[m_reachStart[p]]. With one tolerance
-    // for the frame, the colours within it of the last colour that hashed to a slot.
+    // The colour each pixel got; the colours besides its nearest that a pixel may take, as
+    // reachOf found them last (room for them all and a cache entry more). With one tolerance for
+    // the frame, the colours within it of the last colour that hashed to a slot.
     std::vector<std::uint8_t> m_index;
-    static constexpr std::uint16_t kUnknown = 0xffff;
-    std::vector<std::uint8_t> m_reach;
-    size_t m_reachUsed = 0;
-    std::vector<std::uint32_t> m_reachStart;
-    std::vector<std::uint16_t> m_reachCount;
+    std::array<std::uint8_t, 257 + 8> m_reach{};
     float m_uniformTolerance = 0;
     struct ReachEntry {
         std::uint32_t key = ~0u;
@@ -851,48 +847,40 @@ std::uint8_t* FrameEncoder::findReach(const Color& c, float tolerance, std::uint
     return out;
 }
 
-// The colours besides its nearest that pixel p may take, found once and kept for the frame.
+// The colours besides its nearest that pixel p may take, until the next call. Most pixels are
+// asked once: keeping the answers cost more than finding the few asked again.
 std::pair<const std::uint8_t*, const std::uint8_t*> FrameEncoder::reachOf(int p) {
-    if (m_reachCount[p] == kUnknown) {
-        // Room for every colour: a pixel can reach at most the whole palette.
-        if (m_reach.size() < m_reachUsed + 257)
-            m_reach.resize(2 * m_reach.size() + 257);
-        std::uint8_t* const start = m_reach.data() + m_reachUsed;
-        std::uint8_t* end = start;
-        const float tolerance = m_tolerance[p];
-        const int nearest = m_nearest[p];
-        if (tolerance > 0) { // else an exact pixel: its nearest colour only
-            // With one tolerance for the frame, pixels of one colour reach the same colours.
-            const std::uint32_t rgb = m_source[p];
-            ReachEntry* entry = nullptr;
-            if (m_uniformTolerance > 0)
-                entry = &m_reachCache[(rgb * 2654435761u) >> (32 - kReachCacheBits)];
-            if (entry && entry->key == rgb) {
-                std::memcpy(start, entry->colors.data(), entry->colors.size());
-                end = start + entry->count;
-            } else {
-                end = findReach(m_pixel[p], tolerance, start);
-                if (entry && end - start <= long(entry->colors.size())) {
-                    entry->key = rgb;
-                    entry->count = static_cast<std::uint8_t>(end - start);
-                    std::memcpy(entry->colors.data(), start, entry->colors.size());
-                }
-            }
-            std::uint8_t* kept = start;
-            for (const std::uint8_t* i = start; i < end; ++i) {
-                *kept = *i;
-                kept += *i != nearest;
-            }
-            end = kept;
-            if (m_transparent >= 0 && nearest != m_transparent && m_belowError[p] <= tolerance)
-                *end++ = static_cast<std::uint8_t>(m_transparent);
+    std::uint8_t* const start = m_reach.data();
+    std::uint8_t* end = start;
+    const float tolerance = m_tolerance[p];
+    if (tolerance <= 0) // an exact pixel: its nearest colour only
+        return {start, end};
+    const int nearest = m_nearest[p];
+    // With one tolerance for the frame, pixels of one colour reach the same colours.
+    const std::uint32_t rgb = m_source[p];
+    ReachEntry* entry = nullptr;
+    if (m_uniformTolerance > 0)
+        entry = &m_reachCache[(rgb * 2654435761u) >> (32 - kReachCacheBits)];
+    if (entry && entry->key == rgb) {
+        std::memcpy(start, entry->colors.data(), entry->colors.size());
+        end = start + entry->count;
+    } else {
+        end = findReach(m_pixel[p], tolerance, start);
+        if (entry && end - start <= long(entry->colors.size())) {
+            entry->key = rgb;
+            entry->count = static_cast<std::uint8_t>(end - start);
+            std::memcpy(entry->colors.data(), start, entry->colors.size());
         }
-        m_reachStart[p] = static_cast<std::uint32_t>(m_reachUsed);
-        m_reachCount[p] = static_cast<std::uint16_t>(end - start);
-        m_reachUsed += static_cast<size_t>(end - start);
     }
-    const std::uint8_t* from = m_reach.data() + m_reachStart[p];
-    return {from, from + m_reachCount[p]};
+    std::uint8_t* kept = start;
+    for (const std::uint8_t* i = start; i < end; ++i) {
+        *kept = *i;
+        kept += *i != nearest;
+    }
+    end = kept;
+    if (m_transparent >= 0 && nearest != m_transparent && m_belowError[p] <= tolerance)
+        *end++ = static_cast<std::uint8_t>(m_transparent);
+    return {start, end};
 }
 
 // Writes the picture after the frame up to pixel `pixels`, whose colours are chosen by then.
@@ -1066,9 +1054,6 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
     const int clearCode = 1 << codeBits;
     m_firstFreeCode = clearCode + 2;
     m_index.resize(m_clip ? static_cast<size_t>(m_pixels) : 0);
-    m_reachUsed = 0;
-    m_reachStart.resize(static_cast<size_t>(m_pixels));
-    m_reachCount.assign(static_cast<size_t>(m_pixels), kUnknown);
     if (m_uniformTolerance > 0)
         for (ReachEntry& entry : m_reachCache)
             entry.key = ~0u;
