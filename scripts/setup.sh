@@ -13,6 +13,8 @@ packages=(
     # media
     libheif-dev libgif-dev libimagequant-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    # pack files (.tovipack) are ZIP archives
+    libzip-dev
     # caption font; colour emoji as drawing material for the card artwork generator
     fonts-inter fonts-noto-color-emoji
     # tests and benchmarks

@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -210,6 +211,36 @@ QStringList removeAtomicWriteLeftovers(const QString& folder) {
     }
     removed.sort();
     return removed;
+}
+
+void syncToDisk(const QString& path) {
+    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail(errno, path);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        fail(errno, path);
+}
+
+void moveDurably(const QString& from, const QString& to, bool replace) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    int moved = replace ? ::rename(source.constData(), target.constData())
+                        : ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                                      RENAME_NOREPLACE);
+    // A file system without the no-replace flag: look first (only our own folders get here).
+    if (moved != 0 && errno == EINVAL && !replace) {
+        struct stat info {};
+        if (::lstat(target.constData(), &info) == 0)
+            fail(EEXIST, to);
+        moved = ::rename(source.constData(), target.constData());
+    }
+    if (moved != 0)
+        fail(errno, errno == EEXIST || errno == ENOTEMPTY ? to : from);
+    const QString fromFolder = QFileInfo(from).absolutePath();
+    const QString toFolder = QFileInfo(to).absolutePath();
+    syncFolder(toFolder, to);
+    if (fromFolder != toFolder)
+        syncFolder(fromFolder, from);
 }
 
 QByteArray readFile(const QString& path) {

@@ -13,6 +13,7 @@ extern "C" {
 #include <libheif/heif.h>
 #include <libimagequant.h>
 #include <libswscale/swscale.h>
+#include <zip.h>
 }
 
 namespace tovi {
@@ -41,5 +42,11 @@ using HeifImagePtr = CHandle<heif_image, heif_image_release>;
 using LiqAttrPtr = CHandle<liq_attr, liq_attr_destroy>;
 using LiqImagePtr = CHandle<liq_image, liq_image_destroy>;
 using LiqResultPtr = CHandle<liq_result, liq_result_destroy>;
+
+// An archive is given up without writing anything; a write goes through zip_close(release()).
+using ZipPtr = CHandle<zip_t, zip_discard>;
+using ZipFilePtr = CHandle<zip_file_t, zip_fclose>;
+// A source handed to zip_file_add belongs to the archive once that succeeds: release() it then.
+using ZipSourcePtr = CHandle<zip_source_t, zip_source_free>;
 
 } // namespace tovi
