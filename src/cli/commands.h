@@ -17,6 +17,9 @@ int send(CommandLine& line);
 int cards(CommandLine& line);
 int restoreFactory(CommandLine& line);
 int packs(CommandLine& line);
+int savePack(CommandLine& line);
+int importPack(CommandLine& line);
+int exportPack(CommandLine& line);
 int eject(CommandLine& line);
 
 } // namespace tovi::cli

@@ -37,7 +37,14 @@ const std::vector<Command>& commands() {
          "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] [--timeout SEKUNDY] [--wait] "
          "[opcje jak w tovi export]",
          "dodaje grafikę do albumu na Tovi, tak jak okno"},
-        {"packs", packs, "packs", "identyfikatory i nazwy gotowych zestawów kart"},
+        {"packs", packs, "packs",
+         "identyfikatory i nazwy zestawów kart: najpierw Twoich, potem gotowych"},
+        {"save-pack", savePack, "save-pack --name NAZWA [--pack ID]",
+         "zapisuje karty zestawu z Twoimi zmianami jako Twój zestaw"},
+        {"export-pack", exportPack, "export-pack ID -o PLIK.tovipack",
+         "zapisuje zestaw w jednym pliku .tovipack, by przekazać go innym"},
+        {"import-pack", importPack, "import-pack PLIK.tovipack",
+         "dodaje zestaw z pliku .tovipack do Twoich zestawów"},
         {"cards", cards,
          "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device ŚCIEŻKA "
          "[--timeout SEKUNDY] [--wait])",

@@ -211,17 +211,4 @@ int restoreFactory(CommandLine& line) {
     return runPrepare(model, line.value("device"), true, {}, timeout);
 }
 
-int packs(CommandLine& line) {
-    if (const auto status = line.parse(0))
-        return *status;
-    try {
-        QTextStream out(stdout);
-        for (const StarterPack& pack : StarterPack::load(ResourceBundle::main()))
-            out << pack.id << '\t' << pack.name << '\n';
-    } catch (const ToviError& error) {
-        return failed(error.message());
-    }
-    return 0;
-}
-
 } // namespace tovi::cli

@@ -13,6 +13,7 @@
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
 #include "media/media_error.h"
+#include "packs/pack_file.h"
 #include "packs/pack_renderer.h"
 
 #include <QDateTime>
@@ -108,6 +109,11 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
         return;
     }
     try {
+        setOwnPacks(OwnPackStore::load());
+    } catch (const ToviError&) {
+        // No working folder: no own packs to show.
+    }
+    try {
         const QByteArray bytes = readFile(QDir(storage()).filePath(editsFile));
         try {
             m_edits = decodeEdits(bytes);
@@ -120,8 +126,7 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
         // No storage folder or no edits yet: nothing to restore.
     }
     const QString stored = settings.string(Settings::packsSelected);
-    if (std::any_of(m_packs.begin(), m_packs.end(),
-                    [&](const StarterPack& pack) { return pack.id == stored; }))
+    if (find(stored))
         m_selectedID = stored;
     if (!pack() && !m_packs.empty())
         m_selectedID = m_packs.front().id;
@@ -149,10 +154,21 @@ QString PacksModel::backups() {
 // --- fields -------------------------------------------------------------------------------------
 
 const StarterPack* PacksModel::pack() const {
-    const auto found = std::find_if(m_packs.begin(), m_packs.end(), [&](const StarterPack& pack) {
-        return pack.id == m_selectedID;
-    });
-    return found == m_packs.end() ? nullptr : &*found;
+    return find(m_selectedID);
+}
+
+const StarterPack* PacksModel::find(const QString& id) const {
+    for (const auto* packs : {&m_packs, &m_ownInfos})
+        for (const StarterPack& pack : *packs)
+            if (pack.id == id)
+                return &pack;
+    return nullptr;
+}
+
+const OwnPack* PacksModel::ownPack(const QString& id) const {
+    const auto found = std::find_if(m_ownPacks.begin(), m_ownPacks.end(),
+                                    [&](const OwnPack& pack) { return pack.id == id; });
+    return found == m_ownPacks.end() ? nullptr : &*found;
 }
 
 QString PacksModel::key() const {
@@ -160,8 +176,16 @@ QString PacksModel::key() const {
 }
 
 PackCardEdit PacksModel::editOf(int slot) const {
-    const auto stored = m_edits.find(cardKey(m_selectedID, slot));
-    return stored != m_edits.end() ? stored->second : PackCardEdit::defaults(pack(), slot);
+    return editOf(slot, m_selectedID);
+}
+
+PackCardEdit PacksModel::editOf(int slot, const QString& id) const {
+    const auto stored = m_edits.find(cardKey(id, slot));
+    if (stored != m_edits.end())
+        return stored->second;
+    if (const OwnPack* own = ownPack(id))
+        return own->card(slot);
+    return PackCardEdit::defaults(find(id), slot);
 }
 
 PackCardEdit PacksModel::edit() const {
@@ -177,6 +201,15 @@ void PacksModel::setAnimation(PackReveal animation) {
     if (animation != m_animation) {
         m_animation = animation;
         emit animationChanged();
+        // An own pack keeps its animation.
+        for (OwnPack& own : m_ownPacks)
+            if (own.id == m_selectedID) {
+                try {
+                    own = OwnPackStore::setAnimation(own.id, animation);
+                } catch (...) {
+                    setError(describeFailure(std::current_exception()));
+                }
+            }
     }
     setExported({});
 }
@@ -240,12 +273,19 @@ bool PacksModel::commitEdits(const PackEdits& edits) {
 }
 
 QString PacksModel::sourceOf(const PackCardEdit& edit, int slot) const {
+    return sourceOf(edit, slot, m_selectedID);
+}
+
+QString PacksModel::sourceOf(const PackCardEdit& edit, int slot, const QString& id) const {
     if (edit.customImage) {
         if (!isPlainName(*edit.customImage))
             throw MediaError(MediaError::unreadable);
         return QDir(storage()).filePath(*edit.customImage);
     }
-    const StarterPack* selected = pack();
+    // An own pack's pictures are its artwork.
+    if (const OwnPack* own = ownPack(id))
+        return own->content.pictures.at(size_t(slot));
+    const StarterPack* selected = find(id);
     if (!selected)
         throw PackError(PackError::missingResource);
     return selected->artwork(slot, m_bundle);
@@ -268,10 +308,13 @@ std::optional<PacksModel::Cards> PacksModel::currentCards() {
 // --- selection ----------------------------------------------------------------------------------
 
 void PacksModel::selectPack(const QString& id) {
-    if (m_busy || std::none_of(m_packs.begin(), m_packs.end(),
-                               [&](const StarterPack& pack) { return pack.id == id; }))
+    if (m_busy || !find(id))
         return;
     setSelectedID(id);
+    if (const OwnPack* own = ownPack(id); own && own->content.animation != m_animation) {
+        m_animation = own->content.animation;
+        emit animationChanged();
+    }
     setSlot(0);
     setExported({});
     setMessage({});
@@ -626,6 +669,176 @@ void PacksModel::stopWaiting() {
     setError(DeviceWatch::stoppedInstallText(m_pendingBackup));
     setMessage({});
     setBusy(false);
+}
+
+} // namespace tovi
+
+namespace tovi {
+
+// --- own packs ----------------------------------------------------------------------------------
+
+PackContent PacksModel::content(const QString& id) const {
+    const StarterPack* found = find(id);
+    if (!found)
+        throw OwnPackError(OwnPackError::unknownPack, id);
+    const OwnPack* own = ownPack(id);
+    PackContent content;
+    content.name = found->name;
+    content.animation = own && id != m_selectedID ? own->content.animation : m_animation;
+    for (int slot = 0; slot < 6; ++slot) {
+        content.cards[size_t(slot)] = editOf(slot, id);
+        content.pictures[size_t(slot)] = sourceOf(content.cards[size_t(slot)], slot, id);
+    }
+    return content;
+}
+
+QSet<QString> PacksModel::starterIds() const {
+    QSet<QString> ids;
+    for (const StarterPack& pack : m_packs)
+        ids.insert(pack.id);
+    return ids;
+}
+
+void PacksModel::setOwnPacks(std::vector<OwnPack> packs) {
+    m_ownPacks = std::move(packs);
+    m_ownInfos.clear();
+    for (const OwnPack& own : m_ownPacks)
+        m_ownInfos.push_back(own.info());
+    emit ownPacksChanged();
+}
+
+void PacksModel::reloadOwnPacks() {
+    try {
+        setOwnPacks(OwnPackStore::load());
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void PacksModel::adoptOwnPack(const std::optional<OwnPack>& pack, const QString& error,
+                              const QString& message) {
+    setBusy(false);
+    if (!pack) {
+        setError(error);
+        return;
+    }
+    reloadOwnPacks();
+    selectPack(pack->id);
+    setMessage(message.arg(pack->content.name));
+}
+
+void PacksModel::saveOwnPack(const QString& name) {
+    if (m_busy || !pack())
+        return;
+    PackContent cards;
+    try {
+        cards = content(m_selectedID);
+        cards.name = checkedPackName(name);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    setBusy(true);
+    setError({});
+    setMessage({});
+    runInBackground(
+        this, [cards, reserved = starterIds()] { return OwnPackStore::save(cards, reserved); },
+        [this](const Outcome<OwnPack>& outcome) {
+            adoptOwnPack(outcome.value, outcome.error,
+                         QStringLiteral("Zapisano zestaw „%1” w Moich zestawach."));
+        });
+}
+
+void PacksModel::importPack(const QString& file) {
+    if (m_busy)
+        return;
+    setBusy(true);
+    setError({});
+    setMessage({});
+    runInBackground(
+        this, [file, reserved = starterIds()] { return OwnPackStore::importFile(file, reserved); },
+        [this](const Outcome<OwnPack>& outcome) {
+            adoptOwnPack(outcome.value, outcome.error,
+                         QStringLiteral("Zaimportowano zestaw „%1”. Jest teraz w Moich "
+                                        "zestawach."));
+        });
+}
+
+void PacksModel::exportPack(const QString& id, const QString& file) {
+    if (m_busy)
+        return;
+    PackContent cards;
+    try {
+        cards = content(id);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    setBusy(true);
+    setError({});
+    setMessage({});
+    runInBackground(
+        this, [cards, file] { PackFile::write(cards, file); },
+        [this, name = cards.name, file](const Outcome<std::monostate>& outcome) {
+            setBusy(false);
+            if (!outcome.ok())
+                setError(outcome.error);
+            else
+                setMessage(QStringLiteral("Zapisano zestaw „%1” w pliku %2. Przekaż go komuś, "
+                                          "kto ma Tovi.")
+                               .arg(name, QFileInfo(file).fileName()));
+        });
+}
+
+void PacksModel::renameOwnPack(const QString& id, const QString& name) {
+    if (m_busy)
+        return;
+    try {
+        const OwnPack renamed = OwnPackStore::rename(id, name);
+        reloadOwnPacks();
+        setMessage(QStringLiteral("Zmieniono nazwę zestawu na „%1”.").arg(renamed.content.name));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void PacksModel::deleteOwnPack(const QString& id) {
+    const OwnPack* own = ownPack(id);
+    if (m_busy || !own)
+        return;
+    const QString name = own->content.name;
+    try {
+        OwnPackStore::remove(id);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    reloadOwnPacks();
+    if (id == m_selectedID && !m_packs.empty())
+        selectPack(m_packs.front().id);
+    setMessage(QStringLiteral("Zestaw „%1” przeniesiono do folderu „Usunięte z Tovi”. Można go "
+                              "stamtąd przywrócić.")
+                   .arg(name));
+}
+
+std::vector<OwnPackStore::Removed> PacksModel::removedOwnPacks() const {
+    try {
+        return OwnPackStore::removed();
+    } catch (const ToviError&) {
+        return {};
+    }
+}
+
+void PacksModel::restoreOwnPack(const QString& removedFolder) {
+    if (m_busy)
+        return;
+    try {
+        const OwnPack restored = OwnPackStore::restore(removedFolder, starterIds());
+        reloadOwnPacks();
+        setMessage(QStringLiteral("Przywrócono zestaw „%1”.").arg(restored.content.name));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
 }
 
 } // namespace tovi

@@ -2,10 +2,13 @@
 
 #include "app/resource_bundle.h"
 #include "device/device_watch.h"
+#include "packs/own_pack.h"
+#include "packs/own_pack_store.h"
 #include "packs/starter_pack.h"
 
 #include <QImage>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -45,6 +48,7 @@ class PacksModel : public QObject {
     Q_PROPERTY(QStringList exported READ exported NOTIFY exportedChanged)
     Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY lastBackupChanged)
     Q_PROPERTY(bool stalled READ stalled NOTIFY stalledChanged)
+    Q_PROPERTY(std::vector<tovi::OwnPack> ownPacks READ ownPacks NOTIFY ownPacksChanged)
 
 public:
     static constexpr int previewSize = 600;
@@ -79,8 +83,19 @@ public:
     // The Tovi has not answered an installation for a while (DeviceWatch).
     bool stalled() const { return m_watch.stalled(); }
 
-    // The selected pack; null when none.
+    // The user's own packs ("Moje zestawy"), in name order; the collection lists them first.
+    // They are chosen with selectPack and edited like the starter packs: their saved cards are
+    // what a reset brings back, and they keep their animation.
+    const std::vector<OwnPack>& ownPacks() const { return m_ownPacks; }
+
+    // The selected pack (a starter pack or an own pack's info()); null when none.
     const StarterPack* pack() const;
+    // The own pack `id`; null for a starter pack or none.
+    const OwnPack* ownPack(const QString& id) const;
+    // The six cards of pack `id` (own or starter) as they stand, with the user's edits and the
+    // animation that goes with them. Throws OwnPackError::unknownPack, or the error of a missing
+    // picture.
+    PackContent content(const QString& id) const;
     // The card key of the current card.
     QString key() const;
     // The current card's stored edit, or its default.
@@ -120,6 +135,23 @@ public:
     // backup folder; the abandoned installation stops, putting back what it wrote, as soon as
     // the call it is blocked in returns, and only then lets go of Game1.
     void stopWaiting();
+
+    // Own packs. Each does nothing while busy; failures go to `error`, results to `message`.
+    // Keeps the selected pack's six cards as a new own pack named `name` and selects it.
+    // Returns at once.
+    void saveOwnPack(const QString& name);
+    void renameOwnPack(const QString& id, const QString& name);
+    // Moves the pack to "Usunięte z Tovi"; when it was selected, the first starter pack is.
+    void deleteOwnPack(const QString& id);
+    // The deleted packs that restoreOwnPack can bring back.
+    std::vector<OwnPackStore::Removed> removedOwnPacks() const;
+    void restoreOwnPack(const QString& removedFolder);
+    // Imports a pack file (.tovipack) as a new own pack and selects it. Returns at once.
+    void importPack(const QString& file);
+    // Writes pack `id`, own or starter, with the edits, as a pack file at `file` (replaced).
+    // Returns at once.
+    void exportPack(const QString& id, const QString& file);
+
     // How long the Tovi may stay silent before `stalled`.
     void setPatience(std::chrono::milliseconds patience) { m_watch.setPatience(patience); }
 
@@ -137,6 +169,7 @@ signals:
     void exportedChanged();
     void lastBackupChanged();
     void stalledChanged();
+    void ownPacksChanged();
 
 private:
     void setBusy(bool busy);
@@ -158,6 +191,16 @@ private:
     // pack's artwork. Throws.
     QString sourceOf(const PackCardEdit& edit, int slot) const;
     PackCardEdit editOf(int slot) const;
+    // As above, for a card of any pack.
+    PackCardEdit editOf(int slot, const QString& id) const;
+    QString sourceOf(const PackCardEdit& edit, int slot, const QString& id) const;
+    const StarterPack* find(const QString& id) const;
+    QSet<QString> starterIds() const;
+    void setOwnPacks(std::vector<OwnPack> packs);
+    void reloadOwnPacks();
+    // Shows the own pack a save or an import made, selected.
+    void adoptOwnPack(const std::optional<OwnPack>& pack, const QString& error,
+                      const QString& message);
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
@@ -169,6 +212,8 @@ private:
     Settings& m_settings;
     ResourceBundle m_bundle;
     std::vector<StarterPack> m_packs;
+    std::vector<OwnPack> m_ownPacks;
+    std::vector<StarterPack> m_ownInfos; // the own packs as pack() hands them out
     QString m_selectedID = QStringLiteral("albums");
     int m_slot = 0;
     PackEdits m_edits;
