@@ -23,8 +23,8 @@ packages=(
     xvfb xauth time
     # what crosses into the uninstrumented media libraries is checked by memcheck
     valgrind
-    # the desktop entry and the software-centre description are validated
-    desktop-file-utils appstream
+    # the desktop entry, the software-centre description and the pack file type are validated
+    desktop-file-utils appstream shared-mime-info
     # the Debian package: CPack finds programs with file, dependencies with dpkg-shlibdeps;
     # lintian checks the result
     file dpkg-dev lintian

@@ -4,6 +4,7 @@
 #include "app/studio_mode.h"
 #include "shell/file_chooser.h"
 #include "shell/root_view.h"
+#include "packs/packs_model.h"
 #include "shell/theme.h"
 #include "studio/studio_view.h"
 
@@ -36,7 +37,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(help);
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PLIK"),
-                                 QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice"),
+                                 QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice "
+                                                "albo zestaw kart .tovipack do zaimportowania"),
                                  QStringLiteral("[PLIK]"));
     parser.process(app);
     if (parser.isSet(help))
@@ -51,9 +53,17 @@ int main(int argc, char* argv[]) {
     // The usual size, or the whole work area of a smaller screen.
     window.resize(QSize(1180, 850).boundedTo(window.screen()->availableGeometry().size()));
     window.show();
-    // "Open with ToviStudio" from the file manager: the file becomes the graphic's material.
-    if (!parser.positionalArguments().isEmpty())
-        window.studioView()->importFile(
-            QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
+    // "Open with ToviStudio" from the file manager: a pack file joins the own packs and is shown
+    // in the card screen; any other file becomes the graphic's material.
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString file =
+            QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
+        if (file.endsWith(QStringLiteral(".tovipack"), Qt::CaseInsensitive)) {
+            window.setMode(tovi::StudioMode::cards);
+            window.packs().importPack(file);
+        } else {
+            window.studioView()->importFile(file);
+        }
+    }
     return QApplication::exec();
 }
