@@ -130,6 +130,8 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
         m_selectedID = stored;
     if (!pack() && !m_packs.empty())
         m_selectedID = m_packs.front().id;
+    if (const OwnPack* own = ownPack(m_selectedID))
+        m_animation = own->content.animation;
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::packsDestination))
         m_destination = *folder;
     const QString backup = settings.string(Settings::packsLastBackup);
