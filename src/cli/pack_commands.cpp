@@ -78,15 +78,22 @@ int savePack(CommandLine& line) {
     return finish(model, true);
 }
 
+// Straight into the store: an import needs neither the previews nor the window's selection.
 int importPack(CommandLine& line) {
     if (const auto status = line.parse(1))
         return *status;
-    Settings settings;
-    PacksModel model(settings);
-    if (!model.error().isEmpty())
-        return failed(model.error());
-    model.importPack(QFileInfo(line.positional().constFirst()).absoluteFilePath());
-    return finish(model, true);
+    try {
+        QSet<QString> reserved;
+        for (const StarterPack& pack : StarterPack::load(ResourceBundle::main()))
+            reserved.insert(pack.id);
+        const OwnPack pack = OwnPackStore::importFile(
+            QFileInfo(line.positional().constFirst()).absoluteFilePath(), reserved);
+        QTextStream(stdout) << PacksModel::importedText(pack.content.name) << '\n'
+                            << "Identyfikator: " << pack.id << '\n';
+    } catch (const ToviError& error) {
+        return failed(error.message());
+    }
+    return 0;
 }
 
 int exportPack(CommandLine& line) {

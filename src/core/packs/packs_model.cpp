@@ -717,16 +717,15 @@ void PacksModel::reloadOwnPacks() {
     }
 }
 
-void PacksModel::adoptOwnPack(const std::optional<OwnPack>& pack, const QString& error,
-                              const QString& message) {
+bool PacksModel::adoptOwnPack(const Outcome<OwnPack>& outcome) {
     setBusy(false);
-    if (!pack) {
-        setError(error);
-        return;
+    if (!outcome.ok()) {
+        setError(outcome.error);
+        return false;
     }
     reloadOwnPacks();
-    selectPack(pack->id);
-    setMessage(message.arg(pack->content.name));
+    selectPack(outcome.value->id);
+    return true;
 }
 
 void PacksModel::saveOwnPack(const QString& name) {
@@ -746,8 +745,9 @@ void PacksModel::saveOwnPack(const QString& name) {
     runInBackground(
         this, [cards, reserved = starterIds()] { return OwnPackStore::save(cards, reserved); },
         [this](const Outcome<OwnPack>& outcome) {
-            adoptOwnPack(outcome.value, outcome.error,
-                         QStringLiteral("Zapisano zestaw „%1” w Moich zestawach."));
+            if (adoptOwnPack(outcome))
+                setMessage(QStringLiteral("Zapisano zestaw „%1” w Moich zestawach.")
+                               .arg(outcome.value->content.name));
         });
 }
 
@@ -760,10 +760,13 @@ void PacksModel::importPack(const QString& file) {
     runInBackground(
         this, [file, reserved = starterIds()] { return OwnPackStore::importFile(file, reserved); },
         [this](const Outcome<OwnPack>& outcome) {
-            adoptOwnPack(outcome.value, outcome.error,
-                         QStringLiteral("Zaimportowano zestaw „%1”. Jest teraz w Moich "
-                                        "zestawach."));
+            if (adoptOwnPack(outcome))
+                setMessage(importedText(outcome.value->content.name));
         });
+}
+
+QString PacksModel::importedText(const QString& name) {
+    return QStringLiteral("Zaimportowano zestaw „%1”. Jest teraz w Moich zestawach.").arg(name);
 }
 
 void PacksModel::exportPack(const QString& id, const QString& file) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/background_task.h"
 #include "app/resource_bundle.h"
 #include "device/device_watch.h"
 #include "packs/own_pack.h"
@@ -148,6 +149,8 @@ public:
     void restoreOwnPack(const QString& removedFolder);
     // Imports a pack file (.tovipack) as a new own pack and selects it. Returns at once.
     void importPack(const QString& file);
+    // What importPack says once pack `name` is in.
+    static QString importedText(const QString& name);
     // Writes pack `id`, own or starter, with the edits, as a pack file at `file` (replaced).
     // Returns at once.
     void exportPack(const QString& id, const QString& file);
@@ -198,9 +201,9 @@ private:
     QSet<QString> starterIds() const;
     void setOwnPacks(std::vector<OwnPack> packs);
     void reloadOwnPacks();
-    // Shows the own pack a save or an import made, selected.
-    void adoptOwnPack(const std::optional<OwnPack>& pack, const QString& error,
-                      const QString& message);
+    // Shows the own pack a save or an import made, selected; false (and the error shown) when
+    // there is none.
+    bool adoptOwnPack(const Outcome<OwnPack>& outcome);
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
