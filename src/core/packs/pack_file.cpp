@@ -59,12 +59,51 @@ bool isSpecial(zip_t* archive, zip_uint64_t index) {
     return type != 0 && type != S_IFREG && type != S_IFDIR;
 }
 
+quint64 littleEndian(const QByteArray& bytes, qsizetype at, int size) {
+    quint64 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+// libzip reads the whole directory of an archive into memory, and checks every entry, before
+// it can be asked how many there are: a file of a few MB can hold hundreds of thousands. So the
+// file's size and the count its end record announces are judged first. libzip's own count
+// stays the one that counts; this only spares it the hostile ones.
+void checkBeforeOpening(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PlatformError::fromErrno(EACCES, path);
+    // Stored data grows only by its headers.
+    if (quint64(file.size()) > maxUnpackedBytes + (1 << 20))
+        refuse(OwnPackError::tooLarge);
+    const qint64 tailSize = std::min<qint64>(file.size(), 22 + 0xFFFF);
+    file.seek(file.size() - tailSize);
+    const QByteArray tail = file.read(tailSize);
+    for (qsizetype at = tail.size() - 22; at >= 0; --at) {
+        if (!tail.mid(at, 4).startsWith("PK\5\6") ||
+            at + 22 + qsizetype(littleEndian(tail, at + 20, 2)) != tail.size())
+            continue;
+        quint64 entries = littleEndian(tail, at + 10, 2);
+        if (entries == 0xFFFF && at >= 20 && tail.mid(at - 20, 4).startsWith("PK\6\7")) {
+            file.seek(qint64(littleEndian(tail, at - 12, 8)));
+            const QByteArray record = file.read(56);
+            if (record.size() == 56 && record.startsWith("PK\6\6"))
+                entries = littleEndian(record, 32, 8);
+        }
+        if (entries > quint64(maxEntries))
+            refuse(OwnPackError::tooManyEntries);
+        return;
+    }
+}
+
 ZipPtr openArchive(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         throw PlatformError(PlatformError::notFound, path);
     if (info.isDir())
         throw PlatformError(PlatformError::isADirectory, path);
+    checkBeforeOpening(path);
     int error = 0;
     ZipPtr archive(
         zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
