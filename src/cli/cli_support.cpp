@@ -18,6 +18,11 @@ QTextStream& err() {
     return stream;
 }
 
+int failed(const QString& error) {
+    err() << "tovi: " << error << '\n';
+    return 1;
+}
+
 bool readNumber(const QCommandLineParser& parser, const char* name, double& value) {
     const QString option = QString::fromLatin1(name);
     if (!parser.isSet(option))

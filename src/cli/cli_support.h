@@ -18,6 +18,8 @@ namespace tovi::cli {
 
 // Standard error; every command writes its Polish messages here.
 QTextStream& err();
+// Prints "tovi: `error`" on standard error; returns the exit status 1.
+int failed(const QString& error);
 
 // Leaves `value` as it is when the option is absent. Reports a Polish error and returns false
 // when the option is not a finite number.

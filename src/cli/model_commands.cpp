@@ -39,11 +39,6 @@ QString albumNamed(const QString& typed) {
     return {};
 }
 
-int failed(const QString& error) {
-    err() << "tovi: " << error << '\n';
-    return 1;
-}
-
 // Sends or installs through a packs model that already has its pack; prints the outcome.
 int runPrepare(PacksModel& model, const QString& device, bool factory, const QString& out,
                std::optional<double> timeout) {

@@ -17,11 +17,6 @@
 namespace tovi::cli {
 namespace {
 
-int failed(const QString& error) {
-    err() << "tovi: " << error << '\n';
-    return 1;
-}
-
 // Runs one own-pack operation of `model` to its end; prints its message and the pack's id.
 int finish(PacksModel& model, bool printId) {
     waitWhileBusy(model);

@@ -717,15 +717,21 @@ void PacksModel::reloadOwnPacks() {
     }
 }
 
-bool PacksModel::adoptOwnPack(const Outcome<OwnPack>& outcome) {
-    setBusy(false);
-    if (!outcome.ok()) {
-        setError(outcome.error);
-        return false;
-    }
-    reloadOwnPacks();
-    selectPack(outcome.value->id);
-    return true;
+void PacksModel::addOwnPack(std::function<OwnPack()> work,
+                            std::function<QString(const QString&)> done) {
+    setBusy(true);
+    setError({});
+    setMessage({});
+    runInBackground(this, std::move(work), [this, done](const Outcome<OwnPack>& outcome) {
+        setBusy(false);
+        if (!outcome.ok()) {
+            setError(outcome.error);
+            return;
+        }
+        reloadOwnPacks();
+        selectPack(outcome.value->id);
+        setMessage(done(outcome.value->content.name));
+    });
 }
 
 void PacksModel::saveOwnPack(const QString& name) {
@@ -739,30 +745,17 @@ void PacksModel::saveOwnPack(const QString& name) {
         setError(describeFailure(std::current_exception()));
         return;
     }
-    setBusy(true);
-    setError({});
-    setMessage({});
-    runInBackground(
-        this, [cards, reserved = starterIds()] { return OwnPackStore::save(cards, reserved); },
-        [this](const Outcome<OwnPack>& outcome) {
-            if (adoptOwnPack(outcome))
-                setMessage(QStringLiteral("Zapisano zestaw „%1” w Moich zestawach.")
-                               .arg(outcome.value->content.name));
-        });
+    addOwnPack([cards, reserved = starterIds()] { return OwnPackStore::save(cards, reserved); },
+               [](const QString& saved) {
+                   return QStringLiteral("Zapisano zestaw „%1” w Moich zestawach.").arg(saved);
+               });
 }
 
 void PacksModel::importPack(const QString& file) {
     if (m_busy)
         return;
-    setBusy(true);
-    setError({});
-    setMessage({});
-    runInBackground(
-        this, [file, reserved = starterIds()] { return OwnPackStore::importFile(file, reserved); },
-        [this](const Outcome<OwnPack>& outcome) {
-            if (adoptOwnPack(outcome))
-                setMessage(importedText(outcome.value->content.name));
-        });
+    addOwnPack([file, reserved = starterIds()] { return OwnPackStore::importFile(file, reserved); },
+               &PacksModel::importedText);
 }
 
 QString PacksModel::importedText(const QString& name) {

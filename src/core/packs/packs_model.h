@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/background_task.h"
 #include "app/resource_bundle.h"
 #include "device/device_watch.h"
 #include "packs/own_pack.h"
@@ -201,9 +200,9 @@ private:
     QSet<QString> starterIds() const;
     void setOwnPacks(std::vector<OwnPack> packs);
     void reloadOwnPacks();
-    // Shows the own pack a save or an import made, selected; false (and the error shown) when
-    // there is none.
-    bool adoptOwnPack(const Outcome<OwnPack>& outcome);
+    // Runs `work`, which makes a new own pack, in the background while busy; then selects the
+    // pack and says `done` with its name.
+    void addOwnPack(std::function<OwnPack()> work, std::function<QString(const QString&)> done);
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
