@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QUuid>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -29,7 +31,6 @@ constexpr quint64 maxDescriptionBytes = 1024 * 1024;
 struct Entry {
     zip_uint64_t index = 0;
     quint64 size = 0;
-    quint64 compressed = 0;
 };
 
 [[noreturn]] void refuse(OwnPackError::Kind kind, const QString& detail = {}) {
@@ -147,7 +148,7 @@ std::map<QString, Entry> checkEntries(zip_t* archive) {
             refuse(OwnPackError::compressionRatio);
         if (name.endsWith(QLatin1Char('/')) && stat.size == 0)
             continue; // a folder entry: nothing to unpack
-        if (!files.emplace(name, Entry{index, stat.size, stat.comp_size}).second)
+        if (!files.emplace(name, Entry{index, stat.size}).second)
             refuse(OwnPackError::notPackFile); // two entries of one name
     }
     return files;
