@@ -2,9 +2,9 @@
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
+#include "packs/packs_model.h"
 #include "shell/file_chooser.h"
 #include "shell/root_view.h"
-#include "packs/packs_model.h"
 #include "shell/theme.h"
 #include "studio/studio_view.h"
 
