@@ -42,7 +42,7 @@ TEST(SheetFollowsMounts, TakesTheToviWhenMountedAndLetsGoWhenUnmounted) {
     ASSERT_FALSE(sheet.ready());
 
     const auto follows = [&](bool ready) {
-        return QTest::qWaitFor([&] { return sheet.ready() == ready; }, 1000);
+        return QTest::qWaitFor([&] { return sheet.ready() == ready; }, 30000);
     };
     ASSERT_TRUE(volume.mount(root));
     EXPECT_TRUE(follows(true));
@@ -50,17 +50,35 @@ TEST(SheetFollowsMounts, TakesTheToviWhenMountedAndLetsGoWhenUnmounted) {
     ASSERT_TRUE(volume.unmount());
     EXPECT_TRUE(follows(false));
 
-    // Plugged in during a file export, and mounted elsewhere: taken only once the work is over.
     const MountWatcher seen;
     bool changed = false;
     QObject::connect(&seen, &MountWatcher::changed, [&] { changed = true; });
     // Once this watcher has seen a change, so has the sheet's; its look-up is then let finish.
     const auto seenAndSettled = [&] {
-        const bool told = QTest::qWaitFor([&] { return std::exchange(changed, false); }, 5000);
+        const bool told = QTest::qWaitFor([&] { return std::exchange(changed, false); }, 30000);
         deviceThreads().waitForDone();
         QCoreApplication::processEvents();
         return told;
     };
+    // Plugged in as a write starts, while the sheet looks: what the look found waits for the end
+    // of the write.
+    bool writeStarts = true;
+    sheet.setVolumeLister([&] {
+        if (std::exchange(writeStarts, false))
+            sheet.setBusy(true);
+        return QStringList();
+    });
+    const QString moved = root + QStringLiteral("2");
+    ASSERT_TRUE(volume.mount(moved));
+    ASSERT_TRUE(seenAndSettled());
+    EXPECT_FALSE(sheet.ready());
+    sheet.setBusy(false);
+    EXPECT_TRUE(follows(true));
+    EXPECT_EQ(chosen, (QStringList{root, moved}));
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_TRUE(follows(false));
+
+    // Plugged in during a file export, and mounted elsewhere: taken only once the work is over.
     sheet.setBusy(true);
     const QString elsewhere = root + QStringLiteral("1");
     ASSERT_TRUE(volume.mount(elsewhere));
@@ -68,7 +86,7 @@ TEST(SheetFollowsMounts, TakesTheToviWhenMountedAndLetsGoWhenUnmounted) {
     EXPECT_FALSE(sheet.ready());
     sheet.setBusy(false);
     EXPECT_TRUE(follows(true));
-    EXPECT_EQ(chosen, (QStringList{root, elsewhere}));
+    EXPECT_EQ(chosen, (QStringList{root, moved, elsewhere}));
 
     // A closed sheet watches nothing.
     sheet.hide();
