@@ -43,12 +43,12 @@ private:
     int m_count = 0;
 };
 
-// LZW codes for `pixels` with a clear code only at the start: once 4,096 entries exist the coder
-// goes on with the full table, as some encoders do.
-QByteArray lzwWithoutClear(const std::vector<uint8_t>& pixels, int codeSize) {
+// LZW codes for `pixels` with a clear code at the start. Once 4,096 entries exist the coder goes
+// on with the full table, as some encoders do, and clears it `clearAfter` codes later, if ever.
+QByteArray lzwWithoutClear(const std::vector<uint8_t>& pixels, int codeSize, int clearAfter = -1) {
     const int clear = 1 << codeSize;
     std::map<std::pair<int, int>, int> table;
-    int next = clear + 2, width = codeSize + 1;
+    int next = clear + 2, width = codeSize + 1, full = 0;
     BitWriter out;
     out.put(clear, width);
     int prefix = pixels.empty() ? -1 : pixels[0];
@@ -63,6 +63,12 @@ QByteArray lzwWithoutClear(const std::vector<uint8_t>& pixels, int codeSize) {
             table[{prefix, pixels[i]}] = next++;
             if (next - 1 == (1 << width) && width < 12)
                 ++width;
+        } else if (++full == clearAfter) {
+            out.put(clear, width);
+            table.clear();
+            next = clear + 2;
+            width = codeSize + 1;
+            full = 0;
         }
         prefix = pixels[i];
     }
@@ -84,7 +90,7 @@ struct RawFrame {
     int centiseconds = 10;
 };
 
-QByteArray rawGif(QSize screen, const std::vector<RawFrame>& frames) {
+QByteArray rawGif(QSize screen, const std::vector<RawFrame>& frames, bool trailer = true) {
     QByteArray out("GIF89a");
     putWord(out, screen.width());
     putWord(out, screen.height());
@@ -110,7 +116,8 @@ QByteArray rawGif(QSize screen, const std::vector<RawFrame>& frames) {
         }
         out.append('\0');
     }
-    out.append(char(0x3b));
+    if (trailer)
+        out.append(char(0x3b));
     return out;
 }
 
@@ -238,25 +245,42 @@ protected:
 } // namespace
 
 TEST_F(RealWorld, GifsReadAsBrowsersReadThem) {
-    // Noise fills the LZW table long before the picture ends; no clear code follows.
+    // Noise fills the LZW table long before the picture ends; no clear code follows, or one comes
+    // after more codes at 12 bits ("deferred clear").
     std::vector<uint8_t> noise(128 * 96);
     QRandomGenerator random(15);
     for (uint8_t& pixel : noise)
         pixel = uint8_t(random.bounded(256));
-    RawFrame full{{0, 0, 128, 96}, lzwWithoutClear(noise, 8)};
-    // An image of zero width between two frames draws nothing and is not a frame.
+    for (const int clearAfter : {-1, 300}) {
+        SCOPED_TRACE(clearAfter);
+        auto source = ImageSource::fromData(
+            rawGif({128, 96}, {{{0, 0, 128, 96}, lzwWithoutClear(noise, 8, clearAfter)}}));
+        const QImage picture = source->frame(0);
+        for (int y = 0; y < 96; y += 7)
+            for (int x = 0; x < 128; x += 5)
+                ASSERT_EQ(qRed(picture.pixel(x, y)), noise[size_t(y * 128 + x)]) << x << "," << y;
+    }
+    // An image of zero width between two frames draws nothing and is not a frame. A frame whose
+    // data ends early leaves the rest undrawn.
+    RawFrame full{{0, 0, 8, 6}, lzwWithoutClear(std::vector<uint8_t>(48, 7), 8)};
     RawFrame nothing{{3, 3, 0, 5}, lzwWithoutClear({}, 2), 2};
-    RawFrame corner{{120, 90, 8, 6}, lzwWithoutClear(std::vector<uint8_t>(48, 7), 8)};
-    auto source = ImageSource::fromData(rawGif({128, 96}, {full, nothing, corner}));
-    ASSERT_TRUE(source);
+    RawFrame cut{{8, 0, 8, 6}, lzwWithoutClear({9, 9}, 8)};
+    auto source = ImageSource::fromData(rawGif({16, 6}, {full, nothing, cut}));
     ASSERT_EQ(source->frameCount(), 2);
-    const QImage first = source->frame(0);
-    ASSERT_FALSE(first.isNull());
-    for (int y = 0; y < 96; y += 7)
-        for (int x = 0; x < 128; x += 5)
-            ASSERT_EQ(qRed(first.pixel(x, y)), noise[size_t(y * 128 + x)]) << x << "," << y;
-    EXPECT_EQ(qRed(source->frame(1).pixel(127, 95)), 7);
-    EXPECT_EQ(qRed(source->frame(1).pixel(0, 0)), noise[0]);
+    const QImage second = source->frame(1);
+    EXPECT_EQ(qRed(second.pixel(0, 0)), 7);
+    EXPECT_EQ(qRed(second.pixel(9, 0)), 9);
+    EXPECT_EQ(qAlpha(second.pixel(10, 0)), 0);
+    // Only empty images, the trailer missing: the logical screen, blank.
+    source = ImageSource::fromData(rawGif({16, 6}, {nothing}, false));
+    ASSERT_EQ(source->frameCount(), 1);
+    EXPECT_EQ(source->frame(0).size(), QSize(16, 6));
+    EXPECT_EQ(qAlpha(source->frame(0).pixel(3, 3)), 0);
+    // No image at all, only a plain text extension: nothing to show.
+    QByteArray text = rawGif({16, 6}, {});
+    text.insert(text.size() - 1, QByteArray::fromHex("21010c") + QByteArray(12, '\0') +
+                                     QByteArray::fromHex("024869") + '\0');
+    EXPECT_EQ(failureOf(write(QStringLiteral("text.gif"), text)), MediaError::unreadable);
 }
 
 TEST_F(RealWorld, AnimatedWebPIsTimedFromItsChunksWithoutDecoding) {
