@@ -17,31 +17,26 @@ fail() {
     echo "memcheck: $*" >&2
     exit 1
 }
-# STATUS ARGS…: why a run of tovi ARGS (under $mode) that ended with STATUS failed, when it did.
 mode="under valgrind"
-judge() {
-    local status=$1
-    shift
-    case $status in
-    0) ;;
-    99) fail "valgrind found an invalid access in tovi $*" ;;
-    *) fail "tovi $* ($mode) $( ((status > 128)) && echo "was killed by signal $((status - 128))" ||
-        echo "ended with status $status")" ;;
-    esac
+run=("${valgrind[@]}" -q --error-exitcode=99 --exit-on-first-error=yes)
+check() { # ARGS…: tovi ARGS under $run; a failure says why
+    local status=0
+    "${run[@]}" "$tovi" "$@" >/dev/null || status=$?
+    ((status == 99)) && fail "valgrind found an invalid access in tovi $*"
+    ((status > 128)) && fail "tovi $* ($mode) was killed by signal $((status - 128))"
+    ((status == 0)) || fail "tovi $* ($mode) ended with status $status"
 }
 
 # tovi --version prints from main: a run that dies by a signal without a word never reached it.
 cannot_run=""
-if command -v "${valgrind[0]}" >/dev/null; then
-    status=0
-    said=$("${valgrind[@]}" -q "$tovi" --version 2>/dev/null) || status=$?
-    if ((status > 128)) && [[ -z $said ]]; then
-        cannot_run="killed by signal $((status - 128)) before tovi's main"
-    else
-        judge "$status" --version
-    fi
-else
+status=0
+said=$("${valgrind[@]}" -q "$tovi" --version 2>/dev/null) || status=$?
+if ((status == 127)); then
     cannot_run="it is not installed"
+elif ((status > 128)) && [[ -z $said ]]; then
+    cannot_run="killed by signal $((status - 128)) before tovi's main"
+else
+    check --version
 fi
 
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
@@ -63,31 +58,18 @@ clip upright.mp4 568x320 yuv420p -c:v libx264
 ff -i "$work/upright.mp4" -c copy -metadata:s:v:0 rotate=90 "$work/rotated.mp4"
 rm "$work/upright.mp4"
 
-check() { # RUNNER… -- ARGS…: tovi ARGS under RUNNER
-    local runner=()
-    while [[ $1 != -- ]]; do
-        runner+=("$1")
-        shift
-    done
-    shift
-    local status=0
-    "${runner[@]}" "$tovi" "$@" >/dev/null || status=$?
-    judge "$status" "$@"
-}
-checks() { # RUNNER…
-    check "$@" -- inspect "$work"/*.mp4 "$work"/*.mkv
+checks() {
+    check inspect "$work"/*.mp4 "$work"/*.mkv
     # The export crops from the planes where it can and converts whole pictures elsewhere.
     for name in tiny.mp4 portrait.mp4 deep.mkv alpha.mkv rotated.mp4; do
-        check "$@" -- export "$work/$name" -o "$work/$name.gif" --length 0.5 --fps 4
+        check export "$work/$name" -o "$work/$name.gif" --length 0.5 --fps 4
     done
     passed+="${passed:+ and }$mode"
 }
 passed=""
+[[ -n $cannot_run ]] || checks
 mode="in guard mode"
-checks env TOVI_GUARD_BUFFERS=1
-if [[ -z $cannot_run ]]; then
-    mode="under valgrind"
-    checks "${valgrind[@]}" -q --error-exitcode=99 --exit-on-first-error=yes
-fi
+run=(env TOVI_GUARD_BUFFERS=1)
+checks
 echo "memcheck: 9 videos inspected and 5 exported $passed, no invalid access" \
     "${cannot_run:+(valgrind cannot run here: $cannot_run)}"
