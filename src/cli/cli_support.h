@@ -53,8 +53,9 @@ bool parseTimeout(const QString& text, std::optional<double>& seconds);
 // --wait: wait for the Tovi to be connected instead of failing.
 void addWaitOption(CommandLine& line);
 // Returns once `find` (which throws while the Tovi at `device` is not there) stops throwing,
-// trying again on every mount and unmount; says on standard error that it waits and when the
-// Tovi came. Ctrl+C ends the process while it waits: nothing has been written by then.
+// trying again on every mount and unmount and once a second; says on standard error that it
+// waits, when another disk was mounted at `device`, and when the Tovi came. Ctrl+C ends the
+// process while it waits: nothing has been written by then.
 void waitForDevice(const QString& device, const std::function<void()>& find);
 
 // Ends the process at once with `status`, the output flushed. For when a thread is still blocked

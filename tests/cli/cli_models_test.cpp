@@ -169,6 +169,10 @@ TEST_F(CliModels, CardsRefuseWhatTheyCannotDo) {
                       QStringLiteral("--animation"), QStringLiteral("wobble"),
                       QStringLiteral("--out"), out}),
               2);
+    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
+                      QStringLiteral("--out"), out, QStringLiteral("--wait")}),
+              2);
+    EXPECT_FALSE(QFileInfo::exists(out));
     const CliResult wrongFolder =
         runTovi({QStringLiteral("restore-factory"), QStringLiteral("--device"),
                  device(QStringLiteral("Game2"))});

@@ -74,9 +74,10 @@ qsizetype subBlocksEnd(const QByteArray& bytes, qsizetype at) {
     return -1;
 }
 
-// Reads a card as the device does, with giflib's own decoder, which fails on a damaged frame
-// where the import decoder forgives it: the device gets no second chance. Throws
-// MediaError::oversized past the decode budget.
+} // namespace
+
+// giflib's own decoder fails on a damaged frame where the import decoder forgives it: the device
+// gets no second chance.
 bool isWholeCard(const QByteArray& bytes) {
     constexpr int side = 240;
     if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
@@ -131,6 +132,8 @@ bool isWholeCard(const QByteArray& bytes) {
             decoded.emplace(key, data);
     }
 }
+
+namespace {
 
 // The backup folder must not end up on the device: it would be copied into the next backup, and
 // inside Game1 it would block every later installation.
