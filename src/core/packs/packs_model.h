@@ -85,6 +85,8 @@ public:
     QString key() const;
     // The current card's stored edit, or its default.
     PackCardEdit edit() const;
+    // Card `slot`'s, likewise.
+    PackCardEdit editOf(int slot) const;
     // The current card's preview; null when not rendered yet.
     QImage preview() const;
 
@@ -157,7 +159,6 @@ private:
     // The picture a card is drawn from: its custom picture in the storage folder, or the
     // pack's artwork. Throws.
     QString sourceOf(const PackCardEdit& edit, int slot) const;
-    PackCardEdit editOf(int slot) const;
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {

@@ -368,6 +368,7 @@ void PacksView::sync() {
         card->setPicture(image == m_model.images().end() ? QImage() : image->second);
         card->setChecked(slot == m_model.slot());
         card->setEnabled(!busy);
+        card->setAccessibleDescription(m_model.editOf(slot).title);
     }
     m_preview->setImage(m_model.preview());
     m_preview->setInteractive(!busy);

@@ -17,6 +17,19 @@ namespace tovi {
 // one of a group to choose from (RadioButton), a switch (CheckBox), a picture (Graphic). A
 // button keeps its press action and its checked state. Set it before the control is shown.
 void setAccessibleRole(QWidget* widget, QAccessible::Role role);
+// A button that opens and closes something (a tool's panel): heard as a toggle, checked and
+// expanded while the thing is open.
+void setAccessibleExpanded(QAbstractButton* button, bool expanded);
+// A picture or shape that only decorates what is written beside it: left out of what a screen
+// reader reads.
+void setDecorative(QWidget* widget);
+// What a screen reader says at once when it appears: the outcome of a send, an installation or a
+// restore. Call `announce` each time it is shown with a new text.
+void setAlert(QWidget* widget);
+void announce(QWidget* widget);
+// The buttons of `group` in `row` as one radio group: one Tab stop, on the chosen one (the first
+// when none is), and the arrow keys choose among them. Call once the buttons are in the group.
+void makeRadioGroup(QWidget* row, QButtonGroup* group);
 
 // A painted on/off switch in the accent colour, operable from the keyboard (space toggles).
 class Switch : public QAbstractButton {

@@ -70,8 +70,10 @@ void SendBar::setOptions(QWidget* options) {
     if (m_options)
         m_options->deleteLater();
     m_options = options;
-    if (options)
+    if (options) {
         m_row->insertWidget(m_row->indexOf(m_button), options);
+        QWidget::setTabOrder(options, m_button); // as they stand, left to right
+    }
 }
 
 QString SendBar::title() const {

@@ -84,6 +84,7 @@ ToolBubble::ToolBubble(Content content, QWidget* parent)
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
     // The card shows through the scroll area, whose square corners would otherwise cover its
     // rounded ones. (No style sheet: it would fix the palette of every panel inside.)
     m_scroll->setAutoFillBackground(false);
@@ -146,6 +147,9 @@ void ToolBubble::setSelected(std::optional<EditorTool> tool) {
     column->addStretch(1);
     m_scroll->setWidget(holder);          // the previous tool's controls go with their holder
     holder->setAutoFillBackground(false); // the card shows through
+    // Built after the rest of the window, the controls would come last on Tab: they come right
+    // after "Gotowe", before the send bar.
+    QWidget::setTabOrder(m_done, holder);
     restyle();
 }
 
