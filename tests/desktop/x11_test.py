@@ -143,6 +143,94 @@ def screenshot(name):
         desktop.screenshot(os.path.join(shots, f"{name}-{width}x{height}.png"))
 
 
+def radio_group(root, name, count):
+    """The radio buttons of the group `name`, checking it holds `count` of them, one chosen."""
+    group = find(root, "panel", name)
+    check(group is not None, f"„{name}” is a group")
+    radios = [c for c in group if c.getRoleName() == "radio button"] if group else []
+    chosen = [r for r in radios if r.getState().contains(pyatspi.STATE_CHECKED)]
+    check(len(radios) == count and len(chosen) == 1, f"„{name}”: {len(radios)} radios")
+    return radios
+
+
+def nothing_unnamed(root, where):
+    """No nameless stop for the keyboard, and no picture read out as a nameless image."""
+    for node in walk(root):
+        state = node.getState()
+        if not state.contains(pyatspi.STATE_SHOWING) or node.name:
+            continue
+        check(not state.contains(pyatspi.STATE_FOCUSABLE) and node.getRoleName() != "image",
+              f"{where}: a nameless {node.getRoleName()} a screen reader stops at")
+
+
+def alerted(events, text):
+    return any(role == "alert" and name == text for role, name in events)
+
+
+def choose_folder(app, sheet, folder):
+    """„Połącz Tovi”, then the folder typed into the folder dialog, as a person would."""
+    press(wait_for(lambda: sheet, "push button", "Połącz Tovi"))
+    dialog = wait_for(lambda: app, "dialog", "Połącz Tovi")
+    field = next(n for n in walk(dialog) if n.getState().contains(pyatspi.STATE_EDITABLE))
+    field.queryEditableText().setTextContents(folder)
+    press(find(dialog, "push button", "Wybierz"))
+    wait_until(lambda: find(app, "dialog", "Połącz Tovi") is None, what="the dialog to close")
+
+
+def read_as_orca(app, window, button):
+    check(window.getRoleName() == "frame", "the window is a frame")
+    radio_group(window, "Co chcesz przygotować?", 2)
+    # The zoom is a percentage, as the label beside it says, and Increase moves it.
+    zoom = find(window, "slider", "Zoom").queryValue()
+    check((zoom.currentValue, zoom.minimumValue, zoom.maximumValue) == (100, 100, 300),
+          f"zoom {zoom.currentValue} in {zoom.minimumValue}…{zoom.maximumValue}")
+    press(find(window, "slider", "Zoom"), "Increase")
+    wait_for(lambda: window, "label", "102%", "the zoom to show 102%")
+    for tool, open_ in (("Kadr", True), ("Animacja", False)):
+        state = find(window, "push button", tool).getState()
+        check(state.contains(pyatspi.STATE_EXPANDABLE) and
+              state.contains(pyatspi.STATE_EXPANDED) == open_ and
+              state.contains(pyatspi.STATE_CHECKED) == open_, f"„{tool}” says it is open: {open_}")
+    nothing_unnamed(window, "Grafika")
+
+    # The sheet, through to a verified write, each outcome said as an alert.
+    events = []
+
+    def heard(event):
+        try:
+            if event.detail1:
+                events.append((event.source.getRoleName(), event.source.name))
+        except Exception:  # an object gone before it was read
+            pass
+    pyatspi.Registry.registerEventListener(heard, "object:state-changed:showing")
+    press(button)
+    sheet = wait_for(lambda: app, "dialog", "Wyślij na Tovi")
+    radios = radio_group(sheet, "Album na urządzeniu", 3)
+    check([r.name for r in radios] == ["Album 1", "Album 2", "Album 3"], "the three albums")
+    nothing_unnamed(sheet, "the sheet")
+    screenshot("sheet")
+    device = desktop.path("NO NAME")
+    for folder in ("Photo1", "Photo2", "Photo3", "Game1", "Game2", "Game3"):
+        os.makedirs(os.path.join(device, folder))
+    choose_folder(app, sheet, desktop.path("home"))
+    wait_until(lambda: pump() or any(role == "alert" and name for role, name in events),
+               what="the wrong folder's error as an alert")
+    choose_folder(app, sheet, device)
+    wait_for(lambda: sheet, "label", "Tovi gotowy do zapisu")
+    check(find(sheet, "alert") is None, "the error is gone once the right folder is chosen")
+    press(wait_for(lambda: sheet, "push button", "Wyślij grafikę"))
+    wait_until(lambda: pump() or alerted(events, "Zapis zweryfikowany"),
+               what="„Zapis zweryfikowany” as an alert")
+    check(len(os.listdir(os.path.join(device, "Photo1"))) == 1, "the graphic is in Photo1")
+    screenshot("sent")
+    press(find(sheet, "push button", "Wróć do tworzenia"))
+    # The six cards, each named by its number and described by its title.
+    press(find(window, "radio button", "Losowane karty"))
+    cards = [wait_for(lambda: window, "radio button", f"Karta {n}") for n in range(1, 7)]
+    check(all(card.description for card in cards), "every card has its title as description")
+    nothing_unnamed(window, "Losowane karty")
+
+
 try:
     done_tutorial = {"tutorial.factory-to-yours.version": 1}
     if (width, height) == (1280, 720):
@@ -168,7 +256,8 @@ try:
     else:
         process, app = start(done_tutorial)
         window, button, frame = send_button_fits(app, "start")
-    screenshot("studio")
+        screenshot("studio")
+        read_as_orca(app, window, button)
 finally:
     desktop.close()
 

@@ -26,8 +26,15 @@ bool decorative(const QObject* object) {
 
 class RoleAccessible : public QAccessibleWidget {
 public:
-    RoleAccessible(QWidget* widget, QAccessible::Role role)
-        : QAccessibleWidget(widget, role) {}
+    explicit RoleAccessible(QWidget* widget)
+        : QAccessibleWidget(widget) {}
+
+    // Read each time: a container is made before it has a parent, so before it is a window or not.
+    QAccessible::Role role() const override {
+        if (const QVariant role = widget()->property(roleProperty); role.isValid())
+            return QAccessible::Role(role.toInt());
+        return widget()->isWindow() ? QAccessible::Window : QAccessible::Client;
+    }
 
     // Decorations are not among the children.
     int childCount() const override {
@@ -99,12 +106,8 @@ QAccessibleInterface* roleFactory(const QString& className, QObject* object) {
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
-    if (const QVariant role = widget->property(roleProperty); role.isValid())
-        return new RoleAccessible(widget, QAccessible::Role(role.toInt()));
-    if (className == QLatin1String("QWidget"))
-        return new RoleAccessible(widget,
-                                  widget->isWindow() ? QAccessible::Window : QAccessible::Client);
-    return nullptr;
+    const bool plain = className == QLatin1String("QWidget");
+    return plain || widget->property(roleProperty).isValid() ? new RoleAccessible(widget) : nullptr;
 }
 
 void installFactory() {

@@ -1,5 +1,6 @@
 #include "tool_bubble.h"
 
+#include "shell/controls.h"
 #include "shell/theme.h"
 
 #include <QEvent>
@@ -71,6 +72,7 @@ ToolBubble::ToolBubble(Content content, QWidget* parent)
         setSelected(std::nullopt);
         emit selectedChanged(std::nullopt);
     });
+    setDecorative(m_icon); // the title beside it names the tool
     header->addWidget(m_icon);
     header->addWidget(m_title);
     header->addStretch(1);
@@ -80,6 +82,7 @@ ToolBubble::ToolBubble(Content content, QWidget* parent)
     divider->setFrameShape(QFrame::HLine);
     divider->setFixedHeight(1);
     divider->setObjectName(QStringLiteral("bubbleDivider"));
+    setDecorative(divider);
     stack->addWidget(divider);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
