@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """tovi-studio under openbox with a tint2 panel, read through AT-SPI as a screen reader reads it.
-   x11_test.py TOVI_STUDIO PICTURE WIDTH HEIGHT [SCREENSHOT_FOLDER]
+   x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT [SCREENSHOT_FOLDER]
 At every size the window's frame and its send button lie inside the work area. At 1280 × 720 the
 tutorial fits too, and the window comes back where it was left; at 1366 × 768 the tree is checked
 as Orca reads it, through to a verified send and its alert."""
@@ -15,8 +15,9 @@ import time
 
 from session import X11, app_env, remember, wait_until
 
-studio, picture, width, height = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
-shots = sys.argv[5] if len(sys.argv) > 5 else None
+studio, picture = sys.argv[1], sys.argv[2]
+width, height = (int(n) for n in sys.argv[3].split("x"))
+shots = sys.argv[4] if len(sys.argv) > 4 else None
 desktop = X11(width, height)
 os.environ.update(DISPLAY=desktop.env["DISPLAY"],
                   DBUS_SESSION_BUS_ADDRESS=desktop.env["DBUS_SESSION_BUS_ADDRESS"])
@@ -127,14 +128,27 @@ def start(settings=None):
     return process, app
 
 
+def settles(what, read, good):
+    """`read()` comes to satisfy `good` within ten seconds, as the window manager gets to it;
+    returns the value, or records a failure."""
+    seen = []
+    try:
+        return wait_until(lambda: seen.append(read()) or (good(seen[-1]) and seen[-1]), timeout=10)
+    except AssertionError:
+        check(False, f"{what}: {seen[-1] if seen else 'nothing'}")
+
+
+def lies_inside(what, rect):
+    settles(f"{what} inside the work area {desktop.work_area}", rect,
+            lambda r: inside(r, desktop.work_area))
+
+
 def send_button_fits(app, where):
     window = wait_for(lambda: app, "frame", "ToviStudio")
     button = wait_for(lambda: app, "push button", "Wyślij na Tovi")
-    _, frame = framed("ToviStudio", window)
-    check(inside(frame, desktop.work_area), f"{where}: frame {frame} in {desktop.work_area}")
-    check(inside(extents(button), desktop.work_area),
-          f"{where}: send button {extents(button)} in {desktop.work_area}")
-    return window, button, frame
+    lies_inside(f"{where}: the frame", lambda: framed("ToviStudio", window)[1])
+    lies_inside(f"{where}: the send button", lambda: extents(button))
+    return window, button
 
 
 def screenshot(name):
@@ -237,25 +251,25 @@ try:
         # A first start: the tutorial opens over the window, and both fit.
         process, app = start({})
         tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
-        _, frame = framed("Jak to działa?", tutorial)
-        check(inside(frame, desktop.work_area), f"tutorial frame {frame} in {desktop.work_area}")
+        lies_inside("the tutorial's frame", lambda: framed("Jak to działa?", tutorial)[1])
         screenshot("tutorial")
         press(find(tutorial, "push button", "Zamknij samouczek"))
-        window, button, frame = send_button_fits(app, "first start")
+        window, button = send_button_fits(app, "first start")
         # Moved and resized by the person, closed, started again: where it was left.
         wid, _ = framed("ToviStudio", window)
+        placed = extents(window)
         xdotool("windowsize", wid, "900", "560")
         xdotool("windowmove", wid, "120", "60")
-        wait_until(lambda: extents(window)[2:] == (900, 560), what="the resize")
-        moved = extents(window)
+        moved = settles("the move", lambda: extents(window),
+                        lambda e: e[2:] == (900, 560) and e[:2] != placed[:2])
         xdotool("key", "--window", wid, "ctrl+q")
         process.wait(20)
         process, app = start()
-        window, button, frame = send_button_fits(app, "second start")
-        check(extents(window) == moved, f"came back at {extents(window)}, left at {moved}")
+        window, button = send_button_fits(app, "second start")
+        settles("back where it was left", lambda: extents(window), lambda e: e == moved)
     else:
         process, app = start(done_tutorial)
-        window, button, frame = send_button_fits(app, "start")
+        window, button = send_button_fits(app, "start")
         screenshot("studio")
         read_as_orca(app, window, button)
 finally:
