@@ -1080,8 +1080,7 @@ void ToviTransferSheet::lookInBackground() {
 
 void ToviTransferSheet::useFolder(const QString& folder) {
     // The error of an earlier choice goes; this one's comes back from the model if it fails.
-    m_error.clear();
-    if (m_actions.clearError)
+    if (!std::exchange(m_error, QString()).isEmpty() && m_actions.clearError)
         m_actions.clearError();
     if (m_actions.chooseDestination)
         m_actions.chooseDestination(folder);

@@ -214,6 +214,36 @@ void setAccessibleRole(QWidget* widget, QAccessible::Role role) {
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(face));
 }
 
+void placeTabStops(QWidget* after, QWidget* group) {
+    QList<QWidget*> stops;
+    for (QWidget* w = group->nextInFocusChain(); w != group; w = w->nextInFocusChain()) {
+        if (!group->isAncestorOf(w))
+            break;
+        if (w->focusPolicy() != Qt::NoFocus)
+            stops << w;
+    }
+    for (QWidget* stop : stops) {
+        QWidget::setTabOrder(after, stop);
+        after = stop;
+    }
+}
+
+// --- FocusReturn --------------------------------------------------------------------------------
+
+void FocusReturn::remember(const QWidget* window) {
+    m_widget = window ? window->window()->focusWidget() : nullptr;
+}
+
+void FocusReturn::restore(QWidget* fallback) {
+    const auto usable = [](const QWidget* widget) {
+        return widget && widget->isVisible() && widget->isEnabled() &&
+               widget->focusPolicy() != Qt::NoFocus;
+    };
+    if (QWidget* back = usable(m_widget) ? m_widget.data() : fallback; usable(back))
+        back->setFocus(Qt::OtherFocusReason);
+    m_widget = nullptr;
+}
+
 // --- Switch -------------------------------------------------------------------------------------
 
 namespace {

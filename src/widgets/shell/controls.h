@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -30,6 +31,24 @@ void announce(QWidget* widget);
 // The buttons of `group` in `row` as one radio group: one Tab stop, on the chosen one (the first
 // when none is), and the arrow keys choose among them. Call once the buttons are in the group.
 void makeRadioGroup(QWidget* row, QButtonGroup* group);
+
+// Moves the Tab stops inside `group`, in their order, to come right after `after` (which must be
+// followed by another stop: Qt cannot place a widget after the last one of a window).
+void placeTabStops(QWidget* after, QWidget* group);
+
+// Puts the keyboard's place back where the person was once what took it away is over: a sheet
+// closed, or work during which the controls were disabled (Qt moves the focus off a disabled
+// control) ended.
+class FocusReturn {
+public:
+    // The widget that has the focus in `window` now.
+    void remember(const QWidget* window);
+    // Back to it when it can take the focus again, else to `fallback` when given.
+    void restore(QWidget* fallback = nullptr);
+
+private:
+    QPointer<QWidget> m_widget;
+};
 
 // A painted on/off switch in the accent colour, operable from the keyboard (space toggles).
 class Switch : public QAbstractButton {

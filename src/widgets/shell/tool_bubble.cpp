@@ -152,7 +152,7 @@ void ToolBubble::setSelected(std::optional<EditorTool> tool) {
     holder->setAutoFillBackground(false); // the card shows through
     // Built after the rest of the window, the controls would come last on Tab: they come right
     // after "Gotowe", before the send bar.
-    QWidget::setTabOrder(m_done, holder);
+    placeTabStops(m_done, holder);
     restyle();
 }
 

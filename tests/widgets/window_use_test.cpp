@@ -1,0 +1,130 @@
+// How the keyboard moves through the window, and what the dark theme looks like after use.
+#include "app/settings.h"
+#include "device/transfer_sheet.h"
+#include "packs/packs_model.h"
+#include "packs/packs_view.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/root_view.h"
+#include "shell/send_bar.h"
+#include "studio/studio_model.h"
+#include "studio/studio_view.h"
+#include "support/model_home.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+// The brightest pixel's lightness.
+int brightest(const QImage& image) {
+    int most = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            most = std::max(most, QColor(image.pixel(x, y)).lightness());
+    return most;
+}
+
+const QString picture = QStringLiteral(TOVI_FIXTURES "/image/anim.png");
+
+class Keyboard : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_home.settings().setInteger(Settings::tutorialVersion, 1);
+        m_root.resize(1180, 760);
+        m_root.show();
+        QApplication::setActiveWindow(&m_root);
+        m_root.studioView()->importFile(picture);
+        ASSERT_TRUE(waitUntil([&] { return m_root.studio().media() && !m_root.studio().busy(); }));
+        settle();
+    }
+    void TearDown() override { waitForWork(); }
+
+    // What a screen reader names at each press of Tab, from the mode switch round to it again.
+    QStringList tabStops() {
+        m_root.modeSwitch()->segment(int(m_root.mode() != StudioMode::artwork))->setFocus();
+        QStringList stops;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            if (focused == m_root.modeSwitch()->segment(int(m_root.mode() != StudioMode::artwork)))
+                break;
+            stops << QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name);
+        }
+        return stops;
+    }
+
+    ModelHome m_home;
+    StudioRootView m_root{m_home.settings()};
+};
+
+} // namespace
+
+TEST_F(Keyboard, TabFollowsWhatTheEyeSees) {
+    const QStringList header{QStringLiteral("Srebrna obudowa i jasny motyw"),
+                             QStringLiteral("Jak to działa?")};
+    const QStringList tools{QStringLiteral("Materiał"), QStringLiteral("Kadr"),
+                            QStringLiteral("Animacja"), QStringLiteral("Podpis"),
+                            QStringLiteral("Kolekcja"), QStringLiteral("Gotowe"),
+                            QStringLiteral("Zoom"),     QStringLiteral("Poziomo"),
+                            QStringLiteral("Pionowo"),  QStringLiteral("Wycentruj kadr")};
+    EXPECT_EQ(tabStops(), header + tools + QStringList{QStringLiteral("Wyślij na Tovi")});
+    m_root.setMode(StudioMode::cards);
+    ASSERT_TRUE(waitUntil([&] { return !m_root.packs().busy(); }));
+    settle();
+    const QStringList cards =
+        header + QStringList{QStringLiteral("Karta 1")} + tools +
+        QStringList{QStringLiteral("Opcje zestawów"), QStringLiteral("Wyślij na Tovi")};
+    EXPECT_EQ(tabStops(), cards);
+}
+
+// The sheet starts at the chosen album; closed, it gives the keyboard back to the send button.
+// Controls disabled while a picture is read get it back once it is in.
+TEST_F(Keyboard, FocusGoesWhereThePersonIs) {
+    m_root.studio().setSelectedFolder(QStringLiteral("Photo3"));
+    QPushButton* send = m_root.studioView()->sendBar()->button();
+    send->setFocus();
+    QTest::keyClick(send, Qt::Key_Space);
+    ToviTransferSheet* sheet = m_root.studioView()->transferSheet();
+    ASSERT_TRUE(sheet && waitUntil([&] { return sheet->isActiveWindow(); }, 5000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Album 3"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(m_root.focusWidget(), send);
+
+    m_root.studioView()->workspace()->setSelected(EditorTool::material);
+    auto* files = m_root.findChild<MaterialRow*>(QStringLiteral("files"));
+    ASSERT_NE(files, nullptr);
+    m_root.studioView()->setFileChooser([] { return picture; });
+    files->setFocus();
+    QTest::keyClick(files, Qt::Key_Space);
+    ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
+    settle();
+    EXPECT_EQ(m_root.focusWidget(), files);
+}
+
+TEST(Dark, TheOptionsButtonStaysDarkAfterItsMenu) {
+    ModelHome home;
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    StudioRootView root(home.settings());
+    root.show();
+    root.setDeviceColor(QStringLiteral("black"));
+    root.setMode(StudioMode::cards);
+    settle();
+    QToolButton* options = root.packsView()->optionsButton();
+    QTest::mouseClick(options, Qt::LeftButton);
+    QWidget* menu = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (menu = QApplication::activePopupWidget()); }, 5000));
+    menu->close();
+    settle();
+    EXPECT_LT(brightest(options->grab().toImage()), 200);
+    root.setDeviceColor(QStringLiteral("silver"));
+}
