@@ -25,7 +25,10 @@ def wait_until(check, timeout=30.0, what="the condition"):
 
 
 class Session:
-    def __init__(self):
+    """A desktop, set up by `open(width, height)`; what it started ends with `close()`."""
+
+    def __init__(self, width, height):
+        self.size = (width, height)
         self.dir = tempfile.mkdtemp(prefix="tovi-desktop-")
         self.processes = []
         self.env = dict(os.environ)
@@ -34,15 +37,24 @@ class Session:
             self.env.pop(name, None)
         self.env["XDG_RUNTIME_DIR"] = self.path("run")
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
+        try:
+            self.open(width, height)
+        except BaseException:
+            self.close()
+            raise
 
     def path(self, name):
         return os.path.join(self.dir, name)
 
-    def start(self, command, **kwargs):
+    def start(self, command, log=None, **kwargs):
+        """Starts `command` in a process group of its own; `log` names a file in the session's
+        folder for what it writes to stderr."""
         kwargs.setdefault("env", self.env)
-        process = subprocess.Popen(command, start_new_session=True,
-                                   stdout=kwargs.pop("stdout", subprocess.DEVNULL),
-                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), **kwargs)
+        stderr = open(self.path(log + ".log"), "w") if log else subprocess.DEVNULL
+        process = subprocess.Popen(command, start_new_session=True, stderr=stderr,
+                                   stdout=kwargs.pop("stdout", stderr), **kwargs)
+        if log:
+            stderr.close()
         self.processes.append(process)
         return process
 
@@ -60,6 +72,10 @@ class Session:
             os.killpg(process.pid, signal.SIGKILL)  # what it left behind in its group
         except ProcessLookupError:
             pass
+
+    def read_log(self, name):
+        with open(self.path(name + ".log")) as log:
+            return log.read()[-2000:]
 
     def bus(self):
         """A private session bus; services it activates stay in its process group."""
@@ -83,32 +99,40 @@ class X11(Session):
     """Xvfb at `width` × `height`, openbox, and a tint2 panel along the bottom that reserves
     PANEL pixels of the work area, as a panel does."""
 
-    def __init__(self, width, height):
-        super().__init__()
-        self.size = (width, height)
+    def open(self, width, height):
         read, write = os.pipe()
+        # -noreset: the server would reset when the last client leaves, and turn away the next.
         self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{width}x{height}x24",
-                    "-nolisten", "tcp"], pass_fds=[write])
+                    "-nolisten", "tcp", "-noreset"], log="Xvfb", pass_fds=[write])
         os.close(write)
         display = b""
         with os.fdopen(read, "rb", buffering=0) as answer:
             while not display.endswith(b"\n"):
                 chunk = answer.read(16)
                 if not chunk:
-                    raise AssertionError("Xvfb did not start")
+                    raise AssertionError(f"Xvfb did not start: {self.read_log('Xvfb')}")
                 display += chunk
         self.env["DISPLAY"] = ":" + display.decode().strip()
         self.bus()
-        self.start(["openbox", "--sm-disable"])
+        desktop = [self.start(["openbox", "--sm-disable"], log="openbox")]
         with open(self.path("tint2rc"), "w") as rc:
             rc.write(f"panel_items = T\npanel_position = bottom center horizontal\n"
                      f"panel_size = 100% {PANEL}\nstrut_policy = follow_size\n")
-        self.start(["tint2", "-c", self.path("tint2rc")])
-        self.work_area = wait_until(self.read_work_area, what="the panel's work area")
+        desktop.append(self.start(["tint2", "-c", self.path("tint2rc")], log="tint2"))
+
+        def ready():
+            for process in desktop:
+                if process.poll() is not None:
+                    raise AssertionError(f"{process.args[0]} ended ({process.returncode}) on "
+                                         f"{self.env['DISPLAY']}: {self.read_log(process.args[0])}")
+            return self.read_work_area()
+        self.work_area = wait_until(ready, what="the panel's work area")
+
+    def xprop(self, *args):
+        return subprocess.run(["xprop", *args], env=self.env, capture_output=True, text=True)
 
     def read_work_area(self):
-        out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=self.env,
-                             capture_output=True, text=True).stdout
+        out = self.xprop("-root", "_NET_WORKAREA").stdout
         if "=" not in out:
             return None
         x, y, w, h = (int(v) for v in out.split("=")[1].split(",")[:4])
@@ -122,14 +146,12 @@ class X11(Session):
 class Wayland(Session):
     """weston's headless backend at `width` × `height` with its desktop shell and panel."""
 
-    def __init__(self, width, height):
-        super().__init__()
-        self.size = (width, height)
+    def open(self, width, height):
         self.bus()
         socket = "tovi-" + os.path.basename(self.dir)
         self.start(["weston", "--backend=headless-backend.so", "--use-pixman", "--debug",
                     f"--width={width}", f"--height={height}", f"--socket={socket}",
-                    "--idle-time=0"], cwd=self.dir)
+                    "--idle-time=0"], cwd=self.dir, log="weston")
         self.env["WAYLAND_DISPLAY"] = socket
         wait_until(lambda: os.path.exists(os.path.join(self.env["XDG_RUNTIME_DIR"], socket)),
                    what="weston's socket")
