@@ -30,15 +30,27 @@ for file in bin/tovi bin/tovi-studio share/tovi-studio/packs.json \
 done
 fields=$(dpkg-deb -f "$deb" Section Depends Recommends Maintainer)
 for wanted in "Section: graphics" "fonts-inter" "qt6-translations-l10n" "qt6-image-formats-plugins" \
-    "libqt6svg6" "libavcodec" "Recommends: udisks2, qt6-xdgdesktopportal-platformtheme" "Maintainer: The ToviStudio developers"; do
+    "libqt6svg6" "libavcodec" "Recommends: udisks2, qt6-xdgdesktopportal-platformtheme, qt6-wayland" "Maintainer: The ToviStudio developers"; do
     grep -qF "$wanted" <<<"$fields" || fail "the package's fields lack \"$wanted\": $fields"
 done
 
 packs=$("$prefix/bin/tovi" packs | wc -l)
 [ "$packs" -eq 10 ] || fail "tovi packs listed $packs packs"
-"$prefix/bin/tovi-studio" --version 2>/dev/null | grep -qx "tovi-studio [0-9.]*" ||
-    fail "tovi-studio --version"
-"$prefix/bin/tovi-studio" --help 2>/dev/null | grep -q "PLIK" || fail "tovi-studio --help"
+# Over ssh or in a packaging script: no display, yet help and version are answered.
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/tovi-studio")
+"${headless[@]}" --version 2>/dev/null | grep -qx "tovi-studio [0-9.]*" ||
+    fail "tovi-studio --version without a display"
+"${headless[@]}" --help 2>/dev/null | grep -q "PLIK" || fail "tovi-studio --help without a display"
+# Beyond the help: keys, files, finding the Tovi, environment; exit status and examples.
+for page in "tovi-studio:KLAWISZE:PLIKI:JAK ZNAJDOWANY JEST TOVI:ŚRODOWISKO" \
+    "tovi:KOD WYJŚCIA:PLIKI:PRZYKŁADY"; do
+    IFS=: read -r program sections <<<"$page"
+    IFS=: read -ra sections <<<"$sections"
+    for section in "${sections[@]}"; do
+        zcat "$prefix/share/man/man1/$program.1.gz" | grep -q "^\.SH \"\?$section\"\?$" ||
+            fail "man $program lacks $section"
+    done
+done
 # The manual page describes every command the program has.
 for command in $("$prefix/bin/tovi" --help | sed -n '/^Polecenia:$/,/^$/s/^  \([a-z-]*\) .*/\1/p'); do
     zcat "$prefix/share/man/man1/tovi.1.gz" | grep -q "^\.SS \"tovi $command[ \"]" ||
