@@ -194,6 +194,7 @@ def choose_folder(app, sheet, folder):
 def read_as_orca(app, window, button):
     check(window.getRoleName() == "frame", "the window is a frame")
     radio_group(window, "Co chcesz przygotować?", 2)
+    radio_group(window, "Obudowa", 2)
     # The zoom is a percentage, as the label beside it says, and Increase moves it.
     zoom = find(window, "slider", "Zoom").queryValue()
     check((zoom.currentValue, zoom.minimumValue, zoom.maximumValue) == (100, 100, 300),
@@ -241,7 +242,8 @@ def read_as_orca(app, window, button):
     # The six cards, each named by its number and described by its title.
     press(find(window, "radio button", "Losowane karty"))
     cards = [wait_for(lambda: window, "radio button", f"Karta {n}") for n in range(1, 7)]
-    check(all(card.description for card in cards), "every card has its title as description")
+    check(all(card.description not in ("", card.name) for card in cards),
+          "every card has its title as description")
     nothing_unnamed(window, "Losowane karty")
 
 

@@ -7,6 +7,7 @@
 #include "shell/material_panel.h"
 #include "shell/root_view.h"
 #include "shell/send_bar.h"
+#include "shell/window_placement.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
@@ -85,8 +86,9 @@ TEST_F(Keyboard, TabFollowsWhatTheEyeSees) {
     EXPECT_EQ(tabStops(), cards);
 }
 
-// The sheet starts at the chosen album; closed, it gives the keyboard back to the send button.
-// Controls disabled while a picture is read get it back once it is in.
+// The sheet starts at the chosen album. While the model works the send button is disabled and
+// Qt moves the keyboard on; it comes back when the work is done, as it does to a control of a
+// tool's panel disabled while a picture is read.
 TEST_F(Keyboard, FocusGoesWhereThePersonIs) {
     m_root.studio().setSelectedFolder(QStringLiteral("Photo3"));
     QPushButton* send = m_root.studioView()->sendBar()->button();
@@ -96,6 +98,8 @@ TEST_F(Keyboard, FocusGoesWhereThePersonIs) {
     ASSERT_TRUE(sheet && waitUntil([&] { return sheet->isActiveWindow(); }, 5000));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Album 3"));
+    sheet->findChild<QPushButton*>(QStringLiteral("secondary"))->click(); // files only
+    ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     settle();
     EXPECT_EQ(m_root.focusWidget(), send);
@@ -127,4 +131,22 @@ TEST(Dark, TheOptionsButtonStaysDarkAfterItsMenu) {
     settle();
     EXPECT_LT(brightest(options->grab().toImage()), 200);
     root.setDeviceColor(QStringLiteral("silver"));
+}
+
+// Closed maximised, the window opens maximised again (size and place: see tests/desktop).
+TEST(Placement, TheMaximisedWindowComesBackMaximised) {
+    ModelHome home;
+    for (const bool maximise : {true, false}) {
+        QWidget window;
+        WindowPlacement::manage(&window, home.settings());
+        window.show();
+        settle();
+        EXPECT_EQ(window.isMaximized(), !maximise) << "as it was left";
+        if (maximise)
+            window.showMaximized();
+        else
+            window.showNormal();
+        settle();
+        window.close();
+    }
 }

@@ -435,8 +435,6 @@ void PacksView::openTransfer(bool factory) {
             [this, sheet] { sheet->setBackup(m_model.lastBackup()); });
     connect(&m_model, &PacksModel::imagesChanged, sheet,
             [this, sheet] { sheet->setPreview(m_model.preview()); });
-    m_focus.remember(this);
-    connect(sheet, &QDialog::finished, this, [this] { m_focus.restore(m_sendBar->button()); });
     sheet->open();
 }
 

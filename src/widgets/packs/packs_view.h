@@ -76,7 +76,7 @@ private:
     std::vector<QPointer<QWidget>> m_busyBound; // panels and sources, off while the model works
     QPointer<ToviTransferSheet> m_sheet;
     QPointer<QMessageBox> m_alert;
-    FocusReturn m_focus; // across the sheet and the model's work
+    FocusReturn m_focus; // while the model works
     bool m_wasBusy = false;
     std::function<std::optional<QString>()> m_chooseFile;
     std::function<std::optional<QString>()> m_choosePhoto;

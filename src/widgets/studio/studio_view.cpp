@@ -258,8 +258,6 @@ void StudioView::openTransfer() {
     connect(&m_model, &StudioModel::previewChanged, sheet,
             [this, sheet] { sheet->setPreview(m_model.preview()); });
     connect(&m_model, &StudioModel::exportProgress, sheet, &ToviTransferSheet::setProgress);
-    m_focus.remember(this);
-    connect(sheet, &QDialog::finished, this, [this] { m_focus.restore(m_sendBar->button()); });
     sheet->open();
 }
 

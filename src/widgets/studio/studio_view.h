@@ -75,7 +75,7 @@ private:
     Spinner* m_spinner;
     QLabel* m_contextText;
     QPointer<QMessageBox> m_alert;
-    FocusReturn m_focus; // across the sheet and the model's work
+    FocusReturn m_focus; // while the model works
     bool m_wasBusy = false;
     QPointer<ToviTransferSheet> m_sheet;
     std::function<std::optional<QString>()> m_chooseFile;
