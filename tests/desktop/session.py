@@ -58,20 +58,14 @@ class Session:
         self.processes.append(process)
         return process
 
-    def stop(self, process, timeout=10):
-        """Ends `process` and whatever it started in its own session (a bus's activated
-        services), by the group id it was given."""
-        if process.poll() is None:
-            os.killpg(process.pid, signal.SIGTERM)
+    def stop(self, process):
+        """Ends `process` and what it started in its process group (a bus's activated services)."""
+        for sig in (signal.SIGTERM, signal.SIGKILL):
             try:
-                process.wait(timeout)
-            except subprocess.TimeoutExpired:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-        try:
-            os.killpg(process.pid, signal.SIGKILL)  # what it left behind in its group
-        except ProcessLookupError:
-            pass
+                os.killpg(process.pid, sig)
+                process.wait(10)
+            except (ProcessLookupError, subprocess.TimeoutExpired):
+                pass
 
     def read_log(self, name):
         with open(self.path(name + ".log")) as log:
@@ -168,18 +162,14 @@ class Wayland(Session):
         return image
 
 
-def app_env(session, platform):
-    """What tovi-studio runs with: a home of its own, the session's display and bus, its
-    accessibility bridge on."""
+def app_env(session, platform, settings=None):
+    """What tovi-studio runs with: a home of its own, with `settings` as an earlier run left them,
+    the session's display and bus, and its accessibility bridge on."""
     home = session.path("home")
-    env = dict(session.env, HOME=home, XDG_CONFIG_HOME=home + "/config",
-               XDG_DATA_HOME=home + "/data", QT_QPA_PLATFORM=platform,
-               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", TOVI_REDUCE_MOTION="1")
     os.makedirs(home + "/config/ToviStudio", exist_ok=True)
-    return env
-
-
-def remember(session, settings):
-    """Writes `settings` into the application's settings file, as an earlier run would have."""
-    with open(session.path("home") + "/config/ToviStudio/ToviStudio.ini", "w") as ini:
-        ini.write("[General]\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
+    if settings is not None:
+        with open(home + "/config/ToviStudio/ToviStudio.ini", "w") as ini:
+            ini.write("[General]\n" + "".join(f"{k}={v}\n" for k, v in settings.items()))
+    return dict(session.env, HOME=home, XDG_CONFIG_HOME=home + "/config",
+                XDG_DATA_HOME=home + "/data", QT_QPA_PLATFORM=platform,
+                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", TOVI_REDUCE_MOTION="1")

@@ -42,14 +42,10 @@ headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/tovi
     fail "tovi-studio --version without a display"
 "${headless[@]}" --help 2>/dev/null | grep -q "PLIK" || fail "tovi-studio --help without a display"
 # Beyond the help: keys, files, finding the Tovi, environment; exit status and examples.
-for page in "tovi-studio:KLAWISZE:PLIKI:JAK ZNAJDOWANY JEST TOVI:ŚRODOWISKO" \
-    "tovi:KOD WYJŚCIA:PLIKI:PRZYKŁADY"; do
-    IFS=: read -r program sections <<<"$page"
-    IFS=: read -ra sections <<<"$sections"
-    for section in "${sections[@]}"; do
-        zcat "$prefix/share/man/man1/$program.1.gz" | grep -q "^\.SH \"\?$section\"\?$" ||
-            fail "man $program lacks $section"
-    done
+for wanted in "tovi-studio KLAWISZE" "tovi-studio PLIKI" 'tovi-studio "JAK ZNAJDOWANY JEST TOVI"' \
+    "tovi-studio ŚRODOWISKO" 'tovi "KOD WYJŚCIA"' "tovi PLIKI" "tovi PRZYKŁADY"; do
+    zcat "$prefix/share/man/man1/${wanted%% *}.1.gz" | grep -qxF ".SH ${wanted#* }" ||
+        fail "man $wanted is missing"
 done
 # The manual page describes every command the program has.
 for command in $("$prefix/bin/tovi" --help | sed -n '/^Polecenia:$/,/^$/s/^  \([a-z-]*\) .*/\1/p'); do
