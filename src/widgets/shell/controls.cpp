@@ -234,13 +234,10 @@ void FocusReturn::remember(const QWidget* window) {
     m_widget = window ? window->window()->focusWidget() : nullptr;
 }
 
-void FocusReturn::restore(QWidget* fallback) {
-    const auto usable = [](const QWidget* widget) {
-        return widget && widget->isVisible() && widget->isEnabled() &&
-               widget->focusPolicy() != Qt::NoFocus;
-    };
-    if (QWidget* back = usable(m_widget) ? m_widget.data() : fallback; usable(back))
-        back->setFocus(Qt::OtherFocusReason);
+void FocusReturn::restore() {
+    if (m_widget && m_widget->isVisible() && m_widget->isEnabled() &&
+        m_widget->focusPolicy() != Qt::NoFocus)
+        m_widget->setFocus(Qt::OtherFocusReason);
     m_widget = nullptr;
 }
 

@@ -36,15 +36,14 @@ void makeRadioGroup(QWidget* row, QButtonGroup* group);
 // followed by another stop: Qt cannot place a widget after the last one of a window).
 void placeTabStops(QWidget* after, QWidget* group);
 
-// Puts the keyboard's place back where the person was once what took it away is over: a sheet
-// closed, or work during which the controls were disabled (Qt moves the focus off a disabled
-// control) ended.
+// Puts the keyboard's place back where the person was once work during which the controls were
+// disabled is over: Qt moves the focus off a disabled control, to the next one.
 class FocusReturn {
 public:
     // The widget that has the focus in `window` now.
     void remember(const QWidget* window);
-    // Back to it when it can take the focus again, else to `fallback` when given.
-    void restore(QWidget* fallback = nullptr);
+    // Back to it, when it can take the focus again.
+    void restore();
 
 private:
     QPointer<QWidget> m_widget;
