@@ -21,6 +21,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
     xvfb xauth time
+    # the real window on real desktops: openbox with a tint2 panel read through AT-SPI (xdotool
+    # and xprop move it and read its frame), and weston with Qt's Wayland plugin
+    openbox tint2 xdotool x11-utils at-spi2-core python3-pyatspi weston qt6-wayland
     # what crosses into the uninstrumented media libraries is checked by memcheck
     valgrind
     # the desktop entry, the software-centre description and the pack file type are validated

@@ -100,6 +100,8 @@ public:
     QString key() const;
     // The current card's stored edit, or its default.
     PackCardEdit edit() const;
+    // Card `slot`'s, likewise.
+    PackCardEdit editOf(int slot) const;
     // The current card's preview; null when not rendered yet.
     QImage preview() const;
 
@@ -192,7 +194,6 @@ private:
     // The picture a card is drawn from: its custom picture in the storage folder, or the
     // pack's artwork. Throws.
     QString sourceOf(const PackCardEdit& edit, int slot) const;
-    PackCardEdit editOf(int slot) const;
     // As above, for a card of any pack.
     PackCardEdit editOf(int slot, const QString& id) const;
     QString sourceOf(const PackCardEdit& edit, int slot, const QString& id) const;

@@ -17,6 +17,7 @@
 #include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
+#include "shell/window_placement.h"
 #include "studio/studio_model.h"
 
 #include <QApplication>
@@ -87,6 +88,7 @@ public:
     Picture() {
         setObjectName(QStringLiteral("picture"));
         setFixedSize(96, 96);
+        setDecorative(this); // the title and summary beside it say what it shows
     }
     void display(const QImage& image, const QString& symbol) {
         m_image = image;
@@ -136,6 +138,7 @@ public:
         : m_number(QString::number(number)) {
         setFixedSize(22, 22);
         setFont(Typography::font(Typography::Style::subheadline, QFont::Bold));
+        setDecorative(this); // the steps are read in their order
     }
 
 protected:
@@ -178,6 +181,7 @@ QLabel* iconLabel(const QString& name) {
     label->setObjectName(name);
     label->setFixedSize(20, 20);
     label->setAlignment(Qt::AlignCenter);
+    setDecorative(label);
     return label;
 }
 
@@ -237,7 +241,7 @@ ToviTransferSheet::ToviTransferSheet(ToviTransferKind kind, Settings& settings,
     , m_opener(&ToviTransferSheet::openInFileManager) {
     setWindowTitle(headerSend);
     setWindowModality(Qt::WindowModal);
-    setFixedSize(520, 640);
+    WindowPlacement::fitSheet(this, {520, 640});
     setAutoFillBackground(true);
     build();
     restyle();
@@ -254,6 +258,7 @@ void ToviTransferSheet::build() {
     auto* scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("body"));
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
@@ -327,6 +332,8 @@ QLayout* ToviTransferSheet::buildPreviewHeader() {
 // The verified result and what to do next.
 QWidget* ToviTransferSheet::buildStatusCard() {
     m_success = new Card(QStringLiteral("success"));
+    m_success->setAccessibleName(QStringLiteral("Zapis zweryfikowany"));
+    setAlert(m_success);
     auto* card = cardColumn(m_success);
     m_successIcon = iconLabel(QStringLiteral("successIcon"));
     card->addLayout(
@@ -460,6 +467,8 @@ void ToviTransferSheet::buildAlbumPlace(QVBoxLayout* card) {
         connect(option, &QToolButton::clicked, this,
                 [this, album = albums[i]] { pickAlbum(album); });
     }
+    segments->setAccessibleName(choiceTitle->text());
+    makeRadioGroup(segments, m_albumGroup);
     choiceRow->addWidget(segments);
     card->addWidget(m_albumChoice);
 
@@ -496,6 +505,7 @@ void ToviTransferSheet::buildCardsPlace(QVBoxLayout* card) {
 QWidget* ToviTransferSheet::buildErrorLine() {
     m_errorLine = new Band;
     m_errorLine->setObjectName(QStringLiteral("errorLine"));
+    setAlert(m_errorLine);
     auto* row = new QHBoxLayout(m_errorLine);
     row->setContentsMargins(12, 10, 12, 10);
     row->setSpacing(8);
@@ -709,6 +719,10 @@ void ToviTransferSheet::refresh() {
     else
         picture->display(m_preview, {});
 
+    // The outcome is said as it appears.
+    const bool succeeded = m_complete && m_success->isHidden();
+    const bool failed =
+        !m_error.isEmpty() && (m_errorLine->isHidden() || m_error != m_errorText->text());
     m_success->setVisible(m_complete);
     m_ejectRow->setVisible(m_ejectState == EjectState::offered ||
                            m_ejectState == EjectState::ejecting ||
@@ -750,6 +764,11 @@ void ToviTransferSheet::refresh() {
 
     m_errorLine->setVisible(!m_error.isEmpty());
     m_errorText->setText(m_error);
+    m_errorLine->setAccessibleName(m_error);
+    if (succeeded)
+        announce(m_success);
+    if (failed)
+        announce(m_errorLine);
 
     refreshProgress();
 
@@ -1060,6 +1079,9 @@ void ToviTransferSheet::lookInBackground() {
 }
 
 void ToviTransferSheet::useFolder(const QString& folder) {
+    // The error of an earlier choice goes; this one's comes back from the model if it fails.
+    if (!std::exchange(m_error, QString()).isEmpty() && m_actions.clearError)
+        m_actions.clearError();
     if (m_actions.chooseDestination)
         m_actions.chooseDestination(folder);
     checkConnection();

@@ -5,6 +5,7 @@
 #include "packs/pack_renderer.h"
 #include "shell/controls.h"
 #include "shell/theme.h"
+#include "shell/window_placement.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -73,7 +74,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     , m_gridLayout(new QGridLayout(m_grid)) {
     setWindowTitle(QStringLiteral("Wybierz z kolekcji"));
     setWindowModality(Qt::WindowModal);
-    setFixedSize(780, 660);
+    WindowPlacement::fitSheet(this, {780, 660});
     setAutoFillBackground(true);
 
     auto* column = new QVBoxLayout(this);

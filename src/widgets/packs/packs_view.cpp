@@ -14,6 +14,7 @@
 #include "shell/url_opener.h"
 #include "studio/photo_picker.h"
 
+#include <QButtonGroup>
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -102,8 +104,8 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     , m_model(model)
     , m_settings(settings)
     , m_preview(new DevicePreview)
-    , m_sendBar(new SendBar)
-    , m_options(new QToolButton) {
+    , m_options(new QToolButton)
+    , m_sendBar(new SendBar(m_options)) {
     setAcceptDrops(true);
     m_chooseFile = [this] {
         return FileChooser::open(this, m_settings, QStringLiteral("Wybierz zdjęcie"),
@@ -119,11 +121,11 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
 
     m_workspace = new EditorWorkspace(
         {EditorTool::crop, EditorTool::animation, EditorTool::caption},
-        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); });
+        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); },
+        buildStrip());
     m_workspace->setTitle(QStringLiteral("Studio"));
     m_workspace->setHint(QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
     m_workspace->setOpenCollection(std::move(openCollection));
-    m_workspace->setContext(buildStrip());
     m_preview->setColor(settings.string(Settings::caseColor, QStringLiteral("silver")));
     m_preview->setActions([this](double dx, double dy, double size) { m_model.pan(dx, dy, size); },
                           [this](double delta, bool precise) { m_model.zoom(delta, precise); },
@@ -137,8 +139,6 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     m_options->setToolTip(QStringLiteral("Opcje zestawów"));
     m_options->setAutoRaise(true);
     m_options->setIconSize({22, 22});
-    m_options->setPopupMode(QToolButton::InstantPopup);
-    m_options->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     Theme::followWithIcon(m_options, QStringLiteral("ellipsis.circle"), 22, 0.8);
     auto* menu = new QMenu(m_options);
     QAction* factory = menu->addAction(QStringLiteral("Przywróć fabryczną kostkę…"));
@@ -152,8 +152,10 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     connect(menu, &QMenu::aboutToShow, this,
             [this, backup] { backup->setVisible(!m_model.lastBackup().isEmpty()); });
     backup->setVisible(!m_model.lastBackup().isEmpty());
-    m_options->setMenu(menu);
-    m_sendBar->setOptions(m_options);
+    // Opened by hand rather than as the button's own menu: that needs a style sheet to hide its
+    // arrow, and a style sheet keeps the colours of the theme it was applied in.
+    connect(m_options, &QToolButton::clicked, menu,
+            [this, menu] { menu->popup(m_options->mapToGlobal(QPoint(0, m_options->height()))); });
     connect(m_sendBar, &SendBar::triggered, this, [this] { openTransfer(false); });
 
     auto* column = new QVBoxLayout(this);
@@ -197,6 +199,8 @@ QWidget* PacksView::buildStrip() {
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
+    strip->setAccessibleName(QStringLiteral("Karty zestawu"));
+    auto* group = new QButtonGroup(strip);
     for (int slot = 0; slot < 6; ++slot) {
         auto* card = new CardButton(slot);
         connect(card, &QAbstractButton::clicked, this, [this, slot] {
@@ -204,8 +208,10 @@ QWidget* PacksView::buildStrip() {
             sync(); // a refused choice puts the mark back
         });
         row->addWidget(card);
+        group->addButton(card);
         m_strip.push_back(card);
     }
+    makeRadioGroup(strip, group);
     return strip;
 }
 
@@ -342,12 +348,16 @@ QWidget* PacksView::buildPanel(EditorTool tool) {
              {&PacksModel::editsChanged, &PacksModel::slotChanged, &PacksModel::selectedIDChanged})
             connect(&m_model, signal, panel, show);
         show();
-        connect(title, &QLineEdit::textChanged, this, [this](const QString& text) {
-            m_model.update([&text](PackCardEdit& edit) { edit.title = text; });
-        });
-        connect(subtitle, &QLineEdit::textChanged, this, [this](const QString& text) {
-            m_model.update([&text](PackCardEdit& edit) { edit.subtitle = text; });
-        });
+        // Typing into an empty line means the captions are wanted: the switch comes on.
+        for (auto [field, line] : {std::pair{title, &PackCardEdit::title},
+                                   std::pair{subtitle, &PackCardEdit::subtitle}}) {
+            connect(field, &QLineEdit::textChanged, this, [this, line](const QString& text) {
+                m_model.update([&text, line](PackCardEdit& edit) {
+                    edit.captions = edit.captions || (edit.*line).isEmpty();
+                    edit.*line = text;
+                });
+            });
+        }
         connect(captions, &QAbstractButton::toggled, this, [this](bool on) {
             m_model.update([on](PackCardEdit& edit) { edit.captions = on; });
         });
@@ -359,6 +369,11 @@ QWidget* PacksView::buildPanel(EditorTool tool) {
 
 void PacksView::sync() {
     const bool busy = m_model.busy();
+    if (busy && !m_wasBusy)
+        m_focus.remember(this); // before the controls that had it are disabled
+    else if (!busy && m_wasBusy)
+        QTimer::singleShot(0, this, [this] { m_focus.restore(); }); // once they are enabled
+    m_wasBusy = busy;
     const StarterPack* pack = m_model.pack();
     m_workspace->setSubtitle(QStringLiteral("Losowane karty · ") +
                              (pack ? pack->name : QStringLiteral("Kolekcja")));
@@ -368,6 +383,7 @@ void PacksView::sync() {
         card->setPicture(image == m_model.images().end() ? QImage() : image->second);
         card->setChecked(slot == m_model.slot());
         card->setEnabled(!busy);
+        card->setAccessibleDescription(m_model.editOf(slot).title);
     }
     m_preview->setImage(m_model.preview());
     m_preview->setInteractive(!busy);

@@ -60,6 +60,7 @@ CropControls::CropControls(QWidget* parent)
         line->addWidget(value);
         column->addLayout(line);
         slider->setAccessibleName(title);
+        slider->setShownScale(100);
         column->addWidget(slider);
         stack->addLayout(column);
     };

@@ -18,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -130,11 +131,14 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     swatches->setContentsMargins(0, 0, 0, 0);
     swatches->setSpacing(4);
     m_caseSelector->setAccessibleName(QStringLiteral("Obudowa"));
+    auto* caseGroup = new QButtonGroup(m_caseSelector);
     for (const QString& color : {silver, black}) {
         auto* swatch = new CaseSwatch(color);
         connect(swatch, &QAbstractButton::clicked, this, [this, color] { setDeviceColor(color); });
         swatches->addWidget(swatch);
+        caseGroup->addButton(swatch);
     }
+    makeRadioGroup(m_caseSelector, caseGroup);
     header->addWidget(m_caseSelector);
 
     auto* tutorial = static_cast<QToolButton*>(m_tutorialButton);

@@ -1,5 +1,7 @@
 #include "sheet_parts.h"
 
+#include "shell/controls.h"
+
 #include <QPainter>
 
 namespace tovi::SheetParts {
@@ -39,6 +41,7 @@ void Card::paintEvent(QPaintEvent*) {
 
 Hairline::Hairline() {
     setFixedHeight(1);
+    setDecorative(this);
 }
 
 void Hairline::paintEvent(QPaintEvent*) {

@@ -227,12 +227,16 @@ StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent
     };
     connect(m_captions, &QAbstractButton::toggled, this,
             [change](bool on) { change([on](ExportOptions& o) { o.captions = on; }); });
-    connect(m_title, &QLineEdit::textChanged, this, [change](const QString& text) {
-        change([&text](ExportOptions& o) { o.captionTitle = text; });
-    });
-    connect(m_subtitle, &QLineEdit::textChanged, this, [change](const QString& text) {
-        change([&text](ExportOptions& o) { o.captionSubtitle = text; });
-    });
+    // Typing into an empty line means the captions are wanted: the switch comes on.
+    for (auto [field, line] : {std::pair{m_title, &ExportOptions::captionTitle},
+                               std::pair{m_subtitle, &ExportOptions::captionSubtitle}}) {
+        connect(field, &QLineEdit::textChanged, this, [change, line](const QString& text) {
+            change([&text, line](ExportOptions& o) {
+                o.captions = o.captions || (o.*line).isEmpty();
+                o.*line = text;
+            });
+        });
+    }
     connect(&m_model, &StudioModel::optionsChanged, this, &StudioCaptionControls::sync);
     sync();
 }
