@@ -81,8 +81,10 @@ void readGif(Input& in, DevicePicture& picture) {
     const int width = in.word(), height = in.word(), packed = in.byte();
     if (packed < 0 || !in.skip(2) || (packed & 0x80 && !in.skip(3 << ((packed & 7) + 1))))
         return;
-    constexpr double missingDelay = 0.1, shortestDelay = 0.02;
-    double delay = missingDelay;
+    // In centiseconds, as the file counts them, so that the sum is exact.
+    constexpr int missingDelay = 10, shortestDelay = 2;
+    int delay = missingDelay;
+    qint64 centiseconds = 0;
     QSize first;
     for (;;) {
         switch (in.byte()) {
@@ -92,10 +94,10 @@ void readGif(Input& in, DevicePicture& picture) {
                 const int length = in.byte();
                 if (length < 4 || !in.skip(1))
                     return;
-                const int centiseconds = in.word();
-                if (centiseconds < 0 || !in.skip(length - 3))
+                const int given = in.word();
+                if (given < 0 || !in.skip(length - 3))
                     return;
-                delay = std::max(centiseconds / 100.0, shortestDelay);
+                delay = std::max(given, shortestDelay);
             }
             if (label < 0 || !skipSubBlocks(in))
                 return;
@@ -113,13 +115,14 @@ void readGif(Input& in, DevicePicture& picture) {
                 if (first.isEmpty())
                     first = QSize(left + w, top + h);
                 ++picture.frames;
-                picture.seconds += delay;
+                centiseconds += delay;
             }
             delay = missingDelay;
             break;
         }
         case 0x3B: // the trailer: every frame was whole
             picture.size = width > 0 && height > 0 ? QSize(width, height) : first;
+            picture.seconds = static_cast<double>(centiseconds) / 100.0;
             if (picture.frames > 0 && !picture.size.isEmpty())
                 picture.kind = Kind::gif;
             return;
