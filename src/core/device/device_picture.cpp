@@ -198,6 +198,11 @@ DevicePicture DevicePicture::read(const QString& path) {
     else if (first == 0xFF && second == 0xD8 && third == 0xFF)
         readJpeg(in, fd, picture);
     ::close(fd);
+    if (!picture.showable()) { // what a broken file seemed to hold means nothing
+        picture.frames = 0;
+        picture.seconds = 0;
+        picture.size = {};
+    }
     return picture;
 }
 
