@@ -15,6 +15,8 @@ public:
     qint64 free() const { return m_free; }
     // "Na Tovi brakuje miejsca: potrzeba 1,9 MB, wolne 0,4 MB."
     QString message() const override;
+    // True for a message of this error, as a model's error text carries it to the window.
+    static bool isMessage(const QString& text);
 
 private:
     qint64 m_needed;
