@@ -4,15 +4,7 @@
 # (~140 kB) and 200 of the largest GIF an export makes (96 frames, ~2 MB). Each run remounts
 # the volume, so that the FUSE driver starts cold. Medians of N runs.
 #   bench/contents_bench.sh [BUILD_DIR] [N]     (default build/release, 5)
-set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build/release}
-runs=${2:-5}
-tovi=$build/src/cli/tovi
-work=$(mktemp -d)
-mnt="$work/NO NAME"
-cleanup() { fusermount -u "$mnt" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
+. "$(dirname "$0")/fat_bench.sh"
 
 "$tovi" cards --pack listening --out "$work/cards" >/dev/null
 photo=/usr/share/backgrounds/mate/nature/LadyBird.jpg # mate-backgrounds
@@ -20,8 +12,6 @@ photo=/usr/share/backgrounds/mate/nature/LadyBird.jpg # mate-backgrounds
 
 mount() { mkdir -p "$mnt" && fusefat -o "rw+,fsname=$work/tovi.img" "$work/tovi.img" "$mnt" >/dev/null 2>&1; }
 remount() { fusermount -u "$mnt" && mount; }
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 measure() { # WHAT FILE…: a fresh volume whose Photo1 holds 200 pictures, cycling through FILE…
     local what=$1 floor=() ours=() i
     shift
