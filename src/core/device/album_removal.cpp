@@ -14,8 +14,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tovi::AlbumRemoval {
 
@@ -92,6 +94,17 @@ void report(const Observer& observe, const Progress& at) {
         throw Cancelled();
 }
 
+// The picture as the medium holds it, and what tells later whether it changed.
+std::pair<Identity, QByteArray> readPicture(const QString& folder, const QString& name,
+                                            const Observer& observe) {
+    const Identity identity = identify(folder, name);
+    QByteArray bytes = readBack(folder + QLatin1Char('/') + name);
+    if (bytes.size() != identity.bytes)
+        throw RemovalError(RemovalError::changed);
+    report(observe, {Stage::read, {}});
+    return {identity, std::move(bytes)};
+}
+
 } // namespace
 
 Removed remove(const QString& device, const QString& album, const QString& name,
@@ -99,11 +112,7 @@ Removed remove(const QString& device, const QString& album, const QString& name,
     const ScopedAccess access(device);
     const QString folder = DeviceLayout::photoFolder(DeviceContents::rootOf(device), album);
     const FolderLock lock(folder);
-    const Identity before = identify(folder, name);
-    const QByteArray bytes = readBack(folder + QLatin1Char('/') + name);
-    if (bytes.size() != before.bytes)
-        throw RemovalError(RemovalError::changed);
-    report(observe, {Stage::read, {}});
+    const auto [before, bytes] = readPicture(folder, name, observe);
 
     const QString keptAlbum = QDir(kept).filePath(album);
     if (!QDir().mkpath(keptAlbum))
@@ -145,16 +154,10 @@ QString move(const QString& device, const QString& from, const QString& name, co
         identify(folder, name);
         return name; // already there
     }
-    Identity before;
-    QByteArray bytes;
-    {
-        const FolderLock lock(folder);
-        before = identify(folder, name);
-        bytes = readBack(folder + QLatin1Char('/') + name);
-    }
-    if (bytes.size() != before.bytes)
-        throw RemovalError(RemovalError::changed);
-    report(observe, {Stage::read, {}});
+    // One album locked at a time: a move the other way cannot wait for this one.
+    std::optional<FolderLock> reading(std::in_place, folder);
+    const auto [before, bytes] = readPicture(folder, name, observe);
+    reading.reset();
     const AlbumWriter::Added added = AlbumWriter::add(root, to, name, bytes);
     const QString copy = DeviceLayout::photoFolder(root, to) + QLatin1Char('/') + added.name;
     report(observe, {Stage::copied, copy});

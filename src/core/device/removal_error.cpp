@@ -14,7 +14,7 @@ QString RemovalError::message() const {
                               "Spróbuj ponownie.");
     case interrupted:
         return QStringLiteral("Usuwanie z Tovi zostało przerwane. ") + m_cause +
-               QStringLiteral(" Sprawdzona kopia pliku jest na komputerze: ") +
+               QStringLiteral(" Sprawdzona kopia pliku jest tu: ") +
                QDir::toNativeSeparators(m_copy);
     }
     return {};
