@@ -36,7 +36,8 @@ bool taken(const QString& path) {
 // has no room for the file and its folder's growth is taken for the same.
 void rethrowFull(const PlatformError& error, const QString& album, qint64 bytes) {
     const int code = error.errorNumber();
-    if (code != ENOSPC && code != EDQUOT && code != EFBIG && code != EPERM && code != EACCES)
+    const bool full = code == ENOSPC || code == EDQUOT || code == EFBIG;
+    if (!full && code != EPERM && code != EACCES)
         return;
     DeviceSpace space;
     try {
@@ -44,7 +45,6 @@ void rethrowFull(const PlatformError& error, const QString& album, qint64 bytes)
     } catch (const ToviError&) {
         return;
     }
-    const bool full = code == ENOSPC || code == EDQUOT || code == EFBIG;
     qint64 needed = space.allocated(bytes);
     if (!full && space.free >= needed + 2 * space.cluster)
         return;
