@@ -21,5 +21,8 @@ int savePack(CommandLine& line);
 int importPack(CommandLine& line);
 int exportPack(CommandLine& line);
 int eject(CommandLine& line);
+int ls(CommandLine& line);
+int rm(CommandLine& line);
+int backups(CommandLine& line);
 
 } // namespace tovi::cli

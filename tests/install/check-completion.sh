@@ -7,7 +7,8 @@ export PATH=$(realpath "$1"):$PATH QT_QPA_PLATFORM=offscreen
 source "$2"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/cards" && touch "$work/clip.mp4" "$work/card one.jpg" "$work/friend.tovipack" &&
+mkdir -p "$work/cards/tovi/Photo1" && touch "$work/cards/tovi/Photo1/"{a.gif,._a.gif} &&
+    touch "$work/clip.mp4" "$work/card one.jpg" "$work/friend.tovipack" &&
     cd "$work" || exit 1
 failed=0
 
@@ -38,4 +39,7 @@ offers "$(tovi packs | cut -f1 | sort | paste -sd'|')" tovi export-pack ""
 offers "clip.mp4" tovi export cl
 offers "cards" tovi install-cards ""
 offers "cards" tovi send clip.mp4 --device c
+offers "Photo1/|Photo2/|Photo3/" tovi rm --device cards/tovi ""
+offers "Photo1/a.gif" tovi rm --device cards/tovi Photo1/
+offers "" tovi ls --device cards/tovi ""
 exit $failed

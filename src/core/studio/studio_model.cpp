@@ -40,8 +40,7 @@ ExportOptions freshOptions(const MediaInfo& media) {
 
 // "tovi-" and 8 upper-case hexadecimal characters of a new UUID, with the format's extension.
 QString outputName(OutputFormat format) {
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    return QStringLiteral("tovi-") + uuid.left(8) + QLatin1Char('.') + rawValue(format).toLower();
+    return AlbumWriter::freshName(rawValue(format).toLower());
 }
 
 struct Imported {
