@@ -19,11 +19,6 @@ struct MediaInfo {
     bool video = false;
 };
 
-// A picked photo-library item, copied to a private temporary file.
-struct ImportedMedia {
-    QUrl url;
-};
-
 // A square window out of a picture. Out-of-range values may be stored; users of the crop clamp.
 struct CropSettings {
     double zoom = 1; // 1 … 3

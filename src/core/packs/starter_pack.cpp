@@ -173,13 +173,6 @@ QString rawValue(PackReveal reveal) {
     return {};
 }
 
-std::optional<PackReveal> packRevealFromRaw(const QString& raw) {
-    for (PackReveal reveal : allPackReveals)
-        if (rawValue(reveal) == raw)
-            return reveal;
-    return std::nullopt;
-}
-
 QString cardKey(const QString& packId, int slot) {
     return packId + QLatin1Char('/') + QString::number(slot);
 }

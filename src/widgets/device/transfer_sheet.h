@@ -151,7 +151,6 @@ private:
     void restyle();
     void refresh();
     void refreshProgress();
-    void setReady(bool ready);
     void settle(const Lookup& found);
     void mountsChanged();
     void lookInBackground();
