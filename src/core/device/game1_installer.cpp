@@ -22,10 +22,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <future>
-#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -273,23 +271,8 @@ void validate(const Files& files) {
 }
 
 Files snapshot(const QString& folder) {
-    const QByteArray encoded = QFile::encodeName(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(encoded.constData()), ::closedir);
-    if (!listing)
-        throw PlatformError::fromErrno(errno, folder);
-    QStringList entries;
-    errno = 0;
-    while (const dirent* entry = ::readdir(listing.get())) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            entries << QFile::decodeName(name);
-        errno = 0;
-    }
-    if (errno != 0)
-        throw PlatformError::fromErrno(errno, folder);
-
     Files result;
-    for (const QString& name : entries) {
+    for (const QString& name : folderEntries(folder)) {
         const QString path = child(folder, name);
         struct stat info {};
         if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
