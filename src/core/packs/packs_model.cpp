@@ -20,7 +20,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QTextBoundaryFinder>
 #include <algorithm>
@@ -101,7 +100,7 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
     : QObject(parent)
     , m_settings(settings)
     , m_bundle(std::move(bundle)) {
-    connect(&m_watch, &DeviceWatch::stalledChanged, this, &PacksModel::stalledChanged);
+    connect(&m_install, &DeviceJob::stalledChanged, this, &PacksModel::stalledChanged);
     try {
         m_packs = StarterPack::load(m_bundle);
     } catch (...) {
@@ -557,23 +556,14 @@ void PacksModel::prepare(bool install, bool factory) {
     setBusy(true);
     setError({});
     setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
-    const quint64 job = ++m_job;
-    m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    const quint64 job = m_install.begin(false);
     m_pendingBackup.clear();
     // Steps cross to the interface thread, where the watch hears them; the installation goes on
     // only while nobody has stopped waiting for it.
-    const Game1Installer::Observer observe = [self = QPointer<PacksModel>(this), job,
-                                              abandoned =
-                                                  m_abandoned](const Game1Installer::Progress& at) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, job, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
-             removed = at.removed] {
-                if (self)
-                    self->installProgress(job, started, backup, removed);
-            },
-            Qt::QueuedConnection);
-        return !abandoned->load();
+    const Game1Installer::Observer observe = [this, step = m_install.step()](
+                                                 const Game1Installer::Progress& at) {
+        return step([this, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
+                     removed = at.removed] { installProgress(started, backup, removed); });
     };
     runOnOwnThread(
         this,
@@ -617,9 +607,8 @@ void PacksModel::prepare(bool install, bool factory) {
             return prepared;
         },
         [this, install, factory, job](const Outcome<Prepared>& outcome) {
-            if (job != m_job)
+            if (!m_install.finish(job))
                 return; // abandoned: the person was already told
-            m_watch.stop();
             if (!outcome.ok()) {
                 setError(outcome.error);
                 setMessage({});
@@ -648,26 +637,20 @@ void PacksModel::prepare(bool install, bool factory) {
         });
 }
 
-void PacksModel::installProgress(quint64 job, bool started, const QString& backup,
-                                 const QStringList& removed) {
-    if (job != m_job || !m_busy)
+void PacksModel::installProgress(bool started, const QString& backup, const QStringList& removed) {
+    if (!m_busy)
         return;
     if (started) {
         m_pendingBackup = backup;
-        m_watch.start();
-    } else {
-        m_watch.beat();
+        m_install.watch();
     }
     if (!removed.isEmpty())
         setMessage(DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), removed));
 }
 
 void PacksModel::stopWaiting() {
-    if (!m_busy || !m_watch.stalled())
+    if (!m_busy || !m_install.stopWaiting())
         return;
-    m_abandoned->store(true);
-    ++m_job;
-    m_watch.stop();
     setError(DeviceWatch::stoppedInstallText(m_pendingBackup));
     setMessage({});
     setBusy(false);

@@ -14,12 +14,9 @@
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
-#include <QPointer>
 #include <QUuid>
 #include <algorithm>
 #include <cmath>
@@ -57,7 +54,7 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
     m_previewTimer.setSingleShot(true);
     m_previewTimer.setInterval(previewDebounceMs);
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
-    connect(&m_watch, &DeviceWatch::stalledChanged, this, &StudioModel::stalledChanged);
+    connect(&m_albumWrite, &DeviceJob::stalledChanged, this, &StudioModel::stalledChanged);
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
     // A video copy can be gigabytes; copies of earlier runs are never used again.
@@ -234,14 +231,11 @@ void StudioModel::decodePreviewFrame() {
     const MediaInfo media = *m_media;
     const double start = m_options.start;
     // The key frame a seek lands on is shown while the exact frame decodes.
-    auto early = [alive = QPointer<StudioModel>(this), token](const QImage& picture) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [alive, token, picture] {
-                if (alive && token == alive->m_previewToken)
-                    alive->renderPreview(picture);
-            },
-            Qt::QueuedConnection);
+    auto early = [relay = InterfaceRelay(this), self = this, token](const QImage& picture) {
+        relay([self, token, picture] {
+            if (token == self->m_previewToken)
+                self->renderPreview(picture);
+        });
     };
     runInBackground(
         this,
@@ -348,22 +342,16 @@ void StudioModel::prepare(bool saveToDevice) {
     const ExportOptions options = m_options;
     const MediaInfo media = *m_media; // the model's own copy of the file: inspected once
     // Progress crosses to the interface thread; a model that is gone by then hears nothing.
-    QPointer<StudioModel> self(this);
     m_exportCancelled = std::make_shared<std::atomic<bool>>(false);
     const auto cancelled = m_exportCancelled;
     auto shown = std::make_shared<std::atomic<int>>(-1);
-    const MediaProcessor::ExportProgress progress = [self, cancelled, shown](int done, int total) {
+    const MediaProcessor::ExportProgress progress = [relay = InterfaceRelay(this), self = this,
+                                                     cancelled, shown](int done, int total) {
         if (cancelled->load())
             return false;
         if (shown->exchange(done) == done) // asked again while a frame decodes
             return true;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, done, total] {
-                if (self)
-                    emit self->exportProgress(done, total);
-            },
-            Qt::QueuedConnection);
+        relay([self, done, total] { emit self->exportProgress(done, total); });
         return true;
     };
     runInBackground(
@@ -402,27 +390,16 @@ void StudioModel::prepare(bool saveToDevice) {
                 setBusy(false);
                 return;
             }
-            const quint64 write = ++m_write;
-            m_writeAbandoned = std::make_shared<std::atomic<bool>>(false);
+            const quint64 write = m_albumWrite.begin(true);
             // The leftovers note crosses to the interface thread; the write goes on only while
             // nobody has stopped waiting for it.
-            const AlbumWriter::Observer observe =
-                [self = QPointer<StudioModel>(this), write,
-                 abandoned = m_writeAbandoned](const AlbumWriter::Added& sofar) {
-                    QMetaObject::invokeMethod(
-                        QCoreApplication::instance(),
-                        [self, write, sofar] {
-                            if (!self || write != self->m_write)
-                                return;
-                            self->m_watch.beat();
-                            if (!sofar.removed.isEmpty())
-                                self->setMessage(
-                                    DeviceLayout::leftoversRemovedText(sofar.album, sofar.removed));
-                        },
-                        Qt::QueuedConnection);
-                    return !abandoned->load();
-                };
-            m_watch.start();
+            const AlbumWriter::Observer observe = [this, step = m_albumWrite.step()](
+                                                      const AlbumWriter::Added& sofar) {
+                return step([this, sofar] {
+                    if (!sofar.removed.isEmpty())
+                        setMessage(DeviceLayout::leftoversRemovedText(sofar.album, sofar.removed));
+                });
+            };
             runOnOwnThread(
                 this,
                 [destination = m_destination, selected = m_selectedFolder, name,
@@ -432,9 +409,8 @@ void StudioModel::prepare(bool saveToDevice) {
                     return added.album;
                 },
                 [this, write](const Outcome<QString>& written) {
-                    if (write != m_write)
+                    if (!m_albumWrite.finish(write))
                         return; // abandoned: the person was already told
-                    m_watch.stop();
                     if (written.ok())
                         setMessage(QStringLiteral("Zapisano do ") + *written.value +
                                    QStringLiteral(". Wysuń dysk, przełącz Tovi w tryb DAC i "
@@ -447,11 +423,8 @@ void StudioModel::prepare(bool saveToDevice) {
 }
 
 void StudioModel::stopWaiting() {
-    if (!m_busy || !m_watch.stalled())
+    if (!m_busy || !m_albumWrite.stopWaiting())
         return;
-    m_writeAbandoned->store(true);
-    ++m_write;
-    m_watch.stop();
     setError(DeviceWatch::stoppedAlbumText(m_exportedURL));
     setMessage({});
     setBusy(false);
