@@ -1,6 +1,7 @@
 #include "game1_installer.h"
 
 #include "app/platform_error.h"
+#include "app/product.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
 #include "device/folder_lock.h"
@@ -77,7 +78,7 @@ qsizetype subBlocksEnd(const QByteArray& bytes, qsizetype at) {
 // giflib's own decoder fails on a damaged frame where the import decoder forgives it: the device
 // gets no second chance.
 bool isWholeCard(const QByteArray& bytes) {
-    constexpr int side = 240;
+    constexpr int side = Product::screenSide;
     if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
         return false;
     GifMemoryReader reader{&bytes};
@@ -220,7 +221,7 @@ bool rollBack(const QString& game1, const QStringList& written, const Files& bef
 const QStringList& names() {
     static const QStringList list = [] {
         QStringList result;
-        for (int number = 1; number <= 6; ++number)
+        for (int number = 1; number <= Product::cardCount; ++number)
             result << QString::number(number) + QStringLiteral(".gif");
         return result;
     }();

@@ -3,6 +3,7 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/platform_error.h"
+#include "app/product.h"
 #include "app/published.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
@@ -25,7 +26,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 
 namespace tovi {
@@ -295,7 +295,7 @@ QString PacksModel::sourceOf(const PackCardEdit& edit, int slot, const QString& 
 std::optional<PacksModel::Cards> PacksModel::currentCards() {
     Cards cards;
     try {
-        for (int slot = 0; slot < 6; ++slot) {
+        for (int slot = 0; slot < Product::cardCount; ++slot) {
             cards.edits[size_t(slot)] = editOf(slot);
             cards.sources[size_t(slot)] = sourceOf(cards.edits[size_t(slot)], slot);
         }
@@ -330,7 +330,7 @@ void PacksModel::selectCard(int slot) {
 }
 
 void PacksModel::randomCard() {
-    selectCard(QRandomGenerator::global()->bounded(6));
+    selectCard(QRandomGenerator::global()->bounded(Product::cardCount));
     setMessage(QStringLiteral("Podgląd losowania: ") + edit().title +
                QStringLiteral(". Powtórzenia są możliwe."));
 }
@@ -455,34 +455,16 @@ void PacksModel::pan(double dx, double dy, double size) {
     const auto original = m_originals.find(source);
     if (original == m_originals.end())
         return;
-    const double w = original->second.width();
-    const double h = original->second.height();
-    update([&](PackCardEdit& edit) {
-        if (!(w > 0 && h > 0 && size > 0))
-            return;
-        CropSettings& crop = edit.crop;
-        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
-        const double side = std::min(w, h) / zoom;
-        if (w - side > 0.001)
-            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
-        if (h - side > 0.001)
-            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
-    });
+    const QSizeF picture = original->second.size();
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.panned(dx, dy, size, picture); });
 }
 
 void PacksModel::zoom(double delta, bool precise) {
-    update([&](PackCardEdit& edit) {
-        const double zoomed = edit.crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
-        if (std::isfinite(zoomed))
-            edit.crop.zoom = std::clamp(zoomed, 1.0, 3.0);
-    });
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.zoomed(delta, precise); });
 }
 
 void PacksModel::magnify(double scale) {
-    update([&](PackCardEdit& edit) {
-        if (std::isfinite(scale) && scale > 0)
-            edit.crop.zoom = std::clamp(edit.crop.zoom * scale, 1.0, 3.0);
-    });
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.magnified(scale); });
 }
 
 // --- rendering ----------------------------------------------------------------------------------
@@ -502,7 +484,7 @@ void PacksModel::refreshImages() {
         this,
         [edits, sources, originals = m_originals]() mutable {
             Rendering result;
-            for (int slot = 0; slot < 6; ++slot) {
+            for (int slot = 0; slot < Product::cardCount; ++slot) {
                 const QImage& original = cachedOriginal(originals, sources[size_t(slot)]);
                 result.images[slot] =
                     PackRenderer::image(original, edits[size_t(slot)], slot, previewSize);
@@ -571,7 +553,7 @@ void PacksModel::prepare(bool install, bool factory) {
          destination = m_destination, bundle = m_bundle, originals = m_originals,
          observe]() mutable {
             Game1Installer::Files files;
-            for (int n = 1; n <= 6; ++n) {
+            for (int n = 1; n <= Product::cardCount; ++n) {
                 const QString name = QString::number(n) + QStringLiteral(".gif");
                 const auto slot = size_t(n - 1);
                 if (factory) {
@@ -582,8 +564,9 @@ void PacksModel::prepare(bool install, bool factory) {
                         throw PackError(PackError::missingResource);
                     files[name] = readFile(*resource);
                 } else {
-                    const QImage card = PackRenderer::image(
-                        cachedOriginal(originals, sources[slot]), edits[slot], n - 1, 240);
+                    const QImage card =
+                        PackRenderer::image(cachedOriginal(originals, sources[slot]), edits[slot],
+                                            n - 1, Product::screenSide);
                     files[name] = PackRenderer::gif(card, n - 1, animation);
                 }
             }
@@ -670,7 +653,7 @@ PackContent PacksModel::content(const QString& id) const {
     PackContent content;
     content.name = found->name;
     content.animation = own && id != m_selectedID ? own->content.animation : m_animation;
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         content.cards[size_t(slot)] = editOf(slot, id);
         content.pictures[size_t(slot)] = sourceOf(content.cards[size_t(slot)], slot, id);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/product.h"
 #include "app/resource_bundle.h"
 #include "device/device_job.h"
 #include "packs/own_pack.h"
@@ -206,8 +207,8 @@ private:
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
-        std::array<PackCardEdit, 6> edits;
-        std::array<QString, 6> sources;
+        std::array<PackCardEdit, Product::cardCount> edits;
+        std::array<QString, Product::cardCount> sources;
     };
     std::optional<Cards> currentCards();
 

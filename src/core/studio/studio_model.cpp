@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QUuid>
 #include <algorithm>
-#include <cmath>
 #include <mutex>
 
 namespace tovi {
@@ -278,37 +277,19 @@ void StudioModel::panCrop(double dx, double dy, double size) {
     if (m_busy || !m_media)
         return;
     const QImage& frame = m_cachedFrame.isNull() ? m_media->frame : m_cachedFrame;
-    const double w = frame.width();
-    const double h = frame.height();
-    CropSettings crop = m_options.crop;
-    if (w > 0 && h > 0 && size > 0) {
-        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
-        const double side = std::min(w, h) / zoom;
-        if (w - side > 0.001)
-            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
-        if (h - side > 0.001)
-            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
-    }
-    changeCrop(crop);
+    changeCrop(m_options.crop.panned(dx, dy, size, frame.size()));
 }
 
 void StudioModel::zoomCrop(double delta, bool precise) {
     if (m_busy || !m_media)
         return;
-    CropSettings crop = m_options.crop;
-    const double zoomed = crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
-    if (std::isfinite(zoomed))
-        crop.zoom = std::clamp(zoomed, 1.0, 3.0);
-    changeCrop(crop);
+    changeCrop(m_options.crop.zoomed(delta, precise));
 }
 
 void StudioModel::magnifyCrop(double scale) {
     if (m_busy || !m_media)
         return;
-    CropSettings crop = m_options.crop;
-    if (std::isfinite(scale) && scale > 0)
-        crop.zoom = std::clamp(crop.zoom * scale, 1.0, 3.0);
-    changeCrop(crop);
+    changeCrop(m_options.crop.magnified(scale));
 }
 
 // --- album writer -------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "collection_view.h"
 
 #include "app/background_task.h"
+#include "app/product.h"
 #include "media/media_processor.h"
 #include "packs/pack_renderer.h"
 #include "shell/controls.h"
@@ -180,7 +181,7 @@ void StudioCollectionView::showPack() {
     if (!shown)
         return;
     m_name->setText(shown->name);
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = new QPushButton;
         card->setFlat(true);
         card->setCursor(Qt::PointingHandCursor);

@@ -1,5 +1,6 @@
 #include "packs_view.h"
 
+#include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
 #include "packs/packs_model.h"
@@ -133,7 +134,9 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     m_workspace->setPreview(m_preview);
 
     m_sendBar->setTitle(QStringLiteral("Twój zestaw jest gotowy"));
-    m_sendBar->setSubtitle(QStringLiteral("6 kart · GIF · 240 × 240 · Game1"));
+    m_sendBar->setSubtitle(QStringLiteral("%1 kart · GIF · %2 · Game1")
+                               .arg(Product::cardCount)
+                               .arg(Product::screenSizeText()));
     m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
     m_options->setAccessibleName(QStringLiteral("Opcje zestawów"));
     m_options->setToolTip(QStringLiteral("Opcje zestawów"));
@@ -201,7 +204,7 @@ QWidget* PacksView::buildStrip() {
     row->setSpacing(6);
     strip->setAccessibleName(QStringLiteral("Karty zestawu"));
     auto* group = new QButtonGroup(strip);
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = new CardButton(slot);
         connect(card, &QAbstractButton::clicked, this, [this, slot] {
             m_model.selectCard(slot);
@@ -305,7 +308,7 @@ QWidget* PacksView::buildPanel(EditorTool tool) {
         draw->setCursor(Qt::PointingHandCursor);
         connect(draw, &QPushButton::clicked, this, [this] { m_model.randomCard(); });
         column->addWidget(draw, 0, Qt::AlignLeft);
-        auto* size = new QLabel(QStringLiteral("GIF · 240 × 240"));
+        auto* size = new QLabel(QStringLiteral("GIF · ") + Product::screenSizeText());
         size->setForegroundRole(QPalette::PlaceholderText);
         size->setFont(Typography::font(Typography::Style::caption));
         column->addWidget(size);
@@ -377,7 +380,7 @@ void PacksView::sync() {
     const StarterPack* pack = m_model.pack();
     m_workspace->setSubtitle(QStringLiteral("Losowane karty · ") +
                              (pack ? pack->name : QStringLiteral("Kolekcja")));
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = static_cast<CardButton*>(m_strip[size_t(slot)]);
         const auto image = m_model.images().find(slot);
         card->setPicture(image == m_model.images().end() ? QImage() : image->second);

@@ -1,5 +1,6 @@
 #include "crop_controls.h"
 
+#include "app/product.h"
 #include "shell/double_slider.h"
 #include "shell/theme.h"
 
@@ -75,7 +76,7 @@ CropControls::CropControls(QWidget* parent)
     accent.setColor(QPalette::Active, QPalette::ButtonText, StudioStyle::accent());
     accent.setColor(QPalette::Inactive, QPalette::ButtonText, StudioStyle::accent());
     m_centre->setPalette(accent);
-    auto* size = new QLabel(QStringLiteral("240 × 240"));
+    auto* size = new QLabel(Product::screenSizeText());
     size->setFont(caption);
     size->setForegroundRole(QPalette::PlaceholderText);
     footer->addWidget(m_centre);

@@ -1,5 +1,6 @@
 #include "studio_panels.h"
 
+#include "app/product.h"
 #include "shell/controls.h"
 #include "shell/double_slider.h"
 #include "shell/theme.h"
@@ -192,13 +193,15 @@ void StudioAnimationControls::sync() {
     if (animated) {
         const double duration = media->duration;
         m_start->show(0, std::max(duration - 0.1, 0.01), options.start);
-        m_length->show(0.1, std::max(std::min(duration - options.start, 8.0), 0.1), options.length);
+        m_length->show(0.1, std::max(std::min(duration - options.start, Product::maxSeconds), 0.1),
+                       options.length);
     }
     m_gifGroup->setVisible(animated && gif);
     m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));
     m_fps->setCurrent(fpsIndex(options.fps));
-    m_fpsNote->setText(animated ? QStringLiteral("Zapętlony GIF, maks. 8 s i 2 MB.")
-                                : QStringLiteral("GIF · 240 × 240 · maks. 2 MB"));
+    m_fpsNote->setText(
+        animated ? QStringLiteral("Zapętlony GIF, maks. 8 s i 2 MB.")
+                 : QStringLiteral("GIF · %1 · maks. 2 MB").arg(Product::screenSizeText()));
 }
 
 StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent)

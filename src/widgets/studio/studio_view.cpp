@@ -1,5 +1,6 @@
 #include "studio_view.h"
 
+#include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
 #include "device/transfer_sheet.h"
@@ -29,7 +30,7 @@ namespace tovi {
 namespace {
 
 QString summaryOf(const ExportOptions& options) {
-    return rawValue(options.format) + QStringLiteral(" · 240 × 240");
+    return rawValue(options.format) + QStringLiteral(" · ") + Product::screenSizeText();
 }
 
 } // namespace
