@@ -5,6 +5,7 @@
 #include "app/background_task.h"
 #include "app/polish_count.h"
 #include "app/tovi_error.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
@@ -134,7 +135,9 @@ int installCards(CommandLine& line) {
         return failed(error);
     }
     if (line.isSet("wait"))
-        waitForDevice(parsed->device, [&] { Game1Installer::folder(parsed->device); });
+        waitForDevice(parsed->device, [&] {
+            DeviceFinder::folderFor(ToviTransferKind::cards, parsed->device, {});
+        });
     return runWatched(
         [files, device = parsed->device, backups = parsed->backups](
             const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {

@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
@@ -511,7 +512,7 @@ void PacksModel::refreshImages() {
 void PacksModel::chooseDestination(const QString& folder) {
     const ScopedAccess access(folder);
     try {
-        Game1Installer::folder(folder);
+        DeviceFinder::folderFor(ToviTransferKind::cards, folder, {});
         const QByteArray bookmark = Bookmark::make(folder);
         m_settings.setBytes(Settings::packsDestination, bookmark);
         ToviConnectionStore::rememberRoot(folder, bookmark, m_settings);

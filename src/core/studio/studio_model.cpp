@@ -7,6 +7,7 @@
 #include "app/working_folder.h"
 #include "device/album_writer.h"
 #include "device/bookmark.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
@@ -65,10 +66,6 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
 }
 
 StudioModel::~StudioModel() = default;
-
-QString StudioModel::photoFolder(const QString& in, const QString& selected) {
-    return DeviceLayout::photoFolder(in, selected);
-}
 
 // --- fields -------------------------------------------------------------------------------------
 
@@ -297,7 +294,7 @@ void StudioModel::magnifyCrop(double scale) {
 void StudioModel::chooseDestination(const QString& folder) {
     const ScopedAccess access(folder);
     try {
-        photoFolder(folder, m_selectedFolder);
+        DeviceFinder::folderFor(ToviTransferKind::artwork, folder, m_selectedFolder);
         setDestination(folder);
         const QByteArray bookmark = Bookmark::make(folder);
         m_settings.setBytes(Settings::destination, bookmark);

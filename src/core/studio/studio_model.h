@@ -49,11 +49,6 @@ public:
     explicit StudioModel(Settings& settings, QObject* parent = nullptr);
     ~StudioModel() override;
 
-    // The album folder to write into for the folder the user chose (`in`: an album folder or the
-    // device root) and the selected album. Throws MediaError::invalidFolder for an unusable
-    // choice, PlatformError when the candidate cannot be examined. Any thread.
-    static QString photoFolder(const QString& in, const QString& selected);
-
     const std::optional<MediaInfo>& media() const { return m_media; }
     const QString& mediaName() const { return m_mediaName; }
     const QImage& preview() const { return m_preview; }

@@ -1,0 +1,780 @@
+// The transfer sheet's look: each section's widgets, built once, restyled with the theme and
+// refreshed from the sheet's state.
+
+#include "transfer_sheet.h"
+
+#include "app/polish_count.h"
+#include "device/device_layout.h"
+#include "device/device_watch.h"
+#include "shell/controls.h"
+#include "shell/sheet_parts.h"
+#include "shell/theme.h"
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace tovi {
+namespace {
+
+using SheetParts::Card;
+using SheetParts::cardColumn;
+using SheetParts::css;
+using SheetParts::flatButton;
+using SheetParts::Hairline;
+using SheetParts::heading;
+using SheetParts::iconLabel;
+using SheetParts::step;
+using SheetParts::textLabel;
+using SheetParts::withAlpha;
+
+const QString headerSend = QStringLiteral("Wyślij na Tovi");
+const QString headerDone = QStringLiteral("Gotowe");
+
+QColor errorColor(const QWidget* widget) {
+    return SheetParts::isDark(widget) ? QColor(255, 105, 97) : QColor(208, 48, 40);
+}
+
+QColor successColor(const QWidget* widget) {
+    return SheetParts::isDark(widget) ? QColor(48, 209, 88) : QColor(40, 167, 69);
+}
+
+// The error line: a red-tinted rounded band.
+class Band : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(errorColor(this), SheetParts::isDark(this) ? 0.16 : 0.09));
+        painter.drawRoundedRect(QRectF(rect()), 10, 10);
+    }
+};
+
+// The picture at the top: the preview clipped to the device's round screen, or a symbol on a
+// tinted disc when there is no preview.
+class Picture : public QWidget {
+public:
+    Picture() {
+        setObjectName(QStringLiteral("picture"));
+        setFixedSize(96, 96);
+        setDecorative(this); // the title and summary beside it say what it shows
+    }
+    void display(const QImage& image, const QString& symbol) {
+        m_image = image;
+        m_symbol = symbol;
+        setProperty("symbol", symbol);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF disc = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (m_symbol.isEmpty()) {
+            QPainterPath clip;
+            clip.addEllipse(disc);
+            painter.setClipPath(clip);
+            QSizeF source = m_image.size();
+            source.scale(rect().size(), Qt::KeepAspectRatioByExpanding);
+            QRectF target(QPointF(), source);
+            target.moveCenter(disc.center());
+            painter.drawImage(target, m_image);
+            painter.setClipping(false);
+            painter.setPen(QPen(Theme::primary(this, 0.12), 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(disc);
+            return;
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
+        painter.drawEllipse(disc);
+        const int size = 42;
+        painter.drawPixmap((width() - size) / 2, (height() - size) / 2,
+                           Icons::pixmap(m_symbol, StudioStyle::accent(), size));
+    }
+
+private:
+    QImage m_image;
+    QString m_symbol;
+};
+
+// The device album picker: checkable buttons in an exclusive group on a rounded track.
+class Segments : public QWidget {
+public:
+    Segments() {
+        setObjectName(QStringLiteral("albumChoice"));
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(2, 2, 2, 2);
+        row->setSpacing(2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::primary(this, SheetParts::isDark(this) ? 0.1 : 0.07));
+        painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    }
+};
+
+// The look of the sheet's text buttons.
+QString flatStyle(const QWidget* sheet) {
+    const QColor accent = StudioStyle::accent();
+    return QStringLiteral("QPushButton { background: transparent; color: %1; border: none;"
+                          " border-radius: 8px; padding: 7px 12px; }"
+                          "QPushButton:hover { background: %2; }"
+                          "QPushButton:pressed { background: %3; }"
+                          "QPushButton:disabled { color: %4; }")
+        .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
+             css(Theme::primary(sheet, 0.3)));
+}
+
+} // namespace
+
+void ToviTransferSheet::build() {
+    setWindowTitle(headerSend);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addLayout(buildTitleBar());
+
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("body"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* body = new QWidget;
+    body->setAutoFillBackground(false);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(24, 6, 24, 10);
+    column->setSpacing(10);
+    scroll->setWidget(body);
+    outer->addWidget(scroll, 1);
+
+    column->addLayout(buildPreviewHeader());
+    column->addWidget(buildStatusCard());
+    column->addWidget(buildConnectionCard());
+    column->addWidget(buildDestinationCard());
+    column->addStretch(1);
+
+    // The footer: the error next to the button that retries, then progress while the model
+    // works, otherwise the buttons.
+    auto* footer = new QVBoxLayout;
+    footer->setContentsMargins(24, 8, 24, 16);
+    footer->setSpacing(4);
+    footer->addWidget(buildErrorLine());
+    footer->addSpacing(6);
+    footer->addWidget(buildProgress());
+    buildButtons(footer);
+    outer->addLayout(footer);
+}
+
+// The title centred over the sheet, the close button at the right.
+QLayout* ToviTransferSheet::buildTitleBar() {
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 14, 16, 6);
+    m_headerTitle = textLabel(headerSend, Typography::Style::headline, QFont::DemiBold);
+    m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
+    m_headerTitle->setAlignment(Qt::AlignCenter);
+    m_close = new QToolButton;
+    m_close->setObjectName(QStringLiteral("close"));
+    m_close->setAccessibleName(QStringLiteral("Zamknij"));
+    m_close->setToolTip(QStringLiteral("Zamknij"));
+    m_close->setFixedSize(28, 28);
+    m_close->setCursor(Qt::PointingHandCursor);
+    connect(m_close, &QToolButton::clicked, this, &QDialog::reject);
+    header->addSpacing(28);
+    header->addWidget(m_headerTitle, 1);
+    header->addWidget(m_close);
+    return header;
+}
+
+// The picture beside the title and the opener's summary.
+QLayout* ToviTransferSheet::buildPreviewHeader() {
+    auto* hero = new QHBoxLayout;
+    hero->setSpacing(18);
+    hero->setContentsMargins(0, 0, 0, 2);
+    m_picture = new Picture;
+    hero->addWidget(m_picture, 0, Qt::AlignVCenter);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    titles->addStretch(1);
+    m_title = textLabel({}, Typography::Style::title2, QFont::Bold);
+    m_title->setObjectName(QStringLiteral("title"));
+    m_summaryLabel = textLabel({}, Typography::Style::callout, QFont::Normal, true);
+    m_summaryLabel->setObjectName(QStringLiteral("summary"));
+    titles->addWidget(m_title);
+    titles->addWidget(m_summaryLabel);
+    titles->addStretch(1);
+    hero->addLayout(titles, 1);
+    return hero;
+}
+
+// The verified result and what to do next.
+QWidget* ToviTransferSheet::buildStatusCard() {
+    m_success = new Card(QStringLiteral("success"));
+    m_success->setAccessibleName(QStringLiteral("Zapis zweryfikowany"));
+    setAlert(m_success);
+    auto* card = cardColumn(m_success);
+    m_successIcon = iconLabel(QStringLiteral("successIcon"));
+    card->addLayout(
+        heading(m_successIcon, textLabel(QStringLiteral("Zapis zweryfikowany"),
+                                         Typography::Style::headline, QFont::DemiBold)));
+    card->addWidget(step(1, QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
+    // Or let the sheet do it, when UDisks2 knows the drive; lined up under the step's text.
+    m_ejectRow = new QWidget;
+    m_ejectRow->setObjectName(QStringLiteral("ejectRow"));
+    auto* row = new QHBoxLayout(m_ejectRow);
+    row->setContentsMargins(20, 0, 0, 0);
+    row->setSpacing(8);
+    m_eject = flatButton(QStringLiteral("Wysuń dysk"), QStringLiteral("eject"));
+    connect(m_eject, &QPushButton::clicked, this, &ToviTransferSheet::ejectDrive);
+    row->addWidget(m_eject);
+    m_ejecting = new QWidget;
+    m_ejecting->setObjectName(QStringLiteral("ejecting"));
+    auto* working = new QHBoxLayout(m_ejecting);
+    working->setContentsMargins(12, 0, 0, 0);
+    working->setSpacing(8);
+    auto* spinner = new Spinner(16);
+    spinner->setObjectName(QStringLiteral("ejectSpinner"));
+    working->addWidget(spinner);
+    working->addWidget(
+        textLabel(QStringLiteral("Wysuwam dysk…"), Typography::Style::callout, QFont::Normal));
+    row->addWidget(m_ejecting);
+    m_ejected = textLabel(QStringLiteral("Można bezpiecznie odłączyć Tovi."),
+                          Typography::Style::callout, QFont::DemiBold);
+    m_ejected->setObjectName(QStringLiteral("ejected"));
+    m_ejected->setContentsMargins(12, 0, 0, 0);
+    row->addWidget(m_ejected, 1);
+    row->addStretch(0); // keeps the button at its own width
+    card->addWidget(m_ejectRow);
+    card->addWidget(step(2, QStringLiteral("Wróć do słuchania"),
+                         m_kind == ToviTransferKind::artwork
+                             ? QStringLiteral("Przełącz Tovi na DAC i otwórz wybrany album "
+                                              "przyciskiem Vista.")
+                             : QStringLiteral("Przełącz Tovi na DAC i otwórz Game1, aby "
+                                              "losować karty.")));
+    return m_success;
+}
+
+// Whether the Tovi is reachable, and how to connect it when it is not.
+QWidget* ToviTransferSheet::buildConnectionCard() {
+    auto* connection = new Card(QStringLiteral("connection"));
+    auto* card = cardColumn(connection);
+    m_connectionIcon = iconLabel(QStringLiteral("connectionIcon"));
+    m_connectionHeader = textLabel({}, Typography::Style::headline, QFont::DemiBold);
+    m_connectionHeader->setObjectName(QStringLiteral("connectionHeader"));
+    m_connectionPath = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_connectionPath->setObjectName(QStringLiteral("connectionPath"));
+    m_connectionPath->setWordWrap(false);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(1);
+    texts->addWidget(m_connectionHeader);
+    texts->addWidget(m_connectionPath);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(m_connectionIcon, 0, Qt::AlignTop);
+    row->addLayout(texts, 1);
+    card->addLayout(row);
+    m_connectionSteps = new QWidget;
+    m_connectionSteps->setObjectName(QStringLiteral("connectionSteps"));
+    auto* steps = new QVBoxLayout(m_connectionSteps);
+    steps->setContentsMargins(0, 2, 0, 0);
+    steps->setSpacing(10);
+    steps->addWidget(step(1, QStringLiteral("Podłącz Tovi przez USB")));
+    steps->addWidget(step(2, QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync.")));
+    steps->addWidget(step(3, QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO "
+                                            "NAME) i zatwierdź jego główny folder. "
+                                            "Zapamiętamy ten wybór.")));
+    auto* note = textLabel(QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli "
+                                          "wybrany wcześniej dysk zniknął, podłącz go "
+                                          "ponownie lub wskaż jeszcze raz."),
+                           Typography::Style::subheadline, QFont::Normal, true);
+    note->setObjectName(QStringLiteral("connectionNote"));
+    steps->addWidget(note);
+    card->addWidget(m_connectionSteps);
+    return connection;
+}
+
+// Where on the device the result goes: an album for a graphic, Game1 for cards.
+QWidget* ToviTransferSheet::buildDestinationCard() {
+    auto* destination = new Card(QStringLiteral("destination"));
+    auto* card = cardColumn(destination);
+    card->addWidget(
+        textLabel(QStringLiteral("Miejsce na Tovi"), Typography::Style::headline, QFont::DemiBold));
+    if (m_kind == ToviTransferKind::artwork)
+        buildAlbumPlace(card);
+    else
+        buildCardsPlace(card);
+    return destination;
+}
+
+// The album the graphic goes into: shown when the chosen folder is one, chosen otherwise.
+void ToviTransferSheet::buildAlbumPlace(QVBoxLayout* card) {
+    m_albumRow = new QWidget;
+    m_albumRow->setObjectName(QStringLiteral("albumRow"));
+    auto* row = new QHBoxLayout(m_albumRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(textLabel(QStringLiteral("Album"), Typography::Style::body, QFont::Normal));
+    m_albumValue = textLabel({}, Typography::Style::body, QFont::Medium, true);
+    m_albumValue->setObjectName(QStringLiteral("albumValue"));
+    m_albumValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(m_albumValue);
+    card->addWidget(m_albumRow);
+
+    m_albumChoice = new QWidget;
+    auto* choiceRow = new QHBoxLayout(m_albumChoice);
+    choiceRow->setContentsMargins(0, 0, 0, 0);
+    auto* choiceTitle =
+        textLabel(QStringLiteral("Album na urządzeniu"), Typography::Style::body, QFont::Normal);
+    choiceTitle->setWordWrap(false);
+    choiceRow->addWidget(choiceTitle);
+    choiceRow->addStretch(1);
+    auto* segments = new Segments;
+    m_albumGroup = new QButtonGroup(segments);
+    m_albumGroup->setExclusive(true);
+    const QStringList& albums = DeviceLayout::albumNames();
+    for (qsizetype i = 0; i < albums.size(); ++i) {
+        auto* option = new QToolButton;
+        const QString label = QStringLiteral("Album %1").arg(i + 1);
+        option->setText(label);
+        option->setAccessibleName(label);
+        option->setObjectName(albums[i]);
+        option->setCheckable(true);
+        option->setCursor(Qt::PointingHandCursor);
+        option->setFont(Typography::font(Typography::Style::callout, QFont::Medium));
+        m_albumGroup->addButton(option);
+        segments->layout()->addWidget(option);
+        connect(option, &QToolButton::clicked, this,
+                [this, album = albums[i]] { pickAlbum(album); });
+    }
+    segments->setAccessibleName(choiceTitle->text());
+    makeRadioGroup(segments, m_albumGroup);
+    choiceRow->addWidget(segments);
+    card->addWidget(m_albumChoice);
+
+    m_albumNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_albumNote->setObjectName(QStringLiteral("albumNote"));
+    card->addWidget(m_albumNote);
+}
+
+// The six cards of Game1, and the copy kept of the set they replace.
+void ToviTransferSheet::buildCardsPlace(QVBoxLayout* card) {
+    auto* set =
+        textLabel(QStringLiteral("Losowane karty · Game1"), Typography::Style::body, QFont::Normal);
+    set->setObjectName(QStringLiteral("setRow"));
+    card->addWidget(set);
+    card->addWidget(textLabel(QStringLiteral("Podmienimy sześć kart. Photo, Game2 i "
+                                             "Game3 pozostają bez zmian."),
+                              Typography::Style::subheadline, QFont::Normal, true));
+    card->addSpacing(2);
+    card->addWidget(new Hairline);
+    auto* backup = new QWidget;
+    backup->setObjectName(QStringLiteral("backupNote"));
+    auto* row = new QHBoxLayout(backup);
+    row->setContentsMargins(0, 2, 0, 0);
+    row->setSpacing(8);
+    m_backupIcon = iconLabel(QStringLiteral("backupIcon"));
+    row->addWidget(m_backupIcon, 0, Qt::AlignTop);
+    row->addWidget(textLabel(QStringLiteral("Przed podmianą sześciu kart zachowamy kopię "
+                                            "obecnego zestawu. Zapis zostanie sprawdzony."),
+                             Typography::Style::subheadline, QFont::Normal),
+                   1);
+    card->addWidget(backup);
+}
+
+QWidget* ToviTransferSheet::buildErrorLine() {
+    m_errorLine = new Band;
+    m_errorLine->setObjectName(QStringLiteral("errorLine"));
+    setAlert(m_errorLine);
+    auto* row = new QHBoxLayout(m_errorLine);
+    row->setContentsMargins(12, 10, 12, 10);
+    row->setSpacing(8);
+    m_errorIcon = iconLabel(QStringLiteral("errorIcon"));
+    m_errorText = textLabel({}, Typography::Style::callout, QFont::Medium);
+    m_errorText->setObjectName(QStringLiteral("errorText"));
+    m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row->addWidget(m_errorIcon, 0, Qt::AlignTop);
+    row->addWidget(m_errorText, 1);
+    return m_errorLine;
+}
+
+// What shows instead of the buttons while the model works.
+QWidget* ToviTransferSheet::buildProgress() {
+    m_progress = new QWidget;
+    m_progress->setObjectName(QStringLiteral("progress"));
+    auto* stack = new QVBoxLayout(m_progress);
+    stack->setContentsMargins(0, 4, 0, 8);
+    stack->setSpacing(8);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    m_progressText = textLabel({}, Typography::Style::body, QFont::Medium);
+    m_progressText->setObjectName(QStringLiteral("progressText"));
+    row->addStretch(1);
+    row->addWidget(new Spinner(18));
+    row->addWidget(m_progressText);
+    row->addStretch(1);
+    m_progressText->setWordWrap(false);
+    stack->addLayout(row);
+    m_progressBar = new QProgressBar;
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setFixedHeight(6);
+    stack->addWidget(m_progressBar);
+    m_progressCount = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_progressCount->setObjectName(QStringLiteral("progressCount"));
+    m_progressCount->setAlignment(Qt::AlignCenter);
+    stack->addWidget(m_progressCount);
+    // What the model says while it works (leftovers of an interrupted write removed).
+    m_progressNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);
+    m_progressNote->setObjectName(QStringLiteral("progressNote"));
+    m_progressNote->setAlignment(Qt::AlignCenter);
+    stack->addWidget(m_progressNote);
+    // A device that stopped answering: the window stays usable and the wait can end.
+    m_stall = new QWidget;
+    m_stall->setObjectName(QStringLiteral("stall"));
+    auto* stall = new QVBoxLayout(m_stall);
+    stall->setContentsMargins(0, 0, 0, 0);
+    stall->setSpacing(6);
+    m_stallText = textLabel(DeviceWatch::stalledText(), Typography::Style::callout, QFont::Medium);
+    m_stallText->setObjectName(QStringLiteral("stallText"));
+    m_stallText->setAlignment(Qt::AlignCenter);
+    stall->addWidget(m_stallText);
+    m_stopWaiting = flatButton(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"));
+    connect(m_stopWaiting, &QPushButton::clicked, this, [this] {
+        if (m_stalled && m_actions.stopWaiting)
+            m_actions.stopWaiting();
+    });
+    stall->addWidget(m_stopWaiting, 0, Qt::AlignHCenter);
+    stack->addWidget(m_stall);
+    return m_progress;
+}
+
+// The main button, then what can be done with the prepared files and the backup.
+void ToviTransferSheet::buildButtons(QVBoxLayout* footer) {
+    m_main = new QPushButton;
+    m_main->setObjectName(QStringLiteral("mainButton"));
+    m_main->setDefault(true);
+    m_main->setCursor(Qt::PointingHandCursor);
+    m_main->setMinimumHeight(40);
+    m_main->setFont(Typography::font(Typography::Style::body, QFont::DemiBold));
+    // The symbol follows the label, as on the send bar.
+    m_main->setLayoutDirection(Qt::RightToLeft);
+    connect(m_main, &QPushButton::clicked, this, &ToviTransferSheet::runMain);
+    footer->addWidget(m_main);
+    footer->addSpacing(4);
+
+    m_share = flatButton(QStringLiteral("Zapisz lub udostępnij pliki"), QStringLiteral("share"));
+    connect(m_share, &QPushButton::clicked, this, [this] {
+        if (!m_files.isEmpty())
+            m_opener(m_files, QFileInfo(m_files.front()).absolutePath());
+    });
+    footer->addWidget(m_share);
+    m_saveAs = flatButton(QStringLiteral("Zapisz jako…"), QStringLiteral("saveAs"));
+    connect(m_saveAs, &QPushButton::clicked, this, &ToviTransferSheet::saveCopies);
+    footer->addWidget(m_saveAs);
+    // Where the prepared files are: the sheet never leaves a person guessing.
+    m_filesNote = textLabel({}, Typography::Style::caption, QFont::Normal, true);
+    m_filesNote->setObjectName(QStringLiteral("filesNote"));
+    m_filesNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_filesNote->setAlignment(Qt::AlignCenter);
+    footer->addWidget(m_filesNote);
+
+    m_secondary =
+        flatButton(QStringLiteral("Zapisz plik bez podłączania Tovi"), QStringLiteral("secondary"));
+    connect(m_secondary, &QPushButton::clicked, this, [this] {
+        m_operation = Operation::exportFiles;
+        refresh();
+        if (m_actions.exportFiles)
+            m_actions.exportFiles();
+    });
+    footer->addWidget(m_secondary);
+
+    m_openBackup = flatButton(QStringLiteral("Otwórz kopię poprzedniego zestawu"),
+                              QStringLiteral("openBackup"));
+    connect(m_openBackup, &QPushButton::clicked, this, [this] { m_opener({}, m_backup); });
+    footer->addWidget(m_openBackup);
+}
+
+// Everything drawn from the palette that a stylesheet or a pixmap has to carry, section by
+// section; then what each shows.
+void ToviTransferSheet::restyle() {
+    restyleTitleBar();
+    restyleBody();
+    restyleStatus();
+    restyleDestination();
+    restyleError();
+    restyleProgress();
+    restyleButtons();
+    refresh();
+}
+
+void ToviTransferSheet::restyleTitleBar() {
+    const bool dark = SheetParts::isDark(this);
+    m_close->setStyleSheet(QStringLiteral("QToolButton { background: %1; border: none;"
+                                          " border-radius: 14px; }"
+                                          "QToolButton:hover { background: %2; }"
+                                          "QToolButton:pressed { background: %3; }")
+                               .arg(css(Theme::primary(this, dark ? 0.1 : 0.06)),
+                                    css(Theme::primary(this, dark ? 0.16 : 0.1)),
+                                    css(Theme::primary(this, dark ? 0.22 : 0.15))));
+    m_close->setIcon(Icons::icon(QStringLiteral("xmark"), Theme::secondary(this), 12));
+    m_close->setIconSize({12, 12});
+}
+
+void ToviTransferSheet::restyleBody() {
+    if (auto* scroll = findChild<QScrollArea*>(QStringLiteral("body")))
+        scroll->verticalScrollBar()->setStyleSheet(
+            QStringLiteral("QScrollBar:vertical { background: transparent; width: 10px;"
+                           " margin: 2px 3px 2px 1px; }"
+                           "QScrollBar::handle:vertical { background: %1; border-radius: 3px;"
+                           " min-height: 32px; }"
+                           "QScrollBar::handle:vertical:hover { background: %2; }"
+                           "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+                           "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                .arg(css(Theme::primary(this, 0.22)), css(Theme::primary(this, 0.35))));
+}
+
+void ToviTransferSheet::restyleStatus() {
+    m_successIcon->setPixmap(
+        Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18));
+    m_eject->setStyleSheet(flatStyle(this));
+    m_eject->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), StudioStyle::accent(), 14));
+}
+
+void ToviTransferSheet::restyleDestination() {
+    const bool dark = SheetParts::isDark(this);
+    if (m_albumGroup) {
+        const QString segment =
+            QStringLiteral("QToolButton { background: transparent; color: %1; border: none;"
+                           " border-radius: 6px; padding: 4px 12px; }"
+                           "QToolButton:hover:!checked { background: %2; }"
+                           "QToolButton:checked { background: %3; border: 1px solid %4; }"
+                           "QToolButton:disabled { color: %5; }")
+                .arg(css(Theme::primary(this)), css(Theme::primary(this, 0.05)),
+                     palette().color(QPalette::Light).name(),
+                     css(Theme::primary(this, dark ? 0.06 : 0.1)), css(Theme::primary(this, 0.35)));
+        for (QAbstractButton* option : m_albumGroup->buttons())
+            option->setStyleSheet(segment);
+    }
+    if (m_backupIcon)
+        m_backupIcon->setPixmap(
+            Icons::pixmap(QStringLiteral("clock.arrow.circlepath"), Theme::secondary(this), 16));
+}
+
+void ToviTransferSheet::restyleError() {
+    m_errorIcon->setPixmap(
+        Icons::pixmap(QStringLiteral("exclamationmark.circle"), errorColor(this), 18));
+    QPalette red = m_errorText->palette();
+    red.setColor(QPalette::WindowText, errorColor(this));
+    m_errorText->setPalette(red);
+}
+
+void ToviTransferSheet::restyleProgress() {
+    const bool dark = SheetParts::isDark(this);
+    m_progressBar->setStyleSheet(
+        QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 3px; }"
+                       "QProgressBar::chunk { background: %2; border-radius: 3px; }")
+            .arg(css(Theme::primary(this, dark ? 0.14 : 0.08)), StudioStyle::accent().name()));
+    m_stopWaiting->setStyleSheet(flatStyle(this));
+}
+
+void ToviTransferSheet::restyleButtons() {
+    const QColor accent = StudioStyle::accent();
+    m_main->setStyleSheet(
+        QStringLiteral(
+            "QPushButton { background: %1; color: white; border: none; border-radius: 10px;"
+            " padding: 8px 16px; }"
+            "QPushButton:hover { background: %2; }"
+            "QPushButton:pressed { background: %3; }"
+            "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }")
+            .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
+                 css(Theme::primary(this, 0.3))));
+    const QString flat = flatStyle(this);
+    for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup})
+        button->setStyleSheet(flat);
+    m_share->setIcon(Icons::icon(QStringLiteral("square.and.arrow.up"), accent, 16));
+    m_openBackup->setIcon(Icons::icon(QStringLiteral("clock.arrow.circlepath"), accent, 16));
+}
+
+void ToviTransferSheet::refresh() {
+    // The outcome is said as it appears.
+    const bool succeeded = m_complete && m_success->isHidden();
+    const bool failed =
+        !m_error.isEmpty() && (m_errorLine->isHidden() || m_error != m_errorText->text());
+    refreshHeader();
+    refreshStatus();
+    refreshConnection();
+    refreshDestination();
+    refreshError();
+    if (succeeded)
+        announce(m_success);
+    if (failed)
+        announce(m_errorLine);
+    refreshProgress();
+    refreshButtons();
+}
+
+void ToviTransferSheet::refreshHeader() {
+    m_headerTitle->setText(m_complete ? headerDone : headerSend);
+    QString title;
+    switch (m_kind) {
+    case ToviTransferKind::artwork:
+        title = QStringLiteral("Twój ekran na Tovi");
+        break;
+    case ToviTransferKind::cards:
+        title = QStringLiteral("Twój zestaw na Tovi");
+        break;
+    case ToviTransferKind::factory:
+        title = QStringLiteral("Przywróć kostkę");
+        break;
+    }
+    m_title->setText(m_complete ? QStringLiteral("Jest na Twoim Tovi.") : title);
+    m_summaryLabel->setText(m_summary);
+    m_summaryLabel->setVisible(!m_summary.isEmpty());
+    auto* picture = static_cast<Picture*>(m_picture);
+    if (m_kind == ToviTransferKind::factory)
+        picture->display({}, QStringLiteral("dice"));
+    else if (m_preview.isNull())
+        picture->display({}, QStringLiteral("photo"));
+    else
+        picture->display(m_preview, {});
+}
+
+void ToviTransferSheet::refreshStatus() {
+    m_success->setVisible(m_complete);
+    m_ejectRow->setVisible(m_ejectState == EjectState::offered ||
+                           m_ejectState == EjectState::ejecting ||
+                           m_ejectState == EjectState::ejected);
+    m_eject->setVisible(m_ejectState == EjectState::offered);
+    m_eject->setEnabled(!m_busy);
+    m_ejecting->setVisible(m_ejectState == EjectState::ejecting);
+    m_ejected->setVisible(m_ejectState == EjectState::ejected);
+}
+
+void ToviTransferSheet::refreshConnection() {
+    m_connectionHeader->setText(m_ready ? QStringLiteral("Tovi gotowy do zapisu")
+                                        : QStringLiteral("Połącz swój Tovi"));
+    m_connectionIcon->setPixmap(
+        m_ready ? Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18)
+                : Icons::pixmap(QStringLiteral("cable.connector"), StudioStyle::accent(), 18));
+    m_connectionPath->setVisible(m_ready);
+    m_connectionPath->setText(m_connectionPath->fontMetrics().elidedText(
+        QDir::toNativeSeparators(m_destination), Qt::ElideMiddle, 400));
+    m_connectionPath->setToolTip(m_destination);
+    m_connectionSteps->setVisible(!m_ready);
+}
+
+void ToviTransferSheet::refreshDestination() {
+    if (m_kind != ToviTransferKind::artwork)
+        return;
+    const QString folder = DeviceLayout::lastComponent(m_destination);
+    const bool albumFolder =
+        !m_destination.isEmpty() && DeviceLayout::albumNames().contains(folder);
+    m_albumRow->setVisible(albumFolder);
+    m_albumValue->setText(QStringLiteral("Album ") + folder.right(1));
+    m_albumChoice->setVisible(!albumFolder);
+    m_albumNote->setText(
+        albumFolder ? QStringLiteral("Połącz cały dysk Tovi, aby wybierać spośród trzech albumów.")
+                    : QStringLiteral("Dodamy nowy plik. Twoje obecne grafiki zostają w albumie."));
+    // An album outside the three leaves every option unchecked.
+    m_albumGroup->setExclusive(false);
+    for (QAbstractButton* option : m_albumGroup->buttons())
+        option->setChecked(option->objectName() == m_album);
+    m_albumGroup->setExclusive(true);
+    for (QAbstractButton* option : m_albumGroup->buttons())
+        option->setEnabled(!m_busy);
+}
+
+void ToviTransferSheet::refreshError() {
+    m_errorLine->setVisible(!m_error.isEmpty());
+    m_errorText->setText(m_error);
+    m_errorLine->setAccessibleName(m_error);
+}
+
+void ToviTransferSheet::refreshProgress() {
+    m_progress->setVisible(m_busy);
+    if (m_operation == Operation::send)
+        m_progressText->setText(QStringLiteral("Przygotowuję i zapisuję…"));
+    else if (m_operation == Operation::exportFiles)
+        m_progressText->setText(QStringLiteral("Przygotowuję pliki…"));
+    else
+        m_progressText->clear();
+    const bool counted = m_busy && m_operation == Operation::send && m_total > 0;
+    m_progressBar->setVisible(counted);
+    m_progressCount->setVisible(counted);
+    if (counted) {
+        m_progressBar->setRange(0, m_total);
+        m_progressBar->setValue(std::clamp(m_done, 0, m_total));
+        m_progressCount->setText(PolishCount::framesDone(m_done, m_total));
+    }
+    const bool stalled = m_busy && m_stalled;
+    m_stall->setVisible(stalled);
+    m_progressNote->setVisible(m_busy && !stalled && !m_message.isEmpty());
+    m_progressNote->setText(m_message);
+}
+
+void ToviTransferSheet::refreshButtons() {
+    m_main->setVisible(!m_busy);
+    if (m_complete) {
+        m_main->setText(QStringLiteral("Wróć do tworzenia"));
+        m_main->setIcon({});
+    } else if (!m_ready) {
+        m_main->setText(QStringLiteral("Połącz Tovi"));
+        m_main->setIcon(Icons::icon(QStringLiteral("cable.connector"), Qt::white, 16));
+    } else {
+        switch (m_kind) {
+        case ToviTransferKind::artwork:
+            m_main->setText(QStringLiteral("Wyślij grafikę"));
+            break;
+        case ToviTransferKind::cards:
+            m_main->setText(QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+            break;
+        case ToviTransferKind::factory:
+            m_main->setText(QStringLiteral("Zachowaj kopię i przywróć kostkę"));
+            break;
+        }
+        m_main->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), Qt::white, 14));
+    }
+    m_main->setAccessibleName(m_main->text());
+
+    const bool share = !m_files.isEmpty() && m_operation == Operation::exportFiles;
+    m_share->setVisible(share);
+    m_saveAs->setVisible(share);
+    m_filesNote->setVisible(share);
+    if (share) {
+        QStringList names;
+        for (const QString& file : m_files)
+            names << QFileInfo(file).fileName();
+        m_filesNote->setText(
+            (m_files.size() == 1 ? QStringLiteral("Plik: ") : QStringLiteral("Pliki: ")) +
+            names.join(QStringLiteral(", ")) + QStringLiteral("\nw folderze ") +
+            QFileInfo(m_files.front()).absolutePath());
+    }
+    m_secondary->setVisible(!share && m_kind != ToviTransferKind::factory);
+    m_openBackup->setVisible(m_complete && !m_backup.isEmpty());
+    for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup})
+        button->setEnabled(!m_busy);
+}
+
+} // namespace tovi
