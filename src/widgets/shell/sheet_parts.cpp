@@ -108,6 +108,17 @@ QPushButton* flatButton(const QString& text, const QString& name) {
     return button;
 }
 
+QString flatButtonStyle(const QWidget* sheet) {
+    const QColor accent = StudioStyle::accent();
+    return QStringLiteral("QPushButton { background: transparent; color: %1; border: none;"
+                          " border-radius: 8px; padding: 7px 12px; }"
+                          "QPushButton:hover { background: %2; }"
+                          "QPushButton:pressed { background: %3; }"
+                          "QPushButton:disabled { color: %4; }")
+        .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
+             css(Theme::primary(sheet, 0.3)));
+}
+
 Card::Card(const QString& name) {
     if (!name.isEmpty())
         setObjectName(name);

@@ -29,8 +29,10 @@ QHBoxLayout* heading(QLabel* icon, QLabel* text);
 QWidget* step(int number, const QString& title, const QString& detail = {});
 // The column of a Card, with the card's margins.
 QVBoxLayout* cardColumn(QWidget* card);
-// A borderless text button in the body font; its colours come with the sheet's style sheet.
+// A borderless text button in the body font; flatButtonStyle gives it its colours.
 QPushButton* flatButton(const QString& text, const QString& name);
+// The style sheet of flat buttons: the accent colour, a tint on hover and when pressed.
+QString flatButtonStyle(const QWidget* sheet);
 
 // A grouped block: the base colour on rounded corners with a hairline.
 class Card : public QWidget {
