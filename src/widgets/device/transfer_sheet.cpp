@@ -7,7 +7,7 @@
 #include "device/scoped_access.h"
 #include "shell/file_chooser.h"
 #include "shell/url_opener.h"
-#include "shell/window_placement.h"
+#include "shell/work_area.h"
 
 #include <QHideEvent>
 #include <QLabel>
@@ -26,7 +26,7 @@ ToviTransferSheet::ToviTransferSheet(ToviTransferKind kind, Settings& settings,
     , m_volumes(&DeviceFinder::mountedVolumes)
     , m_opener(&UrlOpener::reveal) {
     setWindowModality(Qt::WindowModal);
-    WindowPlacement::fitSheet(this, {520, 640});
+    WorkArea::fitSheet(this, {520, 640});
     setAutoFillBackground(true);
     build();
     restyle();

@@ -6,7 +6,7 @@
 #include "packs/pack_renderer.h"
 #include "shell/controls.h"
 #include "shell/theme.h"
-#include "shell/window_placement.h"
+#include "shell/work_area.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -75,7 +75,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     , m_gridLayout(new QGridLayout(m_grid)) {
     setWindowTitle(QStringLiteral("Wybierz z kolekcji"));
     setWindowModality(Qt::WindowModal);
-    WindowPlacement::fitSheet(this, {780, 660});
+    WorkArea::fitSheet(this, {780, 660});
     setAutoFillBackground(true);
 
     auto* column = new QVBoxLayout(this);

@@ -10,10 +10,10 @@
 #include "shell/editor_workspace.h"
 #include "shell/file_chooser.h"
 #include "shell/material_panel.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
-#include "studio/photo_picker.h"
 
 #include <QButtonGroup>
 #include <QDragEnterEvent>

@@ -11,9 +11,9 @@
 #include "shell/editor_workspace.h"
 #include "shell/file_chooser.h"
 #include "shell/material_panel.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
-#include "studio/photo_picker.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 

@@ -9,7 +9,7 @@
 #include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
-#include "shell/window_placement.h"
+#include "shell/work_area.h"
 #include "tutorial/tutorial_animated_device.h"
 
 #include <QEvent>
@@ -213,7 +213,7 @@ StudioTutorialView::StudioTutorialView(Settings& settings, std::function<void()>
     , m_deviceColor(settings.string(Settings::caseColor, QStringLiteral("silver"))) {
     setWindowTitle(QStringLiteral("Jak to działa?"));
     setWindowModality(Qt::WindowModal);
-    WindowPlacement::fitSheet(this, {650, 700});
+    WorkArea::fitSheet(this, {650, 700});
     setAutoFillBackground(true);
     build();
     loadExamples();
