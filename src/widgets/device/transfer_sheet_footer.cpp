@@ -28,8 +28,8 @@ using SheetParts::iconLabel;
 using SheetParts::textLabel;
 using SheetParts::withAlpha;
 
-QColor errorColor(const QWidget* widget) {
-    return SheetParts::isDark(widget) ? QColor(255, 105, 97) : QColor(208, 48, 40);
+QColor errorColor() {
+    return Theme::isDark() ? QColor(255, 105, 97) : QColor(208, 48, 40);
 }
 
 // The error line: a red-tinted rounded band.
@@ -42,7 +42,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(errorColor(this), SheetParts::isDark(this) ? 0.16 : 0.09));
+        painter.setBrush(withAlpha(errorColor(), Theme::isDark() ? 0.16 : 0.09));
         painter.drawRoundedRect(QRectF(rect()), 10, 10);
     }
 };
@@ -164,14 +164,14 @@ void ToviTransferSheet::buildButtons(QVBoxLayout* footer) {
 
 void ToviTransferSheet::restyleError() {
     m_errorIcon->setPixmap(
-        Icons::pixmap(QStringLiteral("exclamationmark.circle"), errorColor(this), 18));
+        Icons::pixmap(QStringLiteral("exclamationmark.circle"), errorColor(), 18));
     QPalette red = m_errorText->palette();
-    red.setColor(QPalette::WindowText, errorColor(this));
+    red.setColor(QPalette::WindowText, errorColor());
     m_errorText->setPalette(red);
 }
 
 void ToviTransferSheet::restyleProgress() {
-    const bool dark = SheetParts::isDark(this);
+    const bool dark = Theme::isDark();
     m_progressBar->setStyleSheet(
         QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 3px; }"
                        "QProgressBar::chunk { background: %2; border-radius: 3px; }")

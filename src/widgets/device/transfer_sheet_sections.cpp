@@ -40,8 +40,8 @@ using SheetParts::withAlpha;
 const QString headerSend = QStringLiteral("Wyślij na Tovi");
 const QString headerDone = QStringLiteral("Gotowe");
 
-QColor successColor(const QWidget* widget) {
-    return SheetParts::isDark(widget) ? QColor(48, 209, 88) : QColor(40, 167, 69);
+QColor successColor() {
+    return Theme::isDark() ? QColor(48, 209, 88) : QColor(40, 167, 69);
 }
 
 // The picture at the top: the preview clipped to the device's round screen, or a symbol on a
@@ -82,7 +82,7 @@ protected:
             return;
         }
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.12));
+        painter.setBrush(withAlpha(StudioStyle::accent(), Theme::isDark() ? 0.16 : 0.12));
         painter.drawEllipse(disc);
         const int size = 42;
         painter.drawPixmap((width() - size) / 2, (height() - size) / 2,
@@ -109,7 +109,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::primary(this, SheetParts::isDark(this) ? 0.1 : 0.07));
+        painter.setBrush(Theme::primary(this, Theme::isDark() ? 0.1 : 0.07));
         painter.drawRoundedRect(QRectF(rect()), 8, 8);
     }
 };
@@ -384,7 +384,7 @@ void ToviTransferSheet::restyle() {
 }
 
 void ToviTransferSheet::restyleTitleBar() {
-    const bool dark = SheetParts::isDark(this);
+    const bool dark = Theme::isDark();
     m_close->setStyleSheet(QStringLiteral("QToolButton { background: %1; border: none;"
                                           " border-radius: 14px; }"
                                           "QToolButton:hover { background: %2; }"
@@ -411,13 +411,13 @@ void ToviTransferSheet::restyleBody() {
 
 void ToviTransferSheet::restyleStatus() {
     m_successIcon->setPixmap(
-        Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18));
+        Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(), 18));
     m_eject->setStyleSheet(flatButtonStyle(this));
     m_eject->setIcon(Icons::icon(QStringLiteral("arrow.up.right"), StudioStyle::accent(), 14));
 }
 
 void ToviTransferSheet::restyleDestination() {
-    const bool dark = SheetParts::isDark(this);
+    const bool dark = Theme::isDark();
     if (m_albumGroup) {
         const QString segment =
             QStringLiteral("QToolButton { background: transparent; color: %1; border: none;"
@@ -495,7 +495,7 @@ void ToviTransferSheet::refreshConnection() {
     m_connectionHeader->setText(m_ready ? QStringLiteral("Tovi gotowy do zapisu")
                                         : QStringLiteral("Połącz swój Tovi"));
     m_connectionIcon->setPixmap(
-        m_ready ? Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(this), 18)
+        m_ready ? Icons::pixmap(QStringLiteral("checkmark.circle.fill"), successColor(), 18)
                 : Icons::pixmap(QStringLiteral("cable.connector"), StudioStyle::accent(), 18));
     m_connectionPath->setVisible(m_ready);
     m_connectionPath->setText(m_connectionPath->fontMetrics().elidedText(

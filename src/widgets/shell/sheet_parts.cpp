@@ -26,7 +26,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(StudioStyle::accent(), isDark(this) ? 0.24 : 0.14));
+        painter.setBrush(withAlpha(StudioStyle::accent(), Theme::isDark() ? 0.24 : 0.14));
         painter.drawEllipse(QRectF(rect()));
         painter.setPen(StudioStyle::accent());
         painter.drawText(rect(), Qt::AlignCenter, m_number);
@@ -37,10 +37,6 @@ private:
 };
 
 } // namespace
-
-bool isDark(const QWidget* widget) {
-    return widget->palette().color(QPalette::Window).lightnessF() < 0.5;
-}
 
 QColor withAlpha(QColor color, double alpha) {
     color.setAlphaF(float(alpha));
@@ -127,7 +123,7 @@ Card::Card(const QString& name) {
 void Card::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Theme::primary(this, isDark(this) ? 0.08 : 0.07), 1));
+    painter.setPen(QPen(Theme::primary(this, Theme::isDark() ? 0.08 : 0.07), 1));
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
 }
@@ -138,7 +134,7 @@ Hairline::Hairline() {
 }
 
 void Hairline::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), Theme::primary(this, isDark(this) ? 0.1 : 0.08));
+    QPainter(this).fillRect(rect(), Theme::primary(this, Theme::isDark() ? 0.1 : 0.08));
 }
 
 } // namespace tovi::SheetParts

@@ -14,7 +14,6 @@ class QVBoxLayout;
 // The small pieces the sheets (transfer, tutorial) are built from.
 namespace tovi::SheetParts {
 
-bool isDark(const QWidget* widget);
 using Theme::css;
 QColor withAlpha(QColor color, double alpha);
 // A wrapping, non-selectable label in a text style; `secondary` greys it.
