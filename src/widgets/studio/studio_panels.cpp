@@ -205,54 +205,31 @@ void StudioAnimationControls::sync() {
 }
 
 StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent)
-    : QWidget(parent)
-    , m_model(model)
-    , m_captions(new Switch(QStringLiteral("Napisy na ekranie Tovi")))
-    , m_title(new QLineEdit)
-    , m_subtitle(new QLineEdit) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(14);
-    column->addWidget(m_captions);
-    for (auto [field, name] : {std::pair{m_title, QStringLiteral("Tytuł")},
-                               std::pair{m_subtitle, QStringLiteral("Podpis")}}) {
-        field->setPlaceholderText(name);
-        field->setAccessibleName(name);
-        field->setClearButtonEnabled(true);
-        field->setMinimumHeight(30);
-        column->addWidget(field);
-    }
+    : CaptionFields(QStringLiteral("Tytuł"), Order::switchAbove, parent)
+    , m_model(model) {
+    titleField()->setClearButtonEnabled(true);
+    subtitleField()->setClearButtonEnabled(true);
     const auto change = [this](auto apply) {
         ExportOptions options = m_model.options();
         apply(options);
         m_model.setOptions(options);
         m_model.refreshPreview();
     };
-    connect(m_captions, &QAbstractButton::toggled, this,
+    connect(this, &CaptionFields::captionsToggled, this,
             [change](bool on) { change([on](ExportOptions& o) { o.captions = on; }); });
-    // Typing into an empty line means the captions are wanted: the switch comes on.
-    for (auto [field, line] : {std::pair{m_title, &ExportOptions::captionTitle},
-                               std::pair{m_subtitle, &ExportOptions::captionSubtitle}}) {
-        connect(field, &QLineEdit::textChanged, this, [change, line](const QString& text) {
-            change([&text, line](ExportOptions& o) {
-                o.captions = o.captions || (o.*line).isEmpty();
-                o.*line = text;
-            });
-        });
-    }
+    connect(this, &CaptionFields::titleTyped, this, [change](const QString& text) {
+        change([&text](ExportOptions& o) { type(o, &ExportOptions::captionTitle, text); });
+    });
+    connect(this, &CaptionFields::subtitleTyped, this, [change](const QString& text) {
+        change([&text](ExportOptions& o) { type(o, &ExportOptions::captionSubtitle, text); });
+    });
     connect(&m_model, &StudioModel::optionsChanged, this, &StudioCaptionControls::sync);
     sync();
 }
 
 void StudioCaptionControls::sync() {
     const ExportOptions& options = m_model.options();
-    const QSignalBlocker a(m_captions), b(m_title), c(m_subtitle);
-    m_captions->setChecked(options.captions);
-    // Only when different, so the cursor stays where the person is typing.
-    if (m_title->text() != options.captionTitle)
-        m_title->setText(options.captionTitle);
-    if (m_subtitle->text() != options.captionSubtitle)
-        m_subtitle->setText(options.captionSubtitle);
+    display(options.captions, options.captionTitle, options.captionSubtitle);
 }
 
 } // namespace tovi
