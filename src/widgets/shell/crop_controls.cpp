@@ -34,9 +34,9 @@ QString CropControls::offsetText(double offset) {
 
 CropControls::CropControls(QWidget* parent)
     : QWidget(parent)
-    , m_zoom(new DoubleSlider(1, 3))
-    , m_x(new DoubleSlider(-1, 1))
-    , m_y(new DoubleSlider(-1, 1))
+    , m_zoom(new DoubleSlider(CropSettings::minZoom, CropSettings::maxZoom))
+    , m_x(new DoubleSlider(-CropSettings::reach, CropSettings::reach))
+    , m_y(new DoubleSlider(-CropSettings::reach, CropSettings::reach))
     , m_zoomValue(new QLabel)
     , m_xValue(new QLabel)
     , m_yValue(new QLabel)
