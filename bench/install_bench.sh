@@ -4,15 +4,7 @@
 # volume with cp, then sync. Medians of N runs; the installation is timed in process
 # (install_bench) and, start-up included, as `tovi install-cards`.
 #   bench/install_bench.sh [BUILD_DIR] [N]     (default build/release, 5)
-set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build/release}
-runs=${2:-5}
-tovi=$build/src/cli/tovi
-work=$(mktemp -d)
-mnt="$work/NO NAME"
-cleanup() { fusermount -u "$mnt" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
+. "$(dirname "$0")/fat_bench.sh"
 
 "$tovi" cards --pack listening --out "$work/old" >/dev/null
 "$tovi" cards --pack morning --out "$work/new" >/dev/null
@@ -28,8 +20,6 @@ fresh() { # a 64 MB volume laid out like the Tovi, Game1 holding the old set
     sync
     rm -rf "$work/backups" "$work/copy"
 }
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 floorCopy() {
     mkdir -p "$work/copy"
     cp "$mnt"/Game1/*.gif "$work/copy/"

@@ -17,7 +17,8 @@ foreach(program tovi tovi-studio)
         COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
         COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/make-manpage.sh $<TARGET_FILE:${program}>
                 ${PROJECT_VERSION} ${summary} ${see_also} ${page}
-        DEPENDS ${program} ${PROJECT_SOURCE_DIR}/packaging/make-manpage.sh VERBATIM)
+        DEPENDS ${program} ${PROJECT_SOURCE_DIR}/packaging/make-manpage.sh
+                ${PROJECT_SOURCE_DIR}/packaging/${program}.sections VERBATIM)
     list(APPEND tovi_man_pages ${page}.gz)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${tovi_man_pages})
@@ -49,8 +50,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6svg6, qt6-image-formats-plugins, qt6-translations-l10n, fonts-inter")
 # Ejecting the Tovi from the window or with `tovi eject` goes through UDisks2; the desktop's own
-# file dialogs come through the XDG desktop portal's platform theme (Qt's dialog without it).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udisks2, qt6-xdgdesktopportal-platformtheme")
+# file dialogs come through the XDG desktop portal's platform theme (Qt's dialog without it); a
+# Wayland session gets a native window through Qt's Wayland plugin (XWayland without it).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udisks2, qt6-xdgdesktopportal-platformtheme, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[pictures for the round screen of the Tovi audio player
 ToviStudio turns a photo, a GIF or a fragment of a film into the 240 x 240
 picture the Tovi pocket audio player shows on its round screen, and adds it

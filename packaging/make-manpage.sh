@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes a program's manual page from its own --help, so the page never falls behind the
-# program; for `tovi`, every command's --help becomes a subsection. help2man would do the same,
+# program; for `tovi`, every command's --help becomes a subsection. What the help does not say
+# (keys, files, exit status, examples) comes from PROGRAM.sections beside this script, in roff. help2man would do the same,
 # but names its sections in English unless a Polish locale is generated on the build machine.
 #   make-manpage.sh PROGRAM VERSION "NAME LINE" "SEE ALSO" OUT.1   (also writes OUT.1.gz)
 set -euo pipefail
@@ -59,6 +60,8 @@ help=${help//"$program"/$name}
             grep -v '^Użycie: ' <<<"$usage" | render .SS
         done
     fi
+    sections=$(dirname "$0")/$name.sections
+    [ ! -f "$sections" ] || cat "$sections"
     printf '.SH "ZOBACZ TEŻ"\n%s\n' "$(escape <<<"$see_also")"
 } >"$out"
 gzip -9nc "$out" >"$out.gz"

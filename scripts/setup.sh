@@ -13,16 +13,21 @@ packages=(
     # media
     libheif-dev libgif-dev libimagequant-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    # pack files (.tovipack) are ZIP archives
+    libzip-dev
     # caption font; colour emoji as drawing material for the card artwork generator
     fonts-inter fonts-noto-color-emoji
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg imagemagick mate-backgrounds python3-pil python3-numpy
     xvfb xauth time
+    # the real window on real desktops: openbox with a tint2 panel read through AT-SPI (xdotool
+    # and xprop move it and read its frame), and weston with Qt's Wayland plugin
+    openbox tint2 xdotool x11-utils at-spi2-core python3-pyatspi weston qt6-wayland
     # what crosses into the uninstrumented media libraries is checked by memcheck
     valgrind
-    # the desktop entry and the software-centre description are validated
-    desktop-file-utils appstream
+    # the desktop entry, the software-centre description and the pack file type are validated
+    desktop-file-utils appstream shared-mime-info
     # the Debian package: CPack finds programs with file, dependencies with dpkg-shlibdeps;
     # lintian checks the result
     file dpkg-dev lintian

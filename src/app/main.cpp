@@ -2,30 +2,31 @@
 #include "app/resource_bundle.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
+#include "packs/packs_model.h"
 #include "shell/file_chooser.h"
-#include "shell/root_view.h"
 #include "shell/theme.h"
 #include "studio/studio_view.h"
+#include "window/root_view.h"
+#include "window/window_placement.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
-#include <QScreen>
 
-int main(int argc, char* argv[]) {
-    tovi::FileChooser::preferDesktopDialogs();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tovi-studio"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ToviStudio"));
-    QApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("io.github.tovistudio.ToviStudio"));
-    QApplication::setWindowIcon(QIcon::fromTheme(
-        QStringLiteral("io.github.tovistudio.ToviStudio"),
-        QIcon(tovi::ResourceBundle::main().folder() + QStringLiteral("/app-icon.svg"))));
+namespace {
 
+void describe() {
+    QCoreApplication::setApplicationName(QStringLiteral("tovi-studio"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));
     tovi::PolishLanguage::install();
+}
 
+// The command line: the file to open. Help, the version and a mistake are answered here, before
+// anything needs a display, so they work over ssh and in packaging scripts too.
+QStringList filesToOpen(int argc, char* argv[]) {
+    const QCoreApplication textOnly(argc, argv);
+    describe();
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Zdjęcia, GIF-y i filmy na okrągły ekran Tovi; własna kostka losowanych "
@@ -36,11 +37,28 @@ int main(int argc, char* argv[]) {
     parser.addOption(help);
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PLIK"),
-                                 QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice"),
+                                 QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice "
+                                                "albo zestaw kart .tovipack do zaimportowania"),
                                  QStringLiteral("[PLIK]"));
-    parser.process(app);
+    parser.process(textOnly);
     if (parser.isSet(help))
         parser.showHelp();
+    return parser.positionalArguments();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const QStringList files = filesToOpen(argc, argv);
+
+    tovi::FileChooser::preferDesktopDialogs();
+    QApplication app(argc, argv);
+    describe();
+    QApplication::setApplicationDisplayName(QStringLiteral("ToviStudio"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.tovistudio.ToviStudio"));
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("io.github.tovistudio.ToviStudio"),
+        QIcon(tovi::ResourceBundle::main().folder() + QStringLiteral("/app-icon.svg"))));
 
     tovi::Settings settings;
     // The theme is in place before the first widget is drawn.
@@ -48,12 +66,18 @@ int main(int argc, char* argv[]) {
         settings.string(tovi::Settings::caseColor, QStringLiteral("silver"))));
 
     tovi::StudioRootView window(settings);
-    // The usual size, or the whole work area of a smaller screen.
-    window.resize(QSize(1180, 850).boundedTo(window.screen()->availableGeometry().size()));
+    tovi::WindowPlacement::manage(&window, settings);
     window.show();
-    // "Open with ToviStudio" from the file manager: the file becomes the graphic's material.
-    if (!parser.positionalArguments().isEmpty())
-        window.studioView()->importFile(
-            QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
+    // "Open with ToviStudio" from the file manager: a pack file joins the own packs and is shown
+    // in the card screen; any other file becomes the graphic's material.
+    if (!files.isEmpty()) {
+        const QString file = QFileInfo(files.constFirst()).absoluteFilePath();
+        if (file.endsWith(QStringLiteral(".tovipack"), Qt::CaseInsensitive)) {
+            window.setMode(tovi::StudioMode::cards);
+            window.packs().importPack(file);
+        } else {
+            window.studioView()->importFile(file);
+        }
+    }
     return QApplication::exec();
 }

@@ -4,11 +4,14 @@
 #include "device/mount_watcher.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tovi::cli {
@@ -16,6 +19,11 @@ namespace tovi::cli {
 QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
+}
+
+int failed(const QString& error) {
+    err() << "tovi: " << error << '\n';
+    return 1;
 }
 
 bool readNumber(const QCommandLineParser& parser, const char* name, double& value) {
@@ -52,9 +60,16 @@ void waitForDevice(const QString& device, const std::function<void()>& find) {
             return false;
         }
     };
+    // The volume the place is on, so that a disk mounted there that is not the Tovi can be told.
+    const QByteArray place = QFile::encodeName(device);
+    const auto volume = [&place]() -> std::optional<dev_t> {
+        struct stat info {};
+        return ::stat(place.constData(), &info) == 0 ? std::optional(info.st_dev) : std::nullopt;
+    };
     // Watching starts before the first look, so a disk mounted in between is not missed.
     const MountWatcher watcher;
-    if (present() || !watcher.watching())
+    std::optional<dev_t> seen = volume();
+    if (present())
         return;
     err() << "Czekam na Tovi w „" << QDir::toNativeSeparators(device)
           << "”. Podłącz go przez USB i w menu urządzenia ustaw USB Mode → Photo Sync. "
@@ -63,8 +78,22 @@ void waitForDevice(const QString& device, const std::function<void()>& find) {
     QEventLoop loop;
     QObject::connect(&watcher, &MountWatcher::changed, &loop, [&] {
         if (present())
+            return loop.quit();
+        const std::optional<dev_t> now = volume();
+        if (now && now != seen)
+            err() << "W „" << QDir::toNativeSeparators(device)
+                  << "” jest teraz dysk bez folderów Tovi. Czekam dalej.\n"
+                  << Qt::flush;
+        seen = now;
+    });
+    // Mounts are told at once; a place laid out without a mount of its own (a slow automounter,
+    // a bind or network mount, a folder made later) is found by looking again every second.
+    QTimer again;
+    QObject::connect(&again, &QTimer::timeout, &loop, [&] {
+        if (present())
             loop.quit();
     });
+    again.start(1000);
     loop.exec();
     err() << "Tovi jest podłączony.\n" << Qt::flush;
 }
@@ -92,13 +121,13 @@ bool readTimeout(const QCommandLineParser& parser, std::optional<double>& second
     return !parser.isSet(option) || parseTimeout(parser.value(option), seconds);
 }
 
-void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
+void reportStalls(DeviceJob& job, std::optional<double> timeout,
                   const std::function<void()>& stop) {
-    auto* timer = new QTimer(&watch);
+    auto* timer = new QTimer(&job);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, &watch, stop);
-    QObject::connect(&watch, &DeviceWatch::stalledChanged, timer, [&watch, timer, timeout] {
-        if (watch.stalled()) {
+    QObject::connect(timer, &QTimer::timeout, &job, stop);
+    QObject::connect(&job, &DeviceJob::stalledChanged, timer, [&job, timer, timeout] {
+        if (job.stalled()) {
             err() << "tovi: " << DeviceWatch::stalledText() << '\n' << Qt::flush;
             if (timeout)
                 timer->start(static_cast<int>(*timeout * 1000));

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/background_task.h"
 #include "command_line.h"
-#include "device/device_watch.h"
+#include "device/device_job.h"
 #include "media/media_processor.h"
 #include "media/media_types.h"
 #include "packs/starter_pack.h"
@@ -18,6 +19,8 @@ namespace tovi::cli {
 
 // Standard error; every command writes its Polish messages here.
 QTextStream& err();
+// Prints "tovi: `error`" on standard error; returns the exit status 1.
+int failed(const QString& error);
 
 // Leaves `value` as it is when the option is absent. Reports a Polish error and returns false
 // when the option is not a finite number.
@@ -51,8 +54,9 @@ bool parseTimeout(const QString& text, std::optional<double>& seconds);
 // --wait: wait for the Tovi to be connected instead of failing.
 void addWaitOption(CommandLine& line);
 // Returns once `find` (which throws while the Tovi at `device` is not there) stops throwing,
-// trying again on every mount and unmount; says on standard error that it waits and when the
-// Tovi came. Ctrl+C ends the process while it waits: nothing has been written by then.
+// trying again on every mount and unmount and once a second; says on standard error that it
+// waits, when another disk was mounted at `device`, and when the Tovi came. Ctrl+C ends the
+// process while it waits: nothing has been written by then.
 void waitForDevice(const QString& device, const std::function<void()>& find);
 
 // Ends the process at once with `status`, the output flushed. For when a thread is still blocked
@@ -61,9 +65,39 @@ void waitForDevice(const QString& device, const std::function<void()>& find);
 
 // What the commands tell about a device that stopped answering: the watch's text when it
 // stalls and, with `timeout`, a call of `stop` after that many more seconds of silence. Lives as
-// long as `watch`.
-void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
-                  const std::function<void()>& stop);
+// long as `job`.
+void reportStalls(DeviceJob& job, std::optional<double> timeout, const std::function<void()>& stop);
+
+// Runs `work` on a device thread while this thread watches the Tovi through `job`: a silence is
+// reported and, with `timeout`, ends the wait: the job is abandoned, `stopped` prints what that
+// means and the process ends. With `watching` the watch starts at once, otherwise when a step
+// calls job.watch(). Nothing when the work failed (its error is printed).
+template <typename T>
+std::optional<T> watched(DeviceJob& job, bool watching,
+                         const std::function<T(const DeviceJob::Step&)>& work,
+                         std::optional<double> timeout, const std::function<void()>& stopped) {
+    QEventLoop loop;
+    std::optional<T> result;
+    reportStalls(job, timeout, [&] {
+        job.stopWaiting();
+        stopped();
+        exitNow(1);
+    });
+    const quint64 id = job.begin(watching);
+    runOnOwnThread(
+        &job, [work, step = job.step()] { return work(step); },
+        [&](const Outcome<T>& outcome) {
+            if (!job.finish(id))
+                return;
+            if (outcome.ok())
+                result = *outcome.value;
+            else
+                err() << "tovi: " << outcome.error << '\n' << Qt::flush;
+            loop.quit();
+        });
+    loop.exec();
+    return result;
+}
 
 // As reportStalls, for a model that watches its own device work (stalled, stopWaiting): when
 // the wait ends, the model's error is printed and the process ends.

@@ -17,6 +17,12 @@ int send(CommandLine& line);
 int cards(CommandLine& line);
 int restoreFactory(CommandLine& line);
 int packs(CommandLine& line);
+int savePack(CommandLine& line);
+int importPack(CommandLine& line);
+int exportPack(CommandLine& line);
 int eject(CommandLine& line);
+int ls(CommandLine& line);
+int rm(CommandLine& line);
+int backups(CommandLine& line);
 
 } // namespace tovi::cli

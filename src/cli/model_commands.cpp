@@ -7,8 +7,8 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
-#include "device/game1_installer.h"
 #include "packs/packs_model.h"
 #include "packs/starter_pack.h"
 #include "studio/studio_model.h"
@@ -37,11 +37,6 @@ QString albumNamed(const QString& typed) {
         if (album.compare(typed, Qt::CaseInsensitive) == 0)
             return album;
     return {};
-}
-
-int failed(const QString& error) {
-    err() << "tovi: " << error << '\n';
-    return 1;
 }
 
 // Sends or installs through a packs model that already has its pack; prints the outcome.
@@ -127,7 +122,9 @@ int send(CommandLine& line) {
         model.setSelectedFolder(album);
     const QString device = absolute(parser.value(option("device")));
     if (line.isSet("wait"))
-        waitForDevice(device, [&] { StudioModel::photoFolder(device, model.selectedFolder()); });
+        waitForDevice(device, [&] {
+            DeviceFinder::folderFor(ToviTransferKind::artwork, device, model.selectedFolder());
+        });
     model.chooseDestination(device);
     if (!model.error().isEmpty())
         return failed(model.error());
@@ -187,7 +184,8 @@ int cards(CommandLine& line) {
     model.setAnimation(animation);
     if (line.isSet("wait")) {
         const QString device = absolute(parser.value(option("device")));
-        waitForDevice(device, [&] { Game1Installer::folder(device); });
+        waitForDevice(device,
+                      [&] { DeviceFinder::folderFor(ToviTransferKind::cards, device, {}); });
     }
     return runPrepare(model, parser.value(option("device")), false, parser.value(option("out")),
                       timeout);
@@ -209,19 +207,6 @@ int restoreFactory(CommandLine& line) {
     if (!model.pack())
         return failed(model.error());
     return runPrepare(model, line.value("device"), true, {}, timeout);
-}
-
-int packs(CommandLine& line) {
-    if (const auto status = line.parse(0))
-        return *status;
-    try {
-        QTextStream out(stdout);
-        for (const StarterPack& pack : StarterPack::load(ResourceBundle::main()))
-            out << pack.id << '\t' << pack.name << '\n';
-    } catch (const ToviError& error) {
-        return failed(error.message());
-    }
-    return 0;
 }
 
 } // namespace tovi::cli

@@ -4,6 +4,7 @@
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
 #include "media/media_error.h"
+#include "packs/own_pack.h"
 #include "support/cli_runner.h"
 #include "support/device_fixtures.h"
 #include "support/model_home.h"
@@ -46,6 +47,41 @@ TEST_F(CliModels, PacksListsTheCollection) {
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines[0], QStringLiteral("listening\tJak słuchać"));
+}
+
+TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
+    const CliResult saved =
+        runTovi({QStringLiteral("save-pack"), QStringLiteral("--name"), QStringLiteral("Urodziny"),
+                 QStringLiteral("--pack"), QStringLiteral("party")});
+    ASSERT_EQ(saved.status, 0) << saved.err.toStdString();
+    const QString id = saved.out.section(QStringLiteral("Identyfikator: "), 1).trimmed();
+    const QStringList listed =
+        runTovi({QStringLiteral("packs")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(listed.size(), 11);
+    EXPECT_EQ(listed[0], id + QStringLiteral("\tUrodziny\tmój zestaw"));
+
+    // Into a folder: the file is named after the pack.
+    const CliResult exported =
+        runTovi({QStringLiteral("export-pack"), id, QStringLiteral("-o"), m_dir.path()});
+    ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+    const QString file = m_dir.filePath(QStringLiteral("Urodziny.tovipack"));
+    const CliResult imported = runTovi({QStringLiteral("import-pack"), file});
+    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    EXPECT_TRUE(
+        imported.out.startsWith(QStringLiteral("Zaimportowano zestaw „Urodziny (2)”. Jest teraz w "
+                                               "Moich zestawach.\nIdentyfikator: own-")));
+
+    const QString bad = m_dir.filePath(QStringLiteral("bad.tovipack"));
+    atomicWrite(bad, "not a pack");
+    const CliResult refused = runTovi({QStringLiteral("import-pack"), bad});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.trimmed(),
+              QStringLiteral("tovi: ") + OwnPackError(OwnPackError::notPackFile).message());
+    EXPECT_EQ(runTovi({QStringLiteral("packs")}).out.count(QStringLiteral("mój zestaw")), 2);
+    EXPECT_EQ(
+        runTovi({QStringLiteral("export-pack"), QStringLiteral("none"), QStringLiteral("-o"), file})
+            .status,
+        1);
 }
 
 TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
@@ -133,6 +169,10 @@ TEST_F(CliModels, CardsRefuseWhatTheyCannotDo) {
                       QStringLiteral("--animation"), QStringLiteral("wobble"),
                       QStringLiteral("--out"), out}),
               2);
+    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
+                      QStringLiteral("--out"), out, QStringLiteral("--wait")}),
+              2);
+    EXPECT_FALSE(QFileInfo::exists(out));
     const CliResult wrongFolder =
         runTovi({QStringLiteral("restore-factory"), QStringLiteral("--device"),
                  device(QStringLiteral("Game2"))});

@@ -1,3 +1,4 @@
+#include "device/device_watch.h"
 #include "support/device_fixtures.h"
 #include "support/fat_volume.h"
 #include "support/model_home.h"
@@ -11,15 +12,16 @@ using tovi::test::FatVolume;
 
 namespace {
 
-// `tovi send --wait` started before the Tovi is plugged in goes on once it is mounted.
-TEST(DeviceWait, SendWaitsUntilTheToviIsMounted) {
+// `tovi send --wait` started before the Tovi is plugged in: a disk mounted there without the
+// Tovi's folders is told and waited past; the folders made later, with no mount of their own,
+// are found by looking again.
+TEST(DeviceWait, SendWaitsUntilTheToviIsReallyThere) {
     if (const QString why = FatVolume::unavailable(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
     test::ModelHome home;
     FatVolume volume(4096);
     ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
     const QString root = volume.root();
-    test::makeDevice(root);
     ASSERT_TRUE(volume.unmount());
 
     QProcess tovi;
@@ -27,17 +29,37 @@ TEST(DeviceWait, SendWaitsUntilTheToviIsMounted) {
                {QStringLiteral("send"), QStringLiteral(TOVI_FIXTURES "/image/anim.png"),
                 QStringLiteral("--device"), root, QStringLiteral("--wait")});
     QString told;
-    ASSERT_TRUE(test::waitUntil([&] {
-        told += QString::fromUtf8(tovi.readAllStandardError());
-        return told.contains(QStringLiteral("Czekam na Tovi"));
-    })) << told.toStdString();
-
+    const auto tells = [&](const char* text) {
+        return test::waitUntil([&] {
+                   told += QString::fromUtf8(tovi.readAllStandardError());
+                   return told.contains(QString::fromUtf8(text)) ||
+                          tovi.state() == QProcess::NotRunning;
+               }) &&
+               told.contains(QString::fromUtf8(text));
+    };
+    ASSERT_TRUE(tells("Czekam na Tovi")) << told.toStdString();
     ASSERT_TRUE(volume.mount(root));
+    ASSERT_TRUE(tells("jest teraz dysk bez folderów Tovi. Czekam dalej.")) << told.toStdString();
+    test::makeDevice(root);
+
     ASSERT_TRUE(tovi.waitForFinished(60000));
     told += QString::fromUtf8(tovi.readAllStandardError());
     EXPECT_EQ(tovi.exitCode(), 0) << told.toStdString();
     EXPECT_TRUE(told.contains(QStringLiteral("Tovi jest podłączony."))) << told.toStdString();
     EXPECT_EQ(QDir(root + QStringLiteral("/Photo1")).entryList(QDir::Files).size(), 1);
+}
+
+// A beat after a stall means the device answers again.
+TEST(DeviceWait, WatchTellsASilenceAndItsEnd) {
+    DeviceWatch watch;
+    watch.setPatience(std::chrono::milliseconds(1));
+    watch.beat();
+    EXPECT_FALSE(watch.watching()) << "a beat starts nothing";
+    watch.start();
+    ASSERT_TRUE(test::waitUntil([&] { return watch.stalled(); }));
+    watch.beat();
+    EXPECT_FALSE(watch.stalled());
+    EXPECT_TRUE(watch.watching());
 }
 
 } // namespace

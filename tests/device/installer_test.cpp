@@ -4,6 +4,7 @@
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "device/pack_error.h"
+#include "media/decode_budget.h"
 #include "media/media_error.h"
 #include "support/device_fixtures.h"
 #include "support/gif_builder.h"
@@ -113,6 +114,17 @@ TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
         refused(buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
                          {solidFrame({0, 0, 240, 240}, 1), solidFrame({100, 100, 240, 240}, 0)}));
     }
+    // Past the frame budget a card is refused. No card within 2 MiB gets there (LZW needs over
+    // 300 bytes for a whole frame): this holds the check of a card by itself to the budget.
+    const QByteArray solid =
+        buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)}, {solidFrame({0, 0, 240, 240}, 1)});
+    const qsizetype frame = solid.indexOf(QByteArray("\x21\xf9", 2));
+    const auto repeated = [&](int frames) {
+        return solid.left(frame) + solid.mid(frame, solid.size() - 1 - frame).repeated(frames) +
+               ';';
+    };
+    EXPECT_TRUE(Game1Installer::isWholeCard(repeated(DecodeBudget::maxFrames)));
+    EXPECT_THROW(Game1Installer::isWholeCard(repeated(DecodeBudget::maxFrames + 1)), MediaError);
     // A second frame whose data ends after one pixel, with its sub-blocks and the trailer in
     // place: the import decoder forgives it, the device does not.
     const QByteArray good = makeGif(4);
@@ -380,6 +392,15 @@ TEST_F(Install, RemovesOnlyTheTemporaryFilesOfAnInterruptedWrite) {
             expected[name] = bytes;
     EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
     expectCompleteBackup(backup, true);
+
+    // A link or a folder named like ours is someone else's: left alone, without a failure.
+    const QString link = card(QStringLiteral(".4.gif.tovi-0a1b2c3d.tmp"));
+    const QString folder = card(QStringLiteral(".5.gif.tovi-0a1b2c3d.tmp"));
+    ASSERT_TRUE(QFile::link(card(QStringLiteral("4.gif")), link));
+    makeFolder(folder);
+    EXPECT_EQ(removeAtomicWriteLeftovers(game1()), QStringList());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST_F(Install, ObserverStopsTheInstallationAndItIsRolledBack) {

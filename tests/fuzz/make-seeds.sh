@@ -8,8 +8,9 @@ fixtures="$here/../fixtures"
 media="$here/corpus/fuzz_media_open"
 export_="$here/corpus/fuzz_export"
 json="$here/corpus/fuzz_stored_json"
-rm -rf "$media" "$export_" "$json"
-mkdir -p "$media" "$export_" "$json"
+pack="$here/corpus/fuzz_pack_file"
+rm -rf "$media" "$export_" "$json" "$pack"
+mkdir -p "$media" "$export_" "$json" "$pack"
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 
@@ -96,4 +97,59 @@ write("bookmark-fat", 6, "tovi-bookmark/1\n" + compact(bookmark))
 write("bookmark-root", 6, "tovi-bookmark/1\n" + compact(
     {"path": "/", "device": "0", "inode": "2", "volume": "", "relative": "/",
      "keepsInodes": True}))
+PY
+
+# --- pack files: a good pack, one whose cards share a picture, and one of each hostile kind ----
+/usr/bin/python3 - "$pack" <<'PY'
+import io, json, struct, sys, zipfile
+from PIL import Image
+out = sys.argv[1]
+
+def png(colour):
+    data = io.BytesIO()
+    Image.new("RGB", (4, 3), colour).save(data, "PNG")
+    return data.getvalue()
+
+def description(pictures, **changes):
+    cards = [{"title": f"Karta {n}", "subtitle": "Podpis", "captions": n % 2 == 0,
+              "crop": {"zoom": 1.5, "x": -0.5, "y": 1}, "picture": picture}
+             for n, picture in enumerate(pictures, 1)]
+    return json.dumps(dict({"format": 1, "name": "Od Oli", "animation": "spin", "cards": cards},
+                           **changes), ensure_ascii=False, separators=(",", ":"))
+
+six = [f"{n}.png" for n in range(1, 7)]
+colours = ["red", "orange", "yellow", "green", "blue", "purple"]
+
+def pack(name, text=None, pictures=six, extra=(), skip=()):
+    with zipfile.ZipFile(f"{out}/{name}", "w") as z:
+        z.writestr(zipfile.ZipInfo("pack.json", (2026, 1, 1, 0, 0, 0)),
+                   text or description(pictures), zipfile.ZIP_DEFLATED)
+        for picture, colour in zip(dict.fromkeys(pictures), colours):
+            if picture not in skip:
+                z.writestr(zipfile.ZipInfo(picture, (2026, 1, 1, 0, 0, 0)), png(colour))
+        for info, data in extra:
+            z.writestr(info, data)
+
+def entry(name, mode=0o100644):
+    info = zipfile.ZipInfo(name, (2026, 1, 1, 0, 0, 0))
+    info.create_system = 3
+    info.external_attr = mode << 16
+    return info
+
+pack("good.tovipack")
+pack("shared-picture.tovipack", pictures=["a.png"] * 6, extra=[(entry("notes/"), b"")])
+pack("parent-folder.tovipack", extra=[(entry("../escape.png"), png("red"))])
+pack("link.tovipack", extra=[(entry("7.png", 0o120777), b"/etc/passwd")])
+pack("newer-format.tovipack", text=description(six, format=2))
+pack("missing-picture.tovipack", skip={"6.png"})
+pack("five-cards.tovipack", text=description(six[:5]))
+# The local and central headers of pack.json promise fewer bytes than it holds.
+pack("lying-size.tovipack", text=description(six) + " " * 4096)
+data = bytearray(open(f"{out}/lying-size.tovipack", "rb").read())
+for signature, name_at, size_at in ((b"PK\3\4", 30, 22), (b"PK\1\2", 46, 24)):
+    at = data.find(signature)
+    while data[at + name_at:at + name_at + 9] != b"pack.json":
+        at = data.find(signature, at + 1)
+    struct.pack_into("<I", data, at + size_at, 100)
+open(f"{out}/lying-size.tovipack", "wb").write(data)
 PY

@@ -7,7 +7,9 @@ export PATH=$(realpath "$1"):$PATH QT_QPA_PLATFORM=offscreen
 source "$2"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/cards" && touch "$work/clip.mp4" "$work/card one.jpg" && cd "$work" || exit 1
+mkdir -p "$work/cards/tovi/Photo1" && touch "$work/cards/tovi/Photo1/"{a.gif,._a.gif} &&
+    touch "$work/clip.mp4" "$work/card one.jpg" "$work/friend.tovipack" &&
+    cd "$work" || exit 1
 failed=0
 
 # offers WANTED WORD…: Tab with the cursor at the end of the last word offers exactly WANTED.
@@ -30,8 +32,14 @@ offers "$(tovi packs | cut -f1 | sort | paste -sd'|')" tovi cards --pack ""
 offers "Photo1|Photo2|Photo3" tovi send clip.mp4 --album ""
 offers "reveal|spin|still" tovi cards --pack party --animation ""
 offers "" tovi export clip.mp4 --zoom ""
-offers "card one.jpg|cards|clip.mp4" tovi inspect ""
+offers "card one.jpg|cards|clip.mp4|friend.tovipack" tovi inspect ""
+offers "export|export-pack" tovi expo
+offers "cards|friend.tovipack" tovi import-pack ""
+offers "$(tovi packs | cut -f1 | sort | paste -sd'|')" tovi export-pack ""
 offers "clip.mp4" tovi export cl
 offers "cards" tovi install-cards ""
 offers "cards" tovi send clip.mp4 --device c
+offers "Photo1/|Photo2/|Photo3/" tovi rm --device cards/tovi ""
+offers "Photo1/a.gif" tovi rm --device cards/tovi Photo1/
+offers "" tovi ls --device cards/tovi ""
 exit $failed

@@ -56,17 +56,6 @@ TEST(InspectVideo, StreamsThatStateNoDurationAreTimedFromTheirPackets) {
     }
 }
 
-TEST(InspectVideo, WhatIsNotAVideoIsUnreadable) {
-    for (const char* name : {"notvideo.mov", "truncated.mp4", "audio_cover.m4a"}) {
-        try {
-            MediaProcessor::inspect(video(name));
-            ADD_FAILURE() << name << " was accepted";
-        } catch (const MediaError& error) {
-            EXPECT_EQ(error.kind(), MediaError::unreadable) << name;
-        }
-    }
-}
-
 TEST(InspectVideo, DescriptionSkipsTheFirstFrameButExportsTheSame) {
     const MediaInfo full = MediaProcessor::inspect(video("colours.mp4"));
     const MediaInfo described = MediaProcessor::describe(video("colours.mp4"));

@@ -1,6 +1,7 @@
 #include "fat_volume.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -37,6 +38,38 @@ QString run(const QString& program, const QStringList& arguments, int* status = 
     if (status)
         *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return QString::fromLocal8Bit(process.readAll());
+}
+
+// The line /proc gives about a process or thread, and the fields after its name: state first.
+QList<QByteArray> statusOf(const QString& stat) {
+    QFile file(stat);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = file.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
+// The fusefat daemon serving `mountPoint`: the newest whose arguments name it (one that served
+// an earlier mount there may still be on its way out).
+pid_t daemonOf(const QString& mountPoint) {
+    const QByteArray wanted = QFile::encodeName(mountPoint);
+    pid_t found = 0;
+    qint64 newest = -1;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const auto pid = static_cast<pid_t>(entry.toInt(&number));
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (!number || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> arguments = file.readAll().split('\0');
+        const QList<QByteArray> status = statusOf(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (arguments.first().endsWith("fusefat") && arguments.contains(wanted) &&
+            status.size() > 19 && status[19].toLongLong() > newest) {
+            found = pid;
+            newest = status[19].toLongLong(); // the start time
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -92,12 +125,16 @@ bool FatVolume::mount(const QString& mountPoint) {
     }
     m_mountPoint = mountPoint;
     m_error.clear();
+    m_daemon = daemonOf(mountPoint);
     return true;
 }
 
 bool FatVolume::unmount() {
     if (m_mountPoint.isEmpty())
         return true;
+    if (m_frozen)
+        freeze(false);
+    m_daemon = 0;
     // The daemon may still be busy right after the last write; retry briefly, then detach.
     for (int attempt = 0; attempt < 50; ++attempt) {
         int status = 0;
@@ -114,21 +151,31 @@ bool FatVolume::unmount() {
 }
 
 bool FatVolume::freeze(bool frozen) {
-    // The daemon of this mount is the fusefat process whose arguments name its mount point.
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const pid_t pid = static_cast<pid_t>(entry.toInt(&number));
-        if (!number)
-            continue;
-        QFile file(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> arguments = file.readAll().split('\0');
-        if (!arguments.isEmpty() && arguments.first().endsWith("fusefat") &&
-            arguments.contains(QFile::encodeName(m_mountPoint)))
-            return ::kill(pid, frozen ? SIGSTOP : SIGCONT) == 0;
+    if (m_daemon <= 0 || ::kill(m_daemon, frozen ? SIGSTOP : SIGCONT) != 0)
+        return false;
+    // A signal is only queued by kill(): the threads stop (or go on) when next scheduled.
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(m_daemon);
+    const auto settled = [&] {
+        const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (threads.isEmpty())
+            return false;
+        for (const QString& task : threads) {
+            const QList<QByteArray> status =
+                statusOf(tasks + QLatin1Char('/') + task + QStringLiteral("/stat"));
+            if (status.isEmpty() || (status[0] == "T") != frozen)
+                return false;
+        }
+        return true;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!settled()) {
+        if (waited.hasExpired(10000))
+            return false;
+        QThread::msleep(1);
     }
-    return false;
+    m_frozen = frozen;
+    return true;
 }
 
 QString FatVolume::check() const {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <sys/types.h>
 
 namespace tovi::test {
 
@@ -25,11 +26,13 @@ public:
     QString image() const { return m_image; }
 
     bool mount(const QString& mountPoint);
+    // Lets a frozen volume go on first.
     bool unmount();
     // fsck.fat's verdict on the (unmounted) image: empty when clean.
     QString check() const;
-    // Stops (or lets go on) the FUSE daemon of this mount: every call on the volume then waits,
-    // as on a device that stopped answering. False when the daemon cannot be found.
+    // Stops (or lets go on) the FUSE daemon of this mount and returns once the kernel shows every
+    // one of its threads stopped (or running): from then on each call that reaches the volume
+    // waits, as on a device that stopped answering. False when not mounted or not confirmed.
     bool freeze(bool frozen);
 
 private:
@@ -37,6 +40,8 @@ private:
     QString m_image;
     QString m_mountPoint;
     QString m_error;
+    pid_t m_daemon = 0;
+    bool m_frozen = false;
 };
 
 } // namespace tovi::test

@@ -198,6 +198,10 @@ TEST_F(PacksScreen, CaptionsAreStoredAsTyped) {
     title->insert(QStringLiteral("Mój")); // typed: every change is stored
     EXPECT_EQ(m_model->edit().title, QStringLiteral("Mój"));
     EXPECT_EQ(m_model->edits().at(m_model->key()).title, QStringLiteral("Mój"));
+    // Typed into an empty line with the captions off, they come on: the text is meant to show.
+    m_model->update([](PackCardEdit& edit) { edit = {}; });
+    QTest::keyClicks(title, QStringLiteral("Tak"));
+    EXPECT_TRUE(m_model->edit().captions);
     auto* meaning = m_view->workspace()->bubble()->findChild<QLabel*>(QStringLiteral("meaning"));
     ASSERT_NE(meaning, nullptr);
     EXPECT_EQ(meaning->text(), m_model->pack()->meanings[0]);
@@ -213,7 +217,7 @@ TEST(PacksOptions, TheLastBackupIsOfferedOnlyWhenThereIsOne) {
         PacksView view(model, home.settings(), [] {});
         QString opened;
         view.setFolderOpener([&](const QString& folder) { opened = folder; });
-        QMenu* menu = view.optionsButton()->menu();
+        auto* menu = view.optionsButton()->findChild<QMenu*>();
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(view.optionsButton()->accessibleName(), QStringLiteral("Opcje zestawów"));
         emit menu->aboutToShow();

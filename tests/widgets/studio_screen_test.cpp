@@ -9,16 +9,16 @@
 #include "shell/double_slider.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
-#include "shell/root_view.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
-#include "studio/photo_picker.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -83,13 +83,7 @@ TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
     EXPECT_FALSE(bar->button()->isEnabled());
     EXPECT_FALSE(m_view->preview()->pointerView()->interactionEnabled());
     EXPECT_TRUE(m_view->findChild<QLabel*>()->isVisible());
-    const auto hint = [&] {
-        for (auto* label : m_view->workspace()->findChildren<QLabel*>())
-            if (label->text().startsWith(QStringLiteral("Dodaj")) ||
-                label->text().startsWith(QStringLiteral("Przeciągnij")))
-                return label->text();
-        return QString();
-    };
+    const auto hint = [&] { return m_view->workspace()->hint()->accessibleName(); };
     EXPECT_EQ(hint(), QStringLiteral("Dodaj zdjęcie, GIF lub film"));
     // The crop panel is open from the start, but idle without material.
     auto* crop = m_view->workspace()->bubble()->findChild<CropControls*>();
@@ -174,12 +168,13 @@ TEST_F(StudioScreen, CaptionsAppearWhileTyping) {
     import(photo());
     auto* captions = openTool<StudioCaptionControls>(EditorTool::caption);
     ASSERT_NE(captions, nullptr);
-    QTest::mouseClick(captions->captionsSwitch(), Qt::LeftButton);
+    ASSERT_FALSE(captions->captionsSwitch()->isChecked());
     const QImage before = m_model.preview();
     QSignalSpy previews(&m_model, &StudioModel::previewChanged);
     QTest::keyClicks(captions->titleField(), QStringLiteral("Lato"));
     EXPECT_EQ(previews.count(), 4);
     EXPECT_EQ(m_model.options().captionTitle, QStringLiteral("Lato"));
+    EXPECT_TRUE(captions->captionsSwitch()->isChecked()) << "typed text is meant to show";
     EXPECT_NE(m_model.preview(), before);
 }
 
@@ -385,6 +380,11 @@ TEST_F(Root, TheEmptyDisplayAsksForMaterialAndLongNamesEndInAnEllipsis) {
     const QPoint display = view->preview()->pointerView()->geometry().center();
     QTest::mouseClick(view->preview(), Qt::LeftButton, {}, display);
     EXPECT_EQ(view->workspace()->selected(), EditorTool::material);
+    bool chooserOpened = false; // and so does the hint under it
+    view->setFileChooser([&] { return chooserOpened = true, std::optional<QString>(); });
+    QLabel* hint = view->workspace()->hint();
+    QTest::mouseClick(hint, Qt::LeftButton, {}, hint->rect().center());
+    EXPECT_TRUE(chooserOpened);
 
     const QString name = QStringLiteral("wakacje-nad-morzem-w-sierpniu-z-babcią-i-dziadkiem-"
                                         "oraz-psem-Burkiem-wersja-ostateczna-2.mp4");

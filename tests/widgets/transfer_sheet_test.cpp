@@ -584,8 +584,9 @@ TEST_F(TransferSheet, FolderChooserResultOrCancellation) {
     chosen = album;
     log.clear();
     click(connectLabel);
-    EXPECT_EQ(log, QStringList{QStringLiteral("choose ") + album});
+    EXPECT_EQ(log, (QStringList{QStringLiteral("clearError"), QStringLiteral("choose ") + album}));
     EXPECT_TRUE(sheet->ready());
+    EXPECT_TRUE(sheet->error().isEmpty()) << "a choice that succeeds leaves no earlier error";
     EXPECT_EQ(mainButton()->text(), QStringLiteral("Wyślij grafikę"));
     EXPECT_TRUE(label(QStringLiteral("Album 3")));
     EXPECT_EQ(sheet->operation(), std::nullopt);

@@ -7,14 +7,13 @@
 #include "shell/controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -98,68 +97,6 @@ TEST_P(WindowSize, EverythingIsWithinReach) {
 INSTANTIATE_TEST_SUITE_P(Screens, WindowSize,
                          ::testing::Values(QSize(1280, 680), QSize(1280, 620), QSize(1040, 760),
                                            QSize(1600, 1000), QSize(760, 480)));
-
-// Every control a person can reach with the keyboard says what it is to a screen reader.
-TEST(Accessibility, EveryReachableControlHasAPolishName) {
-    ModelHome home;
-    const auto window = shownWindow(home);
-    StudioRootView& root = *window;
-    QStringList unnamed;
-    for (const StudioMode mode : {StudioMode::artwork, StudioMode::cards}) {
-        root.setMode(mode);
-        EditorWorkspace* workspace = mode == StudioMode::artwork ? root.studioView()->workspace()
-                                                                 : root.packsView()->workspace();
-        for (const EditorTool tool : allEditorTools) {
-            workspace->setSelected(tool);
-            settle();
-            for (QWidget* widget : root.findChildren<QWidget*>()) {
-                if (!widget->isVisibleTo(&root) || widget->focusPolicy() == Qt::NoFocus ||
-                    !widget->isEnabled())
-                    continue;
-                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-                if (face && face->text(QAccessible::Name).trimmed().isEmpty())
-                    unnamed << QString::fromLatin1(widget->metaObject()->className()) +
-                                   QLatin1Char('/') + widget->objectName();
-            }
-        }
-    }
-    unnamed.removeDuplicates();
-    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
-}
-
-// A screen reader hears what each of our own controls is, which one is chosen, and can press it.
-TEST(Accessibility, OurOwnControlsSayWhatTheyAre) {
-    ModelHome home;
-    const auto window = shownWindow(home);
-    StudioRootView& root = *window;
-    root.setMode(StudioMode::cards);
-    settle();
-    struct Expected {
-        QWidget* control;
-        QAccessible::Role role;
-        bool checked;
-    };
-    for (const auto& [control, role, checked] : std::initializer_list<Expected>{
-             {root.modeSwitch()->segment(1), QAccessible::RadioButton, true},
-             {root.modeSwitch()->segment(0), QAccessible::RadioButton, false},
-             {root.caseButton(QStringLiteral("silver")), QAccessible::RadioButton, true},
-             {root.caseButton(QStringLiteral("black")), QAccessible::RadioButton, false},
-             {root.packsView()->cardButton(0), QAccessible::RadioButton, true},
-             {root.packsView()->cardButton(3), QAccessible::RadioButton, false},
-             {root.packsView()->preview(), QAccessible::Graphic, false},
-             {root.packsView()->sendBar()->button(), QAccessible::Button, false}}) {
-        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
-        ASSERT_TRUE(face);
-        const std::string name = face->text(QAccessible::Name).toStdString();
-        EXPECT_EQ(face->role(), role) << name;
-        EXPECT_EQ(bool(face->state().checked), checked) << name;
-    }
-    QAccessibleInterface* artwork =
-        QAccessible::queryAccessibleInterface(root.modeSwitch()->segment(0));
-    ASSERT_TRUE(artwork->actionInterface());
-    artwork->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_EQ(root.mode(), StudioMode::artwork);
-}
 
 // The keyboard's place is always visible, on our own controls too, in both themes.
 TEST(Accessibility, FocusIsDrawnOnOurOwnControls) {

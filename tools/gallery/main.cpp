@@ -18,13 +18,13 @@
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
 #include "tutorial/tutorial_animated_device.h"
 #include "tutorial/tutorial_view.h"
+#include "window/root_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -86,6 +86,8 @@ QWidget* screen(const Page& page) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    auto* context = new QLabel(QStringLiteral("wakacje.mp4 · 10,0 s · 1920 × 1080"));
+    context->setForegroundRole(QPalette::PlaceholderText);
     auto* workspace = new EditorWorkspace(
         {EditorTool::crop, EditorTool::animation, EditorTool::caption},
         [] {
@@ -103,16 +105,14 @@ QWidget* screen(const Page& page) {
             auto* label = new QLabel(rawValue(tool) + QStringLiteral(": ustawienia ekranu."));
             label->setWordWrap(true);
             return label;
-        });
+        },
+        context);
     workspace->setTitle(QStringLiteral("Grafika"));
     workspace->setSubtitle(QStringLiteral("Zdjęcie, GIF lub fragment filmu na Twój ekran."));
     workspace->setHint(page.picture
                            ? QStringLiteral("Przeciągnij obraz, aby przesunąć kadr. Rolka zmienia "
                                             "powiększenie.")
                            : QStringLiteral("Wybierz zdjęcie, GIF albo film, aby zacząć."));
-    auto* context = new QLabel(QStringLiteral("wakacje.mp4 · 10,0 s · 1920 × 1080"));
-    context->setForegroundRole(QPalette::PlaceholderText);
-    workspace->setContext(context);
     auto* preview = new DevicePreview;
     preview->setColor(page.color);
     preview->setInteractive(page.picture);

@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -181,23 +182,29 @@ bool isAtomicWriteLeftover(const QString& fileName) {
     return form.match(fileName).hasMatch();
 }
 
-QStringList removeAtomicWriteLeftovers(const QString& folder) {
+QStringList folderEntries(const QString& folder) {
     const QByteArray encoded = QFile::encodeName(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(encoded.constData()), ::closedir);
     if (!listing)
         fail(errno, folder);
-    QStringList found;
+    QStringList names;
     errno = 0;
     while (const dirent* entry = ::readdir(listing.get())) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (isAtomicWriteLeftover(name))
-            found << name;
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << QFile::decodeName(name);
         errno = 0;
     }
     if (errno != 0)
         fail(errno, folder);
+    return names;
+}
+
+QStringList removeAtomicWriteLeftovers(const QString& folder) {
     QStringList removed;
-    for (const QString& name : found) {
+    for (const QString& name : folderEntries(folder)) {
+        if (!isAtomicWriteLeftover(name))
+            continue;
         const QString path = folder + QLatin1Char('/') + name;
         const QByteArray encodedPath = QFile::encodeName(path);
         struct stat info {};
@@ -210,6 +217,36 @@ QStringList removeAtomicWriteLeftovers(const QString& folder) {
     }
     removed.sort();
     return removed;
+}
+
+void syncToDisk(const QString& path) {
+    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail(errno, path);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        fail(errno, path);
+}
+
+void moveDurably(const QString& from, const QString& to, bool replace) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    int moved = replace ? ::rename(source.constData(), target.constData())
+                        : ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                                      RENAME_NOREPLACE);
+    // A file system without the no-replace flag: look first (only our own folders get here).
+    if (moved != 0 && errno == EINVAL && !replace) {
+        struct stat info {};
+        if (::lstat(target.constData(), &info) == 0)
+            fail(EEXIST, to);
+        moved = ::rename(source.constData(), target.constData());
+    }
+    if (moved != 0)
+        fail(errno, errno == EEXIST || errno == ENOTEMPTY ? to : from);
+    const QString fromFolder = QFileInfo(from).absolutePath();
+    const QString toFolder = QFileInfo(to).absolutePath();
+    syncFolder(toFolder, to);
+    if (fromFolder != toFolder)
+        syncFolder(fromFolder, from);
 }
 
 QByteArray readFile(const QString& path) {

@@ -30,6 +30,19 @@ bool isAtomicWriteLeftover(const QString& fileName);
 // leftover cannot be removed.
 QStringList removeAtomicWriteLeftovers(const QString& folder);
 
+// The names in `folder` except "." and "..", in the order the file system gives them. Throws
+// PlatformError when the folder cannot be listed or the listing breaks off.
+QStringList folderEntries(const QString& folder);
+
+// Flushes the file or folder at `path` to its medium (a folder: the names in it). Throws
+// PlatformError.
+void syncToDisk(const QString& path);
+
+// Renames the file or folder `from` to `to` on the same file system, then syncs the folders of
+// both, so that the move survives a power cut. Without `replace` an existing `to` is never
+// replaced (PlatformError alreadyExists). Throws PlatformError; `from` is untouched then.
+void moveDurably(const QString& from, const QString& to, bool replace = false);
+
 // The whole file. Throws PlatformError (a folder is refused).
 QByteArray readFile(const QString& path);
 

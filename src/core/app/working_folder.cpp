@@ -18,4 +18,11 @@ QString path() {
     return folder;
 }
 
+QString removedItems() {
+    const QString folder = path() + QStringLiteral("/Usunięte z Tovi");
+    if (!QDir().mkpath(folder))
+        throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
+    return folder;
+}
+
 } // namespace tovi::WorkingFolder

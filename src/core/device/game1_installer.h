@@ -55,6 +55,10 @@ QString folder(const QString& in);
 // data complete and sound, and the trailer present (bytes after it are ignored, as readers do).
 void validate(const Files& files);
 
+// True for a GIF the device reads whole, as validate() says of each card (its size aside).
+// Throws MediaError::oversized past the decode budget's frames or time.
+bool isWholeCard(const QByteArray& bytes);
+
 // Every direct entry of `folder`, hidden ones included, read whole. Throws PackError::folder when
 // an entry is not a regular file (a subfolder or a symbolic link), PlatformError on read errors.
 Files snapshot(const QString& folder);

@@ -260,6 +260,7 @@ std::unique_ptr<ImageSource> openGif(QByteArray data) {
     if (!canvas.isEmpty())
         DecodeBudget::require(canvas.width(), canvas.height());
     const DecodeClock clock;
+    bool emptyImage = false;
     for (int records = 0;; ++records) {
         if (records % 1024 == 0)
             clock.check({});
@@ -294,6 +295,7 @@ std::unique_ptr<ImageSource> openGif(QByteArray data) {
             break;
         if (desc.Width <= 0 || desc.Height <= 0) { // drawn by nobody, as in browsers
             hasPending = false;
+            emptyImage = true;
             continue;
         }
         DecodeBudget::require(desc.Width, desc.Height);
@@ -317,6 +319,10 @@ std::unique_ptr<ImageSource> openGif(QByteArray data) {
         }
         frames.push_back(std::move(info));
     }
+    // Empty images alone show the logical screen, blank, as browsers show it; with no image at
+    // all there is nothing to show.
+    if (frames.empty() && emptyImage)
+        frames.emplace_back();
     if (frames.empty() || canvas.isEmpty())
         return nullptr;
     return std::make_unique<GifImageSource>(std::move(data), canvas, std::move(frames));

@@ -3,6 +3,10 @@
 // Pictures handed to libswscale. Its converters work in blocks (16 pixels for YUV → RGB32) and
 // write or read whole blocks past a row's last pixel, so every buffer that crosses into it has
 // 64-byte aligned rows of whole blocks and spare bytes after the last row.
+//
+// With TOVI_GUARD_BUFFERS=1 in the environment each such buffer ends, right after those spare
+// bytes, at an inaccessible page: a write past what FFmpeg may touch faults at once, where no
+// sanitizer sees into the library and valgrind may not run.
 
 #include "media/c_handles.h"
 

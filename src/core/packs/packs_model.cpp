@@ -3,29 +3,30 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/platform_error.h"
+#include "app/product.h"
 #include "app/published.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
 #include "media/media_error.h"
+#include "packs/pack_file.h"
 #include "packs/pack_renderer.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 
 namespace tovi {
@@ -100,12 +101,17 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
     : QObject(parent)
     , m_settings(settings)
     , m_bundle(std::move(bundle)) {
-    connect(&m_watch, &DeviceWatch::stalledChanged, this, &PacksModel::stalledChanged);
+    connect(&m_install, &DeviceJob::stalledChanged, this, &PacksModel::stalledChanged);
     try {
         m_packs = StarterPack::load(m_bundle);
     } catch (...) {
         m_error = describeFailure(std::current_exception());
         return;
+    }
+    try {
+        setOwnPacks(OwnPackStore::load());
+    } catch (const ToviError&) {
+        // No working folder: no own packs to show.
     }
     try {
         const QByteArray bytes = readFile(QDir(storage()).filePath(editsFile));
@@ -120,11 +126,12 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
         // No storage folder or no edits yet: nothing to restore.
     }
     const QString stored = settings.string(Settings::packsSelected);
-    if (std::any_of(m_packs.begin(), m_packs.end(),
-                    [&](const StarterPack& pack) { return pack.id == stored; }))
+    if (find(stored))
         m_selectedID = stored;
     if (!pack() && !m_packs.empty())
         m_selectedID = m_packs.front().id;
+    if (const OwnPack* own = ownPack(m_selectedID))
+        m_animation = own->content.animation;
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::packsDestination))
         m_destination = *folder;
     const QString backup = settings.string(Settings::packsLastBackup);
@@ -149,10 +156,21 @@ QString PacksModel::backups() {
 // --- fields -------------------------------------------------------------------------------------
 
 const StarterPack* PacksModel::pack() const {
-    const auto found = std::find_if(m_packs.begin(), m_packs.end(), [&](const StarterPack& pack) {
-        return pack.id == m_selectedID;
-    });
-    return found == m_packs.end() ? nullptr : &*found;
+    return find(m_selectedID);
+}
+
+const StarterPack* PacksModel::find(const QString& id) const {
+    for (const auto* packs : {&m_packs, &m_ownInfos})
+        for (const StarterPack& pack : *packs)
+            if (pack.id == id)
+                return &pack;
+    return nullptr;
+}
+
+const OwnPack* PacksModel::ownPack(const QString& id) const {
+    const auto found = std::find_if(m_ownPacks.begin(), m_ownPacks.end(),
+                                    [&](const OwnPack& pack) { return pack.id == id; });
+    return found == m_ownPacks.end() ? nullptr : &*found;
 }
 
 QString PacksModel::key() const {
@@ -160,8 +178,16 @@ QString PacksModel::key() const {
 }
 
 PackCardEdit PacksModel::editOf(int slot) const {
-    const auto stored = m_edits.find(cardKey(m_selectedID, slot));
-    return stored != m_edits.end() ? stored->second : PackCardEdit::defaults(pack(), slot);
+    return editOf(slot, m_selectedID);
+}
+
+PackCardEdit PacksModel::editOf(int slot, const QString& id) const {
+    const auto stored = m_edits.find(cardKey(id, slot));
+    if (stored != m_edits.end())
+        return stored->second;
+    if (const OwnPack* own = ownPack(id))
+        return own->card(slot);
+    return PackCardEdit::defaults(find(id), slot);
 }
 
 PackCardEdit PacksModel::edit() const {
@@ -177,6 +203,15 @@ void PacksModel::setAnimation(PackReveal animation) {
     if (animation != m_animation) {
         m_animation = animation;
         emit animationChanged();
+        // An own pack keeps its animation.
+        for (OwnPack& own : m_ownPacks)
+            if (own.id == m_selectedID) {
+                try {
+                    own = OwnPackStore::setAnimation(own.id, animation);
+                } catch (...) {
+                    setError(describeFailure(std::current_exception()));
+                }
+            }
     }
     setExported({});
 }
@@ -240,12 +275,19 @@ bool PacksModel::commitEdits(const PackEdits& edits) {
 }
 
 QString PacksModel::sourceOf(const PackCardEdit& edit, int slot) const {
+    return sourceOf(edit, slot, m_selectedID);
+}
+
+QString PacksModel::sourceOf(const PackCardEdit& edit, int slot, const QString& id) const {
     if (edit.customImage) {
         if (!isPlainName(*edit.customImage))
             throw MediaError(MediaError::unreadable);
         return QDir(storage()).filePath(*edit.customImage);
     }
-    const StarterPack* selected = pack();
+    // An own pack's pictures are its artwork.
+    if (const OwnPack* own = ownPack(id))
+        return own->content.pictures.at(size_t(slot));
+    const StarterPack* selected = find(id);
     if (!selected)
         throw PackError(PackError::missingResource);
     return selected->artwork(slot, m_bundle);
@@ -254,7 +296,7 @@ QString PacksModel::sourceOf(const PackCardEdit& edit, int slot) const {
 std::optional<PacksModel::Cards> PacksModel::currentCards() {
     Cards cards;
     try {
-        for (int slot = 0; slot < 6; ++slot) {
+        for (int slot = 0; slot < Product::cardCount; ++slot) {
             cards.edits[size_t(slot)] = editOf(slot);
             cards.sources[size_t(slot)] = sourceOf(cards.edits[size_t(slot)], slot);
         }
@@ -268,10 +310,13 @@ std::optional<PacksModel::Cards> PacksModel::currentCards() {
 // --- selection ----------------------------------------------------------------------------------
 
 void PacksModel::selectPack(const QString& id) {
-    if (m_busy || std::none_of(m_packs.begin(), m_packs.end(),
-                               [&](const StarterPack& pack) { return pack.id == id; }))
+    if (m_busy || !find(id))
         return;
     setSelectedID(id);
+    if (const OwnPack* own = ownPack(id); own && own->content.animation != m_animation) {
+        m_animation = own->content.animation;
+        emit animationChanged();
+    }
     setSlot(0);
     setExported({});
     setMessage({});
@@ -286,7 +331,7 @@ void PacksModel::selectCard(int slot) {
 }
 
 void PacksModel::randomCard() {
-    selectCard(QRandomGenerator::global()->bounded(6));
+    selectCard(QRandomGenerator::global()->bounded(Product::cardCount));
     setMessage(QStringLiteral("Podgląd losowania: ") + edit().title +
                QStringLiteral(". Powtórzenia są możliwe."));
 }
@@ -411,34 +456,16 @@ void PacksModel::pan(double dx, double dy, double size) {
     const auto original = m_originals.find(source);
     if (original == m_originals.end())
         return;
-    const double w = original->second.width();
-    const double h = original->second.height();
-    update([&](PackCardEdit& edit) {
-        if (!(w > 0 && h > 0 && size > 0))
-            return;
-        CropSettings& crop = edit.crop;
-        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
-        const double side = std::min(w, h) / zoom;
-        if (w - side > 0.001)
-            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
-        if (h - side > 0.001)
-            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
-    });
+    const QSizeF picture = original->second.size();
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.panned(dx, dy, size, picture); });
 }
 
 void PacksModel::zoom(double delta, bool precise) {
-    update([&](PackCardEdit& edit) {
-        const double zoomed = edit.crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
-        if (std::isfinite(zoomed))
-            edit.crop.zoom = std::clamp(zoomed, 1.0, 3.0);
-    });
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.zoomed(delta, precise); });
 }
 
 void PacksModel::magnify(double scale) {
-    update([&](PackCardEdit& edit) {
-        if (std::isfinite(scale) && scale > 0)
-            edit.crop.zoom = std::clamp(edit.crop.zoom * scale, 1.0, 3.0);
-    });
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.magnified(scale); });
 }
 
 // --- rendering ----------------------------------------------------------------------------------
@@ -458,7 +485,7 @@ void PacksModel::refreshImages() {
         this,
         [edits, sources, originals = m_originals]() mutable {
             Rendering result;
-            for (int slot = 0; slot < 6; ++slot) {
+            for (int slot = 0; slot < Product::cardCount; ++slot) {
                 const QImage& original = cachedOriginal(originals, sources[size_t(slot)]);
                 result.images[slot] =
                     PackRenderer::image(original, edits[size_t(slot)], slot, previewSize);
@@ -485,7 +512,7 @@ void PacksModel::refreshImages() {
 void PacksModel::chooseDestination(const QString& folder) {
     const ScopedAccess access(folder);
     try {
-        Game1Installer::folder(folder);
+        DeviceFinder::folderFor(ToviTransferKind::cards, folder, {});
         const QByteArray bookmark = Bookmark::make(folder);
         m_settings.setBytes(Settings::packsDestination, bookmark);
         ToviConnectionStore::rememberRoot(folder, bookmark, m_settings);
@@ -512,23 +539,14 @@ void PacksModel::prepare(bool install, bool factory) {
     setBusy(true);
     setError({});
     setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
-    const quint64 job = ++m_job;
-    m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    const quint64 job = m_install.begin(false);
     m_pendingBackup.clear();
     // Steps cross to the interface thread, where the watch hears them; the installation goes on
     // only while nobody has stopped waiting for it.
-    const Game1Installer::Observer observe = [self = QPointer<PacksModel>(this), job,
-                                              abandoned =
-                                                  m_abandoned](const Game1Installer::Progress& at) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, job, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
-             removed = at.removed] {
-                if (self)
-                    self->installProgress(job, started, backup, removed);
-            },
-            Qt::QueuedConnection);
-        return !abandoned->load();
+    const Game1Installer::Observer observe = [this, step = m_install.step()](
+                                                 const Game1Installer::Progress& at) {
+        return step([this, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
+                     removed = at.removed] { installProgress(started, backup, removed); });
     };
     runOnOwnThread(
         this,
@@ -536,7 +554,7 @@ void PacksModel::prepare(bool install, bool factory) {
          destination = m_destination, bundle = m_bundle, originals = m_originals,
          observe]() mutable {
             Game1Installer::Files files;
-            for (int n = 1; n <= 6; ++n) {
+            for (int n = 1; n <= Product::cardCount; ++n) {
                 const QString name = QString::number(n) + QStringLiteral(".gif");
                 const auto slot = size_t(n - 1);
                 if (factory) {
@@ -547,8 +565,9 @@ void PacksModel::prepare(bool install, bool factory) {
                         throw PackError(PackError::missingResource);
                     files[name] = readFile(*resource);
                 } else {
-                    const QImage card = PackRenderer::image(
-                        cachedOriginal(originals, sources[slot]), edits[slot], n - 1, 240);
+                    const QImage card =
+                        PackRenderer::image(cachedOriginal(originals, sources[slot]), edits[slot],
+                                            n - 1, Product::screenSide);
                     files[name] = PackRenderer::gif(card, n - 1, animation);
                 }
             }
@@ -572,9 +591,8 @@ void PacksModel::prepare(bool install, bool factory) {
             return prepared;
         },
         [this, install, factory, job](const Outcome<Prepared>& outcome) {
-            if (job != m_job)
+            if (!m_install.finish(job))
                 return; // abandoned: the person was already told
-            m_watch.stop();
             if (!outcome.ok()) {
                 setError(outcome.error);
                 setMessage({});
@@ -603,29 +621,189 @@ void PacksModel::prepare(bool install, bool factory) {
         });
 }
 
-void PacksModel::installProgress(quint64 job, bool started, const QString& backup,
-                                 const QStringList& removed) {
-    if (job != m_job || !m_busy)
+void PacksModel::installProgress(bool started, const QString& backup, const QStringList& removed) {
+    if (!m_busy)
         return;
     if (started) {
         m_pendingBackup = backup;
-        m_watch.start();
-    } else {
-        m_watch.beat();
+        m_install.watch();
     }
     if (!removed.isEmpty())
         setMessage(DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), removed));
 }
 
 void PacksModel::stopWaiting() {
-    if (!m_busy || !m_watch.stalled())
+    if (!m_busy || !m_install.stopWaiting())
         return;
-    m_abandoned->store(true);
-    ++m_job;
-    m_watch.stop();
     setError(DeviceWatch::stoppedInstallText(m_pendingBackup));
     setMessage({});
     setBusy(false);
+}
+
+} // namespace tovi
+
+namespace tovi {
+
+// --- own packs ----------------------------------------------------------------------------------
+
+PackContent PacksModel::content(const QString& id) const {
+    const StarterPack* found = find(id);
+    if (!found)
+        throw OwnPackError(OwnPackError::unknownPack, id);
+    const OwnPack* own = ownPack(id);
+    PackContent content;
+    content.name = found->name;
+    content.animation = own && id != m_selectedID ? own->content.animation : m_animation;
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
+        content.cards[size_t(slot)] = editOf(slot, id);
+        content.pictures[size_t(slot)] = sourceOf(content.cards[size_t(slot)], slot, id);
+    }
+    return content;
+}
+
+QSet<QString> PacksModel::starterIds() const {
+    QSet<QString> ids;
+    for (const StarterPack& pack : m_packs)
+        ids.insert(pack.id);
+    return ids;
+}
+
+void PacksModel::setOwnPacks(std::vector<OwnPack> packs) {
+    m_ownPacks = std::move(packs);
+    m_ownInfos.clear();
+    for (const OwnPack& own : m_ownPacks)
+        m_ownInfos.push_back(own.info());
+    emit ownPacksChanged();
+}
+
+void PacksModel::reloadOwnPacks() {
+    try {
+        setOwnPacks(OwnPackStore::load());
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void PacksModel::addOwnPack(std::function<OwnPack()> work,
+                            std::function<QString(const QString&)> done) {
+    setBusy(true);
+    setError({});
+    setMessage({});
+    runInBackground(this, std::move(work), [this, done](const Outcome<OwnPack>& outcome) {
+        setBusy(false);
+        if (!outcome.ok()) {
+            setError(outcome.error);
+            return;
+        }
+        reloadOwnPacks();
+        selectPack(outcome.value->id);
+        setMessage(done(outcome.value->content.name));
+    });
+}
+
+void PacksModel::saveOwnPack(const QString& name) {
+    if (m_busy || !pack())
+        return;
+    PackContent cards;
+    try {
+        cards = content(m_selectedID);
+        cards.name = checkedPackName(name);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    addOwnPack([cards, reserved = starterIds()] { return OwnPackStore::save(cards, reserved); },
+               [](const QString& saved) {
+                   return QStringLiteral("Zapisano zestaw „%1” w Moich zestawach.").arg(saved);
+               });
+}
+
+void PacksModel::importPack(const QString& file) {
+    if (m_busy)
+        return;
+    addOwnPack([file, reserved = starterIds()] { return OwnPackStore::importFile(file, reserved); },
+               &PacksModel::importedText);
+}
+
+QString PacksModel::importedText(const QString& name) {
+    return QStringLiteral("Zaimportowano zestaw „%1”. Jest teraz w Moich zestawach.").arg(name);
+}
+
+void PacksModel::exportPack(const QString& id, const QString& file) {
+    if (m_busy)
+        return;
+    PackContent cards;
+    try {
+        cards = content(id);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    setBusy(true);
+    setError({});
+    setMessage({});
+    runInBackground(
+        this, [cards, file] { PackFile::write(cards, file); },
+        [this, name = cards.name, file](const Outcome<std::monostate>& outcome) {
+            setBusy(false);
+            if (!outcome.ok())
+                setError(outcome.error);
+            else
+                setMessage(QStringLiteral("Zapisano zestaw „%1” w pliku %2. Przekaż go komuś, "
+                                          "kto ma Tovi.")
+                               .arg(name, QFileInfo(file).fileName()));
+        });
+}
+
+void PacksModel::renameOwnPack(const QString& id, const QString& name) {
+    if (m_busy)
+        return;
+    try {
+        const OwnPack renamed = OwnPackStore::rename(id, name);
+        reloadOwnPacks();
+        setMessage(QStringLiteral("Zmieniono nazwę zestawu na „%1”.").arg(renamed.content.name));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
+}
+
+void PacksModel::deleteOwnPack(const QString& id) {
+    const OwnPack* own = ownPack(id);
+    if (m_busy || !own)
+        return;
+    const QString name = own->content.name;
+    try {
+        OwnPackStore::remove(id);
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+        return;
+    }
+    reloadOwnPacks();
+    if (id == m_selectedID && !m_packs.empty())
+        selectPack(m_packs.front().id);
+    setMessage(QStringLiteral("Zestaw „%1” przeniesiono do folderu „Usunięte z Tovi”. Można go "
+                              "stamtąd przywrócić.")
+                   .arg(name));
+}
+
+std::vector<OwnPackStore::Removed> PacksModel::removedOwnPacks() const {
+    try {
+        return OwnPackStore::removed();
+    } catch (const ToviError&) {
+        return {};
+    }
+}
+
+void PacksModel::restoreOwnPack(const QString& removedFolder) {
+    if (m_busy)
+        return;
+    try {
+        const OwnPack restored = OwnPackStore::restore(removedFolder, starterIds());
+        reloadOwnPacks();
+        setMessage(QStringLiteral("Przywrócono zestaw „%1”.").arg(restored.content.name));
+    } catch (...) {
+        setError(describeFailure(std::current_exception()));
+    }
 }
 
 } // namespace tovi

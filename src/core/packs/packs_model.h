@@ -1,11 +1,15 @@
 #pragma once
 
+#include "app/product.h"
 #include "app/resource_bundle.h"
-#include "device/device_watch.h"
+#include "device/device_job.h"
+#include "packs/own_pack.h"
+#include "packs/own_pack_store.h"
 #include "packs/starter_pack.h"
 
 #include <QImage>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -45,6 +49,7 @@ class PacksModel : public QObject {
     Q_PROPERTY(QStringList exported READ exported NOTIFY exportedChanged)
     Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY lastBackupChanged)
     Q_PROPERTY(bool stalled READ stalled NOTIFY stalledChanged)
+    Q_PROPERTY(std::vector<tovi::OwnPack> ownPacks READ ownPacks NOTIFY ownPacksChanged)
 
 public:
     static constexpr int previewSize = 600;
@@ -77,14 +82,27 @@ public:
     const QStringList& exported() const { return m_exported; }
     const QString& lastBackup() const { return m_lastBackup; }
     // The Tovi has not answered an installation for a while (DeviceWatch).
-    bool stalled() const { return m_watch.stalled(); }
+    bool stalled() const { return m_install.stalled(); }
 
-    // The selected pack; null when none.
+    // The user's own packs ("Moje zestawy"), in name order; the collection lists them first.
+    // They are chosen with selectPack and edited like the starter packs: their saved cards are
+    // what a reset brings back, and they keep their animation.
+    const std::vector<OwnPack>& ownPacks() const { return m_ownPacks; }
+
+    // The selected pack (a starter pack or an own pack's info()); null when none.
     const StarterPack* pack() const;
+    // The own pack `id`; null for a starter pack or none.
+    const OwnPack* ownPack(const QString& id) const;
+    // The six cards of pack `id` (own or starter) as they stand, with the user's edits and the
+    // animation that goes with them. Throws OwnPackError::unknownPack, or the error of a missing
+    // picture.
+    PackContent content(const QString& id) const;
     // The card key of the current card.
     QString key() const;
     // The current card's stored edit, or its default.
     PackCardEdit edit() const;
+    // Card `slot`'s, likewise.
+    PackCardEdit editOf(int slot) const;
     // The current card's preview; null when not rendered yet.
     QImage preview() const;
 
@@ -120,8 +138,27 @@ public:
     // backup folder; the abandoned installation stops, putting back what it wrote, as soon as
     // the call it is blocked in returns, and only then lets go of Game1.
     void stopWaiting();
+
+    // Own packs. Each does nothing while busy; failures go to `error`, results to `message`.
+    // Keeps the selected pack's six cards as a new own pack named `name` and selects it.
+    // Returns at once.
+    void saveOwnPack(const QString& name);
+    void renameOwnPack(const QString& id, const QString& name);
+    // Moves the pack to "Usunięte z Tovi"; when it was selected, the first starter pack is.
+    void deleteOwnPack(const QString& id);
+    // The deleted packs that restoreOwnPack can bring back.
+    std::vector<OwnPackStore::Removed> removedOwnPacks() const;
+    void restoreOwnPack(const QString& removedFolder);
+    // Imports a pack file (.tovipack) as a new own pack and selects it. Returns at once.
+    void importPack(const QString& file);
+    // What importPack says once pack `name` is in.
+    static QString importedText(const QString& name);
+    // Writes pack `id`, own or starter, with the edits, as a pack file at `file` (replaced).
+    // Returns at once.
+    void exportPack(const QString& id, const QString& file);
+
     // How long the Tovi may stay silent before `stalled`.
-    void setPatience(std::chrono::milliseconds patience) { m_watch.setPatience(patience); }
+    void setPatience(std::chrono::milliseconds patience) { m_install.setPatience(patience); }
 
 signals:
     void packsChanged();
@@ -137,15 +174,15 @@ signals:
     void exportedChanged();
     void lastBackupChanged();
     void stalledChanged();
+    void ownPacksChanged();
 
 private:
     void setBusy(bool busy);
     void setMessage(const QString& message);
     void setError(const QString& error);
     void setExported(const QStringList& exported);
-    // What an installation of job `job` reported from its thread.
-    void installProgress(quint64 job, bool started, const QString& backup,
-                         const QStringList& removed);
+    // What the installation under way reported from its thread.
+    void installProgress(bool started, const QString& backup, const QStringList& removed);
     void setSelectedID(const QString& id);
     void setSlot(int slot);
     void setEdits(const PackEdits& edits);
@@ -157,18 +194,29 @@ private:
     // The picture a card is drawn from: its custom picture in the storage folder, or the
     // pack's artwork. Throws.
     QString sourceOf(const PackCardEdit& edit, int slot) const;
-    PackCardEdit editOf(int slot) const;
+    // As above, for a card of any pack.
+    PackCardEdit editOf(int slot, const QString& id) const;
+    QString sourceOf(const PackCardEdit& edit, int slot, const QString& id) const;
+    const StarterPack* find(const QString& id) const;
+    QSet<QString> starterIds() const;
+    void setOwnPacks(std::vector<OwnPack> packs);
+    void reloadOwnPacks();
+    // Runs `work`, which makes a new own pack, in the background while busy; then selects the
+    // pack and says `done` with its name.
+    void addOwnPack(std::function<OwnPack()> work, std::function<QString(const QString&)> done);
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
-        std::array<PackCardEdit, 6> edits;
-        std::array<QString, 6> sources;
+        std::array<PackCardEdit, Product::cardCount> edits;
+        std::array<QString, Product::cardCount> sources;
     };
     std::optional<Cards> currentCards();
 
     Settings& m_settings;
     ResourceBundle m_bundle;
     std::vector<StarterPack> m_packs;
+    std::vector<OwnPack> m_ownPacks;
+    std::vector<StarterPack> m_ownInfos; // the own packs as pack() hands them out
     QString m_selectedID = QStringLiteral("albums");
     int m_slot = 0;
     PackEdits m_edits;
@@ -181,11 +229,9 @@ private:
     QStringList m_exported;
     QString m_lastBackup;
 
-    // The running send or export; a job whose number is no longer this one was abandoned.
-    quint64 m_job = 0;
-    std::shared_ptr<std::atomic<bool>> m_abandoned;
+    // The running send or export.
+    DeviceJob m_install;
     QString m_pendingBackup;
-    DeviceWatch m_watch;
 
     QUuid m_renderID = QUuid::createUuid();
     std::map<QString, QImage> m_originals;

@@ -1,29 +1,30 @@
 #include "packs_view.h"
 
+#include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
 #include "packs/packs_model.h"
+#include "packs/packs_panels.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/file_chooser.h"
 #include "shell/material_panel.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
-#include "studio/photo_picker.h"
 
+#include <QButtonGroup>
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
-#include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -102,8 +103,8 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     , m_model(model)
     , m_settings(settings)
     , m_preview(new DevicePreview)
-    , m_sendBar(new SendBar)
-    , m_options(new QToolButton) {
+    , m_options(new QToolButton)
+    , m_sendBar(new SendBar(m_options)) {
     setAcceptDrops(true);
     m_chooseFile = [this] {
         return FileChooser::open(this, m_settings, QStringLiteral("Wybierz zdjęcie"),
@@ -119,11 +120,11 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
 
     m_workspace = new EditorWorkspace(
         {EditorTool::crop, EditorTool::animation, EditorTool::caption},
-        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); });
+        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); },
+        buildStrip());
     m_workspace->setTitle(QStringLiteral("Studio"));
     m_workspace->setHint(QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
     m_workspace->setOpenCollection(std::move(openCollection));
-    m_workspace->setContext(buildStrip());
     m_preview->setColor(settings.string(Settings::caseColor, QStringLiteral("silver")));
     m_preview->setActions([this](double dx, double dy, double size) { m_model.pan(dx, dy, size); },
                           [this](double delta, bool precise) { m_model.zoom(delta, precise); },
@@ -131,14 +132,14 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     m_workspace->setPreview(m_preview);
 
     m_sendBar->setTitle(QStringLiteral("Twój zestaw jest gotowy"));
-    m_sendBar->setSubtitle(QStringLiteral("6 kart · GIF · 240 × 240 · Game1"));
+    m_sendBar->setSubtitle(QStringLiteral("%1 kart · GIF · %2 · Game1")
+                               .arg(Product::cardCount)
+                               .arg(Product::screenSizeText()));
     m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
     m_options->setAccessibleName(QStringLiteral("Opcje zestawów"));
     m_options->setToolTip(QStringLiteral("Opcje zestawów"));
     m_options->setAutoRaise(true);
     m_options->setIconSize({22, 22});
-    m_options->setPopupMode(QToolButton::InstantPopup);
-    m_options->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     Theme::followWithIcon(m_options, QStringLiteral("ellipsis.circle"), 22, 0.8);
     auto* menu = new QMenu(m_options);
     QAction* factory = menu->addAction(QStringLiteral("Przywróć fabryczną kostkę…"));
@@ -152,8 +153,10 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     connect(menu, &QMenu::aboutToShow, this,
             [this, backup] { backup->setVisible(!m_model.lastBackup().isEmpty()); });
     backup->setVisible(!m_model.lastBackup().isEmpty());
-    m_options->setMenu(menu);
-    m_sendBar->setOptions(m_options);
+    // Opened by hand rather than as the button's own menu: that needs a style sheet to hide its
+    // arrow, and a style sheet keeps the colours of the theme it was applied in.
+    connect(m_options, &QToolButton::clicked, menu,
+            [this, menu] { menu->popup(m_options->mapToGlobal(QPoint(0, m_options->height()))); });
     connect(m_sendBar, &SendBar::triggered, this, [this] { openTransfer(false); });
 
     auto* column = new QVBoxLayout(this);
@@ -197,15 +200,19 @@ QWidget* PacksView::buildStrip() {
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
-    for (int slot = 0; slot < 6; ++slot) {
+    strip->setAccessibleName(QStringLiteral("Karty zestawu"));
+    auto* group = new QButtonGroup(strip);
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = new CardButton(slot);
         connect(card, &QAbstractButton::clicked, this, [this, slot] {
             m_model.selectCard(slot);
             sync(); // a refused choice puts the mark back
         });
         row->addWidget(card);
+        group->addButton(card);
         m_strip.push_back(card);
     }
+    makeRadioGroup(strip, group);
     return strip;
 }
 
@@ -265,92 +272,9 @@ QWidget* PacksView::buildPanel(EditorTool tool) {
         show();
         panel = controls;
     } else if (tool == EditorTool::animation) {
-        panel = new QWidget;
-        auto* column = new QVBoxLayout(panel);
-        column->setContentsMargins(0, 0, 0, 0);
-        column->setSpacing(12);
-        auto* heading = new QLabel(QStringLiteral("Animacja GIF"));
-        heading->setFont(Typography::font(Typography::Style::caption));
-        column->addWidget(heading);
-        QStringList labels;
-        for (PackReveal reveal : allPackReveals)
-            labels << rawValue(reveal);
-        auto* picker = new SegmentedControl(labels);
-        picker->setAccessibleName(QStringLiteral("Animacja GIF"));
-        picker->setObjectName(QStringLiteral("animationPicker"));
-        const auto show = [this, picker] {
-            for (int i = 0; i < int(allPackReveals.size()); ++i)
-                if (allPackReveals[size_t(i)] == m_model.animation())
-                    picker->setCurrent(i);
-        };
-        show();
-        connect(&m_model, &PacksModel::animationChanged, picker, show);
-        connect(picker, &SegmentedControl::chosen, this,
-                [this](int index) { m_model.setAnimation(allPackReveals[size_t(index)]); });
-        column->addWidget(picker);
-        auto* note = new QLabel(
-            QStringLiteral("Krótki ruch odsłania kartę. Potem grafika pozostaje na ekranie."));
-        note->setWordWrap(true);
-        note->setForegroundRole(QPalette::PlaceholderText);
-        note->setFont(Typography::font(Typography::Style::caption));
-        column->addWidget(note);
-        auto* draw = new QPushButton(QStringLiteral("Podgląd losowania"));
-        draw->setIcon(Icons::icon(QStringLiteral("shuffle"), StudioStyle::accent()));
-        draw->setCursor(Qt::PointingHandCursor);
-        connect(draw, &QPushButton::clicked, this, [this] { m_model.randomCard(); });
-        column->addWidget(draw, 0, Qt::AlignLeft);
-        auto* size = new QLabel(QStringLiteral("GIF · 240 × 240"));
-        size->setForegroundRole(QPalette::PlaceholderText);
-        size->setFont(Typography::font(Typography::Style::caption));
-        column->addWidget(size);
+        panel = new PacksAnimationControls(m_model);
     } else {
-        panel = new QWidget;
-        auto* column = new QVBoxLayout(panel);
-        column->setContentsMargins(0, 0, 0, 0);
-        column->setSpacing(14);
-        auto* title = new QLineEdit;
-        auto* subtitle = new QLineEdit;
-        for (auto [field, name] : {std::pair{title, QStringLiteral("Tytuł karty")},
-                                   std::pair{subtitle, QStringLiteral("Podpis")}}) {
-            field->setPlaceholderText(name);
-            field->setAccessibleName(name);
-            field->setMinimumHeight(30);
-            column->addWidget(field);
-        }
-        auto* captions = new Switch(QStringLiteral("Napisy na ekranie Tovi"));
-        column->addWidget(captions);
-        auto* meaning = new QLabel;
-        meaning->setWordWrap(true);
-        meaning->setForegroundRole(QPalette::PlaceholderText);
-        meaning->setObjectName(QStringLiteral("meaning"));
-        column->addWidget(meaning);
-        const auto show = [this, title, subtitle, captions, meaning] {
-            const PackCardEdit edit = m_model.edit();
-            const QSignalBlocker a(title), b(subtitle), c(captions);
-            // Only when different, so the cursor stays where the person is typing.
-            if (title->text() != edit.title)
-                title->setText(edit.title);
-            if (subtitle->text() != edit.subtitle)
-                subtitle->setText(edit.subtitle);
-            captions->setChecked(edit.captions);
-            const StarterPack* pack = m_model.pack();
-            meaning->setVisible(pack);
-            if (pack)
-                meaning->setText(pack->meanings.value(m_model.slot()));
-        };
-        for (auto signal :
-             {&PacksModel::editsChanged, &PacksModel::slotChanged, &PacksModel::selectedIDChanged})
-            connect(&m_model, signal, panel, show);
-        show();
-        connect(title, &QLineEdit::textChanged, this, [this](const QString& text) {
-            m_model.update([&text](PackCardEdit& edit) { edit.title = text; });
-        });
-        connect(subtitle, &QLineEdit::textChanged, this, [this](const QString& text) {
-            m_model.update([&text](PackCardEdit& edit) { edit.subtitle = text; });
-        });
-        connect(captions, &QAbstractButton::toggled, this, [this](bool on) {
-            m_model.update([on](PackCardEdit& edit) { edit.captions = on; });
-        });
+        panel = new PacksCaptionControls(m_model);
     }
     panel->setEnabled(!m_model.busy());
     m_busyBound.emplace_back(panel);
@@ -359,15 +283,21 @@ QWidget* PacksView::buildPanel(EditorTool tool) {
 
 void PacksView::sync() {
     const bool busy = m_model.busy();
+    if (busy && !m_wasBusy)
+        m_focus.remember(this); // before the controls that had it are disabled
+    else if (!busy && m_wasBusy)
+        QTimer::singleShot(0, this, [this] { m_focus.restore(); }); // once they are enabled
+    m_wasBusy = busy;
     const StarterPack* pack = m_model.pack();
     m_workspace->setSubtitle(QStringLiteral("Losowane karty · ") +
                              (pack ? pack->name : QStringLiteral("Kolekcja")));
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = static_cast<CardButton*>(m_strip[size_t(slot)]);
         const auto image = m_model.images().find(slot);
         card->setPicture(image == m_model.images().end() ? QImage() : image->second);
         card->setChecked(slot == m_model.slot());
         card->setEnabled(!busy);
+        card->setAccessibleDescription(m_model.editOf(slot).title);
     }
     m_preview->setImage(m_model.preview());
     m_preview->setInteractive(!busy);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/transfer_sheet.h"
+#include "shell/controls.h"
 #include "shell/editor_tool.h"
 
 #include <QMessageBox>
@@ -69,12 +70,14 @@ private:
     Settings& m_settings;
     EditorWorkspace* m_workspace;
     DevicePreview* m_preview;
-    SendBar* m_sendBar;
     QToolButton* m_options;
+    SendBar* m_sendBar; // holds m_options
     std::vector<QAbstractButton*> m_strip;
     std::vector<QPointer<QWidget>> m_busyBound; // panels and sources, off while the model works
     QPointer<ToviTransferSheet> m_sheet;
     QPointer<QMessageBox> m_alert;
+    FocusReturn m_focus; // while the model works
+    bool m_wasBusy = false;
     std::function<std::optional<QString>()> m_chooseFile;
     std::function<std::optional<QString>()> m_choosePhoto;
     std::function<void(const QString&)> m_openFolder;

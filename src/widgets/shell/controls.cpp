@@ -4,6 +4,7 @@
 
 #include <QAccessibleWidget>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
@@ -16,11 +17,42 @@ namespace tovi {
 namespace {
 
 constexpr char roleProperty[] = "toviAccessibleRole";
+constexpr char expandedProperty[] = "toviExpanded";
+constexpr char decorativeProperty[] = "toviDecorative";
+
+bool decorative(const QObject* object) {
+    return object->property(decorativeProperty).toBool();
+}
 
 class RoleAccessible : public QAccessibleWidget {
 public:
-    RoleAccessible(QWidget* widget, QAccessible::Role role)
-        : QAccessibleWidget(widget, role) {}
+    explicit RoleAccessible(QWidget* widget)
+        : QAccessibleWidget(widget) {}
+
+    // Read each time: a container is made before it has a parent, so before it is a window or not.
+    QAccessible::Role role() const override {
+        if (const QVariant role = widget()->property(roleProperty); role.isValid())
+            return QAccessible::Role(role.toInt());
+        return widget()->isWindow() ? QAccessible::Window : QAccessible::Client;
+    }
+
+    // Decorations are not among the children.
+    int childCount() const override {
+        return hidesDecorations() ? int(children().size()) : QAccessibleWidget::childCount();
+    }
+    QAccessibleInterface* child(int index) const override {
+        if (!hidesDecorations())
+            return QAccessibleWidget::child(index);
+        const QList<QWidget*> shown = children();
+        return index >= 0 && index < shown.size()
+                   ? QAccessible::queryAccessibleInterface(shown[index])
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (!hidesDecorations())
+            return QAccessibleWidget::indexOfChild(child);
+        return child ? int(children().indexOf(qobject_cast<QWidget*>(child->object()))) : -1;
+    }
 
     QString text(QAccessible::Text kind) const override {
         QString text = QAccessibleWidget::text(kind);
@@ -33,6 +65,11 @@ public:
         if (const QAbstractButton* b = button(); b && b->isCheckable()) {
             state.checkable = true;
             state.checked = b->isChecked();
+        }
+        if (const QVariant expanded = widget()->property(expandedProperty); expanded.isValid()) {
+            state.checkable = state.expandable = true;
+            state.checked = state.expanded = expanded.toBool();
+            state.collapsed = !expanded.toBool();
         }
         return state;
     }
@@ -51,27 +88,157 @@ public:
 
 private:
     QAbstractButton* button() const { return qobject_cast<QAbstractButton*>(widget()); }
+    bool hidesDecorations() const {
+        const QObjectList& all = widget()->children();
+        return std::any_of(all.begin(), all.end(), decorative);
+    }
+    QList<QWidget*> children() const {
+        QList<QWidget*> shown;
+        for (QObject* child : widget()->children())
+            if (auto* w = qobject_cast<QWidget*>(child); w && !w->isWindow() && !decorative(w))
+                shown.append(w);
+        return shown;
+    }
 };
 
-QAccessibleInterface* roleFactory(const QString&, QObject* object) {
+// Our roles, and plain containers that hold decorations.
+QAccessibleInterface* roleFactory(const QString& className, QObject* object) {
     auto* widget = qobject_cast<QWidget*>(object);
-    const QVariant role = widget ? widget->property(roleProperty) : QVariant();
-    return role.isValid() ? new RoleAccessible(widget, QAccessible::Role(role.toInt())) : nullptr;
+    if (!widget)
+        return nullptr;
+    const bool plain = className == QLatin1String("QWidget");
+    return plain || widget->property(roleProperty).isValid() ? new RoleAccessible(widget) : nullptr;
 }
 
-} // namespace
-
-void setAccessibleRole(QWidget* widget, QAccessible::Role role) {
+void installFactory() {
     static const bool installed = [] {
         QAccessible::installFactory(roleFactory);
         return true;
     }();
     Q_UNUSED(installed);
+}
+
+} // namespace
+
+void setAccessibleExpanded(QAbstractButton* button, bool expanded) {
+    if (!button->property(roleProperty).isValid())
+        setAccessibleRole(button, QAccessible::Button);
+    if (button->property(expandedProperty) == QVariant(expanded))
+        return;
+    button->setProperty(expandedProperty, expanded);
+    QAccessible::State changed;
+    changed.checked = changed.expanded = changed.collapsed = true;
+    QAccessibleStateChangeEvent event(button, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
+void setDecorative(QWidget* widget) {
+    installFactory();
+    widget->setProperty(decorativeProperty, true);
+    widget->setFocusPolicy(Qt::NoFocus);
+}
+
+void setAlert(QWidget* widget) {
+    setAccessibleRole(widget, QAccessible::AlertMessage);
+}
+
+void announce(QWidget* widget) {
+    QAccessibleEvent event(widget, QAccessible::Alert);
+    QAccessible::updateAccessibility(&event);
+}
+
+namespace {
+
+// Tab reaches the chosen button only; the arrow keys choose the next or previous one.
+class RadioKeys : public QObject {
+public:
+    RadioKeys(QWidget* row, QButtonGroup* group)
+        : QObject(row)
+        , m_group(group) {
+        for (QAbstractButton* button : group->buttons()) {
+            setAccessibleRole(button, QAccessible::RadioButton);
+            button->installEventFilter(this);
+        }
+        connect(group, &QButtonGroup::buttonToggled, this, &RadioKeys::placeStop);
+        placeStop();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int step = key == Qt::Key_Right || key == Qt::Key_Down ? 1
+                         : key == Qt::Key_Left || key == Qt::Key_Up  ? -1
+                                                                     : 0;
+        const QList<QAbstractButton*> buttons = m_group->buttons();
+        const qsizetype from = buttons.indexOf(static_cast<QAbstractButton*>(watched));
+        if (step == 0 || from < 0)
+            return false;
+        for (qsizetype i = from + step; i >= 0 && i < buttons.size(); i += step) {
+            if (buttons[i]->isEnabled() && buttons[i]->isVisibleTo(buttons[i]->parentWidget())) {
+                buttons[i]->click();
+                buttons[i]->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    void placeStop() {
+        const QList<QAbstractButton*> buttons = m_group->buttons();
+        QAbstractButton* stop = m_group->checkedButton();
+        if (!stop && !buttons.isEmpty())
+            stop = buttons.front();
+        for (QAbstractButton* button : buttons)
+            button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+
+    QButtonGroup* m_group;
+};
+
+} // namespace
+
+void makeRadioGroup(QWidget* row, QButtonGroup* group) {
+    setAccessibleRole(row, QAccessible::Grouping);
+    new RadioKeys(row, group);
+}
+
+void setAccessibleRole(QWidget* widget, QAccessible::Role role) {
+    installFactory();
     widget->setProperty(roleProperty, int(role));
     // Setting a name first has already made (and cached) Qt's own interface.
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
     if (face && !dynamic_cast<RoleAccessible*>(face))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(face));
+}
+
+void placeTabStops(QWidget* after, QWidget* group) {
+    QList<QWidget*> stops;
+    for (QWidget* w = group->nextInFocusChain(); w != group; w = w->nextInFocusChain()) {
+        if (!group->isAncestorOf(w))
+            break;
+        if (w->focusPolicy() != Qt::NoFocus)
+            stops << w;
+    }
+    for (QWidget* stop : stops) {
+        QWidget::setTabOrder(after, stop);
+        after = stop;
+    }
+}
+
+// --- FocusReturn --------------------------------------------------------------------------------
+
+void FocusReturn::remember(const QWidget* window) {
+    m_widget = window ? window->window()->focusWidget() : nullptr;
+}
+
+void FocusReturn::restore() {
+    if (m_widget && m_widget->isVisible() && m_widget->isEnabled() &&
+        m_widget->focusPolicy() != Qt::NoFocus)
+        m_widget->setFocus(Qt::OtherFocusReason);
+    m_widget = nullptr;
 }
 
 // --- Switch -------------------------------------------------------------------------------------
@@ -143,7 +310,6 @@ SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent)
         auto* button = new QToolButton;
         button->setText(titles[i]);
         button->setAccessibleName(titles[i]);
-        setAccessibleRole(button, QAccessible::RadioButton);
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -154,6 +320,7 @@ SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent)
     }
     if (!titles.isEmpty())
         m_group.button(0)->setChecked(true);
+    makeRadioGroup(this, &m_group);
     connect(&m_group, &QButtonGroup::idClicked, this, &SegmentedControl::chosen);
     connect(&m_group, &QButtonGroup::idToggled, this, [this] { update(); });
     // The chosen segment is a raised white (or lighter) tile; the others plain text.
@@ -219,6 +386,7 @@ Spinner::Spinner(int size, QWidget* parent)
     , m_size(size) {
     setObjectName(QStringLiteral("spinner"));
     setFixedSize(size, size);
+    setDecorative(this); // the text beside it says what is going on
     m_timer.setInterval(30);
     connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +18,36 @@ namespace tovi {
 // one of a group to choose from (RadioButton), a switch (CheckBox), a picture (Graphic). A
 // button keeps its press action and its checked state. Set it before the control is shown.
 void setAccessibleRole(QWidget* widget, QAccessible::Role role);
+// A button that opens and closes something (a tool's panel): heard as a toggle, checked and
+// expanded while the thing is open.
+void setAccessibleExpanded(QAbstractButton* button, bool expanded);
+// A picture or shape that only decorates what is written beside it: left out of what a screen
+// reader reads.
+void setDecorative(QWidget* widget);
+// What a screen reader says at once when it appears: the outcome of a send, an installation or a
+// restore. Call `announce` each time it is shown with a new text.
+void setAlert(QWidget* widget);
+void announce(QWidget* widget);
+// The buttons of `group` in `row` as one radio group: one Tab stop, on the chosen one (the first
+// when none is), and the arrow keys choose among them. Call once the buttons are in the group.
+void makeRadioGroup(QWidget* row, QButtonGroup* group);
+
+// Moves the Tab stops inside `group`, in their order, to come right after `after` (which must be
+// followed by another stop: Qt cannot place a widget after the last one of a window).
+void placeTabStops(QWidget* after, QWidget* group);
+
+// Puts the keyboard's place back where the person was once work during which the controls were
+// disabled is over: Qt moves the focus off a disabled control, to the next one.
+class FocusReturn {
+public:
+    // The widget that has the focus in `window` now.
+    void remember(const QWidget* window);
+    // Back to it, when it can take the focus again.
+    void restore();
+
+private:
+    QPointer<QWidget> m_widget;
+};
 
 // A painted on/off switch in the accent colour, operable from the keyboard (space toggles).
 class Switch : public QAbstractButton {

@@ -1,14 +1,54 @@
 #include "double_slider.h"
 
+#include <QAccessibleWidget>
 #include <algorithm>
 #include <cmath>
 
 namespace tovi {
+namespace {
+
+// The slider's value in the numbers the screen shows, not the steps underneath.
+class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SliderAccessible(DoubleSlider* slider)
+        : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return shown(slider()->value()); }
+    void setCurrentValue(const QVariant& value) override {
+        slider()->moveTo(value.toDouble() / slider()->shownScale());
+    }
+    QVariant maximumValue() const override { return shown(slider()->maximumValue()); }
+    QVariant minimumValue() const override { return shown(slider()->minimumValue()); }
+    QVariant minimumStepSize() const override {
+        return shown(slider()->maximumValue() - slider()->minimumValue()) / 100;
+    }
+
+private:
+    DoubleSlider* slider() const { return static_cast<DoubleSlider*>(widget()); }
+    double shown(double value) const { return value * slider()->shownScale(); }
+};
+
+QAccessibleInterface* sliderFactory(const QString& className, QObject* object) {
+    return className == QLatin1String("tovi::DoubleSlider")
+               ? new SliderAccessible(static_cast<DoubleSlider*>(object))
+               : nullptr;
+}
+
+} // namespace
 
 DoubleSlider::DoubleSlider(double minimum, double maximum, QWidget* parent)
     : QSlider(Qt::Horizontal, parent)
     , m_minimum(minimum)
     , m_maximum(maximum) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(sliderFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     QSlider::setRange(0, steps);
     setSingleStep(steps / 100);
     setPageStep(steps / 10);
@@ -24,12 +64,20 @@ double DoubleSlider::value() const {
     return m_minimum + (m_maximum - m_minimum) * QSlider::value() / steps;
 }
 
-void DoubleSlider::setValue(double value) {
+int DoubleSlider::stepOf(double value) const {
     const double span = m_maximum - m_minimum;
     const double fraction = span > 0 && std::isfinite(value) ? (value - m_minimum) / span : 0;
+    return static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * steps));
+}
+
+void DoubleSlider::setValue(double value) {
     m_setting = true;
-    QSlider::setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * steps)));
+    QSlider::setValue(stepOf(value));
     m_setting = false;
+}
+
+void DoubleSlider::moveTo(double value) {
+    QSlider::setValue(stepOf(value));
 }
 
 void DoubleSlider::setRange(double minimum, double maximum) {

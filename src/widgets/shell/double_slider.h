@@ -4,7 +4,8 @@
 
 namespace tovi {
 
-// A horizontal slider over a range of doubles, in fine integer steps underneath.
+// A horizontal slider over a range of doubles, in fine integer steps underneath. A screen reader
+// hears the value as the screen shows it (see setShownScale) and can change it.
 class DoubleSlider : public QSlider {
     Q_OBJECT
 public:
@@ -16,15 +17,23 @@ public:
     void setRange(double minimum, double maximum);
     double minimumValue() const { return m_minimum; }
     double maximumValue() const { return m_maximum; }
+    // The number shown beside the slider is value × `scale` (100 for a percentage).
+    void setShownScale(double scale) { m_shownScale = scale; }
+    double shownScale() const { return m_shownScale; }
+    // As a person's move: valueChangedDouble follows.
+    void moveTo(double value);
 
 signals:
     // Only for changes the user makes.
     void valueChangedDouble(double value);
 
 private:
+    int stepOf(double value) const;
+
     static constexpr int steps = 10000;
     double m_minimum;
     double m_maximum;
+    double m_shownScale = 1;
     bool m_setting = false;
 };
 

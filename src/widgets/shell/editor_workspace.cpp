@@ -83,7 +83,8 @@ double EditorWorkspace::bubbleHeight(QSizeF available) {
 }
 
 EditorWorkspace::EditorWorkspace(std::vector<EditorTool> tools, std::function<QWidget*()> material,
-                                 std::function<QWidget*(EditorTool)> panel, QWidget* parent)
+                                 std::function<QWidget*(EditorTool)> panel, QWidget* context,
+                                 QWidget* parent)
     : QWidget(parent)
     , m_title(new QLabel)
     , m_subtitle(new QLabel)
@@ -125,6 +126,9 @@ EditorWorkspace::EditorWorkspace(std::vector<EditorTool> tools, std::function<QW
     m_contextHolder->setMaximumSize(420, 60);
     auto* contextLayout = new QHBoxLayout(m_contextHolder);
     contextLayout->setContentsMargins(0, 0, 0, 0);
+    // In before the tools, so Tab meets the card strip above them first.
+    if (context)
+        contextLayout->addWidget(context);
     header->addWidget(m_contextHolder, 0, Qt::AlignVCenter);
     stack->addLayout(header);
 
@@ -134,6 +138,10 @@ EditorWorkspace::EditorWorkspace(std::vector<EditorTool> tools, std::function<QW
     m_hint->setForegroundRole(QPalette::PlaceholderText);
     m_hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_hint->setWordWrap(true);
+    connect(m_hint, &QLabel::linkActivated, this, [this] {
+        if (m_hintAction)
+            m_hintAction();
+    });
     m_previewArea = new PreviewArea(m_hint);
     main->addWidget(m_previewArea, 1);
 
@@ -176,8 +184,16 @@ void EditorWorkspace::setSubtitle(const QString& subtitle) {
     m_subtitle->setText(subtitle);
 }
 
-void EditorWorkspace::setHint(const QString& hint) {
-    m_hint->setText(hint);
+void EditorWorkspace::setHint(const QString& hint, std::function<void()> action) {
+    m_hintAction = std::move(action);
+    m_hint->setTextFormat(m_hintAction ? Qt::RichText : Qt::PlainText);
+    m_hint->setText(m_hintAction ? QStringLiteral("<a href=\"#\">%1</a>").arg(hint.toHtmlEscaped())
+                                 : hint);
+    m_hint->setTextInteractionFlags(m_hintAction
+                                        ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
+                                        : Qt::NoTextInteraction);
+    m_hint->setFocusPolicy(m_hintAction ? Qt::StrongFocus : Qt::NoFocus);
+    m_hint->setAccessibleName(hint);
 }
 
 void EditorWorkspace::setPreview(DevicePreview* preview) {
@@ -186,14 +202,6 @@ void EditorWorkspace::setPreview(DevicePreview* preview) {
     m_preview = preview;
     static_cast<PreviewArea*>(m_previewArea)->setPreview(preview);
     relayout();
-}
-
-void EditorWorkspace::setContext(QWidget* context) {
-    if (m_context)
-        m_context->deleteLater();
-    m_context = context;
-    if (context)
-        m_contextHolder->layout()->addWidget(context);
 }
 
 void EditorWorkspace::setOpenCollection(std::function<void()> open) {

@@ -34,17 +34,18 @@ public:
     static double bubbleHeight(QSizeF available);
 
     // `tools` are the screen's own; the material tool always comes first. `panel` builds the
-    // controls of every tool but material, `material` the material panel.
+    // controls of every tool but material, `material` the material panel. `context`, at most
+    // 420 × 60, is the screen's status or card strip beside the title; the workspace takes it.
     EditorWorkspace(std::vector<EditorTool> tools, std::function<QWidget*()> material,
-                    std::function<QWidget*(EditorTool)> panel, QWidget* parent = nullptr);
+                    std::function<QWidget*(EditorTool)> panel, QWidget* context = nullptr,
+                    QWidget* parent = nullptr);
 
     void setTitle(const QString& title);
     void setSubtitle(const QString& subtitle);
-    void setHint(const QString& hint);
+    // With an `action`, the hint is a link that runs it.
+    void setHint(const QString& hint, std::function<void()> action = {});
     // The central preview; the workspace takes ownership and sizes it.
     void setPreview(DevicePreview* preview);
-    // Screen-specific status or card strip, at most 420 × 60; the workspace takes ownership.
-    void setContext(QWidget* context);
     void setOpenCollection(std::function<void()> open);
 
     std::optional<EditorTool> selected() const { return m_selected; }
@@ -54,6 +55,7 @@ public:
     ToolButtons* toolButtons() const { return m_buttons; }
     ToolBubble* bubble() const { return m_bubble; }
     QToolButton* collectionButton() const { return m_collection; }
+    QLabel* hint() const { return m_hint; }
 
 signals:
     // Every change of the open tool, by the person or by the screen.
@@ -70,7 +72,6 @@ private:
     QLabel* m_title;
     QLabel* m_subtitle;
     QWidget* m_contextHolder;
-    QWidget* m_context = nullptr;
     QWidget* m_previewArea;
     DevicePreview* m_preview = nullptr;
     QLabel* m_hint;
@@ -78,6 +79,7 @@ private:
     QToolButton* m_collection;
     ToolBubble* m_bubble;
     std::function<void()> m_openCollection;
+    std::function<void()> m_hintAction;
 };
 
 } // namespace tovi

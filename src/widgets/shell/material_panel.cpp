@@ -89,6 +89,7 @@ MaterialPanel::MaterialPanel(QWidget* photos, std::function<void()> files,
     : QWidget(parent)
     , m_group(new RowGroup)
     , m_files(new MaterialRow(QStringLiteral("Pliki"), QStringLiteral("folder"))) {
+    m_files->setObjectName(QStringLiteral("files"));
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(16);

@@ -11,7 +11,7 @@
 
 namespace tovi {
 
-SendBar::SendBar(QWidget* parent)
+SendBar::SendBar(QWidget* options, QWidget* parent)
     : QWidget(parent)
     , m_title(new QLabel)
     , m_subtitle(new QLabel)
@@ -46,6 +46,9 @@ SendBar::SendBar(QWidget* parent)
             .arg(StudioStyle::accent().name(), StudioStyle::accent().lighter(108).name(),
                  StudioStyle::accent().darker(115).name(), QColor(160, 160, 160).name()));
     connect(m_button, &QPushButton::clicked, this, &SendBar::triggered);
+    // Added in the order they stand, so Tab meets them left to right.
+    if (options)
+        m_row->addWidget(options);
     m_row->addWidget(m_button);
 }
 
@@ -64,14 +67,6 @@ void SendBar::setButton(const QString& label) {
 
 void SendBar::setDisabled(bool disabled) {
     m_button->setDisabled(disabled);
-}
-
-void SendBar::setOptions(QWidget* options) {
-    if (m_options)
-        m_options->deleteLater();
-    m_options = options;
-    if (options)
-        m_row->insertWidget(m_row->indexOf(m_button), options);
 }
 
 QString SendBar::title() const {

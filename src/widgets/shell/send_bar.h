@@ -12,14 +12,13 @@ namespace tovi {
 class SendBar : public QWidget {
     Q_OBJECT
 public:
-    explicit SendBar(QWidget* parent = nullptr);
+    // `options`: extra controls before the main button; the bar takes ownership.
+    explicit SendBar(QWidget* options = nullptr, QWidget* parent = nullptr);
 
     void setTitle(const QString& title);
     void setSubtitle(const QString& subtitle);
     void setButton(const QString& label);
     void setDisabled(bool disabled);
-    // Extra controls placed before the main button; the bar takes ownership.
-    void setOptions(QWidget* options);
 
     QPushButton* button() const { return m_button; }
     QString title() const;
@@ -35,7 +34,6 @@ private:
     QLabel* m_title;
     QLabel* m_subtitle;
     QHBoxLayout* m_row;
-    QWidget* m_options = nullptr;
     QPushButton* m_button;
 };
 

@@ -1,5 +1,6 @@
 #include "tool_bubble.h"
 
+#include "shell/controls.h"
 #include "shell/theme.h"
 
 #include <QEvent>
@@ -71,6 +72,7 @@ ToolBubble::ToolBubble(Content content, QWidget* parent)
         setSelected(std::nullopt);
         emit selectedChanged(std::nullopt);
     });
+    setDecorative(m_icon); // the title beside it names the tool
     header->addWidget(m_icon);
     header->addWidget(m_title);
     header->addStretch(1);
@@ -80,10 +82,12 @@ ToolBubble::ToolBubble(Content content, QWidget* parent)
     divider->setFrameShape(QFrame::HLine);
     divider->setFixedHeight(1);
     divider->setObjectName(QStringLiteral("bubbleDivider"));
+    setDecorative(divider);
     stack->addWidget(divider);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
     // The card shows through the scroll area, whose square corners would otherwise cover its
     // rounded ones. (No style sheet: it would fix the palette of every panel inside.)
     m_scroll->setAutoFillBackground(false);
@@ -146,6 +150,9 @@ void ToolBubble::setSelected(std::optional<EditorTool> tool) {
     column->addStretch(1);
     m_scroll->setWidget(holder);          // the previous tool's controls go with their holder
     holder->setAutoFillBackground(false); // the card shows through
+    // Built after the rest of the window, the controls would come last on Tab: they come right
+    // after "Gotowe", before the send bar.
+    placeTabStops(m_done, holder);
     restyle();
 }
 

@@ -1,5 +1,6 @@
 #include "tool_buttons.h"
 
+#include "shell/controls.h"
 #include "shell/theme.h"
 
 #include <QEvent>
@@ -66,8 +67,7 @@ void ToolButtons::restyle() {
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, tint);
         button->setPalette(palette);
-        button->setAccessibleDescription(on ? QStringLiteral("Otwarte")
-                                            : QStringLiteral("Zamknięte"));
+        setAccessibleExpanded(button, on);
         QFont font = button->font();
         font.setWeight(on ? QFont::DemiBold : QFont::Normal);
         button->setFont(font);

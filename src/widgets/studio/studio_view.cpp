@@ -1,5 +1,6 @@
 #include "studio_view.h"
 
+#include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
 #include "device/transfer_sheet.h"
@@ -10,9 +11,9 @@
 #include "shell/editor_workspace.h"
 #include "shell/file_chooser.h"
 #include "shell/material_panel.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
-#include "studio/photo_picker.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 
@@ -22,13 +23,14 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tovi {
 namespace {
 
 QString summaryOf(const ExportOptions& options) {
-    return rawValue(options.format) + QStringLiteral(" · 240 × 240");
+    return rawValue(options.format) + QStringLiteral(" · ") + Product::screenSizeText();
 }
 
 } // namespace
@@ -59,13 +61,6 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
         return picker.chosen();
     };
 
-    m_workspace = new EditorWorkspace(
-        {EditorTool::crop, EditorTool::animation, EditorTool::caption},
-        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); });
-    m_workspace->setTitle(QStringLiteral("Studio"));
-    m_workspace->setSubtitle(QStringLiteral("Twoje zdjęcia, filmy i animacje"));
-    m_workspace->setOpenCollection(std::move(openCollection));
-
     auto* context = new QHBoxLayout(m_context);
     context->setContentsMargins(0, 0, 0, 0);
     context->setSpacing(8);
@@ -74,7 +69,14 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     m_contextText->setForegroundRole(QPalette::PlaceholderText);
     m_contextText->setTextFormat(Qt::PlainText);
     context->addWidget(m_contextText);
-    m_workspace->setContext(m_context);
+
+    m_workspace = new EditorWorkspace(
+        {EditorTool::crop, EditorTool::animation, EditorTool::caption},
+        [this] { return buildMaterial(); }, [this](EditorTool tool) { return buildPanel(tool); },
+        m_context);
+    m_workspace->setTitle(QStringLiteral("Studio"));
+    m_workspace->setSubtitle(QStringLiteral("Twoje zdjęcia, filmy i animacje"));
+    m_workspace->setOpenCollection(std::move(openCollection));
 
     m_preview->setColor(settings.string(Settings::caseColor, QStringLiteral("silver")));
     m_preview->setActions(
@@ -173,8 +175,11 @@ QWidget* StudioView::buildPanel(EditorTool tool) {
 
 void StudioView::syncMedia() {
     const bool loaded = m_model.media().has_value();
-    m_workspace->setHint(loaded ? QStringLiteral("Przeciągnij obraz · rolka zmienia zoom")
-                                : QStringLiteral("Dodaj zdjęcie, GIF lub film"));
+    if (loaded)
+        m_workspace->setHint(QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
+    else
+        m_workspace->setHint(QStringLiteral("Dodaj zdjęcie, GIF lub film"),
+                             [this] { addMaterial(); });
     for (const auto& panel : m_panels)
         if (panel)
             panel->setEnabled(loaded);
@@ -185,6 +190,11 @@ void StudioView::syncMedia() {
 
 void StudioView::syncBusy() {
     const bool busy = m_model.busy();
+    if (busy && !m_wasBusy)
+        m_focus.remember(this); // before the controls that had it are disabled
+    else if (!busy && m_wasBusy)
+        QTimer::singleShot(0, this, [this] { m_focus.restore(); }); // once they are enabled
+    m_wasBusy = busy;
     m_spinner->setVisible(busy);
     if (busy)
         m_contextText->setText(QStringLiteral("Przygotowuję…"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/transfer_sheet.h"
+#include "shell/controls.h"
 #include "shell/editor_tool.h"
 
 #include <QMessageBox>
@@ -74,6 +75,8 @@ private:
     Spinner* m_spinner;
     QLabel* m_contextText;
     QPointer<QMessageBox> m_alert;
+    FocusReturn m_focus; // while the model works
+    bool m_wasBusy = false;
     QPointer<ToviTransferSheet> m_sheet;
     std::function<std::optional<QString>()> m_chooseFile;
     std::function<std::optional<QString>()> m_choosePhoto;

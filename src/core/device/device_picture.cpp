@@ -1,0 +1,225 @@
+#include "device_picture.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tovi {
+
+namespace {
+
+using Kind = DevicePicture::Kind;
+
+// A file read front to back through one buffer: a GIF is walked a sub-block at a time, and a
+// seek per block would cost a system call for every 255 bytes.
+class Input {
+public:
+    explicit Input(int fd)
+        : m_fd(fd) {}
+    // The next byte, or -1 at the end or on a read error.
+    int byte() {
+        if (m_at == m_end && !fill())
+            return -1;
+        return static_cast<unsigned char>(m_buffer[size_t(m_at++)]);
+    }
+    int word() { // little-endian, as GIF has it
+        const int low = byte(), high = byte();
+        return low < 0 || high < 0 ? -1 : low | high << 8;
+    }
+    int bigWord() { // big-endian, as JPEG has it
+        const int high = byte(), low = byte();
+        return low < 0 || high < 0 ? -1 : high << 8 | low;
+    }
+    bool skip(qint64 count) {
+        while (count > 0) {
+            if (m_at == m_end && !fill())
+                return false;
+            const qint64 step = std::min(count, m_end - m_at);
+            m_at += step;
+            count -= step;
+        }
+        return true;
+    }
+
+private:
+    bool fill() {
+        ssize_t got = 0;
+        do
+            got = ::read(m_fd, m_buffer.data(), m_buffer.size());
+        while (got < 0 && errno == EINTR);
+        m_at = 0;
+        m_end = std::max<ssize_t>(got, 0);
+        return got > 0;
+    }
+
+    int m_fd;
+    std::array<char, 65536> m_buffer;
+    qint64 m_at = 0, m_end = 0;
+};
+
+// Data sub-blocks up to the empty one; false when the file ends first.
+bool skipSubBlocks(Input& in) {
+    for (;;) {
+        const int length = in.byte();
+        if (length <= 0)
+            return length == 0;
+        if (!in.skip(length))
+            return false;
+    }
+}
+
+void readGif(Input& in, DevicePicture& picture) {
+    picture.kind = Kind::broken;
+    const int version[] = {in.byte(), in.byte(), in.byte()}; // "87a" or "89a"
+    if (version[0] != '8' || (version[1] != '7' && version[1] != '9') || version[2] != 'a')
+        return;
+    const int width = in.word(), height = in.word(), packed = in.byte();
+    if (packed < 0 || !in.skip(2) || (packed & 0x80 && !in.skip(3 << ((packed & 7) + 1))))
+        return;
+    // In centiseconds, as the file counts them, so that the sum is exact.
+    constexpr int missingDelay = 10, shortestDelay = 2;
+    int delay = missingDelay;
+    qint64 centiseconds = 0;
+    QSize first;
+    for (;;) {
+        switch (in.byte()) {
+        case 0x21: { // an extension; a graphic control block gives the next frame's delay
+            const int label = in.byte();
+            if (label == 0xF9) {
+                const int length = in.byte();
+                if (length < 4 || !in.skip(1))
+                    return;
+                const int given = in.word();
+                if (given < 0 || !in.skip(length - 3))
+                    return;
+                delay = std::max(given, shortestDelay);
+            }
+            if (label < 0 || !skipSubBlocks(in))
+                return;
+            break;
+        }
+        case 0x2C: { // a frame: its place, its own palette, then its compressed data
+            const int left = in.word(), top = in.word(), w = in.word(), h = in.word();
+            const int flags = in.byte();
+            if (flags < 0 || (flags & 0x80 && !in.skip(3 << ((flags & 7) + 1))))
+                return;
+            const int codeSize = in.byte();
+            if (codeSize < 1 || codeSize > 11 || !skipSubBlocks(in))
+                return;
+            if (w > 0 && h > 0) { // an empty frame is drawn by nobody
+                if (first.isEmpty())
+                    first = QSize(left + w, top + h);
+                ++picture.frames;
+                centiseconds += delay;
+            }
+            delay = missingDelay;
+            break;
+        }
+        case 0x3B: // the trailer: every frame was whole
+            picture.size = width > 0 && height > 0 ? QSize(width, height) : first;
+            picture.seconds = static_cast<double>(centiseconds) / 100.0;
+            if (picture.frames > 0 && !picture.size.isEmpty())
+                picture.kind = Kind::gif;
+            return;
+        default: // an unknown block, or the file ends
+            return;
+        }
+    }
+}
+
+bool endsWithEndOfImage(int fd, qint64 bytes) {
+    // The end-of-image marker cannot appear inside the compressed data, so a file cut off
+    // lacks it; a little trailing padding after it is tolerated.
+    std::array<char, 1024> tail;
+    const qint64 from = std::max<qint64>(0, bytes - qint64(tail.size()));
+    const ssize_t got = ::pread(fd, tail.data(), tail.size(), from);
+    for (ssize_t i = 0; i + 1 < got; ++i)
+        if (tail[size_t(i)] == '\xFF' && tail[size_t(i) + 1] == '\xD9')
+            return true;
+    return false;
+}
+
+void readJpeg(Input& in, int fd, DevicePicture& picture) {
+    picture.kind = Kind::broken;
+    // The start-of-image marker and the 0xFF of the next one are read.
+    for (bool lead = true;; lead = false) {
+        if (!lead && in.byte() != 0xFF)
+            return;
+        int marker = in.byte();
+        while (marker == 0xFF) // fill bytes
+            marker = in.byte();
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // markers without a segment
+        if (marker < 0 || marker == 0xD8 || marker == 0xD9 || marker == 0xDA)
+            return; // the image ends or its data starts before any frame header
+        const int length = in.bigWord();
+        if (length < 2)
+            return;
+        // Start of frame in any coding (C4, C8 and CC are tables and a reserved marker).
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            const int precision = in.byte(), height = in.bigWord(), width = in.bigWord();
+            if (precision < 0 || height <= 0 || width <= 0 ||
+                !endsWithEndOfImage(fd, picture.bytes))
+                return;
+            picture.size = QSize(width, height);
+            picture.frames = 1;
+            picture.kind = Kind::jpeg;
+            return;
+        }
+        if (!in.skip(length - 2))
+            return;
+    }
+}
+
+} // namespace
+
+DevicePicture DevicePicture::read(const QString& path) {
+    DevicePicture picture;
+    picture.name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return picture;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return picture;
+    }
+    picture.bytes = info.st_size;
+    Input in(fd);
+    const int first = in.byte(), second = in.byte(), third = in.byte();
+    if (first == 'G' && second == 'I' && third == 'F')
+        readGif(in, picture);
+    else if (first == 0xFF && second == 0xD8 && third == 0xFF)
+        readJpeg(in, fd, picture);
+    ::close(fd);
+    if (!picture.showable()) { // what a broken file seemed to hold means nothing
+        picture.frames = 0;
+        picture.seconds = 0;
+        picture.size = {};
+    }
+    return picture;
+}
+
+QString DevicePicture::kindText(Kind kind) {
+    switch (kind) {
+    case Kind::gif:
+        return QStringLiteral("GIF");
+    case Kind::jpeg:
+        return QStringLiteral("JPEG");
+    case Kind::unsupported:
+        return QStringLiteral("nieobsługiwany");
+    case Kind::broken:
+        return QStringLiteral("uszkodzony");
+    case Kind::missing:
+        return QStringLiteral("brak");
+    }
+    return {};
+}
+
+} // namespace tovi

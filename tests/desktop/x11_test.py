@@ -1,0 +1,251 @@
+#!/usr/bin/python3
+"""tovi-studio under openbox with a tint2 panel, read through AT-SPI as a screen reader reads it.
+   x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT
+At every size the window's frame and its send button lie inside the work area. At 1280 × 720 the
+tutorial fits too, and the window comes back where it was left; at 1366 × 768 the tree is checked
+as Orca reads it, through to a verified send and its alert."""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+
+from session import X11, app_env, wait_until
+
+studio, picture = sys.argv[1], sys.argv[2]
+width, height = (int(n) for n in sys.argv[3].split("x"))
+desktop = X11(width, height)
+os.environ.update(DISPLAY=desktop.env["DISPLAY"],
+                  DBUS_SESSION_BUS_ADDRESS=desktop.env["DBUS_SESSION_BUS_ADDRESS"])
+import pyatspi  # noqa: E402  (reads the session's bus when first used)
+from gi.repository import GLib  # noqa: E402
+
+failures = []
+# Before ctest's limit, so that everything started is still ended.
+signal.signal(signal.SIGALRM, lambda *_: sys.exit("the test took longer than it may"))
+signal.alarm(170)
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what, flush=True)
+
+
+def pump():
+    """Lets the AT-SPI events that came in arrive."""
+    while GLib.MainContext.default().pending():
+        GLib.MainContext.default().iteration(False)
+
+
+def walk(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from walk(child)
+
+
+def find(root, role=None, name=None, showing=True):
+    for node in walk(root):
+        if ((role is None or node.getRoleName() == role) and (name is None or node.name == name)
+                and (not showing or node.getState().contains(pyatspi.STATE_SHOWING))):
+            return node
+    return None
+
+
+def wait_for(root_of, role, name, what=None):
+    return wait_until(lambda: (lambda r: r and find(r, role, name))(root_of()),
+                      what=what or f"{role} „{name}”")
+
+
+def extents(node):
+    e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return (e.x, e.y, e.width, e.height)
+
+
+def inside(rect, area):
+    x, y, w, h = rect
+    ax, ay, aw, ah = area
+    return w > 0 and h > 0 and ax <= x and ay <= y and x + w <= ax + aw and y + h <= ay + ah
+
+
+def press(node, action="Press"):
+    actions = node.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    actions.doAction(names.index(action))
+
+
+def application():
+    return next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "tovi-studio"), None)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], env=desktop.env, capture_output=True, text=True,
+                          timeout=20).stdout
+
+
+def framed(title, node):
+    """The window titled `title`, read as `node`, with the window manager's frame around it:
+    its X id and x, y, width, height."""
+    wid = wait_until(lambda: xdotool("search", "--onlyvisible", "--name",
+                                     f"^{re.escape(title)}$").split(),
+                     what=f"the window „{title}”")[0]
+    extents_of = lambda: desktop.xprop("-id", wid, "_NET_FRAME_EXTENTS").stdout  # noqa: E731
+    wait_until(lambda: "=" in extents_of(), what=f"the frame of „{title}”")
+    left, right, top, bottom = (int(v) for v in extents_of().split("=")[1].split(","))
+    x, y, w, h = extents(node)
+    return wid, (x - left, y - top, w + left + right, h + top + bottom)
+
+
+def start(settings=None):
+    process = desktop.start([studio, picture], env=app_env(desktop, "xcb", settings))
+    return process, wait_until(application, what="tovi-studio on the accessibility bus")
+
+
+def settles(what, read, good):
+    """`read()` comes to satisfy `good` within ten seconds, as the window manager gets to it;
+    returns the value, or records a failure."""
+    seen = []
+    try:
+        return wait_until(lambda: seen.append(read()) or (good(seen[-1]) and seen[-1]), timeout=10)
+    except AssertionError:
+        check(False, f"{what}: {seen[-1] if seen else 'nothing'}")
+
+
+def lies_inside(what, rect):
+    settles(f"{what} inside the work area {desktop.work_area}", rect,
+            lambda r: inside(r, desktop.work_area))
+
+
+def send_button_fits(app, where):
+    window = wait_for(lambda: app, "frame", "ToviStudio")
+    button = wait_for(lambda: app, "push button", "Wyślij na Tovi")
+    lies_inside(f"{where}: the frame", lambda: framed("ToviStudio", window)[1])
+    lies_inside(f"{where}: the send button", lambda: extents(button))
+    return window, button
+
+
+def radio_group(root, name, count):
+    """The radio buttons of the group `name`, checking it holds `count` of them, one chosen."""
+    group = find(root, "panel", name)
+    check(group is not None, f"„{name}” is a group")
+    radios = [c for c in group if c.getRoleName() == "radio button"] if group else []
+    chosen = [r for r in radios if r.getState().contains(pyatspi.STATE_CHECKED)]
+    check(len(radios) == count and len(chosen) == 1, f"„{name}”: {len(radios)} radios")
+    return radios
+
+
+def nothing_unnamed(root, where):
+    """No nameless stop for the keyboard, and no picture read out as a nameless image."""
+    for node in walk(root):
+        state = node.getState()
+        if not state.contains(pyatspi.STATE_SHOWING) or node.name:
+            continue
+        check(not state.contains(pyatspi.STATE_FOCUSABLE) and node.getRoleName() != "image",
+              f"{where}: a nameless {node.getRoleName()} a screen reader stops at")
+
+
+def every_tool(window, screen):
+    """Each tool's panel open in turn, with nothing nameless in the window."""
+    for tool in ("Materiał", "Kadr", "Animacja", "Podpis"):
+        press(find(window, "push button", tool))
+        wait_until(lambda: find(window, "push button", tool).getState().contains(
+            pyatspi.STATE_EXPANDED), what=f"„{tool}” open")
+        nothing_unnamed(window, f"{screen} · {tool}")
+
+
+def choose_folder(app, sheet, folder):
+    """„Połącz Tovi”, then the folder typed into the folder dialog, as a person would."""
+    press(wait_for(lambda: sheet, "push button", "Połącz Tovi"))
+    dialog = wait_for(lambda: app, "dialog", "Połącz Tovi")
+    field = next(n for n in walk(dialog) if n.getState().contains(pyatspi.STATE_EDITABLE))
+    field.queryEditableText().setTextContents(folder)
+    press(find(dialog, "push button", "Wybierz"))
+    wait_until(lambda: find(app, "dialog", "Połącz Tovi") is None, what="the dialog to close")
+
+
+def read_as_orca(app, window, button):
+    check(window.getRoleName() == "frame", "the window is a frame")
+    radio_group(window, "Co chcesz przygotować?", 2)
+    radio_group(window, "Obudowa", 2)
+    # The zoom is a percentage, as the label beside it says, and Increase moves it.
+    zoom = find(window, "slider", "Zoom").queryValue()
+    check((zoom.currentValue, zoom.minimumValue, zoom.maximumValue) == (100, 100, 300),
+          f"zoom {zoom.currentValue} in {zoom.minimumValue}…{zoom.maximumValue}")
+    press(find(window, "slider", "Zoom"), "Increase")
+    wait_for(lambda: window, "label", "102%", "the zoom to show 102%")
+    for tool, open_ in (("Kadr", True), ("Animacja", False)):
+        state = find(window, "push button", tool).getState()
+        check(state.contains(pyatspi.STATE_EXPANDABLE) and
+              state.contains(pyatspi.STATE_EXPANDED) == open_ and
+              state.contains(pyatspi.STATE_CHECKED) == open_, f"„{tool}” says it is open: {open_}")
+    check(find(window, "image").name.startswith("Podgląd ekranu Tovi"), "the preview is named")
+    every_tool(window, "Grafika")
+
+    # The sheet, through to a verified write, each outcome said as an alert.
+    events = []
+
+    def heard(event):
+        try:
+            if event.detail1:
+                events.append((event.source.getRoleName(), event.source.name))
+        except Exception:  # an object gone before it was read
+            pass
+    pyatspi.Registry.registerEventListener(heard, "object:state-changed:showing")
+    press(button)
+    sheet = wait_for(lambda: app, "dialog", "Wyślij na Tovi")
+    radios = radio_group(sheet, "Album na urządzeniu", 3)
+    check([r.name for r in radios] == ["Album 1", "Album 2", "Album 3"], "the three albums")
+    nothing_unnamed(sheet, "the sheet")
+    device = desktop.path("NO NAME")
+    for folder in ("Photo1", "Photo2", "Photo3", "Game1", "Game2", "Game3"):
+        os.makedirs(os.path.join(device, folder))
+    choose_folder(app, sheet, desktop.path("home"))
+    wait_until(lambda: pump() or any(role == "alert" and name for role, name in events),
+               what="the wrong folder's error as an alert")
+    choose_folder(app, sheet, device)
+    wait_for(lambda: sheet, "label", "Tovi gotowy do zapisu")
+    check(find(sheet, "alert") is None, "the error is gone once the right folder is chosen")
+    press(wait_for(lambda: sheet, "push button", "Wyślij grafikę"))
+    wait_until(lambda: pump() or ("alert", "Zapis zweryfikowany") in events,
+               what="„Zapis zweryfikowany” as an alert")
+    check(len(os.listdir(os.path.join(device, "Photo1"))) == 1, "the graphic is in Photo1")
+    press(find(sheet, "push button", "Wróć do tworzenia"))
+    # The six cards, each named by its number and described by its title.
+    press(find(window, "radio button", "Losowane karty"))
+    cards = [wait_for(lambda: window, "radio button", f"Karta {n}") for n in range(1, 7)]
+    check(all(card.description not in ("", card.name) for card in cards),
+          "every card has its title as description")
+    every_tool(window, "Losowane karty")
+
+
+try:
+    if (width, height) == (1280, 720):
+        # A first start: the tutorial opens over the window, and both fit.
+        process, app = start({})
+        tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
+        lies_inside("the tutorial's frame", lambda: framed("Jak to działa?", tutorial)[1])
+        press(find(tutorial, "push button", "Zamknij samouczek"))
+        window, button = send_button_fits(app, "first start")
+        # Moved and resized by the person, closed, started again: where it was left.
+        wid, _ = framed("ToviStudio", window)
+        placed = extents(window)
+        xdotool("windowsize", wid, "900", "560")
+        xdotool("windowmove", wid, "120", "60")
+        moved = settles("the move", lambda: extents(window),
+                        lambda e: e[2:] == (900, 560) and e[:2] != placed[:2])
+        xdotool("key", "--window", wid, "ctrl+q")
+        process.wait(20)
+        process, app = start()
+        window, button = send_button_fits(app, "second start")
+        settles("back where it was left", lambda: extents(window), lambda e: e == moved)
+    else:
+        process, app = start({"tutorial.factory-to-yours.version": 1})
+        window, button = send_button_fits(app, "start")
+        read_as_orca(app, window, button)
+finally:
+    desktop.close()
+
+print("\n".join(failures) if failures else "all checks passed")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,135 @@
+// How the keyboard moves through the window, and what the dark theme looks like after use.
+#include "app/settings.h"
+#include "device/transfer_sheet.h"
+#include "packs/packs_model.h"
+#include "packs/packs_view.h"
+#include "shell/editor_workspace.h"
+#include "shell/material_panel.h"
+#include "shell/send_bar.h"
+#include "studio/studio_model.h"
+#include "studio/studio_view.h"
+#include "support/model_home.h"
+#include "window/root_view.h"
+#include "window/window_placement.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+const QString picture = QStringLiteral(TOVI_FIXTURES "/image/anim.png");
+
+class InUse : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_home.settings().setInteger(Settings::tutorialVersion, 1);
+        m_root.resize(1180, 760);
+        m_root.show();
+        QApplication::setActiveWindow(&m_root);
+        m_root.studioView()->importFile(picture);
+        ASSERT_TRUE(waitUntil([&] { return m_root.studio().media() && !m_root.studio().busy(); }));
+        settle();
+    }
+    void TearDown() override { waitForWork(); }
+
+    // What a screen reader names at each press of Tab, from the mode switch round to it again.
+    QStringList tabStops() {
+        m_root.modeSwitch()->segment(int(m_root.mode() != StudioMode::artwork))->setFocus();
+        QStringList stops;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            if (focused == m_root.modeSwitch()->segment(int(m_root.mode() != StudioMode::artwork)))
+                break;
+            stops << QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name);
+        }
+        return stops;
+    }
+
+    ModelHome m_home;
+    StudioRootView m_root{m_home.settings()};
+};
+
+} // namespace
+
+TEST_F(InUse, TabFollowsWhatTheEyeSees) {
+    const QStringList header{QStringLiteral("Srebrna obudowa i jasny motyw"),
+                             QStringLiteral("Jak to działa?")};
+    const QStringList tools{QStringLiteral("Materiał"), QStringLiteral("Kadr"),
+                            QStringLiteral("Animacja"), QStringLiteral("Podpis"),
+                            QStringLiteral("Kolekcja"), QStringLiteral("Gotowe"),
+                            QStringLiteral("Zoom"),     QStringLiteral("Poziomo"),
+                            QStringLiteral("Pionowo"),  QStringLiteral("Wycentruj kadr")};
+    EXPECT_EQ(tabStops(), header + tools + QStringList{QStringLiteral("Wyślij na Tovi")});
+    m_root.setMode(StudioMode::cards);
+    ASSERT_TRUE(waitUntil([&] { return !m_root.packs().busy(); }));
+    settle();
+    const QStringList cards =
+        header + QStringList{QStringLiteral("Karta 1")} + tools +
+        QStringList{QStringLiteral("Opcje zestawów"), QStringLiteral("Wyślij na Tovi")};
+    EXPECT_EQ(tabStops(), cards);
+}
+
+// The sheet starts at the chosen album. While the model works the send button is disabled and
+// Qt moves the keyboard on; it comes back when the work is done, as it does to a control of a
+// tool's panel disabled while a picture is read.
+TEST_F(InUse, FocusGoesWhereThePersonIs) {
+    m_root.studio().setSelectedFolder(QStringLiteral("Photo3"));
+    QPushButton* send = m_root.studioView()->sendBar()->button();
+    send->setFocus();
+    QTest::keyClick(send, Qt::Key_Space);
+    ToviTransferSheet* sheet = m_root.studioView()->transferSheet();
+    ASSERT_TRUE(sheet && waitUntil([&] { return sheet->isActiveWindow(); }, 5000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Album 3"));
+    sheet->findChild<QPushButton*>(QStringLiteral("secondary"))->click(); // files only
+    ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(m_root.focusWidget(), send);
+
+    m_root.studioView()->workspace()->setSelected(EditorTool::material);
+    auto* files = m_root.findChild<MaterialRow*>(QStringLiteral("files"));
+    ASSERT_NE(files, nullptr);
+    m_root.studioView()->setFileChooser([] { return picture; });
+    files->setFocus();
+    QTest::keyClick(files, Qt::Key_Space);
+    ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
+    settle();
+    EXPECT_EQ(m_root.focusWidget(), files);
+}
+
+// In the dark theme the options button stays dark after its menu has been used.
+TEST_F(InUse, TheDarkOptionsButtonStaysDark) {
+    m_root.setDeviceColor(QStringLiteral("black"));
+    m_root.setMode(StudioMode::cards);
+    QToolButton* options = m_root.packsView()->optionsButton();
+    QTest::mouseClick(options, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget(); }, 5000));
+    QApplication::activePopupWidget()->close();
+    settle();
+    EXPECT_LT(QColor(options->grab().toImage().pixel(2, 2)).lightness(), 100) << "no white square";
+    m_root.setDeviceColor(QStringLiteral("silver"));
+}
+
+// Closed maximised, the window opens maximised again (size and place: see tests/desktop).
+TEST(Placement, TheMaximisedWindowComesBackMaximised) {
+    ModelHome home;
+    for (const bool maximise : {true, false}) {
+        QWidget window;
+        WindowPlacement::manage(&window, home.settings());
+        window.show();
+        settle();
+        EXPECT_EQ(window.isMaximized(), !maximise) << "as it was left";
+        window.setWindowState(maximise ? Qt::WindowMaximized : Qt::WindowNoState);
+        settle();
+        window.close();
+    }
+}
