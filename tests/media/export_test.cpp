@@ -4,6 +4,8 @@
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
 
+#include <gif_lib.h>
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
