@@ -38,4 +38,4 @@ echo "tovi export:                             median ${o} s of: ${ours[*]}"
 r=$(printf '%s\n' "${ratios[@]}" | median)
 echo "ratio to the floor run just before: median ${r} of: ${ratios[*]}"
 echo "ratio of the medians: $(awk -v a="$o" -v b="$f" 'BEGIN {printf "%.2f", a / b}') × the floor; peak memory $((m / 1024)) MB"
-/usr/bin/python3 "$here/../shared/bench/gif_quality.py" "$out/export.gif" "$media/ref"
+/usr/bin/python3 "${TOVI_GIF_QUALITY:-$here/../shared/bench/gif_quality.py}" "$out/export.gif" "$media/ref"

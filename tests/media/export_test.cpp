@@ -4,6 +4,8 @@
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
 
+#include <gif_lib.h>
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
@@ -68,12 +70,15 @@ protected:
     }
 };
 
+// Every frame covers the screen; the first is opaque, and the others are drawn over it.
 void expectDeviceReady(const test::GifSummary& summary) {
     EXPECT_EQ(summary.screen, QSize(240, 240));
     EXPECT_EQ(summary.loopCount, 0);
+    ASSERT_FALSE(summary.frames.empty());
+    EXPECT_EQ(summary.frames.front().transparent, -1);
     for (const auto& frame : summary.frames) {
         EXPECT_EQ(frame.rect, QRect(0, 0, 240, 240));
-        EXPECT_EQ(frame.transparent, -1);
+        EXPECT_EQ(frame.disposal, DISPOSE_DO_NOT);
     }
 }
 
@@ -175,19 +180,19 @@ TEST_F(Export, CaptionsAreDrawnOnEveryFrame) {
 }
 
 TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
-    // Eight seconds of noise cannot fit 2 MiB at 12 fps, nor can an eight-second turn of it; at
-    // 1 fps it does.
+    // Eight seconds of noise changing six times a second cannot fit 2 MiB at 12 fps, nor can an
+    // eight-second turn of it; at 1 fps it does.
     std::vector<QRgb> palette;
     QRandomGenerator random(7);
     for (int i = 0; i < 256; ++i)
         palette.push_back(random.generate() | 0xff000000u);
     std::vector<test::GifFrameSpec> frames;
-    for (int f = 0; f < 16; ++f) {
+    for (int f = 0; f < 48; ++f) {
         test::GifFrameSpec frame;
         frame.rect = QRect(0, 0, 240, 240);
         for (int p = 0; p < 240 * 240; ++p)
             frame.pixels.push_back(static_cast<unsigned char>(random.bounded(256)));
-        frame.delayCentiseconds = 50;
+        frame.delayCentiseconds = f % 3 == 2 ? 16 : 17;
         frames.push_back(std::move(frame));
     }
     const QUrl noise = write("noise.gif", test::buildGif({240, 240}, palette, frames));

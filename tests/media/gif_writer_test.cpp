@@ -1,3 +1,4 @@
+#include "media/gif_memory_reader.h"
 #include "media/gif_writer.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
@@ -13,6 +14,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <set>
 
 using namespace tovi;
 using test::GifSummary;
@@ -27,14 +29,15 @@ QImage flat(QSize size, const QColor& color) {
     return image;
 }
 
-// A sky-like picture: hue across, brightness down, all smooth.
-QImage gradient(QSize size) {
+// A sky-like picture: hue across, brightness down, all smooth; `lift` levels brighter.
+QImage gradient(QSize size, int lift = 0) {
     QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
             image.setPixel(x, y,
-                           qRgb(40 + 150 * x / size.width(), 90 + 120 * y / size.height(),
-                                230 - 60 * x / size.width()));
+                           qRgb(lift + 40 + 150 * x / size.width(),
+                                lift + 90 + 120 * y / size.height(),
+                                std::min(255, lift + 230 - 60 * x / size.width())));
     return image;
 }
 
@@ -101,6 +104,21 @@ std::vector<int> delaysFor(const std::vector<double>& seconds) {
 
 int total(const std::vector<int>& delays) {
     return std::accumulate(delays.begin(), delays.end(), 0);
+}
+
+// The palette indices of every frame, as a decoder reads them.
+std::vector<std::vector<GifByteType>> indicesOf(const QByteArray& gif) {
+    GifMemoryReader reader{&gif};
+    GifReaderPtr file(openGifReader(reader));
+    if (!file || DGifSlurp(file.get()) != GIF_OK)
+        throw std::runtime_error("giflib cannot read it");
+    std::vector<std::vector<GifByteType>> frames;
+    for (int i = 0; i < file->ImageCount; ++i) {
+        const SavedImage& image = file->SavedImages[i];
+        frames.emplace_back(image.RasterBits,
+                            image.RasterBits + image.ImageDesc.Width * image.ImageDesc.Height);
+    }
+    return frames;
 }
 
 } // namespace
@@ -206,23 +224,63 @@ TEST(GifWriter, FramesComeBackCloseToWhatWasGiven) {
     EXPECT_LE(busy.max, 64);
 }
 
-TEST(GifWriter, OutputDependsOnlyOnTheFramesNotOnTheirFormatOrScheduling) {
-    const QSize size(120, 90);
+// A square of noise moving over a sky that brightens by two levels a frame.
+std::vector<QImage> movingSquare(QSize size, int count) {
     std::vector<QImage> frames;
-    for (quint32 i = 0; i < 6; ++i) {
-        QImage frame = gradient(size);
+    for (quint32 i = 0; i < quint32(count); ++i) {
+        QImage frame = gradient(size, 2 * int(i));
         QPainter(&frame).drawImage(QRect(10 * int(i), 10, 40, 40), noise({40, 40}, i));
         frames.push_back(frame);
     }
+    return frames;
+}
+
+QByteArray encodeClip(const std::vector<QImage>& frames) {
+    GifWriter writer(frames.front().size(), {1 << 20, int(frames.size())});
+    for (const QImage& frame : frames)
+        writer.add(frame, 0.1);
+    return writer.finish();
+}
+
+TEST(GifWriter, OutputDependsOnlyOnTheFramesNotOnTheirFormatOrScheduling) {
+    const std::vector<QImage> frames = movingSquare({120, 90}, 6);
     const std::vector<double> delays(frames.size(), 0.1);
     const QByteArray reference = encodeGif(frames, delays);
     EXPECT_EQ(encodeGif(frames, delays), reference);
+    const QByteArray clip = encodeClip(frames);
+    EXPECT_EQ(encodeClip(frames), clip) << "frames coded over each other, and the rate control";
 
     std::vector<QImage> converted;
     for (size_t i = 0; i < frames.size(); ++i)
         converted.push_back(frames[i].convertToFormat(i % 2 ? QImage::Format_RGB888
                                                             : QImage::Format_ARGB32_Premultiplied));
     EXPECT_EQ(encodeGif(converted, delays), reference);
+    EXPECT_EQ(encodeClip(converted), clip);
+}
+
+// A clip's frames after the first leave transparent what the frame before shows closely enough:
+// decoded over each other they are the pictures, and a picture shown again is left as it is.
+TEST(GifWriter, AClipShowsEachFrameOverTheOneBefore) {
+    std::vector<QImage> frames = movingSquare({120, 90}, 12);
+    const QByteArray clip = encodeClip(frames);
+    const GifSummary summary = summarize(clip);
+    ASSERT_EQ(summary.frames.size(), frames.size());
+    EXPECT_EQ(summary.frames[0].transparent, NO_TRANSPARENT_COLOR);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (i > 0) {
+            EXPECT_GE(summary.frames[i].transparent, 0) << "frame " << i;
+        }
+        EXPECT_EQ(summary.frames[i].disposal, DISPOSE_DO_NOT);
+        // The square's noise cannot fit the palette; a trail left behind, or a sky left as it
+        // was, would show in the mean.
+        EXPECT_LT(compare(decodedFrame(clip, int(i)), frames[i]).mean, 5) << "frame " << i;
+    }
+    frames.push_back(frames.back());
+    const QByteArray again = encodeClip(frames);
+    const auto repeated = indicesOf(again).back();
+    const int transparent = summarize(again).frames.back().transparent;
+    EXPECT_EQ(std::count(repeated.begin(), repeated.end(), transparent), 120 * 90)
+        << "a picture shown again is left as it is";
 }
 
 // libimagequant's OpenMP regions run on the writer's own threads: the process binds its calls to
@@ -279,6 +337,39 @@ TEST(GifWriter, NoiseInSmoothAreasCostsLittle) {
     const Difference difference = compare(decodedFrame(gif, 0), picture);
     EXPECT_LT(difference.mean, 4);
     EXPECT_LE(difference.max, 24);
+}
+
+// Flat stripes between noisy ones, in a picture of its own and along a clip whose noise changes:
+// dithering, or strings of the noise running on in colours near the flat one, would leave a flat
+// stripe noisy. Each frame keeps a flat colour on one index, and shows it exactly, wherever the
+// picture is flat for two pixels around (a stripe's edges may blend with the noise).
+TEST(GifWriter, AFlatColourStaysOneIndex) {
+    const QSize size(96, 64);
+    const QRgb grey = qRgb(128, 121, 114);
+    const auto striped = [&](quint32 seed) {
+        QImage image = noise(size, seed);
+        QPainter painter(&image);
+        for (int x = 8; x < size.width(); x += 16)
+            painter.fillRect(x, 0, 8, size.height(), QColor(grey));
+        return image;
+    };
+    for (const GifClip clip : {GifClip{}, GifClip{1 << 20, 4}}) {
+        GifWriter writer(size, clip);
+        for (quint32 seed = 0; seed < 4; ++seed)
+            writer.add(striped(seed), 0.1);
+        const QByteArray gif = writer.finish();
+        const auto frames = indicesOf(gif);
+        ASSERT_EQ(frames.size(), 4u);
+        for (size_t f = 0; f < frames.size(); ++f) {
+            std::set<int> flat;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 8; x < size.width(); x += 16)
+                    for (int dx = 2; dx < 6; ++dx)
+                        flat.insert(frames[f][size_t(y * size.width() + x + dx)]);
+            EXPECT_EQ(flat.size(), 1u) << "frame " << f << (clip.bytes ? " of a clip" : "");
+            EXPECT_EQ(decodedFrame(gif, int(f)).pixel(10, 10), grey) << "frame " << f;
+        }
+    }
 }
 
 TEST(GifWriter, FadesAreThePictureWithADarkerPalette) {

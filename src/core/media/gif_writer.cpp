@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -20,17 +21,25 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#ifdef __SSE__
+#include <xmmintrin.h>
+#endif
 
 namespace tovi {
 namespace {
 
-// Encoder settings: fixed, chosen by measuring size, SSIM and time on the benchmark clip
-// (bench/README.md, "gif writer"). Never adjusted per file.
+// Encoder settings: fixed, chosen by measuring size, SSIM, PSNR and time on the benchmark clips
+// (bench/README.md, "gif writer" and "export"). Only a clip's rate control adjusts one of them.
 constexpr int kQuantizerSpeed = 8;
-// libimagequant builds the palette from one pixel in this many; the full remap then refines it.
+// libimagequant builds the palette from one pixel in this many (in a clip's frame, of those that
+// changed); the full remap then refines it.
 constexpr int kPaletteSampling = 16;
-// Colour distance: squared luma difference plus this share of the squared chroma differences.
+constexpr int kClipPaletteSampling = 8;
+// Colour distance: squared luma difference plus this share of the squared chroma differences,
+// when finding the nearest colour (a clip's frames count chroma more: the eye forgives it less
+// in moving pictures than the measure of a single one suggests) and when weighing the others.
 constexpr float kRemapChromaWeight = 0.25f;
+constexpr float kClipRemapChromaWeight = 0.5f;
 constexpr float kMatchChromaWeight = 0.25f;
 // A pixel may take another palette colour, when that lengthens an LZW match, if its squared
 // distance stays within scale × (luma variance around the pixel + floor). Busy areas hide more
@@ -39,16 +48,41 @@ constexpr float kToleranceScale = 0.5f;
 constexpr float kToleranceFloor = 30.0f;
 constexpr float kToleranceCap = 144.0f;
 constexpr int kVarianceRadius = 2;
+// The frames of a clip take one tolerance for every pixel outside flat areas, times the rate
+// control's factor: error spread evenly costs fewer bytes for the same PSNR than error let
+// into busy areas, and the bytes transparency saves pay for the difference in SSIM.
+constexpr float kClipTolerance = 16.0f;
+constexpr float kMinFactor = 0.1f;
+constexpr float kMaxFactor = 10.0f;
+// A clip's frame builds its palette from the pixels that changed (squared distance to the
+// frame before above this) and from one in this many of those that did not: those mostly
+// stay transparent.
+constexpr float kChangedDistance = 16.0f;
+constexpr int kUnchangedSampling = 16;
+// The rate control aims the clip's projected size between these shares of its room, and moves
+// the factor by at most this ratio from one frame to the next. The bytes of a frame change with
+// about the fifth root of the tolerance, hence the steep response.
+constexpr double kAimLow = 0.85;
+constexpr double kAimHigh = 0.985;
+constexpr double kFactorStep = 1.15;
+constexpr double kFactorResponse = 4;
 // Pixels whose colours agree in these bits share one nearest-colour search.
 constexpr std::uint32_t kCacheMask = 0xfefefe;
-// A quick frame, shown for a moment, lets colours share a search more widely.
+// A quick frame, shown for a moment, and a clip's frame, one of many, let colours share a search
+// more widely.
 constexpr std::uint32_t kQuickCacheMask = 0xfcfcfc;
 constexpr int kCacheBits = 16;
+// A node with more children than this finds the next one by colour, not by visiting them all.
+constexpr int kManyChildren = 8;
+// A clip's frame publishes the picture it leaves on screen in steps of this many pixels.
+constexpr int kPublishStep = 2048;
 
 constexpr int kMaxCentiseconds = 65535;
 constexpr int kMaxSide = 65535;
 constexpr int kMaxPixels = 1 << 26;
 constexpr int kLastLzwCode = 4095; // as giflib does, clear the table instead of using this code
+// A frame's bytes besides its palette and codes: control extension, descriptor, code size, end.
+constexpr int kFrameOverhead = 8 + 10 + 1 + 1;
 
 [[noreturn]] void fail() {
     throw MediaError(MediaError::encode);
@@ -65,6 +99,11 @@ float luma(float r, float g, float b) {
     return 0.299f * r + 0.587f * g + 0.114f * b;
 }
 
+// luma()'s weights in whole numbers (thousandths of a level) of a 0xRRGGBB colour: exact sums.
+std::int32_t lumaThousandths(std::uint32_t rgb) {
+    return std::int32_t(299 * (rgb >> 16) + 587 * ((rgb >> 8) & 0xff) + 114 * (rgb & 0xff));
+}
+
 // Running time in centiseconds, rounded half away from zero. The slack keeps sums such as
 // 6 × (1/12 s) = 49.999… cs on the half they stand for.
 long long roundedCentiseconds(double seconds) {
@@ -75,6 +114,7 @@ struct EncodedFrame {
     std::vector<GifColorType> palette; // a power of two, at least 2 entries
     int codeBits = 0;
     std::vector<GifByteType> blocks; // the LZW data sub-blocks, each led by its length
+    int transparent = -1;            // the index that lets the picture below show, when used
 };
 
 // A frame's final palette, published before its coding ends.
@@ -131,6 +171,29 @@ private:
     int m_blockStart = -1;
 };
 
+// A frame that leaves the picture below as it is: every pixel transparent, in the fewest codes
+// (strings of ever more zeros, as LZW's table grows them).
+EncodedFrame unchangedFrame(int pixels) {
+    EncodedFrame frame;
+    frame.palette.assign(2, GifColorType{0, 0, 0});
+    frame.codeBits = 2;
+    frame.transparent = 0;
+    LzwPacker packer(frame.codeBits, frame.blocks);
+    const int clearCode = 1 << frame.codeBits;
+    int next = clearCode + 2;
+    packer.put(clearCode, next);
+    for (int length = 1, left = pixels;; ++length, ++next) {
+        const int take = std::min(length, left); // `take` zeros: code 0, then clear + take
+        packer.put(take == 1 ? 0 : clearCode + take, next);
+        left -= take;
+        if (left == 0)
+            break;
+    }
+    packer.put(clearCode + 1, next);
+    packer.finish();
+    return frame;
+}
+
 // A colour as luma and two colour differences; the distance of two colours is the squared luma
 // difference plus a weight times the squared differences of the other two.
 struct Color {
@@ -154,8 +217,26 @@ public:
     // With `palette`, the frame starts from those colours instead of building its own. `chosen`
     // hears the frame's palette as soon as it is final, before the slower coding.
     using PaletteChosen = std::function<void(const std::vector<GifColorType>&, int colors)>;
+    // A frame of a clip is shown over the picture the frame before left on screen: frames coded
+    // one after another fill in that picture and read the one below in raster order, as they go.
+    struct ClipLink {
+        // The picture below (0xRRGGBB), or null for an opaque frame; `awaitBelow(n)` waits until
+        // at least its first n pixels are final and says how many are. `previous` is the frame
+        // before as it was given.
+        const std::uint32_t* below = nullptr;
+        std::function<int(int)> awaitBelow;
+        const QImage* previous = nullptr;
+        // The picture after this frame; `published(n)` says that its first n pixels are final.
+        std::uint32_t* shown = nullptr;
+        std::function<void(int)> published;
+        // The rate control's factor for the tolerance, asked for as the coding starts; the
+        // frame's bytes, told before its last pixels are published.
+        std::function<float()> factor;
+        std::function<void(qint64)> finished;
+    };
+    // Without `clip`, a single picture: opaque, with a tolerance that follows the picture.
     EncodedFrame encode(const QImage& frame, GifEffort effort, const SharedPalette* palette,
-                        const PaletteChosen& chosen);
+                        const PaletteChosen& chosen, const ClipLink* clip = nullptr);
 
 private:
     struct Match {
@@ -169,22 +250,51 @@ private:
     };
 
     void loadPixels(const QImage& image, bool colors);
-    void buildPalette();
+    void buildPalette(const QImage* previous);
     std::array<std::uint8_t, 256> setPalette(const std::array<std::uint8_t, 3 * 256>& rgb);
     int nearestColor(const Color& c, int guess) const;
+    // The distances from c of the palette's colours from `base` on, as many as Lanes holds.
+    template <typename Lanes>
+    [[gnu::always_inline]] void distances(const Color& c, int base, float chromaWeight,
+                                          Lanes& error) const {
+        Lanes y, cr, cb;
+        std::memcpy(&y, &m_blockY[base], sizeof y);
+        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
+        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
+        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
+        error = dy * dy + chromaWeight * (dr * dr + db * db);
+    }
     void remapNearest(std::uint32_t mask, bool shared);
-    void computeTolerance();
+    void computeTolerance(float uniform);
+    void uniformTolerance(float uniform);
+    void awaitBelow(int pixels);
+    std::uint8_t* findReach(const Color& c, float tolerance, std::uint8_t* out) const;
+    std::pair<const std::uint8_t*, const std::uint8_t*> reachOf(int p);
+    void publish(int pixels);
     void planCodes(LzwPacker& packer, int codeBits);
     void plainCodes(LzwPacker& packer, int codeBits);
     void resetDictionary();
     void addCode(int prefix, int color);
-    void extend(int root, int position, float rootError, Match& best);
+    void extend(int root, int position, float rootError, Match& found);
+    int childOf(int code, int color) const {
+        const std::uint32_t key = std::uint32_t(code) << 9 | std::uint32_t(color);
+        for (std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);;
+             slot = (slot + 1) & ((1u << kHashBits) - 1)) {
+            if (m_hashKey[slot] == key)
+                return m_hashCode[slot];
+            if (m_hashKey[slot] == ~0u)
+                return -1;
+        }
+    }
 
     float matchError(int position, int color) const {
-        return m_pixel[position].distance(m_palette[color], kMatchChromaWeight);
+        return color == m_transparent
+                   ? m_belowError[position]
+                   : m_pixel[position].distance(m_palette[color], kMatchChromaWeight);
     }
 
     LiqAttrPtr m_attr;
+    float m_remapWeight = kRemapChromaWeight;
     int m_width = 0;
     int m_height = 0;
     int m_pixels = 0;
@@ -204,6 +314,31 @@ private:
     std::vector<float> m_tolerance;
     std::vector<std::uint8_t> m_nearest;
     std::vector<std::int64_t> m_columnSum, m_columnSquares;
+    std::vector<std::int32_t> m_ringLuma;
+    std::vector<std::uint8_t> m_ringLevel, m_ringDown, m_rowEqual;
+    // A clip's frame: the transparent index (after the palette's colours) or -1, the clip's
+    // link, how much of the picture below has been read (each pixel's distance to it) and how
+    // much of the picture after the frame written.
+    int m_transparent = -1;
+    const ClipLink* m_clip = nullptr;
+    int m_belowRead = 0;
+    std::vector<float> m_belowError;
+    int m_published = 0;
+    bool m_usedTransparent = false;
+    std::array<std::uint32_t, 256> m_shownRgb{}; // the palette as 0xRRGGBB
+    // The colour each pixel got; the colours besides its nearest that a pixel may take, as
+    // reachOf found them last (room for them all and a cache entry more). With one tolerance for
+    // the frame, the colours within it of the last colour that hashed to a slot.
+    std::vector<std::uint8_t> m_index;
+    std::array<std::uint8_t, 257 + 8> m_reach{};
+    float m_uniformTolerance = 0;
+    struct ReachEntry {
+        std::uint32_t key = ~0u;
+        std::uint32_t count = 0;
+        std::array<std::uint8_t, 8> colors{};
+    };
+    static constexpr int kReachCacheBits = 14;
+    std::array<ReachEntry, 1 << kReachCacheBits> m_reachCache{};
     std::array<std::uint32_t, 1 << kCacheBits> m_cacheKey{};
     std::array<std::uint8_t, 1 << kCacheBits> m_cacheColor{};
     // What the cache answered for: a shared palette's starting colours and the key's mask.
@@ -214,14 +349,22 @@ private:
     // The LZW table as every decoder builds it, as a tree: code → (prefix code, last colour).
     int m_nextCode = 0;
     int m_firstFreeCode = 0;
-    // A node's fields side by side: following a string reads one place per code.
+    int m_longest = 1; // pixels in the longest string of the table
+    // What following a string reads, side by side in eight bytes, apart from the rest: the
+    // strings' walks stay within the nearest cache.
     struct Node {
-        std::int16_t firstChild, nextSibling, parent, depthBelow;
-        std::uint8_t suffix, head;
+        std::int16_t firstChild, nextSibling, depthBelow;
+        std::uint8_t suffix;
+        bool many; // more children than kManyChildren, in a clip
+    };
+    struct NodeInfo {
+        std::int16_t parent, children, length;
+        std::uint8_t head;
     };
     std::array<Node, 4096> m_node{};
-    std::array<Candidate, 256> m_candidates{};
-    // plainCodes' table: (code << 8 | colour) → code, twice as many slots as codes.
+    std::array<NodeInfo, 4096> m_info{};
+    std::array<Candidate, 257> m_candidates{};
+    // The table's codes by (code << 9 | colour), twice as many slots as codes.
     static constexpr int kHashBits = 13;
     std::array<std::uint32_t, 1 << kHashBits> m_hashKey{};
     std::array<std::int16_t, 1 << kHashBits> m_hashCode{};
@@ -236,7 +379,8 @@ FrameEncoder::FrameEncoder()
 }
 
 EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
-                                  const SharedPalette* palette, const PaletteChosen& chosen) {
+                                  const SharedPalette* palette, const PaletteChosen& chosen,
+                                  const ClipLink* clip) {
     // Video frames and most pictures come as RGB32: read as they are, without a copy.
     const QImage image = frame.format() == QImage::Format_RGB32
                              ? frame
@@ -248,6 +392,11 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     m_pixels = m_width * m_height;
     const bool quick = effort == GifEffort::quick;
     loadPixels(image, !quick);
+    const bool below = clip && clip->below;
+    m_remapWeight = clip ? kClipRemapChromaWeight : kRemapChromaWeight;
+    // One entry stays free for the transparent index.
+    if (liq_set_max_colors(m_attr.get(), below ? 255 : 256) != LIQ_OK)
+        fail();
     if (palette) {
         m_colors = palette->colors;
         std::array<std::uint8_t, 3 * 256> rgb{};
@@ -258,12 +407,13 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
         }
         setPalette(rgb);
     } else {
-        buildPalette();
+        buildPalette(below ? clip->previous : nullptr);
     }
-    remapNearest(quick ? kQuickCacheMask : kCacheMask, quick);
+    remapNearest(quick || clip ? kQuickCacheMask : kCacheMask, quick);
 
     EncodedFrame encoded;
-    const unsigned mapSize = std::max(2u, std::bit_ceil(static_cast<unsigned>(m_colors)));
+    const unsigned entries = static_cast<unsigned>(m_colors + (below ? 1 : 0));
+    const unsigned mapSize = std::max(2u, std::bit_ceil(entries));
     encoded.palette.assign(mapSize, GifColorType{0, 0, 0});
     for (int i = 0; i < m_colors; ++i)
         encoded.palette[i] = {m_rgb[3 * i], m_rgb[3 * i + 1], m_rgb[3 * i + 2]};
@@ -271,11 +421,26 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
         chosen(encoded.palette, m_colors);
     encoded.codeBits = std::max(2, std::countr_zero(mapSize)); // giflib's minimum code size
     LzwPacker packer(encoded.codeBits, encoded.blocks);
+    m_clip = clip;
+    m_transparent = below ? m_colors : -1;
+    m_belowRead = below ? 0 : m_pixels;
+    m_belowError.resize(below ? static_cast<size_t>(m_pixels) : 0);
+    m_published = 0;
+    m_usedTransparent = false;
+    for (int i = 0; i < m_colors; ++i)
+        m_shownRgb[i] = std::uint32_t(m_rgb[3 * i]) << 16 | std::uint32_t(m_rgb[3 * i + 1]) << 8 |
+                        m_rgb[3 * i + 2];
     if (quick) {
         plainCodes(packer, encoded.codeBits);
     } else {
-        computeTolerance();
+        computeTolerance(clip ? kClipTolerance * (clip->factor ? clip->factor() : 1.0f) : 0);
         planCodes(packer, encoded.codeBits);
+        if (clip && clip->finished)
+            clip->finished(qint64(encoded.blocks.size()) + 3 * qint64(encoded.palette.size()) +
+                           kFrameOverhead);
+        publish(m_pixels);
+        if (m_usedTransparent)
+            encoded.transparent = m_transparent;
     }
     return encoded;
 }
@@ -304,20 +469,37 @@ void FrameEncoder::loadPixels(const QImage& image, bool colors) {
     }
 }
 
-void FrameEncoder::buildPalette() {
-    // One pixel in kPaletteSampling, on staggered diagonals so that every row and every column
+// `previous`: the frame before, when this one is shown over it.
+void FrameEncoder::buildPalette(const QImage* previous) {
+    // One pixel in `sampling`, on staggered diagonals so that every row and every column
     // is represented: thin lines and small text keep their colours.
-    const int rows = (m_height + kPaletteSampling - 1) / kPaletteSampling;
+    const int sampling = previous ? kClipPaletteSampling : kPaletteSampling;
+    const int rows = (m_height + sampling - 1) / sampling;
     m_sample.resize(static_cast<size_t>(rows) * m_width);
+    const QImage before = previous ? previous->convertToFormat(QImage::Format_RGB32) : QImage();
+    size_t taken = 0;
+    int unchanged = 0;
     for (int j = 0; j < rows; ++j)
         for (int x = 0; x < m_width; ++x) {
-            const int y = std::min(m_height - 1, j * kPaletteSampling + x % kPaletteSampling);
+            const int y = std::min(m_height - 1, j * sampling + x % sampling);
             const std::uint32_t rgb = m_source[static_cast<size_t>(y) * m_width + x];
+            if (!before.isNull()) {
+                const QRgb was = reinterpret_cast<const QRgb*>(before.constScanLine(y))[x];
+                const Color then =
+                    Color::of(float(qRed(was)), float(qGreen(was)), float(qBlue(was)));
+                const bool changed = m_pixel[static_cast<size_t>(y) * m_width + x].distance(
+                                         then, kMatchChromaWeight) > kChangedDistance;
+                if (!changed && unchanged++ % kUnchangedSampling != 0)
+                    continue;
+            }
             const std::uint8_t rgba[4] = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8),
                                           std::uint8_t(rgb), 255};
-            std::memcpy(&m_sample[static_cast<size_t>(j) * m_width + x], rgba, 4);
+            std::memcpy(&m_sample[taken++], rgba, 4);
         }
-    LiqImagePtr image(liq_image_create_rgba(m_attr.get(), m_sample.data(), m_width, rows, 0));
+    // A sample of one row: libimagequant sees colours, not where they are.
+    const int width = before.isNull() ? m_width : static_cast<int>(taken);
+    const int height = before.isNull() ? rows : 1;
+    LiqImagePtr image(liq_image_create_rgba(m_attr.get(), m_sample.data(), width, height, 0));
     if (!image)
         fail();
     liq_result* quantized = nullptr;
@@ -376,17 +558,13 @@ FrameEncoder::setPalette(const std::array<std::uint8_t, 3 * 256>& rgb) {
 // eight; the padding colours are too far away to ever win.
 int FrameEncoder::nearestColor(const Color& c, int guess) const {
     int best = guess;
-    float bestError = c.distance(m_palette[guess], kRemapChromaWeight);
+    float bestError = c.distance(m_palette[guess], m_remapWeight);
     auto scan = [&](int block) {
         const int base = block * kBlock;
         // The compiler's own vectoriser leaves this loop scalar.
         using Lanes = float __attribute__((vector_size(kBlock * sizeof(float))));
-        Lanes y, cr, cb;
-        std::memcpy(&y, &m_blockY[base], sizeof y);
-        std::memcpy(&cr, &m_blockCr[base], sizeof cr);
-        std::memcpy(&cb, &m_blockCb[base], sizeof cb);
-        const Lanes dy = y - c.y, dr = cr - c.cr, db = cb - c.cb;
-        const Lanes error = dy * dy + kRemapChromaWeight * (dr * dr + db * db);
+        Lanes error;
+        distances(c, base, m_remapWeight, error);
         // Most blocks hold nothing nearer: one predictable test each.
         float least = error[0];
         for (int k = 1; k < kBlock; ++k)
@@ -501,25 +679,27 @@ void FrameEncoder::remapNearest(std::uint32_t mask, bool shared) {
 
 // The luma variance in a (2 × radius + 1)² box around each pixel, cut at the edges, from sums
 // that slide down the columns and then along the row. Luma with luma()'s weights, in thousandths
-// of a level, keeps the sums exact: a flat area has no variance at all.
-void FrameEncoder::computeTolerance() {
+// of a level, keeps the sums exact: a flat area has no variance at all. A `uniform` tolerance
+// (above 0) is every pixel's outside flat areas.
+void FrameEncoder::computeTolerance(float uniform) {
+    m_uniformTolerance = uniform;
+    m_tolerance.resize(static_cast<size_t>(m_pixels));
+    if (uniform > 0) {
+        uniformTolerance(uniform);
+        return;
+    }
     const int w = m_width, h = m_height, r = kVarianceRadius;
-    const auto luma = [this](size_t p) {
-        const std::uint32_t rgb = m_source[p];
-        return std::int64_t(299 * (rgb >> 16) + 587 * ((rgb >> 8) & 0xff) + 114 * (rgb & 0xff));
-    };
     m_columnSum.assign(static_cast<size_t>(w), 0);
     m_columnSquares.assign(static_cast<size_t>(w), 0);
     const auto addRow = [&](int y, int sign) {
         for (int x = 0; x < w; ++x) {
-            const std::int64_t v = luma(static_cast<size_t>(y) * w + x);
+            const std::int64_t v = lumaThousandths(m_source[static_cast<size_t>(y) * w + x]);
             m_columnSum[x] += sign * v;
             m_columnSquares[x] += sign * v * v;
         }
     };
     for (int y = 0; y < std::min(r, h); ++y)
         addRow(y, 1);
-    m_tolerance.resize(static_cast<size_t>(m_pixels));
     for (int y = 0; y < h; ++y) {
         if (y + r < h)
             addRow(y + r, 1);
@@ -555,28 +735,212 @@ void FrameEncoder::computeTolerance() {
     }
 }
 
+// `uniform` for every pixel but those whose box (as computeTolerance's) has one luma all over,
+// found from equal neighbours: each row of the box must be of one luma, and each pixel of its
+// column in the box must have the luma of the one below. Rows come and go through a ring.
+void FrameEncoder::uniformTolerance(float uniform) {
+    const int w = m_width, h = m_height, r = kVarianceRadius, span = 2 * r + 1;
+    const size_t width = static_cast<size_t>(w);
+    m_ringLuma.resize(span * width);
+    m_ringLevel.resize(span * width); // the row segment around the pixel is of one luma
+    m_ringDown.resize(span * width);  // the pixel below has the same luma
+    m_rowEqual.resize(width);
+    const auto ring = [&](auto& v, int y) { return &v[static_cast<size_t>(y % span) * width]; };
+    const auto load = [&](int y) {
+        const std::uint32_t* source = &m_source[static_cast<size_t>(y) * width];
+        std::int32_t* luma = ring(m_ringLuma, y);
+        for (int x = 0; x < w; ++x)
+            luma[x] = lumaThousandths(source[x]);
+        std::uint8_t* equal = m_rowEqual.data(); // with the pixel to the right
+        for (int x = 0; x + 1 < w; ++x)
+            equal[x] = luma[x] == luma[x + 1];
+        std::uint8_t* level = ring(m_ringLevel, y);
+        const auto levelAt = [&](int x) {
+            std::uint8_t one = 1;
+            for (int k = std::max(0, x - r); k < std::min(w - 1, x + r); ++k)
+                one &= equal[k];
+            level[x] = one;
+        };
+        static_assert(kVarianceRadius == 2);
+        for (int x = 0; x < std::min(r, w); ++x)
+            levelAt(x);
+        for (int x = r; x < w - r; ++x)
+            level[x] = equal[x - 2] & equal[x - 1] & equal[x] & equal[x + 1];
+        for (int x = std::max(r, w - r); x < w; ++x)
+            levelAt(x);
+        if (y > 0) {
+            const std::int32_t* above = ring(m_ringLuma, y - 1);
+            std::uint8_t* down = ring(m_ringDown, y - 1);
+            for (int x = 0; x < w; ++x)
+                down[x] = above[x] == luma[x];
+        }
+    };
+    for (int y = 0; y < std::min(r, h); ++y)
+        load(y);
+    for (int y = 0; y < h; ++y) {
+        if (y + r < h)
+            load(y + r);
+        const int top = std::max(0, y - r), bottom = std::min(h - 1, y + r);
+        std::uint8_t* flat = m_rowEqual.data();
+        std::copy_n(ring(m_ringLevel, bottom), w, flat);
+        for (int k = top; k < bottom; ++k) {
+            const std::uint8_t* level = ring(m_ringLevel, k);
+            const std::uint8_t* down = ring(m_ringDown, k);
+            for (int x = 0; x < w; ++x)
+                flat[x] &= level[x] & down[x];
+        }
+        float* tolerance = &m_tolerance[static_cast<size_t>(y) * width];
+        for (int x = 0; x < w; ++x)
+            tolerance[x] = flat[x] ? 0.0f : uniform;
+    }
+}
+
+// Reads the picture below as far as `pixels` (or beyond, as far as it is final). The transparent
+// index shows it: a colour of its own for every pixel, which becomes the pixel's nearest where it
+// is at least as close as the palette's.
+void FrameEncoder::awaitBelow(int pixels) {
+    pixels = std::min(pixels, m_pixels);
+    if (m_belowRead >= pixels)
+        return;
+    const int ready = std::min(m_clip->awaitBelow(pixels), m_pixels);
+    for (int p = m_belowRead; p < ready; ++p) {
+        const std::uint32_t rgb = m_clip->below[p];
+        const Color shown =
+            Color::of(float(rgb >> 16), float((rgb >> 8) & 0xff), float(rgb & 0xff));
+        const float error = m_pixel[p].distance(shown, kMatchChromaWeight);
+        m_belowError[p] = error;
+        if (error <= m_pixel[p].distance(m_palette[m_nearest[p]], kMatchChromaWeight))
+            m_nearest[p] = static_cast<std::uint8_t>(m_transparent);
+    }
+    m_belowRead = ready;
+}
+
+// The palette colours within `tolerance` of colour c, in luma order, written from `out` on.
+// Returns the end.
+std::uint8_t* FrameEncoder::findReach(const Color& c, float tolerance, std::uint8_t* out) const {
+    // The palette is in luma order: the colours within reach form one run, read off the table to
+    // a quarter level (truncation after an offset is floor() for any luma).
+    const float reach = std::sqrt(tolerance);
+    const auto lumaIndex = [this](float luma, int stepsAbove) {
+        const int k = static_cast<int>(luma * kLumaSteps + 4096.0f) - 4096 + stepsAbove;
+        return int(m_lumaFirst[std::clamp(k, 0, int(m_lumaFirst.size()) - 1)]);
+    };
+    const int first = lumaIndex(c.y - reach, 0);
+    const int last = lumaIndex(c.y + reach, 1);
+    // Four colours at a time: those beside the run are too far in luma alone to fit, and the
+    // padding after the palette is farther still.
+    using Lanes = float __attribute__((vector_size(4 * sizeof(float))));
+    for (int base = first & ~3; base < last; base += 4) {
+        Lanes error;
+        distances(c, base, kMatchChromaWeight, error);
+#ifdef __SSE__
+        unsigned fits = static_cast<unsigned>(
+            _mm_movemask_ps(_mm_cmple_ps(__m128(error), _mm_set1_ps(tolerance))));
+#else
+        unsigned fits = 0;
+        for (int k = 0; k < 4; ++k)
+            fits |= unsigned(error[k] <= tolerance) << k;
+#endif
+        for (; fits; fits &= fits - 1)
+            *out++ = static_cast<std::uint8_t>(base + std::countr_zero(fits));
+    }
+    return out;
+}
+
+// The colours besides its nearest that pixel p may take, until the next call. Most pixels are
+// asked once: keeping the answers cost more than finding the few asked again.
+std::pair<const std::uint8_t*, const std::uint8_t*> FrameEncoder::reachOf(int p) {
+    std::uint8_t* const start = m_reach.data();
+    std::uint8_t* end = start;
+    const float tolerance = m_tolerance[p];
+    if (tolerance <= 0) // an exact pixel: its nearest colour only
+        return {start, end};
+    const int nearest = m_nearest[p];
+    // With one tolerance for the frame, pixels of one colour reach the same colours.
+    const std::uint32_t rgb = m_source[p];
+    ReachEntry* entry = nullptr;
+    if (m_uniformTolerance > 0)
+        entry = &m_reachCache[(rgb * 2654435761u) >> (32 - kReachCacheBits)];
+    if (entry && entry->key == rgb) {
+        std::memcpy(start, entry->colors.data(), entry->colors.size());
+        end = start + entry->count;
+    } else {
+        end = findReach(m_pixel[p], tolerance, start);
+        if (entry && end - start <= long(entry->colors.size())) {
+            entry->key = rgb;
+            entry->count = static_cast<std::uint8_t>(end - start);
+            std::memcpy(entry->colors.data(), start, entry->colors.size());
+        }
+    }
+    std::uint8_t* kept = start;
+    for (const std::uint8_t* i = start; i < end; ++i) {
+        *kept = *i;
+        kept += *i != nearest;
+    }
+    end = kept;
+    if (m_transparent >= 0 && nearest != m_transparent && m_belowError[p] <= tolerance)
+        *end++ = static_cast<std::uint8_t>(m_transparent);
+    return {start, end};
+}
+
+// Writes the picture after the frame up to pixel `pixels`, whose colours are chosen by then.
+void FrameEncoder::publish(int pixels) {
+    if (!m_clip || pixels <= m_published)
+        return;
+    std::uint32_t* shown = m_clip->shown;
+    bool through = false;
+    for (int p = m_published; p < pixels; ++p) {
+        const int i = m_index[p];
+        through |= i == m_transparent;
+        shown[p] = i == m_transparent ? m_clip->below[p] : m_shownRgb[i];
+    }
+    m_usedTransparent |= through;
+    m_published = pixels;
+    m_clip->published(pixels);
+}
+
 void FrameEncoder::resetDictionary() {
-    for (int c = 0; c < m_colors; ++c) {
+    for (int c = 0; c < m_colors + (m_transparent >= 0); ++c) {
         m_node[c].firstChild = -1;
         m_node[c].depthBelow = 0;
-        m_node[c].parent = -1;
         m_node[c].suffix = static_cast<std::uint8_t>(c);
-        m_node[c].head = static_cast<std::uint8_t>(c);
+        m_node[c].many = false;
+        m_info[c].children = 0;
+        m_info[c].length = 1;
+        m_info[c].parent = -1;
+        m_info[c].head = static_cast<std::uint8_t>(c);
     }
     m_nextCode = m_firstFreeCode;
+    m_longest = 1;
+    if (m_clip)
+        m_hashKey.fill(~0u);
 }
 
 void FrameEncoder::addCode(int prefix, int color) {
     const int code = m_nextCode++;
     m_node[code].suffix = static_cast<std::uint8_t>(color);
-    m_node[code].head = m_node[prefix].head;
-    m_node[code].parent = static_cast<std::int16_t>(prefix);
     m_node[code].firstChild = -1;
     m_node[code].depthBelow = 0;
+    m_node[code].many = false;
     m_node[code].nextSibling = m_node[prefix].firstChild;
     m_node[prefix].firstChild = static_cast<std::int16_t>(code);
+    m_info[code].head = m_info[prefix].head;
+    m_info[code].parent = static_cast<std::int16_t>(prefix);
+    m_info[code].children = 0;
+    m_info[code].length = static_cast<std::int16_t>(m_info[prefix].length + 1);
+    m_longest = std::max<int>(m_longest, m_info[code].length);
+    ++m_info[prefix].children;
+    m_node[prefix].many = m_clip && m_info[prefix].children > kManyChildren;
+    if (m_clip) { // only a clip's transparent runs leave nodes with many children
+        const std::uint32_t key = std::uint32_t(prefix) << 9 | std::uint32_t(color);
+        std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
+        while (m_hashKey[slot] != ~0u)
+            slot = (slot + 1) & ((1u << kHashBits) - 1);
+        m_hashKey[slot] = key;
+        m_hashCode[slot] = static_cast<std::int16_t>(code);
+    }
     for (int node = prefix, depth = 1; node >= 0 && m_node[node].depthBelow < depth;
-         node = m_node[node].parent, ++depth)
+         node = m_info[node].parent, ++depth)
         m_node[node].depthBelow = static_cast<std::int16_t>(depth);
 }
 
@@ -584,7 +948,9 @@ void FrameEncoder::addCode(int prefix, int color) {
 // within its tolerance, taking at each step the child with the deepest subtree (the longest
 // possible continuation), then the smaller error. Updates `best` only when it beats it. The code
 // it stops on has no child that fits the next pixel, which keeps giflib's parse the same as ours.
-void FrameEncoder::extend(int root, int position, float rootError, Match& best) {
+void FrameEncoder::extend(int root, int position, float rootError, Match& found) {
+    // The best match in locals: stores through `found` would hold up the loads after them.
+    Match best = found;
     int code = root;
     int length = 1;
     float error = rootError;
@@ -592,13 +958,34 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
         if (length > best.length || (length == best.length && error < best.error))
             best = {length, error, code};
         if (at >= m_pixels || length + m_node[code].depthBelow <= best.length)
-            return; // nothing below can get longer than what we have
+            break; // nothing below can get longer than what we have
         const int nearest = m_nearest[at];
         const float tolerance = m_tolerance[at];
         int next = -1;
         int nextDepth = -1;
         float nextError = 0;
-        if (tolerance <= 0) { // an exact pixel: only its own colour continues
+        if (m_node[code].many) {
+            // Many strings go on from here (after a transparent run, say): look up the few
+            // colours this pixel may take instead of weighing every one.
+            next = childOf(code, nearest);
+            if (next >= 0)
+                nextDepth = m_node[next].depthBelow;
+            // The nearest colour's child, when no child goes deeper, wins: its error is none.
+            const bool deepest = nextDepth == m_node[code].depthBelow - 1;
+            const auto [from, to] =
+                deepest ? std::pair<const std::uint8_t*, const std::uint8_t*>() : reachOf(at);
+            for (const std::uint8_t* i = from; i < to; ++i) {
+                const int child = childOf(code, *i);
+                if (child < 0 || m_node[child].depthBelow < nextDepth)
+                    continue;
+                const float childError = matchError(at, *i);
+                if (m_node[child].depthBelow > nextDepth || childError < nextError) {
+                    next = child;
+                    nextDepth = m_node[child].depthBelow;
+                    nextError = childError;
+                }
+            }
+        } else if (tolerance <= 0) { // an exact pixel: only its own colour continues
             for (int child = m_node[code].firstChild; child >= 0 && next < 0;
                  child = m_node[child].nextSibling)
                 next = m_node[child].suffix == nearest ? child : -1;
@@ -617,14 +1004,15 @@ void FrameEncoder::extend(int root, int position, float rootError, Match& best) 
             }
         }
         if (next < 0)
-            return;
+            break;
         code = next;
         error += nextError;
     }
+    found = best;
 }
 
 // Every pixel at its nearest colour, coded as giflib codes it: the longest string in the table,
-// found through a hash of (string, next colour). What planCodes gives without tolerance, faster.
+// found through the table's hash. What planCodes gives without tolerance, faster.
 void FrameEncoder::plainCodes(LzwPacker& packer, int codeBits) {
     const int clearCode = 1 << codeBits;
     m_nextCode = clearCode + 2;
@@ -633,7 +1021,7 @@ void FrameEncoder::plainCodes(LzwPacker& packer, int codeBits) {
     packer.put(clearCode, m_nextCode);
     int current = m_nearest[0];
     for (int p = 1; p < m_pixels; ++p) {
-        const std::uint32_t key = std::uint32_t(current) << 8 | m_nearest[p];
+        const std::uint32_t key = std::uint32_t(current) << 9 | m_nearest[p];
         std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
         while (m_hashKey[slot] != ~0u && m_hashKey[slot] != key)
             slot = (slot + 1) & ((1u << kHashBits) - 1);
@@ -665,6 +1053,10 @@ void FrameEncoder::plainCodes(LzwPacker& packer, int codeBits) {
 void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
     const int clearCode = 1 << codeBits;
     m_firstFreeCode = clearCode + 2;
+    m_index.resize(m_clip ? static_cast<size_t>(m_pixels) : 0);
+    if (m_uniformTolerance > 0)
+        for (ReachEntry& entry : m_reachCache)
+            entry.key = ~0u;
     resetDictionary();
     packer.put(clearCode, m_nextCode);
     int previous = -1; // code of the previous string
@@ -679,33 +1071,22 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
                 previous = -1;
             }
         }
+        // The strings tried here reach at most one pixel beyond the longest in the table.
+        awaitBelow(position + m_longest + 2);
         const int nearest = m_nearest[position];
         Match best;
         int root = nearest;
         extend(root, position, 0, best);
         if (previous >= 0) {
             // An exact pixel has no other colour to start on: only the new code below.
-            const float tolerance = m_tolerance[position];
-            const float reach = std::sqrt(tolerance);
-            const float y = m_pixel[position].y;
-            // The palette is in luma order: the colours within reach form one run, read off the
-            // table to a quarter level; the error test below is the exact one.
-            const auto lumaIndex = [this](float luma, int stepsAbove) {
-                const int k = static_cast<int>(std::floor(luma * kLumaSteps)) + stepsAbove;
-                return int(m_lumaFirst[std::clamp(k, 0, int(m_lumaFirst.size()) - 1)]);
-            };
-            const int first = lumaIndex(y - reach, 0);
-            const int last = tolerance > 0 ? lumaIndex(y + reach, 1) : first;
             int candidates = 0;
-            for (int color = first; color < last; ++color) {
-                // Most colours fail one test or another: keep this loop free of branches.
-                const float error = matchError(position, color);
-                const bool viable = (color != nearest) &
-                                    (1 + m_node[color].depthBelow > best.length) &
-                                    (error <= tolerance);
-                m_candidates[candidates] = {color, error};
-                candidates += viable;
-            }
+            // No string in the table is longer than what the nearest colour starts.
+            const auto [from, to] = best.length >= m_longest
+                                        ? std::pair<const std::uint8_t*, const std::uint8_t*>()
+                                        : reachOf(position);
+            for (const std::uint8_t* i = from; i < to; ++i)
+                if (1 + m_node[*i].depthBelow > best.length)
+                    m_candidates[candidates++] = {*i, matchError(position, *i)};
             for (int i = 0; i < candidates; ++i) {
                 const Candidate candidate = m_candidates[i];
                 const int before = best.code;
@@ -714,10 +1095,22 @@ void FrameEncoder::planCodes(LzwPacker& packer, int codeBits) {
                     root = candidate.color;
             }
             addCode(previous, root);
-            if (m_node[previous].head == root) { // the new code may lie on this string's path
-                best = {};
+            // The new code may lie on this string's path and lead to a longer string, but only
+            // when it is itself at least as long as the string found: otherwise a clip's frame
+            // keeps what it has. (Single pictures walk again from scratch, as they always have.)
+            if (m_info[previous].head == root &&
+                (!m_clip || m_info[previous].length + 1 >= best.length)) {
+                if (!m_clip)
+                    best = {};
                 extend(root, position, root == nearest ? 0.0f : matchError(position, root), best);
             }
+        }
+        if (m_clip) {
+            for (int code = best.code, p = position + best.length - 1; p >= position;
+                 --p, code = m_info[code].parent)
+                m_index[p] = m_node[code].suffix;
+            if (position + best.length - m_published >= kPublishStep)
+                publish(position + best.length);
         }
         position += best.length;
         previous = best.code;
@@ -763,6 +1156,22 @@ struct GifWriter::Pipeline {
         GifEffort effort = GifEffort::smallest;
         std::shared_ptr<Slot> paletteFrom; // a quick frame takes this frame's palette
         SharedPalette palette;
+        // A frame of a clip: the frames shown just before (the one below, and the one before
+        // that for the rate control) and its picture as given. The picture on screen after this
+        // frame, final for its first `shownUpTo` pixels, kept until the next frame has read it.
+        // The frame's place, the rate control's factor for it, the clip's bytes up to it and
+        // its recent bytes per frame.
+        bool clip = false;
+        bool overBelow = false; // whether `below` was set, even once it is let go
+        std::shared_ptr<Slot> below, twoBelow;
+        QImage previous;
+        std::vector<std::uint32_t> shown;
+        std::atomic<int> shownUpTo{0};
+        int index = 0;
+        float factor = 1;
+        bool factorKnown = false;
+        qint64 spent = 0;
+        double recent = 0;
         EncodedFrame encoded;
         bool ready = false;
     };
@@ -772,16 +1181,21 @@ struct GifWriter::Pipeline {
         double opacity; // of the slot's picture over black
     };
 
-    explicit Pipeline(QSize frameSize);
+    Pipeline(QSize frameSize, GifClip clipRoom);
     ~Pipeline();
     void workerLoop();
     void writeReadyFrames(std::unique_lock<std::mutex>& lock);
     void writeFrame(const EncodedFrame& frame, int centiseconds, double opacity);
     void queue(const QImage& frame, double opacity, double delaySeconds, GifEffort effort);
     void recordFailure(std::exception_ptr error);
+    void encodeSlot(FrameEncoder& encoder, Slot& slot, const SharedPalette* palette);
+    int awaitPicture(Slot& slot, int pixels);
+    void publishPicture(Slot& slot, int pixels);
+    float factorFor(Slot& slot);
     void stopWorkers();
 
     const QSize size;
+    const GifClip clip;
     const int maxPending;
     QByteArray bytes;
     GifWriterPtr gif; // declared after `bytes`: closing it still writes the trailer there
@@ -794,6 +1208,7 @@ struct GifWriter::Pipeline {
     std::deque<Pending> pending; // added, not yet written, in order
     bool writing = false;
     bool stopping = false;
+    std::atomic<int> awaitingPictures{0};
     std::exception_ptr failure;
 
     // Touched only by the driving thread.
@@ -802,12 +1217,16 @@ struct GifWriter::Pipeline {
     double elapsedSeconds = 0;
     QImage lastFrame;
     std::shared_ptr<Slot> lastSlot;
-    std::shared_ptr<Slot> keySlot; // the last picture encoded with the smallest effort
+    std::shared_ptr<Slot> lastBelow; // what lastSlot was shown over
+    double lastOpacity = 1;
+    std::shared_ptr<Slot> keySlot;   // the last picture encoded with the smallest effort
+    std::shared_ptr<Slot> unchanged; // a clip's picture shown again
     QImage keyFrame;
 };
 
-GifWriter::Pipeline::Pipeline(QSize frameSize)
+GifWriter::Pipeline::Pipeline(QSize frameSize, GifClip clipRoom)
     : size(frameSize)
+    , clip(clipRoom)
     , maxPending(pendingLimit(frameSize)) {
     if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide ||
         size.height() > kMaxSide || qint64(size.width()) * size.height() > kMaxPixels)
@@ -885,22 +1304,16 @@ void GifWriter::Pipeline::workerLoop() {
                 palette = &slot->paletteFrom->palette;
             }
         }
-        EncodedFrame encoded;
         std::exception_ptr error;
         try {
             if (!encoder)
                 encoder = std::make_unique<FrameEncoder>();
-            encoded = encoder->encode(
-                slot->image, slot->effort, palette,
-                [&](const std::vector<GifColorType>& entries, int colors) {
-                    std::lock_guard guard(mutex);
-                    slot->palette = {entries, colors, true};
-                    frameWritten.notify_all(); // a quick frame may be waiting for it
-                });
+            encodeSlot(*encoder, *slot, palette);
         } catch (...) {
             error = std::current_exception();
         }
-        slot->image = QImage(); // only this worker holds the picture now
+        slot->image = QImage(); // only this worker holds the pictures now
+        slot->previous = QImage();
         std::unique_lock lock(mutex);
         if (stopping)
             return;
@@ -908,10 +1321,101 @@ void GifWriter::Pipeline::workerLoop() {
             recordFailure(error);
             return;
         }
-        slot->encoded = std::move(encoded);
+        if (slot->below) { // the next frame reads this one's picture, not the one below
+            slot->below->shown = {};
+            slot->below.reset();
+        }
+        slot->twoBelow.reset();
         slot->ready = true;
         writeReadyFrames(lock);
     }
+}
+
+void GifWriter::Pipeline::encodeSlot(FrameEncoder& encoder, Slot& slot,
+                                     const SharedPalette* palette) {
+    const auto chosen = [&](const std::vector<GifColorType>& entries, int colors) {
+        std::lock_guard guard(mutex);
+        slot.palette = {entries, colors, true};
+        frameWritten.notify_all(); // a quick frame may be waiting for it
+    };
+    if (!slot.clip) {
+        slot.encoded = encoder.encode(slot.image, slot.effort, palette, chosen);
+        return;
+    }
+    FrameEncoder::ClipLink link;
+    if (slot.below) {
+        Slot& below = *slot.below;
+        link.below = below.shown.data();
+        link.awaitBelow = [this, &below](int pixels) { return awaitPicture(below, pixels); };
+        link.previous = &slot.previous;
+    }
+    link.shown = slot.shown.data();
+    link.published = [this, &slot](int pixels) { publishPicture(slot, pixels); };
+    link.factor = [this, &slot] { return factorFor(slot); };
+    link.finished = [&slot](qint64 frameBytes) {
+        // The frame below has published all its pixels, and told its bytes before that.
+        const Slot* below = slot.below.get();
+        slot.spent = (below ? below->spent : 0) + frameBytes;
+        // The first frame, opaque, says little about the others.
+        slot.recent = below && below->index > 0 ? 0.75 * below->recent + 0.25 * double(frameBytes)
+                                                : double(frameBytes);
+    };
+    slot.encoded = encoder.encode(slot.image, slot.effort, palette, chosen, &link);
+}
+
+// A frame shown over the one before may start as soon as that one's first rows are final: it
+// waits only for what it reads. Throws once the writer stops.
+int GifWriter::Pipeline::awaitPicture(Slot& slot, int pixels) {
+    int ready = slot.shownUpTo.load();
+    if (ready >= pixels)
+        return ready;
+    std::unique_lock lock(mutex);
+    ++awaitingPictures;
+    frameWritten.wait(lock, [&] { return stopping || (ready = slot.shownUpTo.load()) >= pixels; });
+    --awaitingPictures;
+    if (stopping)
+        fail();
+    return ready;
+}
+
+void GifWriter::Pipeline::publishPicture(Slot& slot, int pixels) {
+    slot.shownUpTo.store(pixels);
+    if (awaitingPictures.load() > 0) {
+        std::lock_guard lock(mutex);
+        frameWritten.notify_all();
+    }
+}
+
+// The rate control: the factor of the frame before, moved when the clip's projected size leaves
+// its aim. The projection comes from the frame two before, the last one surely coded in full,
+// so the factors do not depend on how the frames were scheduled.
+float GifWriter::Pipeline::factorFor(Slot& slot) {
+    float factor = 1;
+    if (slot.below) {
+        std::unique_lock lock(mutex);
+        frameWritten.wait(lock, [&] { return stopping || slot.below->factorKnown; });
+        if (stopping)
+            fail();
+        factor = slot.below->factor;
+    }
+    if (slot.twoBelow && slot.twoBelow->index > 0) {
+        const Slot& from = *slot.twoBelow;
+        awaitPicture(*slot.twoBelow, size.width() * size.height());
+        const double left = std::max(1, clip.frames - from.index - 1);
+        const double projected = double(from.spent) + from.recent * left;
+        const double low = kAimLow * double(clip.bytes), high = kAimHigh * double(clip.bytes);
+        const double off = projected > high  ? projected / high
+                           : projected < low ? projected / low
+                                             : 1;
+        const double change =
+            std::clamp(std::pow(off, kFactorResponse), 1 / kFactorStep, kFactorStep);
+        factor = std::clamp(static_cast<float>(factor * change), kMinFactor, kMaxFactor);
+    }
+    std::lock_guard lock(mutex);
+    slot.factor = factor;
+    slot.factorKnown = true;
+    frameWritten.notify_all();
+    return factor;
 }
 
 // Whoever finds the next frame ready writes it, and every ready one after it, outside the lock;
@@ -941,7 +1445,9 @@ void GifWriter::Pipeline::writeReadyFrames(std::unique_lock<std::mutex>& lock) {
 }
 
 void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds, double opacity) {
-    const GraphicsControlBlock control{DISPOSE_DO_NOT, false, centiseconds, NO_TRANSPARENT_COLOR};
+    const GraphicsControlBlock control{DISPOSE_DO_NOT, false, centiseconds,
+                                       frame.transparent >= 0 ? frame.transparent
+                                                              : NO_TRANSPARENT_COLOR};
     GifByteType extension[4];
     EGifGCBToExtension(&control, extension);
     check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, sizeof extension, extension));
@@ -966,8 +1472,8 @@ void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds
     check(EGifPutCodeNext(gif.get(), nullptr));
 }
 
-GifWriter::GifWriter(QSize frameSize)
-    : m_pipeline(std::make_unique<Pipeline>(frameSize)) {}
+GifWriter::GifWriter(QSize frameSize, GifClip clip)
+    : m_pipeline(std::make_unique<Pipeline>(frameSize, clip)) {}
 
 GifWriter::~GifWriter() = default;
 
@@ -1003,20 +1509,37 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
     const int centiseconds = static_cast<int>(std::min<long long>(
         kMaxCentiseconds, roundedCentiseconds(elapsedSeconds) - roundedCentiseconds(start)));
 
-    // A repeated picture (a held card, a fade, a still) reuses its encoding; so does one that
-    // returns after frames of another effort (a card after its spin).
+    // A clip's frame at full strength after one such is shown over it: a repeated picture then
+    // leaves the screen as it is. Otherwise a repeated picture (a held card, a fade, a still)
+    // reuses its encoding; so does one that returns after frames of another effort (a card after
+    // its spin); but not one that was shown over another.
+    const bool over = clip.bytes > 0 && effort == GifEffort::smallest && opacity == 1 &&
+                      lastOpacity == 1 && lastSlot && lastSlot->clip;
+    const bool again = over && frame == lastFrame;
     std::shared_ptr<Slot> earlier;
-    if (lastSlot && frame == lastFrame)
+    if (over)
+        ;
+    else if (lastSlot && frame == lastFrame && !lastSlot->overBelow)
         earlier = lastSlot;
-    else if (keySlot && keySlot != lastSlot && frame == keyFrame)
+    else if (keySlot && keySlot != lastSlot && frame == keyFrame && !keySlot->overBelow)
         earlier = keySlot;
     std::unique_lock lock(mutex);
     frameWritten.wait(lock,
                       [&] { return failure || static_cast<int>(pending.size()) < maxPending; });
     if (failure)
         std::rethrow_exception(failure);
-    if (earlier) {
+    if (again) { // the picture on screen stays, and the next frame is shown over it
+        if (!unchanged) {
+            unchanged = std::make_shared<Slot>();
+            unchanged->encoded = unchangedFrame(size.width() * size.height());
+            unchanged->overBelow = true;
+            unchanged->ready = true;
+        }
+        pending.push_back({unchanged, centiseconds, opacity});
+        writeReadyFrames(lock);
+    } else if (earlier) {
         pending.push_back({earlier, centiseconds, opacity});
+        lastBelow.reset();
         lastFrame = frame;
         lastSlot = std::move(earlier);
         writeReadyFrames(lock);
@@ -1030,12 +1553,25 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
             keySlot = slot;
             keyFrame = frame;
         }
+        if (clip.bytes > 0 && effort == GifEffort::smallest && opacity == 1) {
+            slot->clip = true;
+            slot->index = added;
+            slot->shown.resize(static_cast<size_t>(size.width()) * size.height());
+            if (over) {
+                slot->overBelow = true;
+                slot->below = lastSlot;
+                slot->twoBelow = lastBelow;
+                slot->previous = lastFrame;
+            }
+        }
+        lastBelow = slot->below;
         jobs.push_back(slot);
         pending.push_back({slot, centiseconds, opacity});
         lastFrame = frame;
         lastSlot = std::move(slot);
         workAvailable.notify_one();
     }
+    lastOpacity = opacity;
     ++added;
 }
 
@@ -1046,6 +1582,7 @@ QByteArray GifWriter::finish() {
     p.finished = true;
     p.lastFrame = QImage();
     p.lastSlot.reset();
+    p.lastBelow.reset();
     p.keySlot.reset();
     p.keyFrame = QImage();
     {

@@ -9,9 +9,10 @@
 namespace tovi {
 
 // The one GIF encoder of the system: a GIF89a that loops forever (NETSCAPE2.0, count 0) whose
-// every frame is a full, opaque picture of frameSize() at 0,0 with its own palette (libimagequant)
-// and no transparency. Delays are whole centiseconds rounded on the running time, so n frames of
-// d seconds last round(100·n·d) centiseconds in all; a single delay is at most 65535.
+// every frame covers frameSize() at 0,0 with its own palette (libimagequant) and is not disposed
+// of. Frames are opaque pictures, except within a clip (GifClip), where a frame's transparent
+// pixels let the frame before show. Delays are whole centiseconds rounded on the running time, so n
+// frames of d seconds last round(100·n·d) centiseconds in all; a single delay is at most 65535.
 //
 // Frames are quantised on worker threads a few frames ahead of the encoder and written in the
 // order they were added; add() only blocks while that small pipeline is full. The output does
@@ -27,10 +28,19 @@ enum class GifEffort {
     quick,
 };
 
+// The frames of a clip and the room they have in all. A clip's frame at full strength is shown
+// over the one before: it leaves transparent what that one already shows closely enough, and the
+// writer spends the room evenly, coding more finely when the clip leaves room and more coarsely
+// when it would not fit (without promising that it does).
+struct GifClip {
+    qint64 bytes = 0; // none: every frame is a picture of its own
+    int frames = 0;
+};
+
 class GifWriter {
 public:
     // Throws MediaError::encode when the size is empty or larger than a GIF can hold (65535).
-    explicit GifWriter(QSize frameSize);
+    explicit GifWriter(QSize frameSize, GifClip clip = {});
     ~GifWriter();
     GifWriter(const GifWriter&) = delete;
     GifWriter& operator=(const GifWriter&) = delete;

@@ -123,7 +123,7 @@ QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
         image->setStopRequest(stop.request());
     }
 
-    GifWriter writer(QSize(outputSide, outputSide));
+    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, count});
     report(progress, 0, count);
     for (int i = 0; i < count; ++i) {
         const double offset = double(i) / rate;
