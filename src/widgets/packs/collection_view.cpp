@@ -109,6 +109,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     body->setSpacing(14);
     auto* pickerRow = new QHBoxLayout;
     auto* pickerLabel = new QLabel(QStringLiteral("Kolekcja"));
+    pickerLabel->setBuddy(m_picker);
     pickerRow->addWidget(pickerLabel);
     m_picker->setAccessibleName(QStringLiteral("Kolekcja"));
     m_picker->setMinimumWidth(260);
@@ -186,9 +187,13 @@ void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
     connect(m_rename, &QPushButton::clicked, this, [this] { m_flow->rename(m_selectedID, this); });
     connect(m_delete, &QPushButton::clicked, this, [this] { m_flow->remove(m_selectedID); });
     m_import->show();
+    // What is done here is told here too; an outcome from before stays on the screen below.
     auto* notice = new PackNotice(flow);
-    notice->setContentsMargins(22, 0, 22, 12);
-    layout()->addWidget(notice);
+    notice->setVisible(flow.working());
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(28, 0, 28, 14);
+    row->addWidget(notice);
+    static_cast<QVBoxLayout*>(layout())->addLayout(row);
     reload();
 }
 

@@ -227,6 +227,7 @@ void PackNotice::sync() {
     m_spinner->setVisible(m_flow.working());
     m_undo->setVisible(m_flow.canUndo());
     m_label->setText(m_flow.text());
+    m_label->setAccessibleName(m_flow.text()); // what the alert says
     setVisible(shown);
     if (shown)
         announce(m_label);
