@@ -115,6 +115,7 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     QTest::mouseClick(undo, Qt::LeftButton);
     ASSERT_EQ(m_model.ownPacks().size(), 1u);
     EXPECT_EQ(m_model.ownPacks().front().content.name, QStringLiteral("Lato"));
+    EXPECT_EQ(picker->currentData().toString(), m_model.ownPacks().front().id);
     EXPECT_EQ(notice(), QStringLiteral("Przywrócono zestaw „Lato”."));
     EXPECT_FALSE(undo->isVisible());
 }

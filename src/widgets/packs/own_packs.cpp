@@ -178,6 +178,7 @@ void OwnPackFlow::remove(const QString& id) {
     QSet<QString> before;
     for (const OwnPackStore::Removed& removed : m_model.removedOwnPacks())
         before.insert(removed.folder);
+    m_undoSelects = id == m_model.selectedID();
     m_model.deleteOwnPack(id);
     QString moved;
     for (const OwnPackStore::Removed& removed : m_model.removedOwnPacks())
@@ -190,8 +191,15 @@ void OwnPackFlow::undo() {
     if (m_undo.isEmpty() || m_model.busy())
         return;
     const QString folder = std::exchange(m_undo, {});
+    QSet<QString> before;
+    for (const OwnPack& own : m_model.ownPacks())
+        before.insert(own.id);
     m_model.restoreOwnPack(folder);
     settle();
+    // The pack that was being edited is again.
+    for (const OwnPack& own : m_model.ownPacks())
+        if (!before.contains(own.id) && m_undoSelects)
+            m_model.selectPack(own.id);
 }
 
 PackNotice::PackNotice(OwnPackFlow& flow, QWidget* parent)

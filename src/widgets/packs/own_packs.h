@@ -70,7 +70,8 @@ private:
 
     PacksModel& m_model;
     QString m_text;
-    QString m_undo; // the removed folder "Cofnij" brings back
+    QString m_undo;             // the removed folder "Cofnij" brings back
+    bool m_undoSelects = false; // it was the selected pack
     bool m_pending = false;
     QPointer<PackNameDialog> m_dialog;
     std::function<std::optional<QString>(QWidget*)> m_chooseImport;
