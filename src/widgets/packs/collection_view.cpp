@@ -190,10 +190,8 @@ void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
     // What is done here is told here too; an outcome from before stays on the screen below.
     auto* notice = new PackNotice(flow);
     notice->setVisible(flow.working());
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(28, 0, 28, 14);
-    row->addWidget(notice);
-    static_cast<QVBoxLayout*>(layout())->addLayout(row);
+    notice->setContentsMargins(28, 0, 28, 14);
+    layout()->addWidget(notice);
     reload();
 }
 

@@ -246,7 +246,7 @@ void PackNotice::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Theme::primary(this, 0.08), 1));
     painter.setBrush(Theme::primary(this, 0.04));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    painter.drawRoundedRect(QRectF(contentsRect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
 }
 
 } // namespace tovi

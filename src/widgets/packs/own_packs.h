@@ -79,7 +79,7 @@ private:
 };
 
 // The line under a screen that shows the flow: a spinner while it works, the sentence, "Cofnij"
-// when a deletion can be undone, and "×" to put it away.
+// when a deletion can be undone, and "×" to put it away. Drawn inside its contents margins.
 class PackNotice : public QWidget {
     Q_OBJECT
 public:

@@ -191,10 +191,8 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(m_workspace, 1);
-    auto* notice = new QHBoxLayout;
-    notice->setContentsMargins(28, 0, 28, 10);
-    notice->addWidget(m_notice);
-    column->addLayout(notice);
+    m_notice->setContentsMargins(28, 0, 28, 10); // no room taken while hidden
+    column->addWidget(m_notice);
     column->addWidget(m_sendBar);
 
     connect(m_workspace, &EditorWorkspace::selectedChanged, this, &PacksView::syncAnimation);
