@@ -1,17 +1,13 @@
 #include "app/polish_language.h"
 #include "app/resource_bundle.h"
 #include "app/settings.h"
-#include "app/studio_mode.h"
-#include "packs/packs_model.h"
 #include "shell/file_chooser.h"
 #include "shell/theme.h"
-#include "studio/studio_view.h"
 #include "window/root_view.h"
 #include "window/window_placement.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QIcon>
 
 namespace {
@@ -70,14 +66,7 @@ int main(int argc, char* argv[]) {
     window.show();
     // "Open with ToviStudio" from the file manager: a pack file joins the own packs and is shown
     // in the card screen; any other file becomes the graphic's material.
-    if (!files.isEmpty()) {
-        const QString file = QFileInfo(files.constFirst()).absoluteFilePath();
-        if (file.endsWith(QStringLiteral(".tovipack"), Qt::CaseInsensitive)) {
-            window.setMode(tovi::StudioMode::cards);
-            window.packs().importPack(file);
-        } else {
-            window.studioView()->importFile(file);
-        }
-    }
+    if (!files.isEmpty())
+        window.openFile(files.constFirst());
     return QApplication::exec();
 }

@@ -97,9 +97,9 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 
 int main(int argc, char* argv[]) {
     qInstallMessageHandler(quietQtMessages);
-    // Text and pictures are drawn without a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Text and pictures are drawn without a display, whatever the desktop asks of Qt: under xcb,
+    // Qt would take "--name" (save-pack's) as the X11 window name and drop it.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("ToviStudio"));
     QGuiApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));

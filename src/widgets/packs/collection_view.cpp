@@ -3,8 +3,11 @@
 #include "app/background_task.h"
 #include "app/product.h"
 #include "media/media_processor.h"
+#include "packs/own_packs.h"
 #include "packs/pack_renderer.h"
+#include "packs/packs_model.h"
 #include "shell/controls.h"
+#include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "shell/work_area.h"
 
@@ -13,34 +16,30 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace tovi {
 
-PackThumbnail::PackThumbnail(const StarterPack& pack, int slot, QWidget* parent)
+PackThumbnail::PackThumbnail(std::function<QImage()> draw, QWidget* parent)
     : QWidget(parent)
     , m_spinner(new Spinner(18, this)) {
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     setAttribute(Qt::WA_TransparentForMouseEvents); // the card's button takes the click
-    runInBackground(
-        this,
-        [pack, slot] {
-            const QImage art = PackRenderer::original(pack.artwork(slot, ResourceBundle::main()));
-            return MediaProcessor::crop(art, CropSettings{}, 320);
-        },
-        [this](const Outcome<QImage>& outcome) {
-            if (!outcome.ok())
-                return; // the placeholder stays
-            m_image = *outcome.value;
-            m_spinner->hide();
-            update();
-        });
+    runInBackground(this, std::move(draw), [this](const Outcome<QImage>& outcome) {
+        if (!outcome.ok())
+            return; // the placeholder stays
+        m_image = *outcome.value;
+        m_spinner->hide();
+        update();
+    });
 }
 
 void PackThumbnail::paintEvent(QPaintEvent*) {
@@ -72,7 +71,11 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     , m_name(new QLabel)
     , m_instruction(new QLabel)
     , m_grid(new QWidget)
-    , m_gridLayout(new QGridLayout(m_grid)) {
+    , m_gridLayout(new QGridLayout(m_grid))
+    , m_import(
+          SheetParts::flatButton(QStringLiteral("Importuj zestaw…"), QStringLiteral("importPack")))
+    , m_rename(SheetParts::flatButton(QStringLiteral("Zmień nazwę…"), QStringLiteral("renamePack")))
+    , m_delete(SheetParts::flatButton(QStringLiteral("Usuń"), QStringLiteral("deletePack"))) {
     setWindowTitle(QStringLiteral("Wybierz z kolekcji"));
     setWindowModality(Qt::WindowModal);
     WorkArea::fitSheet(this, {780, 660});
@@ -106,16 +109,31 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     body->setSpacing(14);
     auto* pickerRow = new QHBoxLayout;
     auto* pickerLabel = new QLabel(QStringLiteral("Kolekcja"));
+    pickerLabel->setBuddy(m_picker);
     pickerRow->addWidget(pickerLabel);
     m_picker->setAccessibleName(QStringLiteral("Kolekcja"));
     m_picker->setMinimumWidth(260);
-    for (const StarterPack& pack : m_packs)
-        m_picker->addItem(pack.name, pack.id);
+    fillPicker();
     pickerRow->addWidget(m_picker);
     pickerRow->addStretch(1);
+    pickerRow->addWidget(m_import);
     body->addLayout(pickerRow);
+    auto* nameRow = new QHBoxLayout;
     m_name->setFont(Typography::font(Typography::Style::title2, QFont::Bold));
-    body->addWidget(m_name);
+    nameRow->addWidget(m_name, 1);
+    m_rename->setAccessibleName(QStringLiteral("Zmień nazwę zestawu"));
+    m_delete->setAccessibleName(QStringLiteral("Usuń zestaw"));
+    for (QPushButton* button : {m_rename, m_delete}) {
+        button->setToolTip(button->accessibleName());
+        nameRow->addWidget(button);
+    }
+    body->addLayout(nameRow);
+    Theme::followWithStyleSheet(content,
+                                [content] { return SheetParts::flatButtonStyle(content); });
+    m_import->hide(); // until own packs are offered
+    content->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(content, &QWidget::customContextMenuRequested, this,
+            [this, content](const QPoint& at) { showMenu(content->mapToGlobal(at)); });
     m_instruction->setForegroundRole(QPalette::PlaceholderText);
     m_instruction->setWordWrap(true);
     m_instruction->setText(
@@ -152,7 +170,71 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     showPack();
 }
 
+void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
+    m_model = &model;
+    m_flow = &flow;
+    const auto reload = [this] {
+        m_own.clear();
+        for (const OwnPack& own : m_model->ownPacks())
+            m_own.push_back(own.info());
+        fillPicker();
+        showPack();
+    };
+    connect(&model, &PacksModel::ownPacksChanged, this, reload);
+    connect(&model, &PacksModel::selectedIDChanged, this,
+            [this] { selectPack(m_model->selectedID()); });
+    connect(m_import, &QPushButton::clicked, this, [this] { m_flow->chooseImport(this); });
+    connect(m_rename, &QPushButton::clicked, this, [this] { m_flow->rename(m_selectedID, this); });
+    connect(m_delete, &QPushButton::clicked, this, [this] { m_flow->remove(m_selectedID); });
+    m_import->show();
+    // What is done here is told here too; an outcome from before stays on the screen below.
+    auto* notice = new PackNotice(flow);
+    notice->setVisible(flow.working());
+    notice->setContentsMargins(28, 0, 28, 14);
+    layout()->addWidget(notice);
+    reload();
+}
+
+void StudioCollectionView::fillPicker() {
+    const QSignalBlocker block(m_picker);
+    m_picker->clear();
+    // A heading of the list: read, not chosen.
+    const auto heading = [this](const QString& text, bool bold) {
+        m_picker->addItem(text);
+        QStandardItem* item =
+            static_cast<QStandardItemModel*>(m_picker->model())->item(m_picker->count() - 1);
+        item->setFlags(Qt::NoItemFlags);
+        QFont font = m_picker->font();
+        font.setBold(bold);
+        item->setFont(font);
+    };
+    if (m_model) {
+        heading(QStringLiteral("Moje zestawy"), true);
+        for (const StarterPack& own : m_own)
+            m_picker->addItem(own.name, own.id);
+        if (m_own.empty())
+            heading(QStringLiteral("Jeszcze żadnego – zapisz swoje karty albo zaimportuj zestaw"),
+                    false);
+        heading(QStringLiteral("Zestawy startowe"), true);
+    }
+    for (const StarterPack& pack : m_packs)
+        m_picker->addItem(pack.name, pack.id);
+}
+
+void StudioCollectionView::showMenu(const QPoint& at) {
+    const StarterPack* shown = pack();
+    if (!m_model || !shown || !m_model->ownPack(shown->id))
+        return;
+    QMenu menu(this);
+    menu.addAction(m_rename->accessibleName() + QStringLiteral("…"), m_rename, &QPushButton::click);
+    menu.addAction(m_delete->accessibleName(), m_delete, &QPushButton::click);
+    menu.exec(at);
+}
+
 const StarterPack* StudioCollectionView::pack() const {
+    for (const StarterPack& candidate : m_own)
+        if (candidate.id == m_selectedID)
+            return &candidate;
     for (const StarterPack& candidate : m_packs)
         if (candidate.id == m_selectedID)
             return &candidate;
@@ -170,6 +252,9 @@ void StudioCollectionView::showPack() {
         const QSignalBlocker block(m_picker);
         m_picker->setCurrentIndex(shown ? m_picker->findData(shown->id) : -1);
     }
+    const bool own = shown && m_model && m_model->ownPack(shown->id);
+    m_rename->setVisible(own);
+    m_delete->setVisible(own);
     m_name->setVisible(shown);
     m_instruction->setVisible(shown);
     m_grid->setVisible(shown);
@@ -181,17 +266,40 @@ void StudioCollectionView::showPack() {
     if (!shown)
         return;
     m_name->setText(shown->name);
+    // An own pack's cards are drawn as the card screen shows them: its pictures, crops and edits.
+    std::optional<PackContent> content;
+    if (own) {
+        try {
+            content = m_model->content(shown->id);
+        } catch (const ToviError&) {
+            // the placeholders stay
+        }
+    }
     for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = new QPushButton;
         card->setFlat(true);
         card->setCursor(Qt::PointingHandCursor);
-        const QString title = shown->cards[size_t(slot)].value(0);
+        QString title =
+            content ? content->cards[size_t(slot)].title : shown->cards[size_t(slot)].value(0);
+        if (title.isEmpty())
+            title = QStringLiteral("Karta %1").arg(slot + 1);
         card->setAccessibleName(title);
         card->setToolTip(title);
         auto* stack = new QVBoxLayout(card);
         stack->setContentsMargins(6, 6, 6, 6);
         stack->setSpacing(8);
-        stack->addWidget(new PackThumbnail(*shown, slot));
+        std::function<QImage()> draw = [pack = *shown, slot] {
+            return MediaProcessor::crop(
+                PackRenderer::original(pack.artwork(slot, ResourceBundle::main())), {}, 320);
+        };
+        if (content)
+            draw = [picture = content->pictures[size_t(slot)],
+                    crop = content->cards[size_t(slot)].crop] {
+                return MediaProcessor::crop(PackRenderer::original(picture), crop, 320);
+            };
+        else if (own)
+            draw = []() -> QImage { throw OwnPackError(OwnPackError::missingPicture); };
+        stack->addWidget(new PackThumbnail(std::move(draw)));
         auto* label = new QLabel(title);
         label->setFont(Typography::font(Typography::Style::body, QFont::DemiBold));
         label->setAlignment(Qt::AlignHCenter);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/studio_mode.h"
+#include "packs/own_pack.h"
 #include "packs/starter_pack.h"
 
 #include <QDialog>
@@ -14,12 +15,15 @@ class QPushButton;
 
 namespace tovi {
 
-// One card of the collection as a round picture, decoded in the background; a placeholder with
-// a spinner until then (and for good when the artwork is missing).
+class OwnPackFlow;
+class PacksModel;
+
+// One card of the collection as a round picture, drawn by `draw` in the background; a
+// placeholder with a spinner until then (and for good when the picture is missing).
 class PackThumbnail : public QWidget {
     Q_OBJECT
 public:
-    PackThumbnail(const StarterPack& pack, int slot, QWidget* parent = nullptr);
+    PackThumbnail(std::function<QImage()> draw, QWidget* parent = nullptr);
     bool loaded() const { return !m_image.isNull(); }
     QSize sizeHint() const override { return {160, 160}; }
     bool hasHeightForWidth() const override { return true; }
@@ -33,8 +37,9 @@ private:
     QWidget* m_spinner;
 };
 
-// The starter-pack browser: a pack picker and its six cards; what a choice means is the
-// opener's business.
+// The pack browser: a pack picker and its six cards; what a choice means is the opener's
+// business. With offerOwnPacks, the person's own packs come first ("Moje zestawy"), and they
+// can be imported, renamed and deleted here.
 class StudioCollectionView : public QDialog {
     Q_OBJECT
 public:
@@ -42,17 +47,28 @@ public:
     StudioCollectionView(std::vector<StarterPack> packs, StudioMode mode, Choose choose,
                          const QString& selectedID, QWidget* parent = nullptr);
 
+    // Lists `model`'s own packs before the starter packs, following its changes and selection.
+    void offerOwnPacks(PacksModel& model, OwnPackFlow& flow);
+
     const StarterPack* pack() const;
     void selectPack(const QString& id);
+    QPushButton* importButton() const { return m_import; }
+    QPushButton* renameButton() const { return m_rename; }
+    QPushButton* deleteButton() const { return m_delete; }
     QComboBox* picker() const { return m_picker; }
     // The buttons of the shown pack's cards, slot by slot.
     const std::vector<QPushButton*>& cardButtons() const { return m_cards; }
     QPushButton* wholeSetButton() const { return m_wholeSet; }
 
 private:
+    void fillPicker();
     void showPack();
+    void showMenu(const QPoint& at);
 
     std::vector<StarterPack> m_packs;
+    std::vector<StarterPack> m_own; // the own packs as the collection shows them
+    PacksModel* m_model = nullptr;
+    OwnPackFlow* m_flow = nullptr;
     StudioMode m_mode;
     Choose m_choose;
     QString m_selectedID;
@@ -63,6 +79,9 @@ private:
     QGridLayout* m_gridLayout;
     std::vector<QPushButton*> m_cards;
     QPushButton* m_wholeSet = nullptr;
+    QPushButton* m_import;
+    QPushButton* m_rename;
+    QPushButton* m_delete;
 };
 
 } // namespace tovi

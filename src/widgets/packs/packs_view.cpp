@@ -3,6 +3,7 @@
 #include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
+#include "packs/own_packs.h"
 #include "packs/packs_model.h"
 #include "packs/packs_panels.h"
 #include "shell/controls.h"
@@ -104,7 +105,9 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     , m_settings(settings)
     , m_preview(new DevicePreview)
     , m_options(new QToolButton)
-    , m_sendBar(new SendBar(m_options)) {
+    , m_sendBar(new SendBar(m_options))
+    , m_ownPacks(new OwnPackFlow(model, settings, this))
+    , m_notice(new PackNotice(*m_ownPacks)) {
     setAcceptDrops(true);
     m_chooseFile = [this] {
         return FileChooser::open(this, m_settings, QStringLiteral("Wybierz zdjęcie"),
@@ -142,6 +145,25 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     m_options->setIconSize({22, 22});
     Theme::followWithIcon(m_options, QStringLiteral("ellipsis.circle"), 22, 0.8);
     auto* menu = new QMenu(m_options);
+    const auto add = [this, menu](const QString& text, const QString& name,
+                                  std::function<void()> action) {
+        QAction* added = menu->addAction(text);
+        added->setObjectName(name);
+        connect(added, &QAction::triggered, this, std::move(action));
+        return added;
+    };
+    const QList<QAction*> packActions{
+        add(QStringLiteral("Zapisz jako mój zestaw…"), QStringLiteral("savePack"),
+            [this] { m_ownPacks->save(this); }),
+        add(QStringLiteral("Udostępnij zestaw…"), QStringLiteral("sharePack"),
+            [this] { m_ownPacks->share(m_model.selectedID(), this); }),
+        add(QStringLiteral("Importuj zestaw…"), QStringLiteral("importPack"),
+            [this] { m_ownPacks->chooseImport(this); }),
+        add(QStringLiteral("Zmień nazwę zestawu…"), QStringLiteral("renamePack"),
+            [this] { m_ownPacks->rename(m_model.selectedID(), this); }),
+        add(QStringLiteral("Usuń zestaw"), QStringLiteral("deletePack"),
+            [this] { m_ownPacks->remove(m_model.selectedID()); })};
+    menu->addSeparator();
     QAction* factory = menu->addAction(QStringLiteral("Przywróć fabryczną kostkę…"));
     QAction* backup = menu->addAction(QStringLiteral("Pokaż ostatnią kopię"));
     backup->setObjectName(QStringLiteral("showBackup"));
@@ -150,8 +172,14 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
         if (!m_model.lastBackup().isEmpty() && m_openFolder)
             m_openFolder(m_model.lastBackup());
     });
-    connect(menu, &QMenu::aboutToShow, this,
-            [this, backup] { backup->setVisible(!m_model.lastBackup().isEmpty()); });
+    connect(menu, &QMenu::aboutToShow, this, [this, backup, packActions] {
+        backup->setVisible(!m_model.lastBackup().isEmpty());
+        const bool own = m_model.ownPack(m_model.selectedID());
+        packActions[3]->setVisible(own); // rename and delete: the person's own packs only
+        packActions[4]->setVisible(own);
+        for (QAction* action : packActions)
+            action->setEnabled(!m_model.busy());
+    });
     backup->setVisible(!m_model.lastBackup().isEmpty());
     // Opened by hand rather than as the button's own menu: that needs a style sheet to hide its
     // arrow, and a style sheet keeps the colours of the theme it was applied in.
@@ -163,6 +191,8 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(m_workspace, 1);
+    m_notice->setContentsMargins(28, 0, 28, 10); // no room taken while hidden
+    column->addWidget(m_notice);
     column->addWidget(m_sendBar);
 
     connect(m_workspace, &EditorWorkspace::selectedChanged, this, &PacksView::syncAnimation);

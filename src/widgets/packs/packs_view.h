@@ -18,6 +18,8 @@ namespace tovi {
 
 class DevicePreview;
 class EditorWorkspace;
+class OwnPackFlow;
+class PackNotice;
 class SendBar;
 class PacksModel;
 class Settings;
@@ -44,6 +46,9 @@ public:
     QAbstractButton* cardButton(int slot) const { return m_strip.at(size_t(slot)); }
     ToviTransferSheet* transferSheet() const { return m_sheet; }
     QMessageBox* alert() const { return m_alert; }
+    // Saving, sharing, importing, renaming and deleting the person's own packs, and its notice.
+    OwnPackFlow& ownPacks() const { return *m_ownPacks; }
+    PackNotice* notice() const { return m_notice; }
 
     // The image file dialog and the photo picker, replaceable in tests (nothing: nullopt).
     void setFileChooser(std::function<std::optional<QString>()> chooser);
@@ -72,6 +77,8 @@ private:
     DevicePreview* m_preview;
     QToolButton* m_options;
     SendBar* m_sendBar; // holds m_options
+    OwnPackFlow* m_ownPacks;
+    PackNotice* m_notice;
     std::vector<QAbstractButton*> m_strip;
     std::vector<QPointer<QWidget>> m_busyBound; // panels and sources, off while the model works
     QPointer<ToviTransferSheet> m_sheet;

@@ -4,6 +4,7 @@
 #include "app/studio_mode.h"
 #include "app/tovi_error.h"
 #include "packs/collection_view.h"
+#include "packs/own_packs.h"
 #include "packs/packs_model.h"
 #include "packs/packs_view.h"
 #include "packs/starter_pack.h"
@@ -20,8 +21,11 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDialog>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -31,6 +35,16 @@
 
 namespace tovi {
 namespace {
+
+bool isPackFile(const QString& file) {
+    return file.endsWith(QStringLiteral(".tovipack"), Qt::CaseInsensitive);
+}
+
+// The pack file a drag brings, or nothing.
+QString droppedPackFile(const QMimeData* data) {
+    const QUrl url = data && data->hasUrls() ? data->urls().value(0) : QUrl();
+    return url.isLocalFile() && isPackFile(url.toLocalFile()) ? url.toLocalFile() : QString();
+}
 
 const QString silver = QStringLiteral("silver");
 const QString black = QStringLiteral("black");
@@ -140,6 +154,8 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     m_packsView = new PacksView(*m_packs, settings, [this] { showCollection(); });
     m_screens->addWidget(m_studioView);
     m_screens->addWidget(m_packsView);
+    m_studioView->installEventFilter(this);
+    m_packsView->installEventFilter(this);
     column->addWidget(m_screens, 1);
 
     connect(m_modeSwitch, &SegmentedControl::chosen, this,
@@ -274,8 +290,35 @@ void StudioRootView::showCollection() {
     m_collection = new StudioCollectionView(
         m_packs->packs(), m_mode, [this](const StarterPack& pack, int slot) { choose(pack, slot); },
         m_packs->selectedID(), this);
+    if (m_mode == StudioMode::cards)
+        static_cast<StudioCollectionView*>(m_collection.data())
+            ->offerOwnPacks(*m_packs, m_packsView->ownPacks());
     m_collection->setAttribute(Qt::WA_DeleteOnClose);
     m_collection->open();
+}
+
+void StudioRootView::openFile(const QString& file) {
+    const QString path = QFileInfo(file).absoluteFilePath();
+    if (isPackFile(path)) {
+        setMode(StudioMode::cards);
+        m_packsView->ownPacks().importFile(path);
+    } else {
+        m_studioView->importFile(path);
+    }
+}
+
+bool StudioRootView::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (const QString file = droppedPackFile(drag->mimeData()); !file.isEmpty()) {
+            drag->acceptProposedAction();
+            if (type == QEvent::Drop)
+                openFile(file);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void StudioRootView::showEvent(QShowEvent* event) {

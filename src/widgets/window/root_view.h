@@ -40,6 +40,10 @@ public:
     void choose(const StarterPack& pack, int slot);
     void showTutorial();
     void showCollection();
+    // A file opened from outside (the command line, a drop on the window): a pack file is
+    // imported into the own packs and shown in the card screen; anything else becomes the
+    // graphic's material.
+    void openFile(const QString& file);
     // The tutorial's "finish": remembered, so it is not offered again.
     void finishTutorial();
 
@@ -55,6 +59,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Pack files dropped on either screen.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void addShortcuts();
