@@ -58,6 +58,7 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
     m_previewTimer.setInterval(previewDebounceMs);
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
     connect(&m_watch, &DeviceWatch::stalledChanged, this, &StudioModel::stalledChanged);
+    connect(&m_playback, &FragmentPlayback::failed, this, &StudioModel::setError);
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
     // A video copy can be gigabytes; copies of earlier runs are never used again.
@@ -80,6 +81,7 @@ void StudioModel::setOptions(const ExportOptions& options) {
     if (options == m_options)
         return;
     m_options = options;
+    m_playback.setFragment(m_media, m_options);
     emit optionsChanged();
 }
 
@@ -199,6 +201,7 @@ void StudioModel::refreshPreview() {
     }
     ++m_previewToken;
     m_previewTimer.stop();
+    m_playback.setFragment(m_media, m_options);
     if (!m_media)
         return;
     if (!m_cachedFrame.isNull() && m_cachedTime == m_options.start) {
@@ -274,6 +277,7 @@ void StudioModel::decodePreviewFrame() {
 // --- gestures -----------------------------------------------------------------------------------
 
 void StudioModel::changeCrop(const CropSettings& crop) {
+    m_playback.holdForGesture();
     ExportOptions options = m_options;
     options.crop = crop;
     setOptions(options);

@@ -2,6 +2,7 @@
 
 #include "device/device_watch.h"
 #include "media/media_types.h"
+#include "studio/fragment_playback.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -65,6 +66,8 @@ public:
     const QByteArray& output() const { return m_output; }
     const QString& selectedFolder() const { return m_selectedFolder; }
     const QString& exportedURL() const { return m_exportedURL; }
+    // The fragment playing on the preview, for a sampled GIF of animated media.
+    FragmentPlayback& playback() { return m_playback; }
 
     // Changes the settings; the caller refreshes the preview when the picture depends on them.
     void setOptions(const ExportOptions& options);
@@ -164,6 +167,7 @@ private:
     quint64 m_write = 0;
     std::shared_ptr<std::atomic<bool>> m_writeAbandoned;
     DeviceWatch m_watch;
+    FragmentPlayback m_playback;
 };
 
 } // namespace tovi
