@@ -15,6 +15,7 @@
 #include "support/gif_summary.h"
 #include "support/model_home.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -343,15 +344,13 @@ TEST_F(Studio, PlaybackFollowsChangesAndStopsWhenNothingPlays) {
     });
     ExportOptions options = model.options();
     options.length = 0.3;
-    {
-        PoolGate gate; // the decode of the first change waits in the pool
-        options.start = 1.0;
-        model.setOptions(options);
-        EXPECT_TRUE(playback.frame().isNull()) << "no frame of the old settings stays";
-        EXPECT_FALSE(playback.ticking());
-        options.start = 0.4;
-        model.setOptions(options);
-    }
+    options.start = 1.0;
+    model.setOptions(options);
+    EXPECT_TRUE(playback.frame().isNull()) << "no frame of the old settings stays";
+    EXPECT_FALSE(playback.ticking());
+    waitForWork(); // the frames of 1.0 s wait in the event queue
+    options.start = 0.4;
+    model.setOptions(options);
     ASSERT_TRUE(waitUntil([&] { return shown.size() >= 8; }));
     FragmentSampler wanted(*model.media(), options);
     for (const QRgb colour : shown)
@@ -361,6 +360,7 @@ TEST_F(Studio, PlaybackFollowsChangesAndStopsWhenNothingPlays) {
     model.zoomCrop(30, true);
     EXPECT_TRUE(playback.frame().isNull());
     waitForWork();
+    QCoreApplication::processEvents();
     EXPECT_EQ(playback.framesReady(), 0) << "nothing decodes while the hand moves";
     ASSERT_TRUE(waitUntil([&] { return !playback.frame().isNull(); }));
 
