@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -357,11 +358,15 @@ TEST_F(Studio, PlaybackFollowsChangesAndStopsWhenNothingPlays) {
         EXPECT_TRUE(near(colour, centre(wanted.frame(0))) || near(colour, centre(wanted.frame(3))))
             << "only frames of 0.4 … 0.7 s, never of 1.0 s";
 
+    QElapsedTimer hand;
+    hand.start();
     model.zoomCrop(30, true);
     EXPECT_TRUE(playback.frame().isNull());
     waitForWork();
     QCoreApplication::processEvents();
-    EXPECT_EQ(playback.framesReady(), 0) << "nothing decodes while the hand moves";
+    if (hand.elapsed() < FragmentPlayback::handStillMs) { // a loaded machine cannot judge
+        EXPECT_EQ(playback.framesReady(), 0) << "nothing decodes while the hand moves";
+    }
     ASSERT_TRUE(waitUntil([&] { return !playback.frame().isNull(); }));
 
     playback.setPaused(true);
