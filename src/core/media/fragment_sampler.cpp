@@ -44,6 +44,14 @@ double FragmentPlan::delay(int index) const {
 
 FragmentSampler::FragmentSampler(const MediaInfo& media, const ExportOptions& options,
                                  StopRequest stop)
+    : FragmentSampler(media, options, std::move(stop), nullptr) {}
+
+FragmentSampler::FragmentSampler(VideoSource& video, const MediaInfo& media,
+                                 const ExportOptions& options, StopRequest stop)
+    : FragmentSampler(media, options, std::move(stop), &video) {}
+
+FragmentSampler::FragmentSampler(const MediaInfo& media, const ExportOptions& options,
+                                 StopRequest stop, VideoSource* video)
     : m_plan(FragmentPlan::of(media, options))
     , m_options(options)
     , m_stop(std::move(stop)) {
@@ -52,7 +60,11 @@ FragmentSampler::FragmentSampler(const MediaInfo& media, const ExportOptions& op
         return m_stop && m_stop();
     };
     if (media.video) {
-        m_video = std::make_unique<VideoSource>(media.url.toLocalFile());
+        if (!video) {
+            m_ownVideo = std::make_unique<VideoSource>(media.url.toLocalFile());
+            video = m_ownVideo.get();
+        }
+        m_video = video;
         m_video->setStopRequest(asked);
         m_video->setSampling(m_plan.start, 1.0 / m_plan.rate);
         // Only the crop is ever needed: the source cuts it out before converting any colours.
@@ -68,7 +80,10 @@ FragmentSampler::FragmentSampler(const MediaInfo& media, const ExportOptions& op
     m_image->setStopRequest(asked);
 }
 
-FragmentSampler::~FragmentSampler() = default;
+FragmentSampler::~FragmentSampler() {
+    if (m_video && !m_ownVideo)
+        m_video->setStopRequest({}); // it asks this sampler, which is going
+}
 
 QImage FragmentSampler::frame(int index) {
     const double time = m_plan.time(index);

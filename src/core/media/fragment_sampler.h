@@ -42,6 +42,11 @@ public:
     // image that no longer opens, and what VideoSource's constructor throws. `stop` is asked
     // between decoded pictures; true makes frame() throw Cancelled.
     FragmentSampler(const MediaInfo& media, const ExportOptions& options, StopRequest stop = {});
+    // The same for a video, on a decoder already open on its file and kept between fragments
+    // (where it stands, a new fragment may continue without seeking). It takes the fragment's
+    // crop, sampling and stop request, and has no stop request again once the sampler is gone.
+    FragmentSampler(VideoSource& video, const MediaInfo& media, const ExportOptions& options,
+                    StopRequest stop = {});
     ~FragmentSampler();
     FragmentSampler(const FragmentSampler&) = delete;
     FragmentSampler& operator=(const FragmentSampler&) = delete;
@@ -53,11 +58,15 @@ public:
     QImage frame(int index);
 
 private:
+    FragmentSampler(const MediaInfo& media, const ExportOptions& options, StopRequest stop,
+                    VideoSource* video);
+
     FragmentPlan m_plan;
     ExportOptions m_options;
     StopRequest m_stop;
     DecodeClock m_clock;
-    std::unique_ptr<VideoSource> m_video;
+    std::unique_ptr<VideoSource> m_ownVideo;
+    VideoSource* m_video = nullptr;
     std::unique_ptr<ImageSource> m_image;
 };
 

@@ -2,11 +2,13 @@
 
 #include "app/background_task.h"
 #include "media/media_error.h"
+#include "media/video_source.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
 #include <cmath>
+#include <mutex>
 
 namespace tovi {
 namespace {
@@ -19,6 +21,11 @@ bool drawnAlike(const ExportOptions& a, const ExportOptions& b) {
 }
 
 } // namespace
+
+struct FragmentPlayback::Decoder {
+    std::mutex mutex;
+    std::optional<VideoSource> video;
+};
 
 FragmentPlayback::FragmentPlayback(QObject* parent)
     : QObject(parent) {
@@ -52,6 +59,8 @@ void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
     const bool same =
         plan.has_value() == m_active && (!plan || (*plan == m_plan && media->url == m_media->url &&
                                                    drawnAlike(options, m_options)));
+    if (!plan || !media->video || !m_media || media->url != m_media->url)
+        m_decoder = plan && media->video ? std::make_shared<Decoder>() : nullptr;
     m_media = plan ? media : std::nullopt;
     m_options = options;
     if (same)
@@ -96,6 +105,7 @@ bool FragmentPlayback::held() const {
 void FragmentPlayback::restart() {
     m_live->store(++m_generation);
     m_decoding = false;
+    m_finished = false;
     m_frames.assign(m_active && m_enabled ? size_t(m_plan.count) : 0, QImage());
     m_ready = 0;
     m_waiting = false;
@@ -115,14 +125,23 @@ void FragmentPlayback::startDecoding() {
     const quint64 generation = m_generation;
     runInBackground(
         this,
-        [media = *m_media, options = m_options, generation, live = m_live,
+        [media = *m_media, options = m_options, generation, live = m_live, decoder = m_decoder,
          self = QPointer<FragmentPlayback>(this)] {
             const StopRequest stale = [live, generation] { return live->load() != generation; };
+            std::unique_lock<std::mutex> lock;
+            if (decoder)
+                lock = std::unique_lock(decoder->mutex);
             if (stale())
                 throw Cancelled();
-            FragmentSampler sampler(media, options, stale);
-            for (int i = 0; i < sampler.plan().count; ++i) {
-                QImage frame = sampler.frame(i);
+            if (decoder && !decoder->video)
+                decoder->video.emplace(media.url.toLocalFile(), VideoSource::previewDecoderThreads);
+            std::optional<FragmentSampler> sampler;
+            if (decoder)
+                sampler.emplace(*decoder->video, media, options, stale);
+            else
+                sampler.emplace(media, options, stale);
+            for (int i = 0; i < sampler->plan().count; ++i) {
+                QImage frame = sampler->frame(i);
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
                     [self, generation, i, frame = std::move(frame)] {
@@ -133,7 +152,10 @@ void FragmentPlayback::startDecoding() {
             }
         },
         [this, generation](const Outcome<std::monostate>& outcome) {
-            if (generation == m_generation && !outcome.error.isEmpty())
+            if (generation != m_generation)
+                return;
+            m_finished = true;
+            if (!outcome.error.isEmpty())
                 emit failed(outcome.error);
         });
 }

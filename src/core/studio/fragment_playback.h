@@ -53,6 +53,8 @@ public:
     bool paused() const { return m_paused; }
     // Whether the clock is waiting to show the next frame.
     bool ticking() const { return m_timer.isActive(); }
+    // Whether the first frame of the fragment is being decoded (not merely waiting for a hand).
+    bool loading() const { return m_decoding && !m_finished && m_ready == 0; }
 
 signals:
     void frameChanged();
@@ -73,6 +75,10 @@ private:
 
     std::optional<MediaInfo> m_media;
     ExportOptions m_options;
+    // A video's decoder, kept open between fragments: one decode uses it at a time, and a newer
+    // one stops the older between packets.
+    struct Decoder;
+    std::shared_ptr<Decoder> m_decoder;
     bool m_active = false; // a sampled GIF to play
     FragmentPlan m_plan;
     bool m_enabled = true;
@@ -86,6 +92,7 @@ private:
     quint64 m_generation = 0;
     std::shared_ptr<std::atomic<quint64>> m_live = std::make_shared<std::atomic<quint64>>(0);
     bool m_decoding = false; // the current generation's decode has been started
+    bool m_finished = false; // and has ended
     std::vector<QImage> m_frames;
     int m_ready = 0;
 

@@ -232,6 +232,11 @@ struct StudioModel::PreviewSource {
 void StudioModel::decodePreviewFrame() {
     if (!m_media)
         return;
+    // The fragment's first frame plays sooner without a second decode of it beside.
+    if (m_playback.loading()) {
+        m_previewTimer.start();
+        return;
+    }
     const quint64 token = m_previewToken;
     m_liveToken->store(token);
     const MediaInfo media = *m_media;
