@@ -103,4 +103,14 @@ QImage FragmentSampler::frame(int index) {
     return picture;
 }
 
+QImage FragmentSampler::sourceFrame(int index) {
+    const double time = m_plan.time(index);
+    if (!m_video)
+        return MediaProcessor::frame(*m_image, MediaProcessor::gifIndex(*m_image, time));
+    m_video->clearCrop();
+    QImage picture = m_video->frameAt(time, VideoSource::Accuracy::exact);
+    m_video->setCrop(m_options.crop, side);
+    return picture;
+}
+
 } // namespace tovi

@@ -59,6 +59,9 @@ public:
 signals:
     void frameChanged();
     void pausedChanged();
+    // The whole source picture at the fragment's start, met on the way to its first frame: the
+    // still preview need not decode it again.
+    void startFrame(const QImage& picture, double time);
     // The fragment's frames could not be decoded: the Polish text. Playback stops.
     void failed(const QString& error);
 

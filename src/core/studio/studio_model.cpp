@@ -59,6 +59,15 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
     connect(&m_watch, &DeviceWatch::stalledChanged, this, &StudioModel::stalledChanged);
     connect(&m_playback, &FragmentPlayback::failed, this, &StudioModel::setError);
+    connect(&m_playback, &FragmentPlayback::startFrame, this,
+            [this](const QImage& frame, double time) {
+                if (time != m_options.start || m_cachedTime == time)
+                    return;
+                m_previewTimer.stop();
+                m_cachedFrame = frame;
+                m_cachedTime = time;
+                renderPreview(frame);
+            });
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
     // A video copy can be gigabytes; copies of earlier runs are never used again.
@@ -232,11 +241,9 @@ struct StudioModel::PreviewSource {
 void StudioModel::decodePreviewFrame() {
     if (!m_media)
         return;
-    // The fragment's first frame plays sooner without a second decode of it beside.
-    if (m_playback.loading()) {
-        m_previewTimer.start();
+    // The playback decodes this frame on its way to the first one (startFrame).
+    if (m_playback.loading())
         return;
-    }
     const quint64 token = m_previewToken;
     m_liveToken->store(token);
     const MediaInfo media = *m_media;
