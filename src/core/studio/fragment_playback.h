@@ -53,8 +53,9 @@ public:
     bool paused() const { return m_paused; }
     // Whether the clock is waiting to show the next frame.
     bool ticking() const { return m_timer.isActive(); }
-    // Whether the first frame of the fragment is being decoded (not merely waiting for a hand).
-    bool loading() const { return m_decoding && !m_finished && m_ready == 0; }
+    // Whether the fragment's start is being decoded (not merely waiting for a hand): startFrame
+    // is on its way.
+    bool loading() const { return m_decoding && !m_finished && !m_startShown; }
 
 signals:
     void frameChanged();
@@ -96,6 +97,7 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_live = std::make_shared<std::atomic<quint64>>(0);
     bool m_decoding = false; // the current generation's decode has been started
     bool m_finished = false; // and has ended
+    bool m_startShown = false; // startFrame has been emitted
     std::vector<QImage> m_frames;
     int m_ready = 0;
 
