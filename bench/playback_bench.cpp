@@ -115,8 +115,13 @@ struct Punctuality {
             return;
         }
         if (lastNs < 0 || nowNs - dueNs > 17'000'000) {
-            if (lastNs >= 0)
+            if (lastNs >= 0) {
                 ++late;
+                if (qEnvironmentVariableIsSet("TOVI_BENCH_VERBOSE"))
+                    std::printf("late %.0f ms: frame %d, %d of %d ready\n",
+                                double(nowNs - dueNs) / 1e6, playback.frameIndex(),
+                                playback.framesReady(), playback.frameCount());
+            }
             dueNs = nowNs;
         }
         if (lastNs >= 0) {
