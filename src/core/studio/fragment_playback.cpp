@@ -106,6 +106,7 @@ void FragmentPlayback::restart() {
     m_live->store(++m_generation);
     m_decoding = false;
     m_finished = false;
+    m_startShown = false;
     m_frames.assign(m_active && m_enabled ? size_t(m_plan.count) : 0, QImage());
     m_ready = 0;
     m_waiting = false;
@@ -140,15 +141,19 @@ void FragmentPlayback::startDecoding() {
                 sampler.emplace(*decoder->video, media, options, stale);
             else
                 sampler.emplace(media, options, stale);
-            for (int i = 0; i < sampler->plan().count; ++i) {
-                QImage frame = sampler->frame(i);
+            const auto post = [self, generation](int index, QImage frame) {
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
-                    [self, generation, i, frame = std::move(frame)] {
+                    [self, generation, index, frame = std::move(frame)] {
                         if (self)
-                            self->received(generation, i, frame);
+                            self->received(generation, index, frame);
                     },
                     Qt::QueuedConnection);
+            };
+            for (int i = 0; i < sampler->plan().count; ++i) {
+                post(i, sampler->frame(i));
+                if (i == 0)
+                    post(-1, sampler->sourceFrame(0));
             }
         },
         [this, generation](const Outcome<std::monostate>& outcome) {
@@ -163,6 +168,11 @@ void FragmentPlayback::startDecoding() {
 void FragmentPlayback::received(quint64 generation, int index, const QImage& frame) {
     if (generation != m_generation || index >= frameCount())
         return;
+    if (index < 0) {
+        m_startShown = true;
+        emit startFrame(frame, m_plan.start);
+        return;
+    }
     m_frames[size_t(index)] = frame;
     ++m_ready;
     if (m_index < 0 && index == 0) {
