@@ -91,11 +91,12 @@ QImage FragmentSampler::frame(int index) {
     if (m_video) {
         picture = m_video->frameAt(time, VideoSource::Accuracy::exact);
     } else {
-        const QImage source =
-            MediaProcessor::frame(*m_image, MediaProcessor::gifIndex(*m_image, time));
-        if (source.isNull())
+        // Kept for sourceFrame: an image reaches a frame again only from its first.
+        m_source = MediaProcessor::frame(*m_image, MediaProcessor::gifIndex(*m_image, time));
+        m_sourceIndex = index;
+        if (m_source.isNull())
             throw MediaError(MediaError::unreadable);
-        picture = MediaProcessor::crop(source, m_options.crop, side);
+        picture = MediaProcessor::crop(m_source, m_options.crop, side);
     }
     if (m_options.captions)
         CaptionBand::draw(picture, m_options.captionTitle, m_options.captionSubtitle);
@@ -106,7 +107,9 @@ QImage FragmentSampler::frame(int index) {
 QImage FragmentSampler::sourceFrame(int index) {
     const double time = m_plan.time(index);
     if (!m_video)
-        return MediaProcessor::frame(*m_image, MediaProcessor::gifIndex(*m_image, time));
+        return index == m_sourceIndex
+                   ? m_source
+                   : MediaProcessor::frame(*m_image, MediaProcessor::gifIndex(*m_image, time));
     m_video->clearCrop();
     QImage picture = m_video->frameAt(time, VideoSource::Accuracy::exact);
     m_video->setCrop(m_options.crop, side);

@@ -71,6 +71,8 @@ private:
     std::unique_ptr<VideoSource> m_ownVideo;
     VideoSource* m_video = nullptr;
     std::unique_ptr<ImageSource> m_image;
+    QImage m_source; // an image's picture of frame m_sourceIndex, whole
+    int m_sourceIndex = -1;
 };
 
 } // namespace tovi
