@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <limits>
 
 class QLabel;
 class QLineEdit;
@@ -19,8 +20,10 @@ public:
     SliderRow(const QString& title, QWidget* parent = nullptr);
     DoubleSlider* slider() const { return m_slider; }
     QLabel* valueLabel() const { return m_value; }
-    // Range and value without emitting; the value text follows.
-    void show(double minimum, double maximum, double value);
+    // Range and value without emitting; the value text follows. Beyond `limit` the range is
+    // marked and out of reach, and the text says the limit.
+    void show(double minimum, double maximum, double value,
+              double limit = std::numeric_limits<double>::infinity());
 
 signals:
     void moved(double value);
