@@ -4,10 +4,10 @@
 #include "app/studio_mode.h"
 #include "packs/packs_model.h"
 #include "shell/file_chooser.h"
-#include "shell/root_view.h"
 #include "shell/theme.h"
-#include "shell/window_placement.h"
 #include "studio/studio_view.h"
+#include "window/root_view.h"
+#include "window/window_placement.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -121,13 +121,13 @@ bool readTimeout(const QCommandLineParser& parser, std::optional<double>& second
     return !parser.isSet(option) || parseTimeout(parser.value(option), seconds);
 }
 
-void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
+void reportStalls(DeviceJob& job, std::optional<double> timeout,
                   const std::function<void()>& stop) {
-    auto* timer = new QTimer(&watch);
+    auto* timer = new QTimer(&job);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, &watch, stop);
-    QObject::connect(&watch, &DeviceWatch::stalledChanged, timer, [&watch, timer, timeout] {
-        if (watch.stalled()) {
+    QObject::connect(timer, &QTimer::timeout, &job, stop);
+    QObject::connect(&job, &DeviceJob::stalledChanged, timer, [&job, timer, timeout] {
+        if (job.stalled()) {
             err() << "tovi: " << DeviceWatch::stalledText() << '\n' << Qt::flush;
             if (timeout)
                 timer->start(static_cast<int>(*timeout * 1000));

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/background_task.h"
 #include "command_line.h"
-#include "device/device_watch.h"
+#include "device/device_job.h"
 #include "media/media_processor.h"
 #include "media/media_types.h"
 #include "packs/starter_pack.h"
@@ -64,9 +65,39 @@ void waitForDevice(const QString& device, const std::function<void()>& find);
 
 // What the commands tell about a device that stopped answering: the watch's text when it
 // stalls and, with `timeout`, a call of `stop` after that many more seconds of silence. Lives as
-// long as `watch`.
-void reportStalls(DeviceWatch& watch, std::optional<double> timeout,
-                  const std::function<void()>& stop);
+// long as `job`.
+void reportStalls(DeviceJob& job, std::optional<double> timeout, const std::function<void()>& stop);
+
+// Runs `work` on a device thread while this thread watches the Tovi through `job`: a silence is
+// reported and, with `timeout`, ends the wait: the job is abandoned, `stopped` prints what that
+// means and the process ends. With `watching` the watch starts at once, otherwise when a step
+// calls job.watch(). Nothing when the work failed (its error is printed).
+template <typename T>
+std::optional<T> watched(DeviceJob& job, bool watching,
+                         const std::function<T(const DeviceJob::Step&)>& work,
+                         std::optional<double> timeout, const std::function<void()>& stopped) {
+    QEventLoop loop;
+    std::optional<T> result;
+    reportStalls(job, timeout, [&] {
+        job.stopWaiting();
+        stopped();
+        exitNow(1);
+    });
+    const quint64 id = job.begin(watching);
+    runOnOwnThread(
+        &job, [work, step = job.step()] { return work(step); },
+        [&](const Outcome<T>& outcome) {
+            if (!job.finish(id))
+                return;
+            if (outcome.ok())
+                result = *outcome.value;
+            else
+                err() << "tovi: " << outcome.error << '\n' << Qt::flush;
+            loop.quit();
+        });
+    loop.exec();
+    return result;
+}
 
 // As reportStalls, for a model that watches its own device work (stalled, stopWaiting): when
 // the wait ends, the model's error is printed and the process ends.

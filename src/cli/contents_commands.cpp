@@ -12,76 +12,20 @@
 #include "device/backup_list.h"
 #include "device/device_contents.h"
 #include "device/device_layout.h"
-#include "device/device_watch.h"
 #include "packs/packs_model.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QPointer>
 #include <QTextStream>
-
-#include <atomic>
-#include <memory>
 
 namespace tovi::cli {
 
 namespace {
-
-// Called by device work after each step: the watch hears that the device answered, and `told`
-// (when given) runs on this thread. False once the person stopped waiting.
-using Beat = std::function<bool(std::function<void()> told)>;
-
-// Runs `work` on a device thread while this thread watches the Tovi: a silence is reported and,
-// with `timeout`, ends the process after `stopped()` is told. Nothing when it failed (the error
-// is printed).
-template <typename T>
-std::optional<T> watched(const std::function<T(const Beat&)>& work, std::optional<double> timeout,
-                         const std::function<QString()>& stopped) {
-    QObject context; // gone when this returns: later news from an abandoned thread is dropped
-    DeviceWatch watch;
-    QEventLoop loop;
-    std::optional<T> result;
-    const auto abandoned = std::make_shared<std::atomic<bool>>(false);
-    const Beat beat = [alive = QPointer<QObject>(&context), &watch,
-                       abandoned](std::function<void()> told) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [alive, &watch, told = std::move(told)] {
-                if (!alive)
-                    return;
-                watch.beat();
-                if (told)
-                    told();
-            },
-            Qt::QueuedConnection);
-        return !abandoned->load();
-    };
-    reportStalls(watch, timeout, [&] {
-        abandoned->store(true);
-        err() << "tovi: " << stopped() << '\n';
-        exitNow(1);
-    });
-    watch.start();
-    runOnOwnThread(
-        &context, [work, beat] { return work(beat); },
-        [&](const Outcome<T>& outcome) {
-            watch.stop();
-            if (outcome.ok())
-                result = *outcome.value;
-            else
-                err() << "tovi: " << outcome.error << '\n' << Qt::flush;
-            loop.quit();
-        });
-    loop.exec();
-    return result;
-}
 
 // --device (required), --timeout and --wait, parsed with `least`…`most` positional arguments.
 // Nothing once the help or an error is printed, with the exit status in `status`.
@@ -225,11 +169,13 @@ int ls(CommandLine& line) {
     const std::optional<QString> device = parseDevice(line, 0, 0, timeout, status);
     if (!device)
         return status;
+    DeviceJob job;
     const std::optional<DeviceContents> contents = watched<DeviceContents>(
-        [device = *device](const Beat& beat) {
-            return DeviceContents::read(device, [beat] { return beat({}); });
+        job, true,
+        [device = *device](const DeviceJob::Step& step) {
+            return DeviceContents::read(device, [step] { return step({}); });
         },
-        timeout, [] { return QStringLiteral("Przestano czekać na Tovi."); });
+        timeout, [] { err() << "tovi: Przestano czekać na Tovi.\n"; });
     if (!contents)
         return 1;
     printContents(*contents, line.isSet("json"));
@@ -259,8 +205,10 @@ int rm(CommandLine& line) {
         return failed(error.message());
     }
     std::optional<AlbumRemoval::Progress> last;
+    DeviceJob job;
     const std::optional<int> failedCount = watched<int>(
-        [device = *device, items, kept, &last](const Beat& beat) {
+        job, true,
+        [device = *device, items, kept, &last](const DeviceJob::Step& beat) {
             int failures = 0;
             for (const auto& [album, name] : items) {
                 const QString item = album + QLatin1Char('/') + name;
@@ -284,7 +232,7 @@ int rm(CommandLine& line) {
             }
             return failures;
         },
-        timeout, [&last] { return AlbumRemoval::stoppedText(last); });
+        timeout, [&last] { err() << "tovi: " << AlbumRemoval::stoppedText(last) << '\n'; });
     return failedCount && *failedCount == 0 ? 0 : 1;
 }
 

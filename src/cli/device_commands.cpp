@@ -5,17 +5,15 @@
 #include "app/background_task.h"
 #include "app/polish_count.h"
 #include "app/tovi_error.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "device/game_backup.h"
 #include "packs/packs_model.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QPointer>
 #include <QTextStream>
 
 #include <atomic>
@@ -80,70 +78,45 @@ using Installation =
 // exit status.
 int runWatched(const Installation& install, std::optional<double> timeout) {
     const bool terminal = ::isatty(STDERR_FILENO);
-    QObject context; // gone when this returns: later news from an abandoned thread is dropped
-    DeviceWatch watch;
-    QEventLoop loop;
+    DeviceJob job;
     QString backup;
-    int status = 1;
-    const auto abandoned = std::make_shared<std::atomic<bool>>(false);
-    // Runs `told` here, on the main thread, while this function still waits.
-    const auto tell = [alive = QPointer<QObject>(&context)](std::function<void()> told) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [alive, told = std::move(told)] {
-                if (alive)
-                    told();
-            },
-            Qt::QueuedConnection);
-    };
-    const Game1Installer::Observer observe = [&, tell,
-                                              abandoned](const Game1Installer::Progress& at) {
-        tell([&, at] {
-            if (at.stage == Game1Installer::Stage::started) {
-                backup = at.backup;
-                watch.start();
-            } else {
-                watch.beat();
-            }
-            if (at.stage == Game1Installer::Stage::cleaned)
-                err() << DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), at.removed)
-                      << '\n';
-            else if (terminal && at.stage == Game1Installer::Stage::backedUp)
-                err() << "Kopia poprzedniego zestawu gotowa.\n";
-            else if (terminal && at.stage == Game1Installer::Stage::cardsWritten)
-                err() << "\r\033[KSześć kart zapisanych i sprawdzonych.\n";
-            err() << Qt::flush;
-        });
-        return !abandoned->load();
-    };
-    Game1Installer::Writer write = Game1Installer::writeAtomically;
-    if (terminal)
-        write = [&, tell, done = std::make_shared<std::atomic<int>>(0)](const QByteArray& bytes,
-                                                                        const QString& target) {
-            tell([&, card = ++*done, name = QFileInfo(target).fileName()] {
-                err() << "\rZapisuję karty: " << card << " z 6 (" << name << ")" << Qt::flush;
-            });
-            Game1Installer::writeAtomically(bytes, target);
-        };
-    reportStalls(watch, timeout, [&] {
-        abandoned->store(true);
-        err() << "\ntovi: " << DeviceWatch::stoppedInstallText(backup) << '\n';
-        exitNow(1);
-    });
-    runOnOwnThread(
-        &context, [install, write, observe] { return install(write, observe); },
-        [&](const Outcome<QString>& outcome) {
-            watch.stop();
-            if (outcome.ok()) {
-                QTextStream(stdout) << *outcome.value << '\n';
-                status = 0;
-            } else {
-                err() << "tovi: " << outcome.error << '\n' << Qt::flush;
-            }
-            loop.quit();
-        });
-    loop.exec();
-    return status;
+    const std::optional<QString> installed = watched<QString>(
+        job, false,
+        [&, terminal, install, tell = InterfaceRelay(&job)](const DeviceJob::Step& step) {
+            const Game1Installer::Observer observe = [&, step](const Game1Installer::Progress& at) {
+                return step([&, at] {
+                    if (at.stage == Game1Installer::Stage::started) {
+                        backup = at.backup;
+                        job.watch();
+                    }
+                    if (at.stage == Game1Installer::Stage::cleaned)
+                        err() << DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"),
+                                                                    at.removed)
+                              << '\n';
+                    else if (terminal && at.stage == Game1Installer::Stage::backedUp)
+                        err() << "Kopia poprzedniego zestawu gotowa.\n";
+                    else if (terminal && at.stage == Game1Installer::Stage::cardsWritten)
+                        err() << "\r\033[KSześć kart zapisanych i sprawdzonych.\n";
+                    err() << Qt::flush;
+                });
+            };
+            Game1Installer::Writer write = Game1Installer::writeAtomically;
+            if (terminal)
+                write = [&, tell, done = std::make_shared<std::atomic<int>>(0)](
+                            const QByteArray& bytes, const QString& target) {
+                    tell([&, card = ++*done, name = QFileInfo(target).fileName()] {
+                        err() << "\rZapisuję karty: " << card << " z 6 (" << name << ")"
+                              << Qt::flush;
+                    });
+                    Game1Installer::writeAtomically(bytes, target);
+                };
+            return install(write, observe);
+        },
+        timeout, [&] { err() << "\ntovi: " << DeviceWatch::stoppedInstallText(backup) << '\n'; });
+    if (!installed)
+        return 1;
+    QTextStream(stdout) << *installed << '\n';
+    return 0;
 }
 
 } // namespace
@@ -162,7 +135,9 @@ int installCards(CommandLine& line) {
         return failed(error);
     }
     if (line.isSet("wait"))
-        waitForDevice(parsed->device, [&] { Game1Installer::folder(parsed->device); });
+        waitForDevice(parsed->device, [&] {
+            DeviceFinder::folderFor(ToviTransferKind::cards, parsed->device, {});
+        });
     return runWatched(
         [files, device = parsed->device, backups = parsed->backups](
             const Game1Installer::Writer& write, const Game1Installer::Observer& observe) {

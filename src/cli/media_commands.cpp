@@ -1,3 +1,4 @@
+#include "app/product.h"
 #include "cli_support.h"
 #include "commands.h"
 
@@ -103,7 +104,7 @@ int frame(CommandLine& line) {
     if (!line.isSet("o"))
         return line.usageError();
     const QCommandLineParser& parser = line.parser();
-    double time = 0, size = 240;
+    double time = 0, size = Product::screenSide;
     CropSettings crop;
     if (!readNumber(parser, "time", time) || !readNumber(parser, "zoom", crop.zoom) ||
         !readNumber(parser, "x", crop.x) || !readNumber(parser, "y", crop.y) ||

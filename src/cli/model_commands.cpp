@@ -7,8 +7,8 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
-#include "device/game1_installer.h"
 #include "packs/packs_model.h"
 #include "packs/starter_pack.h"
 #include "studio/studio_model.h"
@@ -122,7 +122,9 @@ int send(CommandLine& line) {
         model.setSelectedFolder(album);
     const QString device = absolute(parser.value(option("device")));
     if (line.isSet("wait"))
-        waitForDevice(device, [&] { StudioModel::photoFolder(device, model.selectedFolder()); });
+        waitForDevice(device, [&] {
+            DeviceFinder::folderFor(ToviTransferKind::artwork, device, model.selectedFolder());
+        });
     model.chooseDestination(device);
     if (!model.error().isEmpty())
         return failed(model.error());
@@ -182,7 +184,8 @@ int cards(CommandLine& line) {
     model.setAnimation(animation);
     if (line.isSet("wait")) {
         const QString device = absolute(parser.value(option("device")));
-        waitForDevice(device, [&] { Game1Installer::folder(device); });
+        waitForDevice(device,
+                      [&] { DeviceFinder::folderFor(ToviTransferKind::cards, device, {}); });
     }
     return runPrepare(model, parser.value(option("device")), false, parser.value(option("out")),
                       timeout);

@@ -6,7 +6,6 @@
 #include "device/pack_error.h"
 #include "device/tovi_connection_store.h"
 #include "media/media_error.h"
-#include "studio/studio_model.h"
 #include "support/device_fixtures.h"
 
 #include <QDir>
@@ -80,14 +79,14 @@ TEST_F(Layout, Game1FolderRefusals) {
 TEST_F(Layout, PhotoFolderChoices) {
     const QString root = path(QStringLiteral("root"));
     makeDevice(root);
-    EXPECT_EQ(StudioModel::photoFolder(root, QStringLiteral("Photo3")),
+    EXPECT_EQ(DeviceLayout::photoFolder(root, QStringLiteral("Photo3")),
               root + QStringLiteral("/Photo3"));
     // The chosen album wins over the selected one.
-    EXPECT_EQ(StudioModel::photoFolder(root + QStringLiteral("/Photo2"), QStringLiteral("Photo1")),
+    EXPECT_EQ(DeviceLayout::photoFolder(root + QStringLiteral("/Photo2"), QStringLiteral("Photo1")),
               root + QStringLiteral("/Photo2"));
 
     const auto refused = [](const QString& in, const QString& album) {
-        expectKind<MediaError>([&] { StudioModel::photoFolder(in, album); },
+        expectKind<MediaError>([&] { DeviceLayout::photoFolder(in, album); },
                                MediaError::invalidFolder);
     };
     // An unknown album name is refused before the folder is looked at (it does not even exist).
@@ -100,7 +99,7 @@ TEST_F(Layout, PhotoFolderChoices) {
     writeFile(path(QStringLiteral("fileAlbum/Photo1")), "x");
     refused(path(QStringLiteral("fileAlbum")), QStringLiteral("Photo1"));
     EXPECT_THROW(
-        StudioModel::photoFolder(path(QStringLiteral("gone/Photo1")), QStringLiteral("Photo1")),
+        DeviceLayout::photoFolder(path(QStringLiteral("gone/Photo1")), QStringLiteral("Photo1")),
         PlatformError);
 }
 
@@ -113,7 +112,7 @@ TEST_F(Layout, RootIsRememberedOnlyWhenAllSixFoldersExist) {
         makeFolder(partial + QLatin1Char('/') + QLatin1String(name));
 
     // Good enough for single graphics, yet not a device root.
-    EXPECT_NO_THROW(StudioModel::photoFolder(partial, QStringLiteral("Photo1")));
+    EXPECT_NO_THROW(DeviceLayout::photoFolder(partial, QStringLiteral("Photo1")));
     ToviConnectionStore::rememberRoot(partial, "partial", settings);
     EXPECT_FALSE(settings.contains(Settings::rootPermission));
     ToviConnectionStore::rememberRoot(full + QStringLiteral("/Game1"), "game1", settings);

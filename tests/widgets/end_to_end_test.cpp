@@ -10,7 +10,6 @@
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
@@ -18,6 +17,7 @@
 #include "studio/studio_view.h"
 #include "support/device_fixtures.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -9,16 +9,16 @@
 #include "shell/double_slider.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
-#include "shell/root_view.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
-#include "studio/photo_picker.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
 
 #include <QApplication>
 #include <QDateTime>

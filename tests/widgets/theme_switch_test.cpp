@@ -4,10 +4,10 @@
 #include "packs/packs_model.h"
 #include "packs/packs_view.h"
 #include "shell/editor_workspace.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
 
 #include <QApplication>
 #include <QDialog>

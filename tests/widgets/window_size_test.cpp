@@ -7,12 +7,12 @@
 #include "shell/controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -5,12 +5,12 @@
 #include "packs/packs_view.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
-#include "shell/window_placement.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
+#include "window/root_view.h"
+#include "window/window_placement.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -18,13 +18,13 @@
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
-#include "shell/root_view.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
 #include "tutorial/tutorial_animated_device.h"
 #include "tutorial/tutorial_view.h"
+#include "window/root_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>

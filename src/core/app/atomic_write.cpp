@@ -182,23 +182,29 @@ bool isAtomicWriteLeftover(const QString& fileName) {
     return form.match(fileName).hasMatch();
 }
 
-QStringList removeAtomicWriteLeftovers(const QString& folder) {
+QStringList folderEntries(const QString& folder) {
     const QByteArray encoded = QFile::encodeName(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(encoded.constData()), ::closedir);
     if (!listing)
         fail(errno, folder);
-    QStringList found;
+    QStringList names;
     errno = 0;
     while (const dirent* entry = ::readdir(listing.get())) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (isAtomicWriteLeftover(name))
-            found << name;
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << QFile::decodeName(name);
         errno = 0;
     }
     if (errno != 0)
         fail(errno, folder);
+    return names;
+}
+
+QStringList removeAtomicWriteLeftovers(const QString& folder) {
     QStringList removed;
-    for (const QString& name : found) {
+    for (const QString& name : folderEntries(folder)) {
+        if (!isAtomicWriteLeftover(name))
+            continue;
         const QString path = folder + QLatin1Char('/') + name;
         const QByteArray encodedPath = QFile::encodeName(path);
         struct stat info {};

@@ -30,6 +30,10 @@ bool isAtomicWriteLeftover(const QString& fileName);
 // leftover cannot be removed.
 QStringList removeAtomicWriteLeftovers(const QString& folder);
 
+// The names in `folder` except "." and "..", in the order the file system gives them. Throws
+// PlatformError when the folder cannot be listed or the listing breaks off.
+QStringList folderEntries(const QString& folder);
+
 // Flushes the file or folder at `path` to its medium (a folder: the names in it). Throws
 // PlatformError.
 void syncToDisk(const QString& path);

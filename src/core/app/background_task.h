@@ -10,6 +10,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -30,6 +31,29 @@ template <typename T> struct Outcome {
     bool ok() const { return value.has_value(); }
 };
 
+// Hands calls from any thread to the interface thread, where each runs only if `receiver` still
+// lives by then. Make it on the interface thread while `receiver` surely lives; copies may go to
+// any thread. Calls made after the application has ended are dropped.
+class InterfaceRelay {
+public:
+    explicit InterfaceRelay(QObject* receiver)
+        : m_alive(receiver) {}
+
+    template <typename Call> void operator()(Call call) const {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                application,
+                [alive = m_alive, call = std::move(call)]() mutable {
+                    if (alive)
+                        call();
+                },
+                Qt::QueuedConnection);
+    }
+
+private:
+    QPointer<QObject> m_alive;
+};
+
 namespace detail {
 
 // The job that runs `work` and hands its Outcome to `done` on the interface thread.
@@ -37,7 +61,7 @@ template <typename Work, typename Done> auto backgroundJob(QObject* context, Wor
     using Result = std::invoke_result_t<Work&>;
     using Value = std::conditional_t<std::is_void_v<Result>, std::monostate, Result>;
     return [work = std::move(work), done = std::move(done),
-            alive = QPointer<QObject>(context)]() mutable {
+            relay = InterfaceRelay(context)]() mutable {
         Outcome<Value> outcome;
         try {
             if constexpr (std::is_void_v<Result>) {
@@ -52,15 +76,7 @@ template <typename Work, typename Done> auto backgroundJob(QObject* context, Wor
             outcome.error = describeFailure(std::current_exception());
         }
         // The model lives on the interface thread, so whether it is still there is asked there.
-        if (QCoreApplication* application = QCoreApplication::instance())
-            QMetaObject::invokeMethod(
-                application,
-                [done = std::move(done), alive = std::move(alive),
-                 outcome = std::move(outcome)]() mutable {
-                    if (alive)
-                        done(outcome);
-                },
-                Qt::QueuedConnection);
+        relay([done = std::move(done), outcome = std::move(outcome)]() mutable { done(outcome); });
     };
 }
 

@@ -13,13 +13,6 @@ QString subtitle(StudioMode mode) {
                : QStringLiteral("Sześć grafik. Każde kliknięcie Tovi losuje jedną.");
 }
 
-std::optional<StudioMode> studioModeFromRaw(const QString& raw) {
-    for (StudioMode mode : allStudioModes)
-        if (rawValue(mode) == raw)
-            return mode;
-    return std::nullopt;
-}
-
 namespace StudioAppearance {
 
 QColor background(bool dark) {

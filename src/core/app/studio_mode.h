@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QString>
 #include <array>
-#include <optional>
 
 namespace tovi {
 
@@ -12,7 +11,6 @@ enum class StudioMode { artwork, cards };
 inline constexpr std::array allStudioModes{StudioMode::artwork, StudioMode::cards};
 QString rawValue(StudioMode mode);
 QString subtitle(StudioMode mode);
-std::optional<StudioMode> studioModeFromRaw(const QString& raw);
 
 // The colours every screen shares, and the theme that follows the case colour.
 namespace StudioAppearance {

@@ -1,6 +1,6 @@
 #include "device_contents.h"
 
-#include "app/platform_error.h"
+#include "app/atomic_write.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
 #include "device/game1_installer.h"
@@ -12,9 +12,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <dirent.h>
-#include <memory>
 
 namespace tovi {
 
@@ -22,20 +19,9 @@ namespace {
 
 // The visible names in `folder`, in the order a person sorts them ("2.gif" before "10.gif").
 QStringList visibleNames(const QString& folder) {
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(QFile::encodeName(folder).constData()),
-                                                ::closedir);
-    if (!listing)
-        throw PlatformError::fromErrno(errno, folder);
-    QStringList names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(listing.get())) {
-        // Dot files are the system's: "._" companions, ".Trashes", our own unfinished writes.
-        if (entry->d_name[0] != '.')
-            names << QFile::decodeName(entry->d_name);
-        errno = 0;
-    }
-    if (errno != 0)
-        throw PlatformError::fromErrno(errno, folder);
+    QStringList names = folderEntries(folder);
+    // Dot files are the system's: "._" companions, ".Trashes", our own unfinished writes.
+    names.removeIf([](const QString& name) { return name.startsWith(QLatin1Char('.')); });
     QCollator collator(QLocale(QLocale::Polish));
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);

@@ -1,6 +1,7 @@
 #include "game1_installer.h"
 
 #include "app/platform_error.h"
+#include "app/product.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
 #include "device/folder_lock.h"
@@ -22,10 +23,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <future>
-#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -79,7 +78,7 @@ qsizetype subBlocksEnd(const QByteArray& bytes, qsizetype at) {
 // giflib's own decoder fails on a damaged frame where the import decoder forgives it: the device
 // gets no second chance.
 bool isWholeCard(const QByteArray& bytes) {
-    constexpr int side = 240;
+    constexpr int side = Product::screenSide;
     if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
         return false;
     GifMemoryReader reader{&bytes};
@@ -222,7 +221,7 @@ bool rollBack(const QString& game1, const QStringList& written, const Files& bef
 const QStringList& names() {
     static const QStringList list = [] {
         QStringList result;
-        for (int number = 1; number <= 6; ++number)
+        for (int number = 1; number <= Product::cardCount; ++number)
             result << QString::number(number) + QStringLiteral(".gif");
         return result;
     }();
@@ -273,23 +272,8 @@ void validate(const Files& files) {
 }
 
 Files snapshot(const QString& folder) {
-    const QByteArray encoded = QFile::encodeName(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(encoded.constData()), ::closedir);
-    if (!listing)
-        throw PlatformError::fromErrno(errno, folder);
-    QStringList entries;
-    errno = 0;
-    while (const dirent* entry = ::readdir(listing.get())) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            entries << QFile::decodeName(name);
-        errno = 0;
-    }
-    if (errno != 0)
-        throw PlatformError::fromErrno(errno, folder);
-
     Files result;
-    for (const QString& name : entries) {
+    for (const QString& name : folderEntries(folder)) {
         const QString path = child(folder, name);
         struct stat info {};
         if (::lstat(QFile::encodeName(path).constData(), &info) != 0)

@@ -56,13 +56,6 @@ int64_t seekTo(void* opaque, int64_t offset, int whence) {
     return target;
 }
 
-struct AvioRelease {
-    void operator()(AVIOContext* context) const {
-        av_freep(&context->buffer);
-        avio_context_free(&context);
-    }
-};
-
 // One demuxer and decoder over the bytes, positioned at the first frame.
 class ApngStream {
 public:
@@ -148,7 +141,7 @@ private:
     }
 
     MemoryInput m_input;
-    std::unique_ptr<AVIOContext, AvioRelease> m_io;
+    AvioContextPtr m_io;
     FormatContextPtr m_format;
     AVStream* m_stream = nullptr;
     CodecContextPtr m_codec;

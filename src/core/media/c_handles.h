@@ -30,6 +30,11 @@ using CodecContextPtr =
     CHandle<AVCodecContext, [](AVCodecContext* p) { avcodec_free_context(&p); }>;
 using FramePtr = CHandle<AVFrame, [](AVFrame* p) { av_frame_free(&p); }>;
 using PacketPtr = CHandle<AVPacket, [](AVPacket* p) { av_packet_free(&p); }>;
+// A custom I/O context owns its buffer as well (FFmpeg may have replaced the one it was given).
+using AvioContextPtr = CHandle<AVIOContext, [](AVIOContext* p) {
+    av_freep(&p->buffer);
+    avio_context_free(&p);
+}>;
 using SwsContextPtr = CHandle<SwsContext, sws_freeContext>;
 
 using GifReaderPtr = CHandle<GifFileType, [](GifFileType* p) { DGifCloseFile(p, nullptr); }>;

@@ -1,5 +1,6 @@
 #include "caption_band.h"
 
+#include "app/product.h"
 #include "media/media_error.h"
 
 #include <QFont>
@@ -11,7 +12,7 @@
 namespace tovi::CaptionBand {
 namespace {
 
-constexpr double designSide = 240;
+constexpr double designSide = Product::screenSide;
 
 QString captionFamily() {
     static const QString family = [] {

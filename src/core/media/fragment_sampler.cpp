@@ -1,5 +1,6 @@
 #include "fragment_sampler.h"
 
+#include "app/product.h"
 #include "media/caption_band.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
@@ -22,9 +23,11 @@ long long centiseconds(double seconds) {
 
 FragmentPlan FragmentPlan::of(const MediaInfo& media, const ExportOptions& options) {
     FragmentPlan plan;
-    plan.rate = std::clamp(options.fps, 1, 12);
+    plan.rate = std::clamp(options.fps, 1, Product::maxFps);
     plan.start = options.start >= 0 ? options.start : 0; // NaN counts as 0 too
-    plan.length = std::min(media.duration - plan.start, options.length < 8 ? options.length : 8.0);
+    plan.length =
+        std::min(media.duration - plan.start,
+                 options.length < Product::maxSeconds ? options.length : Product::maxSeconds);
     // Whole ticks of the output: a start at the very end (where delays that add up to a hair
     // more than the duration leave 1e-16 s) holds no frame.
     if (!(centiseconds(plan.length) >= 1) || !media.animated)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/product.h"
 #include "media/decode_budget.h"
 #include "media/media_types.h"
 
@@ -15,7 +16,7 @@ class VideoSource;
 // frame i is the source at start + i / rate; the delays are the whole centiseconds the GIF
 // carries, 1 / rate rounded on the running time, the last one shortened to end on the length.
 struct FragmentPlan {
-    int rate = 12;     // frames per second: the options' fps clamped to 1 … 12
+    int rate = Product::maxFps; // frames per second: the options' fps clamped to 1 … 12
     double start = 0;  // seconds into the source
     double length = 0; // seconds of source, at most 8
     int count = 0;     // at most 96; a last frame that would carry no whole centisecond is left out
@@ -36,7 +37,7 @@ struct FragmentPlan {
 // decode budget. One thread uses an instance at a time; frames in increasing order cost least.
 class FragmentSampler {
 public:
-    static constexpr int side = 240;
+    static constexpr int side = Product::screenSide;
 
     // Opens the media's decoder. Throws FragmentPlan::of's errors, MediaError::unreadable for an
     // image that no longer opens, and what VideoSource's constructor throws. `stop` is asked

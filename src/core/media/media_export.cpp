@@ -1,6 +1,7 @@
 // The single graphic: JPEG, rotation GIF and sampled GIF. Every output frame goes through the
 // one crop, the one caption renderer and the one GIF writer.
 
+#include "app/product.h"
 #include "media/caption_band.h"
 #include "media/fragment_sampler.h"
 #include "media/gif_writer.h"
@@ -16,10 +17,10 @@
 namespace tovi::MediaProcessor {
 namespace {
 
-constexpr int outputSide = 240;
+constexpr int outputSide = Product::screenSide;
 
 int frameRate(int fps) {
-    return std::clamp(fps, 1, 12);
+    return std::clamp(fps, 1, Product::maxFps);
 }
 
 // Halves away from zero, as the delays of a turn are defined.
@@ -107,7 +108,8 @@ QImage rendered(const QImage& source, const ExportOptions& options, int pixelSiz
 
 QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
                        const ExportProgress& progress) {
-    const double turn = options.rotationSeconds >= 1 ? std::min(options.rotationSeconds, 8.0) : 1.0;
+    const double turn =
+        options.rotationSeconds >= 1 ? std::min(options.rotationSeconds, Product::maxSeconds) : 1.0;
     const int rate = frameRate(options.fps);
     const int count = std::max(2, static_cast<int>(roundHalfAway(rate * turn)));
     const double direction = options.clockwise ? 1 : -1; // the y axis points down here

@@ -94,7 +94,9 @@ QImage sourceFrame(const MediaInfo& media, double time, VideoSource::Accuracy ac
 QRectF cropWindow(QSizeF frameSize, const CropSettings& settings) {
     const double w = frameSize.width();
     const double h = frameSize.height();
-    const double zoom = settings.zoom >= 1 ? std::min(settings.zoom, 3.0) : 1.0;
+    const double zoom = settings.zoom >= CropSettings::minZoom
+                            ? std::min(settings.zoom, CropSettings::maxZoom)
+                            : CropSettings::minZoom;
     const auto position = [](double v) { return v >= -1 ? std::min(v, 1.0) : -1.0; };
     const double side = std::min(w, h) / zoom;
     const double originX = (position(settings.x) + 1) * (w - side) * 0.5;

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QJsonObject>
+#include <QSizeF>
 #include <QString>
 #include <QUrl>
 #include <array>
@@ -19,18 +20,26 @@ struct MediaInfo {
     bool video = false;
 };
 
-// A picked photo-library item, copied to a private temporary file.
-struct ImportedMedia {
-    QUrl url;
-};
-
 // A square window out of a picture. Out-of-range values may be stored; users of the crop clamp.
 struct CropSettings {
-    double zoom = 1; // 1 … 3
-    double x = 0;    // −1 (left edge) … +1 (right edge)
-    double y = 0;    // −1 (top edge) … +1 (bottom edge)
+    static constexpr double minZoom = 1;
+    static constexpr double maxZoom = 3;
+    static constexpr double reach = 1; // how far x and y go either way
+
+    double zoom = 1; // minZoom … maxZoom
+    double x = 0;    // −reach (left edge) … +reach (right edge)
+    double y = 0;    // −reach (top edge) … +reach (bottom edge)
 
     bool operator==(const CropSettings&) const = default;
+
+    // The gestures on a preview, the same on every screen; each result is within the bounds.
+    // A pointer drag of (dx, dy) points over a preview square `size` points wide, showing a
+    // picture of `picture` pixels; nothing moves without a picture or a preview.
+    CropSettings panned(double dx, double dy, double size, QSizeF picture) const;
+    // A scroll-wheel delta; `precise` for continuous scrolling devices.
+    CropSettings zoomed(double delta, bool precise) const;
+    // A pinch's scale factor.
+    CropSettings magnified(double scale) const;
 
     QJsonObject toJson() const;
     // All three keys are required and must be numbers; anything else gives nothing.

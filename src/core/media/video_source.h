@@ -1,6 +1,5 @@
 #pragma once
 
-#include "media/c_handles.h"
 #include "media/decode_budget.h"
 #include "media/media_types.h"
 

@@ -1,4 +1,5 @@
 #include "own_pack.h"
+#include "app/product.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -101,9 +102,9 @@ PackContent PackContent::fromJson(const QByteArray& bytes, const QString& folder
     content.animation = key->first;
 
     const QJsonArray cards = object.value(QStringLiteral("cards")).toArray();
-    if (cards.size() != 6)
+    if (cards.size() != Product::cardCount)
         throw malformed(QStringLiteral("zestaw nie ma sześciu kart"));
-    for (size_t slot = 0; slot < 6; ++slot) {
+    for (size_t slot = 0; slot < Product::cardCount; ++slot) {
         const QJsonValue card = cards.at(qsizetype(slot));
         const auto edit = PackCardEdit::fromJson(card);
         const QString picture = card.toObject().value(QStringLiteral("picture")).toString();
@@ -114,8 +115,10 @@ PackContent PackContent::fromJson(const QByteArray& bytes, const QString& folder
         PackCardEdit& kept = content.cards[slot];
         kept = *edit;
         kept.customImage.reset();
-        kept.crop = {std::clamp(edit->crop.zoom, 1.0, 3.0), std::clamp(edit->crop.x, -1.0, 1.0),
-                     std::clamp(edit->crop.y, -1.0, 1.0)};
+        const CropSettings& crop = edit->crop;
+        kept.crop = {std::clamp(crop.zoom, CropSettings::minZoom, CropSettings::maxZoom),
+                     std::clamp(crop.x, -CropSettings::reach, CropSettings::reach),
+                     std::clamp(crop.y, -CropSettings::reach, CropSettings::reach)};
         content.pictures[slot] = QDir(folder).filePath(picture);
     }
     if (id)
@@ -129,7 +132,7 @@ StarterPack OwnPack::info() const {
     pack.name = content.name;
     for (const PackCardEdit& card : content.cards)
         pack.cards.push_back({card.title, card.subtitle});
-    pack.meanings = QStringList(6, QString());
+    pack.meanings = QStringList(Product::cardCount, QString());
     return pack;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/product.h"
 #include "app/tovi_error.h"
 #include "packs/starter_pack.h"
 
@@ -15,8 +16,8 @@ namespace tovi {
 struct PackContent {
     QString name;
     PackReveal animation = PackReveal::reveal;
-    std::array<PackCardEdit, 6> cards;
-    std::array<QString, 6> pictures; // absolute paths
+    std::array<PackCardEdit, Product::cardCount> cards;
+    std::array<QString, Product::cardCount> pictures; // absolute paths
 
     bool operator==(const PackContent&) const = default;
 

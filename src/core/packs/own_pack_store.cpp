@@ -127,7 +127,8 @@ OwnPack save(const PackContent& content, const QSet<QString>& reserved) {
     return build(QStringLiteral("new"), reserved, [&](const QString& building) {
         PackContent kept = content;
         kept.name = name;
-        const std::array<QString, 6> names = PackFile::pictureNames(content.pictures);
+        const std::array<QString, Product::cardCount> names =
+            PackFile::pictureNames(content.pictures);
         for (size_t slot = 0; slot < names.size(); ++slot) {
             kept.pictures[slot] = QDir(building).filePath(names[slot]);
             if (!QFileInfo::exists(kept.pictures[slot])) {

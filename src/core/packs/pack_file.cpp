@@ -251,8 +251,9 @@ QString suggestedFileName(const QString& packName) {
     return safeFileName(packName) + QStringLiteral(".tovipack");
 }
 
-std::array<QString, 6> pictureNames(const std::array<QString, 6>& pictures) {
-    std::array<QString, 6> names;
+std::array<QString, Product::cardCount>
+pictureNames(const std::array<QString, Product::cardCount>& pictures) {
+    std::array<QString, Product::cardCount> names;
     for (size_t slot = 0; slot < pictures.size(); ++slot) {
         const auto first = std::find(pictures.begin(), pictures.end(), pictures[slot]);
         names[slot] = first != pictures.begin() + qsizetype(slot)
@@ -263,7 +264,7 @@ std::array<QString, 6> pictureNames(const std::array<QString, 6>& pictures) {
 }
 
 void write(const PackContent& content, const QString& path) {
-    const std::array<QString, 6> names = pictureNames(content.pictures);
+    const std::array<QString, Product::cardCount> names = pictureNames(content.pictures);
     PackContent written = content;
     for (size_t slot = 0; slot < names.size(); ++slot)
         written.pictures[slot] = names[slot];

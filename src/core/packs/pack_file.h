@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/product.h"
 #include "packs/own_pack.h"
 
 #include <QString>
@@ -22,7 +23,8 @@ QString suggestedFileName(const QString& packName);
 
 // The file names the six pictures get in a pack: "1.jpg"…, by slot and the source's extension;
 // cards that share a picture share its name.
-std::array<QString, 6> pictureNames(const std::array<QString, 6>& pictures);
+std::array<QString, Product::cardCount>
+pictureNames(const std::array<QString, Product::cardCount>& pictures);
 
 // Writes `content` as a pack file at `path`, replacing it atomically: the pictures go in byte
 // for byte. Throws OwnPackError::tooLargeToShare when the file could not be imported again, or

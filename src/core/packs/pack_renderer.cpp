@@ -1,5 +1,6 @@
 #include "pack_renderer.h"
 
+#include "app/product.h"
 #include "device/pack_error.h"
 #include "media/caption_band.h"
 #include "media/gif_writer.h"
@@ -28,7 +29,7 @@ QImage original(const QString& path) {
 }
 
 QImage image(const QUrl& url, const PackCardEdit& edit, int slot) {
-    return image(original(url.toLocalFile()), edit, slot, 240);
+    return image(original(url.toLocalFile()), edit, slot, Product::screenSide);
 }
 
 namespace {
@@ -55,19 +56,20 @@ void visitCardFrames(const QImage& card, int slot, PackReveal animation, bool dr
             visit(CardFrame{QImage(), 0.1, fade});
             continue;
         }
-        QImage frame(240, 240, QImage::Format_RGB32);
+        constexpr double side = Product::screenSide;
+        QImage frame(Product::screenSide, Product::screenSide, QImage::Format_RGB32);
         frame.fill(Qt::black);
         QPainter painter(&frame);
         if (!painter.isActive())
             throw MediaError(MediaError::encode);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
         if (animation == PackReveal::spin) {
-            painter.translate(120, 120);
+            painter.translate(side / 2, side / 2);
             painter.rotate(30.0 * i); // clockwise on screen, one full turn over twelve steps
-            painter.drawImage(QRectF(-120, -120, 240, 240), card);
+            painter.drawImage(QRectF(-side / 2, -side / 2, side, side), card);
         } else {
             painter.setOpacity(fade);
-            painter.drawImage(QRectF(0, 0, 240, 240), card);
+            painter.drawImage(QRectF(0, 0, side, side), card);
         }
         painter.end();
         visit(CardFrame{std::move(frame), 0.1, fade});
@@ -85,7 +87,7 @@ std::vector<CardFrame> cardFrames(const QImage& card, int slot, PackReveal anima
 }
 
 QByteArray gif(const QImage& card, int slot, PackReveal animation) {
-    GifWriter writer(QSize(240, 240));
+    GifWriter writer(QSize(Product::screenSide, Product::screenSide));
     visitCardFrames(card, slot, animation, false, [&](const CardFrame& frame) {
         // A fade is the card's own encoding with its palette darkened: one picture to encode.
         // A spin's steps show for a tenth of a second each: they are coded quickly.

@@ -3,10 +3,12 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/platform_error.h"
+#include "app/product.h"
 #include "app/published.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/game1_installer.h"
 #include "device/pack_error.h"
@@ -20,13 +22,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 
 namespace tovi {
@@ -101,7 +101,7 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
     : QObject(parent)
     , m_settings(settings)
     , m_bundle(std::move(bundle)) {
-    connect(&m_watch, &DeviceWatch::stalledChanged, this, &PacksModel::stalledChanged);
+    connect(&m_install, &DeviceJob::stalledChanged, this, &PacksModel::stalledChanged);
     try {
         m_packs = StarterPack::load(m_bundle);
     } catch (...) {
@@ -296,7 +296,7 @@ QString PacksModel::sourceOf(const PackCardEdit& edit, int slot, const QString& 
 std::optional<PacksModel::Cards> PacksModel::currentCards() {
     Cards cards;
     try {
-        for (int slot = 0; slot < 6; ++slot) {
+        for (int slot = 0; slot < Product::cardCount; ++slot) {
             cards.edits[size_t(slot)] = editOf(slot);
             cards.sources[size_t(slot)] = sourceOf(cards.edits[size_t(slot)], slot);
         }
@@ -331,7 +331,7 @@ void PacksModel::selectCard(int slot) {
 }
 
 void PacksModel::randomCard() {
-    selectCard(QRandomGenerator::global()->bounded(6));
+    selectCard(QRandomGenerator::global()->bounded(Product::cardCount));
     setMessage(QStringLiteral("Podgląd losowania: ") + edit().title +
                QStringLiteral(". Powtórzenia są możliwe."));
 }
@@ -456,34 +456,16 @@ void PacksModel::pan(double dx, double dy, double size) {
     const auto original = m_originals.find(source);
     if (original == m_originals.end())
         return;
-    const double w = original->second.width();
-    const double h = original->second.height();
-    update([&](PackCardEdit& edit) {
-        if (!(w > 0 && h > 0 && size > 0))
-            return;
-        CropSettings& crop = edit.crop;
-        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
-        const double side = std::min(w, h) / zoom;
-        if (w - side > 0.001)
-            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
-        if (h - side > 0.001)
-            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
-    });
+    const QSizeF picture = original->second.size();
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.panned(dx, dy, size, picture); });
 }
 
 void PacksModel::zoom(double delta, bool precise) {
-    update([&](PackCardEdit& edit) {
-        const double zoomed = edit.crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
-        if (std::isfinite(zoomed))
-            edit.crop.zoom = std::clamp(zoomed, 1.0, 3.0);
-    });
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.zoomed(delta, precise); });
 }
 
 void PacksModel::magnify(double scale) {
-    update([&](PackCardEdit& edit) {
-        if (std::isfinite(scale) && scale > 0)
-            edit.crop.zoom = std::clamp(edit.crop.zoom * scale, 1.0, 3.0);
-    });
+    update([&](PackCardEdit& edit) { edit.crop = edit.crop.magnified(scale); });
 }
 
 // --- rendering ----------------------------------------------------------------------------------
@@ -503,7 +485,7 @@ void PacksModel::refreshImages() {
         this,
         [edits, sources, originals = m_originals]() mutable {
             Rendering result;
-            for (int slot = 0; slot < 6; ++slot) {
+            for (int slot = 0; slot < Product::cardCount; ++slot) {
                 const QImage& original = cachedOriginal(originals, sources[size_t(slot)]);
                 result.images[slot] =
                     PackRenderer::image(original, edits[size_t(slot)], slot, previewSize);
@@ -530,7 +512,7 @@ void PacksModel::refreshImages() {
 void PacksModel::chooseDestination(const QString& folder) {
     const ScopedAccess access(folder);
     try {
-        Game1Installer::folder(folder);
+        DeviceFinder::folderFor(ToviTransferKind::cards, folder, {});
         const QByteArray bookmark = Bookmark::make(folder);
         m_settings.setBytes(Settings::packsDestination, bookmark);
         ToviConnectionStore::rememberRoot(folder, bookmark, m_settings);
@@ -557,23 +539,14 @@ void PacksModel::prepare(bool install, bool factory) {
     setBusy(true);
     setError({});
     setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
-    const quint64 job = ++m_job;
-    m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    const quint64 job = m_install.begin(false);
     m_pendingBackup.clear();
     // Steps cross to the interface thread, where the watch hears them; the installation goes on
     // only while nobody has stopped waiting for it.
-    const Game1Installer::Observer observe = [self = QPointer<PacksModel>(this), job,
-                                              abandoned =
-                                                  m_abandoned](const Game1Installer::Progress& at) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, job, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
-             removed = at.removed] {
-                if (self)
-                    self->installProgress(job, started, backup, removed);
-            },
-            Qt::QueuedConnection);
-        return !abandoned->load();
+    const Game1Installer::Observer observe = [this, step = m_install.step()](
+                                                 const Game1Installer::Progress& at) {
+        return step([this, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
+                     removed = at.removed] { installProgress(started, backup, removed); });
     };
     runOnOwnThread(
         this,
@@ -581,7 +554,7 @@ void PacksModel::prepare(bool install, bool factory) {
          destination = m_destination, bundle = m_bundle, originals = m_originals,
          observe]() mutable {
             Game1Installer::Files files;
-            for (int n = 1; n <= 6; ++n) {
+            for (int n = 1; n <= Product::cardCount; ++n) {
                 const QString name = QString::number(n) + QStringLiteral(".gif");
                 const auto slot = size_t(n - 1);
                 if (factory) {
@@ -592,8 +565,9 @@ void PacksModel::prepare(bool install, bool factory) {
                         throw PackError(PackError::missingResource);
                     files[name] = readFile(*resource);
                 } else {
-                    const QImage card = PackRenderer::image(
-                        cachedOriginal(originals, sources[slot]), edits[slot], n - 1, 240);
+                    const QImage card =
+                        PackRenderer::image(cachedOriginal(originals, sources[slot]), edits[slot],
+                                            n - 1, Product::screenSide);
                     files[name] = PackRenderer::gif(card, n - 1, animation);
                 }
             }
@@ -617,9 +591,8 @@ void PacksModel::prepare(bool install, bool factory) {
             return prepared;
         },
         [this, install, factory, job](const Outcome<Prepared>& outcome) {
-            if (job != m_job)
+            if (!m_install.finish(job))
                 return; // abandoned: the person was already told
-            m_watch.stop();
             if (!outcome.ok()) {
                 setError(outcome.error);
                 setMessage({});
@@ -648,26 +621,20 @@ void PacksModel::prepare(bool install, bool factory) {
         });
 }
 
-void PacksModel::installProgress(quint64 job, bool started, const QString& backup,
-                                 const QStringList& removed) {
-    if (job != m_job || !m_busy)
+void PacksModel::installProgress(bool started, const QString& backup, const QStringList& removed) {
+    if (!m_busy)
         return;
     if (started) {
         m_pendingBackup = backup;
-        m_watch.start();
-    } else {
-        m_watch.beat();
+        m_install.watch();
     }
     if (!removed.isEmpty())
         setMessage(DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), removed));
 }
 
 void PacksModel::stopWaiting() {
-    if (!m_busy || !m_watch.stalled())
+    if (!m_busy || !m_install.stopWaiting())
         return;
-    m_abandoned->store(true);
-    ++m_job;
-    m_watch.stop();
     setError(DeviceWatch::stoppedInstallText(m_pendingBackup));
     setMessage({});
     setBusy(false);
@@ -687,7 +654,7 @@ PackContent PacksModel::content(const QString& id) const {
     PackContent content;
     content.name = found->name;
     content.animation = own && id != m_selectedID ? own->content.animation : m_animation;
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         content.cards[size_t(slot)] = editOf(slot, id);
         content.pictures[size_t(slot)] = sourceOf(content.cards[size_t(slot)], slot, id);
     }

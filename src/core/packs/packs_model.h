@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/product.h"
 #include "app/resource_bundle.h"
-#include "device/device_watch.h"
+#include "device/device_job.h"
 #include "packs/own_pack.h"
 #include "packs/own_pack_store.h"
 #include "packs/starter_pack.h"
@@ -81,7 +82,7 @@ public:
     const QStringList& exported() const { return m_exported; }
     const QString& lastBackup() const { return m_lastBackup; }
     // The Tovi has not answered an installation for a while (DeviceWatch).
-    bool stalled() const { return m_watch.stalled(); }
+    bool stalled() const { return m_install.stalled(); }
 
     // The user's own packs ("Moje zestawy"), in name order; the collection lists them first.
     // They are chosen with selectPack and edited like the starter packs: their saved cards are
@@ -157,7 +158,7 @@ public:
     void exportPack(const QString& id, const QString& file);
 
     // How long the Tovi may stay silent before `stalled`.
-    void setPatience(std::chrono::milliseconds patience) { m_watch.setPatience(patience); }
+    void setPatience(std::chrono::milliseconds patience) { m_install.setPatience(patience); }
 
 signals:
     void packsChanged();
@@ -180,9 +181,8 @@ private:
     void setMessage(const QString& message);
     void setError(const QString& error);
     void setExported(const QStringList& exported);
-    // What an installation of job `job` reported from its thread.
-    void installProgress(quint64 job, bool started, const QString& backup,
-                         const QStringList& removed);
+    // What the installation under way reported from its thread.
+    void installProgress(bool started, const QString& backup, const QStringList& removed);
     void setSelectedID(const QString& id);
     void setSlot(int slot);
     void setEdits(const PackEdits& edits);
@@ -207,8 +207,8 @@ private:
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
-        std::array<PackCardEdit, 6> edits;
-        std::array<QString, 6> sources;
+        std::array<PackCardEdit, Product::cardCount> edits;
+        std::array<QString, Product::cardCount> sources;
     };
     std::optional<Cards> currentCards();
 
@@ -229,11 +229,9 @@ private:
     QStringList m_exported;
     QString m_lastBackup;
 
-    // The running send or export; a job whose number is no longer this one was abandoned.
-    quint64 m_job = 0;
-    std::shared_ptr<std::atomic<bool>> m_abandoned;
+    // The running send or export.
+    DeviceJob m_install;
     QString m_pendingBackup;
-    DeviceWatch m_watch;
 
     QUuid m_renderID = QUuid::createUuid();
     std::map<QString, QImage> m_originals;

@@ -2,6 +2,7 @@
 
 #include "app/decoding_error.h"
 #include "app/platform_error.h"
+#include "app/product.h"
 #include "device/pack_error.h"
 
 #include <QFile>
@@ -104,7 +105,8 @@ std::vector<StarterPack> StarterPack::load(const ResourceBundle& bundle) {
         const bool cardsValid =
             std::all_of(pack.cards.begin(), pack.cards.end(),
                         [](const QStringList& card) { return card.size() >= 2; });
-        if (pack.cards.size() != 6 || pack.meanings.size() != 6 || !cardsValid)
+        if (pack.cards.size() != Product::cardCount || pack.meanings.size() != Product::cardCount ||
+            !cardsValid)
             throw PackError(PackError::missingResource);
     }
     if (packs.size() != 10 || ids.size() != 10)
@@ -171,13 +173,6 @@ QString rawValue(PackReveal reveal) {
         return QStringLiteral("Bez ruchu");
     }
     return {};
-}
-
-std::optional<PackReveal> packRevealFromRaw(const QString& raw) {
-    for (PackReveal reveal : allPackReveals)
-        if (rawValue(reveal) == raw)
-            return reveal;
-    return std::nullopt;
 }
 
 QString cardKey(const QString& packId, int slot) {

@@ -58,7 +58,6 @@ struct PackCardEdit {
 enum class PackReveal { reveal, spin, still };
 inline constexpr std::array allPackReveals{PackReveal::reveal, PackReveal::spin, PackReveal::still};
 QString rawValue(PackReveal reveal);
-std::optional<PackReveal> packRevealFromRaw(const QString& raw);
 
 // The key of a card's stored edit: pack id, "/", slot 0…5.
 QString cardKey(const QString& packId, int slot);

@@ -4,8 +4,6 @@
 #include "media/media_error.h"
 #include "media/video_source.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QPointer>
 #include <cmath>
 #include <mutex>
@@ -127,7 +125,7 @@ void FragmentPlayback::startDecoding() {
     runInBackground(
         this,
         [media = *m_media, options = m_options, generation, live = m_live, decoder = m_decoder,
-         self = QPointer<FragmentPlayback>(this)] {
+         relay = InterfaceRelay(this), self = QPointer<FragmentPlayback>(this)] {
             const StopRequest stale = [live, generation] { return live->load() != generation; };
             std::unique_lock<std::mutex> lock;
             if (decoder)
@@ -141,14 +139,10 @@ void FragmentPlayback::startDecoding() {
                 sampler.emplace(*decoder->video, media, options, stale);
             else
                 sampler.emplace(media, options, stale);
-            const auto post = [self, generation](int index, QImage frame) {
-                QMetaObject::invokeMethod(
-                    QCoreApplication::instance(),
-                    [self, generation, index, frame = std::move(frame)] {
-                        if (self)
-                            self->received(generation, index, frame);
-                    },
-                    Qt::QueuedConnection);
+            const auto post = [&relay, self, generation](int index, QImage frame) {
+                relay([self, generation, index, frame = std::move(frame)] {
+                    self->received(generation, index, frame);
+                });
             };
             for (int i = 0; i < sampler->plan().count; ++i) {
                 post(i, sampler->frame(i));

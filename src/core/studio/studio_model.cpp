@@ -7,6 +7,7 @@
 #include "app/working_folder.h"
 #include "device/album_writer.h"
 #include "device/bookmark.h"
+#include "device/device_finder.h"
 #include "device/device_layout.h"
 #include "device/scoped_access.h"
 #include "device/tovi_connection_store.h"
@@ -14,15 +15,11 @@
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
-#include <QPointer>
 #include <QUuid>
 #include <algorithm>
-#include <cmath>
 #include <mutex>
 
 namespace tovi {
@@ -57,7 +54,7 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
     m_previewTimer.setSingleShot(true);
     m_previewTimer.setInterval(previewDebounceMs);
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
-    connect(&m_watch, &DeviceWatch::stalledChanged, this, &StudioModel::stalledChanged);
+    connect(&m_albumWrite, &DeviceJob::stalledChanged, this, &StudioModel::stalledChanged);
     connect(&m_playback, &FragmentPlayback::failed, this, &StudioModel::setError);
     connect(&m_playback, &FragmentPlayback::startFrame, this,
             [this](const QImage& frame, double time) {
@@ -79,10 +76,6 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
 }
 
 StudioModel::~StudioModel() = default;
-
-QString StudioModel::photoFolder(const QString& in, const QString& selected) {
-    return DeviceLayout::photoFolder(in, selected);
-}
 
 // --- fields -------------------------------------------------------------------------------------
 
@@ -249,14 +242,11 @@ void StudioModel::decodePreviewFrame() {
     const MediaInfo media = *m_media;
     const double start = m_options.start;
     // The key frame a seek lands on is shown while the exact frame decodes.
-    auto early = [alive = QPointer<StudioModel>(this), token](const QImage& picture) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [alive, token, picture] {
-                if (alive && token == alive->m_previewToken)
-                    alive->renderPreview(picture);
-            },
-            Qt::QueuedConnection);
+    auto early = [relay = InterfaceRelay(this), self = this, token](const QImage& picture) {
+        relay([self, token, picture] {
+            if (token == self->m_previewToken)
+                self->renderPreview(picture);
+        });
     };
     runInBackground(
         this,
@@ -300,37 +290,19 @@ void StudioModel::panCrop(double dx, double dy, double size) {
     if (m_busy || !m_media)
         return;
     const QImage& frame = m_cachedFrame.isNull() ? m_media->frame : m_cachedFrame;
-    const double w = frame.width();
-    const double h = frame.height();
-    CropSettings crop = m_options.crop;
-    if (w > 0 && h > 0 && size > 0) {
-        const double zoom = std::clamp(std::isnan(crop.zoom) ? 1.0 : crop.zoom, 1.0, 3.0);
-        const double side = std::min(w, h) / zoom;
-        if (w - side > 0.001)
-            crop.x = std::clamp(crop.x - 2 * dx * side / ((w - side) * size), -1.0, 1.0);
-        if (h - side > 0.001)
-            crop.y = std::clamp(crop.y - 2 * dy * side / ((h - side) * size), -1.0, 1.0);
-    }
-    changeCrop(crop);
+    changeCrop(m_options.crop.panned(dx, dy, size, frame.size()));
 }
 
 void StudioModel::zoomCrop(double delta, bool precise) {
     if (m_busy || !m_media)
         return;
-    CropSettings crop = m_options.crop;
-    const double zoomed = crop.zoom * std::exp(delta * (precise ? 0.012 : 0.06));
-    if (std::isfinite(zoomed))
-        crop.zoom = std::clamp(zoomed, 1.0, 3.0);
-    changeCrop(crop);
+    changeCrop(m_options.crop.zoomed(delta, precise));
 }
 
 void StudioModel::magnifyCrop(double scale) {
     if (m_busy || !m_media)
         return;
-    CropSettings crop = m_options.crop;
-    if (std::isfinite(scale) && scale > 0)
-        crop.zoom = std::clamp(crop.zoom * scale, 1.0, 3.0);
-    changeCrop(crop);
+    changeCrop(m_options.crop.magnified(scale));
 }
 
 // --- album writer -------------------------------------------------------------------------------
@@ -338,7 +310,7 @@ void StudioModel::magnifyCrop(double scale) {
 void StudioModel::chooseDestination(const QString& folder) {
     const ScopedAccess access(folder);
     try {
-        photoFolder(folder, m_selectedFolder);
+        DeviceFinder::folderFor(ToviTransferKind::artwork, folder, m_selectedFolder);
         setDestination(folder);
         const QByteArray bookmark = Bookmark::make(folder);
         m_settings.setBytes(Settings::destination, bookmark);
@@ -364,22 +336,16 @@ void StudioModel::prepare(bool saveToDevice) {
     const ExportOptions options = m_options;
     const MediaInfo media = *m_media; // the model's own copy of the file: inspected once
     // Progress crosses to the interface thread; a model that is gone by then hears nothing.
-    QPointer<StudioModel> self(this);
     m_exportCancelled = std::make_shared<std::atomic<bool>>(false);
     const auto cancelled = m_exportCancelled;
     auto shown = std::make_shared<std::atomic<int>>(-1);
-    const MediaProcessor::ExportProgress progress = [self, cancelled, shown](int done, int total) {
+    const MediaProcessor::ExportProgress progress = [relay = InterfaceRelay(this), self = this,
+                                                     cancelled, shown](int done, int total) {
         if (cancelled->load())
             return false;
         if (shown->exchange(done) == done) // asked again while a frame decodes
             return true;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, done, total] {
-                if (self)
-                    emit self->exportProgress(done, total);
-            },
-            Qt::QueuedConnection);
+        relay([self, done, total] { emit self->exportProgress(done, total); });
         return true;
     };
     runInBackground(
@@ -418,27 +384,16 @@ void StudioModel::prepare(bool saveToDevice) {
                 setBusy(false);
                 return;
             }
-            const quint64 write = ++m_write;
-            m_writeAbandoned = std::make_shared<std::atomic<bool>>(false);
+            const quint64 write = m_albumWrite.begin(true);
             // The leftovers note crosses to the interface thread; the write goes on only while
             // nobody has stopped waiting for it.
-            const AlbumWriter::Observer observe =
-                [self = QPointer<StudioModel>(this), write,
-                 abandoned = m_writeAbandoned](const AlbumWriter::Added& sofar) {
-                    QMetaObject::invokeMethod(
-                        QCoreApplication::instance(),
-                        [self, write, sofar] {
-                            if (!self || write != self->m_write)
-                                return;
-                            self->m_watch.beat();
-                            if (!sofar.removed.isEmpty())
-                                self->setMessage(
-                                    DeviceLayout::leftoversRemovedText(sofar.album, sofar.removed));
-                        },
-                        Qt::QueuedConnection);
-                    return !abandoned->load();
-                };
-            m_watch.start();
+            const AlbumWriter::Observer observe = [this, step = m_albumWrite.step()](
+                                                      const AlbumWriter::Added& sofar) {
+                return step([this, sofar] {
+                    if (!sofar.removed.isEmpty())
+                        setMessage(DeviceLayout::leftoversRemovedText(sofar.album, sofar.removed));
+                });
+            };
             runOnOwnThread(
                 this,
                 [destination = m_destination, selected = m_selectedFolder, name,
@@ -448,9 +403,8 @@ void StudioModel::prepare(bool saveToDevice) {
                     return added.album;
                 },
                 [this, write](const Outcome<QString>& written) {
-                    if (write != m_write)
+                    if (!m_albumWrite.finish(write))
                         return; // abandoned: the person was already told
-                    m_watch.stop();
                     if (written.ok())
                         setMessage(QStringLiteral("Zapisano do ") + *written.value +
                                    QStringLiteral(". Wysuń dysk, przełącz Tovi w tryb DAC i "
@@ -463,11 +417,8 @@ void StudioModel::prepare(bool saveToDevice) {
 }
 
 void StudioModel::stopWaiting() {
-    if (!m_busy || !m_watch.stalled())
+    if (!m_busy || !m_albumWrite.stopWaiting())
         return;
-    m_writeAbandoned->store(true);
-    ++m_write;
-    m_watch.stop();
     setError(DeviceWatch::stoppedAlbumText(m_exportedURL));
     setMessage({});
     setBusy(false);

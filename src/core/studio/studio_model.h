@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/device_watch.h"
+#include "device/device_job.h"
 #include "media/media_types.h"
 #include "studio/fragment_playback.h"
 
@@ -50,11 +50,6 @@ public:
     explicit StudioModel(Settings& settings, QObject* parent = nullptr);
     ~StudioModel() override;
 
-    // The album folder to write into for the folder the user chose (`in`: an album folder or the
-    // device root) and the selected album. Throws MediaError::invalidFolder for an unusable
-    // choice, PlatformError when the candidate cannot be examined. Any thread.
-    static QString photoFolder(const QString& in, const QString& selected);
-
     const std::optional<MediaInfo>& media() const { return m_media; }
     const QString& mediaName() const { return m_mediaName; }
     const QImage& preview() const { return m_preview; }
@@ -101,13 +96,13 @@ public:
     // and the previous export kept. A device write that has begun is finished.
     void cancelExport();
     // The Tovi has not answered the album write for a while (DeviceWatch).
-    bool stalled() const { return m_watch.stalled(); }
+    bool stalled() const { return m_albumWrite.stalled(); }
     // While stalled: stops waiting for the Tovi. busy clears at once and `error` names the local
     // copy; the abandoned write does not begin if it has not, and lets go of the album as soon as
     // the call it is blocked in returns.
     void stopWaiting();
     // How long the Tovi may stay silent before `stalled`.
-    void setPatience(std::chrono::milliseconds patience) { m_watch.setPatience(patience); }
+    void setPatience(std::chrono::milliseconds patience) { m_albumWrite.setPatience(patience); }
 
 signals:
     void mediaChanged();
@@ -163,10 +158,7 @@ private:
     quint64 m_previewToken = 0;
     std::shared_ptr<MediaCopy> m_mediaCopy;
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
-    // The album write under way; one whose number is no longer this one was abandoned.
-    quint64 m_write = 0;
-    std::shared_ptr<std::atomic<bool>> m_writeAbandoned;
-    DeviceWatch m_watch;
+    DeviceJob m_albumWrite;
     FragmentPlayback m_playback;
 };
 

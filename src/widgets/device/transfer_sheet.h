@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/device_finder.h"
 #include "device/drive_eject.h"
 #include "device/mount_table.h"
 
@@ -25,8 +26,6 @@ namespace tovi {
 
 class MountWatcher;
 class Settings;
-
-enum class ToviTransferKind { artwork, cards, factory };
 
 // What the sheet asks of the model that opened it. Empty functions are skipped.
 struct ToviTransferActions {
@@ -56,7 +55,7 @@ public:
     enum class EjectState { none, looking, offered, ejecting, ejected };
     // Returns the folder the user picked, nothing when cancelled; may throw a ToviError.
     using FolderChooser = std::function<std::optional<QString>()>;
-    // The root folders of the mounted volumes.
+    // The root folders of the mounted volumes (DeviceFinder::mountedVolumes).
     using VolumeLister = std::function<QStringList()>;
     // Shows `filesToReveal` in the file manager, or opens `folderToOpen` when there are none.
     using Opener =
@@ -84,7 +83,8 @@ public:
     // waiting.
     void setStalled(bool stalled);
 
-    // Seams for tests; the defaults use the real folder dialog, mount table and file manager.
+    // Seams for tests; the defaults are FileChooser::deviceFolder, DeviceFinder::mountedVolumes
+    // and UrlOpener::reveal.
     void setFolderChooser(FolderChooser chooser);
     void setVolumeLister(VolumeLister lister);
     void setOpener(Opener opener);
@@ -111,11 +111,6 @@ public:
     // Recomputes `ready` from the destination, kind and album.
     void checkConnection();
 
-    // The default chooser, volume list and opener.
-    static std::optional<QString> chooseFolder(QWidget* parent);
-    static QStringList mountedVolumes();
-    static void openInFileManager(const QStringList& filesToReveal, const QString& folderToOpen);
-
     // Closing while busy asks the model to cancel.
     void done(int result) override;
 
@@ -125,18 +120,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Where the sheet finds the Tovi: whether `destination` is usable for the transfer, and the
-    // usable places to try when it is not (the remembered root, then the one mounted Tovi disk).
-    // Touches the disks only; any thread.
-    struct Lookup {
-        bool ready = false;
-        QStringList candidates;
-    };
-    static Lookup lookFor(ToviTransferKind kind, const QString& destination, const QString& album,
-                          const QByteArray& rootBookmark, const QStringList& volumes);
-
-    // The sheet top to bottom. Each builder makes one part and keeps the widgets that refresh()
-    // and restyle() change.
+    // The sheet top to bottom (transfer_sheet_sections.cpp). Each builder makes one section and
+    // keeps the widgets that the section's restyle and refresh change.
     void build();
     QLayout* buildTitleBar();
     QLayout* buildPreviewHeader();
@@ -148,11 +133,25 @@ private:
     QWidget* buildErrorLine();
     QWidget* buildProgress();
     void buildButtons(QVBoxLayout* footer);
+    // The theme's colours, section by section; then refresh().
     void restyle();
+    void restyleTitleBar();
+    void restyleBody();
+    void restyleStatus();
+    void restyleDestination();
+    void restyleError();
+    void restyleProgress();
+    void restyleButtons();
+    // What every section shows, from the sheet's state; the outcome is announced as it appears.
     void refresh();
+    void refreshHeader();
+    void refreshStatus();
+    void refreshConnection();
+    void refreshDestination();
+    void refreshError();
     void refreshProgress();
-    void setReady(bool ready);
-    void settle(const Lookup& found);
+    void refreshButtons();
+    void settle(const DeviceFinder::Lookup& found);
     void mountsChanged();
     void lookInBackground();
     void useFolder(const QString& folder);

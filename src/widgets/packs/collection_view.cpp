@@ -1,11 +1,12 @@
 #include "collection_view.h"
 
 #include "app/background_task.h"
+#include "app/product.h"
 #include "media/media_processor.h"
 #include "packs/pack_renderer.h"
 #include "shell/controls.h"
 #include "shell/theme.h"
-#include "shell/window_placement.h"
+#include "shell/work_area.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -74,7 +75,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     , m_gridLayout(new QGridLayout(m_grid)) {
     setWindowTitle(QStringLiteral("Wybierz z kolekcji"));
     setWindowModality(Qt::WindowModal);
-    WindowPlacement::fitSheet(this, {780, 660});
+    WorkArea::fitSheet(this, {780, 660});
     setAutoFillBackground(true);
 
     auto* column = new QVBoxLayout(this);
@@ -180,7 +181,7 @@ void StudioCollectionView::showPack() {
     if (!shown)
         return;
     m_name->setText(shown->name);
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = new QPushButton;
         card->setFlat(true);
         card->setCursor(Qt::PointingHandCursor);

@@ -1,30 +1,29 @@
 #include "packs_view.h"
 
+#include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
 #include "packs/packs_model.h"
+#include "packs/packs_panels.h"
 #include "shell/controls.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
 #include "shell/editor_workspace.h"
 #include "shell/file_chooser.h"
 #include "shell/material_panel.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
-#include "studio/photo_picker.h"
 
 #include <QButtonGroup>
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
-#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -133,7 +132,9 @@ PacksView::PacksView(PacksModel& model, Settings& settings, std::function<void()
     m_workspace->setPreview(m_preview);
 
     m_sendBar->setTitle(QStringLiteral("Twój zestaw jest gotowy"));
-    m_sendBar->setSubtitle(QStringLiteral("6 kart · GIF · 240 × 240 · Game1"));
+    m_sendBar->setSubtitle(QStringLiteral("%1 kart · GIF · %2 · Game1")
+                               .arg(Product::cardCount)
+                               .arg(Product::screenSizeText()));
     m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
     m_options->setAccessibleName(QStringLiteral("Opcje zestawów"));
     m_options->setToolTip(QStringLiteral("Opcje zestawów"));
@@ -201,7 +202,7 @@ QWidget* PacksView::buildStrip() {
     row->setSpacing(6);
     strip->setAccessibleName(QStringLiteral("Karty zestawu"));
     auto* group = new QButtonGroup(strip);
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = new CardButton(slot);
         connect(card, &QAbstractButton::clicked, this, [this, slot] {
             m_model.selectCard(slot);
@@ -271,96 +272,9 @@ QWidget* PacksView::buildPanel(EditorTool tool) {
         show();
         panel = controls;
     } else if (tool == EditorTool::animation) {
-        panel = new QWidget;
-        auto* column = new QVBoxLayout(panel);
-        column->setContentsMargins(0, 0, 0, 0);
-        column->setSpacing(12);
-        auto* heading = new QLabel(QStringLiteral("Animacja GIF"));
-        heading->setFont(Typography::font(Typography::Style::caption));
-        column->addWidget(heading);
-        QStringList labels;
-        for (PackReveal reveal : allPackReveals)
-            labels << rawValue(reveal);
-        auto* picker = new SegmentedControl(labels);
-        picker->setAccessibleName(QStringLiteral("Animacja GIF"));
-        picker->setObjectName(QStringLiteral("animationPicker"));
-        const auto show = [this, picker] {
-            for (int i = 0; i < int(allPackReveals.size()); ++i)
-                if (allPackReveals[size_t(i)] == m_model.animation())
-                    picker->setCurrent(i);
-        };
-        show();
-        connect(&m_model, &PacksModel::animationChanged, picker, show);
-        connect(picker, &SegmentedControl::chosen, this,
-                [this](int index) { m_model.setAnimation(allPackReveals[size_t(index)]); });
-        column->addWidget(picker);
-        auto* note = new QLabel(
-            QStringLiteral("Krótki ruch odsłania kartę. Potem grafika pozostaje na ekranie."));
-        note->setWordWrap(true);
-        note->setForegroundRole(QPalette::PlaceholderText);
-        note->setFont(Typography::font(Typography::Style::caption));
-        column->addWidget(note);
-        auto* draw = new QPushButton(QStringLiteral("Podgląd losowania"));
-        draw->setIcon(Icons::icon(QStringLiteral("shuffle"), StudioStyle::accent()));
-        draw->setCursor(Qt::PointingHandCursor);
-        connect(draw, &QPushButton::clicked, this, [this] { m_model.randomCard(); });
-        column->addWidget(draw, 0, Qt::AlignLeft);
-        auto* size = new QLabel(QStringLiteral("GIF · 240 × 240"));
-        size->setForegroundRole(QPalette::PlaceholderText);
-        size->setFont(Typography::font(Typography::Style::caption));
-        column->addWidget(size);
+        panel = new PacksAnimationControls(m_model);
     } else {
-        panel = new QWidget;
-        auto* column = new QVBoxLayout(panel);
-        column->setContentsMargins(0, 0, 0, 0);
-        column->setSpacing(14);
-        auto* title = new QLineEdit;
-        auto* subtitle = new QLineEdit;
-        for (auto [field, name] : {std::pair{title, QStringLiteral("Tytuł karty")},
-                                   std::pair{subtitle, QStringLiteral("Podpis")}}) {
-            field->setPlaceholderText(name);
-            field->setAccessibleName(name);
-            field->setMinimumHeight(30);
-            column->addWidget(field);
-        }
-        auto* captions = new Switch(QStringLiteral("Napisy na ekranie Tovi"));
-        column->addWidget(captions);
-        auto* meaning = new QLabel;
-        meaning->setWordWrap(true);
-        meaning->setForegroundRole(QPalette::PlaceholderText);
-        meaning->setObjectName(QStringLiteral("meaning"));
-        column->addWidget(meaning);
-        const auto show = [this, title, subtitle, captions, meaning] {
-            const PackCardEdit edit = m_model.edit();
-            const QSignalBlocker a(title), b(subtitle), c(captions);
-            // Only when different, so the cursor stays where the person is typing.
-            if (title->text() != edit.title)
-                title->setText(edit.title);
-            if (subtitle->text() != edit.subtitle)
-                subtitle->setText(edit.subtitle);
-            captions->setChecked(edit.captions);
-            const StarterPack* pack = m_model.pack();
-            meaning->setVisible(pack);
-            if (pack)
-                meaning->setText(pack->meanings.value(m_model.slot()));
-        };
-        for (auto signal :
-             {&PacksModel::editsChanged, &PacksModel::slotChanged, &PacksModel::selectedIDChanged})
-            connect(&m_model, signal, panel, show);
-        show();
-        // Typing into an empty line means the captions are wanted: the switch comes on.
-        for (auto [field, line] : {std::pair{title, &PackCardEdit::title},
-                                   std::pair{subtitle, &PackCardEdit::subtitle}}) {
-            connect(field, &QLineEdit::textChanged, this, [this, line](const QString& text) {
-                m_model.update([&text, line](PackCardEdit& edit) {
-                    edit.captions = edit.captions || (edit.*line).isEmpty();
-                    edit.*line = text;
-                });
-            });
-        }
-        connect(captions, &QAbstractButton::toggled, this, [this](bool on) {
-            m_model.update([on](PackCardEdit& edit) { edit.captions = on; });
-        });
+        panel = new PacksCaptionControls(m_model);
     }
     panel->setEnabled(!m_model.busy());
     m_busyBound.emplace_back(panel);
@@ -377,7 +291,7 @@ void PacksView::sync() {
     const StarterPack* pack = m_model.pack();
     m_workspace->setSubtitle(QStringLiteral("Losowane karty · ") +
                              (pack ? pack->name : QStringLiteral("Kolekcja")));
-    for (int slot = 0; slot < 6; ++slot) {
+    for (int slot = 0; slot < Product::cardCount; ++slot) {
         auto* card = static_cast<CardButton*>(m_strip[size_t(slot)]);
         const auto image = m_model.images().find(slot);
         card->setPicture(image == m_model.images().end() ? QImage() : image->second);

@@ -1,5 +1,6 @@
 #include "crop_controls.h"
 
+#include "app/product.h"
 #include "shell/double_slider.h"
 #include "shell/theme.h"
 
@@ -33,9 +34,9 @@ QString CropControls::offsetText(double offset) {
 
 CropControls::CropControls(QWidget* parent)
     : QWidget(parent)
-    , m_zoom(new DoubleSlider(1, 3))
-    , m_x(new DoubleSlider(-1, 1))
-    , m_y(new DoubleSlider(-1, 1))
+    , m_zoom(new DoubleSlider(CropSettings::minZoom, CropSettings::maxZoom))
+    , m_x(new DoubleSlider(-CropSettings::reach, CropSettings::reach))
+    , m_y(new DoubleSlider(-CropSettings::reach, CropSettings::reach))
     , m_zoomValue(new QLabel)
     , m_xValue(new QLabel)
     , m_yValue(new QLabel)
@@ -75,7 +76,7 @@ CropControls::CropControls(QWidget* parent)
     accent.setColor(QPalette::Active, QPalette::ButtonText, StudioStyle::accent());
     accent.setColor(QPalette::Inactive, QPalette::ButtonText, StudioStyle::accent());
     m_centre->setPalette(accent);
-    auto* size = new QLabel(QStringLiteral("240 × 240"));
+    auto* size = new QLabel(Product::screenSizeText());
     size->setFont(caption);
     size->setForegroundRole(QPalette::PlaceholderText);
     footer->addWidget(m_centre);

@@ -16,13 +16,6 @@ QString rawValue(EditorTool tool) {
     return QStringLiteral("Materiał");
 }
 
-std::optional<EditorTool> editorToolFromRaw(const QString& raw) {
-    for (EditorTool tool : allEditorTools)
-        if (rawValue(tool) == raw)
-            return tool;
-    return std::nullopt;
-}
-
 QString symbol(EditorTool tool) {
     switch (tool) {
     case EditorTool::crop:

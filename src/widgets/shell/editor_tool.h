@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <array>
-#include <optional>
 
 namespace tovi {
 
@@ -11,7 +10,6 @@ enum class EditorTool { crop, animation, caption, material };
 inline constexpr std::array allEditorTools{EditorTool::crop, EditorTool::animation,
                                            EditorTool::caption, EditorTool::material};
 QString rawValue(EditorTool tool);
-std::optional<EditorTool> editorToolFromRaw(const QString& raw);
 // The symbol of the tool's button and panel header.
 QString symbol(EditorTool tool);
 // Caption and material show only their symbol in the tool strip.

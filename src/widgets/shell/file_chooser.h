@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -29,6 +30,16 @@ std::optional<QString> open(QWidget* parent, Settings& settings, const QString& 
 std::optional<QString> saveAs(QWidget* parent, Settings& settings, const QString& name);
 // A folder to save several files into, remembered the same way.
 std::optional<QString> saveInto(QWidget* parent, Settings& settings);
+
+// Copies of `files` where the person wants them: one file through saveAs, several into a
+// folder from saveInto, where a file already there stops the copy with a message. The copies
+// made; nothing when cancelled or when a copy failed (a message says why).
+std::optional<QStringList> saveCopies(QWidget* parent, Settings& settings,
+                                      const QStringList& files);
+
+// The device's main folder, chosen in a folder dialog titled "Połącz Tovi" that starts where
+// removable disks are mounted; nothing when cancelled.
+std::optional<QString> deviceFolder(QWidget* parent);
 
 } // namespace FileChooser
 } // namespace tovi

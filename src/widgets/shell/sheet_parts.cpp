@@ -2,13 +2,41 @@
 
 #include "shell/controls.h"
 
+#include <QHBoxLayout>
 #include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace tovi::SheetParts {
 
-bool isDark(const QWidget* widget) {
-    return widget->palette().color(QPalette::Window).lightnessF() < 0.5;
-}
+namespace {
+
+// The number in front of a step.
+class Badge : public QWidget {
+public:
+    explicit Badge(int number)
+        : m_number(QString::number(number)) {
+        setFixedSize(22, 22);
+        setFont(Typography::font(Typography::Style::subheadline, QFont::Bold));
+        setDecorative(this); // the steps are read in their order
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(StudioStyle::accent(), Theme::isDark() ? 0.24 : 0.14));
+        painter.drawEllipse(QRectF(rect()));
+        painter.setPen(StudioStyle::accent());
+        painter.drawText(rect(), Qt::AlignCenter, m_number);
+    }
+
+private:
+    QString m_number;
+};
+
+} // namespace
 
 QColor withAlpha(QColor color, double alpha) {
     color.setAlphaF(float(alpha));
@@ -26,6 +54,67 @@ QLabel* textLabel(const QString& text, Typography::Style style, QFont::Weight we
     return label;
 }
 
+QLabel* iconLabel(const QString& name) {
+    auto* label = new QLabel;
+    label->setObjectName(name);
+    label->setFixedSize(20, 20);
+    label->setAlignment(Qt::AlignCenter);
+    setDecorative(label);
+    return label;
+}
+
+QHBoxLayout* heading(QLabel* icon, QLabel* text) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addWidget(text, 1);
+    return row;
+}
+
+QWidget* step(int number, const QString& title, const QString& detail) {
+    auto* widget = new QWidget;
+    auto* row = new QHBoxLayout(widget);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    row->addWidget(new Badge(number), 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->setContentsMargins(0, 2, 0, 0);
+    texts->addWidget(textLabel(title, Typography::Style::callout, QFont::Normal));
+    if (!detail.isEmpty())
+        texts->addWidget(textLabel(detail, Typography::Style::subheadline, QFont::Normal, true));
+    row->addLayout(texts, 1);
+    return widget;
+}
+
+QVBoxLayout* cardColumn(QWidget* card) {
+    auto* column = new QVBoxLayout(card);
+    column->setContentsMargins(16, 12, 16, 12);
+    column->setSpacing(9);
+    return column;
+}
+
+QPushButton* flatButton(const QString& text, const QString& name) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    button->setAccessibleName(text);
+    button->setAutoDefault(false);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFont(Typography::font(Typography::Style::body, QFont::Medium));
+    return button;
+}
+
+QString flatButtonStyle(const QWidget* sheet) {
+    const QColor accent = StudioStyle::accent();
+    return QStringLiteral("QPushButton { background: transparent; color: %1; border: none;"
+                          " border-radius: 8px; padding: 7px 12px; }"
+                          "QPushButton:hover { background: %2; }"
+                          "QPushButton:pressed { background: %3; }"
+                          "QPushButton:disabled { color: %4; }")
+        .arg(accent.name(), css(withAlpha(accent, 0.08)), css(withAlpha(accent, 0.15)),
+             css(Theme::primary(sheet, 0.3)));
+}
+
 Card::Card(const QString& name) {
     if (!name.isEmpty())
         setObjectName(name);
@@ -34,7 +123,7 @@ Card::Card(const QString& name) {
 void Card::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Theme::primary(this, isDark(this) ? 0.08 : 0.07), 1));
+    painter.setPen(QPen(Theme::primary(this, Theme::isDark() ? 0.08 : 0.07), 1));
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
 }
@@ -45,7 +134,7 @@ Hairline::Hairline() {
 }
 
 void Hairline::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), Theme::primary(this, isDark(this) ? 0.1 : 0.08));
+    QPainter(this).fillRect(rect(), Theme::primary(this, Theme::isDark() ? 0.1 : 0.08));
 }
 
 } // namespace tovi::SheetParts

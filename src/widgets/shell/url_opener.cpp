@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -52,6 +55,29 @@ QMessageBox* showUnopened(const QUrl& url, QWidget* parent) {
                      [where] { QGuiApplication::clipboard()->setText(where); });
     box->open();
     return box;
+}
+
+void reveal(const QStringList& files, const QString& folder) {
+    const QUrl place = QUrl::fromLocalFile(folder);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (files.isEmpty() || !bus.isConnected()) {
+        open(place);
+        return;
+    }
+    QStringList uris;
+    for (const QString& file : files)
+        uris << QString::fromUtf8(QUrl::fromLocalFile(file).toEncoded());
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << uris << QString(); // no start-up notification
+    auto* reply = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), qApp);
+    QObject::connect(reply, &QDBusPendingCallWatcher::finished, reply, [reply, place] {
+        if (reply->isError())
+            open(place);
+        reply->deleteLater();
+    });
 }
 
 } // namespace tovi::UrlOpener

@@ -1,5 +1,6 @@
 #include "studio_panels.h"
 
+#include "app/product.h"
 #include "shell/controls.h"
 #include "shell/double_slider.h"
 #include "shell/theme.h"
@@ -195,65 +196,43 @@ void StudioAnimationControls::sync() {
         const double duration = media->duration;
         m_start->show(0, std::max(duration - 0.1, 0.01), options.start);
         // One scale for the whole media; what the start leaves is marked on it.
-        m_length->show(0.1, std::max(std::min(duration, 8.0), 0.1), options.length,
+        m_length->show(0.1, std::max(std::min(duration, Product::maxSeconds), 0.1), options.length,
                        std::max(duration - options.start, 0.1));
     }
     m_gifGroup->setVisible(animated && gif);
     m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));
     m_fps->setCurrent(fpsIndex(options.fps));
-    m_fpsNote->setText(animated ? QStringLiteral("Zapętlony GIF, maks. 8 s i 2 MB.")
-                                : QStringLiteral("GIF · 240 × 240 · maks. 2 MB"));
+    m_fpsNote->setText(
+        animated ? QStringLiteral("Zapętlony GIF, maks. 8 s i 2 MB.")
+                 : QStringLiteral("GIF · %1 · maks. 2 MB").arg(Product::screenSizeText()));
 }
 
 StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent)
-    : QWidget(parent)
-    , m_model(model)
-    , m_captions(new Switch(QStringLiteral("Napisy na ekranie Tovi")))
-    , m_title(new QLineEdit)
-    , m_subtitle(new QLineEdit) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(14);
-    column->addWidget(m_captions);
-    for (auto [field, name] : {std::pair{m_title, QStringLiteral("Tytuł")},
-                               std::pair{m_subtitle, QStringLiteral("Podpis")}}) {
-        field->setPlaceholderText(name);
-        field->setAccessibleName(name);
-        field->setClearButtonEnabled(true);
-        field->setMinimumHeight(30);
-        column->addWidget(field);
-    }
+    : CaptionFields(QStringLiteral("Tytuł"), Order::switchAbove, parent)
+    , m_model(model) {
+    titleField()->setClearButtonEnabled(true);
+    subtitleField()->setClearButtonEnabled(true);
     const auto change = [this](auto apply) {
         ExportOptions options = m_model.options();
         apply(options);
         m_model.setOptions(options);
         m_model.refreshPreview();
     };
-    connect(m_captions, &QAbstractButton::toggled, this,
+    connect(this, &CaptionFields::captionsToggled, this,
             [change](bool on) { change([on](ExportOptions& o) { o.captions = on; }); });
-    // Typing into an empty line means the captions are wanted: the switch comes on.
-    for (auto [field, line] : {std::pair{m_title, &ExportOptions::captionTitle},
-                               std::pair{m_subtitle, &ExportOptions::captionSubtitle}}) {
-        connect(field, &QLineEdit::textChanged, this, [change, line](const QString& text) {
-            change([&text, line](ExportOptions& o) {
-                o.captions = o.captions || (o.*line).isEmpty();
-                o.*line = text;
-            });
-        });
-    }
+    connect(this, &CaptionFields::titleTyped, this, [change](const QString& text) {
+        change([&text](ExportOptions& o) { type(o, &ExportOptions::captionTitle, text); });
+    });
+    connect(this, &CaptionFields::subtitleTyped, this, [change](const QString& text) {
+        change([&text](ExportOptions& o) { type(o, &ExportOptions::captionSubtitle, text); });
+    });
     connect(&m_model, &StudioModel::optionsChanged, this, &StudioCaptionControls::sync);
     sync();
 }
 
 void StudioCaptionControls::sync() {
     const ExportOptions& options = m_model.options();
-    const QSignalBlocker a(m_captions), b(m_title), c(m_subtitle);
-    m_captions->setChecked(options.captions);
-    // Only when different, so the cursor stays where the person is typing.
-    if (m_title->text() != options.captionTitle)
-        m_title->setText(options.captionTitle);
-    if (m_subtitle->text() != options.captionSubtitle)
-        m_subtitle->setText(options.captionSubtitle);
+    display(options.captions, options.captionTitle, options.captionSubtitle);
 }
 
 } // namespace tovi

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "shell/caption_fields.h"
+
 #include <QWidget>
 #include <limits>
 
 class QLabel;
-class QLineEdit;
 
 namespace tovi {
 
@@ -65,22 +66,16 @@ private:
     QLabel* m_fpsNote;
 };
 
-// The caption tool: the switch and the two lines, applied on every keystroke.
-class StudioCaptionControls : public QWidget {
+// The caption tool: the switch above the two lines, applied to the options on every keystroke.
+class StudioCaptionControls : public CaptionFields {
     Q_OBJECT
 public:
     explicit StudioCaptionControls(StudioModel& model, QWidget* parent = nullptr);
-    Switch* captionsSwitch() const { return m_captions; }
-    QLineEdit* titleField() const { return m_title; }
-    QLineEdit* subtitleField() const { return m_subtitle; }
 
 private:
     void sync();
 
     StudioModel& m_model;
-    Switch* m_captions;
-    QLineEdit* m_title;
-    QLineEdit* m_subtitle;
 };
 
 } // namespace tovi

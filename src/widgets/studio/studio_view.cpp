@@ -1,5 +1,6 @@
 #include "studio_view.h"
 
+#include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
 #include "device/transfer_sheet.h"
@@ -10,9 +11,9 @@
 #include "shell/editor_workspace.h"
 #include "shell/file_chooser.h"
 #include "shell/material_panel.h"
+#include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
-#include "studio/photo_picker.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 
@@ -29,7 +30,7 @@ namespace tovi {
 namespace {
 
 QString summaryOf(const ExportOptions& options) {
-    return rawValue(options.format) + QStringLiteral(" · 240 × 240");
+    return rawValue(options.format) + QStringLiteral(" · ") + Product::screenSizeText();
 }
 
 } // namespace

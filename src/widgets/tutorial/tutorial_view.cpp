@@ -9,7 +9,7 @@
 #include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "shell/url_opener.h"
-#include "shell/window_placement.h"
+#include "shell/work_area.h"
 #include "tutorial/tutorial_animated_device.h"
 
 #include <QEvent>
@@ -71,8 +71,7 @@ protected:
         const QColor tint = m_tint == Tint::accent ? StudioStyle::accent() : Theme::secondary(this);
         if (m_disc) {
             painter.setPen(Qt::NoPen);
-            painter.setBrush(
-                withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.18 : 0.12));
+            painter.setBrush(withAlpha(StudioStyle::accent(), Theme::isDark() ? 0.18 : 0.12));
             painter.drawEllipse(QRectF(rect()));
         }
         painter.drawPixmap((width() - m_size) / 2, (height() - m_size) / 2,
@@ -108,9 +107,8 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         for (int i = 0; i < StudioTutorialView::stepCount; ++i) {
-            painter.setBrush(i == m_current
-                                 ? StudioStyle::accent()
-                                 : Theme::primary(this, SheetParts::isDark(this) ? 0.3 : 0.22));
+            painter.setBrush(i == m_current ? StudioStyle::accent()
+                                            : Theme::primary(this, Theme::isDark() ? 0.3 : 0.22));
             painter.drawEllipse(QRectF(i * (dot + gap), (height() - dot) / 2.0, dot, dot));
         }
     }
@@ -139,7 +137,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(StudioStyle::accent(), SheetParts::isDark(this) ? 0.16 : 0.1));
+        painter.setBrush(withAlpha(StudioStyle::accent(), Theme::isDark() ? 0.16 : 0.1));
         painter.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
     }
 };
@@ -213,7 +211,7 @@ StudioTutorialView::StudioTutorialView(Settings& settings, std::function<void()>
     , m_deviceColor(settings.string(Settings::caseColor, QStringLiteral("silver"))) {
     setWindowTitle(QStringLiteral("Jak to działa?"));
     setWindowModality(Qt::WindowModal);
-    WindowPlacement::fitSheet(this, {650, 700});
+    WorkArea::fitSheet(this, {650, 700});
     setAutoFillBackground(true);
     build();
     loadExamples();
@@ -579,7 +577,7 @@ void StudioTutorialView::changeEvent(QEvent* event) {
 // Everything drawn from the palette that a stylesheet or an icon has to carry.
 void StudioTutorialView::restyle() {
     const QColor accent = StudioStyle::accent();
-    const bool dark = SheetParts::isDark(this);
+    const bool dark = Theme::isDark();
 
     m_close->setIcon(Icons::icon(QStringLiteral("xmark.circle.fill"),
                                  Theme::primary(this, dark ? 0.4 : 0.32), 22));

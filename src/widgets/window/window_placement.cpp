@@ -1,24 +1,19 @@
 #include "window_placement.h"
 
 #include "app/settings.h"
+#include "shell/work_area.h"
 
-#include <QDialog>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 
 namespace tovi::WindowPlacement {
 namespace {
 
-constexpr QSize usualSize{1180, 850};
-// What a Wayland desktop's panel may take: weston's and GNOME's are 32 points, KDE's 44.
-constexpr int waylandPanel = 48;
+using WorkArea::assumedFrame;
+using WorkArea::onWayland;
 
-bool onWayland() {
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
+constexpr QSize usualSize{1180, 850};
 
 // Remembers the window's geometry when it closes, and moves the first frame the window manager
 // puts around it into the work area when it sticks out (a title bar taller than assumed).
@@ -56,7 +51,7 @@ private:
         if (frame == client || onWayland() || !m_window->isVisible())
             return;
         m_framed = true;
-        const QRect area = workArea(m_window->screen());
+        const QRect area = WorkArea::of(m_window->screen());
         if (m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen) ||
             area.contains(frame))
             return;
@@ -76,21 +71,11 @@ private:
 
 } // namespace
 
-QRect workArea(const QScreen* screen) {
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return QRect(QPoint(), usualSize);
-    if (onWayland())
-        return screen->geometry().adjusted(0, 0, 0, -waylandPanel);
-    return screen->availableGeometry();
-}
-
 void manage(QWidget* window, Settings& settings) {
     new Keeper(window, settings);
     if (window->restoreGeometry(settings.bytes(Settings::windowGeometry)))
         return;
-    const QRect area = workArea(window->screen());
+    const QRect area = WorkArea::of(window->screen());
     const QSize size =
         usualSize.boundedTo(area.size() - assumedFrame).expandedTo(window->minimumSize());
     window->resize(size);
@@ -98,12 +83,6 @@ void manage(QWidget* window, Settings& settings) {
     frame.moveCenter(area.center());
     if (!onWayland())
         window->move(frame.topLeft());
-}
-
-void fitSheet(QDialog* sheet, QSize preferred) {
-    const QWidget* over = sheet->parentWidget() ? sheet->parentWidget()->window() : sheet;
-    const QSize room = workArea(over->screen()).size() - assumedFrame;
-    sheet->setFixedSize(preferred.boundedTo(room));
 }
 
 } // namespace tovi::WindowPlacement

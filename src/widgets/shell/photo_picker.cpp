@@ -7,14 +7,12 @@
 #include "media/video_source.h"
 #include "shell/theme.h"
 
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -136,22 +134,17 @@ PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders, Kind 
     }
     // One worker draws the thumbnails in order and stops as soon as the dialog goes.
     (void)QtConcurrent::run(&workerThreads(),
-                            [files, stop = m_stop, dialog = QPointer<PhotoPickerDialog>(this)] {
+                            [files, stop = m_stop, relay = InterfaceRelay(this), list = m_list] {
                                 for (int row = 0; row < files.size() && !stop->load(); ++row) {
                                     const QImage picture = thumbnail(files[row]);
                                     if (picture.isNull())
                                         continue;
-                                    QMetaObject::invokeMethod(
-                                        QCoreApplication::instance(),
-                                        [dialog, row, picture] {
-                                            if (!dialog)
-                                                return;
-                                            QPixmap pixmap = QPixmap::fromImage(picture);
-                                            pixmap.setDevicePixelRatio(2);
-                                            if (QListWidgetItem* item = dialog->m_list->item(row))
-                                                item->setIcon(QIcon(pixmap));
-                                        },
-                                        Qt::QueuedConnection);
+                                    relay([list, row, picture] {
+                                        QPixmap pixmap = QPixmap::fromImage(picture);
+                                        pixmap.setDevicePixelRatio(2);
+                                        if (QListWidgetItem* item = list->item(row))
+                                            item->setIcon(QIcon(pixmap));
+                                    });
                                 }
                             });
 

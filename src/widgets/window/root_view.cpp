@@ -97,21 +97,6 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     // 200 %; below the 1040 × 760 layout the preview shrinks and panels scroll.
     setMinimumSize(760, 480);
     setAutoFillBackground(true);
-    m_tutorialFactory = [](StudioRootView& root) -> QDialog* {
-        auto* sheet = new StudioTutorialView(
-            root.m_settings, [&root] { root.finishTutorial(); }, &root);
-        sheet->setAttribute(Qt::WA_DeleteOnClose);
-        return sheet;
-    };
-    m_collectionFactory = [](StudioRootView& root) -> QDialog* {
-        auto* sheet = new StudioCollectionView(
-            root.packs().packs(), root.mode(),
-            [&root](const StarterPack& pack, int slot) { root.choose(pack, slot); },
-            root.packs().selectedID(), &root);
-        sheet->setAttribute(Qt::WA_DeleteOnClose);
-        return sheet;
-    };
-
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -271,9 +256,10 @@ void StudioRootView::choose(const StarterPack& pack, int slot) {
 void StudioRootView::showTutorial() {
     if (m_tutorial)
         return;
-    m_tutorial = m_tutorialFactory(*this);
-    if (m_tutorial)
-        m_tutorial->open();
+    m_tutorial = new StudioTutorialView(
+        m_settings, [this] { finishTutorial(); }, this);
+    m_tutorial->setAttribute(Qt::WA_DeleteOnClose);
+    m_tutorial->open();
 }
 
 void StudioRootView::finishTutorial() {
@@ -285,17 +271,11 @@ void StudioRootView::finishTutorial() {
 void StudioRootView::showCollection() {
     if (m_collection)
         return;
-    m_collection = m_collectionFactory(*this);
-    if (m_collection)
-        m_collection->open();
-}
-
-void StudioRootView::setTutorialFactory(SheetFactory factory) {
-    m_tutorialFactory = std::move(factory);
-}
-
-void StudioRootView::setCollectionFactory(SheetFactory factory) {
-    m_collectionFactory = std::move(factory);
+    m_collection = new StudioCollectionView(
+        m_packs->packs(), m_mode, [this](const StarterPack& pack, int slot) { choose(pack, slot); },
+        m_packs->selectedID(), this);
+    m_collection->setAttribute(Qt::WA_DeleteOnClose);
+    m_collection->open();
 }
 
 void StudioRootView::showEvent(QShowEvent* event) {

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -54,11 +53,6 @@ public:
     QDialog* tutorialSheet() const { return m_tutorial; }
     QDialog* collectionSheet() const { return m_collection; }
 
-    // Builds the sheets; the next issue's views plug in here. Until then, plain dialogs.
-    using SheetFactory = std::function<QDialog*(StudioRootView&)>;
-    void setTutorialFactory(SheetFactory factory);
-    void setCollectionFactory(SheetFactory factory);
-
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -80,8 +74,6 @@ private:
     PacksView* m_packsView;
     QPointer<QDialog> m_tutorial;
     QPointer<QDialog> m_collection;
-    SheetFactory m_tutorialFactory;
-    SheetFactory m_collectionFactory;
 };
 
 } // namespace tovi

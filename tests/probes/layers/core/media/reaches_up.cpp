@@ -1,0 +1,1 @@
+#include "device/probe.h" // media reaching up to the device

@@ -1,0 +1,1 @@
+#include "studio/probe.h" // packs reaching across to the studio

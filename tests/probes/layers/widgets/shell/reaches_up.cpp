@@ -1,0 +1,1 @@
+#include "window/probe.h" // the kit reaching up to the window
