@@ -182,10 +182,10 @@ def read_as_orca(app, window, button):
               state.contains(pyatspi.STATE_CHECKED) == open_, f"„{tool}” says it is open: {open_}")
     check(find(window, "image").name.startswith("Podgląd ekranu Tovi"), "the preview is named")
     # The animated picture plays; the ▶II key says which it does, and does it by its action.
-    for now, then in (("Wstrzymaj", "Wznów"), ("Wznów", "Wstrzymaj")):
-        key = wait_for(lambda: window, "push button", f"{now} odtwarzanie")
+    for now, then in (("Wstrzymaj", "Odtwórz"), ("Odtwórz", "Wstrzymaj")):
+        key = wait_for(lambda: window, "push button", f"{now} podgląd")
         press(key)
-        wait_for(lambda: window, "push button", f"{then} odtwarzanie")
+        wait_for(lambda: window, "push button", f"{then} podgląd")
     every_tool(window, "Grafika")
 
     # The sheet, through to a verified write, each outcome said as an alert.

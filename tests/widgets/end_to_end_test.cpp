@@ -119,11 +119,11 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     EXPECT_TRUE(moving(display));
     QAbstractButton* play = studio->preview()->playButton();
     QTest::mouseClick(play, Qt::LeftButton);
-    EXPECT_EQ(play->accessibleName(), QStringLiteral("Wznów odtwarzanie"));
+    EXPECT_EQ(play->accessibleName(), QStringLiteral("Odtwórz podgląd"));
     EXPECT_FALSE(moving(display));
     display->setFocus();
     QTest::keyClick(display, Qt::Key_Space);
-    EXPECT_EQ(play->accessibleName(), QStringLiteral("Wstrzymaj odtwarzanie"));
+    EXPECT_EQ(play->accessibleName(), QStringLiteral("Wstrzymaj podgląd"));
     EXPECT_TRUE(moving(display));
 
     // Drag the picture on the device's display to the left.

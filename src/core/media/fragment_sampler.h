@@ -17,9 +17,9 @@ class VideoSource;
 // carries, 1 / rate rounded on the running time, the last one shortened to end on the length.
 struct FragmentPlan {
     int rate = Product::maxFps; // frames per second: the options' fps clamped to 1 … 12
-    double start = 0;  // seconds into the source
-    double length = 0; // seconds of source, at most 8
-    int count = 0;     // at most 96; a last frame that would carry no whole centisecond is left out
+    double start = 0;           // seconds into the source
+    double length = 0;          // seconds of source, at most 8
+    int count = 0; // at most 96; a last frame that would carry no whole centisecond is left out
 
     // Throws MediaError::empty for a still, or for a fragment that holds no frame (a start at
     // or past the end).

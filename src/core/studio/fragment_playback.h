@@ -95,8 +95,8 @@ private:
     // pictures and its frames are never shown.
     quint64 m_generation = 0;
     std::shared_ptr<std::atomic<quint64>> m_live = std::make_shared<std::atomic<quint64>>(0);
-    bool m_decoding = false; // the current generation's decode has been started
-    bool m_finished = false; // and has ended
+    bool m_decoding = false;   // the current generation's decode has been started
+    bool m_finished = false;   // and has ended
     bool m_startShown = false; // startFrame has been emitted
     std::vector<QImage> m_frames;
     int m_ready = 0;

@@ -85,7 +85,7 @@ public:
     void setPaused(bool paused) {
         m_paused = paused;
         const QString name =
-            !paused ? QStringLiteral("Wznów odtwarzanie") : QStringLiteral("Wstrzymaj odtwarzanie");
+            paused ? QStringLiteral("Odtwórz podgląd") : QStringLiteral("Wstrzymaj podgląd");
         setAccessibleName(name);
         setToolTip(name + QStringLiteral(" (Spacja)"));
         update();
@@ -180,7 +180,7 @@ void DevicePreview::setPlayback(bool available, bool paused) {
     m_play->setVisible(available);
     m_pointer->setFocusPolicy(available ? Qt::StrongFocus : Qt::NoFocus);
     m_pointer->setAccessibleDescription(
-        available ? QStringLiteral("Spacja wstrzymuje lub wznawia odtwarzanie") : QString());
+        available ? QStringLiteral("Spacja wstrzymuje lub odtwarza podgląd") : QString());
 }
 
 bool DevicePreview::eventFilter(QObject* watched, QEvent* event) {
