@@ -4,6 +4,7 @@
 # of it, each run against the ones just before it; then the first played frame, the cost of
 # playing, punctuality while dragging, and memory.
 #   bench/playback_bench.sh [BUILD_DIR] [N]     (default build/release, 5)
+# With a DISPLAY (xvfb-run -a bench/playback_bench.sh), the window's own cost is measured too.
 # Needs the clip: bash ../shared/bench/make-bench-media.sh /tmp/tovi-bench
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,3 +42,30 @@ echo "ready against the export run before it: median $(printf '%s\n' "${toExport
 "$bench" drag 2>/dev/null
 "$bench" memory still 2>/dev/null
 "$bench" memory 2>/dev/null
+
+# The window itself, painting: tovi-studio under Xvfb with the clip open, its CPU over 10 s once
+# every frame has decoded, playing against reduced motion (the still preview alone).
+window() {
+    local home pid ticks
+    home=$(mktemp -d)
+    mkdir "$home/ToviStudio" # the tutorial seen: it would play too
+    printf '[General]\ntutorial.factory-to-yours.version=1\n' >"$home/ToviStudio/ToviStudio.ini"
+    HOME=$home XDG_CONFIG_HOME=$home XDG_DATA_HOME=$home TOVI_REDUCE_MOTION=$1 QT_QPA_PLATFORM=xcb \
+        "$build/src/app/tovi-studio" "$clip" >/dev/null 2>&1 &
+    pid=$!
+    sleep 12
+    cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+    ticks=$(cpu)
+    sleep 10
+    echo "$(( $(cpu) - ticks ))"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    rm -rf "$home"
+}
+if [ -n "${DISPLAY:-}" ]; then
+    hz=$(getconf CLK_TCK)
+    playing=$(window 0) still=$(window 1)
+    echo "the window over 10 s: playing $(ratio "$playing" "$(( hz / 10 ))") %," \
+        "still $(ratio "$still" "$(( hz / 10 ))") % of one core:" \
+        "playback $(ratio "$(( playing - still ))" "$(( hz / 10 ))") %"
+fi
