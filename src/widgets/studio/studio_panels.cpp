@@ -73,8 +73,10 @@ SliderRow::SliderRow(const QString& title, QWidget* parent)
 void SliderRow::show(double minimum, double maximum, double value, double limit) {
     m_slider->setRange(minimum, maximum);
     m_slider->setLimit(limit);
+    // The handle, the text and a screen reader say what applies: at most the limit.
+    value = std::min(value, limit);
     m_slider->setValue(value);
-    m_value->setText(seconds(std::clamp(std::min(value, limit), minimum, maximum)));
+    m_value->setText(seconds(std::clamp(value, minimum, maximum)));
 }
 
 StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* parent)

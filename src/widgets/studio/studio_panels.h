@@ -22,7 +22,7 @@ public:
     DoubleSlider* slider() const { return m_slider; }
     QLabel* valueLabel() const { return m_value; }
     // Range and value without emitting; the value text follows. Beyond `limit` the range is
-    // marked and out of reach, and the text says the limit.
+    // marked and out of reach, and a value beyond it shows as the limit.
     void show(double minimum, double maximum, double value,
               double limit = std::numeric_limits<double>::infinity());
 
