@@ -98,8 +98,8 @@ def framed(title, node):
     return wid, (x - left, y - top, w + left + right, h + top + bottom)
 
 
-def start(settings=None):
-    process = desktop.start([studio, picture], env=app_env(desktop, "xcb", settings))
+def start(settings=None, **env):
+    process = desktop.start([studio, picture], env=dict(app_env(desktop, "xcb", settings), **env))
     return process, wait_until(application, what="tovi-studio on the accessibility bus")
 
 
@@ -181,6 +181,11 @@ def read_as_orca(app, window, button):
               state.contains(pyatspi.STATE_EXPANDED) == open_ and
               state.contains(pyatspi.STATE_CHECKED) == open_, f"„{tool}” says it is open: {open_}")
     check(find(window, "image").name.startswith("Podgląd ekranu Tovi"), "the preview is named")
+    # The animated picture plays; the ▶II key says which it does, and does it by its action.
+    for now, then in (("Wstrzymaj", "Odtwórz"), ("Odtwórz", "Wstrzymaj")):
+        key = wait_for(lambda: window, "push button", f"{now} podgląd")
+        press(key)
+        wait_for(lambda: window, "push button", f"{then} podgląd")
     every_tool(window, "Grafika")
 
     # The sheet, through to a verified write, each outcome said as an alert.
@@ -241,7 +246,8 @@ try:
         window, button = send_button_fits(app, "second start")
         settles("back where it was left", lambda: extents(window), lambda e: e == moved)
     else:
-        process, app = start({"tutorial.factory-to-yours.version": 1})
+        # With motion, so that the animated picture plays.
+        process, app = start({"tutorial.factory-to-yours.version": 1}, TOVI_REDUCE_MOTION="0")
         window, button = send_button_fits(app, "start")
         read_as_orca(app, window, button)
 finally:

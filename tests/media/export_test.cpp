@@ -111,6 +111,11 @@ TEST_F(Export, TheLastFrameIsShortenedToTheFragment) {
     ASSERT_EQ(odd.frames.size(), 31u);
     EXPECT_EQ(odd.totalDelay(), 255);
     EXPECT_EQ(odd.frames.back().delay, 5);
+
+    // 0.251 s: a fourth frame from 0.25 s would carry no whole centisecond, so there is none.
+    const auto even =
+        summarize(MediaProcessor::exportMedia(animation("ten.gif", 10, 10), gif(0, 0.251, 12)));
+    EXPECT_EQ(even.delays(), (std::vector<int>{8, 9, 8}));
 }
 
 TEST_F(Export, FramesFollowTheSourceInOrder) {

@@ -5,15 +5,19 @@
 #include "device/bookmark.h"
 #include "device/device_watch.h"
 #include "device/folder_lock.h"
+#include "media/fragment_sampler.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
 #include "studio/studio_model.h"
 #include "support/device_fixtures.h"
 #include "support/gif_builder.h"
+#include "support/gif_summary.h"
 #include "support/model_home.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -34,6 +38,7 @@ using namespace tovi::test;
 namespace {
 
 const QString colours = QStringLiteral(TOVI_FIXTURES "/video/colours.mp4");
+const QString pattern = QStringLiteral(TOVI_FIXTURES "/video/pattern.mp4");
 
 class Studio : public ::testing::Test {
 protected:
@@ -212,9 +217,17 @@ bool near(QRgb a, QRgb b) {
            std::abs(qBlue(a) - qBlue(b)) <= 8;
 }
 
+// A still preview alone: a fragment that plays decodes its start frame for the preview itself.
+void jpegOnly(StudioModel& model) {
+    ExportOptions options = model.options();
+    options.format = OutputFormat::jpg;
+    model.setOptions(options);
+}
+
 TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
     StudioModel model(m_home.settings());
     import(model, colours);
+    jpegOnly(model);
     EXPECT_TRUE(near(centre(model.preview()), qRgb(255, 0, 0))); // at 0 s, no decode needed
     const QRgb atOne = centre(MediaProcessor::sourceFrame(*model.media(), 1.0));
     ASSERT_FALSE(near(atOne, qRgb(255, 0, 0)));
@@ -263,6 +276,7 @@ TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
 TEST_F(Studio, ThePreviewEndsOnTheFrameTheExportStartsWith) {
     StudioModel model(m_home.settings());
     import(model, colours);
+    jpegOnly(model);
     QList<QRgb> shown;
     QObject::connect(&model, &StudioModel::previewChanged,
                      [&] { shown << centre(model.preview()); });
@@ -285,6 +299,112 @@ TEST_F(Studio, ThePreviewEndsOnTheFrameTheExportStartsWith) {
             EXPECT_TRUE(near(shown.first(), qRgb(255, 0, 255)));
         }
     }
+}
+
+// The preview plays the export's own frames (before the palette step), in order, for the delays
+// the GIF carries.
+TEST_F(Studio, PlaybackShowsTheExportsFramesForTheGifsDelays) {
+    StudioModel model(m_home.settings());
+    const FragmentPlayback& playback = model.playback();
+    for (const QString& file : {pattern, gif()}) {
+        import(model, file);
+        ExportOptions options = model.options();
+        options.crop = {2, 0.6, -0.4};
+        options.captions = true;
+        options.captionTitle = QStringLiteral("Tytuł");
+        model.setOptions(options);
+        model.refreshPreview();
+        std::vector<std::pair<int, QImage>> shown;
+        const auto seen = QObject::connect(&playback, &FragmentPlayback::frameChanged, [&] {
+            if (!playback.frame().isNull())
+                shown.emplace_back(playback.frameIndex(), playback.frame());
+        });
+        ASSERT_TRUE(waitUntil([&] { return int(shown.size()) > playback.frameCount(); }));
+        QObject::disconnect(seen);
+
+        FragmentSampler exported(*model.media(), model.options());
+        const auto summary =
+            summarize(MediaProcessor::exportMedia(*model.media(), model.options()));
+        const int count = exported.plan().count;
+        ASSERT_EQ(playback.frameCount(), count);
+        ASSERT_EQ(int(summary.frames.size()), count);
+        for (int i = 0; i <= count; ++i) {
+            EXPECT_EQ(shown[size_t(i)].first, i % count) << "the loop goes round in order";
+            if (i == count)
+                break;
+            EXPECT_EQ(shown[size_t(i)].second, exported.frame(i)) << i;
+            EXPECT_EQ(std::lround(playback.plan().delay(i) * 100), summary.frames[size_t(i)].delay);
+        }
+    }
+}
+
+// After a change the old frames go at once and only the new ones show; a gesture's frames wait
+// for the hand to rest. Nothing ticks while nothing plays.
+TEST_F(Studio, PlaybackFollowsChangesAndStopsWhenNothingPlays) {
+    StudioModel model(m_home.settings());
+    FragmentPlayback& playback = model.playback();
+    import(model, colours);
+    ASSERT_TRUE(waitUntil([&] { return playback.framesReady() == playback.frameCount(); }));
+    EXPECT_TRUE(playback.ticking());
+
+    QList<QRgb> shown;
+    QObject::connect(&playback, &FragmentPlayback::frameChanged, [&] {
+        if (!playback.frame().isNull())
+            shown << centre(playback.frame());
+    });
+    ExportOptions options = model.options();
+    options.length = 0.3;
+    options.start = 1.0;
+    model.setOptions(options);
+    EXPECT_TRUE(playback.frame().isNull()) << "no frame of the old settings stays";
+    EXPECT_FALSE(playback.ticking());
+    waitForWork(); // the frames of 1.0 s wait in the event queue
+    options.start = 0.4;
+    model.setOptions(options);
+    ASSERT_TRUE(waitUntil([&] { return shown.size() >= 8; }));
+    FragmentSampler wanted(*model.media(), options);
+    EXPECT_TRUE(near(centre(model.preview()), centre(wanted.frame(0)))) << "the still follows";
+    for (const QRgb colour : shown)
+        EXPECT_TRUE(near(colour, centre(wanted.frame(0))) || near(colour, centre(wanted.frame(3))))
+            << "only frames of 0.4 … 0.7 s, never of 1.0 s";
+
+    QElapsedTimer hand;
+    hand.start();
+    model.zoomCrop(30, true);
+    EXPECT_TRUE(playback.frame().isNull());
+    waitForWork();
+    QCoreApplication::processEvents();
+    if (hand.elapsed() < FragmentPlayback::handStillMs) { // a loaded machine cannot judge
+        EXPECT_EQ(playback.framesReady(), 0) << "nothing decodes while the hand moves";
+    }
+    ASSERT_TRUE(waitUntil([&] { return !playback.frame().isNull(); }));
+
+    playback.setPaused(true);
+    EXPECT_FALSE(playback.ticking());
+    const int at = playback.frameIndex();
+    spin(200);
+    EXPECT_EQ(playback.frameIndex(), at);
+    playback.setPaused(false);
+    EXPECT_TRUE(playback.ticking());
+    playback.setHidden(true);
+    EXPECT_FALSE(playback.ticking());
+    playback.setHidden(false);
+    playback.setEnabled(false); // reduced motion
+    EXPECT_TRUE(playback.frame().isNull());
+    EXPECT_FALSE(playback.ticking());
+    playback.setEnabled(true);
+
+    // A JPEG, a turn and a still play nothing.
+    options.format = OutputFormat::jpg;
+    model.setOptions(options);
+    EXPECT_EQ(playback.frameCount(), 0);
+    import(model, photo());
+    options = model.options();
+    options.format = OutputFormat::gif;
+    options.rotation = true;
+    model.setOptions(options);
+    EXPECT_EQ(playback.frameCount(), 0);
+    EXPECT_FALSE(playback.ticking());
 }
 
 TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {

@@ -61,6 +61,22 @@ QString clip(const QTemporaryDir& dir) {
     return ffmpeg.exitCode() == 0 ? out : QString();
 }
 
+// The round display as the X server shows it.
+QImage onScreen(QWidget* display) {
+    const QPoint at = display->mapTo(display->window(), QPoint());
+    return display->screen()
+        ->grabWindow(display->window()->winId(), at.x(), at.y(), display->width(),
+                     display->height())
+        .toImage();
+}
+
+// Whether the display changes within 0.3 s.
+bool moving(QWidget* display) {
+    const QImage before = onScreen(display);
+    QTest::qWait(300);
+    return onScreen(display) != before;
+}
+
 template <typename T> T* withText(QWidget* root, const QString& text) {
     for (T* widget : root->findChildren<T*>())
         if (widget->text() == text && widget->isVisible())
@@ -95,9 +111,22 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     ASSERT_TRUE(waitUntil([&] { return window.studio().media() && !window.studio().busy(); }));
     EXPECT_TRUE(window.studio().media()->video);
 
-    // Drag the picture on the device's display to the left.
+    // The clip plays on the display; its ▶II key and Space pause and resume it.
     QWidget* display = studio->preview()->pointerView();
     ASSERT_TRUE(waitUntil([&] { return display->isVisible(); }));
+    const FragmentPlayback& playback = window.studio().playback();
+    ASSERT_TRUE(waitUntil([&] { return playback.framesReady() == playback.frameCount(); }));
+    EXPECT_TRUE(moving(display));
+    QAbstractButton* play = studio->preview()->playButton();
+    QTest::mouseClick(play, Qt::LeftButton);
+    EXPECT_EQ(play->accessibleName(), QStringLiteral("Odtwórz podgląd"));
+    EXPECT_FALSE(moving(display));
+    display->setFocus();
+    QTest::keyClick(display, Qt::Key_Space);
+    EXPECT_EQ(play->accessibleName(), QStringLiteral("Wstrzymaj podgląd"));
+    EXPECT_TRUE(moving(display));
+
+    // Drag the picture on the device's display to the left.
     const QPoint centre = display->rect().center();
     QTest::mousePress(display, Qt::LeftButton, {}, centre);
     for (int step = 1; step <= 5; ++step)
@@ -128,6 +157,16 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
                 saved[0].endsWith(QStringLiteral(".gif")));
     EXPECT_EQ(readFile(device + QStringLiteral("/Photo1/") + saved[0]), window.studio().output());
     sheet->close();
+
+    // A photograph stands still.
+    QImage photo(1200, 800, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    photo.save(dir.filePath(QStringLiteral("photo.png")));
+    studio->importFile(dir.filePath(QStringLiteral("photo.png")));
+    ASSERT_TRUE(waitUntil([&] { return !window.studio().media()->video; }));
+    settle();
+    EXPECT_FALSE(play->isVisible());
+    EXPECT_FALSE(moving(display));
     waitForWork();
 }
 

@@ -144,12 +144,22 @@ TEST_F(StudioScreen, FragmentSlidersStayWithinTheVideo) {
     EXPECT_NEAR(length->maximumValue(), 2.0, 1e-9);
     EXPECT_EQ(controls->lengthRow()->valueLabel()->text(), QStringLiteral("2.0 s"));
 
+    // One scale for the length: a start that leaves room does not move its handle; one that
+    // leaves less holds it at what is left, marked, and a move beyond stops there.
+    length->moveTo(1.0);
+    const int handle = length->sliderPosition();
+    start->moveTo(0.5);
+    EXPECT_EQ(length->sliderPosition(), handle) << "the handle does not jump";
     start->setSliderPosition(start->maximum()); // dragged to the end
     EXPECT_NEAR(m_model.options().start, 1.9, 1e-9);
-    EXPECT_NEAR(length->maximumValue(), 0.1, 1e-9);
-    EXPECT_DOUBLE_EQ(length->minimumValue(), 0.1);
+    EXPECT_NEAR(length->maximumValue(), 2.0, 1e-9);
+    EXPECT_NEAR(length->limit(), 0.1, 1e-9);
+    EXPECT_NEAR(length->value(), 0.1, 1e-9);
+    EXPECT_EQ(controls->lengthRow()->valueLabel()->text(), QStringLiteral("0.1 s"));
+    length->moveTo(1.5);
+    EXPECT_NEAR(m_model.options().length, 0.1, 1e-9) << "a move beyond stops at the limit";
 
-    // The frame rate does not show on the still preview: no refresh, only a stale export.
+    // The frame rate shows in the playing fragment but not on the still: no refresh of it.
     ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
     spin(300);
     QSignalSpy previews(&m_model, &StudioModel::previewChanged);

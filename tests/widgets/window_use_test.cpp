@@ -67,7 +67,10 @@ TEST_F(InUse, TabFollowsWhatTheEyeSees) {
                             QStringLiteral("Kolekcja"), QStringLiteral("Gotowe"),
                             QStringLiteral("Zoom"),     QStringLiteral("Poziomo"),
                             QStringLiteral("Pionowo"),  QStringLiteral("Wycentruj kadr")};
-    EXPECT_EQ(tabStops(), header + tools + QStringList{QStringLiteral("Wyślij na Tovi")});
+    // The picture plays: its display and its ▶II key take the keyboard too.
+    const QStringList playing{QStringLiteral("Przesuń kadr myszą lub zmień powiększenie rolką"),
+                              QStringLiteral("Wstrzymaj podgląd")};
+    EXPECT_EQ(tabStops(), header + tools + playing + QStringList{QStringLiteral("Wyślij na Tovi")});
     m_root.setMode(StudioMode::cards);
     ASSERT_TRUE(waitUntil([&] { return !m_root.packs().busy(); }));
     settle();

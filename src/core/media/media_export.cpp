@@ -3,6 +3,7 @@
 
 #include "app/product.h"
 #include "media/caption_band.h"
+#include "media/fragment_sampler.h"
 #include "media/gif_writer.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
@@ -33,8 +34,7 @@ void report(const ExportProgress& progress, int done, int total) {
 }
 
 // The decoders' stop request while frame `done` is being decoded: the progress callback asked
-// again with the same counts, at most every 50 ms; and the export as a whole is one request of
-// the decode budget.
+// again with the same counts, at most every 50 ms.
 class DecodingStop {
 public:
     DecodingStop(const ExportProgress& progress, int total)
@@ -44,22 +44,18 @@ public:
     }
     StopRequest request() {
         return [this] {
-            m_clock.check({});
             if (!m_progress || !m_asked.hasExpired(50))
                 return false;
             m_asked.restart();
             return !m_progress(m_done, m_total);
         };
     }
-    // After each frame: the frames' counts, and the budget's time.
     void report(int done) {
         m_done = done;
         MediaProcessor::report(m_progress, done, m_total);
-        m_clock.check({});
     }
 
 private:
-    DecodeClock m_clock;
     const ExportProgress& m_progress;
     int m_total;
     int m_done = 0;
@@ -92,52 +88,13 @@ QByteArray jpeg(const QImage& picture) {
 
 QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
                       const ExportProgress& progress) {
-    const int rate = frameRate(options.fps);
-    const double start = options.start >= 0 ? options.start : 0; // NaN counts as 0 too
-    const double available = media.duration - start;
-    const double length = std::min(
-        available, options.length < Product::maxSeconds ? options.length : Product::maxSeconds);
-    // Whole ticks of the output: a start at the very end (where delays that add up to a hair
-    // more than the duration leave 1e-16 s) holds no frame.
-    if (!(length * 100 >= 0.5) || !media.animated)
-        throw MediaError(MediaError::empty);
-    // A duration a hair over a whole frame (4.0000001 s) must not add an empty last frame.
-    const int count = std::max(1, static_cast<int>(std::ceil(rate * length - 1e-6)));
-
-    DecodingStop stop(progress, count);
-    std::unique_ptr<VideoSource> video;
-    std::unique_ptr<ImageSource> image;
-    if (media.video) {
-        video = std::make_unique<VideoSource>(media.url.toLocalFile());
-        video->setStopRequest(stop.request());
-        video->setSampling(start, 1.0 / rate);
-        // Only the crop is ever needed: the source cuts it out before converting any colours.
-        video->setCrop(options.crop, outputSide);
-    } else {
-        try {
-            image = ImageSource::open(media.url.toLocalFile());
-        } catch (const ToviError&) {
-        }
-        if (!image)
-            throw MediaError(MediaError::unreadable);
-        image->setStopRequest(stop.request());
-    }
-
-    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, count});
-    report(progress, 0, count);
-    for (int i = 0; i < count; ++i) {
-        const double offset = double(i) / rate;
-        QImage frame;
-        if (video) {
-            frame = video->frameAt(start + offset, VideoSource::Accuracy::exact);
-        } else {
-            const QImage source = MediaProcessor::frame(*image, gifIndex(*image, start + offset));
-            if (source.isNull())
-                throw MediaError(MediaError::unreadable);
-            frame = crop(source, options.crop, outputSide);
-        }
-        // The last frame is shortened so that the delays add up to the fragment exactly.
-        writer.add(captioned(std::move(frame), options), std::min(length - offset, 1.0 / rate));
+    const FragmentPlan plan = FragmentPlan::of(media, options);
+    DecodingStop stop(progress, plan.count);
+    FragmentSampler sampler(media, options, stop.request());
+    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, plan.count});
+    report(progress, 0, plan.count);
+    for (int i = 0; i < plan.count; ++i) {
+        writer.add(sampler.frame(i), plan.delay(i));
         stop.report(i + 1);
     }
     return checkedGif(writer.finish());

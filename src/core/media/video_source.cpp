@@ -900,6 +900,11 @@ void VideoSource::setCrop(const CropSettings& settings, int pixelSize) {
     ++m_state->generation; // a frame converted without the crop is stale
 }
 
+void VideoSource::clearCrop() {
+    m_state->crop.reset();
+    ++m_state->generation;
+}
+
 void VideoSource::setSampling(double start, double step) {
     if (std::isfinite(start) && std::isfinite(step) && step > 0)
         m_state->sampling = State::Sampling{std::max(0.0, start), step};

@@ -58,6 +58,8 @@ public:
     // their planes before any colour conversion, which costs a fraction of converting them
     // whole; for an export, which never needs the whole picture.
     void setCrop(const CropSettings& settings, int pixelSize);
+    // From now on frames come out whole again.
+    void clearCrop();
 
     // Announces that exact frames will be asked for at start, start + step, start + 2 × step…
     // in that order, so frames shown at none of those times need not be decoded. A request off

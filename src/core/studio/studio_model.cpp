@@ -55,6 +55,16 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
     m_previewTimer.setInterval(previewDebounceMs);
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
     connect(&m_albumWrite, &DeviceJob::stalledChanged, this, &StudioModel::stalledChanged);
+    connect(&m_playback, &FragmentPlayback::failed, this, &StudioModel::setError);
+    connect(&m_playback, &FragmentPlayback::startFrame, this,
+            [this](const QImage& frame, double time) {
+                if (time != m_options.start || m_cachedTime == time)
+                    return;
+                m_previewTimer.stop();
+                m_cachedFrame = frame;
+                m_cachedTime = time;
+                renderPreview(frame);
+            });
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
     // A video copy can be gigabytes; copies of earlier runs are never used again.
@@ -73,6 +83,7 @@ void StudioModel::setOptions(const ExportOptions& options) {
     if (options == m_options)
         return;
     m_options = options;
+    m_playback.setFragment(m_media, m_options);
     emit optionsChanged();
 }
 
@@ -192,6 +203,7 @@ void StudioModel::refreshPreview() {
     }
     ++m_previewToken;
     m_previewTimer.stop();
+    m_playback.setFragment(m_media, m_options);
     if (!m_media)
         return;
     if (!m_cachedFrame.isNull() && m_cachedTime == m_options.start) {
@@ -221,6 +233,9 @@ struct StudioModel::PreviewSource {
 
 void StudioModel::decodePreviewFrame() {
     if (!m_media)
+        return;
+    // The playback decodes this frame on its way to the first one (startFrame).
+    if (m_playback.loading())
         return;
     const quint64 token = m_previewToken;
     m_liveToken->store(token);
@@ -264,6 +279,7 @@ void StudioModel::decodePreviewFrame() {
 // --- gestures -----------------------------------------------------------------------------------
 
 void StudioModel::changeCrop(const CropSettings& crop) {
+    m_playback.holdForGesture();
     ExportOptions options = m_options;
     options.crop = crop;
     setOptions(options);

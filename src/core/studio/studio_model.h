@@ -2,6 +2,7 @@
 
 #include "device/device_job.h"
 #include "media/media_types.h"
+#include "studio/fragment_playback.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -60,6 +61,8 @@ public:
     const QByteArray& output() const { return m_output; }
     const QString& selectedFolder() const { return m_selectedFolder; }
     const QString& exportedURL() const { return m_exportedURL; }
+    // The fragment playing on the preview, for a sampled GIF of animated media.
+    FragmentPlayback& playback() { return m_playback; }
 
     // Changes the settings; the caller refreshes the preview when the picture depends on them.
     void setOptions(const ExportOptions& options);
@@ -156,6 +159,7 @@ private:
     std::shared_ptr<MediaCopy> m_mediaCopy;
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
     DeviceJob m_albumWrite;
+    FragmentPlayback m_playback;
 };
 
 } // namespace tovi

@@ -4,7 +4,9 @@
 #include "shell/controls.h"
 #include "shell/theme.h"
 
+#include <QAbstractButton>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -67,11 +69,66 @@ QImage shadowOf(const QImage& shape, int radius, double opacity) {
 constexpr double shadowRadius = 12;
 constexpr double shadowOffset = 10;
 
+// Where the artwork draws the ▶II key on the wheel, in its own units.
+constexpr QRectF playKeyArt(1567 - 80, 1820 - 55, 160, 110);
+
+// The ▶II key over the artwork's own: it draws only a hover and focus ring, and a ring in the
+// accent colour while the playback is paused.
+class PlayKey : public QAbstractButton {
+public:
+    explicit PlayKey(QWidget* parent)
+        : QAbstractButton(parent) {
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
+        setAttribute(Qt::WA_Hover);
+    }
+    void setPaused(bool paused) {
+        m_paused = paused;
+        const QString name =
+            paused ? QStringLiteral("Odtwórz podgląd") : QStringLiteral("Wstrzymaj podgląd");
+        setAccessibleName(name);
+        setToolTip(name + QStringLiteral(" (Spacja)"));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!m_paused && !underMouse() && !hasFocus())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF ring = QRectF(rect()).adjusted(2, 2, -2, -2);
+        if (underMouse()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(255, 255, 255, 60));
+            painter.drawEllipse(ring);
+        }
+        if (m_paused || hasFocus()) {
+            painter.setPen(QPen(StudioStyle::accent(), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(ring);
+        }
+    }
+    bool hitButton(const QPoint& point) const override {
+        const QPointF offset = QPointF(point) - QRectF(rect()).center();
+        const double rx = width() / 2.0, ry = height() / 2.0;
+        return rx > 0 && ry > 0 &&
+               offset.x() * offset.x() / (rx * rx) + offset.y() * offset.y() / (ry * ry) <= 1;
+    }
+
+private:
+    bool m_paused = false;
+};
+
 } // namespace
 
 DevicePreview::DevicePreview(QWidget* parent)
     : QWidget(parent)
-    , m_pointer(new CropPointerView(this)) {
+    , m_pointer(new CropPointerView(this))
+    , m_play(new PlayKey(this)) {
+    m_play->hide();
+    connect(m_play, &QAbstractButton::clicked, this, &DevicePreview::playPause);
+    m_pointer->installEventFilter(this);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
@@ -111,7 +168,28 @@ QRectF DevicePreview::artRect() const {
 
 void DevicePreview::setImage(const QImage& image) {
     m_image = image;
-    update();
+    const QRectF art = artRect();
+    update(displayFrame(art.width()).translated(art.topLeft()).toAlignedRect());
+}
+
+void DevicePreview::setPlayback(bool available, bool paused) {
+    if (m_playback && *m_playback == std::pair(available, paused))
+        return; // unchanged: no news for a screen reader at every frame
+    m_playback = std::pair(available, paused);
+    static_cast<PlayKey*>(m_play)->setPaused(paused);
+    m_play->setVisible(available);
+    m_pointer->setFocusPolicy(available ? Qt::StrongFocus : Qt::NoFocus);
+    m_pointer->setAccessibleDescription(
+        available ? QStringLiteral("Spacja wstrzymuje lub odtwarza podgląd") : QString());
+}
+
+bool DevicePreview::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pointer && event->type() == QEvent::KeyPress && m_play->isVisible() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        emit playPause();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DevicePreview::setColor(const QString& color) {
@@ -159,17 +237,22 @@ void DevicePreview::updateAccessibility() {
 void DevicePreview::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     updateTimer();
+    emit visibleChanged(true);
 }
 
 void DevicePreview::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     m_timer.stop();
+    emit visibleChanged(false);
 }
 
 void DevicePreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const QRectF art = artRect();
     m_pointer->setGeometry(displayFrame(art.width()).translated(art.topLeft()).toRect());
+    const double unit = art.width() / artWidth;
+    m_play->setGeometry(
+        QRectF(art.topLeft() + playKeyArt.topLeft() * unit, playKeyArt.size() * unit).toRect());
 }
 
 const QPixmap& DevicePreview::body(QSize size) {

@@ -9,7 +9,10 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <utility>
 
+class QAbstractButton;
 class QSvgRenderer;
 
 namespace tovi {
@@ -39,12 +42,16 @@ public:
     void setInteractive(bool interactive);
     void setActions(PanAction pan, ZoomAction zoom, MagnifyAction magnify = {});
     void setAnimation(const PreviewTimeline::Settings& settings);
+    // The ▶II key on the device picture, shown while something can play: a click on it, or
+    // Space while the display has the focus, asks for playPause(). Its name says which it does.
+    void setPlayback(bool available, bool paused);
 
     const QImage& image() const { return m_image; }
     const QString& color() const { return m_color; }
     const PreviewTimeline::Settings& animation() const { return m_animation; }
     bool ticking() const { return m_timer.isActive(); }
     CropPointerView* pointerView() const { return m_pointer; }
+    QAbstractButton* playButton() const { return m_play; }
     // The device picture inside the widget.
     QRectF artRect() const;
     // The display frame inside a device picture `width` wide (0.512 W × 0.472 H, 0.09 W right and
@@ -55,7 +62,13 @@ public:
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
 
+signals:
+    void playPause();
+    // Shown or hidden, with its window too (minimised).
+    void visibleChanged(bool visible);
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -71,6 +84,8 @@ private:
     QString m_color = QStringLiteral("silver");
     PreviewTimeline::Settings m_animation;
     CropPointerView* m_pointer;
+    QAbstractButton* m_play;
+    std::optional<std::pair<bool, bool>> m_playback; // available, paused
     QTimer m_timer;
     std::unique_ptr<QSvgRenderer> m_renderer;
     QPixmap m_body;   // the body (with its shadow) at the current size

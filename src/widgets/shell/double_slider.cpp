@@ -1,6 +1,9 @@
 #include "double_slider.h"
 
 #include <QAccessibleWidget>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <algorithm>
 #include <cmath>
 
@@ -53,7 +56,11 @@ DoubleSlider::DoubleSlider(double minimum, double maximum, QWidget* parent)
     setSingleStep(steps / 100);
     setPageStep(steps / 10);
     connect(this, &QSlider::valueChanged, this, [this] {
-        if (!m_setting)
+        if (m_setting)
+            return;
+        if (value() > m_limit + 1e-9) // held at the limit; the step back is announced
+            QSlider::setValue(stepOf(m_limit));
+        else
             emit valueChangedDouble(value());
     });
 }
@@ -78,6 +85,34 @@ void DoubleSlider::setValue(double value) {
 
 void DoubleSlider::moveTo(double value) {
     QSlider::setValue(stepOf(value));
+}
+
+void DoubleSlider::setLimit(double limit) {
+    m_limit = limit;
+    update();
+}
+
+void DoubleSlider::paintEvent(QPaintEvent* event) {
+    QSlider::paintEvent(event);
+    if (!(m_limit < m_maximum) || m_maximum <= m_minimum)
+        return;
+    // The groove beyond the limit, hatched over the slider's own drawing.
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const double span = groove.width() - handle.width();
+    const int x = groove.left() + handle.width() / 2 +
+                  int(std::lround(span * std::clamp((m_limit - m_minimum) / (m_maximum - m_minimum),
+                                                    0.0, 1.0)));
+    const QRect beyond(x, groove.center().y() - 3, groove.right() - handle.width() / 2 - x, 6);
+    QPainter painter(this);
+    QColor mark = palette().color(QPalette::WindowText);
+    mark.setAlphaF(0.35f);
+    painter.fillRect(beyond, QBrush(mark, Qt::BDiagPattern));
+    painter.fillRect(QRect(x - 1, groove.center().y() - 6, 2, 12), mark);
 }
 
 void DoubleSlider::setRange(double minimum, double maximum) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSlider>
+#include <limits>
 
 namespace tovi {
 
@@ -22,10 +23,17 @@ public:
     double shownScale() const { return m_shownScale; }
     // As a person's move: valueChangedDouble follows.
     void moveTo(double value);
+    // The most a person may choose, on the same scale: the part beyond it is marked and a move
+    // into it stops at the limit. At or above maximumValue(), none.
+    void setLimit(double limit);
+    double limit() const { return m_limit; }
 
 signals:
     // Only for changes the user makes.
     void valueChangedDouble(double value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     int stepOf(double value) const;
@@ -34,6 +42,7 @@ private:
     double m_minimum;
     double m_maximum;
     double m_shownScale = 1;
+    double m_limit = std::numeric_limits<double>::infinity();
     bool m_setting = false;
 };
 

@@ -70,8 +70,11 @@ SliderRow::SliderRow(const QString& title, QWidget* parent)
     });
 }
 
-void SliderRow::show(double minimum, double maximum, double value) {
+void SliderRow::show(double minimum, double maximum, double value, double limit) {
     m_slider->setRange(minimum, maximum);
+    m_slider->setLimit(limit);
+    // The handle, the text and a screen reader say what applies: at most the limit.
+    value = std::min(value, limit);
     m_slider->setValue(value);
     m_value->setText(seconds(std::clamp(value, minimum, maximum)));
 }
@@ -161,7 +164,8 @@ StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* pa
     connect(m_fps, &SegmentedControl::chosen, this, [this, change](int index) {
         const bool animated = m_model.media() && m_model.media()->animated;
         if (animated) {
-            // The frame rate does not show on the still preview: only the export is stale.
+            // The frame rate shows in the playing fragment, which follows the options, but not
+            // on the still preview: that needs no refresh, only the export is stale.
             ExportOptions options = m_model.options();
             options.fps = fpsChoices[index];
             m_model.setOptions(options);
@@ -193,8 +197,9 @@ void StudioAnimationControls::sync() {
     if (animated) {
         const double duration = media->duration;
         m_start->show(0, std::max(duration - 0.1, 0.01), options.start);
-        m_length->show(0.1, std::max(std::min(duration - options.start, Product::maxSeconds), 0.1),
-                       options.length);
+        // One scale for the whole media; what the start leaves is marked on it.
+        m_length->show(0.1, std::max(std::min(duration, Product::maxSeconds), 0.1), options.length,
+                       std::max(duration - options.start, 0.1));
     }
     m_gifGroup->setVisible(animated && gif);
     m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));

@@ -3,6 +3,7 @@
 #include "shell/caption_fields.h"
 
 #include <QWidget>
+#include <limits>
 
 class QLabel;
 
@@ -20,8 +21,10 @@ public:
     SliderRow(const QString& title, QWidget* parent = nullptr);
     DoubleSlider* slider() const { return m_slider; }
     QLabel* valueLabel() const { return m_value; }
-    // Range and value without emitting; the value text follows.
-    void show(double minimum, double maximum, double value);
+    // Range and value without emitting; the value text follows. Beyond `limit` the range is
+    // marked and out of reach, and a value beyond it shows as the limit.
+    void show(double minimum, double maximum, double value,
+              double limit = std::numeric_limits<double>::infinity());
 
 signals:
     void moved(double value);

@@ -101,6 +101,16 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     connect(&m_model, &StudioModel::optionsChanged, this, &StudioView::syncSendBar);
     connect(&m_model, &StudioModel::errorChanged, this, &StudioView::showError);
 
+    // The fragment plays on the display while it is in sight, unless motion is to be reduced.
+    FragmentPlayback& playback = m_model.playback();
+    playback.setEnabled(!Theme::reduceMotion());
+    connect(&playback, &FragmentPlayback::frameChanged, this, &StudioView::showFrame);
+    connect(&playback, &FragmentPlayback::pausedChanged, this, &StudioView::showFrame);
+    connect(m_preview, &DevicePreview::playPause, this,
+            [&playback] { playback.setPaused(!playback.paused()); });
+    connect(m_preview, &DevicePreview::visibleChanged, this,
+            [&playback](bool visible) { playback.setHidden(!visible); });
+
     m_workspace->setSelected(EditorTool::crop);
     syncMedia();
     syncBusy();
@@ -205,9 +215,16 @@ void StudioView::syncBusy() {
     syncSendBar();
 }
 
+// The frame playing, or the still preview while none is.
+void StudioView::showFrame() {
+    const FragmentPlayback& playback = m_model.playback();
+    m_preview->setImage(playback.frame().isNull() ? m_model.preview() : playback.frame());
+    m_preview->setPlayback(playback.frameCount() > 0, playback.paused());
+}
+
 void StudioView::syncPreview() {
     const ExportOptions& options = m_model.options();
-    m_preview->setImage(m_model.preview());
+    showFrame();
     PreviewTimeline::Settings animation;
     animation.rotating = options.rotation && options.format == OutputFormat::gif;
     animation.revealing = false;

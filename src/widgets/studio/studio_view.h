@@ -63,6 +63,7 @@ private:
     void syncMedia();
     void syncBusy();
     void syncPreview();
+    void showFrame();
     void syncSendBar();
     void showError();
 

@@ -1,0 +1,238 @@
+// The playing preview on the benchmark clip, as the studio model drives it: how soon a change of
+// start plays, how soon a whole fragment is decoded, what playing from the cache costs, how
+// punctual it stays while a hand drags the crop, and its memory. One figure per run:
+//   playback_bench first|ready|cpu|drag|memory [still]
+// bench/playback_bench.sh runs them and sets the decoding against FFmpeg's floor.
+#include "app/background_task.h"
+#include "app/settings.h"
+#include "media/video_source.h"
+#include "studio/studio_model.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+using namespace tovi;
+
+namespace {
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        runFor(1);
+    }
+    return true;
+}
+
+double cpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// "VmHWM" or "VmRSS" of this process, in MB.
+double memoryMb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+class Bench {
+public:
+    explicit Bench(const QString& clip)
+        : m_settings(Settings::defaultFile())
+        , m_model(m_settings) {
+        m_model.importMedia(QUrl::fromLocalFile(clip));
+        if (!waitFor([&] { return !m_model.busy(); }) || !m_model.media()) {
+            std::fprintf(stderr, "cannot import %s\n", qPrintable(clip));
+            std::exit(1);
+        }
+    }
+    StudioModel& model() { return m_model; }
+    FragmentPlayback& playback() { return m_model.playback(); }
+
+    // Sets the options as the panels do and returns the seconds until `done` holds.
+    double change(const std::function<void(ExportOptions&)>& apply,
+                  const std::function<bool()>& done) {
+        ExportOptions options = m_model.options();
+        apply(options);
+        QElapsedTimer timer;
+        timer.start();
+        m_model.setOptions(options);
+        m_model.refreshPreview();
+        waitFor(done);
+        return double(timer.nsecsElapsed()) / 1e9;
+    }
+    bool allReady() {
+        return playback().frameCount() > 0 && playback().framesReady() == playback().frameCount();
+    }
+    void settle() {
+        waitFor([&] { return allReady(); });
+        runFor(300); // the still preview's decode too
+    }
+
+private:
+    Settings m_settings;
+    StudioModel m_model;
+};
+
+// Frames later than one refresh at 60 Hz, against the GIF's delays from the first frame of each
+// run of playback, and from each late frame again.
+struct Punctuality {
+    int shown = 0;
+    int late = 0;
+    double playingSeconds = 0;
+    qint64 lastNs = -1; // none: the old frames went, the next one starts a run
+    qint64 dueNs = 0;
+    void onFrame(const FragmentPlayback& playback, qint64 nowNs) {
+        if (playback.frame().isNull()) {
+            lastNs = -1;
+            return;
+        }
+        if (lastNs < 0 || nowNs - dueNs > 17'000'000) {
+            if (lastNs >= 0) {
+                ++late;
+                if (qEnvironmentVariableIsSet("TOVI_BENCH_VERBOSE"))
+                    std::printf("late %.0f ms: frame %d, %d of %d ready\n",
+                                double(nowNs - dueNs) / 1e6, playback.frameIndex(),
+                                playback.framesReady(), playback.frameCount());
+            }
+            dueNs = nowNs;
+        }
+        if (lastNs >= 0) {
+            ++shown;
+            playingSeconds += double(nowNs - lastNs) / 1e9;
+        }
+        dueNs += std::llround(playback.plan().delay(playback.frameIndex()) * 1e9);
+        lastNs = nowNs;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    QGuiApplication application(argc, argv);
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("first");
+    const bool still = argc > 2 && qstrcmp(argv[2], "still") == 0;
+    const QString media =
+        qEnvironmentVariable("TOVI_BENCH_MEDIA", QStringLiteral("/tmp/tovi-bench"));
+    int status = 0;
+    {
+        Bench bench(media + QStringLiteral("/src_1080p.mp4"));
+        FragmentPlayback& playback = bench.playback();
+        playback.setEnabled(!still);
+        if (mode == QStringLiteral("first")) {
+            // Sixteen starts over the clip, forward and back, each once the last has settled.
+            bench.settle();
+            // Against the same frame from a decoder just opened, alone: what it costs at least.
+            std::vector<double> times, ratios;
+            for (const double start :
+                 {0.7, 3.3, 5.9, 1.6, 8.2, 4.4, 2.2, 7.1, 0.3, 6.5, 9.0, 3.8, 5.1, 1.1, 7.7, 2.9}) {
+                times.push_back(bench.change([start](ExportOptions& o) { o.start = start; },
+                                             [&] { return !playback.frame().isNull(); }));
+                bench.settle();
+                QElapsedTimer alone;
+                alone.start();
+                VideoSource video(bench.model().media()->url.toLocalFile(),
+                                  VideoSource::previewDecoderThreads);
+                video.setCrop(bench.model().options().crop, FragmentSampler::side);
+                video.frameAt(start, VideoSource::Accuracy::exact);
+                ratios.push_back(times.back() / (double(alone.nsecsElapsed()) / 1e9));
+                std::printf("start %.1f s: %.0f ms, alone %.0f ms\n", start, times.back() * 1000,
+                            times.back() / ratios.back() * 1000);
+            }
+            std::printf("first played frame after a change of start: median %.0f ms, worst %.0f "
+                        "ms (16 starts); median %.2f × a fresh decoder's time for it\n",
+                        median(times) * 1000, *std::max_element(times.begin(), times.end()) * 1000,
+                        median(ratios));
+        } else if (mode == QStringLiteral("ready")) {
+            bench.change([](ExportOptions& o) { o.start = 0.5; }, [&] { return bench.allReady(); });
+            runFor(300);
+            const double seconds = bench.change(
+                [](ExportOptions& o) {
+                    o.start = 0;
+                    o.length = 8;
+                    o.fps = 12;
+                },
+                [&] { return bench.allReady(); });
+            std::printf("%.3f s for all %d frames of 8 s at 12 fps\n", seconds,
+                        playback.framesReady());
+        } else if (mode == QStringLiteral("cpu")) {
+            bench.settle();
+            int frames = 0;
+            QObject::connect(&playback, &FragmentPlayback::frameChanged, [&] { ++frames; });
+            const double before = cpuSeconds();
+            runFor(10000);
+            std::printf("playing from the cache: %.2f %% of one core (%d frames in 10 s)\n",
+                        (cpuSeconds() - before) * 10, frames);
+        } else if (mode == QStringLiteral("drag")) {
+            // Strokes of half a second at 60 steps a second, every two seconds, for 30 s.
+            bench.settle();
+            Punctuality punctuality;
+            QElapsedTimer clock;
+            clock.start();
+            QObject::connect(&playback, &FragmentPlayback::frameChanged,
+                             [&] { punctuality.onFrame(playback, clock.nsecsElapsed()); });
+            QTimer hand;
+            hand.setTimerType(Qt::PreciseTimer);
+            int step = 0;
+            QObject::connect(&hand, &QTimer::timeout, [&] {
+                const int phase = step++ % 120;
+                if (phase < 30)
+                    bench.model().panCrop((step / 120) % 2 ? 2 : -2, 1, 300);
+            });
+            hand.start(16);
+            runFor(30000);
+            std::printf("while dragging: %d late of %d frames in %.1f s of playback: %.2f late "
+                        "per 10 s\n",
+                        punctuality.late, punctuality.shown, punctuality.playingSeconds,
+                        punctuality.late * 10 / std::max(punctuality.playingSeconds, 1e-9));
+        } else if (mode == QStringLiteral("memory")) {
+            // A start moved, as a person does first (the still preview opens its decoder then),
+            // and the longest fragment: 96 frames.
+            bench.change(
+                [](ExportOptions& o) {
+                    o.start = 1.5;
+                    o.length = 8;
+                },
+                [&] { return still || bench.allReady(); });
+            runFor(3000);
+            std::printf("%s: peak %.1f MB, resident %.1f MB\n", still ? "still preview" : "playing",
+                        memoryMb("VmHWM"), memoryMb("VmRSS"));
+        } else {
+            std::fprintf(stderr, "modes: first ready cpu drag memory [still]\n");
+            status = 2;
+        }
+    }
+    workerThreads().waitForDone();
+    return status;
+}

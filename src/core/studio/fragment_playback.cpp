@@ -1,0 +1,224 @@
+#include "fragment_playback.h"
+
+#include "app/background_task.h"
+#include "media/media_error.h"
+#include "media/video_source.h"
+
+#include <QPointer>
+#include <cmath>
+#include <mutex>
+
+namespace tovi {
+namespace {
+
+// Whether two sets of options draw the same pictures on the same frames.
+bool drawnAlike(const ExportOptions& a, const ExportOptions& b) {
+    return a.crop == b.crop && a.captions == b.captions &&
+           (!a.captions ||
+            (a.captionTitle == b.captionTitle && a.captionSubtitle == b.captionSubtitle));
+}
+
+} // namespace
+
+struct FragmentPlayback::Decoder {
+    std::mutex mutex;
+    std::optional<VideoSource> video;
+};
+
+FragmentPlayback::FragmentPlayback(QObject* parent)
+    : QObject(parent) {
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &FragmentPlayback::advance);
+    m_handStill.setSingleShot(true);
+    m_handStill.setInterval(handStillMs);
+    connect(&m_handStill, &QTimer::timeout, this, [this] {
+        m_gesture = false;
+        startDecoding();
+        resume();
+    });
+    m_clock.start();
+}
+
+FragmentPlayback::~FragmentPlayback() {
+    m_live->store(0); // no generation is 0: a decode under way stops at its next picture
+}
+
+void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
+                                   const ExportOptions& options) {
+    std::optional<FragmentPlan> plan;
+    if (media && media->animated && options.format == OutputFormat::gif && !options.rotation) {
+        try {
+            plan = FragmentPlan::of(*media, options);
+        } catch (const MediaError&) {
+            // No frame in the fragment: nothing plays, and the export will say why.
+        }
+    }
+    const bool same =
+        plan.has_value() == m_active && (!plan || (*plan == m_plan && media->url == m_media->url &&
+                                                   drawnAlike(options, m_options)));
+    if (!plan || !media->video || !m_media || media->url != m_media->url)
+        m_decoder = plan && media->video ? std::make_shared<Decoder>() : nullptr;
+    m_media = plan ? media : std::nullopt;
+    m_options = options;
+    if (same)
+        return;
+    m_active = plan.has_value();
+    m_plan = plan.value_or(FragmentPlan{});
+    restart();
+}
+
+void FragmentPlayback::setEnabled(bool enabled) {
+    if (enabled == m_enabled)
+        return;
+    m_enabled = enabled;
+    restart();
+}
+
+void FragmentPlayback::holdForGesture() {
+    m_gesture = true;
+    m_timer.stop();
+    m_handStill.start();
+}
+
+void FragmentPlayback::setHidden(bool hidden) {
+    if (hidden == m_hidden)
+        return;
+    m_hidden = hidden;
+    resume();
+}
+
+void FragmentPlayback::setPaused(bool paused) {
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    emit pausedChanged();
+    resume();
+}
+
+bool FragmentPlayback::held() const {
+    return !m_enabled || m_hidden || m_paused || m_gesture;
+}
+
+void FragmentPlayback::restart() {
+    m_live->store(++m_generation);
+    m_decoding = false;
+    m_finished = false;
+    m_startShown = false;
+    m_frames.assign(m_active && m_enabled ? size_t(m_plan.count) : 0, QImage());
+    m_ready = 0;
+    m_waiting = false;
+    m_timer.stop();
+    m_index = -1;
+    if (!m_frame.isNull()) {
+        m_frame = QImage();
+        emit frameChanged();
+    }
+    startDecoding();
+}
+
+void FragmentPlayback::startDecoding() {
+    if (m_frames.empty() || m_gesture || m_decoding)
+        return;
+    m_decoding = true;
+    const quint64 generation = m_generation;
+    runInBackground(
+        this,
+        [media = *m_media, options = m_options, generation, live = m_live, decoder = m_decoder,
+         relay = InterfaceRelay(this), self = QPointer<FragmentPlayback>(this)] {
+            const StopRequest stale = [live, generation] { return live->load() != generation; };
+            std::unique_lock<std::mutex> lock;
+            if (decoder)
+                lock = std::unique_lock(decoder->mutex);
+            if (stale())
+                throw Cancelled();
+            if (decoder && !decoder->video)
+                decoder->video.emplace(media.url.toLocalFile(), VideoSource::previewDecoderThreads);
+            std::optional<FragmentSampler> sampler;
+            if (decoder)
+                sampler.emplace(*decoder->video, media, options, stale);
+            else
+                sampler.emplace(media, options, stale);
+            const auto post = [&relay, self, generation](int index, QImage frame) {
+                relay([self, generation, index, frame = std::move(frame)] {
+                    self->received(generation, index, frame);
+                });
+            };
+            for (int i = 0; i < sampler->plan().count; ++i) {
+                post(i, sampler->frame(i));
+                if (i == 0)
+                    post(-1, sampler->sourceFrame(0));
+            }
+        },
+        [this, generation](const Outcome<std::monostate>& outcome) {
+            if (generation != m_generation)
+                return;
+            m_finished = true;
+            if (!outcome.error.isEmpty())
+                emit failed(outcome.error);
+        });
+}
+
+void FragmentPlayback::received(quint64 generation, int index, const QImage& frame) {
+    if (generation != m_generation || index >= frameCount())
+        return;
+    if (index < 0) {
+        m_startShown = true;
+        emit startFrame(frame, m_plan.start);
+        return;
+    }
+    m_frames[size_t(index)] = frame;
+    ++m_ready;
+    if (m_index < 0 && index == 0) {
+        show(0);
+        m_dueNs = m_clock.nsecsElapsed() + delayNs(0);
+        schedule();
+    } else if (m_waiting && index == (m_index + 1) % frameCount() && !held()) {
+        advance();
+    }
+}
+
+qint64 FragmentPlayback::delayNs(int index) const {
+    return std::llround(m_plan.delay(index) * 1e9);
+}
+
+void FragmentPlayback::show(int index) {
+    m_index = index;
+    m_frame = m_frames[size_t(index)];
+    emit frameChanged();
+}
+
+void FragmentPlayback::advance() {
+    const int next = (m_index + 1) % frameCount();
+    if (m_frames[size_t(next)].isNull()) {
+        m_waiting = true; // shown as soon as it decodes
+        return;
+    }
+    m_waiting = false;
+    show(next);
+    // A timer a little late keeps the GIF's time; after a wait the clock starts again from now.
+    const qint64 now = m_clock.nsecsElapsed();
+    m_dueNs = (now - m_dueNs > delayNs(next) ? now : m_dueNs) + delayNs(next);
+    schedule();
+}
+
+void FragmentPlayback::resume() {
+    if (held() || m_index < 0) {
+        m_timer.stop();
+        return;
+    }
+    m_dueNs = m_clock.nsecsElapsed() + delayNs(m_index);
+    m_waiting = false;
+    schedule();
+}
+
+void FragmentPlayback::schedule() {
+    if (held() || m_index < 0 || frameCount() < 2) {
+        m_timer.stop();
+        return;
+    }
+    const qint64 left = m_dueNs - m_clock.nsecsElapsed();
+    m_timer.start(int(std::max<qint64>(0, (left + 500'000) / 1'000'000)));
+}
+
+} // namespace tovi
