@@ -111,6 +111,9 @@ public:
     // Recomputes `ready` from the destination, kind and album.
     void checkConnection();
 
+    // How to connect the Tovi, step by step; every view that waits for one shows it.
+    static QWidget* connectionSteps();
+
     // Closing while busy asks the model to cancel.
     void done(int result) override;
 
