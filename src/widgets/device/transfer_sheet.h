@@ -164,6 +164,8 @@ private:
     void saveCopies();
     void lookForDrive();
     void ejectDrive();
+    // "Na Tovi" over the sheet: to see what is there or make room.
+    void openContents();
 
     const ToviTransferKind m_kind;
     Settings& m_settings;
@@ -221,6 +223,8 @@ private:
     QWidget* m_errorLine = nullptr;
     QLabel* m_errorIcon = nullptr;
     QLabel* m_errorText = nullptr;
+    QPushButton* m_makeRoom = nullptr;
+    QPushButton* m_contents = nullptr;
     QWidget* m_progress = nullptr;
     QLabel* m_progressText = nullptr;
     QProgressBar* m_progressBar = nullptr;

@@ -282,6 +282,10 @@ QWidget* ToviTransferSheet::buildConnectionCard() {
     row->setSpacing(8);
     row->addWidget(m_connectionIcon, 0, Qt::AlignTop);
     row->addLayout(texts, 1);
+    m_contents = flatButton(QStringLiteral("Na Tovi…"), QStringLiteral("contents"));
+    m_contents->setAccessibleName(QStringLiteral("Na Tovi: co jest na urządzeniu"));
+    connect(m_contents, &QPushButton::clicked, this, &ToviTransferSheet::openContents);
+    row->addWidget(m_contents, 0, Qt::AlignTop);
     card->addLayout(row);
     m_connectionSteps = connectionSteps();
     card->addWidget(m_connectionSteps);
@@ -507,6 +511,7 @@ void ToviTransferSheet::refreshConnection() {
         QDir::toNativeSeparators(m_destination), Qt::ElideMiddle, 400));
     m_connectionPath->setToolTip(m_destination);
     m_connectionSteps->setVisible(!m_ready);
+    m_contents->setVisible(m_ready && !m_busy);
 }
 
 void ToviTransferSheet::refreshDestination() {

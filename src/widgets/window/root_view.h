@@ -40,6 +40,8 @@ public:
     void choose(const StarterPack& pack, int slot);
     void showTutorial();
     void showCollection();
+    // "Na Tovi": what is on the device.
+    void showDeviceContents();
     // The tutorial's "finish": remembered, so it is not offered again.
     void finishTutorial();
 
@@ -52,6 +54,7 @@ public:
     QAbstractButton* tutorialButton() const { return m_tutorialButton; }
     QDialog* tutorialSheet() const { return m_tutorial; }
     QDialog* collectionSheet() const { return m_collection; }
+    QDialog* deviceContents() const { return m_deviceContents; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -74,6 +77,7 @@ private:
     PacksView* m_packsView;
     QPointer<QDialog> m_tutorial;
     QPointer<QDialog> m_collection;
+    QPointer<QDialog> m_deviceContents;
 };
 
 } // namespace tovi
