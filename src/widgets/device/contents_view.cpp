@@ -26,12 +26,12 @@ namespace {
 constexpr int loadingAtOnce = 2;
 constexpr qint64 largestThumbnailFile = 16 * 1000 * 1000;
 
-// Where the device is: the folder the person chose, else what DeviceFinder finds; empty when
-// neither is a Tovi.
-QString findRoot(const QString& chosen, const QByteArray& bookmark, const QStringList& volumes) {
-    QStringList places;
-    if (!chosen.isEmpty())
-        places << chosen;
+// Where the device is: a folder the person chose (here, or for a send), else what DeviceFinder
+// finds; empty when none is a Tovi.
+QString findRoot(const QStringList& chosen, const QByteArray& bookmark,
+                 const QStringList& volumes) {
+    QStringList places = chosen;
+    places.removeAll(QString());
     places << DeviceFinder::lookFor(ToviTransferKind::artwork, {}, QStringLiteral("Photo1"),
                                     bookmark, volumes)
                   .candidates;
@@ -110,7 +110,9 @@ void DeviceContentsView::reload() {
     // The look-up and the reading on one device thread: a disk that just appeared may hang.
     runOnOwnThread(
         this,
-        [chosen = m_chosen, bookmark = m_settings.bytes(Settings::rootPermission),
+        [chosen = QStringList{m_chosen, m_settings.string(Settings::destination),
+                              m_settings.string(Settings::packsDestination)},
+         bookmark = m_settings.bytes(Settings::rootPermission),
          volumes = m_volumes ? m_volumes() : QStringList(),
          step = m_job.step()]() -> std::optional<DeviceContents> {
             const QString root = findRoot(chosen, bookmark, volumes);
