@@ -103,7 +103,7 @@ private:
     void finishJob(const QString& notice, const QString& error);
     void readBackups();
     void chooseDevice();
-    // "8 grudnia 2026, 17:20".
+    // "8 grudnia 2026, 17:20:05".
     static QString dateText(const BackupList::Entry& backup);
     // The sections, from the state (contents_view_sections.cpp).
     void build();

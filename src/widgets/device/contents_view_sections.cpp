@@ -10,6 +10,7 @@
 #include "transfer_sheet.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
@@ -146,7 +147,7 @@ void RoundThumbnail::paintEvent(QPaintEvent*) {
 
 QString DeviceContentsView::dateText(const BackupList::Entry& backup) {
     return QLocale(QLocale::Polish)
-        .toString(backup.created.toLocalTime(), QStringLiteral("d MMMM yyyy, HH:mm"));
+        .toString(backup.created.toLocalTime(), QStringLiteral("d MMMM yyyy, HH:mm:ss"));
 }
 
 void DeviceContentsView::build() {
@@ -427,7 +428,11 @@ QWidget* DeviceContentsView::backupsCard() {
         auto* restoreButton =
             flat(QStringLiteral("Przywróć ten zestaw"), QStringLiteral("restore"), this);
         restoreButton->setAccessibleName(QStringLiteral("Przywróć zestaw z ") + date);
-        restoreButton->setEnabled(entry.report.intact && m_contents && !busy());
+        // A backup of a Game1 that lacked cards cannot be put back whole.
+        const bool whole = std::all_of(
+            Game1Installer::names().begin(), Game1Installer::names().end(),
+            [&entry](const QString& name) { return QFileInfo::exists(entry.card(name)); });
+        restoreButton->setEnabled(whole && entry.report.intact && m_contents && !busy());
         connect(restoreButton, &QPushButton::clicked, this, [this, entry] { restore(entry); });
         top->addWidget(restoreButton, 0, Qt::AlignTop);
         card->addLayout(top);
@@ -435,7 +440,8 @@ QWidget* DeviceContentsView::backupsCard() {
         cards->setSpacing(6);
         for (const QString& name : Game1Installer::names()) {
             DevicePicture picture;
-            picture.kind = DevicePicture::Kind::gif;
+            picture.kind = QFileInfo::exists(entry.card(name)) ? DevicePicture::Kind::gif
+                                                               : DevicePicture::Kind::missing;
             cards->addWidget(thumbnail(entry.card(name), picture, 40));
         }
         cards->addStretch(1);
