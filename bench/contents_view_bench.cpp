@@ -1,6 +1,7 @@
 // "Na Tovi" opened on the device at TOVI_CONTENTS_DEVICE (bench/contents_bench.sh mounts one with
 // 200 pictures in Photo1): how long until every picture is listed, and until every thumbnail of
 // Photo1 is decoded. One run; the script remounts the volume before it.
+#include "app/background_task.h"
 #include "app/settings.h"
 #include "device/contents_view.h"
 
@@ -42,5 +43,8 @@ int main(int argc, char** argv) {
         });
     });
     std::printf("%.3f %.3f\n", double(listed) / 1000, double(clock.elapsed()) / 1000);
+    // Nothing may hold the volume once this ends: the script unmounts it next.
+    tovi::deviceThreads().waitForDone();
+    tovi::workerThreads().waitForDone();
     return 0;
 }
