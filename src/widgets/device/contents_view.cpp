@@ -82,12 +82,22 @@ void DeviceContentsView::runJob(const QString& doing, Work work, Done done) {
     m_error.clear();
     const quint64 job = m_job.begin(true);
     refreshStatus();
-    runOnOwnThread(this, std::move(work), [this, job, done = std::move(done)](const auto& outcome) {
-        if (!m_job.finish(job))
-            return; // abandoned: the person was already told
-        m_busy = false;
-        done(outcome);
-    });
+    // The work's steps belong to this job: made once it has begun.
+    runOnOwnThread(this, work(m_job.step()),
+                   [this, job, done = std::move(done)](const auto& outcome) {
+                       if (!m_job.finish(job))
+                           return; // abandoned: the person was already told
+                       m_busy = false;
+                       done(outcome);
+                   });
+}
+
+AlbumRemoval::Observer DeviceContentsView::removalObserver(DeviceJob::Step step) {
+    m_removalAt.reset();
+    m_stoppedText = [this] { return AlbumRemoval::stoppedText(m_removalAt); };
+    return [this, step = std::move(step)](const AlbumRemoval::Progress& at) {
+        return step([this, at] { m_removalAt = at; });
+    };
 }
 
 void DeviceContentsView::finishJob(const QString& notice, const QString& error) {
@@ -150,15 +160,13 @@ void DeviceContentsView::readBackups() {
 void DeviceContentsView::remove(const QString& album, const QString& name) {
     if (busy() || !m_contents)
         return;
-    m_removalAt.reset();
-    const AlbumRemoval::Observer observe = [this, step = m_job.step()](const auto& at) {
-        return step([this, at] { m_removalAt = at; });
-    };
-    m_stoppedText = [this] { return AlbumRemoval::stoppedText(m_removalAt); };
     runJob(
         QStringLiteral("Usuwam ") + name + QStringLiteral(" z Tovi…"),
-        [root = m_contents->root, album, name, kept = WorkingFolder::removedItems(), observe] {
-            return AlbumRemoval::remove(root, album, name, kept, observe);
+        [this, root = m_contents->root, album, name](DeviceJob::Step step) {
+            return [root, album, name, kept = WorkingFolder::removedItems(),
+                    observe = removalObserver(std::move(step))] {
+                return AlbumRemoval::remove(root, album, name, kept, observe);
+            };
         },
         [this](const Outcome<AlbumRemoval::Removed>& outcome) {
             m_removed = outcome.value;
@@ -177,8 +185,10 @@ void DeviceContentsView::undo() {
     m_stoppedText = [copy = removed.copy] { return DeviceWatch::stoppedAlbumText(copy); };
     runJob(
         QStringLiteral("Przywracam ") + removed.name + QStringLiteral("…"),
-        [root = m_contents->root, removed, step = m_job.step()] {
-            return AlbumRemoval::undo(root, removed, [step](const auto&) { return step({}); });
+        [root = m_contents->root, removed](DeviceJob::Step step) {
+            return [root, removed, step] {
+                return AlbumRemoval::undo(root, removed, [step](const auto&) { return step({}); });
+            };
         },
         [this, removed](const Outcome<QString>& outcome) {
             if (outcome.ok())
@@ -193,15 +203,13 @@ void DeviceContentsView::undo() {
 void DeviceContentsView::move(const QString& album, const QString& name, const QString& to) {
     if (busy() || !m_contents)
         return;
-    m_removalAt.reset();
-    const AlbumRemoval::Observer observe = [this, step = m_job.step()](const auto& at) {
-        return step([this, at] { m_removalAt = at; });
-    };
-    m_stoppedText = [this] { return AlbumRemoval::stoppedText(m_removalAt); };
     runJob(
         QStringLiteral("Przenoszę ") + name + QStringLiteral(" do ") + to + QStringLiteral("…"),
-        [root = m_contents->root, album, name, to, kept = WorkingFolder::removedItems(), observe] {
-            return AlbumRemoval::move(root, album, name, to, kept, observe);
+        [this, root = m_contents->root, album, name, to](DeviceJob::Step step) {
+            return [root, album, name, to, kept = WorkingFolder::removedItems(),
+                    observe = removalObserver(std::move(step))] {
+                return AlbumRemoval::move(root, album, name, to, kept, observe);
+            };
         },
         [this, to](const Outcome<AlbumRemoval::Moved>& outcome) {
             finishJob(outcome.ok() ? QStringLiteral("Przeniesiono do %1 jako %2. Sprawdzona "
@@ -223,9 +231,11 @@ void DeviceContentsView::save(const QString& album, const QString& name) {
     runJob(
         QStringLiteral("Zapisuję ") + name + QStringLiteral(" na komputerze…"),
         [source = m_contents->root + QLatin1Char('/') + album + QLatin1Char('/') + name,
-         target = *target] {
-            const ScopedAccess access(source);
-            copyFile(source, target);
+         target = *target](const DeviceJob::Step&) {
+            return [source, target] {
+                const ScopedAccess access(source);
+                copyFile(source, target);
+            };
         },
         [this, target = *target](const Outcome<std::monostate>& outcome) {
             finishJob(outcome.ok() ? QStringLiteral("Zapisano: ") + QDir::toNativeSeparators(target)
@@ -238,16 +248,18 @@ void DeviceContentsView::restore(const BackupList::Entry& backup) {
     if (busy() || !m_contents)
         return;
     m_restoreBackup.clear();
-    const Game1Installer::Observer observe = [this, step = m_job.step()](const auto& at) {
-        return step([this, backup = at.backup] { m_restoreBackup = backup; });
-    };
     m_stoppedText = [this] { return DeviceWatch::stoppedInstallText(m_restoreBackup); };
     runJob(
         QStringLiteral("Zachowuję kopię obecnego zestawu i przywracam wybrany…"),
-        [folder = backup.folder, root = m_contents->root, observe] {
-            const ScopedAccess access(root);
-            return GameBackup::restore(folder, root, PacksModel::backups(),
-                                       Game1Installer::writeAtomically, observe);
+        [this, folder = backup.folder, root = m_contents->root](DeviceJob::Step step) {
+            const Game1Installer::Observer observe = [this, step](const auto& at) {
+                return step([this, backup = at.backup] { m_restoreBackup = backup; });
+            };
+            return [folder, root, observe] {
+                const ScopedAccess access(root);
+                return GameBackup::restore(folder, root, PacksModel::backups(),
+                                           Game1Installer::writeAtomically, observe);
+            };
         },
         [this, date = dateText(backup)](const Outcome<QString>& outcome) {
             finishJob(outcome.ok() ? QStringLiteral("Przywrócono zestaw z kopii z %1 i "

@@ -97,9 +97,12 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // Runs `work` on a device thread under the job, with "Na Tovi" busy saying `doing`; `done`
-    // gets the outcome on this thread unless the person stopped waiting.
+    // Begins a job with "Na Tovi" busy saying `doing` and runs the work that `work(step)` makes
+    // on a device thread; `done` gets the outcome on this thread unless the person stopped
+    // waiting.
     template <typename Work, typename Done> void runJob(const QString& doing, Work work, Done done);
+    // What a removal or a move reports to: how far it got, for the text after a stop.
+    AlbumRemoval::Observer removalObserver(DeviceJob::Step step);
     void finishJob(const QString& notice, const QString& error);
     void readBackups();
     void chooseDevice();
