@@ -69,13 +69,6 @@ QString kindName(DevicePicture::Kind kind) {
     return {};
 }
 
-// "241 kB" below a megabyte, "1,2 MB" above, never shown smaller than it is.
-QString sizeText(qint64 bytes) {
-    if (bytes < 1000000)
-        return QLocale(QLocale::Polish).toString((bytes + 999) / 1000) + QStringLiteral(" kB");
-    return DeviceSpace::megabytes(bytes, true);
-}
-
 // One tab-separated line: name, kind (with the size in pixels), frames, duration, file size.
 QString pictureLine(const DevicePicture& picture) {
     QStringList fields{picture.name, DevicePicture::kindText(picture.kind)};
@@ -88,7 +81,7 @@ QString pictureLine(const DevicePicture& picture) {
                           QStringLiteral(" s");
     }
     if (picture.kind != DevicePicture::Kind::missing)
-        fields << sizeText(picture.bytes);
+        fields << DeviceSpace::fileSize(picture.bytes);
     return QStringLiteral("  ") + fields.join(QLatin1Char('\t'));
 }
 
@@ -103,11 +96,6 @@ QJsonObject pictureJson(const DevicePicture& picture) {
         object.insert(QStringLiteral("duration"), picture.seconds);
     }
     return object;
-}
-
-QString freeText(const DeviceSpace& space) {
-    return QStringLiteral("Wolne: ") + DeviceSpace::megabytes(space.free, false) +
-           QStringLiteral(" z ") + DeviceSpace::megabytes(space.total, false);
 }
 
 void printContents(const DeviceContents& contents, bool json) {
@@ -146,7 +134,7 @@ void printContents(const DeviceContents& contents, bool json) {
     out << "Game1:\n";
     for (const DevicePicture& card : contents.cards)
         out << pictureLine(card) << '\n';
-    out << freeText(contents.space) << '\n';
+    out << contents.space.freeText() << '\n';
 }
 
 // "Photo1/NAME" as album and name, the album as the device spells it; nothing for another form.
@@ -283,7 +271,7 @@ int backups(CommandLine& line) {
         for (const QString& problem : entry.report.problems)
             out << "  " << problem << '\n';
         for (const auto& [name, file] : entry.report.manifest.files)
-            out << "  " << name << '\t' << sizeText(file.bytes) << '\n';
+            out << "  " << name << '\t' << DeviceSpace::fileSize(file.bytes) << '\n';
     }
     return 0;
 }

@@ -181,17 +181,19 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     EXPECT_EQ(tree(root()), expected);
     EXPECT_FALSE(QFile::exists(copy));
 
-    // A move and its way back; the name is kept where it is free, and nothing is replaced.
-    EXPECT_EQ(AlbumRemoval::move(root(), QStringLiteral("Photo1"), QStringLiteral("10.jpg"),
-                                 QStringLiteral("Photo2")),
-              QStringLiteral("10.jpg"));
-    EXPECT_EQ(AlbumRemoval::move(root(), QStringLiteral("Photo2"), QStringLiteral("10.jpg"),
-                                 QStringLiteral("Photo1")),
-              QStringLiteral("10.jpg"));
+    // A move and its way back; the name is kept where it is free, nothing is replaced, and the
+    // picture taken out of an album is kept verified on the computer as by a removal.
+    const auto move = [&](const char* from, const char* name, const char* to) {
+        return AlbumRemoval::move(root(), QString::fromLatin1(from), QString::fromLatin1(name),
+                                  QString::fromLatin1(to), kept());
+    };
+    const AlbumRemoval::Moved there = move("Photo1", "10.jpg", "Photo2");
+    EXPECT_EQ(there.name, QStringLiteral("10.jpg"));
+    EXPECT_EQ(readFile(there.removed.copy), readFile(photo(QStringLiteral("Photo2")) + "/10.jpg"));
+    EXPECT_EQ(move("Photo2", "10.jpg", "Photo1").removed.copy, kept() + "/Photo2/10.jpg");
     EXPECT_EQ(tree(root()), expected);
     writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif"), "another");
-    const QString renamed = AlbumRemoval::move(
-        root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"), QStringLiteral("Photo2"));
+    const QString renamed = move("Photo1", "tovi-1.gif", "Photo2").name;
     EXPECT_NE(renamed, QStringLiteral("tovi-1.gif"));
     EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QLatin1Char('/') + renamed), card);
     EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif")), "another");

@@ -61,6 +61,7 @@ protected:
 
 TEST_F(InUse, TabFollowsWhatTheEyeSees) {
     const QStringList header{QStringLiteral("Srebrna obudowa i jasny motyw"),
+                             QStringLiteral("Na Tovi: co jest na urządzeniu"),
                              QStringLiteral("Jak to działa?")};
     const QStringList tools{QStringLiteral("Materiał"), QStringLiteral("Kadr"),
                             QStringLiteral("Animacja"), QStringLiteral("Podpis"),

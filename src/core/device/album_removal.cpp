@@ -105,15 +105,11 @@ std::pair<Identity, QByteArray> readPicture(const QString& folder, const QString
     return {identity, std::move(bytes)};
 }
 
-} // namespace
-
-Removed remove(const QString& device, const QString& album, const QString& name,
-               const QString& kept, const Observer& observe) {
-    const ScopedAccess access(device);
-    const QString folder = DeviceLayout::photoFolder(DeviceContents::rootOf(device), album);
-    const FolderLock lock(folder);
-    const auto [before, bytes] = readPicture(folder, name, observe);
-
+// Writes the picture read from `folder` into `kept` + "/" + album, reads the copy back and, only
+// when it matches, deletes the picture from the device (deleteCopied). The caller holds the lock.
+Removed keepAndDelete(const QString& folder, const QString& album, const QString& name,
+                      const QString& kept, const Identity& before, const QByteArray& bytes,
+                      const Observer& observe) {
     const QString keptAlbum = QDir(kept).filePath(album);
     if (!QDir().mkpath(keptAlbum))
         throw PlatformError::fromErrno(errno ? errno : EACCES, keptAlbum);
@@ -136,6 +132,17 @@ Removed remove(const QString& device, const QString& album, const QString& name,
     return {album, name, copy};
 }
 
+} // namespace
+
+Removed remove(const QString& device, const QString& album, const QString& name,
+               const QString& kept, const Observer& observe) {
+    const ScopedAccess access(device);
+    const QString folder = DeviceLayout::photoFolder(DeviceContents::rootOf(device), album);
+    const FolderLock lock(folder);
+    const auto [before, bytes] = readPicture(folder, name, observe);
+    return keepAndDelete(folder, album, name, kept, before, bytes, observe);
+}
+
 QString undo(const QString& device, const Removed& removed, const AlbumWriter::Observer& observe) {
     const QByteArray bytes = readBack(removed.copy);
     const QString name = AlbumWriter::add(DeviceContents::rootOf(device), removed.album,
@@ -145,25 +152,22 @@ QString undo(const QString& device, const Removed& removed, const AlbumWriter::O
     return name;
 }
 
-QString move(const QString& device, const QString& from, const QString& name, const QString& to,
-             const Observer& observe) {
+Moved move(const QString& device, const QString& from, const QString& name, const QString& to,
+           const QString& kept, const Observer& observe) {
     const ScopedAccess access(device);
     const QString root = DeviceContents::rootOf(device);
     const QString folder = DeviceLayout::photoFolder(root, from);
     if (DeviceLayout::photoFolder(root, to) == folder) {
         identify(folder, name);
-        return name; // already there
+        return {name, {}}; // already there
     }
     // One album locked at a time: a move the other way cannot wait for this one.
     std::optional<FolderLock> reading(std::in_place, folder);
     const auto [before, bytes] = readPicture(folder, name, observe);
     reading.reset();
-    const AlbumWriter::Added added = AlbumWriter::add(root, to, name, bytes);
-    const QString copy = DeviceLayout::photoFolder(root, to) + QLatin1Char('/') + added.name;
-    report(observe, {Stage::copied, copy});
+    const QString added = AlbumWriter::add(root, to, name, bytes).name;
     const FolderLock lock(folder);
-    deleteCopied(folder, name, before, copy, observe);
-    return added.name;
+    return {added, keepAndDelete(folder, from, name, kept, before, bytes, observe)};
 }
 
 QString stoppedText(const std::optional<Progress>& at) {

@@ -53,11 +53,15 @@ QString undo(const QString& device, const Removed& removed,
              const AlbumWriter::Observer& observe = {});
 
 // Moves `name` from album `from` to album `to`: a verified copy into `to` (AlbumWriter::add, its
-// name when free there), then the picture is deleted from `from` and that folder synced; the
-// copy's path is the Progress's `copy`. Returns the name in `to`. Throws as remove and add do;
-// once the copy in `to` is verified, a failure or a stop leaves the picture in both albums.
-QString move(const QString& device, const QString& from, const QString& name, const QString& to,
-             const Observer& observe = {});
+// name when free there), then the removal above, which keeps its own verified copy in `kept`.
+// Throws as remove and add do; once the copy in `to` is verified, a failure or a stop leaves the
+// picture in both albums.
+struct Moved {
+    QString name;    // its name in `to`
+    Removed removed; // the removal from `from`; empty when `from` is `to`
+};
+Moved move(const QString& device, const QString& from, const QString& name, const QString& to,
+           const QString& kept, const Observer& observe = {});
 
 // After the person stopped waiting for a removal that last reported `at` (nothing: not even
 // read).

@@ -31,29 +31,6 @@ bool taken(const QString& path) {
     return false;
 }
 
-// A write that failed because the volume filled up, told as such. The FUSE FAT driver answers
-// a full disk with EPERM where the kernel's says ENOSPC; a permission error on a volume that
-// has no room for the file and its folder's growth is taken for the same.
-void rethrowFull(const PlatformError& error, const QString& album, qint64 bytes) {
-    const int code = error.errorNumber();
-    const bool full = code == ENOSPC || code == EDQUOT || code == EFBIG;
-    if (!full && code != EPERM && code != EACCES)
-        return;
-    DeviceSpace space;
-    try {
-        space = DeviceSpace::of(album);
-    } catch (const ToviError&) {
-        return;
-    }
-    qint64 needed = space.allocated(bytes);
-    if (!full && space.free >= needed + 2 * space.cluster)
-        return;
-    // Room for the file itself, none for the folder's next entry.
-    if (needed <= space.free)
-        needed += space.cluster;
-    throw DeviceSpaceError(needed, space.free);
-}
-
 } // namespace
 
 QString freshName(const QString& suffix) {
@@ -79,7 +56,7 @@ Added add(const QString& destination, const QString& selected, const QString& na
     try {
         write(bytes, target);
     } catch (const PlatformError& error) {
-        rethrowFull(error, album, bytes.size());
+        DeviceSpaceError::rethrowIfFull(error, album, bytes.size());
         throw;
     }
     if (readBack(target) != bytes)

@@ -46,4 +46,15 @@ QString DeviceSpace::megabytes(qint64 bytes, bool up) {
     return QLocale(QLocale::Polish).toString(shown, 'f', 1) + QStringLiteral(" MB");
 }
 
+QString DeviceSpace::fileSize(qint64 bytes) {
+    if (bytes < 1000000)
+        return QLocale(QLocale::Polish).toString((bytes + 999) / 1000) + QStringLiteral(" kB");
+    return megabytes(bytes, true);
+}
+
+QString DeviceSpace::freeText() const {
+    return QStringLiteral("Wolne: ") + megabytes(free, false) + QStringLiteral(" z ") +
+           megabytes(total, false);
+}
+
 } // namespace tovi

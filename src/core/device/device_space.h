@@ -25,6 +25,10 @@ struct DeviceSpace {
     // "1,9 MB" (decimal megabytes, a Polish decimal comma): `up` rounds up, else down, so that
     // a need is never shown smaller, nor free space larger, than it is.
     static QString megabytes(qint64 bytes, bool up);
+    // A file's size: "241 kB" below a megabyte, "1,2 MB" above, never shown smaller than it is.
+    static QString fileSize(qint64 bytes);
+    // "Wolne: 0,4 MB z 512,0 MB".
+    QString freeText() const;
 };
 
 } // namespace tovi

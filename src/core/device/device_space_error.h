@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/platform_error.h"
 #include "app/tovi_error.h"
 
 namespace tovi {
@@ -17,6 +18,9 @@ public:
     QString message() const override;
     // True for a message of this error, as a model's error text carries it to the window.
     static bool isMessage(const QString& text);
+    // Throws a DeviceSpaceError when `error`, from writing `bytes` into `folder`, came from a full
+    // volume; returns otherwise, for the caller to rethrow `error`.
+    static void rethrowIfFull(const PlatformError& error, const QString& folder, qint64 bytes);
 
 private:
     qint64 m_needed;

@@ -4,6 +4,7 @@
 #include "app/product.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
+#include "device/device_space_error.h"
 #include "device/folder_lock.h"
 #include "device/game_backup_manifest.h"
 #include "device/pack_error.h"
@@ -358,7 +359,12 @@ QString install(const Files& files, const QString& selection, const QString& bac
             written << name; // before writing: a write that fails half-way is undone too
             const QString target = child(game1, name);
             const QByteArray& bytes = files.at(name);
-            write(bytes, target);
+            try {
+                write(bytes, target);
+            } catch (const PlatformError& error) {
+                DeviceSpaceError::rethrowIfFull(error, game1, bytes.size());
+                throw;
+            }
             if (readBack(target) != bytes)
                 throw MediaError(MediaError::encode);
         }

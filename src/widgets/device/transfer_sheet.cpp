@@ -3,6 +3,8 @@
 #include "app/background_task.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
+#include "contents_view.h"
+#include "device/device_space_error.h"
 #include "device/mount_watcher.h"
 #include "device/scoped_access.h"
 #include "shell/file_chooser.h"
@@ -271,6 +273,21 @@ void ToviTransferSheet::pickAlbum(const QString& album) {
 void ToviTransferSheet::saveCopies() {
     if (const auto copies = FileChooser::saveCopies(this, m_settings, m_files))
         m_filesNote->setText(QStringLiteral("Zapisano: ") + copies->join(QStringLiteral(", ")));
+}
+
+void ToviTransferSheet::openContents() {
+    auto* contents = new DeviceContentsView(m_settings, this);
+    contents->setAttribute(Qt::WA_DeleteOnClose);
+    // Room made there shows here at once: the error was about the room.
+    connect(contents, &QDialog::finished, this, [this] {
+        if (!DeviceSpaceError::isMessage(m_error))
+            return;
+        m_error.clear();
+        if (m_actions.clearError)
+            m_actions.clearError();
+        refresh();
+    });
+    contents->open();
 }
 
 void ToviTransferSheet::done(int result) {

@@ -111,6 +111,9 @@ public:
     // Recomputes `ready` from the destination, kind and album.
     void checkConnection();
 
+    // How to connect the Tovi, step by step; every view that waits for one shows it.
+    static QWidget* connectionSteps();
+
     // Closing while busy asks the model to cancel.
     void done(int result) override;
 
@@ -161,6 +164,8 @@ private:
     void saveCopies();
     void lookForDrive();
     void ejectDrive();
+    // "Na Tovi" over the sheet: to see what is there or make room.
+    void openContents();
 
     const ToviTransferKind m_kind;
     Settings& m_settings;
@@ -218,6 +223,8 @@ private:
     QWidget* m_errorLine = nullptr;
     QLabel* m_errorIcon = nullptr;
     QLabel* m_errorText = nullptr;
+    QPushButton* m_makeRoom = nullptr;
+    QPushButton* m_contents = nullptr;
     QWidget* m_progress = nullptr;
     QLabel* m_progressText = nullptr;
     QProgressBar* m_progressBar = nullptr;

@@ -3,7 +3,10 @@
 
 #include "transfer_sheet.h"
 
+#include "device/device_space_error.h"
+
 #include "app/polish_count.h"
+#include "device/device_space_error.h"
 #include "device/device_watch.h"
 #include "shell/controls.h"
 #include "shell/sheet_parts.h"
@@ -62,6 +65,9 @@ QWidget* ToviTransferSheet::buildErrorLine() {
     m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     row->addWidget(m_errorIcon, 0, Qt::AlignTop);
     row->addWidget(m_errorText, 1);
+    m_makeRoom = flatButton(QStringLiteral("Zrób miejsce na Tovi"), QStringLiteral("makeRoom"));
+    connect(m_makeRoom, &QPushButton::clicked, this, &ToviTransferSheet::openContents);
+    row->addWidget(m_makeRoom, 0, Qt::AlignTop);
     return m_errorLine;
 }
 
@@ -191,7 +197,8 @@ void ToviTransferSheet::restyleButtons() {
             .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
                  css(Theme::primary(this, 0.3))));
     const QString flat = flatButtonStyle(this);
-    for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup})
+    for (QPushButton* button :
+         {m_share, m_saveAs, m_secondary, m_openBackup, m_makeRoom, m_contents})
         button->setStyleSheet(flat);
     m_share->setIcon(Icons::icon(QStringLiteral("square.and.arrow.up"), accent, 16));
     m_openBackup->setIcon(Icons::icon(QStringLiteral("clock.arrow.circlepath"), accent, 16));
@@ -201,6 +208,7 @@ void ToviTransferSheet::refreshError() {
     m_errorLine->setVisible(!m_error.isEmpty());
     m_errorText->setText(m_error);
     m_errorLine->setAccessibleName(m_error);
+    m_makeRoom->setVisible(DeviceSpaceError::isMessage(m_error));
 }
 
 void ToviTransferSheet::refreshProgress() {

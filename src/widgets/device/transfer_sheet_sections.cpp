@@ -244,6 +244,26 @@ QWidget* ToviTransferSheet::buildStatusCard() {
     return m_success;
 }
 
+QWidget* ToviTransferSheet::connectionSteps() {
+    auto* steps = new QWidget;
+    steps->setObjectName(QStringLiteral("connectionSteps"));
+    auto* column = new QVBoxLayout(steps);
+    column->setContentsMargins(0, 2, 0, 0);
+    column->setSpacing(10);
+    column->addWidget(step(1, QStringLiteral("Podłącz Tovi przez USB")));
+    column->addWidget(step(2, QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync.")));
+    column->addWidget(step(3, QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO "
+                                             "NAME) i zatwierdź jego główny folder. "
+                                             "Zapamiętamy ten wybór.")));
+    auto* note = textLabel(QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli "
+                                          "wybrany wcześniej dysk zniknął, podłącz go "
+                                          "ponownie lub wskaż jeszcze raz."),
+                           Typography::Style::subheadline, QFont::Normal, true);
+    note->setObjectName(QStringLiteral("connectionNote"));
+    column->addWidget(note);
+    return steps;
+}
+
 // Whether the Tovi is reachable, and how to connect it when it is not.
 QWidget* ToviTransferSheet::buildConnectionCard() {
     auto* connection = new Card(QStringLiteral("connection"));
@@ -262,23 +282,12 @@ QWidget* ToviTransferSheet::buildConnectionCard() {
     row->setSpacing(8);
     row->addWidget(m_connectionIcon, 0, Qt::AlignTop);
     row->addLayout(texts, 1);
+    m_contents = flatButton(QStringLiteral("Na Tovi…"), QStringLiteral("contents"));
+    m_contents->setAccessibleName(QStringLiteral("Na Tovi: co jest na urządzeniu"));
+    connect(m_contents, &QPushButton::clicked, this, &ToviTransferSheet::openContents);
+    row->addWidget(m_contents, 0, Qt::AlignTop);
     card->addLayout(row);
-    m_connectionSteps = new QWidget;
-    m_connectionSteps->setObjectName(QStringLiteral("connectionSteps"));
-    auto* steps = new QVBoxLayout(m_connectionSteps);
-    steps->setContentsMargins(0, 2, 0, 0);
-    steps->setSpacing(10);
-    steps->addWidget(step(1, QStringLiteral("Podłącz Tovi przez USB")));
-    steps->addWidget(step(2, QStringLiteral("W menu urządzenia ustaw USB Mode → Photo Sync.")));
-    steps->addWidget(step(3, QStringLiteral("W oknie wyboru otwórz dysk urządzenia (często NO "
-                                            "NAME) i zatwierdź jego główny folder. "
-                                            "Zapamiętamy ten wybór.")));
-    auto* note = textLabel(QStringLiteral("Dysk musi być dostępny w menedżerze plików. Jeśli "
-                                          "wybrany wcześniej dysk zniknął, podłącz go "
-                                          "ponownie lub wskaż jeszcze raz."),
-                           Typography::Style::subheadline, QFont::Normal, true);
-    note->setObjectName(QStringLiteral("connectionNote"));
-    steps->addWidget(note);
+    m_connectionSteps = connectionSteps();
     card->addWidget(m_connectionSteps);
     return connection;
 }
@@ -502,6 +511,7 @@ void ToviTransferSheet::refreshConnection() {
         QDir::toNativeSeparators(m_destination), Qt::ElideMiddle, 400));
     m_connectionPath->setToolTip(m_destination);
     m_connectionSteps->setVisible(!m_ready);
+    m_contents->setVisible(m_ready && !m_busy);
 }
 
 void ToviTransferSheet::refreshDestination() {

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "app/studio_mode.h"
 #include "app/tovi_error.h"
+#include "device/contents_view.h"
 #include "packs/collection_view.h"
 #include "packs/own_packs.h"
 #include "packs/packs_model.h"
@@ -140,6 +141,18 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     makeRadioGroup(m_caseSelector, caseGroup);
     header->addWidget(m_caseSelector);
 
+    auto* contents = new QToolButton;
+    contents->setObjectName(QStringLiteral("deviceContents"));
+    contents->setText(QStringLiteral("Na Tovi"));
+    contents->setAccessibleName(QStringLiteral("Na Tovi: co jest na urządzeniu"));
+    contents->setToolTip(QStringLiteral("Co jest na Tovi: albumy, karty, miejsce i kopie"));
+    contents->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    contents->setAutoRaise(true);
+    contents->setCursor(Qt::PointingHandCursor);
+    Theme::followWithIcon(contents, QStringLiteral("photo.on.rectangle"), 16, 0.8);
+    connect(contents, &QToolButton::clicked, this, &StudioRootView::showDeviceContents);
+    header->addWidget(contents);
+
     auto* tutorial = static_cast<QToolButton*>(m_tutorialButton);
     tutorial->setText(QStringLiteral("Jak to działa?"));
     tutorial->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -211,6 +224,14 @@ void StudioRootView::addShortcuts() {
     for (EditorWorkspace* workspace : {m_studioView->workspace(), m_packsView->workspace()})
         if (QAbstractButton* material = workspace->toolButtons()->button(EditorTool::material))
             material->setToolTip(named(rawValue(EditorTool::material), open));
+}
+
+void StudioRootView::showDeviceContents() {
+    if (m_deviceContents)
+        return;
+    m_deviceContents = new DeviceContentsView(m_settings, this);
+    m_deviceContents->setAttribute(Qt::WA_DeleteOnClose);
+    m_deviceContents->open();
 }
 
 QString StudioRootView::deviceColor() const {

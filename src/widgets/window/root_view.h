@@ -44,6 +44,8 @@ public:
     // imported into the own packs and shown in the card screen; anything else becomes the
     // graphic's material.
     void openFile(const QString& file);
+    // "Na Tovi": what is on the device.
+    void showDeviceContents();
     // The tutorial's "finish": remembered, so it is not offered again.
     void finishTutorial();
 
@@ -56,6 +58,7 @@ public:
     QAbstractButton* tutorialButton() const { return m_tutorialButton; }
     QDialog* tutorialSheet() const { return m_tutorial; }
     QDialog* collectionSheet() const { return m_collection; }
+    QDialog* deviceContents() const { return m_deviceContents; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -80,6 +83,7 @@ private:
     PacksView* m_packsView;
     QPointer<QDialog> m_tutorial;
     QPointer<QDialog> m_collection;
+    QPointer<QDialog> m_deviceContents;
 };
 
 } // namespace tovi

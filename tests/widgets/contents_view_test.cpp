@@ -1,0 +1,66 @@
+#include "app/atomic_write.h"
+#include "app/settings.h"
+#include "device/bookmark.h"
+#include "device/contents_view.h"
+#include "support/device_fixtures.h"
+#include "support/fat_volume.h"
+#include "support/model_home.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace tovi;
+using namespace tovi::test;
+
+namespace {
+
+// The Tovi remembered once and unplugged; "Na Tovi" opened; the Tovi plugged in, a picture taken
+// off and put back, moved, and the Tovi pulled out.
+TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
+    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    ModelHome home;
+    FatVolume volume(4096);
+    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    const QString root = volume.root();
+    makeDevice(root);
+    const QByteArray card = makeGif(3, {240, 240}, 4);
+    writeFile(root + QStringLiteral("/Photo1/tovi-1.gif"), card);
+    writeFile(root + QStringLiteral("/Photo1/._tovi-1.gif"), "companion");
+    home.settings().setBytes(Settings::rootPermission, Bookmark::make(root));
+    ASSERT_TRUE(volume.unmount());
+
+    DeviceContentsView view(home.settings());
+    view.setVolumeLister({}); // only the remembered root, never this machine's disks
+    view.show();
+    const auto idle = [&] { return waitUntil([&] { return !view.busy(); }); };
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(view.contents());
+
+    ASSERT_TRUE(volume.mount(root));
+    ASSERT_TRUE(waitUntil([&] { return view.contents() && !view.busy(); }));
+    ASSERT_EQ(view.contents()->albums.size(), 3u);
+    ASSERT_EQ(view.contents()->albums[0].pictures.size(), 1u) << "no ._ companion";
+    const auto before = tree(root);
+
+    view.remove(QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"));
+    ASSERT_TRUE(idle());
+    ASSERT_TRUE(view.removed()) << view.error().toStdString();
+    EXPECT_EQ(readFile(view.removed()->copy), card);
+    EXPECT_TRUE(view.contents()->albums[0].pictures.empty());
+    view.undo();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(tree(root), before) << view.error().toStdString();
+    EXPECT_FALSE(view.removed());
+
+    view.move(QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"), QStringLiteral("Photo3"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(readFile(root + QStringLiteral("/Photo3/tovi-1.gif")), card);
+    EXPECT_EQ(readFile(home.library() + QStringLiteral("/Usunięte z Tovi/Photo1/tovi-1.gif")),
+              card);
+
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_TRUE(waitUntil([&] { return !view.contents() && !view.busy(); }));
+}
+
+} // namespace
