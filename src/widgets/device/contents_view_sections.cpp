@@ -419,19 +419,25 @@ QWidget* DeviceContentsView::backupsCard() {
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
         texts->addWidget(textLabel(date, Typography::Style::body, QFont::Medium));
+        // A backup of a Game1 that lacked cards cannot be put back whole, and says so.
+        const auto& names = Game1Installer::names();
+        const auto present = std::count_if(names.begin(), names.end(), [&entry](const QString& n) {
+            return QFileInfo::exists(entry.card(n));
+        });
+        const bool whole = present == std::ssize(names);
         const QString state =
-            entry.report.intact
-                ? QStringLiteral("Sprawdzona: karty zgodne z manifestem.")
-                : QStringLiteral("Uszkodzona: ") + entry.report.problems.join(QLatin1Char(' '));
+            !entry.report.intact
+                ? QStringLiteral("Uszkodzona: ") + entry.report.problems.join(QLatin1Char(' '))
+            : whole        ? QStringLiteral("Sprawdzona: karty zgodne z manifestem.")
+            : present == 0 ? QStringLiteral("Kopia pustego Game1: nie ma w niej kart.")
+                           : QStringLiteral("Sprawdzona, ale niepełna: %1 z %2 kart.")
+                                 .arg(present)
+                                 .arg(names.size());
         texts->addWidget(textLabel(state, Typography::Style::subheadline, QFont::Normal, true));
         top->addLayout(texts, 1);
         auto* restoreButton =
             flat(QStringLiteral("Przywróć ten zestaw"), QStringLiteral("restore"), this);
         restoreButton->setAccessibleName(QStringLiteral("Przywróć zestaw z ") + date);
-        // A backup of a Game1 that lacked cards cannot be put back whole.
-        const bool whole = std::all_of(
-            Game1Installer::names().begin(), Game1Installer::names().end(),
-            [&entry](const QString& name) { return QFileInfo::exists(entry.card(name)); });
         restoreButton->setEnabled(whole && entry.report.intact && m_contents && !busy());
         connect(restoreButton, &QPushButton::clicked, this, [this, entry] { restore(entry); });
         top->addWidget(restoreButton, 0, Qt::AlignTop);
