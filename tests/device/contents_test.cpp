@@ -120,6 +120,7 @@ TEST(DevicePicture, TellsByContentWhatTheToviCanShow) {
         EXPECT_EQ(picture.frames, test.frames);
         EXPECT_DOUBLE_EQ(picture.seconds, test.seconds);
     }
+    EXPECT_DOUBLE_EQ(DevicePicture::read(dir.filePath("delays.gif")).lastSeconds, 0.1);
     EXPECT_EQ(DevicePicture::read(dir.path()).kind, Kind::unsupported);
 }
 

@@ -85,6 +85,7 @@ void readGif(Input& in, DevicePicture& picture) {
     constexpr int missingDelay = 10, shortestDelay = 2;
     int delay = missingDelay;
     qint64 centiseconds = 0;
+    int lastDelay = 0;
     QSize first;
     for (;;) {
         switch (in.byte()) {
@@ -116,6 +117,7 @@ void readGif(Input& in, DevicePicture& picture) {
                     first = QSize(left + w, top + h);
                 ++picture.frames;
                 centiseconds += delay;
+                lastDelay = delay;
             }
             delay = missingDelay;
             break;
@@ -123,6 +125,7 @@ void readGif(Input& in, DevicePicture& picture) {
         case 0x3B: // the trailer: every frame was whole
             picture.size = width > 0 && height > 0 ? QSize(width, height) : first;
             picture.seconds = static_cast<double>(centiseconds) / 100.0;
+            picture.lastSeconds = static_cast<double>(lastDelay) / 100.0;
             if (picture.frames > 0 && !picture.size.isEmpty())
                 picture.kind = Kind::gif;
             return;

@@ -20,9 +20,10 @@ struct DevicePicture {
     QString name;
     Kind kind = Kind::unsupported;
     qint64 bytes = 0;
-    QSize size;         // the picture's pixels; empty unless gif or jpeg
-    int frames = 0;     // 1 for a JPEG
-    double seconds = 0; // a GIF's duration: each frame's delay, at least 0.02 s, 0.1 s if none
+    QSize size;             // the picture's pixels; empty unless gif or jpeg
+    int frames = 0;         // 1 for a JPEG
+    double seconds = 0;     // a GIF's duration: each frame's delay, at least 0.02 s, 0.1 s if none
+    double lastSeconds = 0; // the last frame's delay: a card holds its last picture for minutes
 
     // True for the kinds the Tovi shows.
     bool showable() const { return kind == Kind::gif || kind == Kind::jpeg; }

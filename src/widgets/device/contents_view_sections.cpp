@@ -40,10 +40,14 @@ QString details(const DevicePicture& picture) {
     if (picture.showable()) {
         parts.first() +=
             QStringLiteral(" %1×%2").arg(picture.size.width()).arg(picture.size.height());
-        if (picture.kind == DevicePicture::Kind::gif)
+        if (picture.kind == DevicePicture::Kind::gif) {
+            // A last picture held for a minute or more is a still end, not part of the motion.
+            const bool holds = picture.frames > 1 && picture.lastSeconds >= 60;
+            const double moving = holds ? picture.seconds - picture.lastSeconds : picture.seconds;
             parts << PolishCount::frames(picture.frames)
-                  << QLocale(QLocale::Polish).toString(picture.seconds, 'f', 1) +
-                         QStringLiteral(" s");
+                  << QLocale(QLocale::Polish).toString(moving, 'f', 1) +
+                         (holds ? QStringLiteral(" s, potem stoi") : QStringLiteral(" s"));
+        }
     }
     if (picture.kind != DevicePicture::Kind::missing)
         parts << DeviceSpace::fileSize(picture.bytes);
