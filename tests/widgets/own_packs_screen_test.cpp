@@ -49,10 +49,9 @@ protected:
         QTest::keyClick(dialog->field(), cancel ? Qt::Key_Escape : Qt::Key_Return);
         ASSERT_TRUE(waitUntil([&] { return !m_model.busy() && !dialog; }));
     }
-    void drop(const QString& file) {
+    void drop(const QString& file, QWidget* target) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(file)});
-        QWidget* target = m_root.studioView();
         QDragEnterEvent enter({20, 20}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         ASSERT_TRUE(enter.isAccepted());
@@ -135,9 +134,11 @@ TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
     EXPECT_EQ(offered, QStringLiteral("Wakacje.tovipack"));
     ASSERT_TRUE(QFileInfo::exists(file));
 
-    // Dropped on the graphic screen: the window turns to the cards and shows the new pack.
+    // Dropped on the collection over the graphic screen: the sheet closes, the window turns to
+    // the cards and shows the new pack.
     m_root.setMode(StudioMode::artwork);
-    drop(file);
+    drop(file, collection());
+    ASSERT_TRUE(waitUntil([&] { return !m_root.collectionSheet(); }, 5000));
     EXPECT_EQ(m_root.mode(), StudioMode::cards);
     ASSERT_EQ(m_model.ownPacks().size(), 2u);
     ASSERT_NE(m_model.pack(), nullptr);
@@ -152,7 +153,7 @@ TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
     const QString hostile = m_files.filePath(QStringLiteral("zły.tovipack"));
     atomicWrite(hostile, bytes);
     const QStringList before = QDir(OwnPackStore::folder()).entryList(QDir::AllEntries);
-    drop(hostile);
+    drop(hostile, m_root.studioView());
     ASSERT_TRUE(waitUntil([&] { return m_root.packsView()->alert() != nullptr; }));
     EXPECT_EQ(m_root.packsView()->alert()->text(),
               OwnPackError(OwnPackError::unsafeName, QStringLiteral("../x.json")).message());

@@ -315,6 +315,9 @@ void StudioRootView::showCollection() {
         static_cast<StudioCollectionView*>(m_collection.data())
             ->offerOwnPacks(*m_packs, m_packsView->ownPacks());
     m_collection->setAttribute(Qt::WA_DeleteOnClose);
+    // A pack file dropped on the sheet is imported as on the window, which then shows it.
+    m_collection->setAcceptDrops(true);
+    m_collection->installEventFilter(this);
     m_collection->open();
 }
 
@@ -334,8 +337,11 @@ bool StudioRootView::eventFilter(QObject* watched, QEvent* event) {
         auto* drag = static_cast<QDropEvent*>(event);
         if (const QString file = droppedPackFile(drag->mimeData()); !file.isEmpty()) {
             drag->acceptProposedAction();
-            if (type == QEvent::Drop)
+            if (type == QEvent::Drop) {
+                if (m_collection && watched == m_collection.data())
+                    m_collection->close();
                 openFile(file);
+            }
             return true;
         }
     }
