@@ -61,8 +61,8 @@ DeviceContentsView::DeviceContentsView(Settings& settings, QWidget* parent)
     m_clock.setInterval(40);
     connect(&m_clock, &QTimer::timeout, this, [this] {
         m_elapsed += m_clock.interval();
-        for (RoundThumbnail* shown : findChildren<RoundThumbnail*>())
-            if (shown->frameCount() > 1 && !shown->visibleRegion().isEmpty())
+        for (const QPointer<RoundThumbnail>& shown : m_moving)
+            if (shown && !shown->visibleRegion().isEmpty())
                 shown->tick(m_elapsed);
     });
     build();
@@ -326,8 +326,11 @@ void DeviceContentsView::loadThumbnails() {
                     this,
                     [bytes = *read.value, side] { return RoundThumbnail::decode(bytes, side, 24); },
                     [this, target](const Outcome<RoundThumbnail::Frames>& decoded) {
-                        if (target && decoded.ok())
+                        if (target && decoded.ok()) {
                             target->setFrames(*decoded.value);
+                            if (target->frameCount() > 1)
+                                m_moving.push_back(target);
+                        }
                         --m_loading;
                         loadThumbnails();
                     });

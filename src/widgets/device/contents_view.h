@@ -145,6 +145,7 @@ private:
         QString path;
     };
     std::deque<Pending> m_pending;
+    std::vector<QPointer<RoundThumbnail>> m_moving; // the clock's thumbnails: more than a frame
     int m_loading = 0;
     QTimer m_clock;
     qint64 m_elapsed = 0;

@@ -236,6 +236,7 @@ void DeviceContentsView::refreshStatus() {
 
 void DeviceContentsView::rebuild() {
     m_pending.clear();
+    m_moving.clear();
     while (QLayoutItem* item = m_sections->takeAt(0)) {
         if (QWidget* section = item->widget())
             section->deleteLater();
