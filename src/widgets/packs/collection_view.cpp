@@ -149,10 +149,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
         m_wholeSet = new QPushButton(QStringLiteral("Użyj całego zestawu"));
         m_wholeSet->setCursor(Qt::PointingHandCursor);
         m_wholeSet->setMinimumHeight(34);
-        m_wholeSet->setStyleSheet(
-            QStringLiteral("QPushButton { background: %1; color: white; border: none; "
-                           "border-radius: 8px; padding: 6px 18px; font-weight: 600; }")
-                .arg(StudioStyle::accent().name()));
+        m_wholeSet->setStyleSheet(SheetParts::accentButtonStyle());
         connect(m_wholeSet, &QPushButton::clicked, this, [this] {
             if (const StarterPack* shown = pack())
                 m_choose(*shown, 0);

@@ -44,11 +44,7 @@ PackNameDialog::PackNameDialog(const QString& title, const QString& action, cons
     cancel->setAutoDefault(false);
     buttons->addWidget(cancel);
     m_accept->setDefault(true);
-    m_accept->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; "
-                       "border-radius: 8px; padding: 6px 18px; font-weight: 600; }"
-                       "QPushButton:disabled { background: %2; }")
-            .arg(StudioStyle::accent().name(), StudioStyle::accent().lighter(150).name()));
+    m_accept->setStyleSheet(SheetParts::accentButtonStyle());
     buttons->addWidget(m_accept);
     column->addLayout(buttons);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -115,6 +115,14 @@ QString flatButtonStyle(const QWidget* sheet) {
              css(Theme::primary(sheet, 0.3)));
 }
 
+QString accentButtonStyle() {
+    const QColor accent = StudioStyle::accent();
+    return QStringLiteral("QPushButton { background: %1; color: white; border: none; "
+                          "border-radius: 8px; padding: 6px 18px; font-weight: 600; }"
+                          "QPushButton:disabled { background: %2; }")
+        .arg(accent.name(), accent.lighter(150).name());
+}
+
 Card::Card(const QString& name) {
     if (!name.isEmpty())
         setObjectName(name);

@@ -32,6 +32,8 @@ QVBoxLayout* cardColumn(QWidget* card);
 QPushButton* flatButton(const QString& text, const QString& name);
 // The style sheet of flat buttons: the accent colour, a tint on hover and when pressed.
 QString flatButtonStyle(const QWidget* sheet);
+// The sheet's one filled button: white on the accent, paler while it cannot be pressed.
+QString accentButtonStyle();
 
 // A grouped block: the base colour on rounded corners with a hairline.
 class Card : public QWidget {
