@@ -4,7 +4,6 @@
 #include "media/media_error.h"
 #include "media/video_source.h"
 
-#include <QPointer>
 #include <cmath>
 #include <mutex>
 
@@ -125,7 +124,7 @@ void FragmentPlayback::startDecoding() {
     runInBackground(
         this,
         [media = *m_media, options = m_options, generation, live = m_live, decoder = m_decoder,
-         relay = InterfaceRelay(this), self = QPointer<FragmentPlayback>(this)] {
+         relay = InterfaceRelay(this), self = this] {
             const StopRequest stale = [live, generation] { return live->load() != generation; };
             std::unique_lock<std::mutex> lock;
             if (decoder)
@@ -139,6 +138,7 @@ void FragmentPlayback::startDecoding() {
                 sampler.emplace(*decoder->video, media, options, stale);
             else
                 sampler.emplace(media, options, stale);
+            // The relay calls only while the playback lives.
             const auto post = [&relay, self, generation](int index, QImage frame) {
                 relay([self, generation, index, frame = std::move(frame)] {
                     self->received(generation, index, frame);
