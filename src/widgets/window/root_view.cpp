@@ -47,6 +47,15 @@ QString droppedPackFile(const QMimeData* data) {
     return url.isLocalFile() && isPackFile(url.toLocalFile()) ? url.toLocalFile() : QString();
 }
 
+// A borderless text-and-icon button of the window's header.
+void headerLink(QToolButton* button, const QString& text, const QString& icon) {
+    button->setText(text);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setCursor(Qt::PointingHandCursor);
+    Theme::followWithIcon(button, icon, 16, 0.8);
+}
+
 const QString silver = QStringLiteral("silver");
 const QString black = QStringLiteral("black");
 
@@ -143,22 +152,14 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
 
     auto* contents = new QToolButton;
     contents->setObjectName(QStringLiteral("deviceContents"));
-    contents->setText(QStringLiteral("Na Tovi"));
     contents->setAccessibleName(QStringLiteral("Na Tovi: co jest na urządzeniu"));
     contents->setToolTip(QStringLiteral("Co jest na Tovi: albumy, karty, miejsce i kopie"));
-    contents->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    contents->setAutoRaise(true);
-    contents->setCursor(Qt::PointingHandCursor);
-    Theme::followWithIcon(contents, QStringLiteral("photo.on.rectangle"), 16, 0.8);
+    headerLink(contents, QStringLiteral("Na Tovi"), QStringLiteral("photo.on.rectangle"));
     connect(contents, &QToolButton::clicked, this, &StudioRootView::showDeviceContents);
     header->addWidget(contents);
 
     auto* tutorial = static_cast<QToolButton*>(m_tutorialButton);
-    tutorial->setText(QStringLiteral("Jak to działa?"));
-    tutorial->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    tutorial->setAutoRaise(true);
-    tutorial->setCursor(Qt::PointingHandCursor);
-    Theme::followWithIcon(tutorial, QStringLiteral("questionmark.circle"), 16, 0.8);
+    headerLink(tutorial, QStringLiteral("Jak to działa?"), QStringLiteral("questionmark.circle"));
     connect(tutorial, &QToolButton::clicked, this, &StudioRootView::showTutorial);
     header->addWidget(tutorial);
     column->addLayout(header);
