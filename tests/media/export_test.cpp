@@ -76,6 +76,8 @@ void expectDeviceReady(const test::GifSummary& summary) {
     EXPECT_EQ(summary.loopCount, 0);
     ASSERT_FALSE(summary.frames.empty());
     EXPECT_EQ(summary.frames.front().transparent, -1);
+    EXPECT_GT(summary.globalPaletteSize, 0) << "small firmware insists on a global table";
+    EXPECT_EQ(summary.frames.front().paletteSize, 0) << "the first frame's palette is global";
     for (const auto& frame : summary.frames) {
         EXPECT_EQ(frame.rect, QRect(0, 0, 240, 240));
         EXPECT_EQ(frame.disposal, DISPOSE_DO_NOT);

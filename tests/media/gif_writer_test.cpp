@@ -1,4 +1,5 @@
 #include "media/gif_memory_reader.h"
+#include "media/gif_rate_control.h"
 #include "media/gif_writer.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
@@ -123,7 +124,7 @@ std::vector<std::vector<GifByteType>> indicesOf(const QByteArray& gif) {
 
 } // namespace
 
-TEST(GifWriter, WritesLoopingFullOpaqueFramesWithTheirOwnPalettes) {
+TEST(GifWriter, WritesLoopingFullOpaqueFramesWithTheFirstPaletteGlobal) {
     const QSize size(240, 240);
     GifWriter writer(size);
     writer.add(flat(size, qRgb(200, 30, 60)), 0.5);
@@ -138,18 +139,17 @@ TEST(GifWriter, WritesLoopingFullOpaqueFramesWithTheirOwnPalettes) {
 
     EXPECT_EQ(gif.version, "GIF89a");
     EXPECT_EQ(gif.screen, size);
-    EXPECT_FALSE(gif.globalPalette);
+    EXPECT_EQ(gif.globalPaletteSize, 2) << "one colour, padded to the smallest palette";
     EXPECT_EQ(gif.loopBlocks, 1);
     EXPECT_EQ(gif.loopCount, 0);
     ASSERT_EQ(gif.frames.size(), 4u);
     for (const auto& frame : gif.frames) {
         EXPECT_EQ(frame.rect, QRect(QPoint(0, 0), size));
-        EXPECT_GE(frame.paletteSize, 2);
         EXPECT_FALSE(frame.interlaced);
         EXPECT_EQ(frame.transparent, NO_TRANSPARENT_COLOR);
         EXPECT_TRUE(frame.disposal == DISPOSE_DO_NOT || frame.disposal == DISPOSAL_UNSPECIFIED);
     }
-    EXPECT_EQ(gif.frames[0].paletteSize, 2) << "one colour, padded to the smallest palette";
+    EXPECT_EQ(gif.frames[0].paletteSize, 0) << "the global one is its palette";
     EXPECT_EQ(gif.frames[2].paletteSize, 256);
     EXPECT_EQ(gif.frames[3].paletteSize, 4);
 }
@@ -389,8 +389,14 @@ TEST(GifWriter, FadesAreThePictureWithADarkerPalette) {
     EXPECT_EQ(summary.delays(), (std::vector<int>{10, 10, 10, 10, 100, 10}));
     for (const auto& frame : summary.frames) {
         EXPECT_EQ(frame.rect, QRect(QPoint(0, 0), picture.size()));
-        EXPECT_GT(frame.paletteSize, 0) << "every frame carries its own palette";
     }
+    // The first palette is the global one: the picture again needs no table of its own.
+    EXPECT_GT(summary.globalPaletteSize, 0);
+    for (size_t f : {0, 3, 4})
+        EXPECT_EQ(summary.frames[f].paletteSize, 0) << "frame " << f;
+    for (size_t f : {1, 2})
+        EXPECT_EQ(summary.frames[f].paletteSize, summary.globalPaletteSize) << "frame " << f;
+    EXPECT_GT(summary.frames[5].paletteSize, 0);
 
     const QImage full = decodedFrame(gif, 0);
     const auto scaled = [](const QImage& image, double opacity) {
@@ -440,4 +446,26 @@ TEST(GifWriter, QuickFramesStayCloseToTheirPictures) {
             EXPECT_EQ(shown.pixel(0, 0), qRgb(0, 0, 0)) << "frame " << i;
         }
     }
+}
+
+// The factor scales a clip frame's tolerance: above 1 codes coarser. A clip heading over its room
+// must be coded coarser, never finer, and one with room to spare finer, in bounded steps.
+TEST(GifRateControl, SteersTheProjectedSizeIntoItsAim) {
+    using gif::nextFactor;
+    const qint64 room = 1'000'000;
+    // 40 frames spent 400 kB, 10 kB a frame lately: 60 more project to 1 MB, just over the aim.
+    const float over = nextFactor(2, 400'000, 10'000, 60, room);
+    EXPECT_NEAR(over, 2 * std::pow(1'000'000 / (gif::kAimHigh * room), gif::kFactorResponse),
+                1e-4);
+    EXPECT_GT(over, 2.0f);
+    EXPECT_FLOAT_EQ(nextFactor(2, 400'000, 20'000, 60, room), float(2 * gif::kFactorStep))
+        << "far over: at most one step coarser";
+    EXPECT_FLOAT_EQ(nextFactor(2, 400'000, 8'000, 60, room), 2) << "880 kB is within the aim";
+    EXPECT_FLOAT_EQ(nextFactor(2, 100'000, 1'000, 60, room), float(2 / gif::kFactorStep))
+        << "far under: one step finer";
+    EXPECT_FLOAT_EQ(nextFactor(9.5f, 900'000, 100'000, 10, room), gif::kMaxFactor);
+    EXPECT_FLOAT_EQ(nextFactor(0.105f, 0, 0, 10, room), gif::kMinFactor);
+    // The last frame still counts one frame ahead: 800 kB + 100 kB is within the aim.
+    EXPECT_FLOAT_EQ(nextFactor(3, 800'000, 100'000, 0, room), 3);
+    EXPECT_DOUBLE_EQ(gif::recentBytes(1000, 2000), 1250);
 }

@@ -49,7 +49,7 @@ GifSummary summarize(const QByteArray& bytes) {
     GifSummary summary;
     summary.version = bytes.left(6);
     summary.screen = QSize(gif->SWidth, gif->SHeight);
-    summary.globalPalette = gif->SColorMap != nullptr;
+    summary.globalPaletteSize = gif->SColorMap ? gif->SColorMap->ColorCount : 0;
     for (int i = 0; i < gif->ImageCount; ++i) {
         const SavedImage& image = gif->SavedImages[i];
         for (int b = 0; b + 1 < image.ExtensionBlockCount; ++b) {

@@ -13,7 +13,7 @@ namespace tovi::test {
 struct GifSummary {
     QByteArray version;
     QSize screen;
-    bool globalPalette = false;
+    int globalPaletteSize = 0; // 0 when there is none
     int loopBlocks = 0;
     int loopCount = -1;
     struct Frame {

@@ -10,12 +10,16 @@ namespace tovi {
 
 // The one GIF encoder of the system: a GIF89a that loops forever (NETSCAPE2.0, count 0) whose
 // every frame covers frameSize() at 0,0 with its own palette (libimagequant) and is not disposed
-// of. Frames are opaque pictures, except within a clip (GifClip), where a frame's transparent
-// pixels let the frame before show. Delays are whole centiseconds rounded on the running time, so n
+// of. The first frame's palette is the file's global colour table, which the smallest readers
+// insist on, and a frame with the same colours carries no table of its own. Frames are opaque
+// pictures, except within a clip (GifClip), where a frame's transparent pixels let the frame
+// before show. Delays are whole centiseconds rounded on the running time, so n
 // frames of d seconds last round(100·n·d) centiseconds in all; a single delay is at most 65535.
 //
-// Frames are quantised on worker threads a few frames ahead of the encoder and written in the
-// order they were added; add() only blocks while that small pipeline is full. The output does
+// Its parts: gif_palette (colours), gif_tolerance, gif_lzw, gif_frame_encoder (one frame) and
+// gif_rate_control (a clip's room); this file's pipeline runs them and writes the stream.
+// Frames are quantised on the writer's own threads a few frames ahead of the encoder and written
+// in the order they were added; add() only blocks while that small pipeline is full. The output does
 // not depend on the number of cores. One thread drives an instance. Destroying an unfinished
 // writer abandons it: queued frames are dropped and it returns within one frame's work.
 // How hard the writer works on a frame.
