@@ -303,8 +303,8 @@ TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
         return true;
     };
     try {
-        AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
-                             kept(), rewrite);
+        AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"), kept(),
+                             rewrite);
         ADD_FAILURE() << "removed";
     } catch (const RemovalError& error) {
         EXPECT_EQ(error.kind(), RemovalError::changed);
@@ -313,8 +313,8 @@ TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
     EXPECT_EQ(tree(kept()), (std::map<QString, QByteArray>{{QStringLiteral("Photo1/"), {}}}));
 
     const auto take = [&] {
-        return AlbumRemoval::remove(root(), QStringLiteral("Photo1"),
-                                    QStringLiteral("tovi-1.gif"), kept())
+        return AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
+                                    kept())
             .copy;
     };
     const QString copy = take();

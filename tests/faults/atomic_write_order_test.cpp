@@ -52,5 +52,6 @@ TEST(AtomicWriteOrder, APictureWhoseCopyReadsBackDifferentStaysOnTheTovi) {
         }
     }
     EXPECT_EQ(readFile(picture), bytes);
-    EXPECT_TRUE(QDir(kept + QStringLiteral("/Photo1")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(
+        QDir(kept + QStringLiteral("/Photo1")).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }

@@ -101,8 +101,7 @@ extern "C" int rename(const char* from, const char* to) {
 
 extern "C" ssize_t write(int fd, const void* data, size_t size) {
     static const auto real = tovi::test::next<ssize_t (*)(int, const void*, size_t)>("write");
-    if (tovi::test::corrupting && size > 0 &&
-        pathOf(fd).startsWith(tovi::test::corruptedFolder)) {
+    if (tovi::test::corrupting && size > 0 && pathOf(fd).startsWith(tovi::test::corruptedFolder)) {
         QByteArray altered(static_cast<const char*>(data), qsizetype(size));
         altered[0] = char(altered[0] ^ 0x5A);
         return real(fd, altered.constData(), size);

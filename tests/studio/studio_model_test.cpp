@@ -376,8 +376,8 @@ TEST_F(Studio, PlaybackFollowsChangesAndStopsWhenNothingPlays) {
         model.setOptions(options);
         EXPECT_TRUE(playback.frame().isNull()) << subtitle;
         ASSERT_TRUE(waitUntil([&] { return !playback.frame().isNull(); }));
-        EXPECT_EQ(playback.frame(), FragmentSampler(*model.media(), options)
-                                        .frame(playback.frameIndex()))
+        EXPECT_EQ(playback.frame(),
+                  FragmentSampler(*model.media(), options).frame(playback.frameIndex()))
             << subtitle;
     }
 

@@ -33,9 +33,10 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     writeFile(root + QStringLiteral("/Photo1/._tovi-1.gif"), "companion");
     // A card that holds its last picture for ten minutes after 0.2 s of motion.
     const QRect all(0, 0, 240, 240);
-    writeFile(root + QStringLiteral("/Game1/1.gif"),
-              buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
-                       {solidFrame(all, 0, 10), solidFrame(all, 1, 10), solidFrame(all, 0, 60000)}));
+    writeFile(
+        root + QStringLiteral("/Game1/1.gif"),
+        buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
+                 {solidFrame(all, 0, 10), solidFrame(all, 1, 10), solidFrame(all, 0, 60000)}));
     home.settings().setBytes(Settings::rootPermission, Bookmark::make(root));
     ASSERT_TRUE(volume.unmount());
 
