@@ -3,6 +3,7 @@ backend, each with a private session bus and, for X11, the AT-SPI registry a scr
 Every process started here is ended by id when the session closes."""
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -27,7 +28,7 @@ def wait_until(check, timeout=30.0, what="the condition"):
 class Session:
     """A desktop, set up by `open(width, height)`; what it started ends with `close()`."""
 
-    def __init__(self, width, height):
+    def __init__(self, width, height, **options):
         self.size = (width, height)
         self.dir = tempfile.mkdtemp(prefix="tovi-desktop-")
         self.processes = []
@@ -38,7 +39,7 @@ class Session:
         self.env["XDG_RUNTIME_DIR"] = self.path("run")
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
         try:
-            self.open(width, height)
+            self.open(width, height, **options)
         except BaseException:
             self.close()
             raise
@@ -91,9 +92,10 @@ class Session:
 
 class X11(Session):
     """Xvfb at `width` × `height`, openbox, and a tint2 panel along the bottom that reserves
-    PANEL pixels of the work area, as a panel does."""
+    PANEL pixels of the work area, as a panel does. `title_points` sets the size of openbox's
+    title font, and so the height of its title bars."""
 
-    def open(self, width, height):
+    def open(self, width, height, title_points=None):
         read, write = os.pipe()
         # -noreset: the server would reset when the last client leaves, and turn away the next.
         self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{width}x{height}x24",
@@ -108,7 +110,15 @@ class X11(Session):
                 display += chunk
         self.env["DISPLAY"] = ":" + display.decode().strip()
         self.bus()
-        desktop = [self.start(["openbox", "--sm-disable"], log="openbox")]
+        openbox = ["openbox", "--sm-disable"]
+        if title_points:
+            with open("/etc/xdg/openbox/rc.xml") as rc:
+                config = re.sub(r'(<font place="(?:Active|Inactive)Window">.*?<size>)\d+',
+                                rf"\g<1>{title_points}", rc.read(), flags=re.S)
+            with open(self.path("rc.xml"), "w") as rc:
+                rc.write(config)
+            openbox += ["--config-file", self.path("rc.xml")]
+        desktop = [self.start(openbox, log="openbox")]
         with open(self.path("tint2rc"), "w") as rc:
             rc.write(f"panel_items = T\npanel_position = bottom center horizontal\n"
                      f"panel_size = 100% {PANEL}\nstrut_policy = follow_size\n")

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """tovi-studio under openbox with a tint2 panel, read through AT-SPI as a screen reader reads it.
-   x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT
+   x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT [tall-titles]
 At every size the window's frame and its send button lie inside the work area. At 1280 × 720 the
 tutorial fits too, and the window comes back where it was left; at 1366 × 768 the tree is checked
-as Orca reads it, through to a verified send and its alert."""
+as Orca reads it, through to a verified send and its alert. With tall-titles, openbox's title
+bars are taller than the window assumes, and its first frame is pulled into the work area."""
 
 import os
 import re
@@ -15,7 +16,8 @@ from session import X11, app_env, wait_until
 
 studio, picture = sys.argv[1], sys.argv[2]
 width, height = (int(n) for n in sys.argv[3].split("x"))
-desktop = X11(width, height)
+tall_titles = sys.argv[4:] == ["tall-titles"]
+desktop = X11(width, height, title_points=28 if tall_titles else None)
 os.environ.update(DISPLAY=desktop.env["DISPLAY"],
                   DBUS_SESSION_BUS_ADDRESS=desktop.env["DBUS_SESSION_BUS_ADDRESS"])
 import pyatspi  # noqa: E402  (reads the session's bus when first used)
@@ -226,7 +228,10 @@ def read_as_orca(app, window, button):
 
 
 try:
-    if (width, height) == (1280, 720):
+    if tall_titles:
+        process, app = start({"tutorial.factory-to-yours.version": 1})
+        send_button_fits(app, "under a tall title bar")
+    elif (width, height) == (1280, 720):
         # A first start: the tutorial opens over the window, and both fit.
         process, app = start({})
         tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")

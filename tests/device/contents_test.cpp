@@ -25,6 +25,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 #include <thread>
 
 using namespace tovi;
@@ -74,6 +77,30 @@ bool plugIn(FatVolume& volume, const QString& at) {
     }
     return volume.mount(at);
 }
+
+// A tmpfs of `kilobytes`: a driver in the kernel, which answers a full volume with ENOSPC as the
+// kernel's FAT driver does (fusefat says EPERM). Mounting it needs root.
+class KernelVolume {
+public:
+    explicit KernelVolume(int kilobytes) {
+        const QByteArray size = "size=" + QByteArray::number(kilobytes) + 'k';
+        if (::mount("tovi", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
+                    MS_NOSUID | MS_NODEV, size.constData()) != 0)
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~KernelVolume() {
+        if (m_error.isEmpty())
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    KernelVolume(const KernelVolume&) = delete;
+    KernelVolume& operator=(const KernelVolume&) = delete;
+    const QString& error() const { return m_error; }
+    QString root() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_error;
+};
 
 } // namespace
 
@@ -264,6 +291,60 @@ TEST_F(OnTheTovi, PulledOutAtAnyStepOfARemovalItLosesNothing) {
     EXPECT_EQ(m_volume.check(), QString());
 }
 
+// A picture that changed since it was read stays, and nothing of it is kept; a second removal of
+// the same name keeps its own copy beside the first.
+TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
+    const QString picture = photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif");
+    const QByteArray first = makeGif(1), newer = padGif(first, first.size() + 100);
+    writeFile(picture, first);
+    const auto rewrite = [&](const AlbumRemoval::Progress& at) {
+        if (at.stage == AlbumRemoval::Stage::copied)
+            atomicWrite(picture, newer);
+        return true;
+    };
+    try {
+        AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"), kept(),
+                             rewrite);
+        ADD_FAILURE() << "removed";
+    } catch (const RemovalError& error) {
+        EXPECT_EQ(error.kind(), RemovalError::changed);
+    }
+    EXPECT_EQ(readFile(picture), newer);
+    EXPECT_EQ(tree(kept()), (std::map<QString, QByteArray>{{QStringLiteral("Photo1/"), {}}}));
+
+    const auto take = [&] {
+        return AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
+                                    kept())
+            .copy;
+    };
+    const QString copy = take();
+    writeFile(picture, first);
+    const QString second = take();
+    EXPECT_EQ(second, kept() + QStringLiteral("/Photo1/tovi-1 (2).gif"));
+    EXPECT_EQ(readFile(copy), newer);
+    EXPECT_EQ(readFile(second), first);
+}
+
+// "Cofnij" onto a full Tovi fails and keeps the copy, from which it later succeeds.
+TEST_F(OnTheTovi, AnUndoThatFailsKeepsTheCopy) {
+    const QByteArray bytes = makeGif(4, {240, 240}, 3, {}, true);
+    writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-2.gif"), bytes);
+    const AlbumRemoval::Removed removed = AlbumRemoval::remove(
+        root(), QStringLiteral("Photo2"), QStringLiteral("tovi-2.gif"), kept());
+    const QString filler = photo(QStringLiteral("Photo3")) + QStringLiteral("/filler");
+    QFile fill(filler);
+    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+    while (fill.write(QByteArray(4096, 'f')) == 4096 && fill.flush()) {
+    }
+    fill.close();
+    EXPECT_THROW(AlbumRemoval::undo(root(), removed), DeviceSpaceError);
+    EXPECT_EQ(readFile(removed.copy), bytes);
+    ASSERT_TRUE(QFile::remove(filler));
+    EXPECT_EQ(AlbumRemoval::undo(root(), removed), QStringLiteral("tovi-2.gif"));
+    EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-2.gif")), bytes);
+    EXPECT_FALSE(QFile::exists(removed.copy));
+}
+
 // A picture that does not fit is refused before anything is written, with what is needed and
 // what is free; so is a write that meets a volume filled meanwhile.
 TEST_F(OnTheTovi, AFullVolumeRefusesAnAlbumWriteWithTheRoomItNeeds) {
@@ -308,6 +389,32 @@ TEST_F(OnTheTovi, AFullVolumeRefusesAnAlbumWriteWithTheRoomItNeeds) {
     }
     ASSERT_TRUE(m_volume.unmount());
     EXPECT_EQ(m_volume.check(), QString());
+}
+
+// A kernel driver's ENOSPC is a full Tovi too, whatever the free space said before the write.
+TEST(FullTovi, TheKernelsNoSpaceIsToldAsAFullTovi) {
+    KernelVolume volume(512);
+    if (!volume.error().isEmpty())
+        GTEST_SKIP() << "no tmpfs here: " << volume.error().toStdString();
+    makeDevice(volume.root());
+    const auto fill = [&](const QByteArray& bytes, const QString& target) {
+        QFile filler(volume.root() + QStringLiteral("/Photo3/filler"));
+        EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+        }
+        filler.close();
+        atomicWrite(target, bytes);
+    };
+    try {
+        AlbumWriter::add(volume.root(), QStringLiteral("Photo1"), QStringLiteral("tovi-3.gif"),
+                         padGif(makeGif(2), 64 * 1024), fill);
+        ADD_FAILURE() << "written";
+    } catch (const DeviceSpaceError& error) {
+        EXPECT_TRUE(DeviceSpaceError::isMessage(error.message()));
+    }
+    EXPECT_TRUE(QDir(volume.root() + QStringLiteral("/Photo1"))
+                    .entryList(QDir::Files | QDir::Hidden)
+                    .isEmpty());
 }
 
 // Putting back a chosen set is an installation: the set on the device is backed up first, and

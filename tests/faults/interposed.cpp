@@ -28,6 +28,9 @@ QString pathOf(int fd) {
     return length < 0 ? QStringLiteral("?") : QFile::decodeName(QByteArray(target, length));
 }
 
+std::atomic<bool> corrupting = false;
+QString corruptedFolder;
+
 std::atomic<bool> counting = false;
 std::atomic<int> quantizations = 0;
 std::atomic<int> failingQuantization = 0;
@@ -52,6 +55,15 @@ SyscallLog::~SyscallLog() {
 QStringList SyscallLog::calls() const {
     std::lock_guard lock(logMutex);
     return logged;
+}
+
+CorruptWrites::CorruptWrites(const QString& folder) {
+    corruptedFolder = folder + QLatin1Char('/');
+    corrupting = true;
+}
+
+CorruptWrites::~CorruptWrites() {
+    corrupting = false;
 }
 
 QuantizerFault::QuantizerFault(int failing) {
@@ -85,6 +97,16 @@ extern "C" int rename(const char* from, const char* to) {
     record(QStringLiteral("rename ") + QFile::decodeName(from) + QStringLiteral(" → ") +
            QFile::decodeName(to));
     return real(from, to);
+}
+
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
+    static const auto real = tovi::test::next<ssize_t (*)(int, const void*, size_t)>("write");
+    if (tovi::test::corrupting && size > 0 && pathOf(fd).startsWith(tovi::test::corruptedFolder)) {
+        QByteArray altered(static_cast<const char*>(data), qsizetype(size));
+        altered[0] = char(altered[0] ^ 0x5A);
+        return real(fd, altered.constData(), size);
+    }
+    return real(fd, data, size);
 }
 
 extern "C" liq_error liq_image_quantize(liq_image* image, liq_attr* options, liq_result** result) {

@@ -18,6 +18,16 @@ public:
     QStringList calls() const;
 };
 
+// While alive, every write into a file below `folder` stores its first byte altered, as a disk
+// that writes wrong and says nothing.
+class CorruptWrites {
+public:
+    explicit CorruptWrites(const QString& folder);
+    ~CorruptWrites();
+    CorruptWrites(const CorruptWrites&) = delete;
+    CorruptWrites& operator=(const CorruptWrites&) = delete;
+};
+
 // While alive, counts palette quantisations; the `failing`-th one (1-based; 0 for none) and all
 // after it fail as libimagequant fails when memory runs out.
 class QuantizerFault {

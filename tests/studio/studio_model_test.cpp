@@ -368,6 +368,19 @@ TEST_F(Studio, PlaybackFollowsChangesAndStopsWhenNothingPlays) {
         EXPECT_TRUE(near(colour, centre(wanted.frame(0))) || near(colour, centre(wanted.frame(3))))
             << "only frames of 0.4 … 0.7 s, never of 1.0 s";
 
+    // Other words under the picture are other pictures: the old ones go at once.
+    options.captions = true;
+    for (const auto& [title, subtitle] : {std::pair{"Tytuł", ""}, {"Tytuł", "Podtytuł"}}) {
+        options.captionTitle = QString::fromUtf8(title);
+        options.captionSubtitle = QString::fromUtf8(subtitle);
+        model.setOptions(options);
+        EXPECT_TRUE(playback.frame().isNull()) << subtitle;
+        ASSERT_TRUE(waitUntil([&] { return !playback.frame().isNull(); }));
+        EXPECT_EQ(playback.frame(),
+                  FragmentSampler(*model.media(), options).frame(playback.frameIndex()))
+            << subtitle;
+    }
+
     QElapsedTimer hand;
     hand.start();
     model.zoomCrop(30, true);

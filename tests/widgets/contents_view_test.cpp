@@ -4,9 +4,13 @@
 #include "device/contents_view.h"
 #include "support/device_fixtures.h"
 #include "support/fat_volume.h"
+#include "support/gif_builder.h"
 #include "support/model_home.h"
 
 #include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace tovi;
@@ -15,7 +19,7 @@ using namespace tovi::test;
 namespace {
 
 // The Tovi remembered once and unplugged; "Na Tovi" opened; the Tovi plugged in, a picture taken
-// off and put back, moved, and the Tovi pulled out.
+// off, put back once the Tovi has room again, moved, and the Tovi pulled out.
 TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     if (const QString why = FatVolume::unavailable(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
@@ -27,6 +31,12 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     const QByteArray card = makeGif(3, {240, 240}, 4);
     writeFile(root + QStringLiteral("/Photo1/tovi-1.gif"), card);
     writeFile(root + QStringLiteral("/Photo1/._tovi-1.gif"), "companion");
+    // A card that holds its last picture for ten minutes after 0.2 s of motion.
+    const QRect all(0, 0, 240, 240);
+    writeFile(
+        root + QStringLiteral("/Game1/1.gif"),
+        buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
+                 {solidFrame(all, 0, 10), solidFrame(all, 1, 10), solidFrame(all, 0, 60000)}));
     home.settings().setBytes(Settings::rootPermission, Bookmark::make(root));
     ASSERT_TRUE(volume.unmount());
 
@@ -41,6 +51,14 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     ASSERT_TRUE(waitUntil([&] { return view.contents() && !view.busy(); }));
     ASSERT_EQ(view.contents()->albums.size(), 3u);
     ASSERT_EQ(view.contents()->albums[0].pictures.size(), 1u) << "no ._ companion";
+    const auto card1 = [&]() -> QString {
+        for (const QLabel* label : view.findChildren<QLabel*>())
+            if (label->accessibleName().startsWith(QStringLiteral("1.gif: ")))
+                return label->accessibleName();
+        return {};
+    };
+    EXPECT_TRUE(card1().contains(QStringLiteral(" · 3 klatki · 0,2 s, potem stoi · ")))
+        << card1().toStdString();
     const auto before = tree(root);
 
     view.remove(QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"));
@@ -48,6 +66,27 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     ASSERT_TRUE(view.removed()) << view.error().toStdString();
     EXPECT_EQ(readFile(view.removed()->copy), card);
     EXPECT_TRUE(view.contents()->albums[0].pictures.empty());
+    const auto undoOffered = [&] {
+        const auto* undo = view.findChild<QPushButton*>(QStringLiteral("undo"));
+        return undo && undo->isVisible();
+    };
+    EXPECT_TRUE(undoOffered());
+
+    // Refused by a full Tovi, "Cofnij" keeps the copy and is offered again.
+    const QString filler = root + QStringLiteral("/Photo3/filler");
+    QFile fill(filler);
+    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+    while (fill.write(QByteArray(4096, 'f')) == 4096 && fill.flush()) {
+    }
+    fill.close();
+    view.undo();
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(view.error().isEmpty());
+    ASSERT_TRUE(view.removed());
+    EXPECT_EQ(readFile(view.removed()->copy), card);
+    EXPECT_TRUE(undoOffered());
+    ASSERT_TRUE(QFile::remove(filler));
+
     view.undo();
     ASSERT_TRUE(idle());
     EXPECT_EQ(tree(root), before) << view.error().toStdString();
