@@ -339,6 +339,25 @@ TEST(GifWriter, NoiseInSmoothAreasCostsLittle) {
     EXPECT_LE(difference.max, 24);
 }
 
+// A drawn picture of a few colours comes back exactly where it is flat: every pixel finds its
+// exact nearest colour, however far in the palette it lies from the pixel before (dark stripes
+// after bright ones search down to the darkest colours).
+TEST(GifWriter, FlatColoursOfADrawingStayExact) {
+    QImage drawing(192, 16, QImage::Format_RGB32);
+    for (int x = 0; x < drawing.width(); ++x) {
+        const int stripe = x / 6, k = stripe / 2;
+        const int level = stripe % 2 ? 4 * k : 160 + 6 * k;
+        for (int y = 0; y < drawing.height(); ++y)
+            drawing.setPixel(x, y, qRgb(level, level, level));
+    }
+    const QImage shown = decodedFrame(encodeGif({drawing}, {1}), 0);
+    for (int x = 2; x < drawing.width(); x += 6)
+        for (int y = 0; y < drawing.height(); ++y) {
+            ASSERT_EQ(shown.pixel(x, y), drawing.pixel(x, y)) << x << ", " << y;
+            ASSERT_EQ(shown.pixel(x + 1, y), drawing.pixel(x + 1, y)) << x + 1 << ", " << y;
+        }
+}
+
 // Flat stripes between noisy ones, in a picture of its own and along a clip whose noise changes:
 // dithering, or strings of the noise running on in colours near the flat one, would leave a flat
 // stripe noisy. Each frame keeps a flat colour on one index, and shows it exactly, wherever the
