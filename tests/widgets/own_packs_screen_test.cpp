@@ -1,6 +1,7 @@
 // The person's own packs in the window: saved, renamed, shared, dropped back in, deleted and
 // brought back; a hostile pack file refused with its sentence.
 #include "app/atomic_write.h"
+#include "media/media_error.h"
 #include "packs/collection_view.h"
 #include "packs/own_packs.h"
 #include "packs/packs_model.h"
@@ -80,6 +81,9 @@ protected:
 TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     auto* menu = m_root.packsView()->optionsButton()->findChild<QMenu*>();
     menu->findChild<QAction*>(QStringLiteral("savePack"))->trigger();
+    const PackNameDialog* nameSheet = m_root.packsView()->ownPacks().nameDialog();
+    menu->findChild<QAction*>(QStringLiteral("savePack"))->trigger();
+    EXPECT_EQ(m_root.packsView()->ownPacks().nameDialog(), nameSheet) << "one name sheet at a time";
     EXPECT_EQ(m_root.packsView()->ownPacks().nameDialog()->name(),
               m_model.pack()->name + QStringLiteral(" – mój zestaw"));
     answer(QStringLiteral("Wakacje"));
@@ -120,6 +124,10 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     EXPECT_EQ(picker->currentData().toString(), m_model.ownPacks().front().id);
     EXPECT_EQ(notice(), QStringLiteral("Przywrócono zestaw „Lato”."));
     EXPECT_FALSE(undo->isVisible());
+    // Nothing more to bring back: a second "Cofnij" does nothing.
+    m_root.packsView()->ownPacks().undo();
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
+    EXPECT_TRUE(m_model.error().isEmpty()) << m_model.error().toStdString();
 }
 
 TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
@@ -195,4 +203,17 @@ TEST_F(OwnPacksWindow, ADamagedPackIsShownGreyedWithWhatIsWrongAndCanBeTakenAway
     ASSERT_TRUE(waitUntil([&] { return idle() && m_model.library().damaged().empty(); }));
     EXPECT_EQ(picker->findData(id), -1);
     EXPECT_FALSE(m_root.packsView()->notice()->undoButton()->isVisible());
+}
+
+TEST_F(OwnPacksWindow, ACardThatCannotBeReadIsToldNotSaved) {
+    m_model.update(
+        [](PackCardEdit& edit) { edit.customImage = QStringLiteral("../elsewhere.png"); });
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
+    m_model.clearError();
+    auto* menu = m_root.packsView()->optionsButton()->findChild<QMenu*>();
+    menu->findChild<QAction*>(QStringLiteral("savePack"))->trigger();
+    answer(QStringLiteral("Wakacje"));
+    EXPECT_EQ(m_model.error(), MediaError(MediaError::unreadable).message());
+    EXPECT_TRUE(m_model.ownPacks().empty());
+    EXPECT_FALSE(m_root.packsView()->ownPacks().working());
 }

@@ -184,9 +184,9 @@ std::map<QString, Entry> checkEntries(zip_t* archive) {
     const QString folder = topFolder(entries);
     std::map<QString, Entry> files;
     for (const auto& [name, entry] : entries) {
-        if (name.endsWith(QLatin1Char('/')) && entry.size == 0)
-            continue; // a folder entry: nothing to unpack
-        if (!files.emplace(name.mid(folder.size()), entry).second)
+        // Folder entries and a Mac's extras keep their names: nothing ever asks for them.
+        const QString kept = name.startsWith(folder) ? name.mid(folder.size()) : name;
+        if (!files.emplace(kept, entry).second)
             refuse(OwnPackError::notPackFile); // two entries of one name
     }
     return files;
