@@ -399,6 +399,8 @@ TEST_F(OwnPacks, EveryHonestZipImportsTheSameSixCards) {
          QStringLiteral("echo 'Od Oli dla Ani' | zip -q -z ../pack.zip * && zipinfo -v ../pack.zip "
                         "| grep -q 'extra field'")},
         {"the folder zipped", QStringLiteral("cd .. && zip -q -r pack.zip Wakacje")},
+        {"the folder zipped without its own entry",
+         QStringLiteral("cd .. && zip -q -r -D pack.zip Wakacje")},
         {"the folder zipped on a Mac",
          QStringLiteral(
              "cd .. && zip -q -r pack.zip Wakacje && mkdir -p __MACOSX/Wakacje && "
