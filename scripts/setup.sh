@@ -13,8 +13,8 @@ packages=(
     # media
     libheif-dev libgif-dev libimagequant-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    # pack files (.tovipack) are ZIP archives
-    libzip-dev
+    # pack files (.tovipack) are ZIP archives; the tests read archives as zip, 7-Zip and Python write them
+    libzip-dev zip p7zip-full
     # caption font; colour emoji as drawing material for the card artwork generator
     fonts-inter fonts-noto-color-emoji
     # tests and benchmarks

@@ -49,6 +49,11 @@ const std::vector<Command>& commands() {
          "zapisuje zestaw w jednym pliku .tovipack, by przekazać go innym"},
         {"import-pack", importPack, "import-pack PLIK.tovipack",
          "dodaje zestaw z pliku .tovipack do Twoich zestawów"},
+        {"rename-pack", renamePack, "rename-pack ID --name NAZWA", "zmienia nazwę Twojego zestawu"},
+        {"delete-pack", deletePack, "delete-pack ID",
+         "przenosi Twój zestaw do folderu „Usunięte z Tovi”, skąd można go przywrócić"},
+        {"restore-pack", restorePack, "restore-pack [FOLDER]",
+         "przywraca usunięty zestaw; bez FOLDERU pokazuje te, które można przywrócić"},
         {"cards", cards,
          "cards --pack ID [--animation reveal|spin|still] (--out FOLDER | --device ŚCIEŻKA "
          "[--timeout SEKUNDY] [--wait])",

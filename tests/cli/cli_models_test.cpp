@@ -82,6 +82,36 @@ TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
         runTovi({QStringLiteral("export-pack"), QStringLiteral("none"), QStringLiteral("-o"), file})
             .status,
         1);
+
+    // Renamed, deleted and brought back as in the window.
+    const CliResult renamed = runTovi(
+        {QStringLiteral("rename-pack"), id, QStringLiteral("--name"), QStringLiteral("Lato")});
+    ASSERT_EQ(renamed.status, 0) << renamed.err.toStdString();
+    EXPECT_EQ(renamed.out, QStringLiteral("Zmieniono nazwę zestawu na „Lato”.\n"));
+    EXPECT_EQ(runTovi({QStringLiteral("rename-pack"), id, QStringLiteral("--name"),
+                       QStringLiteral("Urodziny (2)")})
+                  .err.trimmed(),
+              QStringLiteral("tovi: ") +
+                  OwnPackError(OwnPackError::nameTaken, QStringLiteral("Urodziny (2)")).message());
+    const CliResult deleted = runTovi({QStringLiteral("delete-pack"), id});
+    ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
+    EXPECT_TRUE(deleted.out.startsWith(
+        QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte z Tovi”.")));
+    EXPECT_EQ(runTovi({QStringLiteral("restore-pack")}).out, QStringLiteral("Zestaw Lato\tLato\n"));
+    const CliResult restored =
+        runTovi({QStringLiteral("restore-pack"), QStringLiteral("Zestaw Lato")});
+    ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
+    EXPECT_EQ(restored.out, QStringLiteral("Przywrócono zestaw „Lato”.\nIdentyfikator: ") + id +
+                                QLatin1Char('\n'));
+
+    // A pack damaged by hand is listed with what is wrong, and can be taken away.
+    QFile::remove(m_home.library() + QStringLiteral("/OwnPacks/") + id +
+                  QStringLiteral("/pack.json"));
+    EXPECT_TRUE(runTovi({QStringLiteral("packs")})
+                    .out.contains(id + QStringLiteral("\tZestaw bez nazwy\tuszkodzony: brak pliku "
+                                                      "pack.json\n")));
+    EXPECT_EQ(runTovi({QStringLiteral("delete-pack"), id}).status, 0);
+    EXPECT_EQ(runTovi({QStringLiteral("packs")}).out.count(QLatin1Char('\n')), 11);
 }
 
 TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {

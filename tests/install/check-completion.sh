@@ -24,7 +24,7 @@ offers() {
 }
 
 offers "card|cards" tovi car
-offers "restore-backup|restore-factory" tovi restore-
+offers "restore-backup|restore-factory|restore-pack" tovi restore-
 offers "--animation" tovi card --a
 offers "--album" tovi send clip.mp4 --al
 offers "--captions" tovi card x --c
@@ -36,6 +36,8 @@ offers "card one.jpg|cards|clip.mp4|friend.tovipack" tovi inspect ""
 offers "export|export-pack" tovi expo
 offers "cards|friend.tovipack" tovi import-pack ""
 offers "$(tovi packs | cut -f1 | sort | paste -sd'|')" tovi export-pack ""
+offers "$(tovi packs | awk -F'\t' 'NF > 2 { print $1 }' | sort | paste -sd'|')" tovi delete-pack ""
+offers "$(tovi restore-pack | cut -f1 | sort | paste -sd'|')" tovi restore-pack ""
 offers "clip.mp4" tovi export cl
 offers "cards" tovi install-cards ""
 offers "cards" tovi send clip.mp4 --device c

@@ -1,6 +1,8 @@
 #include "app/atomic_write.h"
+#include "app/platform_error.h"
 #include "app/working_folder.h"
 #include "media/c_handles.h"
+#include "packs/own_pack_library.h"
 #include "packs/own_pack_store.h"
 #include "packs/packs_model.h"
 #include "support/gif_builder.h"
@@ -12,10 +14,16 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/resource.h>
 
 using namespace tovi;
 using namespace tovi::test;
@@ -50,19 +58,67 @@ void writeZip(const QString& path, const std::vector<ZipEntry>& entries) {
     archive.release();
 }
 
-// Makes the local and central headers of entry `name` promise `size` unpacked bytes.
-void claimSize(const QString& path, const QByteArray& name, quint32 size) {
+// Makes the local and central headers of entry `name` promise `size` unpacked bytes, and with
+// `wrongChecksum` a checksum its data does not have.
+void claimSize(const QString& path, const QByteArray& name, quint32 size,
+               bool wrongChecksum = false) {
     QByteArray zip = readFile(path);
-    for (const auto& [signature, nameAt, sizeAt] :
-         {std::tuple{QByteArray("PK\3\4"), 30, 22}, std::tuple{QByteArray("PK\1\2"), 46, 24}}) {
+    for (const auto& [signature, nameAt, crcAt] :
+         {std::tuple{QByteArray("PK\3\4"), 30, 14}, std::tuple{QByteArray("PK\1\2"), 46, 16}}) {
         qsizetype at = 0;
         while ((at = zip.indexOf(signature, at)) >= 0 && zip.mid(at + nameAt, name.size()) != name)
             ++at;
         ASSERT_GE(at, 0);
         for (int i = 0; i < 4; ++i)
-            zip[at + sizeAt + i] = char((size >> (8 * i)) & 0xFF);
+            zip[at + crcAt + 8 + i] = char((size >> (8 * i)) & 0xFF);
+        if (wrongChecksum)
+            zip[at + crcAt] = char(zip[at + crcAt] ^ 1);
     }
     atomicWrite(path, zip);
+}
+
+void put(QByteArray& bytes, qsizetype at, quint32 value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+}
+
+quint32 get(const QByteArray& bytes, qsizetype at, int size) {
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+// Rewrites a libzip archive as a stream writer leaves it (libzip itself cannot): each local
+// header blank, with flag 3 set, and the checksum and sizes in a data descriptor after the data.
+void stream(const QString& path) {
+    const QByteArray zip = readFile(path);
+    const qsizetype end = zip.lastIndexOf("PK\5\6");
+    ASSERT_GE(end, 0);
+    const quint32 entries = get(zip, end + 10, 2);
+    QByteArray locals;
+    QByteArray central;
+    for (qsizetype at = get(zip, end + 16, 4); central.size() < qsizetype(get(zip, end + 12, 4));) {
+        QByteArray record =
+            zip.mid(at, 46 + get(zip, at + 28, 2) + get(zip, at + 30, 2) + get(zip, at + 32, 2));
+        at += record.size();
+        const qsizetype local = get(record, 42, 4);
+        const qsizetype header = 30 + get(zip, local + 26, 2) + get(zip, local + 28, 2);
+        QByteArray entry = zip.mid(local, header + get(record, 20, 4));
+        put(entry, 6, get(entry, 6, 2) | 8, 2);
+        put(entry, 14, 0, 4);
+        put(entry, 18, 0, 4);
+        put(entry, 22, 0, 4);
+        entry += QByteArray("PK\7\x08") + record.mid(16, 12);
+        put(record, 8, get(record, 8, 2) | 8, 2);
+        put(record, 42, quint32(locals.size()), 4);
+        locals += entry;
+        central += record;
+    }
+    QByteArray tail = zip.mid(end);
+    put(tail, 16, quint32(locals.size()), 4);
+    ASSERT_EQ(get(tail, 10, 2), entries);
+    atomicWrite(path, locals + central + tail);
 }
 
 QByteArray png(QColor colour) {
@@ -77,11 +133,15 @@ QByteArray png(QColor colour) {
 QJsonObject description() {
     QJsonArray cards;
     for (int n = 1; n <= 6; ++n)
-        cards.append(QJsonObject{{QStringLiteral("title"), QStringLiteral("Karta %1").arg(n)},
-                                 {QStringLiteral("subtitle"), QStringLiteral("Podpis")},
-                                 {QStringLiteral("captions"), n % 2 == 0},
-                                 {QStringLiteral("crop"), CropSettings{1.5, 0.5, -1}.toJson()},
-                                 {QStringLiteral("picture"), QStringLiteral("%1.png").arg(n)}});
+        // The third card's title and subtitle as long as the editor lets them be.
+        cards.append(
+            QJsonObject{{QStringLiteral("title"),
+                         n == 3 ? QString(40, QChar(0x17C)) : QStringLiteral("Karta %1").arg(n)},
+                        {QStringLiteral("subtitle"),
+                         n == 3 ? QString(70, QChar(0x17C)) : QStringLiteral("Podpis")},
+                        {QStringLiteral("captions"), n % 2 == 0},
+                        {QStringLiteral("crop"), CropSettings{1.5, 0.5, -1}.toJson()},
+                        {QStringLiteral("picture"), QStringLiteral("%1.png").arg(n)}});
     return {{QStringLiteral("format"), 1},
             {QStringLiteral("name"), QStringLiteral("Od Oli")},
             {QStringLiteral("animation"), QStringLiteral("spin")},
@@ -94,6 +154,39 @@ std::vector<ZipEntry> goodPack(const QJsonObject& json = description()) {
         entries.push_back({QByteArray::number(n) + ".png", png(QColor::fromHsv(n * 50, 200, 200))});
     return entries;
 }
+
+// The library's changes, each waited for; a failed one gives nothing and leaves its `error`.
+struct Changes {
+    explicit Changes(OwnPackLibrary& changed)
+        : library(changed) {}
+
+    template <typename Result>
+    Result wait(const std::function<void(OwnPackLibrary::Done<Result>)>& start) {
+        std::optional<Outcome<Result>> outcome;
+        start([&](const Outcome<Result>& done) { outcome = done; });
+        EXPECT_TRUE(waitUntil([&] { return outcome.has_value() && !library.busy(); }));
+        error = outcome ? outcome->error : QStringLiteral("no answer");
+        return outcome && outcome->ok() ? *outcome->value : Result{};
+    }
+    OwnPackLibrary::Saved save(const PackContent& content) {
+        return wait<OwnPackLibrary::Saved>([&](auto done) { library.save(content, done); });
+    }
+    OwnPackLibrary::Imported import(const QString& file) {
+        return wait<OwnPackLibrary::Imported>([&](auto done) { library.importFile(file, done); });
+    }
+    OwnPackLibrary::Renamed rename(const QString& id, const QString& name) {
+        return wait<OwnPackLibrary::Renamed>([&](auto done) { library.rename(id, name, done); });
+    }
+    OwnPackLibrary::Removed remove(const QString& id) {
+        return wait<OwnPackLibrary::Removed>([&](auto done) { library.remove(id, done); });
+    }
+    OwnPackLibrary::Restored restore(const QString& folder) {
+        return wait<OwnPackLibrary::Restored>([&](auto done) { library.restore(folder, done); });
+    }
+
+    OwnPackLibrary& library;
+    QString error;
+};
 
 class OwnPacks : public ::testing::Test {
 protected:
@@ -152,10 +245,25 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
         const char* what;
         std::function<void(std::vector<ZipEntry>&)> change;
         OwnPackError::Kind kind;
-        // Makes the headers of this entry promise a size of their own.
-        QByteArray claimed = {};
-        quint32 size = 0;
+        // Changes the written file.
+        std::function<void(const QString&)> after = {};
     };
+    QByteArray noise(150 << 10, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    const auto tooLong = [&](const char* field, int length) {
+        return withJson([field, length](QJsonObject& json) {
+            QJsonArray cards = json[QStringLiteral("cards")].toArray();
+            QJsonObject card = cards[2].toObject();
+            card[QLatin1String(field)] = QString(length, QChar(0x17C)); // "ż"
+            cards[2] = card;
+            json[QStringLiteral("cards")] = cards;
+        });
+    };
+    // Gives more than it promises, and its checksum is wrong: read on to its end it would be
+    // told as damaged, so only a read stopped at the promised size tells it as lying.
+    const auto overflowing =
+        replace("pack.json", QJsonDocument(description()).toJson() + QByteArray(2 << 20, ' '));
+    const auto promise4000 = [](const QString& file) { claimSize(file, "pack.json", 4000, true); };
     const std::vector<Hostile> table{
         {"a parent folder", add({"../1.png", "x"}), OwnPackError::unsafeName},
         {"a parent folder deeper down", add({"a/../../b", "x"}), OwnPackError::unsafeName},
@@ -169,12 +277,38 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
                  entries.push_back({"extra" + QByteArray::number(n), "x"});
          },
          OwnPackError::tooManyEntries},
-        {"over 64 MB in its headers", {}, OwnPackError::tooLarge, "1.png", 65u << 20},
+        {"an end record announcing 60000 entries",
+         {},
+         OwnPackError::tooManyEntries,
+         [](const QString& file) {
+             QByteArray zip = readFile(file);
+             const qsizetype end = zip.lastIndexOf("PK\5\6");
+             put(zip, end + 8, 60000, 2);
+             put(zip, end + 10, 60000, 2);
+             atomicWrite(file, zip);
+         }},
+        {"over 64 MB in its headers",
+         {},
+         OwnPackError::tooLarge,
+         [](const QString& file) { claimSize(file, "1.png", 65u << 20); }},
+        {"over 64 MB in six entries' headers",
+         [&](std::vector<ZipEntry>& entries) {
+             for (int n = 0; n < 6; ++n)
+                 entries.push_back({"extra" + QByteArray::number(n), noise});
+         },
+         OwnPackError::tooLarge,
+         [](const QString& file) {
+             for (int n = 0; n < 6; ++n)
+                 claimSize(file, "extra" + QByteArray::number(n), 11u << 20);
+         }},
         {"a ratio over 100", add({"zeros", QByteArray(2 << 20, '\0'), true}),
          OwnPackError::compressionRatio},
-        {"more bytes than its headers say",
-         replace("pack.json", QJsonDocument(description()).toJson() + QByteArray(2 << 20, ' ')),
-         OwnPackError::sizeMismatch, "pack.json", 4000},
+        {"more bytes than its headers say", overflowing, OwnPackError::sizeMismatch, promise4000},
+        {"more bytes than its data descriptor says", overflowing, OwnPackError::sizeMismatch,
+         [&](const QString& file) {
+             stream(file);
+             promise4000(file);
+         }},
         {"a picture beyond the decode budget", replace("3.png", huge),
          OwnPackError::pictureTooLarge},
         {"a picture that is not one", replace("4.png", "no picture"),
@@ -187,6 +321,8 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
              json[QStringLiteral("cards")] = cards;
          }),
          OwnPackError::description},
+        {"a title of 41 characters", tooLong("title", 41), OwnPackError::description},
+        {"a subtitle of 71 characters", tooLong("subtitle", 71), OwnPackError::description},
         {"a newer format", withJson([](QJsonObject& json) { json[QStringLiteral("format")] = 2; }),
          OwnPackError::newerFormat},
         {"a missing picture", [](std::vector<ZipEntry>& entries) { entries.pop_back(); },
@@ -198,8 +334,8 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
         if (hostile.change)
             hostile.change(entries);
         writeZip(file, entries);
-        if (!hostile.claimed.isEmpty())
-            claimSize(file, hostile.claimed, hostile.size);
+        if (hostile.after)
+            hostile.after(file);
         try {
             OwnPackStore::importFile(file, {});
             ADD_FAILURE() << hostile.what << " was imported";
@@ -227,6 +363,81 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
     EXPECT_EQ(readFile(pack.content.pictures[5]), goodPack()[6].bytes);
 }
 
+// Runs `command` through the shell in `folder`; the tools are installed by scripts/setup.sh.
+void run(const QString& folder, const QString& command) {
+    QProcess shell;
+    shell.setWorkingDirectory(folder);
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-ec"), command});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    ASSERT_EQ(shell.exitCode(), 0) << command.toStdString() << "\n"
+                                   << shell.readAllStandardError().toStdString();
+}
+
+TEST_F(OwnPacks, EveryHonestZipImportsTheSameSixCards) {
+    const QString folder = m_dir.filePath(QStringLiteral("Wakacje"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const ZipEntry& entry : goodPack())
+        atomicWrite(QDir(folder).filePath(QString::fromUtf8(entry.name)), entry.bytes);
+    const QString python = QStringLiteral(
+        "python3 -c 'import zipfile, sys, os; z = zipfile.ZipFile(sys.argv[1], \"w\", "
+        "zipfile.%1); [z.write(f) for f in sorted(os.listdir())]; z.close()' ");
+    struct Form {
+        const char* what;
+        QString command; // run in the pack's folder, writes ../pack.zip
+        std::function<void(const QString&)> after = {};
+    };
+    const std::vector<Form> forms{
+        {"zip", QStringLiteral("zip -q ../pack.zip *")},
+        {"zip -fd", QStringLiteral("zip -q -fd ../pack.zip *")},
+        {"zip to a pipe", QStringLiteral("zip -q - * | cat > ../pack.zip")},
+        {"7-Zip", QStringLiteral("7z a -tzip -bd ../pack.zip * > /dev/null")},
+        {"Python deflated", python.arg(QStringLiteral("ZIP_DEFLATED")) + "../pack.zip"},
+        {"Python stored", python.arg(QStringLiteral("ZIP_STORED")) + "../pack.zip"},
+        {"Python to a pipe",
+         python.arg(QStringLiteral("ZIP_DEFLATED")) + "/dev/stdout | cat > ../pack.zip"},
+        {"a comment and extra fields",
+         QStringLiteral("echo 'Od Oli dla Ani' | zip -q -z ../pack.zip * && zipinfo -v ../pack.zip "
+                        "| grep -q 'extra field'")},
+        {"the folder zipped", QStringLiteral("cd .. && zip -q -r pack.zip Wakacje")},
+        {"the folder zipped without its own entry",
+         QStringLiteral("cd .. && zip -q -r -D pack.zip Wakacje")},
+        {"the folder zipped on a Mac",
+         QStringLiteral(
+             "cd .. && zip -q -r pack.zip Wakacje && mkdir -p __MACOSX/Wakacje && "
+             "echo fork > __MACOSX/Wakacje/._1.png && cp Wakacje/2.png Wakacje/._2.png && "
+             "zip -q -r pack.zip __MACOSX Wakacje/._2.png && rm -r __MACOSX Wakacje/._2.png")},
+        {"libzip, then streamed",
+         {},
+         [&](const QString& zip) {
+             writeZip(zip, goodPack());
+             stream(zip);
+         }},
+    };
+    const QString zip = m_dir.filePath(QStringLiteral("pack.zip"));
+    for (const Form& form : forms) {
+        QFile::remove(zip);
+        if (!form.command.isEmpty())
+            run(folder, form.command);
+        if (form.after)
+            form.after(zip);
+        try {
+            const OwnPack pack = OwnPackStore::importFile(zip, {});
+            EXPECT_EQ(pack.content.name, QStringLiteral("Od Oli")) << form.what;
+            EXPECT_EQ(pack.content.cards[1].crop, (CropSettings{1.5, 0.5, -1})) << form.what;
+            EXPECT_EQ(pack.content.cards[2].subtitle.size(), 70) << form.what;
+            for (int n = 1; n <= 6; ++n)
+                EXPECT_EQ(readFile(pack.content.pictures[size_t(n - 1)]),
+                          goodPack()[size_t(n)].bytes)
+                    << form.what << ", picture " << n;
+            EXPECT_EQ(
+                QDir(QFileInfo(pack.content.pictures[0]).path()).entryList(QDir::Files).size(), 7)
+                << form.what << ": only pack.json and the pictures are unpacked";
+        } catch (const ToviError& error) {
+            ADD_FAILURE() << form.what << ": " << error.message().toStdString();
+        }
+    }
+}
+
 TEST_F(OwnPacks, SavedSharedAndImportedElsewhereTheSixCardsStayTheSame) {
     QImage photo(1234, 777, QImage::Format_RGB32);
     photo.fill(QColor(30, 140, 90));
@@ -246,23 +457,28 @@ TEST_F(OwnPacks, SavedSharedAndImportedElsewhereTheSixCardsStayTheSame) {
             edit.crop = {1.7, -0.4, 0.6};
         });
         model.setAnimation(PackReveal::spin);
-        model.saveOwnPack(QStringLiteral("  Wakacje "));
-        settled(model);
+        Changes changes(model.library());
+        PackContent content = model.content(model.selectedID());
+        content.name = QStringLiteral("  Wakacje ");
+        const OwnPackLibrary::Saved saved = changes.save(content);
+        EXPECT_EQ(OwnPackLibrary::text(saved),
+                  QStringLiteral("Zapisano zestaw „Wakacje” w Moich zestawach."));
         ASSERT_EQ(model.ownPacks().size(), 1u);
         const OwnPack& own = model.ownPacks().front();
-        EXPECT_EQ(model.selectedID(), own.id);
+        EXPECT_EQ(own.id, saved.id);
+        model.selectPack(saved.id);
         EXPECT_EQ(model.pack()->name, QStringLiteral("Wakacje"));
-        EXPECT_EQ(model.message(), QStringLiteral("Zapisano zestaw „Wakacje” w Moich zestawach."));
         // The user's picture is kept as it was given, not at the device's size.
         EXPECT_EQ(readFile(own.content.pictures[2]), readFile(user));
         gifs = cardGifs(model);
-        model.exportPack(own.id, file);
-        settled(model);
+        changes.wait<OwnPackLibrary::Exported>(
+            [&](auto done) { model.library().exportPack(model.content(own.id), file, done); });
+        ASSERT_TRUE(changes.error.isEmpty()) << changes.error.toStdString();
     }
     ModelHome fresh;
     PacksModel model(fresh.settings());
-    model.importPack(file);
-    settled(model);
+    Changes changes(model.library());
+    model.selectPack(changes.import(file).id);
     ASSERT_EQ(model.ownPacks().size(), 1u);
     EXPECT_EQ(model.selectedID(), model.ownPacks().front().id);
     EXPECT_EQ(model.animation(), PackReveal::spin);
@@ -272,57 +488,155 @@ TEST_F(OwnPacks, SavedSharedAndImportedElsewhereTheSixCardsStayTheSame) {
     EXPECT_EQ(cardGifs(model), gifs);
 
     // A second import keeps both.
-    model.importPack(file);
-    settled(model);
+    EXPECT_EQ(changes.import(file).name, QStringLiteral("Wakacje (2)"));
     ASSERT_EQ(model.ownPacks().size(), 2u);
-    EXPECT_EQ(model.pack()->name, QStringLiteral("Wakacje (2)"));
     EXPECT_NE(model.ownPacks()[0].id, model.ownPacks()[1].id);
 }
 
-TEST_F(OwnPacks, AreEditedRenamedDeletedAndBroughtBack) {
+TEST_F(OwnPacks, KeepTheirNamesApartWithinTheLimitReadingTheStoreOncePerChange) {
+    OwnPackLibrary library;
+    const std::vector<StarterPack> starters = StarterPack::load(ResourceBundle::main());
+    library.open(starters);
+    Changes changes(library);
+    PackContent content;
+    for (int n = 1; n <= 6; ++n) {
+        content.pictures[size_t(n - 1)] = m_dir.filePath(QStringLiteral("%1.png").arg(n));
+        atomicWrite(content.pictures[size_t(n - 1)], goodPack()[size_t(n)].bytes);
+    }
+    int reads = OwnPackStore::loads();
+    const auto readOnce = [&](const char* change) {
+        EXPECT_EQ(OwnPackStore::loads(), reads + 1) << change;
+        reads = OwnPackStore::loads();
+    };
+    content.name = QString(maxPackNameLength, QLatin1Char('w'));
+    changes.save(content);
+    readOnce("save");
+    EXPECT_EQ(changes.save(content).name, QString(56, QLatin1Char('w')) + QStringLiteral(" (2)"));
+    reads = OwnPackStore::loads();
+    EXPECT_EQ(OwnPackStore::load().packs.size(), 2u) << "both still load";
+
+    // A starter's name is taken as an own pack's is, by a saved pack and an imported one.
+    content.name = starters.front().name;
+    EXPECT_EQ(changes.save(content).name, starters.front().name + QStringLiteral(" (2)"));
+    QJsonObject json = description();
+    json[QStringLiteral("name")] = starters.back().name;
+    const QString file = m_dir.filePath(QStringLiteral("pack.tovipack"));
+    writeZip(file, goodPack(json));
+    reads = OwnPackStore::loads();
+    EXPECT_EQ(changes.import(file).name, starters.back().name + QStringLiteral(" (2)"));
+    readOnce("import");
+
+    // A name taken meanwhile is numbered on the way back, and two deleted packs of one name
+    // lie side by side.
+    content.name = QStringLiteral("Zima");
+    const QString first = changes.remove(changes.save(content).id).folder;
+    const QString other = changes.save(content).id;
+    reads = OwnPackStore::loads();
+    EXPECT_EQ(changes.restore(first).name, QStringLiteral("Zima (2)"));
+    readOnce("restore");
+    EXPECT_EQ(changes.rename(other, QStringLiteral("Zima (2)")).name, QString());
+    EXPECT_EQ(changes.error,
+              OwnPackError(OwnPackError::nameTaken, QStringLiteral("Zima (2)")).message());
+    reads = OwnPackStore::loads();
+    EXPECT_EQ(QFileInfo(changes.remove(other).folder).fileName(), QStringLiteral("Zestaw Zima"));
+    readOnce("remove");
+    EXPECT_EQ(QFileInfo(changes.remove(changes.save(content).id).folder).fileName(),
+              QStringLiteral("Zestaw Zima (2)"));
+    EXPECT_EQ(OwnPackStore::removed().size(), 2u);
+    reads = OwnPackStore::loads();
+    const QString renamed = library.packs().front().id;
+    EXPECT_EQ(changes.rename(renamed, QStringLiteral(" Lato ")).name, QStringLiteral("Lato"));
+    readOnce("rename");
+    EXPECT_EQ(library.find(renamed)->content.name, QStringLiteral("Lato"));
+    EXPECT_EQ(library.packs(), OwnPackStore::load().packs) << "the listing is the store's";
+
+    // A pack whose pack.json cannot be written never reaches the store: here no file may grow
+    // past 512 bytes, so the pictures are copied and the description fails.
+    const QStringList before =
+        QDir(OwnPackStore::folder())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{512, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_THROW(OwnPackStore::save(content, {}), PlatformError);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(QDir(OwnPackStore::folder())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              before);
+}
+
+TEST_F(OwnPacks, DamagedByHandAreListedWithWhatIsWrongAndCanBeTakenAway) {
+    const QString file = m_dir.filePath(QStringLiteral("pack.tovipack"));
+    writeZip(file, goodPack());
+    QStringList ids;
+    for (int n = 0; n < 4; ++n)
+        ids << OwnPackStore::importFile(file, {}).id;
+    const QDir store(OwnPackStore::folder());
+    QFile::remove(store.filePath(ids[0] + QStringLiteral("/pack.json")));
+    QFile::remove(store.filePath(ids[1] + QStringLiteral("/3.png")));
+    QJsonObject json = description();
+    json.remove(QStringLiteral("cards"));
+    atomicWrite(store.filePath(ids[2] + QStringLiteral("/pack.json")),
+                QJsonDocument(json).toJson());
+    OwnPackLibrary library;
+    library.open({});
+    ASSERT_EQ(library.packs().size(), 1u);
+    EXPECT_EQ(library.packs().front().id, ids[3]);
+    const std::vector<OwnPackStore::Damaged> damaged{
+        {ids[0], {}, QStringLiteral("brak pliku pack.json")},
+        {ids[1], QStringLiteral("Od Oli"), QStringLiteral("brak obrazu „3.png”")},
+        {ids[2], QStringLiteral("Od Oli"),
+         QStringLiteral("plik pack.json jest niepoprawny: zestaw nie ma sześciu kart")},
+    };
+    auto listed = library.damaged();
+    std::sort(listed.begin(), listed.end(),
+              [&](const auto& a, const auto& b) { return ids.indexOf(a.id) < ids.indexOf(b.id); });
+    EXPECT_EQ(listed, damaged);
+
+    // Taken away like any pack, under the name it still has; there is nothing to bring back.
+    Changes changes(library);
+    const OwnPackLibrary::Removed removed = changes.remove(ids[1]);
+    EXPECT_EQ(removed.folder, WorkingFolder::removedItems() + QStringLiteral("/Zestaw Od Oli"));
+    EXPECT_FALSE(removed.restorable);
+    EXPECT_EQ(QFileInfo(changes.remove(ids[0]).folder).fileName(),
+              QStringLiteral("Zestaw ") + ids[0]);
+    EXPECT_EQ(library.damaged().size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(store.filePath(ids[1])));
+}
+
+TEST_F(OwnPacks, AreEditedLikeStarterPacksAndGoWhenDeleted) {
     QString id;
     {
         PacksModel model(m_home.settings());
+        Changes changes(model.library());
         model.update([](PackCardEdit& edit) { edit.title = QStringLiteral("Plaża"); });
-        model.saveOwnPack(QStringLiteral("Lato"));
-        settled(model);
-        id = model.selectedID();
+        PackContent content = model.content(model.selectedID());
+        content.name = QStringLiteral("Lato");
+        id = changes.save(content).id;
+        model.selectPack(id);
         // Edited like a starter pack: a reset goes back to the card as it was saved.
         model.update([](PackCardEdit& edit) { edit.title = QStringLiteral("Góry"); });
         model.resetCard();
         EXPECT_EQ(model.edit().title, QStringLiteral("Plaża"));
         model.setAnimation(PackReveal::still);
+        ASSERT_TRUE(waitUntil([&] { return !model.library().busy(); }));
+        EXPECT_EQ(model.ownPack(id)->content.animation, PackReveal::still);
 
-        model.renameOwnPack(id, QStringLiteral(" Zima "));
-        EXPECT_EQ(model.pack()->name, QStringLiteral("Zima"));
-        model.renameOwnPack(id, QString(61, QLatin1Char('z')));
-        EXPECT_EQ(model.error(), OwnPackError(OwnPackError::badName).message());
-        model.clearError();
-        model.saveOwnPack(QStringLiteral("Zima"));
-        settled(model);
-        EXPECT_EQ(model.pack()->name, QStringLiteral("Zima (2)"));
-        model.renameOwnPack(model.selectedID(), QStringLiteral("Zima"));
-        EXPECT_EQ(model.error(),
-                  OwnPackError(OwnPackError::nameTaken, QStringLiteral("Zima")).message());
-        model.clearError();
-
-        model.deleteOwnPack(model.selectedID());
+        // The selected pack deleted: the first starter pack is selected.
+        const QString other = changes.save(content).id;
+        model.selectPack(other);
+        changes.remove(other);
         EXPECT_EQ(model.selectedID(), model.packs().front().id);
-        ASSERT_EQ(model.ownPacks().size(), 1u);
-        const auto removed = model.removedOwnPacks();
-        ASSERT_EQ(removed.size(), 1u);
-        EXPECT_EQ(removed[0].folder,
-                  WorkingFolder::removedItems() + QStringLiteral("/Zestaw Zima (2)"));
+        EXPECT_EQ(model.ownPacks().size(), 1u);
         model.selectPack(id);
     }
-    // The next run finds the pack selected, with its animation, and can bring the other back.
+    // The next run finds the pack selected, with its animation.
     PacksModel model(m_home.settings());
     EXPECT_EQ(model.selectedID(), id);
     EXPECT_EQ(model.animation(), PackReveal::still);
-    model.restoreOwnPack(model.removedOwnPacks().at(0).folder);
-    ASSERT_EQ(model.ownPacks().size(), 2u);
-    EXPECT_EQ(model.ownPacks()[1].content.name, QStringLiteral("Zima (2)"));
-    EXPECT_TRUE(model.removedOwnPacks().empty());
 }
 
 } // namespace

@@ -344,6 +344,7 @@ TEST_F(Packs, InstallsTheOwnSetAndRestoresTheFactorySetWithBackups) {
                                               "dopiero po wybraniu Wgraj zestaw."));
     EXPECT_EQ(model.destination(), root);
     EXPECT_TRUE(m_home.settings().contains(Settings::rootPermission));
+    EXPECT_EQ(PacksModel(m_home.settings()).destination(), root) << "kept for the next run";
 
     // The export-only action never touches the device.
     model.prepare(false, false);

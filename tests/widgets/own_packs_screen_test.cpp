@@ -1,6 +1,7 @@
 // The person's own packs in the window: saved, renamed, shared, dropped back in, deleted and
 // brought back; a hostile pack file refused with its sentence.
 #include "app/atomic_write.h"
+#include "media/media_error.h"
 #include "packs/collection_view.h"
 #include "packs/own_packs.h"
 #include "packs/packs_model.h"
@@ -47,7 +48,7 @@ protected:
         dialog->field()->selectAll();
         QTest::keyClicks(dialog->field(), name);
         QTest::keyClick(dialog->field(), cancel ? Qt::Key_Escape : Qt::Key_Return);
-        ASSERT_TRUE(waitUntil([&] { return !m_model.busy() && !dialog; }));
+        ASSERT_TRUE(waitUntil([&] { return idle() && !dialog; }));
     }
     void drop(const QString& file, QWidget* target) {
         QMimeData data;
@@ -57,8 +58,9 @@ protected:
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &dropped);
-        ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+        ASSERT_TRUE(waitUntil([&] { return idle(); }));
     }
+    bool idle() const { return !m_model.busy() && !m_model.library().busy(); }
     StudioCollectionView* collection() {
         m_root.showCollection();
         return static_cast<StudioCollectionView*>(m_root.collectionSheet());
@@ -79,6 +81,9 @@ protected:
 TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     auto* menu = m_root.packsView()->optionsButton()->findChild<QMenu*>();
     menu->findChild<QAction*>(QStringLiteral("savePack"))->trigger();
+    const PackNameDialog* nameSheet = m_root.packsView()->ownPacks().nameDialog();
+    menu->findChild<QAction*>(QStringLiteral("savePack"))->trigger();
+    EXPECT_EQ(m_root.packsView()->ownPacks().nameDialog(), nameSheet) << "one name sheet at a time";
     EXPECT_EQ(m_root.packsView()->ownPacks().nameDialog()->name(),
               m_model.pack()->name + QStringLiteral(" – mój zestaw"));
     answer(QStringLiteral("Wakacje"));
@@ -106,22 +111,31 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
 
     // Deleted from the collection, and "Cofnij" brings it back.
     QTest::mouseClick(sheet->deleteButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
     EXPECT_TRUE(m_model.ownPacks().empty());
     EXPECT_NE(picker->currentData().toString(), id);
     EXPECT_FALSE(sheet->deleteButton()->isVisible());
     QPushButton* undo = m_root.packsView()->notice()->undoButton();
     ASSERT_TRUE(undo->isVisible());
     QTest::mouseClick(undo, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
     ASSERT_EQ(m_model.ownPacks().size(), 1u);
     EXPECT_EQ(m_model.ownPacks().front().content.name, QStringLiteral("Lato"));
     EXPECT_EQ(picker->currentData().toString(), m_model.ownPacks().front().id);
     EXPECT_EQ(notice(), QStringLiteral("Przywrócono zestaw „Lato”."));
     EXPECT_FALSE(undo->isVisible());
+    // Nothing more to bring back: a second "Cofnij" does nothing.
+    m_root.packsView()->ownPacks().undo();
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
+    EXPECT_TRUE(m_model.error().isEmpty()) << m_model.error().toStdString();
 }
 
 TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
-    m_model.saveOwnPack(QStringLiteral("Wakacje"));
-    ASSERT_TRUE(waitUntil([&] { return m_model.ownPacks().size() == 1 && !m_model.busy(); }));
+    PackContent content = m_model.content(m_model.selectedID());
+    content.name = QStringLiteral("Wakacje");
+    m_model.library().save(content, {});
+    ASSERT_TRUE(waitUntil([&] { return m_model.ownPacks().size() == 1 && idle(); }));
+    m_model.selectPack(m_model.ownPacks().front().id);
     QString offered;
     const QString file = m_files.filePath(QStringLiteral("Wakacje.tovipack"));
     m_root.packsView()->ownPacks().setShareChooser([&](QWidget*, const QString& name) {
@@ -130,7 +144,7 @@ TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
     });
     auto* menu = m_root.packsView()->optionsButton()->findChild<QMenu*>();
     menu->findChild<QAction*>(QStringLiteral("sharePack"))->trigger();
-    ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
     EXPECT_EQ(offered, QStringLiteral("Wakacje.tovipack"));
     ASSERT_TRUE(QFileInfo::exists(file));
 
@@ -143,7 +157,8 @@ TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
     ASSERT_EQ(m_model.ownPacks().size(), 2u);
     ASSERT_NE(m_model.pack(), nullptr);
     EXPECT_EQ(m_model.pack()->name, QStringLiteral("Wakacje (2)"));
-    EXPECT_EQ(notice(), PacksModel::importedText(QStringLiteral("Wakacje (2)")));
+    EXPECT_EQ(notice(),
+              OwnPackLibrary::text(OwnPackLibrary::Imported{{}, QStringLiteral("Wakacje (2)")}));
     EXPECT_EQ(collection()->picker()->currentText(), QStringLiteral("Wakacje (2)"));
     m_root.collectionSheet()->close();
 
@@ -160,4 +175,45 @@ TEST_F(OwnPacksWindow, SharedDroppedBackInAndAHostileFileRefused) {
     EXPECT_TRUE(notice().isEmpty());
     EXPECT_EQ(m_model.ownPacks().size(), 2u);
     EXPECT_EQ(QDir(OwnPackStore::folder()).entryList(QDir::AllEntries), before);
+}
+
+TEST_F(OwnPacksWindow, ADamagedPackIsShownGreyedWithWhatIsWrongAndCanBeTakenAway) {
+    PackContent content = m_model.content(m_model.selectedID());
+    content.name = QStringLiteral("Wakacje");
+    const QString id = OwnPackStore::save(content, {}).id;
+    QFile::remove(OwnPackStore::folder() + QLatin1Char('/') + id + QStringLiteral("/pack.json"));
+    m_model.library().open(m_model.packs());
+    StudioCollectionView* sheet = collection();
+    QComboBox* picker = sheet->picker();
+    const int index = picker->findData(id);
+    ASSERT_EQ(index, 1);
+    EXPECT_EQ(picker->itemText(index), QStringLiteral("Zestaw bez nazwy (uszkodzony)"));
+    EXPECT_EQ(picker->itemData(index, Qt::ForegroundRole).value<QColor>(),
+              picker->palette().color(QPalette::Disabled, QPalette::Text));
+    picker->setCurrentIndex(index);
+    bool told = false;
+    for (const QLabel* label : sheet->findChildren<QLabel*>())
+        told = told || (label->isVisible() &&
+                        label->text().contains(QStringLiteral("brak pliku pack.json")));
+    EXPECT_TRUE(told);
+    EXPECT_FALSE(sheet->renameButton()->isVisible());
+    ASSERT_TRUE(sheet->deleteButton()->isVisible());
+    EXPECT_TRUE(sheet->cardButtons().empty());
+    QTest::mouseClick(sheet->deleteButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return idle() && m_model.library().damaged().empty(); }));
+    EXPECT_EQ(picker->findData(id), -1);
+    EXPECT_FALSE(m_root.packsView()->notice()->undoButton()->isVisible());
+}
+
+TEST_F(OwnPacksWindow, ACardThatCannotBeReadIsToldNotSaved) {
+    m_model.update(
+        [](PackCardEdit& edit) { edit.customImage = QStringLiteral("../elsewhere.png"); });
+    ASSERT_TRUE(waitUntil([&] { return idle(); }));
+    m_model.clearError();
+    auto* menu = m_root.packsView()->optionsButton()->findChild<QMenu*>();
+    menu->findChild<QAction*>(QStringLiteral("savePack"))->trigger();
+    answer(QStringLiteral("Wakacje"));
+    EXPECT_EQ(m_model.error(), MediaError(MediaError::unreadable).message());
+    EXPECT_TRUE(m_model.ownPacks().empty());
+    EXPECT_FALSE(m_root.packsView()->ownPacks().working());
 }

@@ -18,11 +18,34 @@ QString path() {
     return folder;
 }
 
-QString removedItems() {
-    const QString folder = path() + QStringLiteral("/Usunięte z Tovi");
+namespace {
+
+QString made(const QString& folder) {
     if (!QDir().mkpath(folder))
         throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
     return folder;
+}
+
+} // namespace
+
+QString removedItems() {
+    return made(path() + QStringLiteral("/Usunięte z Tovi"));
+}
+
+QString packs() {
+    return made(path() + QStringLiteral("/Packs"));
+}
+
+QString packBackups() {
+    return packs() + QStringLiteral("/Backups");
+}
+
+QString packExports() {
+    return packs() + QStringLiteral("/Exports");
+}
+
+QString ownPacks() {
+    return made(path() + QStringLiteral("/OwnPacks"));
 }
 
 } // namespace tovi::WorkingFolder

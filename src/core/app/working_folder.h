@@ -14,4 +14,14 @@ QString path();
 // Throws PlatformError.
 QString removedItems();
 
+// The rest of the layout, named here only. Each throws PlatformError.
+// "Packs": the card edits ("edits.json") and the users' card pictures; created when missing.
+QString packs();
+// "Packs/Backups": the copies of Game1 taken before each installation (not created).
+QString packBackups();
+// "Packs/Exports": the six prepared card GIFs, a folder per preparation (not created).
+QString packExports();
+// "OwnPacks": the user's own packs, a folder each; created when missing.
+QString ownPacks();
+
 } // namespace tovi::WorkingFolder

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QUuid>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 namespace tovi::OwnPackStore {
@@ -53,19 +54,6 @@ QString freshId(const QSet<QString>& reserved) {
     }
 }
 
-// `name`, or the first of "name (2)", "name (3)"… that no other pack has.
-QString numbered(const QString& name) {
-    QStringList taken;
-    for (const OwnPack& pack : load())
-        taken << pack.content.name;
-    QString candidate = name;
-    for (int n = 2; taken.contains(candidate); ++n) {
-        const QString suffix = QStringLiteral(" (%1)").arg(n);
-        candidate = name.left(maxPackNameLength - suffix.size()) + suffix;
-    }
-    return candidate;
-}
-
 void sortByName(auto& items, auto name) {
     QCollator collator{QLocale(QLocale::Polish, QLocale::Poland)};
     collator.setNumericMode(true);
@@ -80,15 +68,14 @@ QString packFolder(const QString& id) {
 }
 
 // Builds a pack in a hidden folder of the store with `fill`, then renames it into place.
-template <typename Fill>
-OwnPack build(const QString& kind, const QSet<QString>& reserved, Fill fill) {
+template <typename Fill> OwnPack build(const QString& kind, const Taken& taken, Fill fill) {
     const QString root = folder();
     QTemporaryDir building(
         QDir(root).filePath(QLatin1Char('.') + kind + QStringLiteral("-XXXXXX")));
     if (!building.isValid())
         throw PlatformError::fromErrno(errno ? errno : EACCES, root);
-    OwnPack pack{freshId(reserved), fill(building.path())};
-    pack.content.name = numbered(pack.content.name);
+    OwnPack pack{freshId(taken.ids), fill(building.path())};
+    pack.content.name = numbered(pack.content.name, taken.names);
     writeDescription(building.path(), pack);
     const QString target = QDir(root).filePath(pack.id);
     moveDurably(building.path(), target);
@@ -97,34 +84,97 @@ OwnPack build(const QString& kind, const QSet<QString>& reserved, Fill fill) {
     return pack;
 }
 
+std::atomic<int> listings{0};
+
+// What is wrong with the pack folder at `path`, as the collection says it (empty: nothing);
+// `name` gets what its pack.json calls it when that much can be read.
+QString damage(const QString& path, QString& name) {
+    const QString description = QDir(path).filePath(descriptionName);
+    if (!QFileInfo(description).isFile())
+        return QStringLiteral("brak pliku pack.json");
+    try {
+        const QByteArray bytes = readFile(description);
+        name = QJsonDocument::fromJson(bytes).object().value(QStringLiteral("name")).toString();
+        const PackContent content = PackContent::fromJson(bytes, path);
+        for (const QString& picture : content.pictures)
+            if (!QFileInfo(picture).isFile())
+                return QStringLiteral("brak obrazu „%1”").arg(QFileInfo(picture).fileName());
+    } catch (const OwnPackError& error) {
+        if (error.kind() == OwnPackError::newerFormat)
+            return QStringLiteral("zapisany w nowszej wersji ToviStudio");
+        return QStringLiteral("plik pack.json jest niepoprawny: %1").arg(error.detail());
+    } catch (const ToviError& error) {
+        return error.message();
+    }
+    return {};
+}
+
 } // namespace
 
 QString folder() {
-    const QString path = WorkingFolder::path() + QStringLiteral("/OwnPacks");
-    if (!QDir().mkpath(path))
-        throw PlatformError::fromErrno(errno ? errno : EACCES, path);
-    return path;
+    return WorkingFolder::ownPacks();
 }
 
-std::vector<OwnPack> load() {
+const OwnPack* Listing::find(const QString& id) const {
+    const auto found = std::find_if(packs.begin(), packs.end(),
+                                    [&](const OwnPack& pack) { return pack.id == id; });
+    return found == packs.end() ? nullptr : &*found;
+}
+
+QStringList Listing::names(const QStringList& also) const {
+    QStringList names = also;
+    for (const OwnPack& pack : packs)
+        names << pack.content.name;
+    return names;
+}
+
+void Listing::put(const OwnPack& pack) {
+    forget(pack.id);
+    packs.push_back(pack);
+    sortByName(packs, [](const OwnPack& each) { return each.content.name; });
+}
+
+void Listing::forget(const QString& id) {
+    std::erase_if(packs, [&](const OwnPack& pack) { return pack.id == id; });
+    std::erase_if(damaged, [&](const Damaged& each) { return each.id == id; });
+}
+
+Listing load() {
+    ++listings;
     const QString root = folder();
-    std::vector<OwnPack> packs;
+    Listing listing;
     for (const QString& id : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (!isOwnId(id))
             continue;
-        try {
-            packs.push_back(readPack(QDir(root).filePath(id), id));
-        } catch (const ToviError&) {
-            // Not a pack (or one damaged by hand): it stays on disk, out of the collection.
+        const QString path = QDir(root).filePath(id);
+        Damaged damaged{id, {}, {}};
+        damaged.reason = damage(path, damaged.name);
+        if (!damaged.reason.isEmpty()) {
+            listing.damaged.push_back(damaged);
+            continue;
         }
+        listing.packs.push_back(readPack(path, id));
     }
-    sortByName(packs, [](const OwnPack& pack) { return pack.content.name; });
-    return packs;
+    sortByName(listing.packs, [](const OwnPack& pack) { return pack.content.name; });
+    return listing;
 }
 
-OwnPack save(const PackContent& content, const QSet<QString>& reserved) {
+int loads() {
+    return listings;
+}
+
+QString numbered(const QString& name, const QStringList& taken) {
+    QString candidate = name;
+    for (int n = 2; taken.contains(candidate); ++n) {
+        const QString suffix = QStringLiteral(" (%1)").arg(n);
+        candidate = name.left(maxPackNameLength - suffix.size()) + suffix;
+    }
+    return candidate;
+}
+
+OwnPack save(const PackContent& content, const Taken& taken) {
     const QString name = checkedPackName(content.name);
-    return build(QStringLiteral("new"), reserved, [&](const QString& building) {
+    return build(QStringLiteral("new"), taken, [&](const QString& building) {
         PackContent kept = content;
         kept.name = name;
         const std::array<QString, Product::cardCount> names =
@@ -140,18 +190,17 @@ OwnPack save(const PackContent& content, const QSet<QString>& reserved) {
     });
 }
 
-OwnPack importFile(const QString& file, const QSet<QString>& reserved) {
-    return build(QStringLiteral("import"), reserved,
+OwnPack importFile(const QString& file, const Taken& taken) {
+    return build(QStringLiteral("import"), taken,
                  [&](const QString& unpacking) { return PackFile::read(file, unpacking); });
 }
 
-OwnPack rename(const QString& id, const QString& name) {
+OwnPack rename(const QString& id, const QString& name, const QStringList& taken) {
     const QString checked = checkedPackName(name);
     const QString path = packFolder(id);
     OwnPack pack = readPack(path, id);
-    for (const OwnPack& other : load())
-        if (other.id != id && other.content.name == checked)
-            throw OwnPackError(OwnPackError::nameTaken, checked);
+    if (checked != pack.content.name && taken.contains(checked))
+        throw OwnPackError(OwnPackError::nameTaken, checked);
     pack.content.name = checked;
     writeDescription(path, pack);
     return pack;
@@ -167,10 +216,13 @@ OwnPack setAnimation(const QString& id, PackReveal animation) {
 
 QString remove(const QString& id) {
     const QString path = packFolder(id);
-    const OwnPack pack = readPack(path, id);
-    const QString base =
-        QDir(WorkingFolder::removedItems())
-            .filePath(QStringLiteral("Zestaw ") + PackFile::safeFileName(pack.content.name));
+    // A damaged pack goes too, under what name it still has.
+    QString name;
+    if (damage(path, name).isEmpty())
+        name = readPack(path, id).content.name;
+    const QString base = QDir(WorkingFolder::removedItems())
+                             .filePath(QStringLiteral("Zestaw ") +
+                                       PackFile::safeFileName(name.isEmpty() ? id : name));
     QString target = base;
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = base + QStringLiteral(" (%1)").arg(n);
@@ -193,7 +245,7 @@ std::vector<Removed> removed() {
     return found;
 }
 
-OwnPack restore(const QString& removedFolder, const QSet<QString>& reserved) {
+OwnPack restore(const QString& removedFolder, const Taken& taken) {
     const QFileInfo info(removedFolder);
     OwnPack pack;
     try {
@@ -203,10 +255,10 @@ OwnPack restore(const QString& removedFolder, const QSet<QString>& reserved) {
     } catch (const ToviError&) {
         throw OwnPackError(OwnPackError::unknownPack, info.fileName());
     }
-    if (!isOwnId(pack.id) || reserved.contains(pack.id) ||
+    if (!isOwnId(pack.id) || taken.ids.contains(pack.id) ||
         QFileInfo::exists(QDir(folder()).filePath(pack.id)))
-        pack.id = freshId(reserved);
-    pack.content.name = numbered(pack.content.name);
+        pack.id = freshId(taken.ids);
+    pack.content.name = numbered(pack.content.name, taken.names);
     writeDescription(info.absoluteFilePath(), pack);
     const QString target = QDir(folder()).filePath(pack.id);
     moveDurably(info.absoluteFilePath(), target);

@@ -18,6 +18,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tovi::PackFile {
 namespace {
@@ -108,6 +109,13 @@ ZipPtr openArchive(const QString& path) {
     int error = 0;
     ZipPtr archive(
         zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    // An archive written as a stream (zip -fd, Java's and Android's writers) puts each entry's
+    // sizes in a data descriptor after its data and leaves its local header blank or half
+    // filled, which libzip's consistency check refuses. Every size judged here comes from the
+    // central directory and every entry is unpacked against it, so such an archive is read by
+    // its central directory alone.
+    if (!archive && error == ZIP_ER_INCONS)
+        archive.reset(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error));
     if (!archive) {
         if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
             throw PlatformError(PlatformError::permissionDenied, path);
@@ -116,14 +124,39 @@ ZipPtr openArchive(const QString& path) {
     return archive;
 }
 
-// Every entry judged from the headers alone, before anything is unpacked; the files by name.
+// What a Mac adds beside the files it zips: resource forks, never part of a pack.
+bool isMacExtra(const QString& name) {
+    return name.startsWith(QStringLiteral("__MACOSX/")) ||
+           name.section(QLatin1Char('/'), -1).startsWith(QStringLiteral("._"));
+}
+
+// The one folder every entry sits in, as a file manager's "Compress" of a pack's folder makes
+// ("Wakacje/pack.json"…), with its slash; empty when the files lie at the top.
+QString topFolder(const std::vector<std::pair<QString, Entry>>& entries) {
+    QString folder;
+    for (const auto& [name, entry] : entries) {
+        if (isMacExtra(name))
+            continue;
+        const qsizetype slash = name.indexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return {};
+        if (folder.isEmpty())
+            folder = name.left(slash + 1);
+        else if (!name.startsWith(folder))
+            return {};
+    }
+    return folder;
+}
+
+// Every entry judged from the headers alone, before anything is unpacked; the files by name,
+// as if the one folder they all sit in were not there.
 std::map<QString, Entry> checkEntries(zip_t* archive) {
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count < 0)
         refuse(OwnPackError::notPackFile);
     if (count > maxEntries)
         refuse(OwnPackError::tooManyEntries);
-    std::map<QString, Entry> files;
+    std::vector<std::pair<QString, Entry>> entries;
     quint64 total = 0;
     for (zip_uint64_t index = 0; index < zip_uint64_t(count); ++index) {
         const char* raw = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
@@ -146,9 +179,14 @@ std::map<QString, Entry> checkEntries(zip_t* archive) {
             refuse(OwnPackError::tooLarge);
         if (stat.size > ratioFloor && stat.size > maxRatio * stat.comp_size)
             refuse(OwnPackError::compressionRatio);
-        if (name.endsWith(QLatin1Char('/')) && stat.size == 0)
-            continue; // a folder entry: nothing to unpack
-        if (!files.emplace(name, Entry{index, stat.size}).second)
+        entries.emplace_back(name, Entry{index, stat.size});
+    }
+    const QString folder = topFolder(entries);
+    std::map<QString, Entry> files;
+    for (const auto& [name, entry] : entries) {
+        // Folder entries and a Mac's extras keep their names: nothing ever asks for them.
+        const QString kept = name.startsWith(folder) ? name.mid(folder.size()) : name;
+        if (!files.emplace(kept, entry).second)
             refuse(OwnPackError::notPackFile); // two entries of one name
     }
     return files;

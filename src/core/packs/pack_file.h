@@ -31,13 +31,15 @@ pictureNames(const std::array<QString, Product::cardCount>& pictures);
 // PlatformError; `path` is untouched then.
 void write(const PackContent& content, const QString& path);
 
-// Reads the pack file at `path` into the empty folder `folder`. First, from the archive's
-// headers: every entry's name (no "..", absolute path, backslash or drive letter), its kind (no
-// link), their number and their unpacked sizes and compression ratios. Then only "pack.json"
-// and the pictures it names are unpacked, each stopped the moment it gives more bytes than its
-// header promised; each picture must open within the decode budget. Throws OwnPackError (a kind
-// for each reason) or PlatformError. Nothing is ever written outside `folder`; on failure it may
-// hold part of the pictures, and the caller removes it. Returns the content, its pictures in
+// Reads the pack file at `path` into the empty folder `folder`: any honest ZIP, its entries'
+// sizes in their headers or in data descriptors after their data, its files at the top or all
+// in one folder (which is then read as if it were not there). First, from the archive's
+// central directory: every entry's name (no "..", absolute path, backslash or drive letter), its
+// kind (no link), their number and their unpacked sizes and compression ratios. Then only
+// "pack.json" and the pictures it names are unpacked, each stopped the moment it gives more bytes
+// than its header promised; each picture must open within the decode budget. Throws OwnPackError (a
+// kind for each reason) or PlatformError. Nothing is ever written outside `folder`; on failure it
+// may hold part of the pictures, and the caller removes it. Returns the content, its pictures in
 // `folder`.
 PackContent read(const QString& path, const QString& folder);
 

@@ -60,10 +60,6 @@ void removePicture(const QString& name) {
     }
 }
 
-QString uuidText() {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
-
 // Moves an undecodable edits file aside under a name that says what it is.
 void moveAside(const QString& file) {
     if (!QFileInfo::exists(file))
@@ -83,18 +79,6 @@ struct Rendering {
     std::map<QString, QImage> originals;
 };
 
-struct Prepared {
-    QStringList files;
-    QString backup;
-};
-
-const QImage& cachedOriginal(std::map<QString, QImage>& originals, const QString& source) {
-    auto found = originals.find(source);
-    if (found == originals.end())
-        found = originals.emplace(source, PackRenderer::original(source)).first;
-    return found->second;
-}
-
 } // namespace
 
 PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* parent)
@@ -108,11 +92,10 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
         m_error = describeFailure(std::current_exception());
         return;
     }
-    try {
-        setOwnPacks(OwnPackStore::load());
-    } catch (const ToviError&) {
-        // No working folder: no own packs to show.
-    }
+    m_library.open(m_packs);
+    for (const OwnPack& own : m_library.packs())
+        m_ownInfos.push_back(own.info());
+    connect(&m_library, &OwnPackLibrary::changed, this, &PacksModel::followOwnPacks);
     try {
         const QByteArray bytes = readFile(QDir(storage()).filePath(editsFile));
         try {
@@ -142,15 +125,24 @@ PacksModel::PacksModel(Settings& settings, ResourceBundle bundle, QObject* paren
 
 PacksModel::~PacksModel() = default;
 
+QString PacksModel::uuidText() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+const QImage& PacksModel::cachedOriginal(std::map<QString, QImage>& originals,
+                                         const QString& source) {
+    auto found = originals.find(source);
+    if (found == originals.end())
+        found = originals.emplace(source, PackRenderer::original(source)).first;
+    return found->second;
+}
+
 QString PacksModel::storage() {
-    const QString folder = QDir(WorkingFolder::path()).filePath(QStringLiteral("Packs"));
-    if (!QDir().mkpath(folder))
-        throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
-    return folder;
+    return WorkingFolder::packs();
 }
 
 QString PacksModel::backups() {
-    return QDir(storage()).filePath(QStringLiteral("Backups"));
+    return WorkingFolder::packBackups();
 }
 
 // --- fields -------------------------------------------------------------------------------------
@@ -165,12 +157,6 @@ const StarterPack* PacksModel::find(const QString& id) const {
             if (pack.id == id)
                 return &pack;
     return nullptr;
-}
-
-const OwnPack* PacksModel::ownPack(const QString& id) const {
-    const auto found = std::find_if(m_ownPacks.begin(), m_ownPacks.end(),
-                                    [&](const OwnPack& pack) { return pack.id == id; });
-    return found == m_ownPacks.end() ? nullptr : &*found;
 }
 
 QString PacksModel::key() const {
@@ -204,14 +190,12 @@ void PacksModel::setAnimation(PackReveal animation) {
         m_animation = animation;
         emit animationChanged();
         // An own pack keeps its animation.
-        for (OwnPack& own : m_ownPacks)
-            if (own.id == m_selectedID) {
-                try {
-                    own = OwnPackStore::setAnimation(own.id, animation);
-                } catch (...) {
-                    setError(describeFailure(std::current_exception()));
-                }
-            }
+        if (ownPack(m_selectedID))
+            m_library.setAnimation(m_selectedID, animation,
+                                   [this](const Outcome<std::monostate>& outcome) {
+                                       if (!outcome.ok())
+                                           setError(outcome.error);
+                                   });
     }
     setExported({});
 }
@@ -312,6 +296,10 @@ std::optional<PacksModel::Cards> PacksModel::currentCards() {
 void PacksModel::selectPack(const QString& id) {
     if (m_busy || !find(id))
         return;
+    choose(id);
+}
+
+void PacksModel::choose(const QString& id) {
     setSelectedID(id);
     if (const OwnPack* own = ownPack(id); own && own->content.animation != m_animation) {
         m_animation = own->content.animation;
@@ -507,143 +495,6 @@ void PacksModel::refreshImages() {
         });
 }
 
-// --- send and factory restore -------------------------------------------------------------------
-
-void PacksModel::chooseDestination(const QString& folder) {
-    const ScopedAccess access(folder);
-    try {
-        DeviceFinder::folderFor(ToviTransferKind::cards, folder, {});
-        const QByteArray bookmark = Bookmark::make(folder);
-        m_settings.setBytes(Settings::packsDestination, bookmark);
-        ToviConnectionStore::rememberRoot(folder, bookmark, m_settings);
-        if (folder != m_destination) {
-            m_destination = folder;
-            emit destinationChanged();
-        }
-        setMessage(QStringLiteral("Wybrano folder. Sześć plików zostanie podmienionych dopiero po "
-                                  "wybraniu Wgraj zestaw."));
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-    }
-}
-
-void PacksModel::prepare(bool install, bool factory) {
-    const StarterPack* selected = pack();
-    if (m_busy || !selected)
-        return;
-    const std::optional<Cards> cards = currentCards();
-    if (!cards)
-        return;
-    const auto& edits = cards->edits;
-    const auto& sources = cards->sources;
-    setBusy(true);
-    setError({});
-    setMessage(QStringLiteral("Przygotowuję sześć GIF-ów…"));
-    const quint64 job = m_install.begin(false);
-    m_pendingBackup.clear();
-    // Steps cross to the interface thread, where the watch hears them; the installation goes on
-    // only while nobody has stopped waiting for it.
-    const Game1Installer::Observer observe = [this, step = m_install.step()](
-                                                 const Game1Installer::Progress& at) {
-        return step([this, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
-                     removed = at.removed] { installProgress(started, backup, removed); });
-    };
-    runOnOwnThread(
-        this,
-        [install, factory, id = selected->id, edits, sources, animation = m_animation,
-         destination = m_destination, bundle = m_bundle, originals = m_originals,
-         observe]() mutable {
-            Game1Installer::Files files;
-            for (int n = 1; n <= Product::cardCount; ++n) {
-                const QString name = QString::number(n) + QStringLiteral(".gif");
-                const auto slot = size_t(n - 1);
-                if (factory) {
-                    const auto resource =
-                        bundle.url(QStringLiteral("original-game1-") + QString::number(n),
-                                   QStringLiteral("gif"));
-                    if (!resource)
-                        throw PackError(PackError::missingResource);
-                    files[name] = readFile(*resource);
-                } else {
-                    const QImage card =
-                        PackRenderer::image(cachedOriginal(originals, sources[slot]), edits[slot],
-                                            n - 1, Product::screenSide);
-                    files[name] = PackRenderer::gif(card, n - 1, animation);
-                }
-            }
-            Game1Installer::validate(files);
-            const QString folder = QDir(storage()).filePath(QStringLiteral("Exports/") + id +
-                                                            QLatin1Char('-') + uuidText().left(8));
-            if (!QDir().mkpath(folder))
-                throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
-            Prepared prepared;
-            for (const QString& name : Game1Installer::names()) {
-                const QString path = QDir(folder).filePath(name);
-                atomicWrite(path, files.at(name));
-                prepared.files << path;
-            }
-            if (!install)
-                return prepared;
-            if (destination.isEmpty())
-                throw PackError(PackError::folder);
-            prepared.backup = Game1Installer::install(files, destination, backups(),
-                                                      Game1Installer::writeAtomically, observe);
-            return prepared;
-        },
-        [this, install, factory, job](const Outcome<Prepared>& outcome) {
-            if (!m_install.finish(job))
-                return; // abandoned: the person was already told
-            if (!outcome.ok()) {
-                setError(outcome.error);
-                setMessage({});
-                setBusy(false);
-                return;
-            }
-            setExported(outcome.value->files);
-            if (!outcome.value->backup.isEmpty()) {
-                m_settings.setString(Settings::packsLastBackup, outcome.value->backup);
-                if (outcome.value->backup != m_lastBackup) {
-                    m_lastBackup = outcome.value->backup;
-                    emit lastBackupChanged();
-                }
-            }
-            if (!install)
-                setMessage(QStringLiteral(
-                    "Gotowe: 1.gif–6.gif. Udostępnij pliki albo wgraj zestaw na Tovi."));
-            else if (factory)
-                setMessage(QStringLiteral("Przywrócono fabryczną kostkę. Poprzedni zestaw "
-                                          "zachowano w kopii. Wysuń dysk i przełącz Tovi na DAC."));
-            else
-                setMessage(QStringLiteral("Wgrano sześć kart do Game1 i zweryfikowano zapis. "
-                                          "Poprzedni zestaw zachowano w kopii. Wysuń dysk i "
-                                          "przełącz Tovi na DAC."));
-            setBusy(false);
-        });
-}
-
-void PacksModel::installProgress(bool started, const QString& backup, const QStringList& removed) {
-    if (!m_busy)
-        return;
-    if (started) {
-        m_pendingBackup = backup;
-        m_install.watch();
-    }
-    if (!removed.isEmpty())
-        setMessage(DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"), removed));
-}
-
-void PacksModel::stopWaiting() {
-    if (!m_busy || !m_install.stopWaiting())
-        return;
-    setError(DeviceWatch::stoppedInstallText(m_pendingBackup));
-    setMessage({});
-    setBusy(false);
-}
-
-} // namespace tovi
-
-namespace tovi {
-
 // --- own packs ----------------------------------------------------------------------------------
 
 PackContent PacksModel::content(const QString& id) const {
@@ -661,149 +512,14 @@ PackContent PacksModel::content(const QString& id) const {
     return content;
 }
 
-QSet<QString> PacksModel::starterIds() const {
-    QSet<QString> ids;
-    for (const StarterPack& pack : m_packs)
-        ids.insert(pack.id);
-    return ids;
-}
-
-void PacksModel::setOwnPacks(std::vector<OwnPack> packs) {
-    m_ownPacks = std::move(packs);
+void PacksModel::followOwnPacks() {
     m_ownInfos.clear();
-    for (const OwnPack& own : m_ownPacks)
+    for (const OwnPack& own : m_library.packs())
         m_ownInfos.push_back(own.info());
     emit ownPacksChanged();
-}
-
-void PacksModel::reloadOwnPacks() {
-    try {
-        setOwnPacks(OwnPackStore::load());
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-    }
-}
-
-void PacksModel::addOwnPack(std::function<OwnPack()> work,
-                            std::function<QString(const QString&)> done) {
-    setBusy(true);
-    setError({});
-    setMessage({});
-    runInBackground(this, std::move(work), [this, done](const Outcome<OwnPack>& outcome) {
-        setBusy(false);
-        if (!outcome.ok()) {
-            setError(outcome.error);
-            return;
-        }
-        reloadOwnPacks();
-        selectPack(outcome.value->id);
-        setMessage(done(outcome.value->content.name));
-    });
-}
-
-void PacksModel::saveOwnPack(const QString& name) {
-    if (m_busy || !pack())
-        return;
-    PackContent cards;
-    try {
-        cards = content(m_selectedID);
-        cards.name = checkedPackName(name);
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-        return;
-    }
-    addOwnPack([cards, reserved = starterIds()] { return OwnPackStore::save(cards, reserved); },
-               [](const QString& saved) {
-                   return QStringLiteral("Zapisano zestaw „%1” w Moich zestawach.").arg(saved);
-               });
-}
-
-void PacksModel::importPack(const QString& file) {
-    if (m_busy)
-        return;
-    addOwnPack([file, reserved = starterIds()] { return OwnPackStore::importFile(file, reserved); },
-               &PacksModel::importedText);
-}
-
-QString PacksModel::importedText(const QString& name) {
-    return QStringLiteral("Zaimportowano zestaw „%1”. Jest teraz w Moich zestawach.").arg(name);
-}
-
-void PacksModel::exportPack(const QString& id, const QString& file) {
-    if (m_busy)
-        return;
-    PackContent cards;
-    try {
-        cards = content(id);
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-        return;
-    }
-    setBusy(true);
-    setError({});
-    setMessage({});
-    runInBackground(
-        this, [cards, file] { PackFile::write(cards, file); },
-        [this, name = cards.name, file](const Outcome<std::monostate>& outcome) {
-            setBusy(false);
-            if (!outcome.ok())
-                setError(outcome.error);
-            else
-                setMessage(QStringLiteral("Zapisano zestaw „%1” w pliku %2. Przekaż go komuś, "
-                                          "kto ma Tovi.")
-                               .arg(name, QFileInfo(file).fileName()));
-        });
-}
-
-void PacksModel::renameOwnPack(const QString& id, const QString& name) {
-    if (m_busy)
-        return;
-    try {
-        const OwnPack renamed = OwnPackStore::rename(id, name);
-        reloadOwnPacks();
-        setMessage(QStringLiteral("Zmieniono nazwę zestawu na „%1”.").arg(renamed.content.name));
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-    }
-}
-
-void PacksModel::deleteOwnPack(const QString& id) {
-    const OwnPack* own = ownPack(id);
-    if (m_busy || !own)
-        return;
-    const QString name = own->content.name;
-    try {
-        OwnPackStore::remove(id);
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-        return;
-    }
-    reloadOwnPacks();
-    if (id == m_selectedID && !m_packs.empty())
-        selectPack(m_packs.front().id);
-    setMessage(QStringLiteral("Zestaw „%1” przeniesiono do folderu „Usunięte z Tovi”. Można go "
-                              "stamtąd przywrócić.")
-                   .arg(name));
-}
-
-std::vector<OwnPackStore::Removed> PacksModel::removedOwnPacks() const {
-    try {
-        return OwnPackStore::removed();
-    } catch (const ToviError&) {
-        return {};
-    }
-}
-
-void PacksModel::restoreOwnPack(const QString& removedFolder) {
-    if (m_busy)
-        return;
-    try {
-        const OwnPack restored = OwnPackStore::restore(removedFolder, starterIds());
-        reloadOwnPacks();
-        setMessage(QStringLiteral("Przywrócono zestaw „%1”.").arg(restored.content.name));
-    } catch (...) {
-        setError(describeFailure(std::current_exception()));
-    }
+    // A deleted pack was being edited: the collection's first is.
+    if (!find(m_selectedID) && !m_packs.empty())
+        choose(m_packs.front().id);
 }
 
 } // namespace tovi

@@ -4,7 +4,7 @@
 #include "app/resource_bundle.h"
 #include "device/device_job.h"
 #include "packs/own_pack.h"
-#include "packs/own_pack_store.h"
+#include "packs/own_pack_library.h"
 #include "packs/starter_pack.h"
 
 #include <QImage>
@@ -86,13 +86,17 @@ public:
 
     // The user's own packs ("Moje zestawy"), in name order; the collection lists them first.
     // They are chosen with selectPack and edited like the starter packs: their saved cards are
-    // what a reset brings back, and they keep their animation.
-    const std::vector<OwnPack>& ownPacks() const { return m_ownPacks; }
+    // what a reset brings back, and they keep their animation. Saved, shared, renamed, deleted
+    // and restored through the library; a pack that goes while selected leaves the first
+    // starter pack selected.
+    const std::vector<OwnPack>& ownPacks() const { return m_library.packs(); }
+    OwnPackLibrary& library() { return m_library; }
+    const OwnPackLibrary& library() const { return m_library; }
 
     // The selected pack (a starter pack or an own pack's info()); null when none.
     const StarterPack* pack() const;
     // The own pack `id`; null for a starter pack or none.
-    const OwnPack* ownPack(const QString& id) const;
+    const OwnPack* ownPack(const QString& id) const { return m_library.find(id); }
     // The six cards of pack `id` (own or starter) as they stand, with the user's edits and the
     // animation that goes with them. Throws OwnPackError::unknownPack, or the error of a missing
     // picture.
@@ -139,24 +143,6 @@ public:
     // the call it is blocked in returns, and only then lets go of Game1.
     void stopWaiting();
 
-    // Own packs. Each does nothing while busy; failures go to `error`, results to `message`.
-    // Keeps the selected pack's six cards as a new own pack named `name` and selects it.
-    // Returns at once.
-    void saveOwnPack(const QString& name);
-    void renameOwnPack(const QString& id, const QString& name);
-    // Moves the pack to "Usunięte z Tovi"; when it was selected, the first starter pack is.
-    void deleteOwnPack(const QString& id);
-    // The deleted packs that restoreOwnPack can bring back.
-    std::vector<OwnPackStore::Removed> removedOwnPacks() const;
-    void restoreOwnPack(const QString& removedFolder);
-    // Imports a pack file (.tovipack) as a new own pack and selects it. Returns at once.
-    void importPack(const QString& file);
-    // What importPack says once pack `name` is in.
-    static QString importedText(const QString& name);
-    // Writes pack `id`, own or starter, with the edits, as a pack file at `file` (replaced).
-    // Returns at once.
-    void exportPack(const QString& id, const QString& file);
-
     // How long the Tovi may stay silent before `stalled`.
     void setPatience(std::chrono::milliseconds patience) { m_install.setPatience(patience); }
 
@@ -198,12 +184,14 @@ private:
     PackCardEdit editOf(int slot, const QString& id) const;
     QString sourceOf(const PackCardEdit& edit, int slot, const QString& id) const;
     const StarterPack* find(const QString& id) const;
-    QSet<QString> starterIds() const;
-    void setOwnPacks(std::vector<OwnPack> packs);
-    void reloadOwnPacks();
-    // Runs `work`, which makes a new own pack, in the background while busy; then selects the
-    // pack and says `done` with its name.
-    void addOwnPack(std::function<OwnPack()> work, std::function<QString(const QString&)> done);
+    static QString uuidText();
+    // The decoded picture `source`, decoded into `originals` when not there yet.
+    static const QImage& cachedOriginal(std::map<QString, QImage>& originals,
+                                        const QString& source);
+    // Selects pack `id`, which exists.
+    void choose(const QString& id);
+    // The library's packs changed.
+    void followOwnPacks();
     // The six cards of the selected pack as they stand: edits and source pictures. Nothing (and
     // the error shown) when a picture cannot be found.
     struct Cards {
@@ -215,7 +203,7 @@ private:
     Settings& m_settings;
     ResourceBundle m_bundle;
     std::vector<StarterPack> m_packs;
-    std::vector<OwnPack> m_ownPacks;
+    OwnPackLibrary m_library;
     std::vector<StarterPack> m_ownInfos; // the own packs as pack() hands them out
     QString m_selectedID = QStringLiteral("albums");
     int m_slot = 0;

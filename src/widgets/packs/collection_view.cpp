@@ -136,10 +136,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
             [this, content](const QPoint& at) { showMenu(content->mapToGlobal(at)); });
     m_instruction->setForegroundRole(QPalette::PlaceholderText);
     m_instruction->setWordWrap(true);
-    m_instruction->setText(
-        mode == StudioMode::artwork
-            ? QStringLiteral("Wybierz jedną grafikę i dopasuj ją do swojego ekranu.")
-            : QStringLiteral("Wybierz kartę do edycji. Na Tovi wyślemy komplet sześciu kart."));
+    m_instruction->setText(instructionText());
     body->addWidget(m_instruction);
     m_gridLayout->setContentsMargins(0, 6, 0, 0);
     m_gridLayout->setHorizontalSpacing(22);
@@ -174,6 +171,7 @@ void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
         m_own.clear();
         for (const OwnPack& own : m_model->ownPacks())
             m_own.push_back(own.info());
+        m_damaged = m_model->library().damaged();
         fillPicker();
         showPack();
     };
@@ -209,7 +207,14 @@ void StudioCollectionView::fillPicker() {
         heading(QStringLiteral("Moje zestawy"), true);
         for (const StarterPack& own : m_own)
             m_picker->addItem(own.name, own.id);
-        if (m_own.empty())
+        // Greyed, but chosen like the others: to read what is wrong and take it away.
+        for (const OwnPackStore::Damaged& damaged : m_damaged) {
+            m_picker->addItem(damagedName(damaged), damaged.id);
+            m_picker->setItemData(m_picker->count() - 1,
+                                  m_picker->palette().color(QPalette::Disabled, QPalette::Text),
+                                  Qt::ForegroundRole);
+        }
+        if (m_own.empty() && m_damaged.empty())
             heading(QStringLiteral("Jeszcze żadnego – zapisz swoje karty albo zaimportuj zestaw"),
                     false);
         heading(QStringLiteral("Zestawy startowe"), true);
@@ -218,12 +223,33 @@ void StudioCollectionView::fillPicker() {
         m_picker->addItem(pack.name, pack.id);
 }
 
+QString StudioCollectionView::instructionText() const {
+    return m_mode == StudioMode::artwork
+               ? QStringLiteral("Wybierz jedną grafikę i dopasuj ją do swojego ekranu.")
+               : QStringLiteral("Wybierz kartę do edycji. Na Tovi wyślemy komplet sześciu kart.");
+}
+
+QString StudioCollectionView::damagedName(const OwnPackStore::Damaged& damaged) {
+    return (damaged.name.isEmpty() ? QStringLiteral("Zestaw bez nazwy") : damaged.name) +
+           QStringLiteral(" (uszkodzony)");
+}
+
+const OwnPackStore::Damaged* StudioCollectionView::damaged() const {
+    for (const OwnPackStore::Damaged& candidate : m_damaged)
+        if (candidate.id == m_selectedID)
+            return &candidate;
+    return nullptr;
+}
+
 void StudioCollectionView::showMenu(const QPoint& at) {
     const StarterPack* shown = pack();
-    if (!m_model || !shown || !m_model->ownPack(shown->id))
+    const bool damaged = this->damaged();
+    if (!m_model || !shown || (!damaged && !m_model->ownPack(shown->id)))
         return;
     QMenu menu(this);
-    menu.addAction(m_rename->accessibleName() + QStringLiteral("…"), m_rename, &QPushButton::click);
+    if (!damaged)
+        menu.addAction(m_rename->accessibleName() + QStringLiteral("…"), m_rename,
+                       &QPushButton::click);
     menu.addAction(m_delete->accessibleName(), m_delete, &QPushButton::click);
     menu.exec(at);
 }
@@ -244,7 +270,12 @@ void StudioCollectionView::selectPack(const QString& id) {
 }
 
 void StudioCollectionView::showPack() {
+    if (const OwnPackStore::Damaged* broken = damaged()) {
+        showDamaged(*broken);
+        return;
+    }
     const StarterPack* shown = pack();
+    m_instruction->setText(instructionText());
     {
         const QSignalBlocker block(m_picker);
         m_picker->setCurrentIndex(shown ? m_picker->findData(shown->id) : -1);
@@ -311,6 +342,28 @@ void StudioCollectionView::showPack() {
         m_gridLayout->addWidget(card, slot / 3, slot % 3);
         m_cards.push_back(card);
     }
+}
+
+// A damaged pack: what is wrong with it and "Usuń", no cards.
+void StudioCollectionView::showDamaged(const OwnPackStore::Damaged& damaged) {
+    {
+        const QSignalBlocker block(m_picker);
+        m_picker->setCurrentIndex(m_picker->findData(damaged.id));
+    }
+    for (QPushButton* card : m_cards)
+        delete card;
+    m_cards.clear();
+    m_name->setText(damagedName(damaged));
+    m_name->show();
+    m_instruction->setText(QStringLiteral("Tego zestawu nie da się otworzyć: %1. Możesz go "
+                                          "usunąć do folderu „Usunięte z Tovi”.")
+                               .arg(damaged.reason));
+    m_instruction->show();
+    m_grid->hide();
+    if (m_wholeSet)
+        m_wholeSet->hide();
+    m_rename->hide();
+    m_delete->show();
 }
 
 } // namespace tovi

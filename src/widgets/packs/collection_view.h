@@ -2,6 +2,7 @@
 
 #include "app/studio_mode.h"
 #include "packs/own_pack.h"
+#include "packs/own_pack_store.h"
 #include "packs/starter_pack.h"
 
 #include <QDialog>
@@ -64,9 +65,15 @@ private:
     void fillPicker();
     void showPack();
     void showMenu(const QPoint& at);
+    void showDamaged(const OwnPackStore::Damaged& damaged);
+    // The damaged own pack chosen, if one is.
+    const OwnPackStore::Damaged* damaged() const;
+    static QString damagedName(const OwnPackStore::Damaged& damaged);
+    QString instructionText() const;
 
     std::vector<StarterPack> m_packs;
     std::vector<StarterPack> m_own; // the own packs as the collection shows them
+    std::vector<OwnPackStore::Damaged> m_damaged;
     PacksModel* m_model = nullptr;
     OwnPackFlow* m_flow = nullptr;
     StudioMode m_mode;

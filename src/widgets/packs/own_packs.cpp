@@ -1,6 +1,8 @@
 #include "own_packs.h"
 
+#include "app/background_task.h"
 #include "packs/own_pack.h"
+#include "packs/pack_file.h"
 #include "packs/packs_model.h"
 #include "shell/controls.h"
 #include "shell/file_chooser.h"
@@ -12,7 +14,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSet>
 #include <QVBoxLayout>
 
 namespace tovi {
@@ -69,15 +70,6 @@ OwnPackFlow::OwnPackFlow(PacksModel& model, Settings& settings, QWidget* parent)
     m_chooseShare = [&settings](QWidget* over, const QString& name) {
         return FileChooser::saveAs(over, settings, name);
     };
-    // The work of a save, an import or a share ends in a message or an error.
-    connect(&m_model, &PacksModel::messageChanged, this, [this] {
-        if (m_pending && !m_model.message().isEmpty())
-            settle();
-    });
-    connect(&m_model, &PacksModel::errorChanged, this, [this] {
-        if (m_pending && !m_model.error().isEmpty())
-            settle();
-    });
 }
 
 void OwnPackFlow::setImportChooser(std::function<std::optional<QString>(QWidget*)> chooser) {
@@ -89,6 +81,14 @@ void OwnPackFlow::setShareChooser(
     m_chooseShare = std::move(chooser);
 }
 
+bool OwnPackFlow::idle() const {
+    return !m_model.busy() && !m_model.library().busy();
+}
+
+OwnPackLibrary& OwnPackFlow::library() const {
+    return m_model.library();
+}
+
 void OwnPackFlow::begin(const QString& text) {
     m_pending = true;
     m_text = text;
@@ -96,22 +96,34 @@ void OwnPackFlow::begin(const QString& text) {
     emit changed();
 }
 
-void OwnPackFlow::settle(const QString& undo) {
-    m_pending = false;
-    // A failure is the error alert's to tell.
-    m_text = m_model.error().isEmpty() ? m_model.message() : QString();
-    m_undo = m_text.isEmpty() ? QString() : undo;
-    emit changed();
+template <typename Result>
+OwnPackLibrary::Done<Result> OwnPackFlow::told(std::function<void(const Result&)> then) {
+    begin(m_text);
+    return [self = QPointer<OwnPackFlow>(this), then](const Outcome<Result>& outcome) {
+        if (!self)
+            return;
+        self->m_pending = false;
+        self->m_text.clear();
+        if (outcome.ok()) {
+            if (then)
+                then(*outcome.value);
+            self->m_text = OwnPackLibrary::text(*outcome.value);
+        } else {
+            // A failure is the error alert's to tell.
+            self->m_model.reportError(outcome.error);
+        }
+        emit self->changed();
+    };
 }
 
 void OwnPackFlow::askName(QWidget* over, const QString& title, const QString& action,
                           const QString& name, std::function<void(const QString&)> done) {
-    if (m_dialog || m_model.busy())
+    if (m_dialog || !idle())
         return;
     m_dialog = new PackNameDialog(title, action, name, over);
     m_dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_dialog, &QDialog::accepted, this, [this, done] {
-        if (!m_model.busy())
+        if (idle())
             done(m_dialog->name());
     });
     m_dialog->open();
@@ -125,36 +137,56 @@ void OwnPackFlow::save(QWidget* over) {
         m_model.ownPack(pack->id) ? pack->name : QStringLiteral("%1 – mój zestaw").arg(pack->name);
     askName(over, QStringLiteral("Zapisz jako mój zestaw"), QStringLiteral("Zapisz"),
             name.left(maxPackNameLength), [this](const QString& chosen) {
-                begin(QStringLiteral("Zapisuję zestaw „%1”…").arg(chosen));
-                m_model.saveOwnPack(chosen);
+                PackContent content;
+                try {
+                    content = m_model.content(m_model.selectedID());
+                } catch (...) {
+                    m_model.reportError(describeFailure(std::current_exception()));
+                    return;
+                }
+                content.name = chosen;
+                m_text = QStringLiteral("Zapisuję zestaw „%1”…").arg(chosen);
+                library().save(content, told<OwnPackLibrary::Saved>(
+                                            [this](const OwnPackLibrary::Saved& saved) {
+                                                m_model.selectPack(saved.id);
+                                            }));
             });
 }
 
 void OwnPackFlow::share(const QString& id, QWidget* over) {
     const StarterPack* pack = m_model.pack();
-    if (m_model.busy() || !pack || pack->id != id || !m_chooseShare)
+    if (!idle() || !pack || pack->id != id || !m_chooseShare)
         return;
-    QString name = pack->name;
-    name.replace(QLatin1Char('/'), QLatin1Char('-')); // a file name, not a path
-    const std::optional<QString> file = m_chooseShare(over, name + QStringLiteral(".tovipack"));
+    PackContent content;
+    try {
+        content = m_model.content(id);
+    } catch (...) {
+        m_model.reportError(describeFailure(std::current_exception()));
+        return;
+    }
+    const std::optional<QString> file =
+        m_chooseShare(over, PackFile::suggestedFileName(content.name));
     if (!file)
         return;
-    begin(QStringLiteral("Zapisuję plik zestawu „%1”…").arg(pack->name));
-    m_model.exportPack(id, *file);
+    m_text = QStringLiteral("Zapisuję plik zestawu „%1”…").arg(content.name);
+    library().exportPack(content, *file, told<OwnPackLibrary::Exported>());
 }
 
 void OwnPackFlow::chooseImport(QWidget* over) {
-    if (m_model.busy() || !m_chooseImport)
+    if (!idle() || !m_chooseImport)
         return;
     if (const std::optional<QString> file = m_chooseImport(over))
         importFile(*file);
 }
 
 void OwnPackFlow::importFile(const QString& file) {
-    if (m_model.busy())
+    if (!idle())
         return;
-    begin(QStringLiteral("Importuję zestaw…"));
-    m_model.importPack(file);
+    m_text = QStringLiteral("Importuję zestaw…");
+    library().importFile(
+        file, told<OwnPackLibrary::Imported>([this](const OwnPackLibrary::Imported& imported) {
+            m_model.selectPack(imported.id);
+        }));
 }
 
 void OwnPackFlow::rename(const QString& id, QWidget* over) {
@@ -163,39 +195,36 @@ void OwnPackFlow::rename(const QString& id, QWidget* over) {
         return;
     askName(over, QStringLiteral("Zmień nazwę zestawu"), QStringLiteral("Zmień nazwę"),
             own->content.name, [this, id](const QString& chosen) {
-                m_model.renameOwnPack(id, chosen);
-                settle();
+                m_text.clear();
+                library().rename(id, chosen, told<OwnPackLibrary::Renamed>());
             });
 }
 
 void OwnPackFlow::remove(const QString& id) {
-    if (m_model.busy() || !m_model.ownPack(id))
+    if (!idle() || (!m_model.ownPack(id) && !library().findDamaged(id)))
         return;
-    QSet<QString> before;
-    for (const OwnPackStore::Removed& removed : m_model.removedOwnPacks())
-        before.insert(removed.folder);
-    m_undoSelects = id == m_model.selectedID();
-    m_model.deleteOwnPack(id);
-    QString moved;
-    for (const OwnPackStore::Removed& removed : m_model.removedOwnPacks())
-        if (!before.contains(removed.folder))
-            moved = removed.folder;
-    settle(moved);
+    const bool selected = id == m_model.selectedID();
+    m_text.clear();
+    library().remove(
+        id, told<OwnPackLibrary::Removed>([this, selected](const OwnPackLibrary::Removed& removed) {
+            if (removed.restorable)
+                m_undo = removed.folder;
+            m_undoSelects = selected;
+        }));
 }
 
 void OwnPackFlow::undo() {
-    if (m_undo.isEmpty() || m_model.busy())
+    if (m_undo.isEmpty() || !idle())
         return;
     const QString folder = std::exchange(m_undo, {});
-    QSet<QString> before;
-    for (const OwnPack& own : m_model.ownPacks())
-        before.insert(own.id);
-    m_model.restoreOwnPack(folder);
-    settle();
-    // The pack that was being edited is again.
-    for (const OwnPack& own : m_model.ownPacks())
-        if (!before.contains(own.id) && m_undoSelects)
-            m_model.selectPack(own.id);
+    m_text.clear();
+    library().restore(
+        folder, told<OwnPackLibrary::Restored>(
+                    [this, selects = m_undoSelects](const OwnPackLibrary::Restored& restored) {
+                        // The pack that was being edited is again.
+                        if (selects)
+                            m_model.selectPack(restored.id);
+                    }));
 }
 
 PackNotice::PackNotice(OwnPackFlow& flow, QWidget* parent)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "packs/own_pack_library.h"
+
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
@@ -32,7 +34,7 @@ private:
 };
 
 // What the person's own packs are doing, with their outcome: "Zapisuję zestaw…" while the work
-// runs, then the model's sentence, and "Cofnij" after a deletion.
+// runs, then what the library says it did, and "Cofnij" after a deletion.
 class OwnPackFlow : public QObject {
     Q_OBJECT
 public:
@@ -63,14 +65,19 @@ signals:
     void changed();
 
 private:
+    bool idle() const;
+    OwnPackLibrary& library() const;
     void begin(const QString& text);
-    void settle(const QString& undo = {});
+    // Marks the work begun with the text in m_text; the answer runs `then`, shows what was done
+    // and hands a failure to the model's alert.
+    template <typename Result>
+    OwnPackLibrary::Done<Result> told(std::function<void(const Result&)> then = {});
     void askName(QWidget* over, const QString& title, const QString& action, const QString& name,
                  std::function<void(const QString&)> done);
 
     PacksModel& m_model;
     QString m_text;
-    QString m_undo;             // the removed folder "Cofnij" brings back
+    QString m_undo;             // the removed folder "Cofnij" brings back, as the library said
     bool m_undoSelects = false; // it was the selected pack
     bool m_pending = false;
     QPointer<PackNameDialog> m_dialog;
