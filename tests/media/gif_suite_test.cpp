@@ -53,7 +53,8 @@ struct Difference {
     int frames = -1; // ours, when not the suite's count
     std::vector<int> shown = {};
     std::vector<int> delays = {};
-    bool noLoopCount = false; // the suite's loop count is not in the file
+    bool noLoopCount = false;        // the suite's loop count is not in the file
+    std::optional<QRgb> corner = {}; // our first frame's top left pixel, where the suite has none
 };
 
 const Difference differences[] = {
@@ -96,7 +97,11 @@ const Difference differences[] = {
     {"invalid-colors",
      "an index past the colour table is drawn black (the table is padded); the suite refuses "
      "the file",
-     1},
+     1,
+     {},
+     {},
+     false,
+     qRgb(0, 0, 0)},
     {"plain-text", "the picture after the plain-text block is shown; its text is drawn by nobody",
      1},
 };
@@ -176,6 +181,9 @@ TEST_P(GifSuite, ReadAsTheSuiteSaysOrOnTheListOfDifferences) {
     EXPECT_EQ(source->size(), QSize(config.at(QStringLiteral("width")).toInt(),
                                     config.at(QStringLiteral("height")).toInt()));
     ASSERT_EQ(source->frameCount(), frames);
+    if (difference && difference->corner) {
+        EXPECT_EQ(source->frame(0).pixel(0, 0), *difference->corner);
+    }
 
     std::vector<int> delays(size_t(frames), GifTiming::missingCentiseconds);
     for (qsizetype k = 0; k < suiteFrames.size(); ++k) {
