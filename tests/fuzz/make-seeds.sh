@@ -9,8 +9,9 @@ media="$here/corpus/fuzz_media_open"
 export_="$here/corpus/fuzz_export"
 json="$here/corpus/fuzz_stored_json"
 pack="$here/corpus/fuzz_pack_file"
-rm -rf "$media" "$export_" "$json" "$pack"
-mkdir -p "$media" "$export_" "$json" "$pack"
+card="$here/corpus/fuzz_card_check"
+rm -rf "$media" "$export_" "$json" "$pack" "$card"
+mkdir -p "$media" "$export_" "$json" "$pack" "$card"
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 
@@ -45,6 +46,18 @@ cp "$fixtures/video/rotated.mp4" "$media/rotated.mp4"
 cp "$fixtures/video/alpha.mov" "$media/alpha.mov"
 ff -f lavfi -i "testsrc=s=16x16:r=4:d=0.75" -c:v libvpx -b:v 20k -fflags +bitexact "$media/tiny.webm"
 ff -f lavfi -i "testsrc=s=16x16:r=4:d=0.5" -c:v mpeg4 -q:v 20 "$media/tiny.avi"
+
+# Files of the outside GIF suite that reach the reader's odd corners: no data after an empty
+# image, codes up to a full table without a clear, a code size past 8.
+suite="$fixtures/gif-test-suite"
+cp "$suite/image-zero-size.gif" "$suite/max-codes.gif" "$suite/4095-codes-clear.gif" \
+   "$suite/animation-multi-image.gif" "$suite/dispose-restore-previous.gif" "$media/"
+
+# --- card check: whole 240 × 240 cards, one with a repeated frame, one interlaced -----------------
+convert -size 240x240 gradient:red-blue "$card/still.gif"
+convert -loop 0 -delay 2 -size 240x240 xc:teal xc:teal xc:orange "$card/repeated.gif"
+convert -size 240x240 xc:white -fill black -draw 'circle 120,120 120,40' -interlace GIF \
+    "$card/interlaced.gif"
 
 # --- export -------------------------------------------------------------------------------------
 # The first byte picks JPEG (0), sampled GIF (1) or captioned turn (2); 3…5 also crop a corner,

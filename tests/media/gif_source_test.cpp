@@ -143,6 +143,8 @@ TEST(GifSource, TruncatedFileKeepsCompleteFrames) {
     auto partial = open(whole.left(whole.size() - 6));
     EXPECT_EQ(partial->frameCount(), 2);
     EXPECT_EQ(partial->frame(1).pixel(0, 0), green);
+    EXPECT_EQ(open(whole.left(whole.size() - 2))->frameCount(), 2)
+        << "the last frame's empty sub-block is missing";
 
     // Cut inside the first frame, or in the header: nothing to show.
     for (qsizetype length : {qsizetype(40), qsizetype(20), qsizetype(8)})

@@ -78,6 +78,8 @@ TEST_F(Images, AnimatedPngIsAnimatedWithBlendedFrames) {
     auto source = ImageSource::open(fixture("anim.png"));
     ASSERT_EQ(source->frameCount(), 3);
     EXPECT_NEAR(source->delay(1), 0.3, 1e-6);
+    EXPECT_DOUBLE_EQ(source->delay(-1), 0.1) << "no frame there: the missing delay";
+    EXPECT_DOUBLE_EQ(source->delay(3), 0.1);
     // The second frame is green on the left, blended over the red first frame.
     const QImage second = MediaProcessor::sourceFrame(info, 0.25);
     EXPECT_EQ(second.pixel(5, 5), qRgb(0, 255, 0));

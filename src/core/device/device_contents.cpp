@@ -22,7 +22,7 @@ QStringList visibleNames(const QString& folder) {
     QStringList names = folderEntries(folder);
     // Dot files are the system's: "._" companions, ".Trashes", our own unfinished writes.
     names.removeIf([](const QString& name) { return name.startsWith(QLatin1Char('.')); });
-    QCollator collator(QLocale(QLocale::Polish));
+    QCollator collator{QLocale(QLocale::Polish)};
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
     return names;

@@ -1,5 +1,7 @@
 #include "device_picture.h"
 
+#include "media/gif_reader.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -17,12 +19,12 @@ using Kind = DevicePicture::Kind;
 
 // A file read front to back through one buffer: a GIF is walked a sub-block at a time, and a
 // seek per block would cost a system call for every 255 bytes.
-class Input {
+class Input final : public GifReader::Input {
 public:
     explicit Input(int fd)
         : m_fd(fd) {}
     // The next byte, or -1 at the end or on a read error.
-    int byte() {
+    int byte() override {
         if (m_at == m_end && !fill())
             return -1;
         return static_cast<unsigned char>(m_buffer[size_t(m_at++)]);
@@ -35,7 +37,7 @@ public:
         const int high = byte(), low = byte();
         return low < 0 || high < 0 ? -1 : high << 8 | low;
     }
-    bool skip(qint64 count) {
+    bool skip(qint64 count) override {
         while (count > 0) {
             if (m_at == m_end && !fill())
                 return false;
@@ -45,9 +47,18 @@ public:
         }
         return true;
     }
+    qint64 offset() const override { return m_before + m_at; }
+    // Back to the first byte: still in the buffer, unless a short read left it behind.
+    void rewind() {
+        if (m_before > 0 && ::lseek(m_fd, 0, SEEK_SET) == 0)
+            m_before = m_end = 0;
+        if (m_before == 0)
+            m_at = 0;
+    }
 
 private:
     bool fill() {
+        m_before += m_end;
         ssize_t got = 0;
         do
             got = ::read(m_fd, m_buffer.data(), m_buffer.size());
@@ -60,79 +71,24 @@ private:
     int m_fd;
     std::array<char, 65536> m_buffer;
     qint64 m_at = 0, m_end = 0;
+    qint64 m_before = 0; // bytes of the file before the buffer's
 };
 
-// Data sub-blocks up to the empty one; false when the file ends first.
-bool skipSubBlocks(Input& in) {
-    for (;;) {
-        const int length = in.byte();
-        if (length <= 0)
-            return length == 0;
-        if (!in.skip(length))
-            return false;
-    }
-}
-
+// Blocks only, no pixel beyond each frame's first: the import's reader, so a file is listed as
+// it imports; the device wants the trailer too.
 void readGif(Input& in, DevicePicture& picture) {
     picture.kind = Kind::broken;
-    const int version[] = {in.byte(), in.byte(), in.byte()}; // "87a" or "89a"
-    if (version[0] != '8' || (version[1] != '7' && version[1] != '9') || version[2] != 'a')
+    const auto gif = GifReader::walk(in, GifReader::Strictness::lenient);
+    if (!gif || !gif->whole)
         return;
-    const int width = in.word(), height = in.word(), packed = in.byte();
-    if (packed < 0 || !in.skip(2) || (packed & 0x80 && !in.skip(3 << ((packed & 7) + 1))))
-        return;
-    // In centiseconds, as the file counts them, so that the sum is exact.
-    constexpr int missingDelay = 10, shortestDelay = 2;
-    int delay = missingDelay;
-    qint64 centiseconds = 0;
-    int lastDelay = 0;
-    QSize first;
-    for (;;) {
-        switch (in.byte()) {
-        case 0x21: { // an extension; a graphic control block gives the next frame's delay
-            const int label = in.byte();
-            if (label == 0xF9) {
-                const int length = in.byte();
-                if (length < 4 || !in.skip(1))
-                    return;
-                const int given = in.word();
-                if (given < 0 || !in.skip(length - 3))
-                    return;
-                delay = std::max(given, shortestDelay);
-            }
-            if (label < 0 || !skipSubBlocks(in))
-                return;
-            break;
-        }
-        case 0x2C: { // a frame: its place, its own palette, then its compressed data
-            const int left = in.word(), top = in.word(), w = in.word(), h = in.word();
-            const int flags = in.byte();
-            if (flags < 0 || (flags & 0x80 && !in.skip(3 << ((flags & 7) + 1))))
-                return;
-            const int codeSize = in.byte();
-            if (codeSize < 1 || codeSize > 11 || !skipSubBlocks(in))
-                return;
-            if (w > 0 && h > 0) { // an empty frame is drawn by nobody
-                if (first.isEmpty())
-                    first = QSize(left + w, top + h);
-                ++picture.frames;
-                centiseconds += delay;
-                lastDelay = delay;
-            }
-            delay = missingDelay;
-            break;
-        }
-        case 0x3B: // the trailer: every frame was whole
-            picture.size = width > 0 && height > 0 ? QSize(width, height) : first;
-            picture.seconds = static_cast<double>(centiseconds) / 100.0;
-            picture.lastSeconds = static_cast<double>(lastDelay) / 100.0;
-            if (picture.frames > 0 && !picture.size.isEmpty())
-                picture.kind = Kind::gif;
-            return;
-        default: // an unknown block, or the file ends
-            return;
-        }
-    }
+    long long centiseconds = 0; // summed as the file counts them, so that the sum is exact
+    for (const GifReader::Frame& frame : gif->frames)
+        centiseconds += frame.centiseconds();
+    picture.size = gif->canvas;
+    picture.frames = int(gif->frames.size());
+    picture.seconds = double(centiseconds) / 100.0;
+    picture.lastSeconds = gif->frames.back().delay();
+    picture.kind = Kind::gif;
 }
 
 bool endsWithEndOfImage(int fd, qint64 bytes) {
@@ -196,10 +152,12 @@ DevicePicture DevicePicture::read(const QString& path) {
     picture.bytes = info.st_size;
     Input in(fd);
     const int first = in.byte(), second = in.byte(), third = in.byte();
-    if (first == 'G' && second == 'I' && third == 'F')
+    if (first == 'G' && second == 'I' && third == 'F') {
+        in.rewind(); // the reader starts at the signature
         readGif(in, picture);
-    else if (first == 0xFF && second == 0xD8 && third == 0xFF)
+    } else if (first == 0xFF && second == 0xD8 && third == 0xFF) {
         readJpeg(in, fd, picture);
+    }
     ::close(fd);
     if (!picture.showable()) { // what a broken file seemed to hold means nothing
         picture.frames = 0;

@@ -9,9 +9,8 @@
 #include "device/game_backup_manifest.h"
 #include "device/pack_error.h"
 #include "device/scoped_access.h"
-#include "media/c_handles.h"
 #include "media/decode_budget.h"
-#include "media/gif_memory_reader.h"
+#include "media/gif_reader.h"
 #include "media/media_error.h"
 
 #include <QDateTime>
@@ -63,74 +62,38 @@ void makeNewFolder(const QString& path) {
         throw PlatformError::fromErrno(errno, path);
 }
 
-// Where the data sub-blocks starting at `at` end (past the empty one); -1 when cut off.
-qsizetype subBlocksEnd(const QByteArray& bytes, qsizetype at) {
-    while (at >= 0 && at < bytes.size()) {
-        const int length = static_cast<unsigned char>(bytes[at]);
-        at += 1 + length;
-        if (length == 0)
-            return at;
-    }
-    return -1;
-}
-
 } // namespace
 
-// giflib's own decoder fails on a damaged frame where the import decoder forgives it: the device
+// The GIF reader at its strict setting: where the import forgives a damaged frame, the device
 // gets no second chance.
 bool isWholeCard(const QByteArray& bytes) {
     constexpr int side = Product::screenSide;
-    if (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a"))
-        return false;
-    GifMemoryReader reader{&bytes};
-    GifReaderPtr gif(openGifReader(reader));
-    if (!gif || gif->SWidth != side || gif->SHeight != side)
-        return false;
-    std::vector<GifPixelType> line(side);
+    const QRect screen(0, 0, side, side);
+    std::vector<uint8_t> pixels(size_t(side) * side);
     std::unordered_multimap<size_t, QByteArrayView> decoded;
     const DecodeClock clock;
-    for (int frames = 0;;) {
-        GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR)
-            return false;
-        if (record == TERMINATE_RECORD_TYPE)
-            return frames > 0;
-        if (record == EXTENSION_RECORD_TYPE) {
-            int code = 0;
-            GifByteType* block = nullptr;
-            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
-                return false;
-            while (block)
-                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
-                    return false;
-            continue;
-        }
-        if (record != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR)
-            return false;
+    qint64 frames = 0;
+    GifReader::MemoryInput input(bytes);
+    const auto check = [&](const GifReader::Structure& gif, const GifReader::Frame& frame) {
         // A frame smaller than the screen, larger, or shifted: the device draws whole frames.
-        const GifImageDesc& frame = gif->Image;
-        if (frame.Left != 0 || frame.Top != 0 || frame.Width != side || frame.Height != side)
+        if (gif.screen != screen.size() || frame.rect != screen)
             return false;
         DecodeBudget::requireFrames(++frames);
         clock.check({});
         // A frame a card repeats (its hold, each step of a fade) carries compressed data already
-        // read whole: it decodes the same way again, so the reader steps over it.
-        const qsizetype start = reader.offset - 1; // the LZW code size, then the sub-blocks
-        const qsizetype end = subBlocksEnd(bytes, reader.offset);
-        const auto data = QByteArrayView(bytes).sliced(start, std::max<qsizetype>(0, end - start));
+        // decoded whole: it decodes the same way again, so it is not decoded twice.
+        const auto data = QByteArrayView(bytes).sliced(frame.dataOffset - 1,
+                                                       frame.dataEnd - frame.dataOffset + 1);
         const size_t key = qHash(data);
         const auto [first, last] = decoded.equal_range(key);
-        if (end > 0 &&
-            std::any_of(first, last, [&](const auto& seen) { return seen.second == data; })) {
-            reader.offset = end;
-            continue;
-        }
-        for (int y = 0; y < side; ++y)
-            if (DGifGetLine(gif.get(), line.data(), side) == GIF_ERROR)
-                return false;
-        if (end > 0)
-            decoded.emplace(key, data);
-    }
+        if (std::any_of(first, last, [&](const auto& seen) { return seen.second == data; }))
+            return true;
+        if (GifReader::decompress(bytes, frame, pixels).end != GifReader::DataEnd::full)
+            return false;
+        decoded.emplace(key, data);
+        return true;
+    };
+    return GifReader::walk(input, GifReader::Strictness::strict, check).has_value();
 }
 
 namespace {

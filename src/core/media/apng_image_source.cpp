@@ -4,6 +4,7 @@
 
 #include "media/c_handles.h"
 #include "media/decode_budget.h"
+#include "media/gif_timing.h"
 #include "media/image_scale.h"
 #include "media/image_source_backends.h"
 #include "media/sws_image.h"
@@ -160,7 +161,7 @@ public:
     int frameCount() const override { return static_cast<int>(m_delays.size()); }
     QSize size() const override { return m_size; }
     double delay(int index) const override {
-        return index >= 0 && index < frameCount() ? m_delays[index] : 0.1;
+        return index >= 0 && index < frameCount() ? m_delays[index] : GifTiming::missingDelay;
     }
 
     QImage frame(int index, int maxPixelSize) override {
@@ -245,7 +246,9 @@ std::unique_ptr<ImageSource> openAnimatedPng(QByteArray data) {
             const double numerator = qFromBigEndian<quint16>(body + 20);
             const quint16 denominator = qFromBigEndian<quint16>(body + 22);
             const double seconds = numerator / (denominator ? denominator : 100);
-            delays.push_back(seconds > 0 ? std::max(seconds, 0.02) : 0.1);
+            // A zero delay counts as none given.
+            delays.push_back(
+                GifTiming::frameDelay(seconds > 0 ? std::optional(seconds) : std::nullopt));
         }
         if (type == "IEND" || length > quint32(left))
             break;

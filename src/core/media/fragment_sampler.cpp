@@ -2,6 +2,7 @@
 
 #include "app/product.h"
 #include "media/caption_band.h"
+#include "media/gif_timing.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
@@ -13,11 +14,7 @@
 namespace tovi {
 namespace {
 
-// Running time in whole centiseconds, halves away from zero; the slack keeps sums such as
-// 6 × (1/12 s) on the half they stand for.
-long long centiseconds(double seconds) {
-    return static_cast<long long>(std::floor(seconds * 100.0 + 0.5 + 1e-7));
-}
+using GifTiming::centiseconds;
 
 } // namespace
 

@@ -3,6 +3,7 @@
 
 #include "media/c_handles.h"
 #include "media/decode_budget.h"
+#include "media/gif_timing.h"
 #include "media/image_scale.h"
 #include "media/image_source_backends.h"
 
@@ -23,7 +24,7 @@ public:
         return {heif_image_handle_get_width(m_handle.get()),
                 heif_image_handle_get_height(m_handle.get())};
     }
-    double delay(int) const override { return 0.1; }
+    double delay(int) const override { return GifTiming::missingDelay; }
 
     QImage frame(int index, int maxPixelSize) override {
         if (index != 0)

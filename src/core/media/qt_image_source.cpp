@@ -2,6 +2,7 @@
 // EXIF orientation is applied by the reader.
 
 #include "media/decode_budget.h"
+#include "media/gif_timing.h"
 #include "media/image_scale.h"
 #include "media/image_source_backends.h"
 
@@ -17,8 +18,10 @@
 namespace tovi::detail {
 namespace {
 
+// Qt and WebP give 0 for a frame without a duration.
 double delayOf(qint64 milliseconds) {
-    return milliseconds > 0 ? std::max(double(milliseconds) / 1000.0, 0.02) : 0.1;
+    return GifTiming::frameDelay(milliseconds > 0 ? std::optional(double(milliseconds) / 1000.0)
+                                                  : std::nullopt);
 }
 
 struct WebpAnimation {
@@ -96,14 +99,15 @@ public:
             } else if (QFile file(m_path); file.open(QIODevice::ReadOnly)) {
                 animation = webpAnimation(file);
             }
-            m_delays = animation ? std::move(animation->delays) : std::vector<double>{0.1};
+            m_delays = animation ? std::move(animation->delays)
+                                 : std::vector<double>{GifTiming::missingDelay};
             if (animation && !m_size.isValid())
                 m_size = animation->canvas;
             return true;
         }
         const int count = std::max(1, m_reader->imageCount());
         DecodeBudget::requireFrames(count);
-        m_delays.assign(static_cast<size_t>(count), 0.1);
+        m_delays.assign(static_cast<size_t>(count), GifTiming::missingDelay);
         if (count > 1) {
             // Other formats tell frame durations only frame by frame.
             const DecodeClock clock;
@@ -124,7 +128,7 @@ public:
     int frameCount() const override { return static_cast<int>(m_delays.size()); }
     QSize size() const override { return m_size; }
     double delay(int index) const override {
-        return index >= 0 && index < frameCount() ? m_delays[index] : 0.1;
+        return index >= 0 && index < frameCount() ? m_delays[index] : GifTiming::missingDelay;
     }
 
     QImage frame(int index, int maxPixelSize) override {

@@ -1,5 +1,6 @@
 #include "tutorial_animation.h"
 
+#include "media/gif_timing.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
 
@@ -10,8 +11,8 @@ namespace tovi {
 
 double TutorialAnimation::frameDelay(double declaredSeconds) {
     if (!(declaredSeconds > 0) || !std::isfinite(declaredSeconds))
-        return missingDelay;
-    return std::max(declaredSeconds, shortestDelay);
+        return GifTiming::frameDelay(std::nullopt);
+    return GifTiming::frameDelay(declaredSeconds);
 }
 
 TutorialAnimation TutorialAnimation::load(const QString& path) {

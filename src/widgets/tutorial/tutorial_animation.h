@@ -9,10 +9,6 @@ namespace tovi {
 // A tutorial GIF decoded whole, with the moment each frame ends, so playback can follow the
 // file's own frame timing from nothing but the time since it began.
 struct TutorialAnimation {
-    // Frames without a delay in the file show this long; shorter delays are raised to the floor.
-    static constexpr double missingDelay = 0.1;
-    static constexpr double shortestDelay = 0.02;
-
     std::vector<QImage> frames;
     // ends[i]: seconds from the start of the loop at which frames[i] stops being shown.
     std::vector<double> ends;
