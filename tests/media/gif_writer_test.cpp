@@ -474,8 +474,7 @@ TEST(GifRateControl, SteersTheProjectedSizeIntoItsAim) {
     const qint64 room = 1'000'000;
     // 40 frames spent 400 kB, 10 kB a frame lately: 60 more project to 1 MB, just over the aim.
     const float over = nextFactor(2, 400'000, 10'000, 60, room);
-    EXPECT_NEAR(over, 2 * std::pow(1'000'000 / (gif::kAimHigh * room), gif::kFactorResponse),
-                1e-4);
+    EXPECT_NEAR(over, 2 * std::pow(1'000'000 / (gif::kAimHigh * room), gif::kFactorResponse), 1e-4);
     EXPECT_GT(over, 2.0f);
     EXPECT_FLOAT_EQ(nextFactor(2, 400'000, 20'000, 60, room), float(2 * gif::kFactorStep))
         << "far over: at most one step coarser";

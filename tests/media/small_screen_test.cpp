@@ -97,7 +97,8 @@ TEST(SmallScreen, RefusesWhatFirmwareCannotShow) {
     EXPECT_EQ(test::readAsSmallScreen(local).refusal, QStringLiteral("no global color table"));
     const QByteArray outside = test::buildGif({8, 8}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
                                               {test::solidFrame({4, 4, 8, 8}, 1, 10)});
-    EXPECT_EQ(test::readAsSmallScreen(outside).refusal, QStringLiteral("an image outside the screen"));
+    EXPECT_EQ(test::readAsSmallScreen(outside).refusal,
+              QStringLiteral("an image outside the screen"));
     const QByteArray good = test::buildGif({8, 8}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
                                            {test::solidFrame({0, 0, 8, 8}, 1, 10)});
     const test::SmallScreenGif read = test::readAsSmallScreen(good);
@@ -119,7 +120,9 @@ TEST(SmallScreen, AnUnchangedFrameOfMillionsOfPixelsStaysWithinTwelveBitCodes) {
     word(height);
     file.append(char(0x80)).append('\0').append('\0'); // a global table of two colours
     file.append(QByteArray("\xff\xff\xff\0\0\0", 6));
-    file.append(QByteArray("\x21\xf9\x04\x01\x0a\x00", 6)).append(char(frame.transparent)).append('\0');
+    file.append(QByteArray("\x21\xf9\x04\x01\x0a\x00", 6))
+        .append(char(frame.transparent))
+        .append('\0');
     file.append(',');
     word(0);
     word(0);

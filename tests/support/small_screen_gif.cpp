@@ -182,7 +182,8 @@ SmallScreenGif readAsSmallScreen(const QByteArray& bytes) {
             if (disposal == 2)
                 for (int y = 0; y < h; ++y)
                     for (int x = 0; x < w; ++x)
-                        canvas.setPixel(left + x, top + y, global[std::size_t(background) % global.size()]);
+                        canvas.setPixel(left + x, top + y,
+                                        global[std::size_t(background) % global.size()]);
             delay = 0;
             transparent = -1;
             disposal = 0;

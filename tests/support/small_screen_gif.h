@@ -14,7 +14,7 @@
 namespace tovi::test {
 
 struct SmallScreenGif {
-    QString refusal; // empty when the file was read
+    QString refusal;            // empty when the file was read
     std::vector<QImage> frames; // the canvas after each image, RGB32
     std::vector<int> delays;    // centiseconds, as stored
 };

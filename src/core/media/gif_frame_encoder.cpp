@@ -90,7 +90,6 @@ void FrameEncoder::awaitBelow(int pixels) {
     m_belowRead = ready;
 }
 
-
 // The colours besides its nearest that pixel p may take, until the next call. Most pixels are
 // asked once: keeping the answers cost more than finding the few asked again.
 std::pair<const std::uint8_t*, const std::uint8_t*> FrameEncoder::reachOf(int p) {

@@ -69,9 +69,9 @@ void Palette::build(const FramePixels& frame, const QImage* previous) {
             const std::uint32_t rgb = frame.rgb[static_cast<size_t>(y) * width + x];
             if (!before.isNull()) {
                 const QRgb was = reinterpret_cast<const QRgb*>(before.constScanLine(y))[x];
-                const bool changed = frame.color[static_cast<size_t>(y) * width + x].distance(
-                                         Color::of(was & 0xffffffu), kMatchChromaWeight) >
-                                     kChangedDistance;
+                const bool changed =
+                    frame.color[static_cast<size_t>(y) * width + x].distance(
+                        Color::of(was & 0xffffffu), kMatchChromaWeight) > kChangedDistance;
                 if (!changed && unchanged++ % kUnchangedSampling != 0)
                     continue;
             }
@@ -221,8 +221,8 @@ void Palette::remap(const FramePixels& frame, std::uint32_t mask, bool shared, f
                     // for the same key, even between colours equally near.
                     const std::uint32_t look = key | middle;
                     const Color c = Color::of(look);
-                    const auto at = std::lower_bound(m_luma.begin(),
-                                                     m_luma.begin() + m_colors, c.y);
+                    const auto at =
+                        std::lower_bound(m_luma.begin(), m_luma.begin() + m_colors, c.y);
                     color = nearestColor(c, std::min(int(at - m_luma.begin()), m_colors - 1),
                                          chromaWeight);
                 } else {

@@ -8,9 +8,7 @@ namespace tovi::gif {
 float nextFactor(float previous, qint64 spent, double recent, int framesLeft, qint64 room) {
     const double projected = double(spent) + recent * std::max(1, framesLeft);
     const double low = kAimLow * double(room), high = kAimHigh * double(room);
-    const double off = projected > high  ? projected / high
-                       : projected < low ? projected / low
-                                         : 1;
+    const double off = projected > high ? projected / high : projected < low ? projected / low : 1;
     const double change = std::clamp(std::pow(off, kFactorResponse), 1 / kFactorStep, kFactorStep);
     return std::clamp(static_cast<float>(previous * change), kMinFactor, kMaxFactor);
 }

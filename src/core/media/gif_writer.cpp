@@ -3,6 +3,7 @@
 #include "media/c_handles.h"
 #include "media/gif_frame_encoder.h"
 #include "media/gif_rate_control.h"
+#include "media/gif_timing.h"
 #include "media/media_error.h"
 
 #include <algorithm>
@@ -43,12 +44,6 @@ void check(int gifStatus) {
 }
 
 using ColorMapPtr = CHandle<ColorMapObject, GifFreeMapObject>;
-
-// Running time in centiseconds, rounded half away from zero. The slack keeps sums such as
-// 6 × (1/12 s) = 49.999… cs on the half they stand for.
-long long roundedCentiseconds(double seconds) {
-    return static_cast<long long>(std::floor(seconds * 100.0 + 0.5 + 1e-7));
-}
 
 int writeToBuffer(GifFileType* gif, const GifByteType* data, int length) {
     static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
@@ -391,12 +386,12 @@ void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds
         fail();
     if (globalPalette.empty())
         writeHeader(*map, palette);
-    const bool global = palette.size() == globalPalette.size() &&
-                        std::equal(palette.begin(), palette.end(), globalPalette.begin(),
-                                   [](const GifColorType& a, const GifColorType& b) {
-                                       return a.Red == b.Red && a.Green == b.Green &&
-                                              a.Blue == b.Blue;
-                                   });
+    const bool global =
+        palette.size() == globalPalette.size() &&
+        std::equal(palette.begin(), palette.end(), globalPalette.begin(),
+                   [](const GifColorType& a, const GifColorType& b) {
+                       return a.Red == b.Red && a.Green == b.Green && a.Blue == b.Blue;
+                   });
     const GraphicsControlBlock control{DISPOSE_DO_NOT, false, centiseconds,
                                        frame.transparent >= 0 ? frame.transparent
                                                               : NO_TRANSPARENT_COLOR};
@@ -448,8 +443,9 @@ void GifWriter::Pipeline::queue(const QImage& frame, double opacity, double dela
     delaySeconds = std::min(delaySeconds, 1e7);
     const double start = elapsedSeconds;
     elapsedSeconds += delaySeconds;
-    const int centiseconds = static_cast<int>(std::min<long long>(
-        kMaxCentiseconds, roundedCentiseconds(elapsedSeconds) - roundedCentiseconds(start)));
+    const int centiseconds = static_cast<int>(
+        std::min<long long>(kMaxCentiseconds, GifTiming::centiseconds(elapsedSeconds) -
+                                                  GifTiming::centiseconds(start)));
 
     // A clip's frame at full strength after one such is shown over it: a repeated picture then
     // leaves the screen as it is. Otherwise a repeated picture (a held card, a fade, a still)

@@ -19,8 +19,8 @@ namespace tovi {
 // Its parts: gif_palette (colours), gif_tolerance, gif_lzw, gif_frame_encoder (one frame) and
 // gif_rate_control (a clip's room); this file's pipeline runs them and writes the stream.
 // Frames are quantised on the writer's own threads a few frames ahead of the encoder and written
-// in the order they were added; add() only blocks while that small pipeline is full. The output does
-// not depend on the number of cores. One thread drives an instance. Destroying an unfinished
+// in the order they were added; add() only blocks while that small pipeline is full. The output
+// does not depend on the number of cores. One thread drives an instance. Destroying an unfinished
 // writer abandons it: queued frames are dropped and it returns within one frame's work.
 // How hard the writer works on a frame.
 enum class GifEffort {
