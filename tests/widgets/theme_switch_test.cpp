@@ -1,6 +1,7 @@
 // Changing the case colour changes the whole window at once: a window switched while open looks
 // exactly like one started in that theme, on every screen and tool panel.
 #include "app/settings.h"
+#include "packs/own_packs.h"
 #include "packs/packs_model.h"
 #include "packs/packs_view.h"
 #include "shell/editor_workspace.h"
@@ -11,6 +12,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+#include <cmath>
 #include <QDir>
 #include <QPushButton>
 #include <QThreadPool>
@@ -156,3 +163,72 @@ TEST_P(ThemeSwitch, AWindowSwitchedWhileOpenLooksLikeOneStartedInThatTheme) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Themes, ThemeSwitch, ::testing::Values(true, false));
+
+namespace {
+
+double luminance(QColor c) {
+    const auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+           0.0722 * channel(c.blueF());
+}
+
+// The contrast of a line of text as drawn: its most common pixel is the ground, the pixel
+// furthest from it in luminance the ink.
+double drawnContrast(const QImage& image) {
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb ground = 0;
+    for (auto it = counts.begin(); it != counts.end(); ++it)
+        if (it.value() > counts.value(ground))
+            ground = it.key();
+    const double g = luminance(QColor(ground));
+    double best = 1;
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        const double l = luminance(QColor(it.key()));
+        best = std::max(best, (std::max(l, g) + 0.05) / (std::min(l, g) + 0.05));
+    }
+    return best;
+}
+
+} // namespace
+
+// The notice under the editor, shown before the switch and again after it, stays legible.
+TEST_P(ThemeSwitch, TheNoticeUnderTheEditorIsLegibleAfterTheSwitch) {
+    qputenv("TOVI_REDUCE_MOTION", "1");
+    const bool toDark = GetParam();
+    ModelHome home;
+    home.settings().setInteger(Settings::tutorialVersion, 1);
+    home.settings().setString(Settings::caseColor, toDark ? "silver" : "black");
+    StudioRootView root(home.settings());
+    root.resize(1180, 850);
+    root.show();
+    root.setMode(StudioMode::cards);
+    ASSERT_TRUE(waitUntil([&] { return root.packs().images().size() == 6; }));
+    OwnPackFlow& flow = root.packsView()->ownPacks();
+    const auto save = [&] {
+        flow.save(&root);
+        QPointer<PackNameDialog> dialog = flow.nameDialog();
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClick(dialog->field(), Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return !root.packs().busy() && !dialog; }));
+        settle();
+    };
+    const auto contrast = [&] {
+        QLabel* label = root.packsView()->notice()->label();
+        EXPECT_TRUE(label->isVisible());
+        return drawnContrast(
+            root.grab(QRect(label->mapTo(&root, QPoint()), label->size())).toImage());
+    };
+    save();
+    EXPECT_GT(contrast(), 7.0) << "before the switch";
+    root.setDeviceColor(toDark ? "black" : "silver");
+    settle();
+    EXPECT_GT(contrast(), 7.0) << "the old notice";
+    save();
+    EXPECT_GT(contrast(), 7.0) << "a new notice";
+    waitForWork();
+}

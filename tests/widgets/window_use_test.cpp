@@ -6,6 +6,7 @@
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
+#include "shell/tool_buttons.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
 #include "support/model_home.h"
@@ -108,6 +109,22 @@ TEST_F(InUse, FocusGoesWhereThePersonIs) {
     ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
     settle();
     EXPECT_EQ(m_root.focusWidget(), files);
+}
+
+// Enter presses a focused tool button as Space does: a tool opens, "⋯" opens its menu.
+TEST_F(InUse, EnterPressesAFocusedToolButton) {
+    EditorWorkspace* workspace = m_root.studioView()->workspace();
+    QToolButton* crop = workspace->toolButtons()->button(EditorTool::animation);
+    crop->setFocus();
+    QTest::keyClick(crop, Qt::Key_Return);
+    EXPECT_EQ(workspace->selected(), EditorTool::animation);
+    m_root.setMode(StudioMode::cards);
+    QToolButton* options = m_root.packsView()->optionsButton();
+    options->setFocus();
+    QTest::keyClick(options, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget(); }, 5000));
+    QApplication::activePopupWidget()->close();
+    settle();
 }
 
 // In the dark theme the options button stays dark after its menu has been used.

@@ -3,6 +3,7 @@
 #include "shell/theme.h"
 
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
@@ -136,6 +137,37 @@ void setDecorative(QWidget* widget) {
     installFactory();
     widget->setProperty(decorativeProperty, true);
     widget->setFocusPolicy(Qt::NoFocus);
+}
+
+namespace {
+
+class EnterPresses : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QToolButton*>(watched);
+        if (!button || !button->hasFocus() || key->modifiers() & ~Qt::KeypadModifier ||
+            (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter))
+            return false;
+        QKeyEvent space(event->type(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
+                        key->isAutoRepeat());
+        QApplication::sendEvent(button, &space);
+        return true;
+    }
+};
+
+} // namespace
+
+void enterPressesToolButtons() {
+    static EnterPresses* filter = [] {
+        auto* created = new EnterPresses;
+        created->setParent(qApp);
+        qApp->installEventFilter(created);
+        return created;
+    }();
+    (void)filter;
 }
 
 void setAlert(QWidget* widget) {

@@ -32,6 +32,10 @@ void announce(QWidget* widget);
 // when none is), and the arrow keys choose among them. Call once the buttons are in the group.
 void makeRadioGroup(QWidget* row, QButtonGroup* group);
 
+// Enter and Return on a focused tool button press it as Space does (Qt leaves them to the
+// dialog's default button). Installed once for the application.
+void enterPressesToolButtons();
+
 // Moves the Tab stops inside `group`, in their order, to come right after `after` (which must be
 // followed by another stop: Qt cannot place a widget after the last one of a window).
 void placeTabStops(QWidget* after, QWidget* group);

@@ -104,9 +104,12 @@ void follow(QObject* owner, std::function<void()> restyle) {
 
 void followWithStyleSheet(QWidget* widget, std::function<QString()> sheet) {
     follow(widget, [widget, sheet = std::move(sheet)] {
-        const QString text = sheet();
-        if (text != widget->styleSheet()) // applying a sheet costs a polish of the widget
-            widget->setStyleSheet(text);
+        // A widget under a sheet keeps the palette it was polished with, so it and its
+        // children would stay in the old theme's colours: drop the sheet first so the new
+        // palette reaches them, then build the sheet from it.
+        if (!widget->styleSheet().isEmpty())
+            widget->setStyleSheet(QString());
+        widget->setStyleSheet(sheet());
     });
 }
 

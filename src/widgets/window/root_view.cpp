@@ -179,6 +179,7 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
 
     addShortcuts();
     setMode(StudioMode::artwork);
+    enterPressesToolButtons();
     applyTheme();
     syncBusy();
 }
