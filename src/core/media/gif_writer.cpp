@@ -398,6 +398,12 @@ void GifWriter::Pipeline::writeFrame(const EncodedFrame& frame, int centiseconds
     GifByteType extension[4];
     EGifGCBToExtension(&control, extension);
     check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, sizeof extension, extension));
+    // giflib keeps a copy of the last local table and forgets it, unfreed, when an image comes
+    // without one: it is let go here first.
+    if (global && gif->Image.ColorMap) {
+        GifFreeMapObject(gif->Image.ColorMap);
+        gif->Image.ColorMap = nullptr;
+    }
     check(EGifPutImageDesc(gif.get(), 0, 0, size.width(), size.height(), false,
                            global ? nullptr : map.get()));
     // The codes are ready: giflib writes them as compressed data, block by block.
