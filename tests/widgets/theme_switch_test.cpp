@@ -12,15 +12,15 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QTest>
-#include <cmath>
-#include <QDir>
 #include <QPushButton>
+#include <QTest>
 #include <QThreadPool>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace tovi;
@@ -170,8 +170,7 @@ double luminance(QColor c) {
     const auto channel = [](double v) {
         return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-           0.0722 * channel(c.blueF());
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 
 // The contrast of a line of text as drawn: its most common pixel is the ground, the pixel
