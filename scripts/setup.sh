@@ -31,8 +31,8 @@ packages=(
     # the Debian package: CPack finds programs with file, dependencies with dpkg-shlibdeps;
     # lintian checks the result
     file dpkg-dev lintian
-    # device tests: FAT disk images mounted through FUSE
-    dosfstools fusefat fuse3
+    # device tests: FAT disk images mounted through FUSE; a folder that stops answering (bindfs)
+    dosfstools fusefat fuse3 bindfs
     # eject tests: a private dbus-daemon serving a fake UDisks2
     dbus
     # the fuzz preset: clang, its sanitizer runtimes with libFuzzer, llvm-symbolizer for stacks

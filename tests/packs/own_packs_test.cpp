@@ -5,6 +5,7 @@
 #include "packs/own_pack_library.h"
 #include "packs/own_pack_store.h"
 #include "packs/packs_model.h"
+#include "support/fat_volume.h"
 #include "support/gif_builder.h"
 #include "support/model_home.h"
 
@@ -19,11 +20,14 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <condition_variable>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <optional>
 #include <sys/resource.h>
+#include <thread>
 
 using namespace tovi;
 using namespace tovi::test;
@@ -637,6 +641,84 @@ TEST_F(OwnPacks, AreEditedLikeStarterPacksAndGoWhenDeleted) {
     PacksModel model(m_home.settings());
     EXPECT_EQ(model.selectedID(), id);
     EXPECT_EQ(model.animation(), PackReveal::still);
+}
+
+// The working folder on a disk that stops answering: every change is asked for and the window
+// goes on at once; each is done, in order, once the disk answers again.
+TEST_F(OwnPacks, NoChangeWaitsOnAFolderThatStopsAnswering) {
+    if (const QString why = FuseFolder::unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    FuseFolder disk;
+    ASSERT_TRUE(disk.error().isEmpty()) << disk.error().toStdString();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(m_home.library()).path()));
+    ASSERT_TRUE(QFile::link(disk.root(), m_home.library()));
+    PacksModel model(m_home.settings());
+    OwnPackLibrary& library = model.library();
+    Changes changes(library);
+    PackContent content = model.content(model.selectedID());
+    content.name = QStringLiteral("Lato");
+    const QString kept = changes.save(content).id;
+    content.name = QStringLiteral("Zima");
+    const QString removed = changes.remove(changes.save(content).id).folder;
+    content.name = QStringLiteral("Burza");
+    const QString gone = changes.save(content).id;
+    ASSERT_TRUE(changes.error.isEmpty()) << changes.error.toStdString();
+    const QString file = m_dir.filePath(QStringLiteral("pack.tovipack"));
+    writeZip(file, goodPack());
+
+    // Should a call wait on the disk, the disk answers again after a while, and that is seen.
+    std::mutex mutex;
+    std::condition_variable over;
+    bool finished = false;
+    std::atomic<bool> thawedByWatch = false;
+    ASSERT_TRUE(disk.freeze(true));
+    std::thread watch([&] {
+        std::unique_lock lock(mutex);
+        if (!over.wait_for(lock, std::chrono::seconds(20), [&] { return finished; })) {
+            thawedByWatch = true;
+            disk.freeze(false);
+        }
+    });
+    QStringList answers;
+    const auto note = [&](const char* what) {
+        return [&answers, what](const auto& outcome) {
+            answers << QLatin1String(what) +
+                           (outcome.ok() ? QString() : QStringLiteral(": ") + outcome.error);
+        };
+    };
+    content.name = QStringLiteral("Wiosna");
+    library.save(content, note("save"));
+    library.importFile(file, note("import"));
+    library.rename(kept, QStringLiteral("Jesień"), note("rename"));
+    model.selectPack(kept);
+    model.setAnimation(PackReveal::still);
+    library.restore(removed, note("restore"));
+    library.remove(gone, note("remove"));
+    library.exportPack(content, m_dir.filePath(QStringLiteral("out.tovipack")), note("export"));
+    spin(300);
+    EXPECT_FALSE(thawedByWatch) << "a change waited on the disk";
+    EXPECT_TRUE(answers.isEmpty()) << answers.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(library.busy());
+    {
+        std::lock_guard lock(mutex);
+        finished = true;
+    }
+    over.notify_one();
+    watch.join();
+    ASSERT_TRUE(disk.freeze(false));
+
+    ASSERT_TRUE(waitUntil([&] { return !library.busy() && answers.size() == 6; }));
+    EXPECT_EQ(answers, (QStringList{QStringLiteral("save"), QStringLiteral("import"),
+                                    QStringLiteral("rename"), QStringLiteral("restore"),
+                                    QStringLiteral("remove"), QStringLiteral("export")}));
+    QStringList names;
+    for (const OwnPack& pack : OwnPackStore::load().packs)
+        names << pack.content.name;
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Jesień"), QStringLiteral("Od Oli"),
+                                  QStringLiteral("Wiosna"), QStringLiteral("Zima")}));
+    EXPECT_EQ(library.find(kept)->content.animation, PackReveal::still);
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(QStringLiteral("out.tovipack"))));
 }
 
 } // namespace

@@ -49,9 +49,9 @@ QList<QByteArray> statusOf(const QString& stat) {
     return line.mid(line.lastIndexOf(')') + 2).split(' ');
 }
 
-// The fusefat daemon serving `mountPoint`: the newest whose arguments name it (one that served
-// an earlier mount there may still be on its way out).
-pid_t daemonOf(const QString& mountPoint) {
+// The FUSE daemon `program` serving `mountPoint`: the newest whose arguments name it (one that
+// served an earlier mount there may still be on its way out).
+pid_t daemonOf(const QString& mountPoint, const char* program = "fusefat") {
     const QByteArray wanted = QFile::encodeName(mountPoint);
     pid_t found = 0;
     qint64 newest = -1;
@@ -63,13 +63,55 @@ pid_t daemonOf(const QString& mountPoint) {
             continue;
         const QList<QByteArray> arguments = file.readAll().split('\0');
         const QList<QByteArray> status = statusOf(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (arguments.first().endsWith("fusefat") && arguments.contains(wanted) &&
+        if (arguments.first().endsWith(program) && arguments.contains(wanted) &&
             status.size() > 19 && status[19].toLongLong() > newest) {
             found = pid;
             newest = status[19].toLongLong(); // the start time
         }
     }
     return found;
+}
+
+// Stops (or lets go on) `daemon` and waits until the kernel shows every one of its threads so.
+bool freezeDaemon(pid_t daemon, bool frozen) {
+    if (daemon <= 0 || ::kill(daemon, frozen ? SIGSTOP : SIGCONT) != 0)
+        return false;
+    // A signal is only queued by kill(): the threads stop (or go on) when next scheduled.
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(daemon);
+    const auto settled = [&] {
+        const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (threads.isEmpty())
+            return false;
+        for (const QString& task : threads) {
+            const QList<QByteArray> status =
+                statusOf(tasks + QLatin1Char('/') + task + QStringLiteral("/stat"));
+            if (status.isEmpty() || (status[0] == "T") != frozen)
+                return false;
+        }
+        return true;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!settled()) {
+        if (waited.hasExpired(10000))
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Unmounts `mountPoint`; the daemon may still be busy right after the last write, so this
+// retries briefly, then detaches.
+bool unmountFuse(const QString& mountPoint) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        int status = 0;
+        run(QStringLiteral("fusermount"), {QStringLiteral("-u"), mountPoint}, &status);
+        if (status == 0)
+            return true;
+        QThread::msleep(100);
+    }
+    run(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint});
+    return false;
 }
 
 } // namespace
@@ -135,45 +177,14 @@ bool FatVolume::unmount() {
     if (m_frozen)
         freeze(false);
     m_daemon = 0;
-    // The daemon may still be busy right after the last write; retry briefly, then detach.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        int status = 0;
-        run(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_mountPoint}, &status);
-        if (status == 0) {
-            m_mountPoint.clear();
-            return true;
-        }
-        QThread::msleep(100);
-    }
-    run(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), m_mountPoint});
+    const bool unmounted = unmountFuse(m_mountPoint);
     m_mountPoint.clear();
-    return false;
+    return unmounted;
 }
 
 bool FatVolume::freeze(bool frozen) {
-    if (m_daemon <= 0 || ::kill(m_daemon, frozen ? SIGSTOP : SIGCONT) != 0)
+    if (!freezeDaemon(m_daemon, frozen))
         return false;
-    // A signal is only queued by kill(): the threads stop (or go on) when next scheduled.
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(m_daemon);
-    const auto settled = [&] {
-        const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        if (threads.isEmpty())
-            return false;
-        for (const QString& task : threads) {
-            const QList<QByteArray> status =
-                statusOf(tasks + QLatin1Char('/') + task + QStringLiteral("/stat"));
-            if (status.isEmpty() || (status[0] == "T") != frozen)
-                return false;
-        }
-        return true;
-    };
-    QElapsedTimer waited;
-    waited.start();
-    while (!settled()) {
-        if (waited.hasExpired(10000))
-            return false;
-        QThread::msleep(1);
-    }
     m_frozen = frozen;
     return true;
 }
@@ -183,6 +194,41 @@ QString FatVolume::check() const {
     const QString output =
         run(QStringLiteral("fsck.fat"), {QStringLiteral("-n"), m_image}, &status);
     return status == 0 ? QString() : output;
+}
+
+QString FuseFolder::unavailable() {
+    for (const char* name : {"bindfs", "fusermount"}) {
+        if (tool(QLatin1String(name)).isEmpty())
+            return QStringLiteral("FUSE folder tests skipped: %1 is not installed "
+                                  "(scripts/setup.sh installs bindfs and fuse3)")
+                .arg(QLatin1String(name));
+    }
+    return FatVolume::unavailable();
+}
+
+FuseFolder::FuseFolder() {
+    const QString backing = m_dir.filePath(QStringLiteral("disk"));
+    m_mountPoint = m_dir.filePath(QStringLiteral("folder"));
+    QDir().mkpath(backing);
+    QDir().mkpath(m_mountPoint);
+    int status = 0;
+    const QString output = run(QStringLiteral("bindfs"), {backing, m_mountPoint}, &status);
+    m_daemon = status == 0 ? daemonOf(m_mountPoint, "bindfs") : 0;
+    if (m_daemon <= 0) {
+        m_error = QStringLiteral("bindfs failed: ") + output;
+        m_mountPoint.clear();
+    }
+}
+
+FuseFolder::~FuseFolder() {
+    if (m_mountPoint.isEmpty())
+        return;
+    freezeDaemon(m_daemon, false);
+    unmountFuse(m_mountPoint);
+}
+
+bool FuseFolder::freeze(bool frozen) {
+    return freezeDaemon(m_daemon, frozen);
 }
 
 } // namespace tovi::test

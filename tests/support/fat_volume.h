@@ -44,4 +44,29 @@ private:
     bool m_frozen = false;
 };
 
+// A folder of the test's own served through FUSE (bindfs) for the object's lifetime: it holds
+// whatever a local disk holds, and can stop answering as a network or USB folder does.
+class FuseFolder {
+public:
+    // Empty when this machine can serve one; otherwise why not (tests skip with that text).
+    static QString unavailable();
+
+    FuseFolder();
+    ~FuseFolder();
+    FuseFolder(const FuseFolder&) = delete;
+    FuseFolder& operator=(const FuseFolder&) = delete;
+
+    // Empty once served, otherwise the failure.
+    const QString& error() const { return m_error; }
+    QString root() const { return m_mountPoint; }
+    // As FatVolume::freeze. Thread-safe against the rest of the test.
+    bool freeze(bool frozen);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_mountPoint;
+    QString m_error;
+    pid_t m_daemon = 0;
+};
+
 } // namespace tovi::test
