@@ -4,7 +4,8 @@
 #include "media/image_scale.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
-#include "media/sws_image.h"
+#include "media/video_bitstream.h"
+#include "media/video_frame_conversion.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,11 +21,12 @@
 #include <vector>
 
 extern "C" {
-#include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
 }
 
 namespace tovi {
+
+using video::Orientation;
 
 namespace {
 
@@ -40,151 +42,6 @@ constexpr int maxSeekAttempts = 6;
 
 [[noreturn]] void unreadable() {
     throw MediaError(MediaError::unreadable);
-}
-
-// Calls `unit(header, size)` for each NAL unit of a packet, in the length-prefixed form of MP4
-// and Matroska (`lengthSize` 1–4) or, with `lengthSize` 0, in start-code form. False when the
-// packet does not parse.
-template <typename Unit> bool forEachNalUnit(const AVPacket* packet, int lengthSize, Unit unit) {
-    const uint8_t* p = packet->data;
-    const uint8_t* const end = p + packet->size;
-    if (!p)
-        return false;
-    if (lengthSize > 0) {
-        while (p < end) {
-            if (end - p < lengthSize)
-                return false;
-            uint32_t length = 0;
-            for (int i = 0; i < lengthSize; ++i)
-                length = length << 8 | *p++;
-            if (length == 0 || length > uint32_t(end - p))
-                return false;
-            unit(p, length);
-            p += length;
-        }
-        return true;
-    }
-    // Each unit runs from after a 00 00 01 to the next one (a 00 before that belongs to it).
-    const auto startCode = [end](const uint8_t* from) {
-        for (; end - from >= 3; ++from)
-            if (from[0] == 0 && from[1] == 0 && from[2] == 1)
-                return from;
-        return end;
-    };
-    for (const uint8_t* at = startCode(p); at < end;) {
-        const uint8_t* const body = at + 3;
-        at = startCode(body);
-        if (at > body)
-            unit(body, uint32_t(at - body));
-    }
-    return true;
-}
-
-// True when no later frame is predicted from the packet's picture, so that the decoder need not
-// see it at all: in H.264 every slice has nal_ref_idc 0; in HEVC every slice is of a sub-layer
-// non-reference type, on the top temporal layer (a lower layer's may serve a higher one).
-bool disposable(const AVCodecParameters* codec, const AVPacket* packet) {
-    const uint8_t* extra = codec->extradata;
-    const int extraSize = codec->extradata_size;
-    const bool boxed = extraSize > 0 && extra[0] == 1; // avcC or hvcC; else start codes
-    bool slices = false, references = false;
-    bool parsed = false;
-    if (codec->codec_id == AV_CODEC_ID_H264) {
-        if (boxed && extraSize < 7)
-            return false;
-        parsed = forEachNalUnit(packet, boxed ? (extra[4] & 3) + 1 : 0,
-                                [&](const uint8_t* nal, uint32_t) {
-                                    const int type = nal[0] & 0x1f;
-                                    if (type == 1 || type == 5) {
-                                        slices = true;
-                                        references |= (nal[0] & 0x60) != 0;
-                                    }
-                                });
-    } else if (codec->codec_id == AV_CODEC_ID_HEVC && boxed && extraSize >= 23) {
-        const int layers = (extra[21] >> 3) & 7; // 0: not known
-        parsed =
-            forEachNalUnit(packet, (extra[21] & 3) + 1, [&](const uint8_t* nal, uint32_t size) {
-                const int type = (nal[0] >> 1) & 0x3f;
-                if (type > 31) // not a slice
-                    return;
-                slices = true;
-                const int layer = size >= 2 ? (nal[1] & 7) - 1 : -1;
-                references |= type > 14 || type % 2 != 0 || layer != layers - 1;
-            });
-    }
-    return parsed && slices && !references;
-}
-
-// The display matrix reduced to a signed permutation (quarter turns and mirrors; other angles
-// are not seen in practice). Maps decoded to displayed pixels, rows as in QTransform.
-struct Orientation {
-    int m11 = 1, m12 = 0, m21 = 0, m22 = 1;
-
-    bool isIdentity() const { return m11 == 1 && m12 == 0 && m21 == 0 && m22 == 1; }
-};
-
-int sign(double value) {
-    return value > 0 ? 1 : (value < 0 ? -1 : 0);
-}
-
-Orientation orientationOf(const AVStream* stream) {
-    size_t size = 0;
-    const auto* matrix = reinterpret_cast<const int32_t*>(
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
-    if (!matrix || size < 9 * sizeof(int32_t))
-        return {};
-    // 16.16 fixed point: x' = a·x + c·y, y' = b·x + d·y.
-    const double a = matrix[0], b = matrix[1], c = matrix[3], d = matrix[4];
-    Orientation o;
-    if (std::abs(a) >= std::abs(b))
-        o.m11 = sign(a), o.m12 = 0;
-    else
-        o.m11 = 0, o.m12 = sign(b);
-    if (std::abs(d) >= std::abs(c))
-        o.m21 = 0, o.m22 = sign(d);
-    else
-        o.m21 = sign(c), o.m22 = 0;
-    if (o.m11 * o.m22 - o.m12 * o.m21 == 0)
-        return {};
-    return o;
-}
-
-QImage applyOrientation(QImage image, Orientation o) {
-    if (o.isIdentity())
-        return image;
-    // A mirrored matrix is a horizontal mirror followed by a turn; splitting it keeps Qt on its
-    // exact quarter-turn paths.
-    if (o.m11 * o.m22 - o.m12 * o.m21 < 0) {
-        image = image.mirrored(true, false);
-        o.m11 = -o.m11;
-        o.m12 = -o.m12;
-    }
-    if (o.isIdentity())
-        return image;
-    return image.transformed(QTransform(o.m11, o.m12, o.m21, o.m22, 0, 0));
-}
-
-// The largest real video stream, the default one first; cover art is a video stream too.
-AVStream* bestVideoStream(AVFormatContext* format, const AVCodec** decoder) {
-    AVStream* best = nullptr;
-    auto rank = [](const AVStream* s) {
-        return std::pair((s->disposition & AV_DISPOSITION_DEFAULT) != 0,
-                         int64_t(s->codecpar->width) * s->codecpar->height);
-    };
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        AVStream* candidate = format->streams[i];
-        const AVCodecParameters* par = candidate->codecpar;
-        if (par->codec_type != AVMEDIA_TYPE_VIDEO ||
-            (candidate->disposition & AV_DISPOSITION_ATTACHED_PIC) || par->width <= 0 ||
-            par->height <= 0)
-            continue;
-        const AVCodec* found = avcodec_find_decoder(par->codec_id);
-        if (found && (!best || rank(candidate) > rank(best))) {
-            best = candidate;
-            *decoder = found;
-        }
-    }
-    return best;
 }
 
 } // namespace
@@ -234,17 +91,9 @@ struct VideoSource::State {
     bool onSchedule(int64_t target) const;
     bool deblockingUnseen() const;
 
-    SwsContextPtr scaler;
-    struct ScalerKey {
-        int width, height, format, outWidth, outHeight, colorspace, fullRange;
-        bool operator==(const ScalerKey&) const = default;
-    } scalerKey{};
-    // Early pictures are smaller: their own converter, so neither size rebuilds the other's.
-    SwsContextPtr earlyScaler;
-    ScalerKey earlyScalerKey{};
+    video::FrameConverter converter;
     // setCrop: frames come out as this crop.
     std::optional<std::pair<CropSettings, int>> crop;
-    std::vector<uint8_t> planes; // the crop's three planes, before they turn to RGB
     // The last converted frame; export often asks several times for one source frame.
     QImage image;
     int64_t imagePts = AV_NOPTS_VALUE;
@@ -279,9 +128,6 @@ struct VideoSource::State {
     QElapsedTimer earlyClock;
     bool canContinueTo(int64_t target);
     QImage whole(AVFrame* frame, int side = maxSide);
-    QImage cropped(AVFrame* frame);
-    SwsContext* converter(SwsContextPtr& context, ScalerKey& current, const AVFrame* frame,
-                          QSize to);
     void seekBefore(int64_t target, bool oneFrame);
     std::optional<int64_t> earlierSeekPoint(int64_t from, int attempt);
 
@@ -307,10 +153,10 @@ void VideoSource::State::open(const QString& path) {
     // nothing, and each preview opens the file anew.
     const AVCodec* found = nullptr;
     if (!std::string_view(format->iformat->name).starts_with("mov,") ||
-        !(stream = bestVideoStream(format.get(), &found))) {
+        !(stream = video::bestVideoStream(format.get(), &found))) {
         if (avformat_find_stream_info(format.get(), nullptr) < 0)
             unreadable();
-        stream = bestVideoStream(format.get(), &found);
+        stream = video::bestVideoStream(format.get(), &found);
     }
     if (!stream)
         unreadable();
@@ -372,7 +218,7 @@ VideoSource::State::State(const QString& path, int decoderThreads) {
     }
     if (!std::isfinite(seconds) || seconds <= 0 || !(timeBase > 0))
         unreadable();
-    orientation = orientationOf(stream);
+    orientation = video::orientationOf(stream);
 
     // The first key frame comes first in both orders, so its presentation time is the start.
     if (const int first = av_index_search_timestamp(stream, std::numeric_limits<int64_t>::min(), 0);
@@ -557,7 +403,7 @@ bool VideoSource::State::receive(AVFrame* frame) {
                 const bool hidden = unseen(packet.get());
                 // Left out before it reaches the decoder: dropped inside it, such a frame would
                 // still hold up one of its threads.
-                if (hidden && disposable(stream->codecpar, packet.get())) {
+                if (hidden && video::disposable(stream->codecpar, packet.get())) {
                     av_packet_unref(packet.get());
                     continue;
                 }
@@ -713,7 +559,8 @@ QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
     if (!desc || frame->width <= 0 || frame->height <= 0)
         unreadable();
     if (crop) {
-        image = cropped(frame);
+        image = converter.cropped(frame, av_guess_sample_aspect_ratio(format.get(), stream, frame),
+                                  orientation, crop->first, crop->second);
         if (image.isNull())
             image = MediaProcessor::crop(whole(frame), crop->first, crop->second);
     } else {
@@ -724,160 +571,9 @@ QImage VideoSource::State::convert(AVFrame* frame, int64_t pts) {
     return image;
 }
 
-namespace {
-
-// A frame's colours: the matrix (as libswscale numbers them) and whether its range is full.
-struct FrameColours {
-    int colorspace;
-    int fullRange;
-};
-
-FrameColours coloursOf(const AVFrame* frame) {
-    const auto pixelFormat = AVPixelFormat(frame->format);
-    int colorspace = frame->colorspace;
-    // Cameras and phones tag their colours; files without tags nearly always come from FFmpeg
-    // converting RGB pictures, which it does with the BT.601 matrix at every size.
-    if (colorspace == AVCOL_SPC_UNSPECIFIED)
-        colorspace = AVCOL_SPC_SMPTE170M;
-    const bool jpegFormat =
-        pixelFormat == AV_PIX_FMT_YUVJ420P || pixelFormat == AV_PIX_FMT_YUVJ422P ||
-        pixelFormat == AV_PIX_FMT_YUVJ444P || pixelFormat == AV_PIX_FMT_YUVJ440P ||
-        pixelFormat == AV_PIX_FMT_YUVJ411P;
-    return {colorspace, frame->color_range == AVCOL_RANGE_JPEG || jpegFormat};
-}
-
-// Three full-size 8-bit planes (Y, Cb, Cr) to RGB32, with libswscale's coefficients for the
-// frame's matrix and range. A small crop converts in a fraction of libswscale's time, which
-// for pictures this size is mostly its set-up and generic passes.
-QImage rgbFromPlanes(const uint8_t* const planes[3], qsizetype stride, int side,
-                     FrameColours colours) {
-    // Cr → R, Cb → B, Cb → G, Cr → G, in 1/65536, for limited range chroma.
-    const int* c = sws_getCoefficients(colours.colorspace);
-    const double chroma = colours.fullRange ? 224.0 / 255.0 : 1.0;
-    const double yScale = colours.fullRange ? 1.0 : 255.0 / 219.0;
-    const int yOffset = colours.fullRange ? 0 : 16;
-    std::array<int32_t, 256> luma, rV, gU, gV, bU;
-    for (int i = 0; i < 256; ++i) {
-        const int d = i - 128;
-        luma[i] = int32_t(std::lround(yScale * (i - yOffset) * 65536.0)) + 32768;
-        rV[i] = int32_t(std::lround(c[0] * chroma * d));
-        bU[i] = int32_t(std::lround(c[1] * chroma * d));
-        gU[i] = int32_t(std::lround(-c[2] * chroma * d));
-        gV[i] = int32_t(std::lround(-c[3] * chroma * d));
-    }
-    QImage out(side, side, QImage::Format_RGB32);
-    if (out.isNull())
-        throw std::bad_alloc();
-    const auto level = [](int32_t v) { return uint32_t(std::clamp(v >> 16, 0, 255)); };
-    for (int y = 0; y < side; ++y) {
-        const uint8_t* py = planes[0] + y * stride;
-        const uint8_t* pu = planes[1] + y * stride;
-        const uint8_t* pv = planes[2] + y * stride;
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < side; ++x) {
-            const int32_t l = luma[py[x]];
-            line[x] = 0xff000000u | level(l + rV[pv[x]]) << 16 |
-                      level(l + gU[pu[x]] + gV[pv[x]]) << 8 | level(l + bU[pu[x]]);
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-// A converter from the frame (its size, format, matrix and range) to RGB32 of `to`, kept while it
-// fits.
-SwsContext* VideoSource::State::converter(SwsContextPtr& context, ScalerKey& current,
-                                          const AVFrame* frame, QSize to) {
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
-    const auto [colorspace, fullRange] = coloursOf(frame);
-    const ScalerKey key{frame->width, frame->height, frame->format, to.width(),
-                        to.height(),  colorspace,    fullRange};
-    if (!context || !(key == current)) {
-        context.reset(sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
-                                     to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_AREA, nullptr,
-                                     nullptr, nullptr));
-        if (!context)
-            unreadable();
-        if (!(desc->flags & AV_PIX_FMT_FLAG_RGB) && desc->nb_components >= 3)
-            sws_setColorspaceDetails(context.get(), sws_getCoefficients(colorspace), fullRange,
-                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        current = key;
-    }
-    return context.get();
-}
-
 QImage VideoSource::State::whole(AVFrame* frame, int side) {
-    const auto pixelFormat = AVPixelFormat(frame->format);
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
-    const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
-    const double aspect = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
-    const double shownWidth = frame->width * aspect;
-    const double scale = std::min({1.0, side / shownWidth, side / double(frame->height)});
-    const int outWidth = std::max(1, int(std::lround(shownWidth * scale)));
-    const int outHeight = std::max(1, int(std::lround(frame->height * scale)));
-    const bool small = side < maxSide;
-    SwsContext* context =
-        converter(small ? earlyScaler : scaler, small ? earlyScalerKey : scalerKey, frame,
-                  QSize(outWidth, outHeight));
-
-    const bool alpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
-    QImage out = swsConverted(context, frame->data, frame->linesize, frame->height,
-                              QSize(outWidth, outHeight),
-                              alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (out.isNull())
-        unreadable();
-    if (alpha) { // premultiplied colours with full alpha are the picture laid over black
-        out.convertTo(QImage::Format_ARGB32_Premultiplied);
-        for (int y = 0; y < out.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-            for (int x = 0; x < out.width(); ++x)
-                line[x] |= 0xff000000u;
-        }
-        out.reinterpretAsFormat(QImage::Format_RGB32);
-    }
-    return applyOrientation(std::move(out), orientation);
-}
-
-// The crop straight from the decoded planes: each plane's window is resampled on its own, and
-// only the small result is converted to RGB. Much cheaper than converting a whole large
-// picture first. Null when the frame does not suit (turned, non-square pixels, alpha, RGB,
-// deeper than 8 bits, or enlarged by the crop): the caller then crops the whole picture.
-QImage VideoSource::State::cropped(AVFrame* frame) {
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
-    const AVRational sar = av_guess_sample_aspect_ratio(format.get(), stream, frame);
-    const bool squarePixels = sar.num <= 0 || sar.den <= 0 || sar.num == sar.den;
-    if (!orientation.isIdentity() || !squarePixels || desc->nb_components != 3 ||
-        (desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_BE)) ||
-        !(desc->flags & AV_PIX_FMT_FLAG_PLANAR))
-        return {};
-    for (int c = 0; c < 3; ++c)
-        if (desc->comp[c].depth != 8 || desc->comp[c].plane != c || desc->comp[c].step != 1 ||
-            desc->comp[c].shift != 0 || desc->comp[c].offset != 0)
-            return {};
-
-    const int side = crop->second;
-    const QRectF window =
-        MediaProcessor::cropWindow(QSizeF(frame->width, frame->height), crop->first);
-    if (window.width() < side) // enlarged: small pictures, cheap to convert whole anyway
-        return {};
-    const qsizetype planeSize = qsizetype(side) * side;
-    planes.resize(size_t(3 * planeSize));
-    for (int c = 0; c < 3; ++c) {
-        const int xShift = c ? desc->log2_chroma_w : 0, yShift = c ? desc->log2_chroma_h : 0;
-        const QSize size(AV_CEIL_RSHIFT(frame->width, xShift),
-                         AV_CEIL_RSHIFT(frame->height, yShift));
-        const QRectF planeWindow(window.x() / (1 << xShift), window.y() / (1 << yShift),
-                                 window.width() / (1 << xShift), window.height() / (1 << yShift));
-        // Chroma is shrunk as if from full size, which keeps colour edges where they are even
-        // when the subsampled plane itself has to grow.
-        resampledPlane(frame->data[c], frame->linesize[c], size, planeWindow, QSize(side, side),
-                       planes.data() + c * planeSize, side, true);
-    }
-
-    const uint8_t* const from[3] = {planes.data(), planes.data() + planeSize,
-                                    planes.data() + 2 * planeSize};
-    return rgbFromPlanes(from, side, side, coloursOf(frame));
+    return converter.whole(frame, av_guess_sample_aspect_ratio(format.get(), stream, frame),
+                           orientation, side, side < maxSide);
 }
 
 VideoSource::VideoSource(const QString& path, int decoderThreads) {
