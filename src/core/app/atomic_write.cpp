@@ -1,5 +1,6 @@
 #include "atomic_write.h"
 
+#include "app/file_descriptor.h"
 #include "app/platform_error.h"
 
 #include <QFile>
@@ -20,25 +21,6 @@ namespace tovi {
 
 namespace {
 
-// Closes the descriptor on every path out of a function; close() results that matter are checked
-// by calling release() first.
-class Descriptor {
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
 // ".<target name>.tovi-<8 hexadecimal digits>.tmp": made and recognised only here.
 const QString leftoverTag = QStringLiteral(".tovi-");
 const QString leftoverSuffix = QStringLiteral(".tmp");
@@ -50,21 +32,6 @@ QString temporaryName(const QString& target) {
 
 [[noreturn]] void fail(int error, const QString& path) {
     throw PlatformError::fromErrno(error, path);
-}
-
-void writeAll(int fd, const QByteArray& data, const QString& path) {
-    const char* at = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t done = ::write(fd, at, static_cast<size_t>(left));
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno, path);
-        }
-        at += done;
-        left -= done;
-    }
 }
 
 QByteArray readAll(int fd, const QString& path) {
@@ -99,14 +66,13 @@ int openForReading(const QString& path) {
 // A folder sync is not supported everywhere (some file systems answer EINVAL); there the rename
 // is as durable as the file system makes it.
 void syncFolder(const QString& folder, const QString& path) {
-    Descriptor fd(
+    FileDescriptor fd(
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0)
         fail(errno, path);
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
         fail(errno, path);
-    if (::close(fd.release()) != 0 && errno != EINTR)
-        fail(errno, path);
+    fd.close(path);
 }
 
 void copyContents(int from, int to, const QString& target) {
@@ -123,12 +89,8 @@ void copyContents(int from, int to, const QString& target) {
         } else {
             char buffer[1 << 16];
             moved = ::read(from, buffer, sizeof buffer);
-            for (ssize_t written = 0; moved > 0 && written < moved;) {
-                const ssize_t step = ::write(to, buffer + written, size_t(moved - written));
-                if (step < 0 && errno != EINTR)
-                    throw PlatformError::fromErrno(errno, target);
-                written += std::max<ssize_t>(step, 0);
-            }
+            if (moved > 0)
+                writeAll(to, buffer, moved, target);
         }
         if (moved == 0)
             return;
@@ -152,15 +114,13 @@ void atomicWrite(const QString& path, const QByteArray& data) {
         if (fd < 0 && (errno != EEXIST || attempt == 8))
             fail(errno, path);
     }
-    Descriptor file(fd);
+    FileDescriptor file(fd);
     const QByteArray temporaryName = QFile::encodeName(temporary);
     try {
-        writeAll(file.get(), data, path);
+        writeAll(file.get(), data.constData(), data.size(), path);
         if (::fsync(file.get()) != 0)
             fail(errno, path);
-        // A close error after a write means the data may not have reached the file.
-        if (::close(file.release()) != 0 && errno != EINTR)
-            fail(errno, path);
+        file.close(path);
         if (::rename(temporaryName.constData(), QFile::encodeName(path).constData()) != 0)
             fail(errno, path);
     } catch (...) {
@@ -220,7 +180,7 @@ QStringList removeAtomicWriteLeftovers(const QString& folder) {
 }
 
 void syncToDisk(const QString& path) {
-    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         fail(errno, path);
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
@@ -250,12 +210,12 @@ void moveDurably(const QString& from, const QString& to, bool replace) {
 }
 
 QByteArray readFile(const QString& path) {
-    Descriptor fd(openForReading(path));
+    FileDescriptor fd(openForReading(path));
     return readAll(fd.get(), path);
 }
 
 QByteArray readBack(const QString& path) {
-    Descriptor fd(openForReading(path));
+    FileDescriptor fd(openForReading(path));
     // Dirty pages cannot be dropped, so they are written out first. Neither call fails on a
     // healthy medium; where they are unsupported the read still sees what the file system has.
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
@@ -265,37 +225,38 @@ QByteArray readBack(const QString& path) {
 }
 
 void copyFile(const QString& source, const QString& target) {
-    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (from < 0)
+    FileDescriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (!from.valid())
         throw PlatformError::fromErrno(errno, source);
     struct stat info {};
-    if (::fstat(from, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(from);
-        throw PlatformError::fromErrno(error, source);
-    }
+    if (::fstat(from.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw PlatformError::fromErrno(S_ISDIR(info.st_mode) ? EISDIR : errno, source);
     const QByteArray targetName = QFile::encodeName(target);
-    int to =
-        ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (to < 0) {
-        const int error = errno;
-        ::close(from);
-        throw PlatformError::fromErrno(error, target);
-    }
+    FileDescriptor to(
+        ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!to.valid())
+        throw PlatformError::fromErrno(errno, target);
     try {
-        copyContents(from, to, target);
-        const int closed = ::close(to);
-        to = -1;
-        if (closed != 0)
-            throw PlatformError::fromErrno(errno, target);
+        copyContents(from.get(), to.get(), target);
+        to.close(target);
     } catch (...) {
-        ::close(from);
-        if (to >= 0)
-            ::close(to);
         ::unlink(targetName.constData());
         throw;
     }
-    ::close(from);
+}
+
+void atomicWriteBy(const QString& path, const std::function<void(const QString&)>& make) {
+    const QFileInfo target(path);
+    const QString temporary =
+        target.absolutePath() + QLatin1Char('/') + temporaryName(target.fileName());
+    try {
+        make(temporary);
+        syncToDisk(temporary);
+        moveDurably(temporary, path, true);
+    } catch (...) {
+        ::unlink(QFile::encodeName(temporary).constData());
+        throw;
+    }
 }
 
 } // namespace tovi

@@ -15,6 +15,11 @@ namespace tovi {
 // Any thread; the last of two concurrent writers of one path wins.
 void atomicWrite(const QString& path, const QByteArray& data);
 
+// As atomicWrite, for writers that make the file themselves (libzip): `make` creates the new
+// file at the temporary path it is given (it must not exist yet) and closes it; that file is
+// then synced and renamed over `path`, or removed when anything throws.
+void atomicWriteBy(const QString& path, const std::function<void(const QString& temporary)>& make);
+
 // How a file is written to the device, swappable so that tests can fail, tear or stall a write.
 // Throws on failure.
 using FileWriter = std::function<void(const QByteArray& bytes, const QString& target)>;

@@ -7,18 +7,17 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 namespace tovi {
 
 FolderLock::FolderLock(const QString& folder) {
-    m_fd = ::open(QFile::encodeName(folder).constData(),
-                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (m_fd < 0)
+    m_fd = FileDescriptor(::open(QFile::encodeName(folder).constData(),
+                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!m_fd.valid())
         throw PlatformError::fromErrno(errno, folder);
     int result = 0;
     do {
-        result = ::flock(m_fd, LOCK_EX);
+        result = ::flock(m_fd.get(), LOCK_EX);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
         m_locked = true;
@@ -27,13 +26,7 @@ FolderLock::FolderLock(const QString& folder) {
     const int error = errno;
     if (error == ENOLCK || error == EOPNOTSUPP || error == EINVAL)
         return;
-    ::close(m_fd);
     throw PlatformError::fromErrno(error, folder);
-}
-
-FolderLock::~FolderLock() {
-    // Closing the descriptor releases the lock.
-    ::close(m_fd);
 }
 
 } // namespace tovi

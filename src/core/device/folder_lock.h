@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/file_descriptor.h"
+
 #include <QString>
 
 namespace tovi {
@@ -12,14 +14,13 @@ namespace tovi {
 class FolderLock {
 public:
     explicit FolderLock(const QString& folder);
-    ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
     bool locked() const { return m_locked; }
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_fd; // closing it releases the lock
     bool m_locked = false;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/file_descriptor.h"
+
 #include <QObject>
 #include <memory>
 
@@ -18,13 +20,13 @@ public:
     ~MountWatcher() override;
 
     // False when the mount table cannot be watched here (no /proc); nothing is then told.
-    bool watching() const { return m_fd >= 0; }
+    bool watching() const { return m_fd.valid(); }
 
 signals:
     void changed();
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_fd; // outlives the notifier on it
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 

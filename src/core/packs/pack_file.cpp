@@ -1,6 +1,7 @@
 #include "pack_file.h"
 
 #include "app/atomic_write.h"
+#include "app/file_descriptor.h"
 #include "app/platform_error.h"
 #include "media/c_handles.h"
 #include "media/media_error.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QUuid>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -223,27 +223,15 @@ QByteArray inflateToMemory(zip_t* archive, const Entry& entry) {
 
 // Unpacks into a new file that must not exist yet, and makes it durable.
 void inflateToFile(zip_t* archive, const Entry& entry, const QString& target) {
-    const int fd = ::open(QFile::encodeName(target).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
+    FileDescriptor file(::open(QFile::encodeName(target).constData(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!file.valid())
         throw PlatformError::fromErrno(errno, target);
-    try {
-        inflate(archive, entry, [&](const char* data, qint64 size) {
-            for (qint64 written = 0; written < size;) {
-                const ssize_t step = ::write(fd, data + written, size_t(size - written));
-                if (step < 0 && errno != EINTR)
-                    throw PlatformError::fromErrno(errno, target);
-                written += std::max<ssize_t>(step, 0);
-            }
-        });
-        if (::fsync(fd) != 0)
-            throw PlatformError::fromErrno(errno, target);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (::close(fd) != 0 && errno != EINTR)
+    inflate(archive, entry,
+            [&](const char* data, qint64 size) { writeAll(file.get(), data, size, target); });
+    if (::fsync(file.get()) != 0)
         throw PlatformError::fromErrno(errno, target);
+    file.close(target);
 }
 
 // The picture must open within the decode budget and give its first frame.
@@ -319,46 +307,37 @@ void write(const PackContent& content, const QString& path) {
     if (total > maxUnpackedBytes)
         throw OwnPackError(OwnPackError::tooLargeToShare);
 
-    const QFileInfo target(path);
-    const QString temporary = target.absoluteDir().filePath(
-        QLatin1Char('.') + target.fileName() + QStringLiteral(".tovi-") +
-        QUuid::createUuid().toString(QUuid::Id128).left(8) + QStringLiteral(".tmp"));
-    int error = 0;
-    ZipPtr archive(
-        zip_open(QFile::encodeName(temporary).constData(), ZIP_CREATE | ZIP_EXCL, &error));
-    if (!archive)
-        throw PlatformError::fromErrno(error == ZIP_ER_EXISTS ? EEXIST : EACCES, path);
-    const auto add = [&](const QString& name, zip_source_t* data, zip_int32_t method) {
-        ZipSourcePtr source(data);
-        if (!source)
+    atomicWriteBy(path, [&](const QString& temporary) {
+        int error = 0;
+        ZipPtr archive(
+            zip_open(QFile::encodeName(temporary).constData(), ZIP_CREATE | ZIP_EXCL, &error));
+        if (!archive)
+            throw PlatformError::fromErrno(error == ZIP_ER_EXISTS ? EEXIST : EACCES, path);
+        const auto add = [&](const QString& name, zip_source_t* data, zip_int32_t method) {
+            ZipSourcePtr source(data);
+            if (!source)
+                failWrite(archive.get(), path);
+            const zip_int64_t index = zip_file_add(archive.get(), name.toUtf8().constData(),
+                                                   source.get(), ZIP_FL_ENC_UTF_8);
+            if (index < 0)
+                failWrite(archive.get(), path);
+            source.release(); // the archive's now
+            if (zip_set_file_compression(archive.get(), zip_uint64_t(index), method, 0) != 0)
+                failWrite(archive.get(), path);
+        };
+        add(descriptionName,
+            zip_source_buffer(archive.get(), description.constData(),
+                              zip_uint64_t(description.size()), 0),
+            ZIP_CM_DEFLATE);
+        // Pictures are compressed already: stored as they are, they unpack without a ratio to
+        // judge.
+        for (const auto& [name, source] : pictures)
+            add(name, zip_source_file(archive.get(), QFile::encodeName(source).constData(), 0, -1),
+                ZIP_CM_STORE);
+        if (zip_close(archive.get()) != 0)
             failWrite(archive.get(), path);
-        const zip_int64_t index =
-            zip_file_add(archive.get(), name.toUtf8().constData(), source.get(), ZIP_FL_ENC_UTF_8);
-        if (index < 0)
-            failWrite(archive.get(), path);
-        source.release(); // the archive's now
-        if (zip_set_file_compression(archive.get(), zip_uint64_t(index), method, 0) != 0)
-            failWrite(archive.get(), path);
-    };
-    add(descriptionName,
-        zip_source_buffer(archive.get(), description.constData(), zip_uint64_t(description.size()),
-                          0),
-        ZIP_CM_DEFLATE);
-    // Pictures are compressed already: stored as they are, they unpack without a ratio to judge.
-    for (const auto& [name, source] : pictures)
-        add(name, zip_source_file(archive.get(), QFile::encodeName(source).constData(), 0, -1),
-            ZIP_CM_STORE);
-    if (zip_close(archive.get()) != 0) {
-        failWrite(archive.get(), path);
-    }
-    archive.release(); // closed and freed
-    try {
-        syncToDisk(temporary);
-        moveDurably(temporary, path, true);
-    } catch (...) {
-        QFile::remove(temporary);
-        throw;
-    }
+        archive.release(); // closed and freed
+    });
 }
 
 PackContent read(const QString& path, const QString& folder) {
