@@ -1,6 +1,7 @@
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "media/rotation_plan.h"
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
 
@@ -226,6 +227,10 @@ TEST(RotationGif, TimingAndDirection) {
     EXPECT_EQ(std::vector<int>(delays.begin(), delays.begin() + 6),
               (std::vector<int>{8, 9, 8, 8, 9, 8}));
     expectDeviceReady(summary);
+    // The preview shows the step the device shows at that moment of the turn.
+    const RotationPlan plan = RotationPlan::of(options);
+    for (int k = 0, start = 0; k < int(delays.size()); start += delays[size_t(k)], ++k)
+        EXPECT_EQ(plan.stepAt((start + delays[size_t(k)] / 2.0) / 100), k);
 
     // A quarter of the way, clockwise puts the mark on the right; counter-clockwise on the left.
     auto clockwise = ImageSource::fromData(bytes);

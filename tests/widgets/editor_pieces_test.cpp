@@ -227,42 +227,6 @@ TEST_F(Pointer, ADisabledDisplayLetsTheScreenScroll) {
 
 // The preview turns through the very frames the exported GIF shows, each at the same moment of
 // the cycle; the cycle's phase is the wall clock's.
-TEST(Timeline, TheTurnShowsTheFrameTheGifShowsAtThatMoment) {
-    const QImage picture(240, 240, QImage::Format_RGB32);
-    const double base = 840 * 1000; // a whole number of every cycle
-    for (const auto& [fps, seconds, clockwise] :
-         {std::tuple(12, 4.0, true), std::tuple(1, 1.0, true), std::tuple(12, 2.5, false),
-          std::tuple(6, 20.0, true)}) {
-        SCOPED_TRACE(testing::Message() << fps << " fps, " << seconds << " s");
-        ExportOptions options;
-        options.fps = fps;
-        options.rotationSeconds = seconds;
-        options.clockwise = clockwise;
-        const std::vector<int> delays =
-            test::summarize(MediaProcessor::rotationGIF(picture, options)).delays();
-        PreviewTimeline::Settings turn;
-        turn.rotating = true;
-        turn.fps = fps;
-        turn.rotationSeconds = seconds;
-        turn.clockwise = clockwise;
-        const double direction = clockwise ? 1 : -1;
-        const int total = std::accumulate(delays.begin(), delays.end(), 0);
-        if (delays.size() > 2) { // the preview ticks once a frame
-            EXPECT_NEAR(PreviewTimeline::intervalMs(fps), 10.0 * total / double(delays.size()), 1);
-        }
-        int start = 0;
-        for (size_t k = 0; k < delays.size(); start += delays[k], ++k) {
-            const double middle = (start + delays[k] / 2.0) / 100;
-            EXPECT_NEAR(PreviewTimeline::at(base + middle, turn).angle,
-                        direction * 2 * std::numbers::pi * double(k) / double(delays.size()), 1e-9)
-                << "frame " << k;
-        }
-    }
-    EXPECT_NEAR(
-        PreviewTimeline::referenceSeconds(QDateTime(QDate(2001, 1, 1), QTime(0, 1), Qt::UTC)), 60,
-        1e-9);
-}
-
 TEST(Timeline, ARevealFadesInAndReducedMotionHoldsStill) {
     PreviewTimeline::Settings reveal;
     reveal.revealing = true;

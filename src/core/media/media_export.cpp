@@ -7,6 +7,7 @@
 #include "media/gif_writer.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "media/rotation_plan.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -18,15 +19,6 @@ namespace tovi::MediaProcessor {
 namespace {
 
 constexpr int outputSide = Product::screenSide;
-
-int frameRate(int fps) {
-    return std::clamp(fps, 1, Product::maxFps);
-}
-
-// Halves away from zero, as the delays of a turn are defined.
-double roundHalfAway(double value) {
-    return std::round(value);
-}
 
 void report(const ExportProgress& progress, int done, int total) {
     if (progress && !progress(done, total))
@@ -108,15 +100,10 @@ QImage rendered(const QImage& source, const ExportOptions& options, int pixelSiz
 
 QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
                        const ExportProgress& progress) {
-    const double turn =
-        options.rotationSeconds >= 1 ? std::min(options.rotationSeconds, Product::maxSeconds) : 1.0;
-    const int rate = frameRate(options.fps);
-    const int count = std::max(2, static_cast<int>(roundHalfAway(rate * turn)));
-    const double direction = options.clockwise ? 1 : -1; // the y axis points down here
-
+    const RotationPlan plan = RotationPlan::of(options);
     GifWriter writer(QSize(outputSide, outputSide));
-    report(progress, 0, count);
-    for (int i = 0; i < count; ++i) {
+    report(progress, 0, plan.count);
+    for (int i = 0; i < plan.count; ++i) {
         QImage frame(outputSide, outputSide, QImage::Format_RGB32);
         frame.fill(Qt::black);
         QPainter painter(&frame);
@@ -124,15 +111,12 @@ QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
             throw MediaError(MediaError::encode);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
         painter.translate(outputSide / 2.0, outputSide / 2.0);
-        painter.rotate(direction * 360.0 * i / count);
+        painter.rotate(plan.degrees(i)); // the y axis points down here
         painter.drawImage(QRectF(-outputSide / 2.0, -outputSide / 2.0, outputSide, outputSide),
                           image);
         painter.end();
-        // Whole centiseconds from rounded running times: one turn lasts `turn` on the device.
-        const double centiseconds =
-            roundHalfAway(100.0 * (i + 1) * turn / count) - roundHalfAway(100.0 * i * turn / count);
-        writer.add(frame, centiseconds / 100.0);
-        report(progress, i + 1, count);
+        writer.add(frame, plan.delay(i));
+        report(progress, i + 1, plan.count);
     }
     return checkedGif(writer.finish());
 }

@@ -5,7 +5,7 @@
 namespace tovi {
 
 // What the device preview shows at a moment of an animation cycle: the stepped turn of a
-// rotation GIF and the fade-in of a card reveal, tied to the wall clock.
+// rotation GIF (its RotationPlan) and the fade-in of a card reveal, tied to the wall clock.
 namespace PreviewTimeline {
 
 struct Settings {
@@ -22,10 +22,6 @@ struct Frame {
     double opacity = 1; // 0.05 … 1
 };
 
-// One cycle: rotationSeconds when at least 1, at most 8; otherwise 1.
-double cycleSeconds(double rotationSeconds);
-// Turn steps per cycle: fps × seconds rounded, at least 2.
-int frames(int fps, double seconds);
 // The tick interval: 1 / max(fps, 1) seconds.
 int intervalMs(int fps);
 // Whether anything moves at all (no ticks otherwise).
