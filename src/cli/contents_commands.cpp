@@ -1,6 +1,7 @@
 // What is on the Tovi and in the local backups, and taking pictures off the Tovi: the same core
 // operations the window's "Na Tovi" uses.
 
+#include "app/polish_format.h"
 #include "cli_support.h"
 #include "commands.h"
 
@@ -77,8 +78,7 @@ QString pictureLine(const DevicePicture& picture) {
                          QStringLiteral("×") + QString::number(picture.size.height());
         fields << PolishCount::frames(picture.frames);
         if (picture.kind == DevicePicture::Kind::gif)
-            fields << QLocale(QLocale::Polish).toString(picture.seconds, 'f', 2) +
-                          QStringLiteral(" s");
+            fields << PolishFormat::listedSeconds(picture.seconds);
     }
     if (picture.kind != DevicePicture::Kind::missing)
         fields << DeviceSpace::fileSize(picture.bytes);
@@ -122,11 +122,7 @@ void printContents(const DeviceContents& contents, bool json) {
     }
     for (const DeviceContents::Album& album : contents.albums) {
         const auto count = qint64(album.pictures.size());
-        out << album.name << ": "
-            << (count ? QString::number(count) + QLatin1Char(' ') +
-                            PolishCount::plural(count, QStringLiteral("plik"),
-                                                QStringLiteral("pliki"), QStringLiteral("plików"))
-                      : QStringLiteral("pusty"))
+        out << album.name << ": " << (count ? PolishCount::files(count) : QStringLiteral("pusty"))
             << '\n';
         for (const DevicePicture& picture : album.pictures)
             out << pictureLine(picture) << '\n';

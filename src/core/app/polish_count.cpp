@@ -27,6 +27,10 @@ QString bytes(qint64 n) {
     return counted(n, "bajt", "bajty", "bajtów");
 }
 
+QString files(qint64 n) {
+    return counted(n, "plik", "pliki", "plików");
+}
+
 QString framesDone(qint64 done, qint64 total) {
     return QString::number(done) + QStringLiteral(" z ") +
            counted(total, "klatki", "klatek", "klatek");

@@ -12,6 +12,7 @@ QString plural(qint64 n, const QString& one, const QString& few, const QString& 
 // The number and its noun: "1 klatka", "3 klatki", "24 klatki", "25 klatek".
 QString frames(qint64 n);
 QString bytes(qint64 n);
+QString files(qint64 n);
 
 // Frames done of all, as the progress shows it: "3 z 24 klatek", "1 z 1 klatki" (after "z" the
 // noun takes the genitive).

@@ -1,4 +1,5 @@
 #include "polish_language.h"
+#include "app/polish_format.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -8,7 +9,7 @@
 namespace tovi::PolishLanguage {
 
 bool install() {
-    const QLocale polish(QLocale::Polish, QLocale::Poland);
+    const QLocale& polish = PolishFormat::locale();
     QLocale::setDefault(polish);
     auto* translator = new QTranslator(QCoreApplication::instance());
     if (!translator->load(polish, QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -1,6 +1,7 @@
 #include "device_contents.h"
 
 #include "app/atomic_write.h"
+#include "app/polish_format.h"
 #include "app/tovi_error.h"
 #include "device/device_layout.h"
 #include "device/game1_installer.h"
@@ -22,7 +23,7 @@ QStringList visibleNames(const QString& folder) {
     QStringList names = folderEntries(folder);
     // Dot files are the system's: "._" companions, ".Trashes", our own unfinished writes.
     names.removeIf([](const QString& name) { return name.startsWith(QLatin1Char('.')); });
-    QCollator collator{QLocale(QLocale::Polish)};
+    QCollator collator{PolishFormat::locale()};
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
     return names;

@@ -1,10 +1,10 @@
 #include "device_space.h"
 
 #include "app/platform_error.h"
+#include "app/polish_format.h"
 #include "device/device_space_error.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,12 +43,12 @@ void DeviceSpace::require(const QString& folder, qint64 bytes) {
 QString DeviceSpace::megabytes(qint64 bytes, bool up) {
     const double tenths = static_cast<double>(bytes) / 100000.0;
     const double shown = (up ? std::ceil(tenths) : std::floor(tenths)) / 10.0;
-    return QLocale(QLocale::Polish).toString(shown, 'f', 1) + QStringLiteral(" MB");
+    return PolishFormat::locale().toString(shown, 'f', 1) + QStringLiteral(" MB");
 }
 
 QString DeviceSpace::fileSize(qint64 bytes) {
     if (bytes < 1000000)
-        return QLocale(QLocale::Polish).toString((bytes + 999) / 1000) + QStringLiteral(" kB");
+        return PolishFormat::locale().toString((bytes + 999) / 1000) + QStringLiteral(" kB");
     return megabytes(bytes, true);
 }
 

@@ -1,9 +1,9 @@
 #include "media_error.h"
 
 #include "app/polish_count.h"
+#include "app/polish_format.h"
 #include "media/decode_budget.h"
-
-#include <QLocale>
+#include "media/media_processor.h"
 
 namespace tovi {
 
@@ -17,8 +17,9 @@ QString MediaError::message() const {
     case empty:
         return QStringLiteral("Wybrany fragment nie zawiera klatek.");
     case tooLarge:
-        return QStringLiteral("GIF przekracza 2 MB. Skróć fragment lub zmniejsz liczbę klatek na "
-                              "sekundę.");
+        return QStringLiteral("GIF przekracza %1. Skróć fragment lub zmniejsz liczbę klatek na "
+                              "sekundę.")
+            .arg(PolishFormat::limitMegabytes(MediaProcessor::maxGifBytes));
     case invalidFolder:
         return QStringLiteral("Wybierz folder Photo1, Photo2 lub Photo3 na dysku Tovi, albo "
                               "katalog główny zawierający te foldery.");
@@ -27,7 +28,7 @@ QString MediaError::message() const {
                               "pikseli, ponad %2 %3 albo dekoduje się dłużej niż %4 %5. "
                               "Wybierz mniejszy plik.")
             .arg(DecodeBudget::maxPixels / 1'000'000)
-            .arg(QLocale(QLocale::Polish).toString(DecodeBudget::maxFrames),
+            .arg(PolishFormat::locale().toString(DecodeBudget::maxFrames),
                  PolishCount::plural(DecodeBudget::maxFrames, QStringLiteral("klatkę"),
                                      QStringLiteral("klatki"), QStringLiteral("klatek")))
             .arg(DecodeBudget::maxSeconds)

@@ -1,5 +1,8 @@
 #include "own_pack.h"
+#include "app/polish_count.h"
+#include "app/polish_format.h"
 #include "app/product.h"
+#include "packs/pack_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -169,9 +172,13 @@ QString OwnPackError::message() const {
                    .arg(shown(m_detail)) +
                nothing;
     case tooManyEntries:
-        return QStringLiteral("Plik zestawu zawiera więcej niż 64 pliki.") + nothing;
+        return QStringLiteral("Plik zestawu zawiera więcej niż %1.")
+                   .arg(PolishCount::files(PackFile::maxEntries)) +
+               nothing;
     case tooLarge:
-        return QStringLiteral("Po rozpakowaniu plik zestawu zająłby ponad 64 MB.") + nothing;
+        return QStringLiteral("Po rozpakowaniu plik zestawu zająłby ponad %1.")
+                   .arg(PolishFormat::limitMegabytes(qint64(PackFile::maxUnpackedBytes))) +
+               nothing;
     case compressionRatio:
         return QStringLiteral("Dane w pliku zestawu są skompresowane ponad stukrotnie, jak w "
                               "pliku-pułapce.") +
@@ -199,8 +206,9 @@ QString OwnPackError::message() const {
         return QStringLiteral("W pliku zestawu brakuje obrazu „%1”.").arg(shown(m_detail)) +
                nothing;
     case tooLargeToShare:
-        return QStringLiteral("Obrazy tego zestawu zajmują razem ponad 64 MB, więc nie można go "
-                              "udostępnić. Wybierz mniejsze obrazy i spróbuj ponownie.");
+        return QStringLiteral("Obrazy tego zestawu zajmują razem ponad %1, więc nie można go "
+                              "udostępnić. Wybierz mniejsze obrazy i spróbuj ponownie.")
+            .arg(PolishFormat::limitMegabytes(qint64(PackFile::maxUnpackedBytes)));
     case badName:
         return QStringLiteral("Nazwa zestawu nie może być pusta ani dłuższa niż %1 znaków.")
             .arg(maxPackNameLength);

@@ -2,6 +2,7 @@
 
 #include "app/atomic_write.h"
 #include "app/platform_error.h"
+#include "app/polish_format.h"
 #include "app/working_folder.h"
 #include "packs/pack_file.h"
 
@@ -55,7 +56,7 @@ QString freshId(const QSet<QString>& reserved) {
 }
 
 void sortByName(auto& items, auto name) {
-    QCollator collator{QLocale(QLocale::Polish, QLocale::Poland)};
+    QCollator collator{PolishFormat::locale()};
     collator.setNumericMode(true);
     std::sort(items.begin(), items.end(),
               [&](const auto& a, const auto& b) { return collator.compare(name(a), name(b)) < 0; });

@@ -1,6 +1,7 @@
 #include "contents_view.h"
 
 #include "app/polish_count.h"
+#include "app/polish_format.h"
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
 #include "media/image_source.h"
@@ -45,19 +46,13 @@ QString details(const DevicePicture& picture) {
             const bool holds = picture.frames > 1 && picture.lastSeconds >= 60;
             const double moving = holds ? picture.seconds - picture.lastSeconds : picture.seconds;
             parts << PolishCount::frames(picture.frames)
-                  << QLocale(QLocale::Polish).toString(moving, 'f', 1) +
-                         (holds ? QStringLiteral(" s, potem stoi") : QStringLiteral(" s"));
+                  << PolishFormat::shownSeconds(moving) +
+                         (holds ? QStringLiteral(", potem stoi") : QString());
         }
     }
     if (picture.kind != DevicePicture::Kind::missing)
         parts << DeviceSpace::fileSize(picture.bytes);
     return parts.join(QStringLiteral(" · "));
-}
-
-QString fileCount(qint64 n) {
-    return QString::number(n) + QLatin1Char(' ') +
-           PolishCount::plural(n, QStringLiteral("plik"), QStringLiteral("pliki"),
-                               QStringLiteral("plików"));
 }
 
 QLabel* heading(const QString& text) {
@@ -150,8 +145,7 @@ void RoundThumbnail::paintEvent(QPaintEvent*) {
 }
 
 QString DeviceContentsView::dateText(const BackupList::Entry& backup) {
-    return QLocale(QLocale::Polish)
-        .toString(backup.created.toLocalTime(), QStringLiteral("d MMMM yyyy, HH:mm:ss"));
+    return PolishFormat::backupDate(backup.created);
 }
 
 void DeviceContentsView::build() {
@@ -317,7 +311,7 @@ QWidget* DeviceContentsView::albumCard(const DeviceContents::Album& album) {
     auto* top = new QHBoxLayout;
     top->addWidget(heading(album.name));
     top->addStretch(1);
-    top->addWidget(textLabel(fileCount(qint64(album.pictures.size())),
+    top->addWidget(textLabel(PolishCount::files(qint64(album.pictures.size())),
                              Typography::Style::subheadline, QFont::Normal, true));
     card->addLayout(top);
     if (album.pictures.empty())

@@ -1,6 +1,8 @@
 #include "studio_panels.h"
 
+#include "app/polish_format.h"
 #include "app/product.h"
+#include "media/media_processor.h"
 #include "shell/controls.h"
 #include "shell/double_slider.h"
 #include "shell/theme.h"
@@ -29,10 +31,6 @@ QLabel* heading(const QString& text) {
     auto* label = new QLabel(text);
     label->setFont(Typography::font(Typography::Style::caption));
     return label;
-}
-
-QString seconds(double value) {
-    return QString::number(value, 'f', 1) + QStringLiteral(" s");
 }
 
 constexpr int fpsChoices[] = {6, 8, 12};
@@ -65,7 +63,7 @@ SliderRow::SliderRow(const QString& title, QWidget* parent)
     m_slider->setAccessibleName(title);
     column->addWidget(m_slider);
     connect(m_slider, &DoubleSlider::valueChangedDouble, this, [this](double value) {
-        m_value->setText(seconds(value));
+        m_value->setText(PolishFormat::sliderSeconds(value));
         emit moved(value);
     });
 }
@@ -76,7 +74,7 @@ void SliderRow::show(double minimum, double maximum, double value, double limit)
     // The handle, the text and a screen reader say what applies: at most the limit.
     value = std::min(value, limit);
     m_slider->setValue(value);
-    m_value->setText(seconds(std::clamp(value, minimum, maximum)));
+    m_value->setText(PolishFormat::sliderSeconds(std::clamp(value, minimum, maximum)));
 }
 
 StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* parent)
@@ -204,9 +202,13 @@ void StudioAnimationControls::sync() {
     m_gifGroup->setVisible(animated && gif);
     m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));
     m_fps->setCurrent(fpsIndex(options.fps));
-    m_fpsNote->setText(
-        animated ? QStringLiteral("Zapętlony GIF, maks. 8 s i 2 MB.")
-                 : QStringLiteral("GIF · %1 · maks. 2 MB").arg(Product::screenSizeText()));
+    m_fpsNote->setText(animated
+                           ? QStringLiteral("Zapętlony GIF, maks. %1 s i %2.")
+                                 .arg(Product::maxSeconds)
+                                 .arg(PolishFormat::limitMegabytes(MediaProcessor::maxGifBytes))
+                           : QStringLiteral("GIF · %1 · maks. %2")
+                                 .arg(Product::screenSizeText(),
+                                      PolishFormat::limitMegabytes(MediaProcessor::maxGifBytes)));
 }
 
 StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent)

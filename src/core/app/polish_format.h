@@ -1,0 +1,26 @@
+#pragma once
+
+// How numbers read in the interface and the command line, each way named for where it is shown:
+// Polish decimals (a comma) and dates, with the one exception the editor's sliders keep.
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+namespace tovi::PolishFormat {
+
+// Polish as spoken in Poland: decimal commas, month names, the order of names.
+const QLocale& locale();
+
+// The editor's sliders: "23.4 s", a dot as the sliders have always shown it.
+QString sliderSeconds(double seconds);
+// A GIF's length in "Na Tovi": "2,4 s".
+QString shownSeconds(double seconds);
+// A GIF's length in `tovi ls`: "2,40 s".
+QString listedSeconds(double seconds);
+// When a backup was made: "8 grudnia 2026, 14:05:09", local time.
+QString backupDate(const QDateTime& when);
+// A limit of whole mebibytes as the texts name it: 2 MiB is "2 MB".
+QString limitMegabytes(qint64 bytes);
+
+} // namespace tovi::PolishFormat
