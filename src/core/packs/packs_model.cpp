@@ -352,7 +352,7 @@ void PacksModel::update(const std::function<void(PackCardEdit&)>& change) {
         return;
     }
     // Drawn here at once; a rendering still running would publish older edits, so it never does.
-    m_renderID = QUuid::createUuid();
+    m_renders.drop();
     try {
         m_images[m_slot] = PackRenderer::image(original->second, changed, m_slot, previewSize);
         emit imagesChanged();
@@ -461,8 +461,7 @@ void PacksModel::magnify(double scale) {
 void PacksModel::refreshImages() {
     if (!pack())
         return;
-    m_renderID = QUuid::createUuid();
-    const QUuid token = m_renderID;
+    const LatestRequest::Ticket rendering = m_renders.start();
     const std::optional<Cards> cards = currentCards();
     if (!cards)
         return;
@@ -481,8 +480,8 @@ void PacksModel::refreshImages() {
             result.originals = std::move(originals);
             return result;
         },
-        [this, token](const Outcome<Rendering>& outcome) {
-            if (token != m_renderID)
+        [this, rendering](const Outcome<Rendering>& outcome) {
+            if (!rendering.current())
                 return;
             m_rendering = false;
             if (!outcome.ok()) {

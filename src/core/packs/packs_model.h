@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/latest_request.h"
 #include "app/product.h"
 #include "app/resource_bundle.h"
 #include "device/device_job.h"
@@ -221,7 +222,7 @@ private:
     DeviceJob m_install;
     QString m_pendingBackup;
 
-    QUuid m_renderID = QUuid::createUuid();
+    LatestRequest m_renders; // the six previews: only the newest rendering publishes
     std::map<QString, QImage> m_originals;
     // A six-card rendering is under way and has not published yet.
     bool m_rendering = false;

@@ -39,9 +39,8 @@ FragmentPlayback::FragmentPlayback(QObject* parent)
     m_clock.start();
 }
 
-FragmentPlayback::~FragmentPlayback() {
-    m_live->store(0); // no generation is 0: a decode under way stops at its next picture
-}
+// The request goes with the playback: a decode under way stops at its next picture.
+FragmentPlayback::~FragmentPlayback() = default;
 
 void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
                                    const ExportOptions& options) {
@@ -100,7 +99,7 @@ bool FragmentPlayback::held() const {
 }
 
 void FragmentPlayback::restart() {
-    m_live->store(++m_generation);
+    m_request = m_requests.start();
     m_decoding = false;
     m_finished = false;
     m_startShown = false;
@@ -120,12 +119,11 @@ void FragmentPlayback::startDecoding() {
     if (m_frames.empty() || m_gesture || m_decoding)
         return;
     m_decoding = true;
-    const quint64 generation = m_generation;
     runInBackground(
         this,
-        [media = *m_media, options = m_options, generation, live = m_live, decoder = m_decoder,
+        [media = *m_media, options = m_options, request = m_request, decoder = m_decoder,
          relay = InterfaceRelay(this), self = this] {
-            const StopRequest stale = [live, generation] { return live->load() != generation; };
+            const StopRequest stale = request.stale();
             std::unique_lock<std::mutex> lock;
             if (decoder)
                 lock = std::unique_lock(decoder->mutex);
@@ -139,9 +137,9 @@ void FragmentPlayback::startDecoding() {
             else
                 sampler.emplace(media, options, stale);
             // The relay calls only while the playback lives.
-            const auto post = [&relay, self, generation](int index, QImage frame) {
-                relay([self, generation, index, frame = std::move(frame)] {
-                    self->received(generation, index, frame);
+            const auto post = [&relay, self, &request](int index, QImage frame) {
+                relay([self, request, index, frame = std::move(frame)] {
+                    self->received(request, index, frame);
                 });
             };
             for (int i = 0; i < sampler->plan().count; ++i) {
@@ -150,8 +148,8 @@ void FragmentPlayback::startDecoding() {
                     post(-1, sampler->sourceFrame(0));
             }
         },
-        [this, generation](const Outcome<std::monostate>& outcome) {
-            if (generation != m_generation)
+        [this, request = m_request](const Outcome<std::monostate>& outcome) {
+            if (!request.current())
                 return;
             m_finished = true;
             if (!outcome.error.isEmpty())
@@ -159,8 +157,9 @@ void FragmentPlayback::startDecoding() {
         });
 }
 
-void FragmentPlayback::received(quint64 generation, int index, const QImage& frame) {
-    if (generation != m_generation || index >= frameCount())
+void FragmentPlayback::received(const LatestRequest::Ticket& request, int index,
+                                const QImage& frame) {
+    if (!request.current() || index >= frameCount())
         return;
     if (index < 0) {
         m_startShown = true;

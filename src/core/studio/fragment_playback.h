@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/latest_request.h"
 #include "media/fragment_sampler.h"
 #include "media/media_types.h"
 
@@ -69,7 +70,7 @@ signals:
 private:
     void restart();
     void startDecoding();
-    void received(quint64 generation, int index, const QImage& frame);
+    void received(const LatestRequest::Ticket& request, int index, const QImage& frame);
     void show(int index);
     void advance();
     void resume();
@@ -93,11 +94,11 @@ private:
 
     // Every change to the frames starts a generation; a decode of an older one stops between
     // pictures and its frames are never shown.
-    quint64 m_generation = 0;
-    std::shared_ptr<std::atomic<quint64>> m_live = std::make_shared<std::atomic<quint64>>(0);
-    bool m_decoding = false;   // the current generation's decode has been started
-    bool m_finished = false;   // and has ended
-    bool m_startShown = false; // startFrame has been emitted
+    LatestRequest m_requests;
+    LatestRequest::Ticket m_request; // the fragment's frames now asked for
+    bool m_decoding = false;         // the current generation's decode has been started
+    bool m_finished = false;         // and has ended
+    bool m_startShown = false;       // startFrame has been emitted
     std::vector<QImage> m_frames;
     int m_ready = 0;
 

@@ -74,7 +74,7 @@ void TutorialAnimatedDevice::setReduceMotion(bool reduce) {
 
 void TutorialAnimatedDevice::load() {
     m_requested = true;
-    const int generation = ++m_generation;
+    const LatestRequest::Ticket loading = m_loads.start();
     m_animation.reset();
     m_failure.reset();
     m_started.invalidate();
@@ -91,9 +91,9 @@ void TutorialAnimatedDevice::load() {
     }
     runInBackground(
         this, [path = *path] { return TutorialAnimation::load(path); },
-        [this, generation](Outcome<TutorialAnimation>& outcome) {
+        [this, loading](Outcome<TutorialAnimation>& outcome) {
             // A newer load has taken over; this result is no longer asked for.
-            if (generation != m_generation || outcome.cancelled)
+            if (!loading.current() || outcome.cancelled)
                 return;
             if (outcome.ok())
                 settle(std::move(*outcome.value), std::nullopt);

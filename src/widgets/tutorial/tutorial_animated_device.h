@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/latest_request.h"
 #include "tutorial/tutorial_animation.h"
 
 #include <QElapsedTimer>
@@ -69,7 +70,7 @@ private:
     QElapsedTimer m_started;
     bool m_reduceMotion;
     bool m_requested = false;
-    int m_generation = 0;
+    LatestRequest m_loads;
     int m_frame = -1;
     QTimer m_ticks;
     QStackedLayout* m_pages;
