@@ -8,6 +8,7 @@ bars are taller than the window assumes, and its first frame is pulled into the 
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -100,8 +101,9 @@ def framed(title, node):
     return wid, (x - left, y - top, w + left + right, h + top + bottom)
 
 
-def start(settings=None, **env):
-    process = desktop.start([studio, picture], env=dict(app_env(desktop, "xcb", settings), **env))
+def start(settings=None, open_picture=True, **env):
+    process = desktop.start([studio, picture] if open_picture else [studio],
+                            env=dict(app_env(desktop, "xcb", settings), **env))
     return process, wait_until(application, what="tovi-studio on the accessibility bus")
 
 
@@ -138,23 +140,104 @@ def radio_group(root, name, count):
     return radios
 
 
-def nothing_unnamed(root, where):
-    """No nameless stop for the keyboard, and no picture read out as a nameless image."""
+NUMBER = re.compile(r"[−-]?\d+(?:\.\d+)?")
+
+
+def shown_number(text):
+    """The number written in `text` ("−54", "102%", "23.4 s") and its decimal places."""
+    found = NUMBER.search(text or "")
+    if not found:
+        return None, 0
+    digits = found.group().replace("−", "-")
+    return float(digits), len(digits.partition(".")[2])
+
+
+def slider_exceptions(slider):
+    """A slider's value, least and most are numbers as its value label shows them: the value that
+    label's number, all three with no more decimals than it has."""
+    parent = slider.parent
+    siblings = [parent.getChildAtIndex(i) for i in range(slider.getIndexInParent())]
+    label = next((n for n in reversed(siblings) if n and n.getRoleName() == "label"
+                  and shown_number(n.name)[0] is not None), None)
+    if label is None:
+        return ["with no value shown beside it"]
+    number, places = shown_number(label.name)
+    value = slider.queryValue()
+    found = []
+    if value.currentValue != number:
+        found.append(f"at {value.currentValue!r} where „{label.name}” is shown")
+    for what, v in (("least", value.minimumValue), ("most", value.maximumValue)):
+        if round(v, places) != v:
+            found.append(f"whose {what} value is {v!r}")
+    return found
+
+
+CONTROLS = {"push button", "toggle button", "check box", "radio button", "link", "slider",
+            "combo box", "text", "list", "spin button", "image"}
+
+
+def exceptions(root, where):
+    """What a screen reader would stumble on: a focus stop without a name, one that is no control
+    (a filler, panel or label), a push button with a checked state, a combo box named by what it
+    shows, a slider whose value is not the number beside it, a nameless picture."""
+    found = []
     for node in walk(root):
         state = node.getState()
-        if not state.contains(pyatspi.STATE_SHOWING) or node.name:
+        if not state.contains(pyatspi.STATE_SHOWING):
             continue
-        check(not state.contains(pyatspi.STATE_FOCUSABLE) and node.getRoleName() != "image",
-              f"{where}: a nameless {node.getRoleName()} a screen reader stops at")
+        role, name = node.getRoleName(), node.name
+        what = f"{where}: a {role} „{name}”"
+        if not name and (state.contains(pyatspi.STATE_FOCUSABLE) or role in CONTROLS):
+            found.append(f"{where}: a nameless {role}")
+        if state.contains(pyatspi.STATE_FOCUSABLE) and role in ("filler", "panel", "label",
+                                                                "unknown"):
+            found.append(f"{what} takes the focus")
+        if role == "push button" and (state.contains(pyatspi.STATE_CHECKABLE) or
+                                      state.contains(pyatspi.STATE_CHECKED)):
+            found.append(f"{what} with a checked state")
+        if role == "combo box" and name in {item.name for item in walk(node) if item != node}:
+            found.append(f"{what} named by its value")
+        if role == "slider":
+            found += [f"{what} {problem}" for problem in slider_exceptions(node)]
+    for problem in found:
+        check(False, problem)
+    return found
 
 
-def every_tool(window, screen):
-    """Each tool's panel open in turn, with nothing nameless in the window."""
+def every_tool(window, screen, prepare={}):
+    """Each tool's panel open in turn, with nothing a screen reader stumbles on in the window;
+    `prepare` does what is to be read with an open tool first."""
     for tool in ("Materiał", "Kadr", "Animacja", "Podpis"):
         press(find(window, "push button", tool))
         wait_until(lambda: find(window, "push button", tool).getState().contains(
             pyatspi.STATE_EXPANDED), what=f"„{tool}” open")
-        nothing_unnamed(window, f"{screen} · {tool}")
+        if tool in prepare:
+            prepare[tool]()
+        exceptions(window, f"{screen} · {tool}")
+
+
+def move_slider(window, name, value, shown):
+    """`name` set to `value` as a screen reader sets it; the label beside it shows `shown`."""
+    find(window, "slider", name).queryValue().currentValue = value
+    wait_for(lambda: window, "label", shown, f"„{name}” to show {shown}")
+
+
+def type_title(window):
+    """A title typed: its clear button comes, and empties the line."""
+    title = find(window, "text", "Tytuł")
+    title.queryEditableText().setTextContents("Lato")
+    press(wait_for(lambda: window, "push button", "Wyczyść tytuł"), "Press")
+    wait_until(lambda: title.queryText().getText(0, -1) == "", what="the title cleared")
+    title.queryEditableText().setTextContents("Lato")
+
+
+def sheet_read(app, opener, title, close, role="dialog"):
+    """The sheet `title`, opened by pressing `opener`, read whole, then closed with `close`."""
+    press(opener)
+    sheet = wait_for(lambda: app, role, title)
+    exceptions(sheet, title)
+    press(wait_for(lambda: sheet, "push button", close))
+    wait_until(lambda: find(app, role, title) is None, what=f"„{title}” to close")
 
 
 def choose_folder(app, sheet, folder):
@@ -177,18 +260,25 @@ def read_as_orca(app, window, button):
           f"zoom {zoom.currentValue} in {zoom.minimumValue}…{zoom.maximumValue}")
     press(find(window, "slider", "Zoom"), "Increase")
     wait_for(lambda: window, "label", "102%", "the zoom to show 102%")
+    # A tool opens its panel: a button heard as expanded or collapsed, not as pressed.
     for tool, open_ in (("Kadr", True), ("Animacja", False)):
         state = find(window, "push button", tool).getState()
         check(state.contains(pyatspi.STATE_EXPANDABLE) and
               state.contains(pyatspi.STATE_EXPANDED) == open_ and
-              state.contains(pyatspi.STATE_CHECKED) == open_, f"„{tool}” says it is open: {open_}")
+              state.contains(pyatspi.STATE_COLLAPSED) != open_, f"„{tool}” says it is open: {open_}")
     check(find(window, "image").name.startswith("Podgląd ekranu Tovi"), "the preview is named")
     # The animated picture plays; the ▶II key says which it does, and does it by its action.
     for now, then in (("Wstrzymaj", "Odtwórz"), ("Odtwórz", "Wstrzymaj")):
         key = wait_for(lambda: window, "push button", f"{now} podgląd")
         press(key)
         wait_for(lambda: window, "push button", f"{then} podgląd")
-    every_tool(window, "Grafika")
+    every_tool(window, "Grafika", {
+        "Kadr": lambda: move_slider(window, "Poziomo", 54.14, "54"),
+        "Animacja": lambda: move_slider(window, "Początek fragmentu", 0.234, "0.2 s"),
+        "Podpis": lambda: type_title(window)})
+    press(find(window, "push button", "Materiał"))
+    sheet_read(app, wait_for(lambda: window, None, "Biblioteka zdjęć"), "Biblioteka zdjęć",
+               "Anuluj")
 
     # The sheet, through to a verified write, each outcome said as an alert.
     events = []
@@ -204,7 +294,7 @@ def read_as_orca(app, window, button):
     sheet = wait_for(lambda: app, "dialog", "Wyślij na Tovi")
     radios = radio_group(sheet, "Album na urządzeniu", 3)
     check([r.name for r in radios] == ["Album 1", "Album 2", "Album 3"], "the three albums")
-    nothing_unnamed(sheet, "the sheet")
+    exceptions(sheet, "the sheet")
     device = desktop.path("NO NAME")
     for folder in ("Photo1", "Photo2", "Photo3", "Game1", "Game2", "Game3"):
         os.makedirs(os.path.join(device, folder))
@@ -219,12 +309,27 @@ def read_as_orca(app, window, button):
                what="„Zapis zweryfikowany” as an alert")
     check(len(os.listdir(os.path.join(device, "Photo1"))) == 1, "the graphic is in Photo1")
     press(find(sheet, "push button", "Wróć do tworzenia"))
+    sheet_read(app, find(window, "push button", "Na Tovi: co jest na urządzeniu"), "Na Tovi",
+               "Zamknij")
     # The six cards, each named by its number and described by its title.
     press(find(window, "radio button", "Losowane karty"))
     cards = [wait_for(lambda: window, "radio button", f"Karta {n}") for n in range(1, 7)]
     check(all(card.description not in ("", card.name) for card in cards),
           "every card has its title as description")
     every_tool(window, "Losowane karty")
+    sheet_read(app, find(window, "push button", "Kolekcja"), "Wybierz z kolekcji", "Gotowe")
+    # The tutorial, page by page.
+    press(find(window, "push button", "Jak to działa?"))
+    tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
+    source = []
+    for page in range(1, 5):
+        wait_for(lambda: tutorial, None, f"Krok {page} z 4")
+        exceptions(tutorial, f"the tutorial, step {page}")
+        source.append(find(tutorial, None, "Materiał z oficjalnej strony Karvel Audio"))
+        if page < 4:
+            press(find(tutorial, "push button", "Dalej"))
+    check([n.getRoleName() for n in source if n] == ["link"], "the tutorial's source is a link")
+    press(find(tutorial, "push button", "Zamknij samouczek"))
 
 
 try:
@@ -233,11 +338,17 @@ try:
         send_button_fits(app, "under a tall title bar")
     elif (width, height) == (1280, 720):
         # A first start: the tutorial opens over the window, and both fit.
-        process, app = start({})
+        process, app = start({}, open_picture=False)
         tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
         lies_inside("the tutorial's frame", lambda: framed("Jak to działa?", tutorial)[1])
         press(find(tutorial, "push button", "Zamknij samouczek"))
         window, button = send_button_fits(app, "first start")
+        # Nothing chosen yet: the hint under the picture is a link to the files.
+        exceptions(window, "an empty Grafika")
+        press(find(window, "link", "Dodaj zdjęcie, GIF lub film"))
+        files = wait_for(lambda: app, "dialog", "Wybierz zdjęcie, GIF lub film")
+        press(next(n for n in walk(files) if n.getRoleName() == "push button"
+                   and n.name in ("Anuluj", "Cancel")))
         # Moved and resized by the person, closed, started again: where it was left.
         wid, _ = framed("ToviStudio", window)
         placed = extents(window)
@@ -252,6 +363,9 @@ try:
         settles("back where it was left", lambda: extents(window), lambda e: e == moved)
     else:
         # With motion, so that the animated picture plays.
+        pictures = desktop.path("home/Pictures")
+        os.makedirs(pictures)
+        shutil.copy(picture, pictures)
         process, app = start({"tutorial.factory-to-yours.version": 1}, TOVI_REDUCE_MOTION="0")
         window, button = send_button_fits(app, "start")
         read_as_orca(app, window, button)
