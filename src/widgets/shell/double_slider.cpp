@@ -109,15 +109,10 @@ void DoubleSlider::setValue(double value) {
     const double kept = std::isfinite(value) && m_maximum > m_minimum
                             ? std::clamp(value, m_minimum, m_maximum)
                             : m_minimum;
-    const bool changed = kept != m_value;
     m_value = kept;
     m_setting = true;
     QSlider::setValue(stepOf(kept));
     m_setting = false;
-    if (changed) {
-        QAccessibleValueChangeEvent event(this, written(valueText()).number);
-        QAccessible::updateAccessibility(&event);
-    }
 }
 
 void DoubleSlider::moveTo(double value) {
