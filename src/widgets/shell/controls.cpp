@@ -35,15 +35,18 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress || !activate)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() & ~Qt::KeypadModifier ||
-            (key->key() != Qt::Key_Space && key->key() != Qt::Key_Return &&
-             key->key() != Qt::Key_Enter))
-            return false;
-        activate();
-        return true;
+        const bool follow = event->type() == QEvent::KeyPress && activate &&
+                            follows(*static_cast<QKeyEvent*>(event));
+        if (follow)
+            activate();
+        return follow;
+    }
+
+private:
+    static bool follows(const QKeyEvent& key) {
+        return !(key.modifiers() & ~Qt::KeypadModifier) &&
+               (key.key() == Qt::Key_Space || key.key() == Qt::Key_Return ||
+                key.key() == Qt::Key_Enter);
     }
 };
 
@@ -114,15 +117,15 @@ public:
         return names;
     }
     void doAction(const QString& name) override {
-        if (name == pressAction() && button())
+        if (name != pressAction())
+            QAccessibleWidget::doAction(name);
+        else if (button())
             button()->click();
-        else if (name == pressAction() && link()) // after the reply: it may open a dialog
-            QTimer::singleShot(0, link(), [link = link()] {
+        else if (LabelLink* link = this->link()) // after the reply: it may open a dialog
+            QTimer::singleShot(0, link, [link] {
                 if (link->activate)
                     link->activate();
             });
-        else
-            QAccessibleWidget::doAction(name);
     }
 
 private:
