@@ -71,6 +71,7 @@ TEST(Collection, ArtworkModePicksOneCard) {
     EXPECT_EQ(box->text(QAccessible::Name), "Kolekcja: " + view.picker()->currentText());
     EXPECT_EQ(box->text(QAccessible::Value), view.picker()->currentText());
     EXPECT_EQ(box->childCount(), 1);
+    EXPECT_TRUE(box->state().focusable && box->state().expandable && box->state().collapsed);
     QAccessibleActionInterface* actions = box->actionInterface();
     EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
     actions->doAction(QAccessibleActionInterface::setFocusAction());
