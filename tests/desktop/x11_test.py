@@ -100,8 +100,9 @@ def framed(title, node):
     return wid, (x - left, y - top, w + left + right, h + top + bottom)
 
 
-def start(settings=None, **env):
-    process = desktop.start([studio, picture], env=dict(app_env(desktop, "xcb", settings), **env))
+def start(settings=None, open_picture=True, **env):
+    process = desktop.start([studio, picture] if open_picture else [studio],
+                            env=dict(app_env(desktop, "xcb", settings), **env))
     return process, wait_until(application, what="tovi-studio on the accessibility bus")
 
 
@@ -138,23 +139,54 @@ def radio_group(root, name, count):
     return radios
 
 
-def nothing_unnamed(root, where):
-    """No nameless stop for the keyboard, and no picture read out as a nameless image."""
+def slider_problems(slider):
+    """Its value not the number in the last label before it ("−54", "102%", "23.4 s")."""
+    before = [slider.parent.getChildAtIndex(i) for i in range(slider.getIndexInParent())]
+    shown = [n.name for n in before if n.getRoleName() == "label" and re.search(r"\d", n.name)]
+    number = re.search(r"[−-]?\d+(\.\d+)?", shown[-1] if shown else "")
+    value = slider.queryValue().currentValue
+    if not number or value != float(number[0].replace("−", "-")):
+        yield f"at {value!r} where {shown[-1:]} is shown"
+
+
+CONTROLS = {"push button", "check box", "link", "slider", "combo box", "text", "list", "image"}
+
+
+def exceptions(root, where):
+    """What a screen reader stumbles on under `root`, each a failure."""
     for node in walk(root):
         state = node.getState()
-        if not state.contains(pyatspi.STATE_SHOWING) or node.name:
+        if not state.contains(pyatspi.STATE_SHOWING):
             continue
-        check(not state.contains(pyatspi.STATE_FOCUSABLE) and node.getRoleName() != "image",
-              f"{where}: a nameless {node.getRoleName()} a screen reader stops at")
+        role, name, focusable = node.getRoleName(), node.name, state.contains(
+            pyatspi.STATE_FOCUSABLE)
+        what = f"{where}: a {role} „{name}”"
+        check(name or not (focusable or role in CONTROLS), f"{where}: a nameless {role}")
+        check(not focusable or role not in ("filler", "panel", "label"), f"{what} takes the focus")
+        check(role != "push button" or not state.contains(pyatspi.STATE_CHECKED),
+              f"{what} with a checked state")
+        check(role != "combo box" or name not in [n.name for n in walk(node) if n != node],
+              f"{what} named by its value")
+        for problem in slider_problems(node) if role == "slider" else ():
+            check(False, f"{what} {problem}")
 
 
 def every_tool(window, screen):
-    """Each tool's panel open in turn, with nothing nameless in the window."""
+    """Each tool's panel open in turn, with nothing a screen reader stumbles on in the window."""
     for tool in ("Materiał", "Kadr", "Animacja", "Podpis"):
         press(find(window, "push button", tool))
         wait_until(lambda: find(window, "push button", tool).getState().contains(
             pyatspi.STATE_EXPANDED), what=f"„{tool}” open")
-        nothing_unnamed(window, f"{screen} · {tool}")
+        exceptions(window, f"{screen} · {tool}")
+
+
+def sheet_read(app, opener, title, close):
+    """The sheet `title`, opened by pressing `opener`, read strictly, then closed by `close`."""
+    press(opener)
+    sheet = wait_for(lambda: app, "dialog", title)
+    exceptions(sheet, title)
+    press(wait_for(lambda: sheet, "push button", close))
+    wait_until(lambda: find(app, "dialog", title) is None, what=f"„{title}” to close")
 
 
 def choose_folder(app, sheet, folder):
@@ -177,11 +209,13 @@ def read_as_orca(app, window, button):
           f"zoom {zoom.currentValue} in {zoom.minimumValue}…{zoom.maximumValue}")
     press(find(window, "slider", "Zoom"), "Increase")
     wait_for(lambda: window, "label", "102%", "the zoom to show 102%")
+    find(window, "slider", "Poziomo").queryValue().currentValue = -54.14  # read strictly below
+    wait_for(lambda: window, "label", "−54", "the offset to show −54")
     for tool, open_ in (("Kadr", True), ("Animacja", False)):
         state = find(window, "push button", tool).getState()
         check(state.contains(pyatspi.STATE_EXPANDABLE) and
               state.contains(pyatspi.STATE_EXPANDED) == open_ and
-              state.contains(pyatspi.STATE_CHECKED) == open_, f"„{tool}” says it is open: {open_}")
+              state.contains(pyatspi.STATE_COLLAPSED) != open_, f"„{tool}” says it is open: {open_}")
     check(find(window, "image").name.startswith("Podgląd ekranu Tovi"), "the preview is named")
     # The animated picture plays; the ▶II key says which it does, and does it by its action.
     for now, then in (("Wstrzymaj", "Odtwórz"), ("Odtwórz", "Wstrzymaj")):
@@ -189,6 +223,14 @@ def read_as_orca(app, window, button):
         press(key)
         wait_for(lambda: window, "push button", f"{then} podgląd")
     every_tool(window, "Grafika")
+    # A title typed brings its clear button, which empties the line.
+    title = find(window, "text", "Tytuł")
+    title.queryEditableText().setTextContents("Lato")
+    press(wait_for(lambda: window, "push button", "Wyczyść tytuł"))
+    wait_until(lambda: title.queryText().getText(0, -1) == "", what="the title cleared")
+    press(find(window, "push button", "Materiał"))
+    sheet_read(app, wait_for(lambda: window, None, "Biblioteka zdjęć"), "Biblioteka zdjęć",
+               "Anuluj")
 
     # The sheet, through to a verified write, each outcome said as an alert.
     events = []
@@ -204,7 +246,7 @@ def read_as_orca(app, window, button):
     sheet = wait_for(lambda: app, "dialog", "Wyślij na Tovi")
     radios = radio_group(sheet, "Album na urządzeniu", 3)
     check([r.name for r in radios] == ["Album 1", "Album 2", "Album 3"], "the three albums")
-    nothing_unnamed(sheet, "the sheet")
+    exceptions(sheet, "the sheet")
     device = desktop.path("NO NAME")
     for folder in ("Photo1", "Photo2", "Photo3", "Game1", "Game2", "Game3"):
         os.makedirs(os.path.join(device, folder))
@@ -219,12 +261,24 @@ def read_as_orca(app, window, button):
                what="„Zapis zweryfikowany” as an alert")
     check(len(os.listdir(os.path.join(device, "Photo1"))) == 1, "the graphic is in Photo1")
     press(find(sheet, "push button", "Wróć do tworzenia"))
+    sheet_read(app, find(window, "push button", "Na Tovi: co jest na urządzeniu"), "Na Tovi",
+               "Zamknij")
     # The six cards, each named by its number and described by its title.
     press(find(window, "radio button", "Losowane karty"))
     cards = [wait_for(lambda: window, "radio button", f"Karta {n}") for n in range(1, 7)]
     check(all(card.description not in ("", card.name) for card in cards),
           "every card has its title as description")
     every_tool(window, "Losowane karty")
+    sheet_read(app, find(window, "push button", "Kolekcja"), "Wybierz z kolekcji", "Gotowe")
+    # The tutorial, page by page.
+    press(find(window, "push button", "Jak to działa?"))
+    tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
+    for page in range(1, 5):
+        wait_for(lambda: tutorial, None, f"Krok {page} z 4")
+        exceptions(tutorial, f"the tutorial, step {page}")
+        check(page != 1 or find(tutorial, "link", "Materiał z oficjalnej strony Karvel Audio"),
+              "the tutorial's source is a link")
+        press(find(tutorial, "push button", "Dalej" if page < 4 else "Zamknij samouczek"))
 
 
 try:
@@ -233,11 +287,16 @@ try:
         send_button_fits(app, "under a tall title bar")
     elif (width, height) == (1280, 720):
         # A first start: the tutorial opens over the window, and both fit.
-        process, app = start({})
+        process, app = start({}, open_picture=False)
         tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
         lies_inside("the tutorial's frame", lambda: framed("Jak to działa?", tutorial)[1])
         press(find(tutorial, "push button", "Zamknij samouczek"))
         window, button = send_button_fits(app, "first start")
+        # Nothing chosen yet: the hint under the picture is a link to the files.
+        exceptions(window, "an empty Grafika")
+        press(find(window, "link", "Dodaj zdjęcie, GIF lub film"))
+        wait_for(lambda: app, "dialog", "Wybierz zdjęcie, GIF lub film")
+        xdotool("key", "Escape")
         # Moved and resized by the person, closed, started again: where it was left.
         wid, _ = framed("ToviStudio", window)
         placed = extents(window)

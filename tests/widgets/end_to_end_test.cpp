@@ -111,7 +111,7 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     ASSERT_TRUE(waitUntil([&] { return window.studio().media() && !window.studio().busy(); }));
     EXPECT_TRUE(window.studio().media()->video);
 
-    // The clip plays on the display; its ▶II key and Space pause and resume it.
+    // The clip plays on the display; its ▶II key, clicked or with Space, pauses and resumes it.
     QWidget* display = studio->preview()->pointerView();
     ASSERT_TRUE(waitUntil([&] { return display->isVisible(); }));
     const FragmentPlayback& playback = window.studio().playback();
@@ -121,8 +121,8 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     QTest::mouseClick(play, Qt::LeftButton);
     EXPECT_EQ(play->accessibleName(), QStringLiteral("Odtwórz podgląd"));
     EXPECT_FALSE(moving(display));
-    display->setFocus();
-    QTest::keyClick(display, Qt::Key_Space);
+    play->setFocus();
+    QTest::keyClick(play, Qt::Key_Space);
     EXPECT_EQ(play->accessibleName(), QStringLiteral("Wstrzymaj podgląd"));
     EXPECT_TRUE(moving(display));
 

@@ -9,6 +9,7 @@
 #include "shell/tool_bubble.h"
 #include "support/model_home.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -65,6 +66,17 @@ TEST(Collection, ArtworkModePicksOneCard) {
     QTest::mouseClick(view.cardButtons()[5], Qt::LeftButton);
     EXPECT_EQ(chosen.pack, QStringLiteral("weather"));
     EXPECT_EQ(chosen.slot, 5);
+    // The picker is heard by its name, then the pack; its list is its child, a press opens it.
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(view.picker());
+    EXPECT_EQ(box->text(QAccessible::Name), "Kolekcja: " + view.picker()->currentText());
+    EXPECT_EQ(box->text(QAccessible::Value), view.picker()->currentText());
+    EXPECT_EQ(box->childCount(), 1);
+    EXPECT_TRUE(box->state().focusable && box->state().expandable && box->state().collapsed);
+    QAccessibleActionInterface* actions = box->actionInterface();
+    EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    actions->doAction(QAccessibleActionInterface::setFocusAction());
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(view.focusWidget() == view.picker() && view.picker()->view()->isVisible());
     ASSERT_TRUE(waitUntil([&] {
         const auto thumbnails = view.findChildren<PackThumbnail*>();
         return std::all_of(thumbnails.begin(), thumbnails.end(),

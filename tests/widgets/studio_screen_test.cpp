@@ -85,6 +85,15 @@ TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
     EXPECT_TRUE(m_view->findChild<QLabel*>()->isVisible());
     const auto hint = [&] { return m_view->workspace()->hint()->accessibleName(); };
     EXPECT_EQ(hint(), QStringLiteral("Dodaj zdjęcie, GIF lub film"));
+    // Until then the hint is a link to the files: Space and Enter follow it, Tab leaves it.
+    int asked = 0;
+    m_view->setFileChooser([&] { return ++asked, std::optional<QString>(); });
+    QLabel* link = m_view->workspace()->hint();
+    link->setFocus();
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Tab})
+        QTest::keyClick(link, key);
+    EXPECT_EQ(asked, 2);
+    EXPECT_NE(QApplication::focusWidget(), link);
     // The crop panel is open from the start, but idle without material.
     auto* crop = m_view->workspace()->bubble()->findChild<CropControls*>();
     ASSERT_NE(crop, nullptr);
@@ -95,6 +104,7 @@ TEST_F(StudioScreen, ImportTurnsTheInvitationIntoTheEditor) {
     EXPECT_FALSE(bar->button()->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
     EXPECT_EQ(hint(), QStringLiteral("Przeciągnij obraz · rolka zmienia zoom"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(link)->role(), QAccessible::StaticText);
     EXPECT_EQ(bar->title(), QStringLiteral("Twój ekran jest gotowy"));
     EXPECT_EQ(bar->subtitle(), QStringLiteral("JPG · 240 × 240"));
     EXPECT_TRUE(bar->button()->isEnabled());
@@ -130,6 +140,17 @@ TEST_F(StudioScreen, RotationSwitchesTheFormatAndLocksThePicker) {
     EXPECT_EQ(m_model.options().format, OutputFormat::jpg);
     EXPECT_TRUE(controls->formatPicker()->isEnabled());
     EXPECT_FALSE(m_view->preview()->ticking());
+}
+
+// What a screen reader hears of a slider is the number shown beside it, not the double beneath.
+TEST(SliderRow, IsHeardAsTheNumberItShows) {
+    SliderRow row(QStringLiteral("Długość"));
+    row.show(0.1, 58.449999999999974, 23.37999999999999);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(row.slider());
+    EXPECT_EQ(face->text(QAccessible::Value), QStringLiteral("23.4 s"));
+    EXPECT_EQ(face->valueInterface()->currentValue().toDouble(), 23.4);
+    EXPECT_EQ(face->valueInterface()->maximumValue().toDouble(), 58.4);
+    EXPECT_EQ(face->valueInterface()->minimumStepSize().toDouble(), 0.6); // a keyboard step
 }
 
 TEST_F(StudioScreen, FragmentSlidersStayWithinTheVideo) {

@@ -187,6 +187,7 @@ void DeviceContentsView::build() {
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
     auto* body = new QWidget;
     m_sections = new QVBoxLayout(body);
     m_sections->setContentsMargins(24, 4, 24, 16);

@@ -103,6 +103,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
     auto* content = new QWidget;
     auto* body = new QVBoxLayout(content);
     body->setContentsMargins(28, 20, 28, 28);
@@ -111,7 +112,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     auto* pickerLabel = new QLabel(QStringLiteral("Kolekcja"));
     pickerLabel->setBuddy(m_picker);
     pickerRow->addWidget(pickerLabel);
-    m_picker->setAccessibleName(QStringLiteral("Kolekcja"));
+    setComboName(m_picker, pickerLabel->text());
     m_picker->setMinimumWidth(260);
     fillPicker();
     pickerRow->addWidget(m_picker);

@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -40,6 +41,16 @@ void CaptionFields::display(bool captions, const QString& title, const QString& 
         m_title->setText(title);
     if (m_subtitle->text() != subtitle)
         m_subtitle->setText(subtitle);
+}
+
+void CaptionFields::offerClearing() {
+    for (QLineEdit* field : {m_title, m_subtitle}) {
+        field->setClearButtonEnabled(true);
+        // Qt's clear button is a bare symbol: a screen reader would find it nameless.
+        for (QToolButton* clear : field->findChildren<QToolButton*>())
+            clear->setAccessibleName(QStringLiteral("Wyczyść ") +
+                                     field->accessibleName().toLower());
+    }
 }
 
 } // namespace tovi

@@ -43,6 +43,8 @@ protected:
     // Shows the model's values without signalling; a line changes only when it differs, so the
     // cursor stays where the person is typing.
     void display(bool captions, const QString& title, const QString& subtitle);
+    // A clear button at the end of each line, named after it ("Wyczyść podpis").
+    void offerClearing();
 
 private:
     QVBoxLayout* m_column;

@@ -2,12 +2,15 @@
 
 #include "shell/theme.h"
 
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
@@ -20,6 +23,39 @@ namespace {
 constexpr char roleProperty[] = "toviAccessibleRole";
 constexpr char expandedProperty[] = "toviExpanded";
 constexpr char decorativeProperty[] = "toviDecorative";
+
+// What a label's link does, from the keyboard and from a screen reader's press.
+class LabelLink : public QObject {
+public:
+    explicit LabelLink(QLabel* label)
+        : QObject(label) {
+        label->installEventFilter(this);
+    }
+    std::function<void()> activate;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const bool follow = event->type() == QEvent::KeyPress && activate &&
+                            follows(*static_cast<QKeyEvent*>(event));
+        if (follow)
+            activate();
+        return follow;
+    }
+
+private:
+    static bool follows(const QKeyEvent& key) {
+        return !(key.modifiers() & ~Qt::KeypadModifier) &&
+               (key.key() == Qt::Key_Space || key.key() == Qt::Key_Return ||
+                key.key() == Qt::Key_Enter);
+    }
+};
+
+LabelLink* labelLink(const QObject* label) {
+    for (QObject* child : label->children())
+        if (auto* link = dynamic_cast<LabelLink*>(child))
+            return link;
+    return nullptr;
+}
 
 bool decorative(const QObject* object) {
     return object->property(decorativeProperty).toBool();
@@ -68,27 +104,36 @@ public:
             state.checked = b->isChecked();
         }
         if (const QVariant expanded = widget()->property(expandedProperty); expanded.isValid()) {
-            state.checkable = state.expandable = true;
-            state.checked = state.expanded = expanded.toBool();
+            state.expandable = true;
+            state.expanded = expanded.toBool();
             state.collapsed = !expanded.toBool();
         }
         return state;
     }
     QStringList actionNames() const override {
         QStringList names = QAccessibleWidget::actionNames();
-        if (button())
+        if (button() || link())
             names.prepend(pressAction());
         return names;
     }
     void doAction(const QString& name) override {
-        if (name == pressAction() && button())
-            button()->click();
-        else
+        if (name != pressAction())
             QAccessibleWidget::doAction(name);
+        else if (button())
+            button()->click();
+        else if (LabelLink* link = this->link()) // after the reply: it may open a dialog
+            QTimer::singleShot(0, link, [link] {
+                if (link->activate)
+                    link->activate();
+            });
     }
 
 private:
     QAbstractButton* button() const { return qobject_cast<QAbstractButton*>(widget()); }
+    LabelLink* link() const {
+        LabelLink* found = labelLink(widget());
+        return found && found->activate ? found : nullptr;
+    }
     bool hidesDecorations() const {
         const QObjectList& all = widget()->children();
         return std::any_of(all.begin(), all.end(), decorative);
@@ -102,11 +147,59 @@ private:
     }
 };
 
+// Qt on Linux names a combo box by what it shows alone, and tells a screen reader of a new choice
+// as a change of that name: ours say their own name first. The list is its one child, as in Qt's.
+class ComboAccessible : public QAccessibleWidget {
+public:
+    explicit ComboAccessible(QComboBox* box)
+        : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        const QString shown = box()->currentText();
+        if (kind == QAccessible::Value)
+            return shown;
+        const QString text = QAccessibleWidget::text(kind);
+        return kind == QAccessible::Name && !shown.isEmpty() ? text + QStringLiteral(": ") + shown
+                                                             : text;
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child->object() == box()->view() ? 0 : -1;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = box()->view()->isVisible();
+        state.collapsed = !state.expanded;
+        return state;
+    }
+    QStringList actionNames() const override {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (name != showMenuAction() && name != pressAction())
+            QAccessibleWidget::doAction(name);
+        else if (box()->view()->isVisible())
+            box()->hidePopup();
+        else
+            box()->showPopup();
+    }
+
+private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
 // Our roles, and plain containers that hold decorations.
 QAccessibleInterface* roleFactory(const QString& className, QObject* object) {
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
+    if (auto* box = qobject_cast<QComboBox*>(widget);
+        box && widget->property(roleProperty).isValid())
+        return new ComboAccessible(box);
     const bool plain = className == QLatin1String("QWidget");
     return plain || widget->property(roleProperty).isValid() ? new RoleAccessible(widget) : nullptr;
 }
@@ -128,9 +221,24 @@ void setAccessibleExpanded(QAbstractButton* button, bool expanded) {
         return;
     button->setProperty(expandedProperty, expanded);
     QAccessible::State changed;
-    changed.checked = changed.expanded = changed.collapsed = true;
+    changed.expanded = changed.collapsed = true;
     QAccessibleStateChangeEvent event(button, changed);
     QAccessible::updateAccessibility(&event);
+}
+
+void setComboName(QComboBox* box, const QString& name) {
+    box->setAccessibleName(name);
+    setAccessibleRole(box, QAccessible::ComboBox);
+}
+
+void setLabelLink(QLabel* label, std::function<void()> activate) {
+    LabelLink* link = labelLink(label);
+    if (!link)
+        link = new LabelLink(label);
+    const bool linked = bool(activate);
+    link->activate = std::move(activate);
+    setAccessibleRole(label, linked ? QAccessible::Link : QAccessible::StaticText);
+    label->setFocusPolicy(linked ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 void setDecorative(QWidget* widget) {

@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
+class QComboBox;
 class QHBoxLayout;
 
 namespace tovi {
@@ -18,9 +20,16 @@ namespace tovi {
 // one of a group to choose from (RadioButton), a switch (CheckBox), a picture (Graphic). A
 // button keeps its press action and its checked state. Set it before the control is shown.
 void setAccessibleRole(QWidget* widget, QAccessible::Role role);
-// A button that opens and closes something (a tool's panel): heard as a toggle, checked and
-// expanded while the thing is open.
+// A button that opens and closes something (a tool's panel): heard as a button, expanded while
+// the thing is open and collapsed while it is closed (not pressed: it opens, it does not switch).
 void setAccessibleExpanded(QAbstractButton* button, bool expanded);
+// A combo box heard by its name and then what it shows ("Kolekcja: Jak słuchać"), where Qt on
+// Linux gives what it shows alone. Set before it is shown.
+void setComboName(QComboBox* box, const QString& name);
+// A label whose whole text is one link, with `activate` what following it does: heard as a link
+// a screen reader can press, a Tab stop, and Space or Enter on it follows it too. Without
+// `activate`, a plain text again.
+void setLabelLink(QLabel* label, std::function<void()> activate);
 // A picture or shape that only decorates what is written beside it: left out of what a screen
 // reader reads.
 void setDecorative(QWidget* widget);

@@ -47,7 +47,8 @@ CropControls::CropControls(QWidget* parent)
     const QFont caption = Typography::font(Typography::Style::caption);
     QFont digits = caption;
     digits.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-    const auto row = [&](const QString& title, DoubleSlider* slider, QLabel* value) {
+    const auto row = [&](const QString& title, DoubleSlider* slider, QLabel* value,
+                         DoubleSlider::ValueText text) {
         auto* column = new QVBoxLayout;
         column->setSpacing(6);
         auto* line = new QHBoxLayout;
@@ -61,13 +62,13 @@ CropControls::CropControls(QWidget* parent)
         line->addWidget(value);
         column->addLayout(line);
         slider->setAccessibleName(title);
-        slider->setShownScale(100);
+        slider->setValueText(std::move(text), 100);
         column->addWidget(slider);
         stack->addLayout(column);
     };
-    row(QStringLiteral("Zoom"), m_zoom, m_zoomValue);
-    row(QStringLiteral("Poziomo"), m_x, m_xValue);
-    row(QStringLiteral("Pionowo"), m_y, m_yValue);
+    row(QStringLiteral("Zoom"), m_zoom, m_zoomValue, zoomText);
+    row(QStringLiteral("Poziomo"), m_x, m_xValue, offsetText);
+    row(QStringLiteral("Pionowo"), m_y, m_yValue, offsetText);
 
     auto* footer = new QHBoxLayout;
     m_centre->setFlat(true);
@@ -115,9 +116,10 @@ void CropControls::setCrop(const CropSettings& crop) {
 }
 
 void CropControls::showValues() {
-    m_zoomValue->setText(zoomText(m_crop.zoom));
-    m_xValue->setText(offsetText(m_crop.x));
-    m_yValue->setText(offsetText(m_crop.y));
+    // The sliders' own texts: what a screen reader hears of each is what is shown.
+    m_zoomValue->setText(m_zoom->valueText());
+    m_xValue->setText(m_x->valueText());
+    m_yValue->setText(m_y->valueText());
 }
 
 } // namespace tovi

@@ -1,11 +1,8 @@
 #include "crop_pointer_view.h"
 
-#include "shell/theme.h"
-
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
-#include <QPainter>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -84,17 +81,6 @@ void CropPointerView::wheelEvent(QWheelEvent* event) {
     if (m_zoom)
         m_zoom(delta, precise);
     event->accept();
-}
-
-// Holding the keyboard (while something plays), the display shows a ring.
-void CropPointerView::paintEvent(QPaintEvent*) {
-    if (!hasFocus())
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(StudioStyle::accent(), 3));
-    const double side = std::min(width(), height()) - 3;
-    painter.drawEllipse(QRectF((width() - side) / 2, (height() - side) / 2, side, side));
 }
 
 bool CropPointerView::event(QEvent* event) {

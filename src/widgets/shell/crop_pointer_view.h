@@ -31,7 +31,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
 
 private:

@@ -6,7 +6,6 @@
 
 #include <QAbstractButton>
 #include <QDateTime>
-#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -128,7 +127,6 @@ DevicePreview::DevicePreview(QWidget* parent)
     , m_play(new PlayKey(this)) {
     m_play->hide();
     connect(m_play, &QAbstractButton::clicked, this, &DevicePreview::playPause);
-    m_pointer->installEventFilter(this);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
@@ -178,18 +176,6 @@ void DevicePreview::setPlayback(bool available, bool paused) {
     m_playback = std::pair(available, paused);
     static_cast<PlayKey*>(m_play)->setPaused(paused);
     m_play->setVisible(available);
-    m_pointer->setFocusPolicy(available ? Qt::StrongFocus : Qt::NoFocus);
-    m_pointer->setAccessibleDescription(
-        available ? QStringLiteral("Spacja wstrzymuje lub odtwarza podgląd") : QString());
-}
-
-bool DevicePreview::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_pointer && event->type() == QEvent::KeyPress && m_play->isVisible() &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
-        emit playPause();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void DevicePreview::setColor(const QString& color) {

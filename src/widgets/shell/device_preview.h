@@ -43,7 +43,8 @@ public:
     void setActions(PanAction pan, ZoomAction zoom, MagnifyAction magnify = {});
     void setAnimation(const PreviewTimeline::Settings& settings);
     // The ▶II key on the device picture, shown while something can play: a click on it, or
-    // Space while the display has the focus, asks for playPause(). Its name says which it does.
+    // Space while it has the focus, asks for playPause(). Its name says which it does.
+    // It is the picture's one keyboard stop: the display itself takes only the mouse.
     void setPlayback(bool available, bool paused);
 
     const QImage& image() const { return m_image; }
@@ -68,7 +69,6 @@ signals:
     void visibleChanged(bool visible);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

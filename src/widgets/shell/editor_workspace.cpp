@@ -1,5 +1,6 @@
 #include "editor_workspace.h"
 
+#include "shell/controls.h"
 #include "shell/device_preview.h"
 #include "shell/theme.h"
 #include "shell/tool_buttons.h"
@@ -192,8 +193,8 @@ void EditorWorkspace::setHint(const QString& hint, std::function<void()> action)
     m_hint->setTextInteractionFlags(m_hintAction
                                         ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
                                         : Qt::NoTextInteraction);
-    m_hint->setFocusPolicy(m_hintAction ? Qt::StrongFocus : Qt::NoFocus);
     m_hint->setAccessibleName(hint);
+    setLabelLink(m_hint, m_hintAction);
 }
 
 void EditorWorkspace::setPreview(DevicePreview* preview) {

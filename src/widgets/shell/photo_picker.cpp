@@ -105,6 +105,7 @@ PhotoPickerDialog::PhotoPickerDialog(QWidget* parent, QStringList folders, Kind 
     title->setFont(Typography::font(Typography::Style::title2, QFont::Bold));
     column->addWidget(title);
 
+    m_list->setAccessibleName(title->text());
     m_list->setViewMode(QListView::IconMode);
     m_list->setIconSize({thumbnailSide, thumbnailSide});
     m_list->setGridSize({thumbnailSide + 16, thumbnailSide + 34});

@@ -61,9 +61,10 @@ SliderRow::SliderRow(const QString& title, QWidget* parent)
     line->addWidget(m_value);
     column->addLayout(line);
     m_slider->setAccessibleName(title);
+    m_slider->setValueText(PolishFormat::sliderSeconds);
     column->addWidget(m_slider);
     connect(m_slider, &DoubleSlider::valueChangedDouble, this, [this](double value) {
-        m_value->setText(PolishFormat::sliderSeconds(value));
+        m_value->setText(m_slider->valueText());
         emit moved(value);
     });
 }
@@ -74,7 +75,7 @@ void SliderRow::show(double minimum, double maximum, double value, double limit)
     // The handle, the text and a screen reader say what applies: at most the limit.
     value = std::min(value, limit);
     m_slider->setValue(value);
-    m_value->setText(PolishFormat::sliderSeconds(std::clamp(value, minimum, maximum)));
+    m_value->setText(m_slider->valueText());
 }
 
 StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* parent)
@@ -214,8 +215,7 @@ void StudioAnimationControls::sync() {
 StudioCaptionControls::StudioCaptionControls(StudioModel& model, QWidget* parent)
     : CaptionFields(QStringLiteral("Tytuł"), Order::switchAbove, parent)
     , m_model(model) {
-    titleField()->setClearButtonEnabled(true);
-    subtitleField()->setClearButtonEnabled(true);
+    offerClearing();
     const auto change = [this](auto apply) {
         ExportOptions options = m_model.options();
         apply(options);

@@ -343,6 +343,7 @@ QWidget* StudioTutorialView::buildFactoryPage() {
     // The symbol trails the text, as links to outside pages do.
     link->setLayoutDirection(Qt::RightToLeft);
     link->setToolTip(makerPage().toString());
+    setAccessibleRole(link, QAccessible::Link); // it opens a page: heard as a link
     connect(link, &QPushButton::clicked, this, [this] { m_openLink(makerPage()); });
 
     m_factorySides = new QStackedWidget;
