@@ -170,6 +170,9 @@ private:
     void setExported(const QStringList& exported);
     // What the installation under way reported from its thread.
     void installProgress(bool started, const QString& backup, const QStringList& removed);
+    // The six cards rendered and written (and, with `install`, installed): says how it went.
+    struct Prepared;
+    void finishPrepare(quint64 job, bool install, bool factory, const Outcome<Prepared>& outcome);
     void setSelectedID(const QString& id);
     void setSlot(int slot);
     void setEdits(const PackEdits& edits);

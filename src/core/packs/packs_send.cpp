@@ -1,5 +1,5 @@
-// The send of the six cards and the factory restore: rendered, written to a fresh export folder
-// and installed in Game1 with a backup, on a device thread of their own.
+// The send of the six cards and the factory restore: rendered and written to a fresh export folder
+// on the workers, then installed in Game1 with a backup, on a device thread of their own.
 
 #include "packs_model.h"
 
@@ -21,14 +21,12 @@
 #include <cerrno>
 
 namespace tovi {
-namespace {
 
-struct Prepared {
-    QStringList files;
+struct PacksModel::Prepared {
+    Game1Installer::Files cards;
+    QStringList files; // where they were written
     QString backup;
 };
-
-} // namespace
 
 void PacksModel::chooseDestination(const QString& folder) {
     const ScopedAccess access(folder);
@@ -69,12 +67,13 @@ void PacksModel::prepare(bool install, bool factory) {
         return step([this, started = at.stage == Game1Installer::Stage::started, backup = at.backup,
                      removed = at.removed] { installProgress(started, backup, removed); });
     };
-    runOnOwnThread(
+    const QString exports = WorkingFolder::packExports();
+    runInBackground(
         this,
-        [install, factory, id = selected->id, edits, sources, animation = m_animation,
-         destination = m_destination, bundle = m_bundle, originals = m_originals,
-         observe]() mutable {
-            Game1Installer::Files files;
+        [factory, id = selected->id, edits, sources, animation = m_animation, bundle = m_bundle,
+         originals = m_originals, exports]() mutable {
+            Prepared prepared;
+            Game1Installer::Files& files = prepared.cards;
             for (int n = 1; n <= Product::cardCount; ++n) {
                 const QString name = QString::number(n) + QStringLiteral(".gif");
                 const auto slot = size_t(n - 1);
@@ -93,53 +92,68 @@ void PacksModel::prepare(bool install, bool factory) {
                 }
             }
             Game1Installer::validate(files);
-            const QString folder = QDir(WorkingFolder::packExports())
-                                       .filePath(id + QLatin1Char('-') + uuidText().left(8));
+            const QString folder =
+                QDir(exports).filePath(id + QLatin1Char('-') + uuidText().left(8));
             if (!QDir().mkpath(folder))
                 throw PlatformError::fromErrno(errno ? errno : EACCES, folder);
-            Prepared prepared;
             for (const QString& name : Game1Installer::names()) {
                 const QString path = QDir(folder).filePath(name);
                 atomicWrite(path, files.at(name));
                 prepared.files << path;
             }
-            if (!install)
-                return prepared;
-            if (destination.isEmpty())
-                throw PackError(PackError::folder);
-            prepared.backup = Game1Installer::install(files, destination, backups(),
-                                                      Game1Installer::writeAtomically, observe);
             return prepared;
         },
-        [this, install, factory, job](const Outcome<Prepared>& outcome) {
-            if (!m_install.finish(job))
-                return; // abandoned: the person was already told
-            if (!outcome.ok()) {
-                setError(outcome.error);
-                setMessage({});
-                setBusy(false);
+        [this, install, factory, job, observe](const Outcome<Prepared>& outcome) {
+            if (!outcome.ok() || !install) {
+                finishPrepare(job, install, factory, outcome);
                 return;
             }
-            setExported(outcome.value->files);
-            if (!outcome.value->backup.isEmpty()) {
-                m_settings.setString(Settings::packsLastBackup, outcome.value->backup);
-                if (outcome.value->backup != m_lastBackup) {
-                    m_lastBackup = outcome.value->backup;
-                    emit lastBackupChanged();
-                }
-            }
-            if (!install)
-                setMessage(QStringLiteral(
-                    "Gotowe: 1.gif–6.gif. Udostępnij pliki albo wgraj zestaw na Tovi."));
-            else if (factory)
-                setMessage(QStringLiteral("Przywrócono fabryczną kostkę. Poprzedni zestaw "
-                                          "zachowano w kopii. Wysuń dysk i przełącz Tovi na DAC."));
-            else
-                setMessage(QStringLiteral("Wgrano sześć kart do Game1 i zweryfikowano zapis. "
-                                          "Poprzedni zestaw zachowano w kopii. Wysuń dysk i "
-                                          "przełącz Tovi na DAC."));
-            setBusy(false);
+            runOnOwnThread(
+                this,
+                [prepared = *outcome.value, destination = m_destination, backups = backups(),
+                 observe]() mutable {
+                    if (destination.isEmpty())
+                        throw PackError(PackError::folder);
+                    prepared.backup =
+                        Game1Installer::install(prepared.cards, destination, backups,
+                                                Game1Installer::writeAtomically, observe);
+                    return prepared;
+                },
+                [this, install, factory, job](const Outcome<Prepared>& installed) {
+                    finishPrepare(job, install, factory, installed);
+                });
         });
+}
+
+void PacksModel::finishPrepare(quint64 job, bool install, bool factory,
+                               const Outcome<Prepared>& outcome) {
+    if (!m_install.finish(job))
+        return; // abandoned: the person was already told
+    if (!outcome.ok()) {
+        setError(outcome.error);
+        setMessage({});
+        setBusy(false);
+        return;
+    }
+    setExported(outcome.value->files);
+    if (!outcome.value->backup.isEmpty()) {
+        m_settings.setString(Settings::packsLastBackup, outcome.value->backup);
+        if (outcome.value->backup != m_lastBackup) {
+            m_lastBackup = outcome.value->backup;
+            emit lastBackupChanged();
+        }
+    }
+    if (!install)
+        setMessage(
+            QStringLiteral("Gotowe: 1.gif–6.gif. Udostępnij pliki albo wgraj zestaw na Tovi."));
+    else if (factory)
+        setMessage(QStringLiteral("Przywrócono fabryczną kostkę. Poprzedni zestaw "
+                                  "zachowano w kopii. Wysuń dysk i przełącz Tovi na DAC."));
+    else
+        setMessage(QStringLiteral("Wgrano sześć kart do Game1 i zweryfikowano zapis. "
+                                  "Poprzedni zestaw zachowano w kopii. Wysuń dysk i "
+                                  "przełącz Tovi na DAC."));
+    setBusy(false);
 }
 
 void PacksModel::installProgress(bool started, const QString& backup, const QStringList& removed) {
