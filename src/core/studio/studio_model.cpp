@@ -348,28 +348,23 @@ void StudioModel::prepare(bool saveToDevice) {
         relay([self, done, total] { emit self->exportProgress(done, total); });
         return true;
     };
+    // The file is written beside the private copy by the export's worker, as soon as it is made.
+    const QString name = outputName(options.format);
+    const QString local = QDir(WorkingFolder::path()).filePath(name);
     runInBackground(
         this,
-        [media, options, progress] {
-            return MediaProcessor::exportMedia(media, options, progress);
+        [media, options, progress, local] {
+            QByteArray bytes = MediaProcessor::exportMedia(media, options, progress);
+            atomicWrite(local, bytes);
+            return bytes;
         },
-        [this, saveToDevice, format = options.format](const Outcome<QByteArray>& encoded) {
+        [this, saveToDevice, name, local](const Outcome<QByteArray>& encoded) {
             if (!encoded.ok()) {
                 setError(encoded.error);
                 setBusy(false);
                 return;
             }
             setOutput(*encoded.value);
-            const QString name = outputName(format);
-            QString local;
-            try {
-                local = QDir(WorkingFolder::path()).filePath(name);
-                atomicWrite(local, *encoded.value);
-            } catch (...) {
-                setError(describeFailure(std::current_exception()));
-                setBusy(false);
-                return;
-            }
             if (!m_exportedURL.isEmpty())
                 QFile::remove(m_exportedURL);
             setExportedURL(local);
