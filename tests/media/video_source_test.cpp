@@ -181,6 +181,11 @@ TEST(VideoSource, TurnsAndMirrorsByTheDisplayMatrix) {
         EXPECT_LT(distance(at(turned, 0.25, 0.75), 0xff0000), 24);
         EXPECT_LT(distance(at(turned, 0.75, 0.75), 0x0000ff), 24);
 
+        const QImage upsideDown = VideoSource(fixture("upside_down.mp4")).frameAt(0.1, accuracy);
+        ASSERT_EQ(upsideDown.size(), QSize(32, 24));
+        EXPECT_LT(distance(at(upsideDown, 0.25, 0.25), 0xffffff), 24);
+        EXPECT_LT(distance(at(upsideDown, 0.75, 0.75), 0xff0000), 24);
+
         const QImage transposed = VideoSource(fixture("transposed.mp4")).frameAt(0.1, accuracy);
         ASSERT_EQ(transposed.size(), QSize(24, 32));
         EXPECT_LT(distance(at(transposed, 0.25, 0.25), 0xff0000), 24);
