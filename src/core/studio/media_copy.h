@@ -15,6 +15,11 @@ public:
     // is left behind.
     static std::shared_ptr<MediaCopy> make(const QString& source, const QString& target);
 
+    // Takes up the copy `path` that an earlier run left (the work it saved), locked as make()
+    // locks it; nothing when the file is gone, is not a regular file, or another process holds
+    // it (that instance is still working on it).
+    static std::shared_ptr<MediaCopy> adopt(const QString& path);
+
     // Removes the earlier copies in `folder`: regular files named by a UUID (with or without an
     // extension) that no process holds and that are not brand new. Everything else (exported
     // "tovi-…" files, the "Packs" folder, foreign files) stays. Failures are ignored.

@@ -17,6 +17,7 @@
 
 namespace tovi {
 
+class DeferredWrite;
 class MediaCopy;
 class Settings;
 
@@ -45,8 +46,10 @@ public:
     static constexpr int previewDebounceMs = 120;
     static constexpr int previewSize = 600;
 
-    // Restores the album and the remembered device folder from `settings`, and clears away the
-    // media copies that earlier runs left in the working folder.
+    // Restores the album and the remembered device folder from `settings` and, in the
+    // background, the work the last run left (its media, name and options), and clears away the
+    // other media copies that earlier runs left in the working folder. Work whose copy is gone,
+    // unreadable or in another instance's hands is not restored.
     explicit StudioModel(Settings& settings, QObject* parent = nullptr);
     ~StudioModel() override;
 
@@ -131,6 +134,12 @@ private:
     void renderPreview(const QImage& frame);
     void decodePreviewFrame();
     void changeCrop(const CropSettings& crop);
+    struct Imported;
+    // Makes `imported` the media, dropping the previous media's copy and the last export.
+    void showMedia(const Imported& imported, const QString& name, const ExportOptions& options);
+    void restoreWork();
+    // Hands the media and options to m_work, which writes them once they settle.
+    void saveWork();
 
     Settings& m_settings;
     std::optional<MediaInfo> m_media;
@@ -160,6 +169,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
     DeviceJob m_albumWrite;
     FragmentPlayback m_playback;
+    std::unique_ptr<DeferredWrite> m_work; // none without a working folder
 };
 
 } // namespace tovi
