@@ -1,5 +1,6 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
+#include "app/deferred_write.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
@@ -9,6 +10,7 @@
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
+#include "studio/saved_work.h"
 #include "studio/studio_model.h"
 #include "support/device_fixtures.h"
 #include "support/gif_builder.h"
@@ -21,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -650,6 +653,174 @@ TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
     ::utimes(QFile::encodeName(current).constData(), times);
     StudioModel second(m_home.settings());
     EXPECT_TRUE(QFileInfo::exists(current));
+}
+
+// The work of a run, set up as a person leaves it: a clip cropped, trimmed, captioned and
+// turned into a still.
+ExportOptions leftAsItWas(StudioModel& model) {
+    model.panCrop(-30, 0, 300);
+    model.zoomCrop(10, false);
+    ExportOptions options = model.options();
+    options.start = 0.75;
+    options.length = 1.25;
+    options.fps = 7;
+    options.rotation = true;
+    options.rotationSeconds = 2.5;
+    options.clockwise = false;
+    options.captions = true;
+    options.captionTitle = QStringLiteral("Zażółć");
+    options.captionSubtitle = QStringLiteral("gęślą jaźń");
+    options.format = OutputFormat::jpg;
+    model.setOptions(options);
+    return model.options();
+}
+
+// Settled, and the worker that writes it done.
+void written() {
+    spin(DeferredWrite::settleMs + 100);
+    waitForWork();
+}
+
+TEST_F(Studio, TheWorkComesBackAfterAQuitAndAfterACrash) {
+    const QString saved = QDir(m_home.library()).filePath(QStringLiteral("studio.json"));
+    auto model = std::make_unique<StudioModel>(m_home.settings());
+    import(*model, colours);
+    const ExportOptions options = leftAsItWas(*model);
+    const QString copy = model->media()->url.toLocalFile();
+    {
+        // Written by a worker: with every worker held it waits, and the window goes on.
+        PoolGate gate;
+        spin(DeferredWrite::settleMs + 100);
+        EXPECT_FALSE(QFileInfo::exists(saved) &&
+                     SavedWork::decode(readFile(saved))->options == options);
+    }
+    written();
+    // The model still lives: a crash now loses nothing.
+    const std::optional<SavedWork> onDisk = SavedWork::decode(readFile(saved));
+    ASSERT_TRUE(onDisk);
+    EXPECT_EQ(onDisk->copy, QFileInfo(copy).fileName());
+    EXPECT_EQ(onDisk->mediaName, QStringLiteral("colours.mp4"));
+    EXPECT_EQ(onDisk->options, options);
+    EXPECT_EQ(
+        QDir(m_home.library()).entryList({QStringLiteral("*.tmp")}, QDir::Hidden | QDir::Files),
+        QStringList());
+
+    // A quit right after a change: the model's end hands the change on.
+    ExportOptions last = options;
+    last.captionTitle = QStringLiteral("Ostatnie słowo");
+    model->setOptions(last);
+    model.reset();
+    // Old enough for the start-up cleanup, which must leave the saved work's copy alone.
+    const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimes(QFile::encodeName(copy).constData(), times);
+    waitForWork();
+
+    StudioModel again(m_home.settings());
+    ASSERT_TRUE(waitUntil([&] { return again.media().has_value(); }));
+    EXPECT_EQ(again.media()->url.toLocalFile(), copy);
+    EXPECT_TRUE(again.media()->video);
+    EXPECT_EQ(again.mediaName(), QStringLiteral("colours.mp4"));
+    EXPECT_EQ(again.options(), last);
+    EXPECT_TRUE(again.error().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !again.preview().isNull(); }));
+    EXPECT_EQ(again.preview().size(), QSize(600, 600));
+
+    // Another media replaces the work and its copy.
+    import(again, photo(100, 100));
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_EQ(libraryFiles().filter(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-"))).size(), 1);
+    written();
+    EXPECT_EQ(SavedWork::decode(readFile(saved))->mediaName, QStringLiteral("photo-100x100.png"));
+}
+
+TEST_F(Studio, WorkThatCannotComeBackLeavesTheStudioEmpty) {
+    const QString saved = QDir(m_home.library()).filePath(QStringLiteral("studio.json"));
+    const auto leave = [&] {
+        StudioModel model(m_home.settings());
+        import(model, gif());
+        leftAsItWas(model);
+        const QString copy = model.media()->url.toLocalFile();
+        written();
+        return copy;
+    };
+    const auto startsEmpty = [&](const char* what) {
+        StudioModel model(m_home.settings());
+        settle();
+        EXPECT_FALSE(model.media()) << what;
+        EXPECT_TRUE(model.mediaName().isEmpty()) << what;
+        EXPECT_TRUE(model.error().isEmpty()) << what;
+        EXPECT_EQ(model.options(), ExportOptions{}) << what;
+    };
+
+    QFile::remove(leave());
+    startsEmpty("the copy is gone");
+
+    // The copy no longer decodes: it is not kept for ever either.
+    QString copy = leave();
+    writeFile(copy, "no longer a picture");
+    startsEmpty("the copy is unreadable");
+    waitForWork();
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_FALSE(QFileInfo::exists(saved));
+
+    // Another instance is still working on it.
+    copy = leave();
+    {
+        QFile other(copy);
+        ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+        ASSERT_EQ(::flock(other.handle(), LOCK_SH), 0);
+        startsEmpty("the copy is in use");
+    }
+    EXPECT_TRUE(QFileInfo::exists(copy));
+    EXPECT_TRUE(SavedWork::decode(readFile(saved)));
+
+    // Anything the studio did not write.
+    const QByteArray good = readFile(saved);
+    QByteArray otherVersion = good;
+    otherVersion.replace("\"version\": 1", "\"version\": 2");
+    QByteArray badFormat = good;
+    badFormat.replace("\"JPG\"", "\"PNG\"");
+    QByteArray badFps = good;
+    badFps.replace("\"fps\": 7", "\"fps\": 7.5");
+    QByteArray badCrop = good;
+    badCrop.replace("\"zoom\"", "\"zoomed\"");
+    QByteArray endless = good;
+    endless.replace("\"start\": 0.75", "\"start\": 1e999");
+    QByteArray noTitle = good;
+    noTitle.replace("captionTitle", "title");
+    QByteArray flagAsNumber = good;
+    flagAsNumber.replace("\"clockwise\": false", "\"clockwise\": 0");
+    const QString outside = m_user.filePath(QStringLiteral("keep.png"));
+    writeFile(outside, "not ours to remove");
+    QByteArray escaping = good;
+    escaping.replace(QFileInfo(copy).fileName().toUtf8(),
+                     QDir(m_home.library()).relativeFilePath(outside).toUtf8());
+    for (const QByteArray& bytes :
+         {good.left(good.size() / 2), QByteArray("\0\xff garbage"), QByteArray(), otherVersion,
+          badFormat, badFps, badCrop, endless, noTitle, flagAsNumber, escaping}) {
+        ASSERT_NE(bytes, good);
+        writeFile(saved, bytes);
+        startsEmpty(bytes.constData());
+    }
+    EXPECT_TRUE(QFileInfo::exists(outside));
+    writeFile(saved, good);
+    StudioModel model(m_home.settings());
+    EXPECT_TRUE(waitUntil([&] { return model.media().has_value(); }));
+}
+
+TEST_F(Studio, AFileOpenedAtStartUpGoesBeforeTheSavedWork) {
+    QString copy;
+    {
+        StudioModel model(m_home.settings());
+        import(model, gif());
+        copy = model.media()->url.toLocalFile();
+    }
+    waitForWork();
+    StudioModel model(m_home.settings());
+    import(model, photo(100, 100));
+    settle();
+    EXPECT_EQ(model.mediaName(), QStringLiteral("photo-100x100.png"));
+    EXPECT_FALSE(QFileInfo::exists(copy));
 }
 
 TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {
