@@ -11,6 +11,7 @@ import re
 import signal
 import subprocess
 import sys
+import time
 
 from session import X11, app_env, wait_until
 
@@ -100,8 +101,8 @@ def framed(title, node):
     return wid, (x - left, y - top, w + left + right, h + top + bottom)
 
 
-def start(settings=None, **env):
-    process = desktop.start([studio, picture], env=dict(app_env(desktop, "xcb", settings), **env))
+def start(settings=None, files=(picture,), **env):
+    process = desktop.start([studio, *files], env=dict(app_env(desktop, "xcb", settings), **env))
     return process, wait_until(application, what="tovi-studio on the accessibility bus")
 
 
@@ -165,6 +166,29 @@ def choose_folder(app, sheet, folder):
     field.queryEditableText().setTextContents(folder)
     press(find(dialog, "push button", "Wybierz"))
     wait_until(lambda: find(app, "dialog", "Połącz Tovi") is None, what="the dialog to close")
+
+
+def leave_work(window):
+    """A crop zoomed in, a caption typed, and the card screen left in front."""
+    press(find(window, "slider", "Zoom"), "Increase")
+    wait_for(lambda: window, "label", "102%", "the zoom to show 102%")
+    press(find(window, "push button", "Podpis"))
+    wait_for(lambda: window, "text", "Podpis").queryEditableText().setTextContents("Wakacje")
+    press(find(window, "radio button", "Losowane karty"))
+    wait_until(lambda: find(window, "radio button", "Karta 1"), what="the card screen")
+
+
+def find_work(window, when, zoom, screen):
+    """`screen` in front, and in „Grafika” the picture as it was left, its crop tool open."""
+    front = wait_for(lambda: window, "radio button", screen)
+    check(front.getState().contains(pyatspi.STATE_CHECKED), f"{when}: „{screen}” in front")
+    press(find(window, "radio button", "Grafika"))
+    slider = wait_for(lambda: window, "slider", "Zoom")
+    settles(f"{when}: the zoom", lambda: slider.queryValue().currentValue, lambda v: v == zoom)
+    press(find(window, "push button", "Podpis"))
+    field = wait_for(lambda: window, "text", "Podpis")
+    check(field.queryText().getText(0, -1) == "Wakacje", f"{when}: the caption")
+    press(find(window, "push button", "Kadr"))
 
 
 def read_as_orca(app, window, button):
@@ -245,11 +269,23 @@ try:
         xdotool("windowmove", wid, "120", "60")
         moved = settles("the move", lambda: extents(window),
                         lambda e: e[2:] == (900, 560) and e[:2] != placed[:2])
+        # The work left on both screens comes back with the window.
+        leave_work(window)
         xdotool("key", "--window", wid, "ctrl+q")
         process.wait(20)
-        process, app = start()
+        process, app = start(files=())
         window, button = send_button_fits(app, "second start")
         settles("back where it was left", lambda: extents(window), lambda e: e == moved)
+        find_work(window, "after a quit", 102, "Losowane karty")
+        # Killed once a change has settled: it was on disk already.
+        press(wait_for(lambda: window, "slider", "Zoom"), "Increase")
+        wait_for(lambda: window, "label", "104%", "the zoom to show 104%")
+        time.sleep(1)
+        process.kill()
+        process.wait(20)
+        process, app = start(files=())
+        window, button = send_button_fits(app, "after a crash")
+        find_work(window, "after a crash", 104, "Grafika")
     else:
         # With motion, so that the animated picture plays.
         process, app = start({"tutorial.factory-to-yours.version": 1}, TOVI_REDUCE_MOTION="0")
