@@ -168,26 +168,21 @@ def choose_folder(app, sheet, folder):
     wait_until(lambda: find(app, "dialog", "Połącz Tovi") is None, what="the dialog to close")
 
 
-def leave_work(window):
-    """A crop zoomed in, a caption typed, and the card screen left in front."""
-    press(find(window, "slider", "Zoom"), "Increase")
-    wait_for(lambda: window, "label", "102%", "the zoom to show 102%")
-    press(find(window, "push button", "Podpis"))
-    wait_for(lambda: window, "text", "Podpis").queryEditableText().setTextContents("Wakacje")
-    press(find(window, "radio button", "Losowane karty"))
-    wait_until(lambda: find(window, "radio button", "Karta 1"), what="the card screen")
+def zoom_in(window, shown):
+    press(wait_for(lambda: window, "slider", "Zoom"), "Increase")
+    wait_for(lambda: window, "label", shown, f"the zoom to show {shown}")
 
 
 def find_work(window, when, zoom, screen):
-    """`screen` in front, and in „Grafika” the picture as it was left, its crop tool open."""
-    front = wait_for(lambda: window, "radio button", screen)
-    check(front.getState().contains(pyatspi.STATE_CHECKED), f"{when}: „{screen}” in front")
+    """`screen` in front, and in „Grafika” the picture as it was left."""
+    check(wait_for(lambda: window, "radio button", screen).getState().contains(
+        pyatspi.STATE_CHECKED), f"{when}: „{screen}” in front")
     press(find(window, "radio button", "Grafika"))
     slider = wait_for(lambda: window, "slider", "Zoom")
     settles(f"{when}: the zoom", lambda: slider.queryValue().currentValue, lambda v: v == zoom)
     press(find(window, "push button", "Podpis"))
-    field = wait_for(lambda: window, "text", "Podpis")
-    check(field.queryText().getText(0, -1) == "Wakacje", f"{when}: the caption")
+    check(wait_for(lambda: window, "text", "Podpis").queryText().getText(0, -1) == "Wakacje",
+          f"{when}: the caption")
     press(find(window, "push button", "Kadr"))
 
 
@@ -269,8 +264,11 @@ try:
         xdotool("windowmove", wid, "120", "60")
         moved = settles("the move", lambda: extents(window),
                         lambda e: e[2:] == (900, 560) and e[:2] != placed[:2])
-        # The work left on both screens comes back with the window.
-        leave_work(window)
+        # A crop zoomed in, a caption typed, the card screen in front: all back after a quit.
+        zoom_in(window, "102%")
+        press(find(window, "push button", "Podpis"))
+        wait_for(lambda: window, "text", "Podpis").queryEditableText().setTextContents("Wakacje")
+        press(find(window, "radio button", "Losowane karty"))
         xdotool("key", "--window", wid, "ctrl+q")
         process.wait(20)
         process, app = start(files=())
@@ -278,8 +276,7 @@ try:
         settles("back where it was left", lambda: extents(window), lambda e: e == moved)
         find_work(window, "after a quit", 102, "Losowane karty")
         # Killed once a change has settled: it was on disk already.
-        press(wait_for(lambda: window, "slider", "Zoom"), "Increase")
-        wait_for(lambda: window, "label", "104%", "the zoom to show 104%")
+        zoom_in(window, "104%")
         time.sleep(1)
         process.kill()
         process.wait(20)
