@@ -709,10 +709,11 @@ TEST_F(Studio, TheWorkComesBackAfterAQuitAndAfterACrash) {
     // A file opened at start-up replaces the work coming back, and its copy.
     StudioModel opened(m_home.settings());
     import(opened, photo(100, 100));
+    import(opened, photo(120, 100)); // with the same fresh options
     settle();
     EXPECT_FALSE(QFileInfo::exists(copy));
     written();
-    EXPECT_EQ(SavedWork::decode(readFile(saved))->mediaName, QStringLiteral("photo-100x100.png"));
+    EXPECT_EQ(SavedWork::decode(readFile(saved))->mediaName, QStringLiteral("photo-120x100.png"));
 }
 
 TEST_F(Studio, WorkThatCannotComeBackLeavesTheStudioEmpty) {

@@ -347,7 +347,6 @@ TEST_F(Root, ModesKeepTheirWorkAndWaitWhileBusy) {
 // Started again, the window shows the screen it was left on (the work: see tests/desktop);
 // a saved work that cannot be read never stops it from starting.
 TEST_F(Root, TheWindowOpensOnTheScreenItWasLeftOn) {
-    m_home.settings().setInteger(Settings::tutorialVersion, 1);
     {
         StudioRootView root(m_home.settings());
         root.setMode(StudioMode::cards);
