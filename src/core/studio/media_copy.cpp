@@ -55,11 +55,11 @@ bool MediaCopy::isCopyName(const QString& name) {
     return pattern.match(name).hasMatch();
 }
 
-void MediaCopy::removeStale(const QString& folder) {
+void MediaCopy::removeStale(const QString& folder, const QString& keep) {
     const QDir dir(folder);
     const time_t now = std::time(nullptr);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!isCopyName(name))
+        if (!isCopyName(name) || name == keep)
             continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

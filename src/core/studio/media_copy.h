@@ -23,7 +23,8 @@ public:
     // Removes the earlier copies in `folder`: regular files named by a UUID (with or without an
     // extension) that no process holds and that are not brand new. Everything else (exported
     // "tovi-…" files, the "Packs" folder, foreign files) stays. Failures are ignored.
-    static void removeStale(const QString& folder);
+    // The copy named `keep` stays too.
+    static void removeStale(const QString& folder, const QString& keep = {});
 
     // A file name as the studio gives its copies.
     static bool isCopyName(const QString& name);

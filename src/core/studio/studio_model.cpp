@@ -49,7 +49,7 @@ struct StudioModel::Imported {
     std::shared_ptr<MediaCopy> copy;
 };
 
-StudioModel::StudioModel(Settings& settings, QObject* parent)
+StudioModel::StudioModel(Settings& settings, Work work, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_selectedFolder(settings.string(Settings::album, defaultAlbum)) {
@@ -69,11 +69,20 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
             });
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
-    // Taken up before the cleanup, which leaves a copy that is held alone.
-    restoreWork();
-    // A video copy can be gigabytes; the other copies of earlier runs are never used again.
+    std::optional<SavedWork> saved;
     try {
-        MediaCopy::removeStale(WorkingFolder::path());
+        if (work == Work::kept)
+            m_work = std::make_unique<DeferredWrite>(SavedWork::file());
+        saved = SavedWork::decode(readFile(SavedWork::file()));
+    } catch (const ToviError&) {
+        // No working folder, or nothing saved.
+    }
+    if (saved && m_work)
+        restoreWork(*saved);
+    // A video copy can be gigabytes; the other copies of earlier runs are never used again. The
+    // saved work's stays, whether taken up here or left for the window.
+    try {
+        MediaCopy::removeStale(WorkingFolder::path(), saved ? saved->copy : QString());
     } catch (const ToviError&) {
         // No working folder yet: nothing to clean. Import reports the failure when it matters.
     }
@@ -205,24 +214,15 @@ void StudioModel::showMedia(const Imported& imported, const QString& name,
 
 // --- saved work ---------------------------------------------------------------------------------
 
-void StudioModel::restoreWork() {
-    std::optional<SavedWork> work;
-    try {
-        m_work = std::make_unique<DeferredWrite>(SavedWork::file());
-        work = SavedWork::decode(readFile(m_work->path()));
-    } catch (const ToviError&) {
-        return; // no working folder, or nothing saved
-    }
-    if (!work)
-        return;
+void StudioModel::restoreWork(const SavedWork& work) {
     std::shared_ptr<MediaCopy> copy =
-        MediaCopy::adopt(QFileInfo(m_work->path()).dir().filePath(work->copy));
+        MediaCopy::adopt(QFileInfo(m_work->path()).dir().filePath(work.copy));
     if (!copy)
         return;
     // Inspected as an import inspects; an import the person starts meanwhile goes first.
     runInBackground(
         this, [copy] { return MediaProcessor::inspect(QUrl::fromLocalFile(copy->path())); },
-        [this, copy, work = *work](const Outcome<MediaInfo>& outcome) {
+        [this, copy, work](const Outcome<MediaInfo>& outcome) {
             if (m_media) {
                 copy->remove(); // replaced already
                 return;
