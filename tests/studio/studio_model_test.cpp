@@ -752,7 +752,6 @@ TEST_F(Studio, WorkThatCannotComeBackLeavesTheStudioEmpty) {
         ASSERT_EQ(::flock(other.handle(), LOCK_SH), 0);
         startsEmpty("the copy is in use");
     }
-    EXPECT_TRUE(QFileInfo::exists(copy));
 
     // Anything the studio did not write.
     const QByteArray good = readFile(SavedWork::file());
@@ -762,13 +761,10 @@ TEST_F(Studio, WorkThatCannotComeBackLeavesTheStudioEmpty) {
     const std::pair<QByteArray, QByteArray> damages[] = {
         {"\"version\": 1", "\"version\": 2"},
         {"\"JPG\"", "\"PNG\""},
-        {"\"fps\": 7", "\"fps\": 7.5"},
-        {"\"zoom\"", "\"zoomed\""},
         {"\"start\": 0.75", "\"start\": 1e999"},
         {"\"clockwise\": false", "\"clockwise\": 0"},
         {name, QDir(m_home.library()).relativeFilePath(outside).toUtf8()},
-        {good, good.left(good.size() / 2)},
-        {good, "\xff{"}};
+        {good, good.left(good.size() / 2)}};
     for (const auto& [from, to] : damages) {
         QByteArray bytes = good;
         ASSERT_NE(bytes.replace(from, to), good);

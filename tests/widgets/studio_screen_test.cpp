@@ -361,7 +361,6 @@ TEST_F(Root, TheWindowOpensOnTheScreenItWasLeftOn) {
     settle();
     EXPECT_EQ(root.mode(), StudioMode::cards);
     EXPECT_FALSE(root.studio().media());
-    EXPECT_EQ(root.studioView()->alert(), nullptr);
 }
 
 } // namespace
