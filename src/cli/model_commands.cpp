@@ -106,7 +106,7 @@ int send(CommandLine& line) {
             return line.usageError(QStringLiteral("--album przyjmuje Photo1, Photo2 albo Photo3."));
     }
     Settings settings;
-    StudioModel model(settings);
+    StudioModel model(settings, StudioModel::Work::oneShot);
     model.importMedia(QUrl::fromLocalFile(absolute(parser.positionalArguments().constFirst())));
     waitWhileBusy(model);
     if (!model.error().isEmpty())

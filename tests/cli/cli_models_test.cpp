@@ -5,6 +5,7 @@
 #include "device/pack_error.h"
 #include "media/media_error.h"
 #include "packs/own_pack.h"
+#include "studio/saved_work.h"
 #include "support/cli_runner.h"
 #include "support/device_fixtures.h"
 #include "support/model_home.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/time.h>
 
 using namespace tovi;
 using namespace tovi::test;
@@ -122,6 +124,13 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     EXPECT_TRUE(typo.err.startsWith(
         QStringLiteral("tovi: --album przyjmuje Photo1, Photo2 albo Photo3.\n")));
     EXPECT_TRUE(m_home.reopenSettings()->string(Settings::album).isEmpty());
+    // The window's saved work, which the command neither takes up nor cleans away.
+    const QString window = QStringLiteral("0A1B2C3D-0000-4000-8000-00000000000A.png");
+    writeFile(QFileInfo(SavedWork::file()).dir().filePath(window), "x");
+    const struct timeval old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimes(QFile::encodeName(m_home.library() + QLatin1Char('/') + window).constData(), old);
+    const QByteArray work = SavedWork{window, QStringLiteral("okno.png"), {}}.encode();
+    writeFile(SavedWork::file(), work);
 
     const CliResult result =
         runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"), device(),
@@ -135,7 +144,9 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     EXPECT_TRUE(saved[0].startsWith(QStringLiteral("tovi-")) &&
                 saved[0].endsWith(QStringLiteral(".gif")));
     // The local copy of the graphic stays, as in the window; the imported media copy does not.
-    EXPECT_EQ(QDir(m_home.library()).entryList(QDir::Files), saved);
+    EXPECT_EQ(QDir(m_home.library()).entryList(QDir::Files),
+              QStringList({window, QStringLiteral("studio.json"), saved[0]}));
+    EXPECT_EQ(readFile(SavedWork::file()), work);
     EXPECT_EQ(m_home.reopenSettings()->string(Settings::album), QStringLiteral("Photo3"));
 
     const CliResult refused = runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"),

@@ -11,6 +11,7 @@ import re
 import signal
 import subprocess
 import sys
+import time
 
 from session import X11, app_env, wait_until
 
@@ -100,9 +101,8 @@ def framed(title, node):
     return wid, (x - left, y - top, w + left + right, h + top + bottom)
 
 
-def start(settings=None, open_picture=True, **env):
-    process = desktop.start([studio, picture] if open_picture else [studio],
-                            env=dict(app_env(desktop, "xcb", settings), **env))
+def start(settings=None, files=(picture,), **env):
+    process = desktop.start([studio, *files], env=dict(app_env(desktop, "xcb", settings), **env))
     return process, wait_until(application, what="tovi-studio on the accessibility bus")
 
 
@@ -199,6 +199,24 @@ def choose_folder(app, sheet, folder):
     wait_until(lambda: find(app, "dialog", "Połącz Tovi") is None, what="the dialog to close")
 
 
+def zoom_in(window, shown):
+    press(wait_for(lambda: window, "slider", "Zoom"), "Increase")
+    wait_for(lambda: window, "label", shown, f"the zoom to show {shown}")
+
+
+def find_work(window, when, zoom, screen):
+    """`screen` in front, and in „Grafika” the picture as it was left."""
+    check(wait_for(lambda: window, "radio button", screen).getState().contains(
+        pyatspi.STATE_CHECKED), f"{when}: „{screen}” in front")
+    press(find(window, "radio button", "Grafika"))
+    slider = wait_for(lambda: window, "slider", "Zoom")
+    settles(f"{when}: the zoom", lambda: slider.queryValue().currentValue, lambda v: v == zoom)
+    press(find(window, "push button", "Podpis"))
+    check(wait_for(lambda: window, "text", "Podpis").queryText().getText(0, -1) == "Wakacje",
+          f"{when}: the caption")
+    press(find(window, "push button", "Kadr"))
+
+
 def read_as_orca(app, window, button):
     check(window.getRoleName() == "frame", "the window is a frame")
     radio_group(window, "Co chcesz przygotować?", 2)
@@ -287,7 +305,7 @@ try:
         send_button_fits(app, "under a tall title bar")
     elif (width, height) == (1280, 720):
         # A first start: the tutorial opens over the window, and both fit.
-        process, app = start({}, open_picture=False)
+        process, app = start({}, files=())
         tutorial = wait_for(lambda: app, "dialog", "Jak to działa?")
         lies_inside("the tutorial's frame", lambda: framed("Jak to działa?", tutorial)[1])
         press(find(tutorial, "push button", "Zamknij samouczek"))
@@ -304,11 +322,25 @@ try:
         xdotool("windowmove", wid, "120", "60")
         moved = settles("the move", lambda: extents(window),
                         lambda e: e[2:] == (900, 560) and e[:2] != placed[:2])
+        # A crop zoomed in, a caption typed, the card screen in front: all back after a quit.
+        zoom_in(window, "102%")
+        press(find(window, "push button", "Podpis"))
+        wait_for(lambda: window, "text", "Podpis").queryEditableText().setTextContents("Wakacje")
+        press(find(window, "radio button", "Losowane karty"))
         xdotool("key", "--window", wid, "ctrl+q")
         process.wait(20)
-        process, app = start()
+        process, app = start(files=())
         window, button = send_button_fits(app, "second start")
         settles("back where it was left", lambda: extents(window), lambda e: e == moved)
+        find_work(window, "after a quit", 102, "Losowane karty")
+        # Killed once a change has settled: it was on disk already.
+        zoom_in(window, "104%")
+        time.sleep(1)
+        process.kill()
+        process.wait(20)
+        process, app = start(files=())
+        window, button = send_button_fits(app, "after a crash")
+        find_work(window, "after a crash", 104, "Grafika")
     else:
         # With motion, so that the animated picture plays.
         process, app = start({"tutorial.factory-to-yours.version": 1}, TOVI_REDUCE_MOTION="0")

@@ -1,5 +1,6 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
+#include "app/deferred_write.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
@@ -9,6 +10,7 @@
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
+#include "studio/saved_work.h"
 #include "studio/studio_model.h"
 #include "support/device_fixtures.h"
 #include "support/gif_builder.h"
@@ -650,6 +652,129 @@ TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
     ::utimes(QFile::encodeName(current).constData(), times);
     StudioModel second(m_home.settings());
     EXPECT_TRUE(QFileInfo::exists(current));
+}
+
+// The work of a run as a person leaves it: a clip cropped, trimmed, captioned, made a still.
+ExportOptions leftAsItWas(StudioModel& model) {
+    model.panCrop(-30, 0, 300);
+    model.zoomCrop(10, false);
+    // crop, format, start, length, fps, rotation, its seconds, clockwise, captions, texts
+    model.setOptions({model.options().crop, OutputFormat::jpg, 0.75, 1.25, 7, true, 2.5, false,
+                      true, QStringLiteral("Zażółć"), QStringLiteral("gęślą jaźń")});
+    return model.options();
+}
+
+// Settled, and the worker that writes it done.
+void written() {
+    spin(DeferredWrite::settleMs + 100);
+    waitForWork();
+}
+
+TEST_F(Studio, TheWorkComesBackAfterAQuitAndAfterACrash) {
+    const QString saved = SavedWork::file();
+    auto model = std::make_unique<StudioModel>(m_home.settings());
+    import(*model, colours);
+    const ExportOptions options = leftAsItWas(*model);
+    const QString copy = model->media()->url.toLocalFile();
+    {
+        // Written by a worker: with every worker held it waits, and the window goes on.
+        PoolGate gate;
+        spin(DeferredWrite::settleMs + 100);
+        EXPECT_FALSE(QFileInfo::exists(saved));
+    }
+    written();
+    // The model still lives: a crash now loses nothing.
+    const SavedWork onDisk{QFileInfo(copy).fileName(), QStringLiteral("colours.mp4"), options};
+    EXPECT_EQ(SavedWork::decode(readFile(saved)), onDisk);
+
+    // A quit right after a change: the model's end hands the change on.
+    ExportOptions last = options;
+    last.captionTitle = QStringLiteral("Ostatnie słowo");
+    model->setOptions(last);
+    model.reset();
+    // Old enough for the start-up cleanup, which must leave the saved work's copy alone.
+    const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimes(QFile::encodeName(copy).constData(), times);
+    waitForWork();
+
+    {
+        StudioModel again(m_home.settings());
+        ASSERT_TRUE(waitUntil([&] { return !again.preview().isNull(); }));
+        EXPECT_EQ(again.media()->url.toLocalFile(), copy);
+        EXPECT_EQ(again.mediaName(), QStringLiteral("colours.mp4"));
+        EXPECT_EQ(again.options(), last);
+    }
+    waitForWork();
+
+    // A file opened at start-up replaces the work coming back, and its copy.
+    StudioModel opened(m_home.settings());
+    import(opened, photo(100, 100));
+    import(opened, photo(120, 100)); // with the same fresh options
+    settle();
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    written();
+    EXPECT_EQ(SavedWork::decode(readFile(saved))->mediaName, QStringLiteral("photo-120x100.png"));
+}
+
+TEST_F(Studio, WorkThatCannotComeBackLeavesTheStudioEmpty) {
+    const auto leave = [&] {
+        StudioModel model(m_home.settings());
+        import(model, gif());
+        leftAsItWas(model);
+        written();
+        return model.media()->url.toLocalFile();
+    };
+    const auto startsEmpty = [&](const QByteArray& what) {
+        {
+            StudioModel model(m_home.settings());
+            settle();
+            EXPECT_TRUE(!model.media() && model.mediaName().isEmpty() && model.error().isEmpty() &&
+                        model.options() == ExportOptions{})
+                << what.constData();
+        }
+        waitForWork();
+    };
+
+    QFile::remove(leave());
+    startsEmpty("the copy is gone");
+
+    // The copy no longer decodes: it is not kept for ever either.
+    QString copy = leave();
+    writeFile(copy, "no longer a picture");
+    startsEmpty("the copy is unreadable");
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_FALSE(QFileInfo::exists(SavedWork::file()));
+
+    copy = leave();
+    {
+        QFile other(copy); // another instance still works on it
+        ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+        ASSERT_EQ(::flock(other.handle(), LOCK_SH), 0);
+        startsEmpty("the copy is in use");
+    }
+
+    // Anything the studio did not write.
+    const QByteArray good = readFile(SavedWork::file());
+    const QString outside = m_user.filePath(QStringLiteral("keep.png"));
+    writeFile(outside, "not ours to remove");
+    const QByteArray name = QFileInfo(copy).fileName().toUtf8();
+    const std::pair<QByteArray, QByteArray> damages[] = {
+        {"\"version\": 1", "\"version\": 2"},
+        {"\"JPG\"", "\"PNG\""},
+        {"\"start\": 0.75", "\"start\": 1e999"},
+        {"\"clockwise\": false", "\"clockwise\": 0"},
+        {name, QDir(m_home.library()).relativeFilePath(outside).toUtf8()},
+        {good, good.left(good.size() / 2)}};
+    for (const auto& [from, to] : damages) {
+        QByteArray bytes = good;
+        ASSERT_NE(bytes.replace(from, to), good);
+        writeFile(SavedWork::file(), bytes);
+        startsEmpty(bytes);
+    }
+    EXPECT_TRUE(QFileInfo::exists(outside));
+    writeFile(SavedWork::file(), good);
+    StudioModel model(m_home.settings());
+    EXPECT_TRUE(waitUntil([&] { return model.media().has_value(); }));
 }
 
 TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {

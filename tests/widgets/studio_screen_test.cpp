@@ -17,6 +17,7 @@
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 #include "studio/studio_view.h"
+#include "support/device_fixtures.h"
 #include "support/model_home.h"
 #include "window/root_view.h"
 
@@ -362,6 +363,25 @@ TEST_F(Root, ModesKeepTheirWorkAndWaitWhileBusy) {
     EXPECT_EQ(root.packs().selectedID(), pack.id);
     EXPECT_EQ(root.packs().slot(), 4);
     EXPECT_EQ(root.studio().mediaName(), QStringLiteral("pack-%1-3.jpg").arg(pack.id));
+}
+
+// Started again, the window shows the screen it was left on (the work: see tests/desktop);
+// a saved work that cannot be read never stops it from starting.
+TEST_F(Root, TheWindowOpensOnTheScreenItWasLeftOn) {
+    {
+        StudioRootView root(m_home.settings());
+        root.setMode(StudioMode::cards);
+        root.openFile(colours); // the studio's material: shown there
+        EXPECT_EQ(root.mode(), StudioMode::artwork);
+        ASSERT_TRUE(waitUntil([&] { return root.studio().media() && !root.studio().busy(); }));
+        root.setMode(StudioMode::cards);
+    }
+    waitForWork();
+    writeFile(m_home.library() + QStringLiteral("/studio.json"), "{\"version\": 1, \"copy\":");
+    StudioRootView root(m_home.settings());
+    settle();
+    EXPECT_EQ(root.mode(), StudioMode::cards);
+    EXPECT_FALSE(root.studio().media());
 }
 
 } // namespace

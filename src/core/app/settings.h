@@ -25,6 +25,8 @@ public:
     static constexpr QLatin1StringView packsLastBackup{"packs.lastBackup"};
     // The folder the open dialogs start in: the one a file was last chosen from.
     static constexpr QLatin1StringView lastFolder{"files.lastFolder"};
+    // The screen shown when the window was last used: a StudioMode's raw value.
+    static constexpr QLatin1StringView screen{"window.screen"};
     // The main window's size, place and maximised state when it was last closed.
     static constexpr QLatin1StringView windowGeometry{"window.geometry"};
 

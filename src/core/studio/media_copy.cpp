@@ -34,6 +34,20 @@ std::shared_ptr<MediaCopy> MediaCopy::make(const QString& source, const QString&
     return std::shared_ptr<MediaCopy>(new MediaCopy(target, fd));
 }
 
+std::shared_ptr<MediaCopy> MediaCopy::adopt(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    // Exclusive first, to learn that nobody else holds it; then shared, as make() leaves it.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        ::flock(fd, LOCK_SH) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::shared_ptr<MediaCopy>(new MediaCopy(path, fd));
+}
+
 bool MediaCopy::isCopyName(const QString& name) {
     static const QRegularExpression pattern(
         QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{"
@@ -41,11 +55,11 @@ bool MediaCopy::isCopyName(const QString& name) {
     return pattern.match(name).hasMatch();
 }
 
-void MediaCopy::removeStale(const QString& folder) {
+void MediaCopy::removeStale(const QString& folder, const QString& keep) {
     const QDir dir(folder);
     const time_t now = std::time(nullptr);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!isCopyName(name))
+        if (!isCopyName(name) || name == keep)
             continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

@@ -15,10 +15,16 @@ public:
     // is left behind.
     static std::shared_ptr<MediaCopy> make(const QString& source, const QString& target);
 
+    // Takes up the copy `path` that an earlier run left (the work it saved), locked as make()
+    // locks it; nothing when the file is gone, is not a regular file, or another process holds
+    // it (that instance is still working on it).
+    static std::shared_ptr<MediaCopy> adopt(const QString& path);
+
     // Removes the earlier copies in `folder`: regular files named by a UUID (with or without an
     // extension) that no process holds and that are not brand new. Everything else (exported
     // "tovi-…" files, the "Packs" folder, foreign files) stays. Failures are ignored.
-    static void removeStale(const QString& folder);
+    // The copy named `keep` stays too.
+    static void removeStale(const QString& folder, const QString& keep = {});
 
     // A file name as the studio gives its copies.
     static bool isCopyName(const QString& name);

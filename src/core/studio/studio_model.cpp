@@ -2,6 +2,7 @@
 
 #include "app/atomic_write.h"
 #include "app/background_task.h"
+#include "app/deferred_write.h"
 #include "app/published.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
@@ -14,6 +15,7 @@
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
+#include "studio/saved_work.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,14 +42,14 @@ QString outputName(OutputFormat format) {
     return AlbumWriter::freshName(rawValue(format).toLower());
 }
 
-struct Imported {
+} // namespace
+
+struct StudioModel::Imported {
     MediaInfo media;
     std::shared_ptr<MediaCopy> copy;
 };
 
-} // namespace
-
-StudioModel::StudioModel(Settings& settings, QObject* parent)
+StudioModel::StudioModel(Settings& settings, Work work, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_selectedFolder(settings.string(Settings::album, defaultAlbum)) {
@@ -67,9 +69,20 @@ StudioModel::StudioModel(Settings& settings, QObject* parent)
             });
     if (const auto folder = ToviConnectionStore::resolve(settings, Settings::destination))
         m_destination = *folder;
-    // A video copy can be gigabytes; copies of earlier runs are never used again.
+    std::optional<SavedWork> saved;
     try {
-        MediaCopy::removeStale(WorkingFolder::path());
+        if (work == Work::kept)
+            m_work = std::make_unique<DeferredWrite>(SavedWork::file());
+        saved = SavedWork::decode(readFile(SavedWork::file()));
+    } catch (const ToviError&) {
+        // No working folder, or nothing saved.
+    }
+    if (saved && m_work)
+        restoreWork(*saved);
+    // A video copy can be gigabytes; the other copies of earlier runs are never used again. The
+    // saved work's stays, whether taken up here or left for the window.
+    try {
+        MediaCopy::removeStale(WorkingFolder::path(), saved ? saved->copy : QString());
     } catch (const ToviError&) {
         // No working folder yet: nothing to clean. Import reports the failure when it matters.
     }
@@ -85,6 +98,7 @@ void StudioModel::setOptions(const ExportOptions& options) {
     m_options = options;
     m_playback.setFragment(m_media, m_options);
     emit optionsChanged();
+    saveWork();
 }
 
 void StudioModel::setSelectedFolder(const QString& folder) {
@@ -171,26 +185,62 @@ void StudioModel::importMedia(const QUrl& url) {
                 setBusy(false);
                 return;
             }
-            if (m_mediaCopy)
-                m_mediaCopy->remove();
-            m_mediaCopy = outcome.value->copy;
-            m_media = outcome.value->media;
-            m_previewSource = m_media->video
-                                  ? std::make_shared<PreviewSource>(m_media->url.toLocalFile())
-                                  : nullptr;
-            m_cachedFrame = m_media->frame;
-            m_cachedTime = 0;
-            emit mediaChanged();
-            if (name != m_mediaName) {
-                m_mediaName = name;
-                emit mediaNameChanged();
-            }
-            setOptions(freshOptions(*m_media));
-            setOutput({});
-            setExportedURL({});
-            refreshPreview();
+            showMedia(*outcome.value, name, freshOptions(outcome.value->media));
             setBusy(false);
         });
+}
+
+void StudioModel::showMedia(const Imported& imported, const QString& name,
+                            const ExportOptions& options) {
+    if (m_mediaCopy)
+        m_mediaCopy->remove();
+    m_mediaCopy = imported.copy;
+    m_media = imported.media;
+    m_previewSource =
+        m_media->video ? std::make_shared<PreviewSource>(m_media->url.toLocalFile()) : nullptr;
+    m_cachedFrame = m_media->frame;
+    m_cachedTime = 0;
+    emit mediaChanged();
+    if (name != m_mediaName) {
+        m_mediaName = name;
+        emit mediaNameChanged();
+    }
+    setOptions(options);
+    setOutput({});
+    setExportedURL({});
+    refreshPreview();
+    saveWork();
+}
+
+// --- saved work ---------------------------------------------------------------------------------
+
+void StudioModel::restoreWork(const SavedWork& work) {
+    std::shared_ptr<MediaCopy> copy =
+        MediaCopy::adopt(QFileInfo(m_work->path()).dir().filePath(work.copy));
+    if (!copy)
+        return;
+    // Inspected as an import inspects; an import the person starts meanwhile goes first.
+    runInBackground(
+        this, [copy] { return MediaProcessor::inspect(QUrl::fromLocalFile(copy->path())); },
+        [this, copy, work](const Outcome<MediaInfo>& outcome) {
+            if (m_media) {
+                copy->remove(); // replaced already
+                return;
+            }
+            if (!outcome.ok()) {
+                copy->remove();
+                m_work->remove();
+                return;
+            }
+            showMedia(Imported{*outcome.value, copy}, work.mediaName, work.options);
+        });
+}
+
+void StudioModel::saveWork() {
+    if (!m_work || !m_media || !m_mediaCopy)
+        return;
+    m_work->write(
+        SavedWork{QFileInfo(m_mediaCopy->path()).fileName(), m_mediaName, m_options}.encode());
 }
 
 // --- preview ------------------------------------------------------------------------------------

@@ -17,8 +17,10 @@
 
 namespace tovi {
 
+class DeferredWrite;
 class MediaCopy;
 class Settings;
+struct SavedWork;
 
 // The model of the single-graphic mode: the one piece of media being worked on, the export
 // settings, the live 600 × 600 preview, and the album writer. Confined to the interface thread;
@@ -45,9 +47,15 @@ public:
     static constexpr int previewDebounceMs = 120;
     static constexpr int previewSize = 600;
 
-    // Restores the album and the remembered device folder from `settings`, and clears away the
-    // media copies that earlier runs left in the working folder.
-    explicit StudioModel(Settings& settings, QObject* parent = nullptr);
+    // Whether the work is kept for the next start (the window) or not (a one-shot command,
+    // which leaves the window's saved work alone).
+    enum class Work { kept, oneShot };
+
+    // Restores the album and the remembered device folder from `settings` and, when the work is
+    // kept, in the background the work the last run left (its media, name and options); clears
+    // away the other media copies that earlier runs left in the working folder. Work whose copy
+    // is gone, unreadable or in another instance's hands is not restored.
+    explicit StudioModel(Settings& settings, Work work = Work::kept, QObject* parent = nullptr);
     ~StudioModel() override;
 
     const std::optional<MediaInfo>& media() const { return m_media; }
@@ -131,6 +139,12 @@ private:
     void renderPreview(const QImage& frame);
     void decodePreviewFrame();
     void changeCrop(const CropSettings& crop);
+    struct Imported;
+    // Makes `imported` the media, dropping the previous media's copy and the last export.
+    void showMedia(const Imported& imported, const QString& name, const ExportOptions& options);
+    void restoreWork(const SavedWork& work);
+    // Hands the media and options to m_work, which writes them once they settle.
+    void saveWork();
 
     Settings& m_settings;
     std::optional<MediaInfo> m_media;
@@ -160,6 +174,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
     DeviceJob m_albumWrite;
     FragmentPlayback m_playback;
+    std::unique_ptr<DeferredWrite> m_work; // none without a working folder
 };
 
 } // namespace tovi

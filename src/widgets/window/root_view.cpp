@@ -178,7 +178,10 @@ StudioRootView::StudioRootView(Settings& settings, QWidget* parent)
     connect(m_packs.get(), &PacksModel::busyChanged, this, &StudioRootView::syncBusy);
 
     addShortcuts();
-    setMode(StudioMode::artwork);
+    // The screen it was left on; the studio and the cards bring back their own work.
+    setMode(m_settings.string(Settings::screen) == rawValue(StudioMode::cards)
+                ? StudioMode::cards
+                : StudioMode::artwork);
     enterPressesToolButtons();
     applyTheme();
     syncBusy();
@@ -252,6 +255,8 @@ void StudioRootView::setMode(StudioMode mode) {
         m_modeSwitch->setCurrent(m_mode == StudioMode::artwork ? 0 : 1);
         return;
     }
+    if (mode != m_mode)
+        m_settings.setString(Settings::screen, rawValue(mode));
     m_mode = mode;
     m_modeSwitch->setCurrent(mode == StudioMode::artwork ? 0 : 1);
     m_subtitle->setText(subtitle(mode));
@@ -329,6 +334,7 @@ void StudioRootView::openFile(const QString& file) {
         setMode(StudioMode::cards);
         m_packsView->ownPacks().importFile(path);
     } else {
+        setMode(StudioMode::artwork);
         m_studioView->importFile(path);
     }
 }
