@@ -599,7 +599,7 @@ TEST_F(OwnPacks, DamagedByHandAreListedWithWhatIsWrongAndCanBeTakenAway) {
     // Taken away like any pack, under the name it still has; there is nothing to bring back.
     Changes changes(library);
     const OwnPackLibrary::Removed removed = changes.remove(ids[1]);
-    EXPECT_EQ(removed.folder, WorkingFolder::removedItems() + QStringLiteral("/Zestaw Od Oli"));
+    EXPECT_EQ(removed.folder, WorkingFolder::removedPacks() + QStringLiteral("/Zestaw Od Oli"));
     EXPECT_FALSE(removed.restorable);
     EXPECT_EQ(QFileInfo(changes.remove(ids[0]).folder).fileName(),
               QStringLiteral("Zestaw ") + ids[0]);

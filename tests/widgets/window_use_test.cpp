@@ -82,17 +82,19 @@ TEST_F(InUse, TabFollowsWhatTheEyeSees) {
     EXPECT_EQ(tabStops(), cards);
 }
 
-// The sheet starts at the chosen album. While the model works the send button is disabled and
-// Qt moves the keyboard on; it comes back when the work is done, as it does to a control of a
-// tool's panel disabled while a picture is read.
+// Opened with Ctrl+Enter, the sheet starts at its main button, the chosen album one stop back.
+// While the model works the send button is disabled and Qt moves the keyboard on; it comes back
+// when the work is done, as it does to a control of a tool's panel disabled while a picture is
+// read.
 TEST_F(InUse, FocusGoesWhereThePersonIs) {
     m_root.studio().setSelectedFolder(QStringLiteral("Photo3"));
     QPushButton* send = m_root.studioView()->sendBar()->button();
     send->setFocus();
-    QTest::keyClick(send, Qt::Key_Space);
+    QTest::keyClick(send, Qt::Key_Return, Qt::ControlModifier);
     ToviTransferSheet* sheet = m_root.studioView()->transferSheet();
     ASSERT_TRUE(sheet && waitUntil([&] { return sheet->isActiveWindow(); }, 5000));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), sheet->findChild<QPushButton*>("mainButton"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Album 3"));
     sheet->findChild<QPushButton*>(QStringLiteral("secondary"))->click(); // files only
     ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
