@@ -227,6 +227,45 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif")), "another");
 }
 
+// A move taken back leaves the albums as they were and no copy behind; a picture changed where
+// it went stays there with nothing written, and a try after one that stopped once the picture was
+// back writes it no second time.
+TEST_F(OnTheTovi, AMoveTakenBackLeavesTheAlbumsAsTheyWere) {
+    const QByteArray card = makeGif(3, {240, 240}, 4);
+    const QString original = photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif");
+    writeFile(original, card);
+    writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif"), "another");
+    const auto before = tree(root());
+    const auto move = [&] {
+        return AlbumRemoval::move(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
+                                  QStringLiteral("Photo2"), kept());
+    };
+    const AlbumRemoval::Moved moved = move();
+    ASSERT_NE(moved.name, QStringLiteral("tovi-1.gif")) << "renamed where the name was taken";
+    EXPECT_EQ(moved.to, QStringLiteral("Photo2"));
+    EXPECT_EQ(AlbumRemoval::undoMove(root(), moved), QStringLiteral("tovi-1.gif"));
+    EXPECT_EQ(tree(root()), before);
+    EXPECT_FALSE(QFile::exists(moved.removed.copy));
+
+    const AlbumRemoval::Moved again = move();
+    const QString there = photo(QStringLiteral("Photo2")) + QLatin1Char('/') + again.name;
+    atomicWrite(there, padGif(card, card.size() + 100));
+    try {
+        AlbumRemoval::undoMove(root(), again);
+        ADD_FAILURE() << "taken back";
+    } catch (const RemovalError& error) {
+        EXPECT_EQ(error.kind(), RemovalError::changed);
+    }
+    EXPECT_FALSE(QFile::exists(original));
+    EXPECT_EQ(readFile(again.removed.copy), card);
+
+    atomicWrite(there, card);
+    writeFile(original, card);
+    EXPECT_EQ(AlbumRemoval::undoMove(root(), again), QStringLiteral("tovi-1.gif"));
+    EXPECT_EQ(tree(root()), before);
+    EXPECT_FALSE(QFile::exists(again.removed.copy));
+}
+
 // Pulled out at each step of a removal, or frozen there and then pulled out, the device never
 // loses the picture: it is still in its album, or a verified copy is on the computer.
 TEST_F(OnTheTovi, PulledOutAtAnyStepOfARemovalItLosesNothing) {

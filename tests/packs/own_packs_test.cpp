@@ -543,6 +543,16 @@ TEST_F(OwnPacks, KeepTheirNamesApartWithinTheLimitReadingTheStoreOncePerChange) 
     EXPECT_EQ(QFileInfo(changes.remove(changes.save(content).id).folder).fileName(),
               QStringLiteral("Zestaw Zima (2)"));
     EXPECT_EQ(OwnPackStore::removed().size(), 2u);
+    EXPECT_EQ(QDir(WorkingFolder::removedItems()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList())
+        << "packs never were on the Tovi";
+    // One that an earlier version put among the pictures taken off the Tovi comes back too.
+    const QString legacy = WorkingFolder::removedItems() + QStringLiteral("/Zestaw Zima");
+    ASSERT_TRUE(
+        QDir().rename(WorkingFolder::removedPacks() + QStringLiteral("/Zestaw Zima"), legacy));
+    EXPECT_EQ(OwnPackStore::removed().size(), 2u);
+    EXPECT_EQ(changes.restore(legacy).name, QStringLiteral("Zima"));
+    EXPECT_FALSE(QFileInfo::exists(legacy));
     reads = OwnPackStore::loads();
     const QString renamed = library.packs().front().id;
     EXPECT_EQ(changes.rename(renamed, QStringLiteral(" Lato ")).name, QStringLiteral("Lato"));

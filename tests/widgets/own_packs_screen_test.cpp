@@ -115,6 +115,8 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     EXPECT_TRUE(m_model.ownPacks().empty());
     EXPECT_NE(picker->currentData().toString(), id);
     EXPECT_FALSE(sheet->deleteButton()->isVisible());
+    EXPECT_EQ(notice(), QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte "
+                                       "zestawy”. Można go stamtąd przywrócić."));
     QPushButton* undo = m_root.packsView()->notice()->undoButton();
     ASSERT_TRUE(undo->isVisible());
     QTest::mouseClick(undo, Qt::LeftButton);
@@ -199,6 +201,14 @@ TEST_F(OwnPacksWindow, ADamagedPackIsShownGreyedWithWhatIsWrongAndCanBeTakenAway
     EXPECT_FALSE(sheet->renameButton()->isVisible());
     ASSERT_TRUE(sheet->deleteButton()->isVisible());
     EXPECT_TRUE(sheet->cardButtons().empty());
+    // Nothing to take: "Gotowe" only closes.
+    const QString selected = m_model.selectedID();
+    sheet->finish();
+    EXPECT_EQ(m_model.selectedID(), selected);
+    ASSERT_TRUE(waitUntil([&] { return !m_root.collectionSheet(); }));
+    sheet = collection();
+    sheet->picker()->setCurrentIndex(sheet->picker()->findData(id));
+    picker = sheet->picker();
     QTest::mouseClick(sheet->deleteButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return idle() && m_model.library().damaged().empty(); }));
     EXPECT_EQ(picker->findData(id), -1);

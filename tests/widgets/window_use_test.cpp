@@ -6,6 +6,7 @@
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
+#include "shell/theme.h"
 #include "shell/tool_buttons.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
@@ -15,6 +16,8 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -127,6 +130,52 @@ TEST_F(InUse, EnterPressesAFocusedToolButton) {
     ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget(); }, 5000));
     QApplication::activePopupWidget()->close();
     settle();
+}
+
+// Files dragged over a screen that takes them light it up in the accent until they leave or are
+// dropped; a drag it would not take leaves it as it is.
+TEST_F(InUse, FilesDraggedOverAScreenLightItUp) {
+    const auto lit = [](QWidget* screen) {
+        const auto* highlight = screen->findChild<QWidget*>(QStringLiteral("dropHighlight"));
+        return highlight && highlight->isVisible() && highlight->geometry() == screen->rect();
+    };
+    const auto enter = [](QWidget* screen, const QMimeData& data) {
+        QDragEnterEvent event({40, 40}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(screen, &event);
+    };
+    QWidget* screen = m_root.studioView();
+    QMimeData words;
+    words.setText(QStringLiteral("słowa"));
+    enter(screen, words);
+    EXPECT_FALSE(lit(screen));
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(picture)});
+    enter(screen, file);
+    ASSERT_TRUE(lit(screen));
+    const QImage shot = m_root.grab().toImage();
+    const QColor edge = shot.pixelColor(screen->mapTo(&m_root, QPoint(8, screen->height() / 2)));
+    const QColor accent = StudioStyle::accent();
+    EXPECT_LT(std::abs(edge.red() - accent.red()) + std::abs(edge.green() - accent.green()) +
+                  std::abs(edge.blue() - accent.blue()),
+              24)
+        << edge.name().toStdString();
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(screen, &leave);
+    EXPECT_FALSE(lit(screen));
+    enter(screen, file);
+    QDropEvent drop(QPointF(40, 40), Qt::CopyAction, &file, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(screen, &drop);
+    EXPECT_FALSE(lit(screen));
+    ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
+
+    // The card screen takes pictures and pack files; it is lit while a file is over it.
+    m_root.setMode(StudioMode::cards);
+    QMimeData pack;
+    pack.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/Urodziny.tovipack"))});
+    enter(m_root.packsView(), pack);
+    EXPECT_TRUE(lit(m_root.packsView()));
+    enter(m_root.packsView(), words);
+    EXPECT_FALSE(lit(m_root.packsView()));
 }
 
 // In the dark theme the options button stays dark after its menu has been used.

@@ -325,14 +325,17 @@ QWidget* DeviceContentsView::albumCard(const DeviceContents::Album& album) {
         card->addWidget(textLabel(QStringLiteral("Album jest pusty."),
                                   Typography::Style::subheadline, QFont::Normal, true));
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(16);
+    grid->setHorizontalSpacing(0);
     grid->setVerticalSpacing(8);
     // Two columns of one width, whatever the names: a long one is cut, not widening its column.
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     int index = 0;
     for (const DevicePicture& picture : album.pictures) {
-        grid->addWidget(pictureRow(album.name, picture), index / 2, index % 2);
+        // The gap between the columns is inside the cells: an album of one picture has none.
+        QWidget* cell = pictureRow(album.name, picture);
+        cell->setContentsMargins(index % 2 ? 8 : 0, 0, index % 2 ? 0 : 8, 0);
+        grid->addWidget(cell, index / 2, index % 2);
         ++index;
     }
     card->addLayout(grid);

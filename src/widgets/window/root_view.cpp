@@ -66,9 +66,14 @@ public:
         setDecorative(this);
         hide();
     }
+    // The one over `over`, if made.
+    static QWidget* of(const QWidget* over) {
+        return over->findChild<QWidget*>(QStringLiteral("dropHighlight"),
+                                         Qt::FindDirectChildrenOnly);
+    }
     // Shown over the whole of its parent, or hidden.
     static void set(QWidget* over, bool shown) {
-        auto* highlight = over->findChild<DropHighlight*>(QString(), Qt::FindDirectChildrenOnly);
+        QWidget* highlight = of(over);
         if (!highlight && !shown)
             return;
         if (!highlight)
@@ -375,8 +380,7 @@ bool StudioRootView::eventFilter(QObject* watched, QEvent* event) {
     if (over && (type == QEvent::DragLeave || type == QEvent::Drop))
         DropHighlight::set(over, false);
     if (over && type == QEvent::Resize)
-        if (auto* highlight =
-                over->findChild<DropHighlight*>(QString(), Qt::FindDirectChildrenOnly))
+        if (QWidget* highlight = DropHighlight::of(over))
             highlight->setGeometry(over->rect());
     if (over && (type == QEvent::DragEnter || type == QEvent::DragMove)) {
         const QMimeData* brought = static_cast<QDropEvent*>(event)->mimeData();
