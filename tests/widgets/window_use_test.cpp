@@ -150,15 +150,21 @@ TEST_F(InUse, FilesDraggedOverAScreenLightItUp) {
     EXPECT_FALSE(lit(screen));
     QMimeData file;
     file.setUrls({QUrl::fromLocalFile(picture)});
+    const QPoint inner = screen->mapTo(&m_root, QPoint(20, screen->height() / 2));
+    const QColor plain = m_root.grab().toImage().pixelColor(inner);
     enter(screen, file);
     ASSERT_TRUE(lit(screen));
     const QImage shot = m_root.grab().toImage();
+    EXPECT_NE(shot.pixelColor(inner), plain) << "tinted inside the frame";
     const QColor edge = shot.pixelColor(screen->mapTo(&m_root, QPoint(8, screen->height() / 2)));
     const QColor accent = StudioStyle::accent();
     EXPECT_LT(std::abs(edge.red() - accent.red()) + std::abs(edge.green() - accent.green()) +
                   std::abs(edge.blue() - accent.blue()),
               24)
         << edge.name().toStdString();
+    m_root.resize(1000, 700); // it follows the screen while it is lit
+    settle();
+    EXPECT_TRUE(lit(screen));
     QDragLeaveEvent leave;
     QApplication::sendEvent(screen, &leave);
     EXPECT_FALSE(lit(screen));

@@ -220,9 +220,9 @@ void DeviceContentsView::move(const QString& album, const QString& name, const Q
         },
         [this, to](const Outcome<AlbumRemoval::Moved>& outcome) {
             m_removed.reset();
-            m_moved.reset();
-            if (outcome.ok() && !outcome.value->removed.copy.isEmpty())
-                m_moved = outcome.value;
+            // Nothing to take back from a move that failed, or found the picture already there.
+            m_moved = outcome.ok() && !outcome.value->removed.copy.isEmpty() ? outcome.value
+                                                                             : std::nullopt;
             finishJob(outcome.ok() ? QStringLiteral("Przeniesiono do %1 jako %2. Sprawdzona "
                                                     "kopia: %3")
                                          .arg(to, outcome.value->name,
