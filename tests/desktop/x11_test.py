@@ -3,10 +3,9 @@
    x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT [tall-titles]
 At every size the window's frame and its send button lie inside the work area. At 1280 × 720 the
 tutorial fits too, and the window comes back where it was left; at 1366 × 768 the tree is checked
-as Orca reads it, through to a verified send and its alert. At both, the collection's choice is
-taken by „Gotowe”, its whole-set button in sight. TOVI_DESKTOP_SHOTS names a folder for a
-screenshot of the collection. With tall-titles, openbox's title
-bars are taller than the window assumes, and its first frame is pulled into the work area."""
+as Orca reads it, through to a verified send and its alert. At both, „Gotowe” takes the pack
+chosen in the collection. With tall-titles, openbox's title bars are taller than the window
+assumes, and its first frame is pulled into the work area."""
 
 import os
 import re
@@ -195,9 +194,6 @@ def collection_takes_its_choice(app, window, where):
                                    and inside(extents(n), (0, 0, width, height))), None),
                      what=f"{where}: „Impreza” in the opened list"))
     wait_for(lambda: sheet, "label", "Impreza", f"{where}: „Impreza” picked")
-    if os.environ.get("TOVI_DESKTOP_SHOTS"):
-        desktop.screenshot(os.path.join(os.environ["TOVI_DESKTOP_SHOTS"],
-                                        f"collection-{width}x{height}.png"))
     press(find(sheet, "push button", "Gotowe"))
     wait_for(lambda: window, "label", "Losowane karty · Impreza",
              f"{where}: the card screen on „Impreza” after „Gotowe”")

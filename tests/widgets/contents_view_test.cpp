@@ -32,8 +32,7 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     const QByteArray card = makeGif(3, {240, 240}, 4);
     writeFile(root + QStringLiteral("/Photo1/tovi-1.gif"), card);
     writeFile(root + QStringLiteral("/Photo1/._tovi-1.gif"), "companion");
-    const QString longName =
-        QStringLiteral("wakacje nad morzem w sierpniu z babcia dziadkiem i psem Burkiem.gif");
+    const QString longName = QStringLiteral("wakacje nad morzem z babcia dziadkiem i psem.gif");
     writeFile(root + QStringLiteral("/Photo2/") + longName, card);
     writeFile(root + QStringLiteral("/Photo2/a.gif"), card);
     // A card that holds its last picture for ten minutes after 0.2 s of motion.

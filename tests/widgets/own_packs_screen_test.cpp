@@ -201,13 +201,11 @@ TEST_F(OwnPacksWindow, ADamagedPackIsShownGreyedWithWhatIsWrongAndCanBeTakenAway
     EXPECT_FALSE(sheet->renameButton()->isVisible());
     ASSERT_TRUE(sheet->deleteButton()->isVisible());
     EXPECT_TRUE(sheet->cardButtons().empty());
-    // Nothing to take: "Gotowe" only closes.
     const QString selected = m_model.selectedID();
-    sheet->finish();
+    sheet->finish(); // nothing to take: "Gotowe" only closes
     EXPECT_EQ(m_model.selectedID(), selected);
     ASSERT_TRUE(waitUntil([&] { return !m_root.collectionSheet(); }));
-    sheet = collection();
-    sheet->picker()->setCurrentIndex(sheet->picker()->findData(id));
+    (sheet = collection())->picker()->setCurrentIndex(index);
     picker = sheet->picker();
     QTest::mouseClick(sheet->deleteButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return idle() && m_model.library().damaged().empty(); }));

@@ -92,6 +92,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     header->addWidget(title);
     header->addStretch(1);
     auto* done = new QPushButton(QStringLiteral("Gotowe"));
+    done->setObjectName(QStringLiteral("done"));
     done->setDefault(true);
     connect(done, &QPushButton::clicked, this, &StudioCollectionView::finish);
     header->addWidget(done);
