@@ -65,6 +65,7 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
         << card1().toStdString();
     const auto before = tree(root);
     // A long name ends in "…" and is read whole; the cells of every album are of one width.
+    settle();
     const auto* cut = view.findChild<QWidget*>(QStringLiteral("Photo2/") + longName)
                           ->findChild<ElidedLabel*>(QStringLiteral("pictureName"));
     EXPECT_TRUE(cut->shownText().endsWith(QStringLiteral("…"))) << cut->shownText().toStdString();
