@@ -553,6 +553,10 @@ TEST_F(OwnPacks, KeepTheirNamesApartWithinTheLimitReadingTheStoreOncePerChange) 
     EXPECT_EQ(OwnPackStore::removed().size(), 2u);
     EXPECT_EQ(changes.restore(legacy).name, QStringLiteral("Zima"));
     EXPECT_FALSE(QFileInfo::exists(legacy));
+    EXPECT_THROW(OwnPackStore::restore(
+                     QDir(OwnPackStore::folder()).filePath(library.packs().front().id), {}),
+                 OwnPackError)
+        << "a pack not removed";
     reads = OwnPackStore::loads();
     const QString renamed = library.packs().front().id;
     EXPECT_EQ(changes.rename(renamed, QStringLiteral(" Lato ")).name, QStringLiteral("Lato"));

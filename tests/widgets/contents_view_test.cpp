@@ -84,6 +84,10 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
         return undo && undo->isVisible();
     };
     EXPECT_TRUE(undoOffered());
+    view.reload();
+    view.undo(); // nothing while the Tovi is read
+    ASSERT_TRUE(idle());
+    ASSERT_TRUE(view.removed());
 
     // Refused by a full Tovi, "Cofnij" keeps the copy and is offered again.
     const QString filler = root + QStringLiteral("/Photo3/filler");

@@ -64,7 +64,6 @@ public:
         setObjectName(QStringLiteral("dropHighlight"));
         setAttribute(Qt::WA_TransparentForMouseEvents); // the drop goes to what is beneath
         setDecorative(this);
-        hide();
     }
     // The one over `over`, if made.
     static QWidget* of(const QWidget* over) {
