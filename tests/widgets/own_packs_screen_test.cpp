@@ -101,6 +101,9 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     EXPECT_EQ(picker->count(), 3 + int(m_model.packs().size()));
     EXPECT_EQ(picker->currentIndex(), 1);
     EXPECT_TRUE(sheet->renameButton()->isVisible());
+    m_model.selectPack(QStringLiteral("party")); // chosen meanwhile: the sheet follows
+    EXPECT_EQ(picker->currentData().toString(), QStringLiteral("party"));
+    m_model.selectPack(id);
 
     // Escape keeps the name; Enter renames.
     QTest::mouseClick(sheet->renameButton(), Qt::LeftButton);
