@@ -51,7 +51,7 @@ const std::vector<Command>& commands() {
          "dodaje zestaw z pliku .tovipack do Twoich zestawów"},
         {"rename-pack", renamePack, "rename-pack ID --name NAZWA", "zmienia nazwę Twojego zestawu"},
         {"delete-pack", deletePack, "delete-pack ID",
-         "przenosi Twój zestaw do folderu „Usunięte z Tovi”, skąd można go przywrócić"},
+         "przenosi Twój zestaw do folderu „Usunięte zestawy”, skąd można go przywrócić"},
         {"restore-pack", restorePack, "restore-pack [FOLDER]",
          "przywraca usunięty zestaw; bez FOLDERU pokazuje te, które można przywrócić"},
         {"cards", cards,

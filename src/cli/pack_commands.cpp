@@ -190,9 +190,12 @@ int restorePack(CommandLine& line) {
             return 0;
         }
         const QString given = line.positional().constFirst();
-        const QString folder = given.contains(QLatin1Char('/'))
-                                   ? QFileInfo(given).absoluteFilePath()
-                                   : QDir(WorkingFolder::removedItems()).filePath(given);
+        QString folder = given.contains(QLatin1Char('/'))
+                             ? QFileInfo(given).absoluteFilePath()
+                             : QDir(WorkingFolder::removedPacks()).filePath(given);
+        // A pack deleted by an earlier version lies among the removed pictures.
+        if (!given.contains(QLatin1Char('/')) && !QFileInfo::exists(folder))
+            folder = QDir(WorkingFolder::removedItems()).filePath(given);
         Library own;
         return finish<OwnPackLibrary::Restored>(
             own.library, [&](auto done) { own.library.restore(folder, done); },

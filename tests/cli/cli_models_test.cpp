@@ -98,7 +98,7 @@ TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
     const CliResult deleted = runTovi({QStringLiteral("delete-pack"), id});
     ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
     EXPECT_TRUE(deleted.out.startsWith(
-        QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte z Tovi”.")));
+        QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte zestawy”.")));
     EXPECT_EQ(runTovi({QStringLiteral("restore-pack")}).out, QStringLiteral("Zestaw Lato\tLato\n"));
     const CliResult restored =
         runTovi({QStringLiteral("restore-pack"), QStringLiteral("Zestaw Lato")});

@@ -3,8 +3,9 @@
    x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT [tall-titles]
 At every size the window's frame and its send button lie inside the work area. At 1280 × 720 the
 tutorial fits too, and the window comes back where it was left; at 1366 × 768 the tree is checked
-as Orca reads it, through to a verified send and its alert. With tall-titles, openbox's title
-bars are taller than the window assumes, and its first frame is pulled into the work area."""
+as Orca reads it, through to a verified send and its alert. At both, „Gotowe” takes the pack
+chosen in the collection. With tall-titles, openbox's title bars are taller than the window
+assumes, and its first frame is pulled into the work area."""
 
 import os
 import re
@@ -58,8 +59,13 @@ def find(root, role=None, name=None, showing=True):
 
 
 def wait_for(root_of, role, name, what=None):
-    return wait_until(lambda: (lambda r: r and find(r, role, name))(root_of()),
-                      what=what or f"{role} „{name}”")
+    def found():
+        try:
+            root = root_of()
+            return root and find(root, role, name)
+        except GLib.Error:  # a part of the tree that went while it was read: read it again
+            return None
+    return wait_until(found, what=what or f"{role} „{name}”")
 
 
 def extents(node):
@@ -86,6 +92,11 @@ def application():
 def xdotool(*args):
     return subprocess.run(["xdotool", *args], env=desktop.env, capture_output=True, text=True,
                           timeout=20).stdout
+
+
+def click(node):
+    x, y, w, h = extents(node)
+    xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
 
 
 def framed(title, node):
@@ -217,6 +228,27 @@ def find_work(window, when, zoom, screen):
     press(find(window, "push button", "Kadr"))
 
 
+def collection_takes_its_choice(app, window, where):
+    """In the card screen's collection the whole set's button is in sight without scrolling, and
+    „Gotowe” takes the pack picked in the list."""
+    press(wait_for(lambda: window, "radio button", "Losowane karty"))
+    press(wait_for(lambda: window, "push button", "Kolekcja"))
+    sheet = wait_for(lambda: app, "dialog", "Wybierz z kolekcji")
+    whole = wait_for(lambda: sheet, "push button", "Użyj całego zestawu")
+    settles(f"{where}: „Użyj całego zestawu” inside the sheet", lambda: extents(whole),
+            lambda r: inside(r, extents(sheet)))
+    # Picked with the mouse, from the list the combo box opens.
+    click(find(sheet, "combo box"))
+    click(wait_until(lambda: next((n for n in walk(find(sheet, "combo box"))
+                                   if n.getRoleName() == "list item" and n.name == "Impreza"
+                                   and inside(extents(n), (0, 0, width, height))), None),
+                     what=f"{where}: „Impreza” in the opened list"))
+    wait_for(lambda: sheet, "label", "Impreza", f"{where}: „Impreza” picked")
+    press(find(sheet, "push button", "Gotowe"))
+    wait_for(lambda: window, "label", "Losowane karty · Impreza",
+             f"{where}: the card screen on „Impreza” after „Gotowe”")
+
+
 def read_as_orca(app, window, button):
     check(window.getRoleName() == "frame", "the window is a frame")
     radio_group(window, "Co chcesz przygotować?", 2)
@@ -341,11 +373,13 @@ try:
         process, app = start(files=())
         window, button = send_button_fits(app, "after a crash")
         find_work(window, "after a crash", 104, "Grafika")
+        collection_takes_its_choice(app, window, "1280 × 720")
     else:
         # With motion, so that the animated picture plays.
         process, app = start({"tutorial.factory-to-yours.version": 1}, TOVI_REDUCE_MOTION="0")
         window, button = send_button_fits(app, "start")
         read_as_orca(app, window, button)
+        collection_takes_its_choice(app, window, "1366 × 768")
 finally:
     desktop.close()
 

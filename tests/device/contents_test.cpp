@@ -227,6 +227,33 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif")), "another");
 }
 
+// A move taken back leaves the albums as they were and no copy behind, even after a first try
+// stopped once the picture was back; a picture changed where it went stays, nothing written.
+TEST_F(OnTheTovi, AMoveTakenBackLeavesTheAlbumsAsTheyWere) {
+    const QByteArray card = makeGif(3, {240, 240}, 4);
+    const QString original = photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif");
+    writeFile(original, card);
+    writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif"), "another");
+    const auto before = tree(root());
+    for (const bool changed : {true, false}) {
+        const AlbumRemoval::Moved moved =
+            AlbumRemoval::move(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
+                               QStringLiteral("Photo2"), kept());
+        ASSERT_NE(moved.name, QStringLiteral("tovi-1.gif")) << "renamed where the name is taken";
+        const QString there = photo(moved.to) + QLatin1Char('/') + moved.name;
+        if (changed) {
+            atomicWrite(there, padGif(card, card.size() + 100));
+            EXPECT_THROW(AlbumRemoval::undoMove(root(), moved), RemovalError);
+            EXPECT_FALSE(QFile::exists(original));
+            atomicWrite(there, card);
+            writeFile(original, card); // as a try stopped after the add leaves it
+        }
+        EXPECT_EQ(AlbumRemoval::undoMove(root(), moved), QStringLiteral("tovi-1.gif"));
+        EXPECT_EQ(tree(root()), before);
+        EXPECT_FALSE(QFile::exists(moved.removed.copy));
+    }
+}
+
 // Pulled out at each step of a removal, or frozen there and then pulled out, the device never
 // loses the picture: it is still in its album, or a verified copy is on the computer.
 TEST_F(OnTheTovi, PulledOutAtAnyStepOfARemovalItLosesNothing) {

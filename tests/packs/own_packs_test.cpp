@@ -547,6 +547,20 @@ TEST_F(OwnPacks, KeepTheirNamesApartWithinTheLimitReadingTheStoreOncePerChange) 
     EXPECT_EQ(QFileInfo(changes.remove(changes.save(content).id).folder).fileName(),
               QStringLiteral("Zestaw Zima (2)"));
     EXPECT_EQ(OwnPackStore::removed().size(), 2u);
+    EXPECT_EQ(QDir(WorkingFolder::removedItems()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList())
+        << "packs never were on the Tovi";
+    // One that an earlier version put among the pictures taken off the Tovi comes back too.
+    const QString legacy = WorkingFolder::removedItems() + QStringLiteral("/Zestaw Zima");
+    ASSERT_TRUE(
+        QDir().rename(WorkingFolder::removedPacks() + QStringLiteral("/Zestaw Zima"), legacy));
+    EXPECT_EQ(OwnPackStore::removed().size(), 2u);
+    EXPECT_EQ(changes.restore(legacy).name, QStringLiteral("Zima"));
+    EXPECT_FALSE(QFileInfo::exists(legacy));
+    EXPECT_THROW(OwnPackStore::restore(
+                     QDir(OwnPackStore::folder()).filePath(library.packs().front().id), {}),
+                 OwnPackError)
+        << "a pack not removed";
     reads = OwnPackStore::loads();
     const QString renamed = library.packs().front().id;
     EXPECT_EQ(changes.rename(renamed, QStringLiteral(" Lato ")).name, QStringLiteral("Lato"));
@@ -603,7 +617,7 @@ TEST_F(OwnPacks, DamagedByHandAreListedWithWhatIsWrongAndCanBeTakenAway) {
     // Taken away like any pack, under the name it still has; there is nothing to bring back.
     Changes changes(library);
     const OwnPackLibrary::Removed removed = changes.remove(ids[1]);
-    EXPECT_EQ(removed.folder, WorkingFolder::removedItems() + QStringLiteral("/Zestaw Od Oli"));
+    EXPECT_EQ(removed.folder, WorkingFolder::removedPacks() + QStringLiteral("/Zestaw Od Oli"));
     EXPECT_FALSE(removed.restorable);
     EXPECT_EQ(QFileInfo(changes.remove(ids[0]).folder).fileName(),
               QStringLiteral("Zestaw ") + ids[0]);

@@ -2,6 +2,7 @@
 #include "app/settings.h"
 #include "device/bookmark.h"
 #include "device/contents_view.h"
+#include "shell/controls.h"
 #include "support/device_fixtures.h"
 #include "support/fat_volume.h"
 #include "support/gif_builder.h"
@@ -31,6 +32,9 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     const QByteArray card = makeGif(3, {240, 240}, 4);
     writeFile(root + QStringLiteral("/Photo1/tovi-1.gif"), card);
     writeFile(root + QStringLiteral("/Photo1/._tovi-1.gif"), "companion");
+    const QString longName = QStringLiteral("wakacje nad morzem z babcia dziadkiem i psem.gif");
+    writeFile(root + QStringLiteral("/Photo2/") + longName, card);
+    writeFile(root + QStringLiteral("/Photo2/a.gif"), card);
     // A card that holds its last picture for ten minutes after 0.2 s of motion.
     const QRect all(0, 0, 240, 240);
     writeFile(
@@ -60,6 +64,15 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     EXPECT_TRUE(card1().contains(QStringLiteral(" · 3 klatki · 0,2 s, potem stoi · ")))
         << card1().toStdString();
     const auto before = tree(root);
+    // A long name ends in "…" and is read whole; the cells of every album are of one width.
+    settle();
+    const auto* cut = view.findChild<QWidget*>(QStringLiteral("Photo2/") + longName)
+                          ->findChild<ElidedLabel*>(QStringLiteral("pictureName"));
+    EXPECT_TRUE(cut->shownText().endsWith(QStringLiteral("…"))) << cut->shownText().toStdString();
+    EXPECT_EQ(cut->accessibleName(), longName);
+    const int width = cut->parentWidget()->width();
+    for (const char* cell : {"Photo2/a.gif", "Photo1/tovi-1.gif"})
+        EXPECT_EQ(view.findChild<QWidget*>(QString::fromLatin1(cell))->width(), width) << cell;
 
     view.remove(QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"));
     ASSERT_TRUE(idle());
@@ -71,6 +84,10 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
         return undo && undo->isVisible();
     };
     EXPECT_TRUE(undoOffered());
+    view.reload();
+    view.undo(); // nothing while the Tovi is read
+    ASSERT_TRUE(idle());
+    ASSERT_TRUE(view.removed());
 
     // Refused by a full Tovi, "Cofnij" keeps the copy and is offered again.
     const QString filler = root + QStringLiteral("/Photo3/filler");
@@ -97,6 +114,13 @@ TEST(DeviceContentsView, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
     EXPECT_EQ(readFile(root + QStringLiteral("/Photo3/tovi-1.gif")), card);
     EXPECT_EQ(readFile(home.library() + QStringLiteral("/Usunięte z Tovi/Photo1/tovi-1.gif")),
               card);
+    // "Cofnij" takes the move back as it puts a removal back.
+    EXPECT_TRUE(undoOffered());
+    view.undo();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(tree(root), before) << view.error().toStdString();
+    EXPECT_FALSE(view.moved());
+    EXPECT_FALSE(undoOffered());
 
     ASSERT_TRUE(volume.unmount());
     EXPECT_TRUE(waitUntil([&] { return !view.contents() && !view.busy(); }));

@@ -101,6 +101,9 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     EXPECT_EQ(picker->count(), 3 + int(m_model.packs().size()));
     EXPECT_EQ(picker->currentIndex(), 1);
     EXPECT_TRUE(sheet->renameButton()->isVisible());
+    m_model.selectPack(QStringLiteral("party")); // chosen meanwhile: the sheet follows
+    EXPECT_EQ(picker->currentData().toString(), QStringLiteral("party"));
+    m_model.selectPack(id);
 
     // Escape keeps the name; Enter renames.
     QTest::mouseClick(sheet->renameButton(), Qt::LeftButton);
@@ -115,6 +118,8 @@ TEST_F(OwnPacksWindow, SavedRenamedDeletedAndBroughtBack) {
     EXPECT_TRUE(m_model.ownPacks().empty());
     EXPECT_NE(picker->currentData().toString(), id);
     EXPECT_FALSE(sheet->deleteButton()->isVisible());
+    EXPECT_EQ(notice(), QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte "
+                                       "zestawy”. Można go stamtąd przywrócić."));
     QPushButton* undo = m_root.packsView()->notice()->undoButton();
     ASSERT_TRUE(undo->isVisible());
     QTest::mouseClick(undo, Qt::LeftButton);
@@ -199,6 +204,12 @@ TEST_F(OwnPacksWindow, ADamagedPackIsShownGreyedWithWhatIsWrongAndCanBeTakenAway
     EXPECT_FALSE(sheet->renameButton()->isVisible());
     ASSERT_TRUE(sheet->deleteButton()->isVisible());
     EXPECT_TRUE(sheet->cardButtons().empty());
+    const QString selected = m_model.selectedID();
+    sheet->finish(); // nothing to take: "Gotowe" only closes
+    EXPECT_EQ(m_model.selectedID(), selected);
+    ASSERT_TRUE(waitUntil([&] { return !m_root.collectionSheet(); }));
+    (sheet = collection())->picker()->setCurrentIndex(index);
+    picker = sheet->picker();
     QTest::mouseClick(sheet->deleteButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return idle() && m_model.library().damaged().empty(); }));
     EXPECT_EQ(picker->findData(id), -1);

@@ -19,6 +19,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -77,6 +79,8 @@ TEST(Collection, ArtworkModePicksOneCard) {
     actions->doAction(QAccessibleActionInterface::setFocusAction());
     actions->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(view.focusWidget() == view.picker() && view.picker()->view()->isVisible());
+    view.findChild<QPushButton*>(QStringLiteral("done"))->click(); // a graphic is no pack
+    EXPECT_EQ(chosen.slot, 5);
     ASSERT_TRUE(waitUntil([&] {
         const auto thumbnails = view.findChildren<PackThumbnail*>();
         return std::all_of(thumbnails.begin(), thumbnails.end(),
@@ -97,9 +101,30 @@ TEST(Collection, CardsModeOffersTheWholeSetAndAnEmptyCollectionOnlyThePicker) {
     view.show();
     EXPECT_EQ(view.pack()->id, model.packs().front().id); // an unknown id shows the first
     ASSERT_NE(view.wholeSetButton(), nullptr);
-    QTest::mouseClick(view.wholeSetButton(), Qt::LeftButton);
+    // In sight under the scrolling cards, on a screen too small for the sheet.
+    QWidget* wholeSet = view.wholeSetButton();
+    view.setFixedSize(780, 480);
+    QApplication::processEvents();
+    ASSERT_GT(view.findChild<QScrollArea*>()->verticalScrollBar()->maximum(), 0);
+    EXPECT_TRUE(view.rect().contains(QRect(wholeSet->mapTo(&view, QPoint()), wholeSet->size())));
+    EXPECT_FALSE(view.findChild<QScrollArea*>()->isAncestorOf(wholeSet));
+    QTest::mouseClick(wholeSet, Qt::LeftButton);
     EXPECT_EQ(chosen.pack, model.packs().front().id);
     EXPECT_EQ(chosen.slot, 0);
+
+    // "Gotowe" takes another pack picked in the list as the button does; the screen's own stays.
+    view.selectPack(QStringLiteral("party"));
+    view.findChild<QPushButton*>(QStringLiteral("done"))->click();
+    EXPECT_EQ(chosen.pack, QStringLiteral("party"));
+    EXPECT_EQ(chosen.slot, 0);
+    EXPECT_FALSE(view.isVisible());
+    StudioCollectionView own(
+        model.packs(), StudioMode::cards, [&](const StarterPack&, int) { chosen = {}; },
+        QStringLiteral("party"));
+    own.show();
+    own.findChild<QPushButton*>(QStringLiteral("done"))->click();
+    EXPECT_EQ(chosen.pack, QStringLiteral("party")) << "nothing chosen";
+    EXPECT_FALSE(own.isVisible());
 
     StudioCollectionView empty({}, StudioMode::cards, [](const StarterPack&, int) {}, {});
     empty.show();

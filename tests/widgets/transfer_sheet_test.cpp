@@ -611,4 +611,25 @@ TEST_F(TransferSheet, CloseButtonDismisses) {
     EXPECT_EQ(log.count(QStringLiteral("cancel")), 1);
 }
 
+// The keyboard starts at the main button, and the window's send key presses it while it can be
+// pressed: never by a key held down since it opened the sheet, never while the model works. The
+// focus is back on it once the work is done.
+TEST_F(TransferSheet, CtrlEnterSendsAsTheMainButtonWhereTheKeyboardStarts) {
+    open(Kind::artwork, device(QStringLiteral("NO NAME")));
+    QApplication::setActiveWindow(sheet.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
+    ASSERT_TRUE(sheet->ready());
+    EXPECT_EQ(QApplication::focusWidget(), mainButton());
+    QTest::simulateEvent(sheet.get(), true, Qt::Key_Return, Qt::ControlModifier, {}, true);
+    QTest::keyClick(sheet.get(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(log.count(QStringLiteral("send")), 1) << "the held key sends nothing";
+    sheet->setBusy(true);
+    QTest::keyClick(sheet.get(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    sheet->setError(QStringLiteral("Nie udało się."));
+    sheet->setBusy(false);
+    EXPECT_EQ(QApplication::focusWidget(), mainButton());
+    QTest::keyClick(sheet.get(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(log.count(QStringLiteral("send")), 2) << "one while idle, none while busy";
+}
+
 } // namespace

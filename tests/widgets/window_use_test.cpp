@@ -6,6 +6,7 @@
 #include "shell/editor_workspace.h"
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
+#include "shell/theme.h"
 #include "shell/tool_buttons.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
@@ -15,6 +16,8 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -81,17 +84,18 @@ TEST_F(InUse, TabFollowsWhatTheEyeSees) {
     EXPECT_EQ(tabStops(), cards);
 }
 
-// The sheet starts at the chosen album. While the model works the send button is disabled and
-// Qt moves the keyboard on; it comes back when the work is done, as it does to a control of a
-// tool's panel disabled while a picture is read.
+// Opened by Ctrl+Enter, the sheet starts at its main button, the album one stop back. While the
+// model works the send button is disabled and Qt moves the keyboard on; it comes back when the
+// work is done, as it does to a control of a tool's panel disabled while a picture is read.
 TEST_F(InUse, FocusGoesWhereThePersonIs) {
     m_root.studio().setSelectedFolder(QStringLiteral("Photo3"));
     QPushButton* send = m_root.studioView()->sendBar()->button();
     send->setFocus();
-    QTest::keyClick(send, Qt::Key_Space);
+    QTest::keyClick(send, Qt::Key_Return, Qt::ControlModifier);
     ToviTransferSheet* sheet = m_root.studioView()->transferSheet();
     ASSERT_TRUE(sheet && waitUntil([&] { return sheet->isActiveWindow(); }, 5000));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), sheet->findChild<QPushButton*>("mainButton"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Album 3"));
     sheet->findChild<QPushButton*>(QStringLiteral("secondary"))->click(); // files only
     ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
@@ -124,6 +128,45 @@ TEST_F(InUse, EnterPressesAFocusedToolButton) {
     ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget(); }, 5000));
     QApplication::activePopupWidget()->close();
     settle();
+}
+
+// Files dragged over a screen that takes them light it up, following its size, until they
+// leave or are dropped: a tint in the accent's frame. A drag it would not take leaves it as it is.
+TEST_F(InUse, FilesDraggedOverAScreenLightItUp) {
+    const auto lit = [](QWidget* screen) {
+        const auto* shown = screen->findChild<QWidget*>(QStringLiteral("dropHighlight"));
+        return shown && shown->isVisible() && shown->geometry() == screen->rect();
+    };
+    QMimeData file, words;
+    file.setUrls({QUrl::fromLocalFile(picture)});
+    words.setText(QStringLiteral("słowa"));
+    const auto send = [](QWidget* screen, const QMimeData& data, QEvent::Type type) {
+        QDragMoveEvent move({40, 40}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier, type);
+        QDropEvent drop(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(screen, type == QEvent::Drop ? static_cast<QEvent*>(&drop) : &move);
+    };
+    QWidget* screen = m_root.studioView();
+    send(screen, words, QEvent::DragEnter);
+    EXPECT_FALSE(lit(screen));
+    const QPoint edge = screen->mapTo(&m_root, QPoint(8, 200)), inner = edge + QPoint(12, 0);
+    const QColor plain = m_root.grab().toImage().pixelColor(inner);
+    send(screen, file, QEvent::DragEnter);
+    const QImage shot = m_root.grab().toImage();
+    EXPECT_NE(shot.pixelColor(inner), plain);
+    EXPECT_NEAR(shot.pixelColor(edge).hueF(), StudioStyle::accent().hueF(), 0.02);
+    m_root.resize(1000, 700);
+    settle();
+    EXPECT_TRUE(lit(screen));
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(screen, &leave);
+    EXPECT_FALSE(lit(screen));
+    send(screen, file, QEvent::DragMove);
+    send(screen, file, QEvent::Drop);
+    EXPECT_FALSE(lit(screen));
+    ASSERT_TRUE(waitUntil([&] { return !m_root.studio().busy(); }));
+    m_root.setMode(StudioMode::cards);
+    send(m_root.packsView(), file, QEvent::DragEnter);
+    EXPECT_TRUE(lit(m_root.packsView()));
 }
 
 // In the dark theme the options button stays dark after its menu has been used.

@@ -32,6 +32,10 @@ QString removedItems() {
     return made(path() + QStringLiteral("/Usunięte z Tovi"));
 }
 
+QString removedPacks() {
+    return made(path() + QStringLiteral("/Usunięte zestawy"));
+}
+
 QString packs() {
     return made(path() + QStringLiteral("/Packs"));
 }

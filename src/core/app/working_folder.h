@@ -9,10 +9,12 @@ namespace tovi::WorkingFolder {
 // packs' storage live there. Throws PlatformError when it cannot be found or created.
 QString path();
 
-// "Usunięte z Tovi" in the working folder, created when missing: whatever the person takes away
-// (a picture off the Tovi, an own pack) is moved here, never deleted, so it can be brought back.
-// Throws PlatformError.
+// "Usunięte z Tovi" in the working folder, created when missing: a picture taken off the Tovi is
+// moved here, never deleted, so it can be brought back. Throws PlatformError.
 QString removedItems();
+// "Usunięte zestawy" in the working folder, created when missing: the deleted own packs, kept to
+// be brought back. They never were on the Tovi. Throws PlatformError.
+QString removedPacks();
 
 // The rest of the layout, named here only. Each throws PlatformError.
 // "Packs": the card edits ("edits.json") and the users' card pictures; created when missing.

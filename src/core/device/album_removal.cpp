@@ -159,7 +159,7 @@ Moved move(const QString& device, const QString& from, const QString& name, cons
     const QString folder = DeviceLayout::photoFolder(root, from);
     if (DeviceLayout::photoFolder(root, to) == folder) {
         identify(folder, name);
-        return {name, {}}; // already there
+        return {name, {}, to}; // already there
     }
     // One album locked at a time: a move the other way cannot wait for this one.
     std::optional<FolderLock> reading(std::in_place, folder);
@@ -167,7 +167,30 @@ Moved move(const QString& device, const QString& from, const QString& name, cons
     reading.reset();
     const QString added = AlbumWriter::add(root, to, name, bytes).name;
     const FolderLock lock(folder);
-    return {added, keepAndDelete(folder, from, name, kept, before, bytes, observe)};
+    return {added, keepAndDelete(folder, from, name, kept, before, bytes, observe), to};
+}
+
+QString undoMove(const QString& device, const Moved& moved, const AlbumWriter::Observer& observe) {
+    const ScopedAccess access(device);
+    const QString root = DeviceContents::rootOf(device);
+    const QString there = DeviceLayout::photoFolder(root, moved.to);
+    const QByteArray bytes = readBack(moved.removed.copy);
+    std::optional<FolderLock> reading(std::in_place, there);
+    const auto [before, found] = readPicture(there, moved.name, {});
+    reading.reset();
+    if (found != bytes)
+        throw RemovalError(RemovalError::changed);
+    const QString back = DeviceLayout::photoFolder(root, moved.removed.album) + QLatin1Char('/') +
+                         moved.removed.name;
+    QString name = moved.removed.name;
+    if (!QFileInfo(back).isFile() || readBack(back) != bytes)
+        name = AlbumWriter::add(root, moved.removed.album, moved.removed.name, bytes,
+                                writeAtomically, observe)
+                   .name;
+    const FolderLock lock(there);
+    deleteCopied(there, moved.name, before, moved.removed.copy, {});
+    QFile::remove(moved.removed.copy); // back where it came from, verified
+    return name;
 }
 
 QString stoppedText(const std::optional<Progress>& at) {

@@ -59,9 +59,19 @@ QString undo(const QString& device, const Removed& removed,
 struct Moved {
     QString name;    // its name in `to`
     Removed removed; // the removal from `from`; empty when `from` is `to`
+    QString to;      // the album it went to
 };
 Moved move(const QString& device, const QString& from, const QString& name, const QString& to,
            const QString& kept, const Observer& observe = {});
+
+// Takes a moved picture back to its album: a verified AlbumWriter::add of the copy kept by the
+// move (its old name when free; nothing when that name already holds those bytes, as after an
+// earlier try), then the picture is deleted from `to` and the copy on the computer goes. Returns
+// its name in the old album. Throws RemovalError::changed before anything is written when the
+// picture in `to` is no longer what was moved, what add throws, or PlatformError; the copy then
+// stays, and a failure after the add leaves the picture in both albums.
+QString undoMove(const QString& device, const Moved& moved,
+                 const AlbumWriter::Observer& observe = {});
 
 // After the person stopped waiting for a removal that last reported `at` (nothing: not even
 // read).

@@ -208,7 +208,7 @@ QString OwnPackLibrary::text(const Renamed& renamed) {
 }
 
 QString OwnPackLibrary::text(const Removed& removed) {
-    return QStringLiteral("Zestaw „%1” przeniesiono do folderu „Usunięte z Tovi”. Można go "
+    return QStringLiteral("Zestaw „%1” przeniesiono do folderu „Usunięte zestawy”. Można go "
                           "stamtąd przywrócić.")
         .arg(removed.name);
 }

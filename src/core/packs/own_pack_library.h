@@ -67,7 +67,7 @@ public:
     void exportPack(const PackContent& content, const QString& file, Done<Exported> done);
     void rename(const QString& id, const QString& name, Done<Renamed> done);
     void setAnimation(const QString& id, PackReveal animation, Done<std::monostate> done);
-    // Moves the pack (or a damaged pack's folder) to "Usunięte z Tovi".
+    // Moves the pack (or a damaged pack's folder) to "Usunięte zestawy".
     void remove(const QString& id, Done<Removed> done);
     void restore(const QString& removedFolder, Done<Restored> done);
 

@@ -221,7 +221,7 @@ QString remove(const QString& id) {
     QString name;
     if (damage(path, name).isEmpty())
         name = readPack(path, id).content.name;
-    const QString base = QDir(WorkingFolder::removedItems())
+    const QString base = QDir(WorkingFolder::removedPacks())
                              .filePath(QStringLiteral("Zestaw ") +
                                        PackFile::safeFileName(name.isEmpty() ? id : name));
     QString target = base;
@@ -231,15 +231,27 @@ QString remove(const QString& id) {
     return target;
 }
 
+namespace {
+
+// Where deleted packs are: their own folder, and the removed pictures' folder, where earlier
+// versions put them.
+QStringList removedFolders() {
+    return {WorkingFolder::removedPacks(), WorkingFolder::removedItems()};
+}
+
+} // namespace
+
 std::vector<Removed> removed() {
-    const QDir removedItems(WorkingFolder::removedItems());
     std::vector<Removed> found;
-    for (const QString& name : removedItems.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        try {
-            const QString path = removedItems.filePath(name);
-            found.push_back({path, readPack(path).content.name});
-        } catch (const ToviError&) {
-            // Something else that was taken away, not a pack.
+    for (const QString& folder : removedFolders()) {
+        const QDir removedItems(folder);
+        for (const QString& name : removedItems.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            try {
+                const QString path = removedItems.filePath(name);
+                found.push_back({path, readPack(path).content.name});
+            } catch (const ToviError&) {
+                // Something else that was taken away, not a pack.
+            }
         }
     }
     sortByName(found, [](const Removed& item) { return item.name; });
@@ -250,7 +262,11 @@ OwnPack restore(const QString& removedFolder, const Taken& taken) {
     const QFileInfo info(removedFolder);
     OwnPack pack;
     try {
-        if (info.absolutePath() != QDir(WorkingFolder::removedItems()).absolutePath())
+        const QString parent = info.absolutePath();
+        const QStringList folders = removedFolders();
+        if (std::none_of(folders.begin(), folders.end(), [&parent](const QString& folder) {
+                return QDir(folder).absolutePath() == parent;
+            }))
             throw OwnPackError(OwnPackError::unknownPack);
         pack = readPack(info.absoluteFilePath());
     } catch (const ToviError&) {

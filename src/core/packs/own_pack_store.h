@@ -10,8 +10,8 @@
 // The user's own packs: "OwnPacks" in the working folder, one folder per pack named by its id,
 // holding "pack.json" (with the id) and the pictures. Every change is atomic: a new pack is
 // built in a hidden folder beside the others and renamed into place, a change rewrites its
-// "pack.json" atomically, and a deleted pack is moved whole to the removed items ("Usunięte z
-// Tovi"), from where it can be restored. Any thread; the callers keep changes of one pack apart
+// "pack.json" atomically, and a deleted pack is moved whole to "Usunięte zestawy", from where it
+// can be restored. Any thread; the callers keep changes of one pack apart
 // (OwnPackLibrary does).
 namespace tovi::OwnPackStore {
 
@@ -68,7 +68,7 @@ OwnPack importFile(const QString& file, const Taken& taken);
 OwnPack rename(const QString& id, const QString& name, const QStringList& taken);
 OwnPack setAnimation(const QString& id, PackReveal animation);
 
-// Moves the pack, or a damaged pack's folder, to the removed items; returns the folder it now
+// Moves the pack, or a damaged pack's folder, to "Usunięte zestawy"; returns the folder it now
 // is. Throws OwnPackError (unknownPack) or PlatformError.
 QString remove(const QString& id);
 
@@ -76,7 +76,7 @@ struct Removed {
     QString folder;
     QString name;
 };
-// The packs among the removed items, in name order.
+// The deleted packs, in name order (with those earlier versions moved to "Usunięte z Tovi").
 std::vector<Removed> removed();
 // Brings a removed pack back, under its old id when that is free and its name numbered past
 // `taken`. Throws OwnPackError (unknownPack for a folder that is no removed pack) or

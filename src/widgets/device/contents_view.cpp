@@ -170,6 +170,7 @@ void DeviceContentsView::remove(const QString& album, const QString& name) {
         },
         [this](const Outcome<AlbumRemoval::Removed>& outcome) {
             m_removed = outcome.value;
+            m_moved.reset(); // "Cofnij" is for the last of them
             finishJob(outcome.ok() ? QStringLiteral("Usunięto %1 z %2. Sprawdzona kopia: %3")
                                          .arg(m_removed->name, m_removed->album,
                                               QDir::toNativeSeparators(m_removed->copy))
@@ -179,7 +180,13 @@ void DeviceContentsView::remove(const QString& album, const QString& name) {
 }
 
 void DeviceContentsView::undo() {
-    if (busy() || !m_contents || !m_removed)
+    if (busy() || !m_contents)
+        return;
+    if (m_moved) {
+        undoMove();
+        return;
+    }
+    if (!m_removed)
         return;
     const AlbumRemoval::Removed removed = *m_removed;
     m_stoppedText = [copy = removed.copy] { return DeviceWatch::stoppedAlbumText(copy); };
@@ -212,10 +219,37 @@ void DeviceContentsView::move(const QString& album, const QString& name, const Q
             };
         },
         [this, to](const Outcome<AlbumRemoval::Moved>& outcome) {
+            m_removed.reset();
+            // Nothing to take back from a move that failed, or found the picture already there.
+            m_moved = outcome.ok() && !outcome.value->removed.copy.isEmpty() ? outcome.value
+                                                                             : std::nullopt;
             finishJob(outcome.ok() ? QStringLiteral("Przeniesiono do %1 jako %2. Sprawdzona "
                                                     "kopia: %3")
                                          .arg(to, outcome.value->name,
                                               QDir::toNativeSeparators(outcome.value->removed.copy))
+                                   : QString(),
+                      outcome.error);
+        });
+}
+
+// The way back of a move runs as a removal's "Cofnij" does, the copy kept by the move at hand.
+void DeviceContentsView::undoMove() {
+    const AlbumRemoval::Moved moved = *m_moved;
+    m_stoppedText = [copy = moved.removed.copy] { return DeviceWatch::stoppedAlbumText(copy); };
+    runJob(
+        QStringLiteral("Przenoszę ") + moved.name + QStringLiteral(" z powrotem do ") +
+            moved.removed.album + QStringLiteral("…"),
+        [root = m_contents->root, moved](DeviceJob::Step step) {
+            return [root, moved, step] {
+                return AlbumRemoval::undoMove(root, moved,
+                                              [step](const auto&) { return step({}); });
+            };
+        },
+        [this, album = moved.removed.album](const Outcome<QString>& outcome) {
+            if (outcome.ok())
+                m_moved.reset();
+            finishJob(outcome.ok() ? QStringLiteral("%1 wrócił do %2; zapis zweryfikowany.")
+                                         .arg(*outcome.value, album)
                                    : QString(),
                       outcome.error);
         });

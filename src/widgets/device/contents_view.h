@@ -82,10 +82,13 @@ public:
     const QString& error() const { return m_error; }
     // The last removal, while "Cofnij" may still put it back.
     const std::optional<AlbumRemoval::Removed>& removed() const { return m_removed; }
+    // The last move, while "Cofnij" may still take it back.
+    const std::optional<AlbumRemoval::Moved>& moved() const { return m_moved; }
 
     // Reads the device again (after the work under way, if any).
     void reload();
     void remove(const QString& album, const QString& name);
+    // Puts back the last removal or takes back the last move, whichever came last.
     void undo();
     void move(const QString& album, const QString& name, const QString& to);
     void save(const QString& album, const QString& name);
@@ -104,6 +107,7 @@ private:
     // What a removal or a move reports to: how far it got, for the text after a stop.
     AlbumRemoval::Observer removalObserver(DeviceJob::Step step);
     void finishJob(const QString& notice, const QString& error);
+    void undoMove();
     void readBackups();
     void chooseDevice();
     // "8 grudnia 2026, 17:20:05".
@@ -136,6 +140,7 @@ private:
     QString m_notice;
     QString m_error;
     std::optional<AlbumRemoval::Removed> m_removed;
+    std::optional<AlbumRemoval::Moved> m_moved;
     std::optional<AlbumRemoval::Progress> m_removalAt; // how far the removal under way got
     QString m_restoreBackup;                           // the backup the restore under way makes
     std::function<QString()> m_stoppedText;

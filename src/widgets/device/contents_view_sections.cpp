@@ -218,9 +218,10 @@ void DeviceContentsView::refreshStatus() {
     m_statusText->setText(text);
     m_stallText->setVisible(stalled);
     m_stopWaiting->setVisible(stalled);
-    m_undo->setVisible(!working && m_removed.has_value() && m_contents.has_value());
-    m_undo->setAccessibleName(m_removed ? QStringLiteral("Cofnij usunięcie ") + m_removed->name
-                                        : QStringLiteral("Cofnij"));
+    m_undo->setVisible(!working && (m_removed || m_moved) && m_contents.has_value());
+    m_undo->setAccessibleName(m_moved     ? QStringLiteral("Cofnij przeniesienie ") + m_moved->name
+                              : m_removed ? QStringLiteral("Cofnij usunięcie ") + m_removed->name
+                                          : QStringLiteral("Cofnij"));
     m_status->setVisible(!text.isEmpty() || stalled);
     m_status->setAccessibleName(stalled ? text + QLatin1Char(' ') + m_stallText->text() : text);
     m_statusText->setStyleSheet(!working && !m_error.isEmpty() ? QStringLiteral("color: #d70015;")
@@ -319,11 +320,17 @@ QWidget* DeviceContentsView::albumCard(const DeviceContents::Album& album) {
         card->addWidget(textLabel(QStringLiteral("Album jest pusty."),
                                   Typography::Style::subheadline, QFont::Normal, true));
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(16);
+    grid->setHorizontalSpacing(0);
     grid->setVerticalSpacing(8);
+    // Two columns of one width, whatever the names: a long one is cut, not widening its column.
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
     int index = 0;
     for (const DevicePicture& picture : album.pictures) {
-        grid->addWidget(pictureRow(album.name, picture), index / 2, index % 2);
+        // The gap between the columns is inside the cells: an album of one picture has none.
+        QWidget* cell = pictureRow(album.name, picture);
+        cell->setContentsMargins(index % 2 ? 8 : 0, 0, index % 2 ? 0 : 8, 0);
+        grid->addWidget(cell, index / 2, index % 2);
         ++index;
     }
     card->addLayout(grid);
@@ -333,6 +340,7 @@ QWidget* DeviceContentsView::albumCard(const DeviceContents::Album& album) {
 QWidget* DeviceContentsView::pictureRow(const QString& album, const DevicePicture& picture) {
     auto* row = new QWidget;
     row->setObjectName(album + QLatin1Char('/') + picture.name);
+    row->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(10);
@@ -342,14 +350,20 @@ QWidget* DeviceContentsView::pictureRow(const QString& album, const DevicePictur
                   picture, 56));
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
-    auto* name = textLabel(picture.name, Typography::Style::body, QFont::Medium);
-    name->setWordWrap(false);
-    name->setMinimumWidth(40);
+    // One line each, ending in "…" when cut; the whole text in the tooltip and for a reader.
+    const QString about = picture.showable()
+                              ? details(picture)
+                              : details(picture) + QStringLiteral(" – Tovi go nie pokaże");
+    auto* name = new ElidedLabel(picture.name);
+    name->setObjectName(QStringLiteral("pictureName"));
+    name->setFont(Typography::font(Typography::Style::body, QFont::Medium));
+    name->setAccessibleName(picture.name);
     texts->addWidget(name);
-    texts->addWidget(textLabel(picture.showable()
-                                   ? details(picture)
-                                   : details(picture) + QStringLiteral(" – Tovi go nie pokaże"),
-                               Typography::Style::subheadline, QFont::Normal, true));
+    auto* detail = new ElidedLabel(about);
+    detail->setFont(Typography::font(Typography::Style::subheadline));
+    detail->setForegroundRole(QPalette::PlaceholderText);
+    detail->setAccessibleName(about);
+    texts->addWidget(detail);
     line->addLayout(texts, 1);
 
     auto* actions = new QToolButton;

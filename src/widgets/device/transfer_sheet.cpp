@@ -13,6 +13,8 @@
 
 #include <QHideEvent>
 #include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <utility>
 
@@ -32,6 +34,17 @@ ToviTransferSheet::ToviTransferSheet(ToviTransferKind kind, Settings& settings,
     setAutoFillBackground(true);
     build();
     restyle();
+    // The window's send key sends here too, as the main button does when it can. A key held
+    // down after opening the sheet with it does not send.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setAutoRepeat(false);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            if (m_main->isVisible() && m_main->isEnabled())
+                m_main->click();
+        });
+    }
 }
 
 ToviTransferSheet::~ToviTransferSheet() = default;
@@ -67,6 +80,7 @@ void ToviTransferSheet::setBusy(bool busy) {
     if (busy) {
         m_done = 0;
         m_total = 0;
+        m_focus.remember(this); // the main button gives way to the progress
         refresh();
         return;
     }
@@ -75,6 +89,7 @@ void ToviTransferSheet::setBusy(bool busy) {
     if (completes)
         m_complete = true;
     checkConnection();
+    m_focus.restore();
     if (completes)
         lookForDrive();
     // Disks that came or went during the write are looked at now that it is over.
@@ -320,6 +335,9 @@ void ToviTransferSheet::showEvent(QShowEvent* event) {
                 &ToviTransferSheet::mountsChanged);
     }
     QDialog::showEvent(event);
+    // The keyboard starts at what the sheet is for, not at "Zamknij".
+    if (!event->spontaneous() && m_main->isVisibleTo(this))
+        m_main->setFocus(Qt::OtherFocusReason);
 }
 
 void ToviTransferSheet::hideEvent(QHideEvent* event) {

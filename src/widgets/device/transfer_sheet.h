@@ -3,6 +3,7 @@
 #include "device/device_finder.h"
 #include "device/drive_eject.h"
 #include "device/mount_table.h"
+#include "shell/controls.h"
 
 #include <QDBusConnection>
 #include <QDialog>
@@ -192,6 +193,7 @@ private:
     bool m_complete = false;
     std::optional<Operation> m_operation;
     EjectState m_ejectState = EjectState::none;
+    FocusReturn m_focus; // while the model works
     std::optional<DriveEject::Target> m_ejectTarget;
     // Only while the sheet is shown: disks that come and go are followed.
     std::unique_ptr<MountWatcher> m_mountWatcher;

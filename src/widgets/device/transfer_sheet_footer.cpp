@@ -193,9 +193,11 @@ void ToviTransferSheet::restyleButtons() {
             " padding: 8px 16px; }"
             "QPushButton:hover { background: %2; }"
             "QPushButton:pressed { background: %3; }"
-            "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }")
+            "QPushButton:disabled { background: %4; color: rgba(255,255,255,150); }"
+            // The keyboard starts here: it shows, in the same size.
+            "QPushButton:focus { border: 2px solid %5; padding: 6px 14px; }")
             .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
-                 css(Theme::primary(this, 0.3))));
+                 css(Theme::primary(this, 0.3)), accent.darker(160).name()));
     const QString flat = flatButtonStyle(this);
     for (QPushButton* button :
          {m_share, m_saveAs, m_secondary, m_openBackup, m_makeRoom, m_contents})

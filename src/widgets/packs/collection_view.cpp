@@ -66,6 +66,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     , m_packs(std::move(packs))
     , m_mode(mode)
     , m_choose(std::move(choose))
+    , m_current(selectedID)
     , m_selectedID(selectedID)
     , m_picker(new QComboBox)
     , m_name(new QLabel)
@@ -91,8 +92,9 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     header->addWidget(title);
     header->addStretch(1);
     auto* done = new QPushButton(QStringLiteral("Gotowe"));
+    done->setObjectName(QStringLiteral("done"));
     done->setDefault(true);
-    connect(done, &QPushButton::clicked, this, &QDialog::close);
+    connect(done, &QPushButton::clicked, this, &StudioCollectionView::finish);
     header->addWidget(done);
     column->addLayout(header);
     auto* divider = new QFrame;
@@ -143,7 +145,22 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     m_gridLayout->setHorizontalSpacing(22);
     m_gridLayout->setVerticalSpacing(22);
     body->addWidget(m_grid);
+    body->addStretch(1);
+    scroll->setWidget(content);
+    column->addWidget(scroll, 1);
     if (mode == StudioMode::cards) {
+        // Below the scrolling cards, so the set can be taken on any screen without scrolling.
+        m_footer = new QWidget;
+        auto* footer = new QVBoxLayout(m_footer);
+        footer->setContentsMargins(0, 0, 0, 0);
+        footer->setSpacing(0);
+        auto* line = new QFrame;
+        line->setFrameShape(QFrame::HLine);
+        line->setForegroundRole(QPalette::Mid);
+        footer->addWidget(line);
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(28, 12, 28, 16);
+        row->addStretch(1);
         m_wholeSet = new QPushButton(QStringLiteral("Użyj całego zestawu"));
         m_wholeSet->setCursor(Qt::PointingHandCursor);
         m_wholeSet->setMinimumHeight(34);
@@ -152,11 +169,10 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
             if (const StarterPack* shown = pack())
                 m_choose(*shown, 0);
         });
-        body->addWidget(m_wholeSet, 0, Qt::AlignLeft);
+        row->addWidget(m_wholeSet);
+        footer->addLayout(row);
+        column->addWidget(m_footer);
     }
-    body->addStretch(1);
-    scroll->setWidget(content);
-    column->addWidget(scroll, 1);
 
     connect(m_picker, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -177,8 +193,10 @@ void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
         showPack();
     };
     connect(&model, &PacksModel::ownPacksChanged, this, reload);
-    connect(&model, &PacksModel::selectedIDChanged, this,
-            [this] { selectPack(m_model->selectedID()); });
+    connect(&model, &PacksModel::selectedIDChanged, this, [this] {
+        m_current = m_model->selectedID();
+        selectPack(m_current);
+    });
     connect(m_import, &QPushButton::clicked, this, [this] { m_flow->chooseImport(this); });
     connect(m_rename, &QPushButton::clicked, this, [this] { m_flow->rename(m_selectedID, this); });
     connect(m_delete, &QPushButton::clicked, this, [this] { m_flow->remove(m_selectedID); });
@@ -187,7 +205,8 @@ void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
     auto* notice = new PackNotice(flow);
     notice->setVisible(flow.working());
     notice->setContentsMargins(28, 0, 28, 14);
-    layout()->addWidget(notice);
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    column->insertWidget(m_footer ? column->indexOf(m_footer) : -1, notice);
     reload();
 }
 
@@ -265,6 +284,14 @@ const StarterPack* StudioCollectionView::pack() const {
     return m_packs.empty() ? nullptr : &m_packs.front();
 }
 
+void StudioCollectionView::finish() {
+    // Another pack picked for the card screen is taken as "Użyj całego zestawu" takes it.
+    const StarterPack* shown = pack();
+    if (m_mode == StudioMode::cards && shown && !damaged() && shown->id != m_current)
+        m_choose(*shown, 0);
+    close();
+}
+
 void StudioCollectionView::selectPack(const QString& id) {
     m_selectedID = id;
     showPack();
@@ -287,8 +314,8 @@ void StudioCollectionView::showPack() {
     m_name->setVisible(shown);
     m_instruction->setVisible(shown);
     m_grid->setVisible(shown);
-    if (m_wholeSet)
-        m_wholeSet->setVisible(shown);
+    if (m_footer)
+        m_footer->setVisible(shown);
     for (QPushButton* card : m_cards)
         delete card;
     m_cards.clear();
@@ -357,12 +384,12 @@ void StudioCollectionView::showDamaged(const OwnPackStore::Damaged& damaged) {
     m_name->setText(damagedName(damaged));
     m_name->show();
     m_instruction->setText(QStringLiteral("Tego zestawu nie da się otworzyć: %1. Możesz go "
-                                          "usunąć do folderu „Usunięte z Tovi”.")
+                                          "usunąć do folderu „Usunięte zestawy”.")
                                .arg(damaged.reason));
     m_instruction->show();
     m_grid->hide();
-    if (m_wholeSet)
-        m_wholeSet->hide();
+    if (m_footer)
+        m_footer->hide();
     m_rename->hide();
     m_delete->show();
 }

@@ -60,6 +60,9 @@ public:
     // The buttons of the shown pack's cards, slot by slot.
     const std::vector<QPushButton*>& cardButtons() const { return m_cards; }
     QPushButton* wholeSetButton() const { return m_wholeSet; }
+    // "Gotowe": in the card screen's collection, a pack other than the screen's is taken as
+    // "Użyj całego zestawu" takes it; then the sheet closes. Escape closes it without a change.
+    void finish();
 
 private:
     void fillPicker();
@@ -78,6 +81,7 @@ private:
     OwnPackFlow* m_flow = nullptr;
     StudioMode m_mode;
     Choose m_choose;
+    QString m_current; // the opener's pack: "Gotowe" changes nothing while it is shown
     QString m_selectedID;
     QComboBox* m_picker;
     QLabel* m_name;
@@ -86,6 +90,7 @@ private:
     QGridLayout* m_gridLayout;
     std::vector<QPushButton*> m_cards;
     QPushButton* m_wholeSet = nullptr;
+    QWidget* m_footer = nullptr; // holds m_wholeSet, under the scrolling part
     QPushButton* m_import;
     QPushButton* m_rename;
     QPushButton* m_delete;

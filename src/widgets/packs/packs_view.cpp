@@ -246,9 +246,13 @@ QWidget* PacksView::buildStrip() {
     return strip;
 }
 
+bool PacksView::takesDrop(const QMimeData* brought) const {
+    return !m_model.busy() && brought && brought->hasUrls() &&
+           brought->urls().value(0).isLocalFile();
+}
+
 void PacksView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!m_model.busy() && event->mimeData()->hasUrls() &&
-        event->mimeData()->urls().value(0).isLocalFile())
+    if (takesDrop(event->mimeData()))
         event->acceptProposedAction();
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QAbstractButton;
+class QMimeData;
 class QToolButton;
 
 namespace tovi {
@@ -38,6 +39,8 @@ public:
     void openTransfer(bool factory);
     // The file dialog, then the chosen picture on the selected card; nothing while busy.
     void addCardPicture();
+    // A drag bringing `brought` would be taken: it brings a local file, and the model is idle.
+    bool takesDrop(const QMimeData* brought) const;
 
     EditorWorkspace* workspace() const { return m_workspace; }
     DevicePreview* preview() const { return m_preview; }

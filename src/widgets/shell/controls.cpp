@@ -509,9 +509,13 @@ QSize ElidedLabel::minimumSizeHint() const {
     return {0, QLabel::minimumSizeHint().height()};
 }
 
+QString ElidedLabel::shownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
 void ElidedLabel::paintEvent(QPaintEvent*) {
     const QRect area = contentsRect();
-    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+    const QString shown = shownText();
     setToolTip(shown == text() ? QString() : text());
     QPainter painter(this);
     painter.setPen(

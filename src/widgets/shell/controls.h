@@ -103,6 +103,8 @@ class ElidedLabel : public QLabel {
 public:
     using QLabel::QLabel;
     QSize minimumSizeHint() const override;
+    // The text as it is drawn at the present width.
+    QString shownText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -301,8 +301,12 @@ bool StudioView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+bool StudioView::takesDrop(const QMimeData* brought) const {
+    return brought && brought->hasUrls() && brought->urls().value(0).isLocalFile();
+}
+
 void StudioView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().value(0).isLocalFile())
+    if (takesDrop(event->mimeData()))
         event->acceptProposedAction();
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QLabel;
+class QMimeData;
 
 namespace tovi {
 
@@ -46,6 +47,8 @@ public:
     // The file dialog, then the chosen file as the material; nothing while busy.
     void addMaterial();
     void openTransfer();
+    // A drag bringing `brought` would be taken: it brings a local file.
+    bool takesDrop(const QMimeData* brought) const;
 
     // The file dialog and the photo picker, replaceable in tests (nothing chosen: nullopt).
     void setFileChooser(std::function<std::optional<QString>()> chooser);

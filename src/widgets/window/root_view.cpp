@@ -56,6 +56,46 @@ void headerLink(QToolButton* button, const QString& text, const QString& icon) {
     Theme::followWithIcon(button, icon, 16, 0.8);
 }
 
+// Drawn over what a drag would drop on, while it would be taken: the accent's frame on a tint.
+class DropHighlight : public QWidget {
+public:
+    explicit DropHighlight(QWidget* over)
+        : QWidget(over) {
+        setObjectName(QStringLiteral("dropHighlight"));
+        setAttribute(Qt::WA_TransparentForMouseEvents); // the drop goes to what is beneath
+        setDecorative(this);
+    }
+    // The one over `over`, if made.
+    static QWidget* of(const QWidget* over) {
+        return over->findChild<QWidget*>(QStringLiteral("dropHighlight"),
+                                         Qt::FindDirectChildrenOnly);
+    }
+    // Shown over the whole of its parent, or hidden.
+    static void set(QWidget* over, bool shown) {
+        QWidget* highlight = of(over);
+        if (!highlight && !shown)
+            return;
+        if (!highlight)
+            highlight = new DropHighlight(over);
+        if (shown) {
+            highlight->setGeometry(over->rect());
+            highlight->raise();
+        }
+        highlight->setVisible(shown);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor tint = StudioStyle::accent();
+        tint.setAlphaF(0.08f);
+        painter.setBrush(tint);
+        painter.setPen(QPen(StudioStyle::accent(), 3));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(8, 8, -8, -8), 14, 14);
+    }
+};
+
 const QString silver = QStringLiteral("silver");
 const QString black = QStringLiteral("black");
 
@@ -341,6 +381,19 @@ void StudioRootView::openFile(const QString& file) {
 
 bool StudioRootView::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    auto* over = qobject_cast<QWidget*>(watched);
+    if (over && (type == QEvent::DragLeave || type == QEvent::Drop))
+        DropHighlight::set(over, false);
+    if (over && type == QEvent::Resize)
+        if (QWidget* highlight = DropHighlight::of(over))
+            highlight->setGeometry(over->rect());
+    if (over && (type == QEvent::DragEnter || type == QEvent::DragMove)) {
+        const QMimeData* brought = static_cast<QDropEvent*>(event)->mimeData();
+        const bool taken = !droppedPackFile(brought).isEmpty() ||
+                           (watched == m_studioView && m_studioView->takesDrop(brought)) ||
+                           (watched == m_packsView && m_packsView->takesDrop(brought));
+        DropHighlight::set(over, taken);
+    }
     if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
         auto* drag = static_cast<QDropEvent*>(event);
         if (const QString file = droppedPackFile(drag->mimeData()); !file.isEmpty()) {
