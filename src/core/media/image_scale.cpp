@@ -25,14 +25,13 @@ struct Taps {
     int maxTaps = 0;
 };
 
-// Area weights where the output shrinks (or whenever `area` is set), a tent where it grows.
-// Each output pixel's taps are padded with zero weights to a multiple of `group`: the SIMD passes
-// read them `group` at a time.
-Taps computeTaps(double start, double length, int sourceLength, int outLength, bool area = false,
-                 int group = 2) {
+// Area weights where the output shrinks, a tent where it grows. Each output pixel's taps are
+// padded with zero weights to a multiple of two: the SIMD passes read them in pairs.
+Taps computeTaps(double start, double length, int sourceLength, int outLength) {
+    constexpr int group = 2;
     Taps taps;
     const double scale = length / outLength; // source pixels per output pixel
-    area = area || scale > 1;
+    const bool area = scale > 1;
     taps.maxTaps = area ? static_cast<int>(std::ceil(scale)) + 2 : 2;
     taps.maxTaps = (taps.maxTaps + group - 1) / group * group;
     taps.first.resize(outLength);
@@ -239,48 +238,6 @@ QImage resampled(const QImage& source, const QRectF& window, QSize size,
         }
     }
     return out;
-}
-
-void resampledPlane(const uint8_t* data, qsizetype stride, QSize planeSize, const QRectF& window,
-                    QSize size, uint8_t* out, qsizetype outStride, bool area) {
-    if (!data || planeSize.isEmpty() || size.isEmpty() || !(window.width() > 0) ||
-        !(window.height() > 0))
-        return;
-    const Taps columns =
-        computeTaps(window.x(), window.width(), planeSize.width(), size.width(), area, 8);
-    const Taps rows =
-        computeTaps(window.y(), window.height(), planeSize.height(), size.height(), area);
-    const auto [colFirst, colLast] = columnSpan(columns);
-    const int span = colLast - colFirst;
-    // Padded so that a last group of eight taps may be read whole.
-    std::vector<int16_t> column(static_cast<size_t>(span) + 8, 0);
-    std::vector<int32_t> accumulator(static_cast<size_t>(span));
-    constexpr int shift = weightBits + 7;
-    for (int j = 0; j < size.height(); ++j) {
-        verticalPass(data, stride, rows.first[j], rows.count[j],
-                     &rows.weights[static_cast<size_t>(j) * rows.maxTaps], colFirst, span,
-                     accumulator.data(), column.data());
-        uint8_t* target = out + j * outStride;
-        for (int i = 0; i < size.width(); ++i) {
-            const int16_t* w = &columns.weights[static_cast<size_t>(i) * columns.maxTaps];
-            const int16_t* px = column.data() + (columns.first[i] - colFirst);
-            int32_t sum = 1 << (shift - 1);
-#ifdef __SSE2__
-            __m128i acc = _mm_setzero_si128();
-            for (int k = 0; k < columns.count[i]; k += 8)
-                acc = _mm_add_epi32(
-                    acc, _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px + k)),
-                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k))));
-            acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, _MM_SHUFFLE(1, 0, 3, 2)));
-            acc = _mm_add_epi32(acc, _mm_shuffle_epi32(acc, _MM_SHUFFLE(2, 3, 0, 1)));
-            sum += _mm_cvtsi128_si32(acc);
-#else
-            for (int k = 0; k < columns.count[i]; ++k)
-                sum += w[k] * px[k];
-#endif
-            target[i] = static_cast<uint8_t>(std::clamp(sum >> shift, 0, 255));
-        }
-    }
 }
 
 QImage boundedTo(const QImage& image, int maxPixelSize) {

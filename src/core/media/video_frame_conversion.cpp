@@ -43,43 +43,6 @@ FrameColours coloursOf(const AVFrame* frame) {
     return {colorspace, frame->color_range == AVCOL_RANGE_JPEG || jpegFormat};
 }
 
-// Three full-size 8-bit planes (Y, Cb, Cr) to RGB32, with libswscale's coefficients for the
-// frame's matrix and range. A small crop converts in a fraction of libswscale's time, which
-// for pictures this size is mostly its set-up and generic passes.
-QImage rgbFromPlanes(const uint8_t* const planes[3], qsizetype stride, int side,
-                     FrameColours colours) {
-    // Cr → R, Cb → B, Cb → G, Cr → G, in 1/65536, for limited range chroma.
-    const int* c = sws_getCoefficients(colours.colorspace);
-    const double chroma = colours.fullRange ? 224.0 / 255.0 : 1.0;
-    const double yScale = colours.fullRange ? 1.0 : 255.0 / 219.0;
-    const int yOffset = colours.fullRange ? 0 : 16;
-    std::array<int32_t, 256> luma, rV, gU, gV, bU;
-    for (int i = 0; i < 256; ++i) {
-        const int d = i - 128;
-        luma[i] = int32_t(std::lround(yScale * (i - yOffset) * 65536.0)) + 32768;
-        rV[i] = int32_t(std::lround(c[0] * chroma * d));
-        bU[i] = int32_t(std::lround(c[1] * chroma * d));
-        gU[i] = int32_t(std::lround(-c[2] * chroma * d));
-        gV[i] = int32_t(std::lround(-c[3] * chroma * d));
-    }
-    QImage out(side, side, QImage::Format_RGB32);
-    if (out.isNull())
-        throw std::bad_alloc();
-    const auto level = [](int32_t v) { return uint32_t(std::clamp(v >> 16, 0, 255)); };
-    for (int y = 0; y < side; ++y) {
-        const uint8_t* py = planes[0] + y * stride;
-        const uint8_t* pu = planes[1] + y * stride;
-        const uint8_t* pv = planes[2] + y * stride;
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < side; ++x) {
-            const int32_t l = luma[py[x]];
-            line[x] = 0xff000000u | level(l + rV[pv[x]]) << 16 |
-                      level(l + gU[pu[x]] + gV[pv[x]]) << 8 | level(l + bU[pu[x]]);
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 // A converter from the frame (its size, format, matrix and range) to RGB32 of `to`, kept while it
@@ -136,37 +99,54 @@ QImage FrameConverter::whole(const AVFrame* frame, AVRational sar, Orientation o
 
 QImage FrameConverter::cropped(const AVFrame* frame, AVRational sar, Orientation orientation,
                                const CropSettings& crop, int side) {
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    const auto pixelFormat = AVPixelFormat(frame->format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
     const bool squarePixels = sar.num <= 0 || sar.den <= 0 || sar.num == sar.den;
     if (!orientation.isIdentity() || !squarePixels || desc->nb_components != 3 ||
         (desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_BE)) ||
-        !(desc->flags & AV_PIX_FMT_FLAG_PLANAR))
+        !(desc->flags & AV_PIX_FMT_FLAG_PLANAR) || desc->log2_chroma_w > 1 ||
+        desc->log2_chroma_h > 1)
         return {};
     for (int c = 0; c < 3; ++c)
         if (desc->comp[c].depth != 8 || desc->comp[c].plane != c || desc->comp[c].step != 1 ||
             desc->comp[c].shift != 0 || desc->comp[c].offset != 0)
             return {};
 
+    // Whole samples of every plane: the window starts on a chroma sample, at most a source pixel
+    // (under an output pixel) from where the crop asks.
     const QRectF window = MediaProcessor::cropWindow(QSizeF(frame->width, frame->height), crop);
-    if (window.width() < side) // enlarged: small pictures, cheap to convert whole anyway
+    const int xStep = 1 << desc->log2_chroma_w, yStep = 1 << desc->log2_chroma_h;
+    const int length = std::min({int(std::lround(window.width())), frame->width, frame->height});
+    if (length < side) // enlarged: small pictures, cheap to convert whole anyway
         return {};
-    const qsizetype planeSize = qsizetype(side) * side;
-    m_planes.resize(size_t(3 * planeSize));
+    const int x = std::clamp(int(std::lround(window.x() / xStep)) * xStep, 0,
+                             (frame->width - length) / xStep * xStep);
+    const int y = std::clamp(int(std::lround(window.y() / yStep)) * yStep, 0,
+                             (frame->height - length) / yStep * yStep);
+
+    const auto [colorspace, fullRange] = coloursOf(frame);
+    const Key key{length, length, frame->format, side, side, colorspace, fullRange};
+    if (!m_cropScaler || !(key == m_cropKey)) {
+        // Lanczos to 24-bit RGB, as FFmpeg makes the pictures ours are compared with: its
+        // 32-bit output rounds the colours a level apart.
+        m_cropScaler.reset(sws_getContext(length, length, pixelFormat, side, side, AV_PIX_FMT_RGB24,
+                                          SWS_LANCZOS, nullptr, nullptr, nullptr));
+        if (!m_cropScaler)
+            unreadable();
+        sws_setColorspaceDetails(m_cropScaler.get(), sws_getCoefficients(colorspace), fullRange,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        m_cropKey = key;
+    }
+    const uint8_t* planes[4] = {};
     for (int c = 0; c < 3; ++c) {
         const int xShift = c ? desc->log2_chroma_w : 0, yShift = c ? desc->log2_chroma_h : 0;
-        const QSize size(AV_CEIL_RSHIFT(frame->width, xShift),
-                         AV_CEIL_RSHIFT(frame->height, yShift));
-        const QRectF planeWindow(window.x() / (1 << xShift), window.y() / (1 << yShift),
-                                 window.width() / (1 << xShift), window.height() / (1 << yShift));
-        // Chroma is shrunk as if from full size, which keeps colour edges where they are even
-        // when the subsampled plane itself has to grow.
-        resampledPlane(frame->data[c], frame->linesize[c], size, planeWindow, QSize(side, side),
-                       m_planes.data() + c * planeSize, side, true);
+        planes[c] = frame->data[c] + qsizetype(y >> yShift) * frame->linesize[c] + (x >> xShift);
     }
-
-    const uint8_t* const from[3] = {m_planes.data(), m_planes.data() + planeSize,
-                                    m_planes.data() + 2 * planeSize};
-    return rgbFromPlanes(from, side, side, coloursOf(frame));
+    QImage out = swsConverted(m_cropScaler.get(), planes, frame->linesize, length,
+                              QSize(side, side), QImage::Format_RGB888);
+    if (out.isNull())
+        unreadable();
+    return out.convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace tovi::video

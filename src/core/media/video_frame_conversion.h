@@ -2,7 +2,7 @@
 
 // Decoded video frames to opaque RGB32 pictures, with each frame's own colour matrix and range:
 // whole, fitted within a side by libswscale (its converters kept while the frames keep their
-// size, format and colours), or a square crop resampled straight from the decoded planes. One
+// size, format and colours), or a square crop scaled straight from the decoded planes. One
 // instance is used by one thread at a time.
 
 #include "media/c_handles.h"
@@ -12,7 +12,6 @@
 #include <QImage>
 #include <QSize>
 #include <cstdint>
-#include <vector>
 
 namespace tovi::video {
 
@@ -23,10 +22,12 @@ public:
     // so neither size rebuilds the other's.
     QImage whole(const AVFrame* frame, AVRational sar, Orientation orientation, int side,
                  bool early);
-    // The crop straight from the decoded planes: each plane's window is resampled on its own, and
-    // only the small result is converted to RGB. Much cheaper than converting a whole large
-    // picture first. Null when the frame does not suit (turned, non-square pixels, alpha, RGB,
-    // deeper than 8 bits, or enlarged by the crop): the caller then crops the whole picture.
+    // The crop straight from the window of the decoded planes, by libswscale's Lanczos filter:
+    // the picture FFmpeg's own crop and scale make of that window, to the level (the reference
+    // of the export's quality measure), without converting a whole large picture first. Null
+    // when the frame does not suit (turned, non-square pixels, alpha, RGB, deeper than 8 bits,
+    // chroma subsampled more than twofold, or enlarged by the crop): the caller then crops the
+    // whole picture.
     QImage cropped(const AVFrame* frame, AVRational sar, Orientation orientation,
                    const CropSettings& crop, int side);
 
@@ -37,9 +38,8 @@ private:
     };
     SwsContext* converter(SwsContextPtr& context, Key& current, const AVFrame* frame, QSize to);
 
-    SwsContextPtr m_scaler, m_earlyScaler;
-    Key m_key{}, m_earlyKey{};
-    std::vector<uint8_t> m_planes; // the crop's three planes, before they turn to RGB
+    SwsContextPtr m_scaler, m_earlyScaler, m_cropScaler;
+    Key m_key{}, m_earlyKey{}, m_cropKey{};
 };
 
 } // namespace tovi::video
