@@ -34,9 +34,9 @@ const std::vector<Command>& commands() {
          "[--subtitle S] [--captions] [--zoom Z --x X --y Y]",
          "jedna karta losowanej kostki jako GIF"},
         {"send", send,
-         "send PLIK --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] [--timeout SEKUNDY] [--wait] "
+         "send PLIK… --device ŚCIEŻKA [--album Photo1|Photo2|Photo3] [--timeout SEKUNDY] [--wait] "
          "[opcje jak w tovi export]",
-         "dodaje grafikę do albumu na Tovi, tak jak okno"},
+         "dodaje do albumu na Tovi jedną grafikę albo kilka, tak jak okno"},
         {"ls", ls, "ls --device ŚCIEŻKA [--json] [--timeout SEKUNDY] [--wait]",
          "pliki w albumach Tovi, karty Game1 i wolne miejsce"},
         {"rm", rm, "rm --device ŚCIEŻKA [--timeout SEKUNDY] [--wait] PhotoN/PLIK…",

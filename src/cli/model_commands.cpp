@@ -7,7 +7,9 @@
 #include "app/atomic_write.h"
 #include "app/settings.h"
 #include "app/tovi_error.h"
+#include "device/album_row.h"
 #include "device/device_finder.h"
+#include "device/device_job.h"
 #include "device/device_layout.h"
 #include "packs/packs_model.h"
 #include "packs/starter_pack.h"
@@ -80,6 +82,99 @@ int runPrepare(PacksModel& model, const QString& device, bool factory, const QSt
     return 0;
 }
 
+// Several files: each exported as the window would, the row measured against the Tovi before
+// anything is written, then written one after another; a file that fails never stops the others.
+int sendRow(const CommandLine& line, const QStringList& files, const QString& album,
+            const QString& device, std::optional<double> timeout) {
+    const QCommandLineParser& parser = line.parser();
+    std::vector<AlbumRow::Graphic> row;
+    std::vector<AlbumRow::Result> failures;
+    QString destination, selected;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString label = QFileInfo(files[i]).fileName();
+        Settings settings;
+        StudioModel model(settings, StudioModel::Work::oneShot);
+        model.importMedia(QUrl::fromLocalFile(absolute(files[i])));
+        waitWhileBusy(model);
+        if (model.media()) {
+            const QString copy = model.media()->url.toLocalFile();
+            const auto removeCopy = qScopeGuard([&] { QFile::remove(copy); });
+            ExportOptions options = model.options();
+            if (!readExportOptions(parser, options))
+                return 2;
+            model.setOptions(options);
+            if (!album.isEmpty())
+                model.setSelectedFolder(album);
+            model.chooseDestination(device);
+            if (!model.error().isEmpty())
+                return failed(model.error()); // the same for every file
+            destination = model.destination();
+            selected = model.selectedFolder();
+            const MediaProcessor::ExportProgress shown =
+                terminalProgress(QStringLiteral("Eksport %1 z %2").arg(i + 1).arg(files.size()));
+            if (shown)
+                QObject::connect(&model, &StudioModel::exportProgress,
+                                 [&](int done, int total) { shown(done, total); });
+            model.prepare(false);
+            waitWhileBusy(model);
+        }
+        if (!model.error().isEmpty()) {
+            failures.push_back({label, {}, {}, model.error()});
+            continue;
+        }
+        row.push_back({label, QFileInfo(model.exportedURL()).fileName(), model.output()});
+        QFile::remove(model.exportedURL()); // a row keeps no local copies
+    }
+    if (!row.empty()) {
+        try {
+            AlbumRow::requireRoom(destination, selected, row);
+        } catch (const ToviError& error) {
+            return failed(error.message() + QStringLiteral(" Nic nie zapisano."));
+        }
+    }
+    int written = 0;
+    QString where;
+    const auto told = [&](const AlbumRow::Result& result) {
+        if (!result.written()) {
+            failures.push_back(result);
+            return;
+        }
+        ++written;
+        where = result.album;
+        QTextStream(stdout) << "Zapisano " << result.label << " do " << result.album << " jako "
+                            << result.name << ".\n"
+                            << Qt::flush;
+    };
+    const auto report = [&] {
+        for (const AlbumRow::Result& failure : failures)
+            err() << "tovi: " << failure.label << ": " << failure.error << '\n';
+        QTextStream(stdout) << "Zapisano " << written << " z " << files.size() << " plików"
+                            << (written ? QStringLiteral(" do ") + where : QString()) << ".\n"
+                            << Qt::flush;
+    };
+    if (!row.empty()) {
+        DeviceJob job;
+        // Each result is told as it comes; a device that stops answering ends the row there.
+        watched<bool>(
+            job, true,
+            [&, row](const DeviceJob::Step& beat) {
+                AlbumRow::add(
+                    destination, selected, row, [&beat](int) { return beat({}); },
+                    [&beat, &told](const AlbumRow::Result& result) {
+                        beat([&told, result] { told(result); });
+                    });
+                return true;
+            },
+            timeout,
+            [&] {
+                report();
+                err() << "tovi: Przestano czekać na Tovi.\n";
+            });
+    }
+    report();
+    return failures.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int send(CommandLine& line) {
@@ -90,7 +185,7 @@ int send(CommandLine& line) {
     });
     addTimeoutOption(line);
     addWaitOption(line);
-    if (const auto status = line.parse(1))
+    if (const auto status = line.parse(1, -1))
         return *status;
     const QCommandLineParser& parser = line.parser();
     std::optional<double> timeout;
@@ -104,6 +199,19 @@ int send(CommandLine& line) {
         album = albumNamed(line.value("album"));
         if (album.isEmpty())
             return line.usageError(QStringLiteral("--album przyjmuje Photo1, Photo2 albo Photo3."));
+    }
+    if (parser.positionalArguments().size() > 1) {
+        const QString device = absolute(parser.value(option("device")));
+        if (line.isSet("wait")) {
+            Settings settings;
+            StudioModel probe(settings, StudioModel::Work::oneShot);
+            if (!album.isEmpty())
+                probe.setSelectedFolder(album);
+            waitForDevice(device, [&] {
+                DeviceFinder::folderFor(ToviTransferKind::artwork, device, probe.selectedFolder());
+            });
+        }
+        return sendRow(line, parser.positionalArguments(), album, device, timeout);
     }
     Settings settings;
     StudioModel model(settings, StudioModel::Work::oneShot);

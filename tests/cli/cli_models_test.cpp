@@ -160,6 +160,22 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_FALSE(unreadable.err.isEmpty());
     EXPECT_EQ(runTovi({QStringLiteral("send"), colours}).status, 2);
+
+    // Several files: each one that can be made is written, the one that cannot is told.
+    const QString photo = QStringLiteral(TOVI_FIXTURES "/image/photo.heic");
+    const CliResult row = runTovi(
+        {QStringLiteral("send"), photo, QStringLiteral(TOVI_FIXTURES "/image/broken.png"), colours,
+         QStringLiteral("--device"), device(), QStringLiteral("--length"), QStringLiteral("1")});
+    EXPECT_EQ(row.status, 1);
+    const QStringList lines = row.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << row.out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Zapisano photo.heic do Photo3 jako tovi-")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Zapisano colours.mp4 do Photo3 jako tovi-")));
+    EXPECT_EQ(lines[2], QStringLiteral("Zapisano 2 z 3 plików do Photo3."));
+    EXPECT_TRUE(row.err.endsWith(QStringLiteral("\ntovi: broken.png: ") +
+                                 MediaError(MediaError::unreadable).message() + QLatin1Char('\n')))
+        << row.err.toStdString();
+    EXPECT_EQ(QDir(device(QStringLiteral("Photo3"))).entryList(QDir::Files).size(), 3);
 }
 
 TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {

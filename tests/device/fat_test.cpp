@@ -1,6 +1,9 @@
 #include "app/atomic_write.h"
 #include "app/platform_error.h"
+#include "device/album_row.h"
+#include "device/album_writer.h"
 #include "device/bookmark.h"
+#include "device/device_space.h"
 #include "device/device_space_error.h"
 #include "device/device_watch.h"
 #include "device/game1_installer.h"
@@ -206,4 +209,65 @@ TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
     EXPECT_EQ(Game1Installer::snapshot(game1), old);
     ASSERT_TRUE(volume.unmount());
     EXPECT_EQ(volume.check(), QString());
+}
+
+TEST_F(FatDevice, ARowIsMeasuredBeforeItIsWrittenAndEachPictureStandsAlone) {
+    FatVolume volume(1024);
+    ASSERT_MOUNTED(volume);
+    makeDevice(volume.root());
+    const QString album = volume.root() + QStringLiteral("/Photo1");
+    const auto row = [](int count, int bytes) {
+        std::vector<AlbumRow::Graphic> graphics;
+        for (int i = 0; i < count; ++i)
+            graphics.push_back({QStringLiteral("%1.jpg").arg(i), AlbumWriter::freshName("jpg"),
+                                QByteArray(bytes, char('a' + i))});
+        return graphics;
+    };
+    const auto filled = [&](qint64 leave) {
+        const qint64 free = DeviceSpace::of(album).free;
+        writeFile(album + QStringLiteral("/filler"), QByteArray(free - leave, 'f'));
+    };
+
+    // The whole row is measured first: each file alone would fit, the three do not.
+    const DeviceSpace space = DeviceSpace::of(album);
+    const std::vector<AlbumRow::Graphic> three = row(3, int(space.free / 3 + space.cluster));
+    EXPECT_THROW(AlbumRow::requireRoom(volume.root(), QStringLiteral("Photo1"), three),
+                 DeviceSpaceError);
+    EXPECT_NO_THROW(AlbumRow::requireRoom(volume.root(), QStringLiteral("Photo1"),
+                                          {three.begin(), three.begin() + 2}));
+
+    // The disk fills up after the first picture: it stays whole, the others are told why.
+    const std::vector<AlbumRow::Graphic> small = row(3, 3000);
+    std::vector<AlbumRow::Result> results =
+        AlbumRow::add(volume.root(), QStringLiteral("Photo1"), small, [&](int index) {
+            if (index == 1)
+                filled(0);
+            return true;
+        });
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[0].written());
+    EXPECT_EQ(readFile(album + QLatin1Char('/') + results[0].name), small[0].bytes);
+    for (int i : {1, 2})
+        EXPECT_TRUE(results[size_t(i)].error.startsWith(QStringLiteral("Na Tovi brakuje miejsca")))
+            << results[size_t(i)].error.toStdString();
+    EXPECT_EQ(QDir(album).entryList(QDir::Files | QDir::Hidden).size(), 2); // no leftovers
+    QFile::remove(album + QStringLiteral("/filler"));
+
+    // Pulled out after the first picture: that one is whole on the volume, the rest unsent.
+    const QString mountPoint = volume.root();
+    results = AlbumRow::add(mountPoint, QStringLiteral("Photo1"), small,
+                            [&](int index) { return index < 1 || volume.unmount(); });
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[0].written());
+    EXPECT_FALSE(results[1].written() || results[2].written());
+    EXPECT_FALSE(results[1].error.isEmpty());
+    EXPECT_EQ(volume.check(), QString());
+    ASSERT_TRUE(volume.mount(mountPoint));
+    EXPECT_EQ(readFile(album + QLatin1Char('/') + results[0].name), small[0].bytes);
+
+    // A stop between pictures: what was written stays, nothing after it is tried.
+    results = AlbumRow::add(mountPoint, QStringLiteral("Photo1"), small,
+                            [](int index) { return index == 0; });
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].written());
 }
