@@ -458,10 +458,16 @@ TEST_F(TransferSheet, FailedSendKeepsTheSheetOpenWithTheError) {
     EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
     EXPECT_TRUE(label(QStringLiteral("Wyślij na Tovi")));
     EXPECT_EQ(mainButton()->text(), QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    // Room on the Tovi is offered for a full Tovi only, known by its kind, not by its words.
+    const auto* makeRoom = sheet->findChild<QPushButton*>(QStringLiteral("makeRoom"));
+    EXPECT_FALSE(makeRoom->isVisible());
+    sheet->setError(failure, FailureKind::deviceFull);
+    EXPECT_TRUE(makeRoom->isVisible());
 
     // The model clears its error when the user tries again.
-    sheet->setError({});
+    sheet->setError({}, FailureKind::deviceFull);
     EXPECT_FALSE(label(failure));
+    EXPECT_FALSE(makeRoom->isVisible());
 }
 
 TEST_F(TransferSheet, FileExportNeverCompletesAndSharesTheFiles) {
