@@ -3,6 +3,7 @@
 #include "device/pack_error.h"
 #include "shell/controls.h"
 #include "shell/device_preview.h"
+#include "shell/sheet_parts.h"
 #include "support/gif_builder.h"
 #include "support/model_home.h"
 #include "tutorial/tutorial_animated_device.h"
@@ -13,6 +14,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -268,11 +271,21 @@ TEST_F(TutorialSheet, EachStepHasItsHeaderTextsAndButtons) {
         EXPECT_EQ(bool(button(QStringLiteral("Otwórz Studio"))), step == 3);
         EXPECT_EQ(bool(button(QStringLiteral("Rzuć kostką"))), step == 1);
         EXPECT_EQ(bool(button(QStringLiteral("Wylosuj kartę"))), step == 1);
+        // At its size nothing of a step is out of sight.
+        QApplication::processEvents();
+        EXPECT_EQ(
+            sheet->findChild<QScrollArea*>(QStringLiteral("body"))->verticalScrollBar()->maximum(),
+            0);
         if (step < 3)
             click(QStringLiteral("Dalej"));
     }
     seen.removeDuplicates();
     EXPECT_EQ(seen.size(), 4) << "each step says its own";
+    // The three ways of the last step, a line between each two.
+    EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("connectionPage"))
+                  ->findChildren<SheetParts::Hairline*>()
+                  .size(),
+              2);
     // Back steps down one at a time and stops at the first step.
     click(QStringLiteral("Wstecz"));
     EXPECT_EQ(sheet->step(), 2);
