@@ -325,6 +325,9 @@ TEST_F(TutorialSheet, ComparisonOpensOnTheFactorySideAndDrawsPickTheirSide) {
     EXPECT_TRUE(near(centre(sheet->example()), cardColour(0)));
     click(QStringLiteral("Po Twojemu"));
     EXPECT_TRUE(sheet->showYours());
+    // The choices stand on their tinted track, which shows at the rim around them.
+    const QImage choice = comparison()->grab().toImage();
+    EXPECT_GT(qAlpha(choice.pixel(1, choice.height() / 2)), 0);
     click(QStringLiteral("Dalej"));
     EXPECT_FALSE(sheet->showYours());
     EXPECT_EQ(comparison()->current(), 0);
