@@ -436,8 +436,7 @@ TEST(FullTovi, TheKernelsNoSpaceIsToldAsAFullTovi) {
         AlbumWriter::add(volume.root(), QStringLiteral("Photo1"), QStringLiteral("tovi-3.gif"),
                          padGif(makeGif(2), 64 * 1024), fill);
         ADD_FAILURE() << "written";
-    } catch (const DeviceSpaceError& error) {
-        EXPECT_TRUE(DeviceSpaceError::isMessage(error.message()));
+    } catch (const DeviceSpaceError&) {
     }
     EXPECT_TRUE(QDir(volume.root() + QStringLiteral("/Photo1"))
                     .entryList(QDir::Files | QDir::Hidden)

@@ -204,7 +204,7 @@ TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
         ADD_FAILURE() << "installed";
     } catch (const ToviError& error) {
         // Told as a full Tovi, whichever way the driver answered (fusefat: EPERM).
-        EXPECT_TRUE(DeviceSpaceError::isMessage(error.message())) << error.message().toStdString();
+        EXPECT_EQ(error.failureKind(), FailureKind::deviceFull) << error.message().toStdString();
     }
     EXPECT_EQ(Game1Installer::snapshot(game1), old);
     ASSERT_TRUE(volume.unmount());

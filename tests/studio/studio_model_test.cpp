@@ -13,6 +13,7 @@
 #include "studio/saved_work.h"
 #include "studio/studio_model.h"
 #include "support/device_fixtures.h"
+#include "support/fat_volume.h"
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
 #include "support/model_home.h"
@@ -570,6 +571,7 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
 
     model.chooseDestination(root + QStringLiteral("/Game1"));
     EXPECT_EQ(model.error(), invalid);
+    EXPECT_EQ(model.errorKind(), FailureKind::other);
     EXPECT_TRUE(model.destination().isEmpty());
     EXPECT_FALSE(m_home.settings().contains(Settings::destination));
 
@@ -588,6 +590,29 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
     EXPECT_TRUE(model.message().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
     EXPECT_FALSE(model.output().isEmpty());
+
+    // A Tovi with no room left is told as one, by its kind, so the window can offer to make room.
+    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    FatVolume volume(1024);
+    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    makeDevice(volume.root());
+    QFile filler(volume.root() + QStringLiteral("/Photo3/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+    }
+    filler.close();
+    model.clearError();
+    model.chooseDestination(volume.root());
+    model.prepare(true);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(model.errorKind(), FailureKind::deviceFull) << model.error().toStdString();
+    EXPECT_TRUE(model.error().startsWith(QStringLiteral("Na Tovi brakuje miejsca: ")));
+    EXPECT_TRUE(QDir(volume.root() + QStringLiteral("/Photo1")).isEmpty());
+    model.clearError();
+    EXPECT_EQ(model.errorKind(), FailureKind::other);
+    ASSERT_TRUE(volume.unmount());
+    EXPECT_TRUE(volume.check().isEmpty()) << volume.check().toStdString();
 }
 
 TEST_F(Studio, StartUpRestoresTheAlbumAndOnlyAFreshDestination) {

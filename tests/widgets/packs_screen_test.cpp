@@ -101,6 +101,7 @@ TEST(Collection, CardsModeOffersTheWholeSetAndAnEmptyCollectionOnlyThePicker) {
     view.show();
     EXPECT_EQ(view.pack()->id, model.packs().front().id); // an unknown id shows the first
     ASSERT_NE(view.wholeSetButton(), nullptr);
+    EXPECT_EQ(view.size(), QSize(780, 660));
     // In sight under the scrolling cards, on a screen too small for the sheet.
     QWidget* wholeSet = view.wholeSetButton();
     view.setFixedSize(780, 480);

@@ -9,6 +9,7 @@
 #include "support/model_home.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -269,6 +270,11 @@ TEST_F(TransferSheet, AlbumFolderShowsItsAlbumAndTheRootOffersTheChoice) {
     EXPECT_EQ(sheet->album(), QStringLiteral("Photo3"));
     EXPECT_TRUE(button(QStringLiteral("Album 3"))->isChecked());
     EXPECT_FALSE(button(QStringLiteral("Album 2"))->isChecked());
+    // The three are read as one group and the sheet keeps its size where the screen holds it.
+    const auto* choice = sheet->findChild<QWidget*>(QStringLiteral("albumChoice"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(choice))->role(),
+              QAccessible::Grouping);
+    EXPECT_EQ(sheet->size(), QSize(520, 640));
 
     // The album is part of the connection check: a third album that is a file is not usable.
     ASSERT_TRUE(QDir(root + QStringLiteral("/Photo1")).removeRecursively());
@@ -458,10 +464,22 @@ TEST_F(TransferSheet, FailedSendKeepsTheSheetOpenWithTheError) {
     EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
     EXPECT_TRUE(label(QStringLiteral("Wyślij na Tovi")));
     EXPECT_EQ(mainButton()->text(), QStringLiteral("Zachowaj kopię i wyślij zestaw"));
+    // The line is a red band with no edge drawn round it: its top edge is as red as its middle.
+    auto* line = sheet->findChild<QWidget*>(QStringLiteral("errorLine"));
+    const QImage band = line->grab().toImage();
+    const QRgb middle = band.pixel(band.width() / 2, band.height() / 2);
+    EXPECT_GT(qRed(middle), qBlue(middle) + 8);
+    EXPECT_EQ(band.pixel(band.width() / 2, 0), middle);
+    // Room on the Tovi is offered for a full Tovi only, known by its kind, not by its words.
+    const auto* makeRoom = sheet->findChild<QPushButton*>(QStringLiteral("makeRoom"));
+    EXPECT_FALSE(makeRoom->isVisible());
+    sheet->setError(failure, FailureKind::deviceFull);
+    EXPECT_TRUE(makeRoom->isVisible());
 
     // The model clears its error when the user tries again.
-    sheet->setError({});
+    sheet->setError({}, FailureKind::deviceFull);
     EXPECT_FALSE(label(failure));
+    EXPECT_FALSE(makeRoom->isVisible());
 }
 
 TEST_F(TransferSheet, FileExportNeverCompletesAndSharesTheFiles) {

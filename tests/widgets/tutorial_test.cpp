@@ -3,6 +3,7 @@
 #include "device/pack_error.h"
 #include "shell/controls.h"
 #include "shell/device_preview.h"
+#include "shell/sheet_parts.h"
 #include "support/gif_builder.h"
 #include "support/model_home.h"
 #include "tutorial/tutorial_animated_device.h"
@@ -13,9 +14,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
@@ -268,11 +272,22 @@ TEST_F(TutorialSheet, EachStepHasItsHeaderTextsAndButtons) {
         EXPECT_EQ(bool(button(QStringLiteral("Otwórz Studio"))), step == 3);
         EXPECT_EQ(bool(button(QStringLiteral("Rzuć kostką"))), step == 1);
         EXPECT_EQ(bool(button(QStringLiteral("Wylosuj kartę"))), step == 1);
+        // At its size nothing of a step is out of sight.
+        QApplication::processEvents();
+        EXPECT_EQ(
+            sheet->findChild<QScrollArea*>(QStringLiteral("body"))->verticalScrollBar()->maximum(),
+            0);
         if (step < 3)
             click(QStringLiteral("Dalej"));
     }
     seen.removeDuplicates();
     EXPECT_EQ(seen.size(), 4) << "each step says its own";
+    // The three ways of the last step, a line between each two.
+    const auto widgets =
+        sheet->findChild<QWidget*>(QStringLiteral("connectionPage"))->findChildren<QWidget*>();
+    EXPECT_EQ(std::count_if(widgets.begin(), widgets.end(),
+                            [](QWidget* w) { return dynamic_cast<SheetParts::Hairline*>(w); }),
+              2);
     // Back steps down one at a time and stops at the first step.
     click(QStringLiteral("Wstecz"));
     EXPECT_EQ(sheet->step(), 2);
@@ -310,6 +325,10 @@ TEST_F(TutorialSheet, ComparisonOpensOnTheFactorySideAndDrawsPickTheirSide) {
     EXPECT_TRUE(near(centre(sheet->example()), cardColour(0)));
     click(QStringLiteral("Po Twojemu"));
     EXPECT_TRUE(sheet->showYours());
+    // The choices stand on their tinted track, which shows at the rim around them.
+    const QImage page = sheet->grab().toImage();
+    const QPoint rim = comparison()->mapTo(sheet.get(), QPoint(1, comparison()->height() / 2));
+    EXPECT_NE(page.pixel(rim), page.pixel(rim - QPoint(3, 0)));
     click(QStringLiteral("Dalej"));
     EXPECT_FALSE(sheet->showYours());
     EXPECT_EQ(comparison()->current(), 0);

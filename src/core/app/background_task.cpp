@@ -21,6 +21,16 @@ QString describeFailure(std::exception_ptr failure) {
     }
 }
 
+FailureKind failureKind(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ToviError& error) {
+        return error.failureKind();
+    } catch (...) {
+        return FailureKind::other;
+    }
+}
+
 QThreadPool& workerThreads() {
     static QThreadPool* const pool = [] {
         auto* threads = new QThreadPool;

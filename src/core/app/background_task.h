@@ -21,11 +21,14 @@ namespace tovi {
 // The Polish text for a failure caught from any work: a ToviError's message, or a plain sentence
 // for the rare failures outside the system's own (out of memory, a library's exception).
 QString describeFailure(std::exception_ptr failure);
+// The kind of that failure: a ToviError's own, `other` for the rest.
+FailureKind failureKind(std::exception_ptr failure);
 
-// How a background job ended: its value, or the text of its failure, or a requested stop.
+// How a background job ended: its value, or the text and kind of its failure, or a requested stop.
 template <typename T> struct Outcome {
     std::optional<T> value;
     QString error; // set exactly when it failed
+    FailureKind errorKind = FailureKind::other;
     bool cancelled = false;
 
     bool ok() const { return value.has_value(); }
@@ -74,6 +77,7 @@ template <typename Work, typename Done> auto backgroundJob(QObject* context, Wor
             outcome.cancelled = true;
         } catch (...) {
             outcome.error = describeFailure(std::current_exception());
+            outcome.errorKind = failureKind(std::current_exception());
         }
         // The model lives on the interface thread, so whether it is still there is asked there.
         relay([done = std::move(done), outcome = std::move(outcome)]() mutable { done(outcome); });

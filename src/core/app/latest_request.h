@@ -22,6 +22,8 @@ public:
         std::function<bool()> stale() const {
             return [ticket = *this] { return !ticket.current(); };
         }
+        // Which request it is: later requests have larger numbers; 0 is none.
+        quint64 number() const { return m_number; }
 
     private:
         friend class LatestRequest;

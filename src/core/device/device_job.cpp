@@ -10,25 +10,24 @@ DeviceJob::DeviceJob(QObject* parent)
 }
 
 quint64 DeviceJob::begin(bool watching) {
-    ++m_job;
-    m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    m_current = m_jobs.start();
     if (watching)
         m_watch.start();
-    return m_job;
+    return m_current.number();
 }
 
 DeviceJob::Step DeviceJob::step() {
-    return [relay = InterfaceRelay(this), self = this, job = m_job,
-            abandoned = m_abandoned](std::function<void()> told) {
-        relay([self, job, told = std::move(told)] {
-            if (job != self->m_job)
-                return;
-            self->m_watch.beat();
-            if (told)
-                told();
-        });
-        return !abandoned->load();
-    };
+    return
+        [relay = InterfaceRelay(this), self = this, job = m_current](std::function<void()> told) {
+            relay([self, job, told = std::move(told)] {
+                if (!job.current())
+                    return;
+                self->m_watch.beat();
+                if (told)
+                    told();
+            });
+            return job.current();
+        };
 }
 
 void DeviceJob::watch() {
@@ -36,7 +35,7 @@ void DeviceJob::watch() {
 }
 
 bool DeviceJob::finish(quint64 job) {
-    if (job != m_job)
+    if (job != m_current.number() || !m_current.current())
         return false;
     m_watch.stop();
     return true;
@@ -45,8 +44,7 @@ bool DeviceJob::finish(quint64 job) {
 bool DeviceJob::stopWaiting() {
     if (!m_watch.stalled())
         return false;
-    m_abandoned->store(true);
-    ++m_job;
+    m_jobs.drop();
     m_watch.stop();
     return true;
 }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "app/latest_request.h"
 #include "device/device_watch.h"
 
 #include <QObject>
-#include <atomic>
 #include <chrono>
 #include <functional>
-#include <memory>
 
 namespace tovi {
 
@@ -20,7 +19,7 @@ class DeviceJob : public QObject {
 public:
     // What the work calls after each step it finished, on its own thread. `told` (when given) runs
     // on the interface thread after the watch has heard the device answer, unless the job is no
-    // longer current by then. Returns false once the job was abandoned: the work stops there.
+    // longer current by then. Returns false from then on: the work stops there.
     using Step = std::function<bool(std::function<void()> told)>;
 
     explicit DeviceJob(QObject* parent = nullptr);
@@ -48,8 +47,8 @@ signals:
 
 private:
     DeviceWatch m_watch;
-    quint64 m_job = 0;
-    std::shared_ptr<std::atomic<bool>> m_abandoned = std::make_shared<std::atomic<bool>>(false);
+    LatestRequest m_jobs;
+    LatestRequest::Ticket m_current; // the job begun last
 };
 
 } // namespace tovi

@@ -1,5 +1,6 @@
 #include "device_picture.h"
 
+#include "app/file_descriptor.h"
 #include "media/gif_reader.h"
 
 #include <QFile>
@@ -141,24 +142,22 @@ void readJpeg(Input& in, int fd, DevicePicture& picture) {
 DevicePicture DevicePicture::read(const QString& path) {
     DevicePicture picture;
     picture.name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+    const FileDescriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid())
         return picture;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return picture;
-    }
     picture.bytes = info.st_size;
-    Input in(fd);
+    Input in(fd.get());
     const int first = in.byte(), second = in.byte(), third = in.byte();
     if (first == 'G' && second == 'I' && third == 'F') {
         in.rewind(); // the reader starts at the signature
         readGif(in, picture);
     } else if (first == 0xFF && second == 0xD8 && third == 0xFF) {
-        readJpeg(in, fd, picture);
+        readJpeg(in, fd.get(), picture);
     }
-    ::close(fd);
     if (!picture.showable()) { // what a broken file seemed to hold means nothing
         picture.frames = 0;
         picture.seconds = 0;

@@ -6,18 +6,9 @@
 
 namespace tovi {
 
-namespace {
-const QString lead = QStringLiteral("Na Tovi brakuje miejsca: ");
-} // namespace
-
 QString DeviceSpaceError::message() const {
-    return lead +
-           QStringLiteral("potrzeba %1, wolne %2.")
-               .arg(DeviceSpace::megabytes(m_needed, true), DeviceSpace::megabytes(m_free, false));
-}
-
-bool DeviceSpaceError::isMessage(const QString& text) {
-    return text.startsWith(lead);
+    return QStringLiteral("Na Tovi brakuje miejsca: potrzeba %1, wolne %2.")
+        .arg(DeviceSpace::megabytes(m_needed, true), DeviceSpace::megabytes(m_free, false));
 }
 
 // The FUSE FAT driver answers a full disk with EPERM where the kernel's says ENOSPC; a permission

@@ -16,8 +16,7 @@ public:
     qint64 free() const { return m_free; }
     // "Na Tovi brakuje miejsca: potrzeba 1,9 MB, wolne 0,4 MB."
     QString message() const override;
-    // True for a message of this error, as a model's error text carries it to the window.
-    static bool isMessage(const QString& text);
+    FailureKind failureKind() const override { return FailureKind::deviceFull; }
     // Throws a DeviceSpaceError when `error`, from writing `bytes` into `folder`, came from a full
     // volume; returns otherwise, for the caller to rethrow `error`.
     static void rethrowIfFull(const PlatformError& error, const QString& folder, qint64 bytes);

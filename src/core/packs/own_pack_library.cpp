@@ -85,6 +85,7 @@ void OwnPackLibrary::change(
             [this, done](const Outcome<Made>& outcome) {
                 Outcome<Result> result;
                 result.error = outcome.error;
+                result.errorKind = outcome.errorKind;
                 result.cancelled = outcome.cancelled;
                 if (outcome.ok()) {
                     m_listing = outcome.value->second;

@@ -217,6 +217,11 @@ void PacksModel::setMessage(const QString& message) {
 }
 
 void PacksModel::setError(const QString& error) {
+    setFailure(error, FailureKind::other);
+}
+
+void PacksModel::setFailure(const QString& error, FailureKind kind) {
+    m_errorKind = error.isEmpty() ? FailureKind::other : kind;
     publish(this, m_error, error, &PacksModel::errorChanged);
 }
 

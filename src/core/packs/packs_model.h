@@ -3,6 +3,7 @@
 #include "app/latest_request.h"
 #include "app/product.h"
 #include "app/resource_bundle.h"
+#include "app/tovi_error.h"
 #include "device/device_job.h"
 #include "packs/own_pack.h"
 #include "packs/own_pack_library.h"
@@ -78,6 +79,8 @@ public:
     bool busy() const { return m_busy; }
     const QString& message() const { return m_message; }
     const QString& error() const { return m_error; }
+    // What kind of failure `error` tells: a full Tovi is offered a way to make room.
+    FailureKind errorKind() const { return m_errorKind; }
     const QString& destination() const { return m_destination; }
     PackReveal animation() const { return m_animation; }
     const QStringList& exported() const { return m_exported; }
@@ -167,6 +170,7 @@ private:
     void setBusy(bool busy);
     void setMessage(const QString& message);
     void setError(const QString& error);
+    void setFailure(const QString& error, FailureKind kind);
     void setExported(const QStringList& exported);
     // What the installation under way reported from its thread.
     void installProgress(bool started, const QString& backup, const QStringList& removed);
@@ -216,6 +220,7 @@ private:
     bool m_busy = false;
     QString m_message;
     QString m_error;
+    FailureKind m_errorKind = FailureKind::other;
     QString m_destination;
     PackReveal m_animation = PackReveal::reveal;
     QStringList m_exported;

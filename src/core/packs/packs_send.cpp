@@ -130,7 +130,7 @@ void PacksModel::finishPrepare(quint64 job, bool install, bool factory,
     if (!m_install.finish(job))
         return; // abandoned: the person was already told
     if (!outcome.ok()) {
-        setError(outcome.error);
+        setFailure(outcome.error, outcome.errorKind);
         setMessage({});
         setBusy(false);
         return;

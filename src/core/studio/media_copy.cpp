@@ -1,6 +1,7 @@
 #include "media_copy.h"
 
 #include "app/atomic_write.h"
+#include "app/file_descriptor.h"
 #include "app/platform_error.h"
 
 #include <QDir>
@@ -24,28 +25,28 @@ constexpr time_t youngSeconds = 60;
 std::shared_ptr<MediaCopy> MediaCopy::make(const QString& source, const QString& target) {
     copyFile(source, target);
     // The copy is young until the lock is on, so no cleanup takes it in between.
-    const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
+    FileDescriptor fd(
+        ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid()) {
         const int error = errno;
         QFile::remove(target);
         throw PlatformError::fromErrno(error, target);
     }
-    ::flock(fd, LOCK_SH);
-    return std::shared_ptr<MediaCopy>(new MediaCopy(target, fd));
+    ::flock(fd.get(), LOCK_SH);
+    return std::shared_ptr<MediaCopy>(new MediaCopy(target, std::move(fd)));
 }
 
 std::shared_ptr<MediaCopy> MediaCopy::adopt(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+    FileDescriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid())
         return nullptr;
     struct stat info {};
     // Exclusive first, to learn that nobody else holds it; then shared, as make() leaves it.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ::flock(fd, LOCK_SH) != 0) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::flock(fd.get(), LOCK_SH) != 0)
         return nullptr;
-    }
-    return std::shared_ptr<MediaCopy>(new MediaCopy(path, fd));
+    return std::shared_ptr<MediaCopy>(new MediaCopy(path, std::move(fd)));
 }
 
 bool MediaCopy::isCopyName(const QString& name) {
@@ -62,31 +63,23 @@ void MediaCopy::removeStale(const QString& folder, const QString& keep) {
         if (!isCopyName(name) || name == keep)
             continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0)
+        const FileDescriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd.valid())
             continue;
         struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-            now - info.st_mtime >= youngSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime >= youngSeconds && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
             ::unlink(path.constData());
-        ::close(fd);
     }
 }
 
-MediaCopy::MediaCopy(QString path, int fd)
+MediaCopy::MediaCopy(QString path, FileDescriptor fd)
     : m_path(std::move(path))
-    , m_fd(fd) {}
-
-MediaCopy::~MediaCopy() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+    , m_fd(std::move(fd)) {}
 
 void MediaCopy::remove() {
     ::unlink(QFile::encodeName(m_path).constData());
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_fd = FileDescriptor();
 }
 
 } // namespace tovi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/file_descriptor.h"
+
 #include <QString>
 #include <memory>
 
@@ -29,7 +31,6 @@ public:
     // A file name as the studio gives its copies.
     static bool isCopyName(const QString& name);
 
-    ~MediaCopy();
     MediaCopy(const MediaCopy&) = delete;
     MediaCopy& operator=(const MediaCopy&) = delete;
 
@@ -38,9 +39,9 @@ public:
     void remove();
 
 private:
-    MediaCopy(QString path, int fd);
+    MediaCopy(QString path, FileDescriptor fd);
     QString m_path;
-    int m_fd = -1;
+    FileDescriptor m_fd;
 };
 
 } // namespace tovi

@@ -131,6 +131,11 @@ void StudioModel::setMessage(const QString& message) {
 }
 
 void StudioModel::setError(const QString& error) {
+    setFailure(error, FailureKind::other);
+}
+
+void StudioModel::setFailure(const QString& error, FailureKind kind) {
+    m_errorKind = error.isEmpty() ? FailureKind::other : kind;
     publish(this, m_error, error, &StudioModel::errorChanged);
 }
 
@@ -251,7 +256,7 @@ void StudioModel::refreshPreview() {
         QFile::remove(m_exportedURL);
         setExportedURL({});
     }
-    ++m_previewToken;
+    m_previewRequest = m_previewRequests.start();
     m_previewTimer.stop();
     m_playback.setFragment(m_media, m_options);
     if (!m_media)
@@ -287,24 +292,23 @@ void StudioModel::decodePreviewFrame() {
     // The playback decodes this frame on its way to the first one (startFrame).
     if (m_playback.loading())
         return;
-    const quint64 token = m_previewToken;
-    m_liveToken->store(token);
+    const LatestRequest::Ticket request = m_previewRequest;
     const MediaInfo media = *m_media;
     const double start = m_options.start;
     // The key frame a seek lands on is shown while the exact frame decodes.
-    auto early = [relay = InterfaceRelay(this), self = this, token](const QImage& picture) {
-        relay([self, token, picture] {
-            if (token == self->m_previewToken)
+    auto early = [relay = InterfaceRelay(this), self = this, request](const QImage& picture) {
+        relay([self, request, picture] {
+            if (request.current())
                 self->renderPreview(picture);
         });
     };
     runInBackground(
         this,
-        [media, start, token, early, source = m_previewSource, live = m_liveToken] {
+        [media, start, request, early, source = m_previewSource] {
             if (!source)
                 return MediaProcessor::sourceFrame(media, start, VideoSource::Accuracy::exact);
             std::lock_guard lock(source->mutex);
-            const StopRequest stale = [live, token] { return live->load() != token; };
+            const StopRequest stale = request.stale();
             if (stale())
                 throw Cancelled();
             if (!source->video)
@@ -313,8 +317,8 @@ void StudioModel::decodePreviewFrame() {
             return MediaProcessor::videoFrame(*source->video, media, start,
                                               VideoSource::Accuracy::exact, early);
         },
-        [this, token, start](const Outcome<QImage>& outcome) {
-            if (token != m_previewToken || outcome.cancelled)
+        [this, request, start](const Outcome<QImage>& outcome) {
+            if (!request.current() || outcome.cancelled)
                 return;
             if (!outcome.ok()) {
                 setError(outcome.error);
@@ -455,7 +459,7 @@ void StudioModel::prepare(bool saveToDevice) {
                                    QStringLiteral(". Wysuń dysk, przełącz Tovi w tryb DAC i "
                                                   "otwórz album przyciskiem Vista."));
                     else
-                        setError(written.error);
+                        setFailure(written.error, written.errorKind);
                     setBusy(false);
                 });
         });

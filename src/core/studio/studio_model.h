@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/latest_request.h"
+#include "app/tovi_error.h"
 #include "device/device_job.h"
 #include "media/media_types.h"
 #include "studio/fragment_playback.h"
@@ -65,6 +67,8 @@ public:
     bool busy() const { return m_busy; }
     const QString& message() const { return m_message; }
     const QString& error() const { return m_error; }
+    // What kind of failure `error` tells: a full Tovi is offered a way to make room.
+    FailureKind errorKind() const { return m_errorKind; }
     const QString& destination() const { return m_destination; }
     const QByteArray& output() const { return m_output; }
     const QString& selectedFolder() const { return m_selectedFolder; }
@@ -132,6 +136,7 @@ private:
     void setBusy(bool busy);
     void setMessage(const QString& message);
     void setError(const QString& error);
+    void setFailure(const QString& error, FailureKind kind);
     void setOutput(const QByteArray& output);
     void setExportedURL(const QString& url);
     void setPreview(const QImage& preview);
@@ -154,6 +159,7 @@ private:
     bool m_busy = false;
     QString m_message;
     QString m_error;
+    FailureKind m_errorKind = FailureKind::other;
     QString m_destination;
     QByteArray m_output;
     QString m_selectedFolder;
@@ -164,12 +170,11 @@ private:
     // The imported video's decoder, kept open between previews (none for pictures).
     struct PreviewSource;
     std::shared_ptr<PreviewSource> m_previewSource;
-    // The token of the newest preview decode, as the decoders on other threads see it.
-    std::shared_ptr<std::atomic<quint64>> m_liveToken = std::make_shared<std::atomic<quint64>>(0);
-    // The preview refresh in flight: the debounce timer, and a token that every refresh
-    // replaces so that a decode started earlier never publishes.
+    // The preview refresh in flight: the debounce timer, and the request that every refresh
+    // replaces, so that a decode started earlier stops and never publishes.
     QTimer m_previewTimer;
-    quint64 m_previewToken = 0;
+    LatestRequest m_previewRequests;
+    LatestRequest::Ticket m_previewRequest;
     std::shared_ptr<MediaCopy> m_mediaCopy;
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
     DeviceJob m_albumWrite;

@@ -13,14 +13,14 @@ namespace tovi {
 // Keeps the sheet showing the model's destination, message, error, busy and stalled state.
 template <typename Model> void followModel(ToviTransferSheet* sheet, Model& model) {
     sheet->setMessage(model.message());
-    sheet->setError(model.error());
+    sheet->setError(model.error(), model.errorKind());
     sheet->setDestination(model.destination());
     QObject::connect(&model, &Model::destinationChanged, sheet,
                      [sheet, &model] { sheet->setDestination(model.destination()); });
     QObject::connect(&model, &Model::messageChanged, sheet,
                      [sheet, &model] { sheet->setMessage(model.message()); });
     QObject::connect(&model, &Model::errorChanged, sheet,
-                     [sheet, &model] { sheet->setError(model.error()); });
+                     [sheet, &model] { sheet->setError(model.error(), model.errorKind()); });
     QObject::connect(&model, &Model::stalledChanged, sheet,
                      [sheet, &model] { sheet->setStalled(model.stalled()); });
     sheet->setStalled(model.stalled());

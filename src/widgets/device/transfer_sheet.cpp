@@ -4,12 +4,10 @@
 #include "app/settings.h"
 #include "app/tovi_error.h"
 #include "contents_view.h"
-#include "device/device_space_error.h"
 #include "device/mount_watcher.h"
 #include "device/scoped_access.h"
 #include "shell/file_chooser.h"
 #include "shell/url_opener.h"
-#include "shell/work_area.h"
 
 #include <QHideEvent>
 #include <QLabel>
@@ -29,9 +27,6 @@ ToviTransferSheet::ToviTransferSheet(ToviTransferKind kind, Settings& settings,
     , m_chooser([this] { return FileChooser::deviceFolder(this); })
     , m_volumes(&DeviceFinder::mountedVolumes)
     , m_opener(&UrlOpener::reveal) {
-    setWindowModality(Qt::WindowModal);
-    WorkArea::fitSheet(this, {520, 640});
-    setAutoFillBackground(true);
     build();
     restyle();
     // The window's send key sends here too, as the main button does when it can. A key held
@@ -107,9 +102,14 @@ void ToviTransferSheet::setStalled(bool stalled) {
     refreshProgress();
 }
 
-void ToviTransferSheet::setError(const QString& error) {
+void ToviTransferSheet::setError(const QString& error, FailureKind kind) {
     m_error = error;
+    m_errorKind = kind;
     refresh();
+}
+
+bool ToviTransferSheet::deviceFull() const {
+    return !m_error.isEmpty() && m_errorKind == FailureKind::deviceFull;
 }
 
 void ToviTransferSheet::setFiles(const QStringList& files) {
@@ -179,6 +179,7 @@ void ToviTransferSheet::ejectDrive() {
             // A failure leaves the button for another try, under the error's explanation.
             m_ejectState = outcome.ok() ? EjectState::ejected : EjectState::offered;
             m_error = outcome.error;
+            m_errorKind = outcome.errorKind;
             refresh();
         });
 }
@@ -267,6 +268,7 @@ void ToviTransferSheet::connectDevice() {
         folder = m_chooser ? m_chooser() : std::nullopt;
     } catch (const ToviError& failure) {
         m_error = failure.message();
+        m_errorKind = failure.failureKind();
         if (m_actions.reportError)
             m_actions.reportError(m_error);
         refresh();
@@ -295,7 +297,7 @@ void ToviTransferSheet::openContents() {
     contents->setAttribute(Qt::WA_DeleteOnClose);
     // Room made there shows here at once: the error was about the room.
     connect(contents, &QDialog::finished, this, [this] {
-        if (!DeviceSpaceError::isMessage(m_error))
+        if (!deviceFull())
             return;
         m_error.clear();
         if (m_actions.clearError)

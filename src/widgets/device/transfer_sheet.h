@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/tovi_error.h"
 #include "device/device_finder.h"
 #include "device/drive_eject.h"
 #include "device/mount_table.h"
@@ -16,6 +17,7 @@
 #include <vector>
 
 class QButtonGroup;
+class QHBoxLayout;
 class QLabel;
 class QLayout;
 class QProgressBar;
@@ -75,7 +77,8 @@ public:
     // Going from busy to idle settles `complete` and re-checks the connection.
     void setBusy(bool busy);
     void setMessage(const QString& message);
-    void setError(const QString& error);
+    // A full Tovi (FailureKind::deviceFull) is offered a way to make room.
+    void setError(const QString& error, FailureKind kind = FailureKind::other);
     void setFiles(const QStringList& files);
     void setBackup(const QString& folder);
     // Frames done of frames in all while sending; forgotten when the next job starts.
@@ -127,7 +130,7 @@ private:
     // The sheet top to bottom (transfer_sheet_sections.cpp). Each builder makes one section and
     // keeps the widgets that the section's restyle and refresh change.
     void build();
-    QLayout* buildTitleBar();
+    void buildTitleBar(QHBoxLayout* header, QLabel* title);
     QLayout* buildPreviewHeader();
     QWidget* buildStatusCard();
     QWidget* buildConnectionCard();
@@ -167,6 +170,8 @@ private:
     void ejectDrive();
     // "Na Tovi" over the sheet: to see what is there or make room.
     void openContents();
+    // The error says the Tovi is full.
+    bool deviceFull() const;
 
     const ToviTransferKind m_kind;
     Settings& m_settings;
@@ -184,6 +189,7 @@ private:
     bool m_busy = false;
     QString m_message;
     QString m_error;
+    FailureKind m_errorKind = FailureKind::other;
     QStringList m_files;
     QString m_backup;
     int m_done = 0;

@@ -3,10 +3,7 @@
 
 #include "transfer_sheet.h"
 
-#include "device/device_space_error.h"
-
 #include "app/polish_count.h"
-#include "device/device_space_error.h"
 #include "device/device_watch.h"
 #include "shell/controls.h"
 #include "shell/sheet_parts.h"
@@ -15,7 +12,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -35,25 +31,12 @@ QColor errorColor() {
     return Theme::isDark() ? QColor(255, 105, 97) : QColor(208, 48, 40);
 }
 
-// The error line: a red-tinted rounded band.
-class Band : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(errorColor(), Theme::isDark() ? 0.16 : 0.09));
-        painter.drawRoundedRect(QRectF(rect()), 10, 10);
-    }
-};
-
 } // namespace
 
+// The error line: a red-tinted rounded band.
 QWidget* ToviTransferSheet::buildErrorLine() {
-    m_errorLine = new Band;
+    m_errorLine = new SheetParts::Band(
+        [](const QWidget*) { return withAlpha(errorColor(), Theme::isDark() ? 0.16 : 0.09); }, 10);
     m_errorLine->setObjectName(QStringLiteral("errorLine"));
     setAlert(m_errorLine);
     auto* row = new QHBoxLayout(m_errorLine);
@@ -210,7 +193,7 @@ void ToviTransferSheet::refreshError() {
     m_errorLine->setVisible(!m_error.isEmpty());
     m_errorText->setText(m_error);
     m_errorLine->setAccessibleName(m_error);
-    m_makeRoom->setVisible(DeviceSpaceError::isMessage(m_error));
+    m_makeRoom->setVisible(deviceFull());
 }
 
 void ToviTransferSheet::refreshProgress() {

@@ -95,72 +95,42 @@ private:
 };
 
 // The device album picker: checkable buttons in an exclusive group on a rounded track.
-class Segments : public QWidget {
-public:
-    Segments() {
-        setObjectName(QStringLiteral("albumChoice"));
-        auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(2, 2, 2, 2);
-        row->setSpacing(2);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::primary(this, Theme::isDark() ? 0.1 : 0.07));
-        painter.drawRoundedRect(QRectF(rect()), 8, 8);
-    }
-};
+QWidget* segments() {
+    auto* track = new SheetParts::Band(
+        [](const QWidget* band) { return Theme::primary(band, Theme::isDark() ? 0.1 : 0.07); }, 8);
+    track->setObjectName(QStringLiteral("albumChoice"));
+    auto* row = new QHBoxLayout(track);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(2);
+    return track;
+}
 
 } // namespace
 
 void ToviTransferSheet::build() {
-    setWindowTitle(headerSend);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    outer->addLayout(buildTitleBar());
-
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("body"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* body = new QWidget;
-    body->setAutoFillBackground(false);
-    auto* column = new QVBoxLayout(body);
-    column->setContentsMargins(24, 6, 24, 10);
-    column->setSpacing(10);
-    scroll->setWidget(body);
-    outer->addWidget(scroll, 1);
-
-    column->addLayout(buildPreviewHeader());
-    column->addWidget(buildStatusCard());
-    column->addWidget(buildConnectionCard());
-    column->addWidget(buildDestinationCard());
-    column->addStretch(1);
+    const SheetParts::Skeleton parts = SheetParts::buildSheet(
+        this, headerSend, {520, 640},
+        {.headerTop = 14, .headerBottom = 6, .bodyTop = 6, .bodyBottom = 10, .body = 10});
+    buildTitleBar(parts.header, parts.title);
+    parts.body->addLayout(buildPreviewHeader());
+    parts.body->addWidget(buildStatusCard());
+    parts.body->addWidget(buildConnectionCard());
+    parts.body->addWidget(buildDestinationCard());
+    parts.body->addStretch(1);
 
     // The footer: the error next to the button that retries, then progress while the model
     // works, otherwise the buttons.
-    auto* footer = new QVBoxLayout;
-    footer->setContentsMargins(24, 8, 24, 16);
-    footer->setSpacing(4);
-    footer->addWidget(buildErrorLine());
-    footer->addSpacing(6);
-    footer->addWidget(buildProgress());
-    buildButtons(footer);
-    outer->addLayout(footer);
+    parts.footer->setSpacing(4);
+    parts.footer->addWidget(buildErrorLine());
+    parts.footer->addSpacing(6);
+    parts.footer->addWidget(buildProgress());
+    buildButtons(parts.footer);
 }
 
 // The title centred over the sheet, the close button at the right.
-QLayout* ToviTransferSheet::buildTitleBar() {
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(16, 14, 16, 6);
-    m_headerTitle = textLabel(headerSend, Typography::Style::headline, QFont::DemiBold);
+void ToviTransferSheet::buildTitleBar(QHBoxLayout* header, QLabel* title) {
+    m_headerTitle = title;
+    m_headerTitle->setFont(Typography::font(Typography::Style::headline, QFont::DemiBold));
     m_headerTitle->setObjectName(QStringLiteral("headerTitle"));
     m_headerTitle->setAlignment(Qt::AlignCenter);
     m_close = new QToolButton;
@@ -170,10 +140,8 @@ QLayout* ToviTransferSheet::buildTitleBar() {
     m_close->setFixedSize(28, 28);
     m_close->setCursor(Qt::PointingHandCursor);
     connect(m_close, &QToolButton::clicked, this, &QDialog::reject);
-    header->addSpacing(28);
-    header->addWidget(m_headerTitle, 1);
+    header->insertSpacing(0, 28);
     header->addWidget(m_close);
-    return header;
 }
 
 // The picture beside the title and the opener's summary.
@@ -326,8 +294,8 @@ void ToviTransferSheet::buildAlbumPlace(QVBoxLayout* card) {
     choiceTitle->setWordWrap(false);
     choiceRow->addWidget(choiceTitle);
     choiceRow->addStretch(1);
-    auto* segments = new Segments;
-    m_albumGroup = new QButtonGroup(segments);
+    QWidget* track = segments();
+    m_albumGroup = new QButtonGroup(track);
     m_albumGroup->setExclusive(true);
     const QStringList& albums = DeviceLayout::albumNames();
     for (qsizetype i = 0; i < albums.size(); ++i) {
@@ -340,13 +308,13 @@ void ToviTransferSheet::buildAlbumPlace(QVBoxLayout* card) {
         option->setCursor(Qt::PointingHandCursor);
         option->setFont(Typography::font(Typography::Style::callout, QFont::Medium));
         m_albumGroup->addButton(option);
-        segments->layout()->addWidget(option);
+        track->layout()->addWidget(option);
         connect(option, &QToolButton::clicked, this,
                 [this, album = albums[i]] { pickAlbum(album); });
     }
-    segments->setAccessibleName(choiceTitle->text());
-    makeRadioGroup(segments, m_albumGroup);
-    choiceRow->addWidget(segments);
+    track->setAccessibleName(choiceTitle->text());
+    makeRadioGroup(track, m_albumGroup);
+    choiceRow->addWidget(track);
     card->addWidget(m_albumChoice);
 
     m_albumNote = textLabel({}, Typography::Style::subheadline, QFont::Normal, true);

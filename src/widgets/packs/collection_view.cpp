@@ -9,7 +9,6 @@
 #include "shell/controls.h"
 #include "shell/sheet_parts.h"
 #include "shell/theme.h"
-#include "shell/work_area.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -25,6 +24,17 @@
 #include <QVBoxLayout>
 
 namespace tovi {
+namespace {
+
+// A line across the whole sheet, between its parts.
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+} // namespace
 
 PackThumbnail::PackThumbnail(std::function<QImage()> draw, QWidget* parent)
     : QWidget(parent)
@@ -77,39 +87,23 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
           SheetParts::flatButton(QStringLiteral("Importuj zestaw…"), QStringLiteral("importPack")))
     , m_rename(SheetParts::flatButton(QStringLiteral("Zmień nazwę…"), QStringLiteral("renamePack")))
     , m_delete(SheetParts::flatButton(QStringLiteral("Usuń"), QStringLiteral("deletePack"))) {
-    setWindowTitle(QStringLiteral("Wybierz z kolekcji"));
-    setWindowModality(Qt::WindowModal);
-    WorkArea::fitSheet(this, {780, 660});
-    setAutoFillBackground(true);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(28, 22, 28, 18);
-    auto* title = new QLabel(QStringLiteral("Wybierz z kolekcji"));
-    title->setFont(Typography::font(Typography::Style::title, QFont::Bold));
-    header->addWidget(title);
-    header->addStretch(1);
+    const SheetParts::Skeleton parts =
+        SheetParts::buildSheet(this, QStringLiteral("Wybierz z kolekcji"), {780, 660},
+                               {.headerTop = 22,
+                                .headerBottom = 18,
+                                .bodyTop = 20,
+                                .bodyBottom = 28,
+                                .footerTop = 12,
+                                .footerBottom = 16});
+    parts.title->setFont(Typography::font(Typography::Style::title, QFont::Bold));
     auto* done = new QPushButton(QStringLiteral("Gotowe"));
     done->setObjectName(QStringLiteral("done"));
     done->setDefault(true);
     connect(done, &QPushButton::clicked, this, &StudioCollectionView::finish);
-    header->addWidget(done);
-    column->addLayout(header);
-    auto* divider = new QFrame;
-    divider->setFrameShape(QFrame::HLine);
-    divider->setForegroundRole(QPalette::Mid);
-    column->addWidget(divider);
+    parts.header->addWidget(done);
+    parts.outer->insertWidget(parts.outer->indexOf(parts.scroll), divider());
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
-    auto* content = new QWidget;
-    auto* body = new QVBoxLayout(content);
-    body->setContentsMargins(28, 20, 28, 28);
-    body->setSpacing(14);
+    QVBoxLayout* body = parts.body;
     auto* pickerRow = new QHBoxLayout;
     auto* pickerLabel = new QLabel(QStringLiteral("Kolekcja"));
     pickerLabel->setBuddy(m_picker);
@@ -131,6 +125,7 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
         nameRow->addWidget(button);
     }
     body->addLayout(nameRow);
+    QWidget* content = parts.scroll->widget();
     Theme::followWithStyleSheet(content,
                                 [content] { return SheetParts::flatButtonStyle(content); });
     m_import->hide(); // until own packs are offered
@@ -146,20 +141,11 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
     m_gridLayout->setVerticalSpacing(22);
     body->addWidget(m_grid);
     body->addStretch(1);
-    scroll->setWidget(content);
-    column->addWidget(scroll, 1);
     if (mode == StudioMode::cards) {
         // Below the scrolling cards, so the set can be taken on any screen without scrolling.
-        m_footer = new QWidget;
-        auto* footer = new QVBoxLayout(m_footer);
-        footer->setContentsMargins(0, 0, 0, 0);
-        footer->setSpacing(0);
-        auto* line = new QFrame;
-        line->setFrameShape(QFrame::HLine);
-        line->setForegroundRole(QPalette::Mid);
-        footer->addWidget(line);
+        m_footer = parts.footerBar;
+        static_cast<QVBoxLayout*>(m_footer->layout())->insertWidget(0, divider());
         auto* row = new QHBoxLayout;
-        row->setContentsMargins(28, 12, 28, 16);
         row->addStretch(1);
         m_wholeSet = new QPushButton(QStringLiteral("Użyj całego zestawu"));
         m_wholeSet->setCursor(Qt::PointingHandCursor);
@@ -170,8 +156,9 @@ StudioCollectionView::StudioCollectionView(std::vector<StarterPack> packs, Studi
                 m_choose(*shown, 0);
         });
         row->addWidget(m_wholeSet);
-        footer->addLayout(row);
-        column->addWidget(m_footer);
+        parts.footer->addLayout(row);
+    } else {
+        parts.footerBar->hide(); // nothing is taken from below the cards here
     }
 
     connect(m_picker, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -204,9 +191,9 @@ void StudioCollectionView::offerOwnPacks(PacksModel& model, OwnPackFlow& flow) {
     // What is done here is told here too; an outcome from before stays on the screen below.
     auto* notice = new PackNotice(flow);
     notice->setVisible(flow.working());
-    notice->setContentsMargins(28, 0, 28, 14);
+    notice->setContentsMargins(SheetParts::margin, 0, SheetParts::margin, 14);
     auto* column = static_cast<QVBoxLayout*>(layout());
-    column->insertWidget(m_footer ? column->indexOf(m_footer) : -1, notice);
+    column->insertWidget(column->indexOf(findChild<QWidget*>(QStringLiteral("footerBar"))), notice);
     reload();
 }
 

@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include "shell/sheet_parts.h"
 #include "shell/theme.h"
 
 #include <QAbstractItemView>
@@ -496,11 +497,7 @@ int SegmentedControl::count() const {
 }
 
 void SegmentedControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::primary(this, 0.07));
-    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    SheetParts::Band::paint(this, Theme::primary(this, 0.07), 8);
 }
 
 // --- ElidedLabel --------------------------------------------------------------------------------

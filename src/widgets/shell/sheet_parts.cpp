@@ -1,10 +1,13 @@
 #include "sheet_parts.h"
 
 #include "shell/controls.h"
+#include "shell/work_area.h"
 
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace tovi::SheetParts {
@@ -37,6 +40,50 @@ private:
 };
 
 } // namespace
+
+Skeleton buildSheet(QDialog* sheet, const QString& title, QSize size, const Spacing& spacing) {
+    sheet->setWindowTitle(title);
+    sheet->setWindowModality(Qt::WindowModal);
+    WorkArea::fitSheet(sheet, size);
+    sheet->setAutoFillBackground(true);
+    Skeleton parts;
+    parts.outer = new QVBoxLayout(sheet);
+    parts.outer->setContentsMargins(0, 0, 0, 0);
+    parts.outer->setSpacing(0);
+
+    parts.header = new QHBoxLayout;
+    parts.header->setContentsMargins(margin, spacing.headerTop, margin, spacing.headerBottom);
+    parts.title = textLabel(title, Typography::Style::title2, QFont::Bold);
+    parts.title->setObjectName(QStringLiteral("sheetTitle"));
+    parts.header->addWidget(parts.title, 1);
+    parts.outer->addLayout(parts.header);
+
+    parts.scroll = new QScrollArea;
+    parts.scroll->setObjectName(QStringLiteral("body"));
+    parts.scroll->setFrameShape(QFrame::NoFrame);
+    parts.scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
+    parts.scroll->setWidgetResizable(true);
+    parts.scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the body wraps
+    parts.scroll->viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget;
+    content->setAutoFillBackground(false);
+    parts.body = new QVBoxLayout(content);
+    parts.body->setContentsMargins(margin, spacing.bodyTop, margin, spacing.bodyBottom);
+    parts.body->setSpacing(spacing.body);
+    parts.scroll->setWidget(content);
+    parts.outer->addWidget(parts.scroll, 1);
+
+    parts.footerBar = new QWidget;
+    parts.footerBar->setObjectName(QStringLiteral("footerBar"));
+    auto* bar = new QVBoxLayout(parts.footerBar);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->setSpacing(0);
+    parts.footer = new QVBoxLayout;
+    parts.footer->setContentsMargins(margin, spacing.footerTop, margin, spacing.footerBottom);
+    bar->addLayout(parts.footer);
+    parts.outer->addWidget(parts.footerBar);
+    return parts;
+}
 
 QColor withAlpha(QColor color, double alpha) {
     color.setAlphaF(float(alpha));
@@ -94,13 +141,14 @@ QVBoxLayout* cardColumn(QWidget* card) {
     return column;
 }
 
-QPushButton* flatButton(const QString& text, const QString& name) {
+QPushButton* flatButton(const QString& text, const QString& name, Typography::Style style,
+                        QFont::Weight weight) {
     auto* button = new QPushButton(text);
     button->setObjectName(name);
     button->setAccessibleName(text);
     button->setAutoDefault(false);
     button->setCursor(Qt::PointingHandCursor);
-    button->setFont(Typography::font(Typography::Style::body, QFont::Medium));
+    button->setFont(Typography::font(style, weight));
     return button;
 }
 
@@ -134,6 +182,23 @@ void Card::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(Theme::primary(this, Theme::isDark() ? 0.08 : 0.07), 1));
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+}
+
+Band::Band(Tint tint, qreal radius)
+    : m_tint(std::move(tint))
+    , m_radius(radius) {}
+
+void Band::paint(QWidget* widget, const QColor& tint, qreal radius) {
+    QPainter painter(widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tint);
+    const qreal corner = radius == pill ? widget->height() / 2.0 : radius;
+    painter.drawRoundedRect(QRectF(widget->rect()), corner, corner);
+}
+
+void Band::paintEvent(QPaintEvent*) {
+    paint(this, m_tint(this), m_radius);
 }
 
 Hairline::Hairline() {

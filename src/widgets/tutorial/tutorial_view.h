@@ -74,6 +74,7 @@ protected:
 
 private:
     void build();
+    // The four pages (tutorial_pages.cpp).
     QWidget* buildFactoryPage();
     QWidget* buildDicePage();
     QWidget* buildEditingPage();
