@@ -113,10 +113,15 @@ TEST(DeviceContentsSession, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) 
     EXPECT_TRUE(session.notice().startsWith(QStringLiteral("Przywrócono zestaw z kopii z ")));
     EXPECT_TRUE(waitUntil([&] { return session.backups().size() == 2; }));
 
-    // A Tovi that stops answering while it is read may be waited for no more; once it answers
-    // again, it is read again.
+    // A Tovi that stops answering under a removal or while it is read may be waited for no
+    // more, each told as far as it got; once it answers again, it is read again and nothing was
+    // lost.
     session.setPatience(std::chrono::milliseconds(300));
     ASSERT_TRUE(volume.freeze(true));
+    session.remove(QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"));
+    ASSERT_TRUE(waitUntil([&] { return session.stalled(); }));
+    session.stopWaiting();
+    EXPECT_EQ(session.error(), AlbumRemoval::stoppedText(std::nullopt));
     session.reload();
     ASSERT_TRUE(waitUntil([&] { return session.stalled(); }));
     session.stopWaiting();
@@ -126,6 +131,7 @@ TEST(DeviceContentsSession, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) 
     ASSERT_TRUE(volume.freeze(false));
     session.reload();
     EXPECT_TRUE(waitUntil([&] { return session.contents() && !session.busy(); }));
+    EXPECT_EQ(readFile(root + QStringLiteral("/Photo1/tovi-1.gif")), card);
 
     ASSERT_TRUE(volume.unmount());
     EXPECT_TRUE(waitUntil([&] { return !session.contents() && !session.busy(); }));
