@@ -149,7 +149,7 @@ TEST(DevicePresence, LooksOneAtATimeAndDropsWhatWasOvertaken) {
     presence.setVolumeLister([&] { return QStringList{root}; });
     int changed = 0;
     QObject::connect(&presence, &DevicePresence::changed, [&] { ++changed; });
-    std::atomic<bool> hold = true;
+    std::atomic<bool> hold = false;
     QStringList answers;
     const auto look = [&] {
         return presence.look(
@@ -164,15 +164,20 @@ TEST(DevicePresence, LooksOneAtATimeAndDropsWhatWasOvertaken) {
             });
     };
     ASSERT_TRUE(look());
+    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
+    EXPECT_EQ(answers, QStringList{root});
+    EXPECT_EQ(changed, 0);
+
+    hold = true;
+    ASSERT_TRUE(look());
     EXPECT_TRUE(presence.looking());
     EXPECT_FALSE(look());
     hold = false;
     ASSERT_TRUE(waitUntil([&] { return changed == 1; }));
     EXPECT_FALSE(presence.looking());
-    EXPECT_TRUE(answers.isEmpty());
+    EXPECT_EQ(answers.size(), 1);
     ASSERT_TRUE(look());
-    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
-    EXPECT_EQ(answers, QStringList{root});
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
 
     hold = true;
     ASSERT_TRUE(look());
@@ -180,10 +185,10 @@ TEST(DevicePresence, LooksOneAtATimeAndDropsWhatWasOvertaken) {
     EXPECT_FALSE(presence.looking());
     ASSERT_TRUE(look());
     hold = false;
-    ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == 3; }));
     waitForWork();
     spin(50);
-    EXPECT_EQ(answers.size(), 2);
+    EXPECT_EQ(answers.size(), 3);
     EXPECT_EQ(changed, 1);
 }
 
