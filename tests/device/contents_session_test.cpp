@@ -132,6 +132,12 @@ TEST(DeviceContentsSession, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) 
     session.reload();
     EXPECT_TRUE(waitUntil([&] { return session.contents() && !session.busy(); }));
     EXPECT_EQ(readFile(root + QStringLiteral("/Photo1/tovi-1.gif")), card);
+    // Opened while the Tovi is plugged in, it is read at once.
+    DeviceContentsSession opened(home.settings(), backups);
+    opened.setVolumeLister({});
+    opened.follow(true);
+    EXPECT_TRUE(waitUntil([&] { return opened.contents() && !opened.busy(); }));
+    opened.follow(false);
 
     ASSERT_TRUE(volume.unmount());
     EXPECT_TRUE(waitUntil([&] { return !session.contents() && !session.busy(); }));
