@@ -84,6 +84,7 @@ TEST(DeviceContentsSession, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) 
     ASSERT_TRUE(QFile::remove(filler));
 
     session.undo();
+    EXPECT_TRUE(session.error().isEmpty()) << "the work begun is not the one that failed";
     ASSERT_TRUE(idle());
     EXPECT_EQ(tree(root), before) << session.error().toStdString();
     EXPECT_FALSE(session.removed());
