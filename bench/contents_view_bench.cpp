@@ -23,8 +23,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tovi::Settings settings;
     settings.setString(tovi::Settings::destination, QString::fromLocal8Bit(device));
-    tovi::DeviceContentsView view(settings);
-    view.setVolumeLister({});
+    tovi::DeviceContentsView view(settings, home.filePath(QStringLiteral("Backups")));
+    tovi::DeviceContentsSession& session = view.session();
+    session.setVolumeLister({});
     const auto until = [](const auto& done) {
         while (!done())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     view.show();
-    until([&] { return view.contents() && !view.busy(); });
+    until([&] { return session.contents() && !session.busy(); });
     QCoreApplication::processEvents();
     const qint64 listed = clock.elapsed();
     until([&] {

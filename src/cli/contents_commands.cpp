@@ -1,7 +1,6 @@
 // What is on the Tovi and in the local backups, and taking pictures off the Tovi: the same core
 // operations the window's "Na Tovi" uses.
 
-#include "app/polish_format.h"
 #include "cli_support.h"
 #include "commands.h"
 
@@ -21,7 +20,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 #include <QTextStream>
 
 namespace tovi::cli {
@@ -72,17 +70,8 @@ QString kindName(DevicePicture::Kind kind) {
 
 // One tab-separated line: name, kind (with the size in pixels), frames, duration, file size.
 QString pictureLine(const DevicePicture& picture) {
-    QStringList fields{picture.name, DevicePicture::kindText(picture.kind)};
-    if (picture.showable()) {
-        fields.last() += QLatin1Char(' ') + QString::number(picture.size.width()) +
-                         QStringLiteral("×") + QString::number(picture.size.height());
-        fields << PolishCount::frames(picture.frames);
-        if (picture.kind == DevicePicture::Kind::gif)
-            fields << PolishFormat::listedSeconds(picture.seconds);
-    }
-    if (picture.kind != DevicePicture::Kind::missing)
-        fields << DeviceSpace::fileSize(picture.bytes);
-    return QStringLiteral("  ") + fields.join(QLatin1Char('\t'));
+    return QStringLiteral("  ") + picture.name + QLatin1Char('\t') +
+           picture.fields(DevicePicture::Listing::command).join(QLatin1Char('\t'));
 }
 
 QJsonObject pictureJson(const DevicePicture& picture) {

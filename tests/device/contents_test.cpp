@@ -2,6 +2,7 @@
 #include "device/album_removal.h"
 #include "device/album_writer.h"
 #include "device/device_picture.h"
+#include "device/device_space.h"
 #include "device/device_space_error.h"
 #include "device/game_backup.h"
 #include "device/removal_error.h"
@@ -149,6 +150,31 @@ TEST(DevicePicture, TellsByContentWhatTheToviCanShow) {
     }
     EXPECT_DOUBLE_EQ(DevicePicture::read(dir.filePath("delays.gif")).lastSeconds, 0.1);
     EXPECT_EQ(DevicePicture::read(dir.path()).kind, Kind::unsupported);
+}
+
+// The one line after a picture's name, as "Na Tovi" and `tovi ls` give it: only the window says
+// that a card holding its last picture for a minute or more stands still after its motion.
+TEST(DevicePicture, IsDescribedOnOneLineForTheWindowAndTheCommand) {
+    using Listing = DevicePicture::Listing;
+    const auto line = [](const DevicePicture& picture, Listing listing) {
+        return picture.fields(listing).join(QLatin1Char('|'));
+    };
+    const QString size = DeviceSpace::fileSize(3000);
+    const DevicePicture moving{QStringLiteral("a.gif"), Kind::gif, 3000, {240, 240}, 24, 2.4, 0.1};
+    EXPECT_EQ(line(moving, Listing::window), "GIF 240×240|24 klatki|2,4 s|" + size);
+    EXPECT_EQ(line(moving, Listing::command), "GIF 240×240|24 klatki|2,40 s|" + size);
+    const DevicePicture held{QStringLiteral("1.gif"), Kind::gif, 3000, {240, 240}, 3, 600.2, 600};
+    EXPECT_EQ(line(held, Listing::window), "GIF 240×240|3 klatki|0,2 s, potem stoi|" + size);
+    EXPECT_EQ(line(held, Listing::command), "GIF 240×240|3 klatki|600,20 s|" + size);
+    const DevicePicture still{QStringLiteral("s.gif"), Kind::gif, 3000, {240, 240}, 1, 60, 60};
+    EXPECT_EQ(line(still, Listing::window), "GIF 240×240|1 klatka|60,0 s|" + size);
+    const DevicePicture photo{QStringLiteral("p.jpg"), Kind::jpeg, 3000, {300, 200}, 1, 0, 0};
+    EXPECT_EQ(line(photo, Listing::window), "JPEG 300×200|" + size);
+    EXPECT_EQ(line(photo, Listing::command), "JPEG 300×200|1 klatka|" + size);
+    const DevicePicture notes{QStringLiteral("n.txt"), Kind::unsupported, 3000, {}, 0, 0, 0};
+    EXPECT_EQ(line(notes, Listing::window), "nieobsługiwany|" + size);
+    const DevicePicture missing{QStringLiteral("6.gif"), Kind::missing, 0, {}, 0, 0, 0};
+    EXPECT_EQ(line(missing, Listing::command), QStringLiteral("brak"));
 }
 
 TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {

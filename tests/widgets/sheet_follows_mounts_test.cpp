@@ -56,6 +56,7 @@ TEST(SheetFollowsMounts, TakesTheToviWhenMountedAndLetsGoWhenUnmounted) {
     // Once this watcher has seen a change, so has the sheet's; its look-up is then let finish.
     const auto seenAndSettled = [&] {
         const bool told = QTest::qWaitFor([&] { return std::exchange(changed, false); }, 30000);
+        test::spin(100); // the sheet's watcher may tell in a later turn of the loop
         deviceThreads().waitForDone();
         QCoreApplication::processEvents();
         return told;

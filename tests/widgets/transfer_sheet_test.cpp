@@ -72,7 +72,7 @@ protected:
         sheet->setDestination(destination);
         if (show) {
             sheet->show();
-            QApplication::processEvents();
+            test::settle(); // the look for the Tovi
         }
         return *sheet;
     }
@@ -539,6 +539,7 @@ TEST_F(TransferSheet, StartUpTakesOnlyAFreshRememberedRoot) {
     open(Kind::cards, {}, false);
     sheet->setError(QStringLiteral("Stary błąd"));
     sheet->show();
+    test::settle();
     EXPECT_TRUE(sheet->ready());
     EXPECT_EQ(sheet->error(), QString());
     EXPECT_EQ(log, (QStringList{QStringLiteral("clearError"), QStringLiteral("choose ") + root}));
@@ -546,6 +547,7 @@ TEST_F(TransferSheet, StartUpTakesOnlyAFreshRememberedRoot) {
     sheet->hide();
     sheet->setDestination({});
     sheet->show();
+    test::settle();
     EXPECT_TRUE(sheet->ready());
     EXPECT_EQ(log.count(QStringLiteral("choose ") + root), 2);
 

@@ -1,6 +1,9 @@
 #include "device_picture.h"
 
 #include "app/file_descriptor.h"
+#include "app/polish_count.h"
+#include "app/polish_format.h"
+#include "device/device_space.h"
 #include "media/gif_reader.h"
 
 #include <QFile>
@@ -180,6 +183,27 @@ QString DevicePicture::kindText(Kind kind) {
         return QStringLiteral("brak");
     }
     return {};
+}
+
+QStringList DevicePicture::fields(Listing listing) const {
+    QStringList parts{kindText(kind)};
+    if (showable()) {
+        parts.first() += QStringLiteral(" %1×%2").arg(size.width()).arg(size.height());
+        if (listing == Listing::command) {
+            parts << PolishCount::frames(frames);
+            if (kind == Kind::gif)
+                parts << PolishFormat::listedSeconds(seconds);
+        } else if (kind == Kind::gif) {
+            // A last picture held for a minute or more is a still end, not part of the motion.
+            const bool holds = frames > 1 && lastSeconds >= 60;
+            parts << PolishCount::frames(frames)
+                  << PolishFormat::shownSeconds(holds ? seconds - lastSeconds : seconds) +
+                         (holds ? QStringLiteral(", potem stoi") : QString());
+        }
+    }
+    if (kind != Kind::missing)
+        parts << DeviceSpace::fileSize(bytes);
+    return parts;
 }
 
 } // namespace tovi

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 namespace tovi {
 
@@ -27,6 +28,18 @@ struct DevicePicture {
 
     // True for the kinds the Tovi shows.
     bool showable() const { return kind == Kind::gif || kind == Kind::jpeg; }
+
+    // Where a picture is described on one line.
+    enum class Listing {
+        window, // "Na Tovi", joined by " · "
+        command // `tovi ls`, joined by tabs after the name
+    };
+    // What the line says after the name: "GIF 240×240", the frames, the length and the file
+    // size, or "nieobsługiwany" and the size. The window gives frames and length for a GIF only,
+    // to a tenth of a second, and a last picture held a minute or more is a still end: "0,2 s,
+    // potem stoi". The command line gives a JPEG's one frame too, and the whole length to a
+    // hundredth.
+    QStringList fields(Listing listing) const;
 
     // The file at `path`, by its content, not its name. Never throws: a file that cannot be
     // read is `broken` when it began like a picture, `unsupported` otherwise.

@@ -37,22 +37,7 @@ const QStringList albumNames{QStringLiteral("Photo1"), QStringLiteral("Photo2"),
 
 // "GIF 240×240 · 24 klatki · 2,4 s · 1,2 MB", or "nieobsługiwany · 12 kB".
 QString details(const DevicePicture& picture) {
-    QStringList parts{DevicePicture::kindText(picture.kind)};
-    if (picture.showable()) {
-        parts.first() +=
-            QStringLiteral(" %1×%2").arg(picture.size.width()).arg(picture.size.height());
-        if (picture.kind == DevicePicture::Kind::gif) {
-            // A last picture held for a minute or more is a still end, not part of the motion.
-            const bool holds = picture.frames > 1 && picture.lastSeconds >= 60;
-            const double moving = holds ? picture.seconds - picture.lastSeconds : picture.seconds;
-            parts << PolishCount::frames(picture.frames)
-                  << PolishFormat::shownSeconds(moving) +
-                         (holds ? QStringLiteral(", potem stoi") : QString());
-        }
-    }
-    if (picture.kind != DevicePicture::Kind::missing)
-        parts << DeviceSpace::fileSize(picture.bytes);
-    return parts.join(QStringLiteral(" · "));
+    return picture.fields(DevicePicture::Listing::window).join(QStringLiteral(" · "));
 }
 
 QLabel* heading(const QString& text) {
@@ -144,10 +129,6 @@ void RoundThumbnail::paintEvent(QPaintEvent*) {
     }
 }
 
-QString DeviceContentsView::dateText(const BackupList::Entry& backup) {
-    return PolishFormat::backupDate(backup.created);
-}
-
 void DeviceContentsView::build() {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -174,10 +155,10 @@ void DeviceContentsView::build() {
     texts->addWidget(m_stallText);
     status->addLayout(texts, 1);
     m_undo = flat(QStringLiteral("Cofnij"), QStringLiteral("undo"), this);
-    connect(m_undo, &QPushButton::clicked, this, &DeviceContentsView::undo);
+    connect(m_undo, &QPushButton::clicked, &m_session, &DeviceContentsSession::undo);
     status->addWidget(m_undo, 0, Qt::AlignTop);
     m_stopWaiting = flat(QStringLiteral("Przestań czekać"), QStringLiteral("stopWaiting"), this);
-    connect(m_stopWaiting, &QPushButton::clicked, this, &DeviceContentsView::stopWaiting);
+    connect(m_stopWaiting, &QPushButton::clicked, &m_session, &DeviceContentsSession::stopWaiting);
     status->addWidget(m_stopWaiting, 0, Qt::AlignTop);
     auto* statusRow = new QHBoxLayout;
     statusRow->setContentsMargins(24, 0, 24, 8);
@@ -208,24 +189,25 @@ void DeviceContentsView::build() {
 }
 
 void DeviceContentsView::refreshStatus() {
-    const bool working = busy();
-    const bool stalled = working && m_job.stalled();
-    QString text = working ? (m_busy ? m_doing
-                                     : QStringLiteral("Szukam Tovi i odczytuję, co na "
-                                                      "nim jest…"))
-                           : (m_error.isEmpty() ? m_notice : m_error);
+    const bool working = m_session.busy();
+    const bool stalled = working && m_session.stalled();
+    const QString& error = m_session.error();
+    const QString text =
+        working ? m_session.doing() : (error.isEmpty() ? m_session.notice() : error);
     m_spinner->setVisible(working);
     m_statusText->setText(text);
     m_stallText->setVisible(stalled);
     m_stopWaiting->setVisible(stalled);
-    m_undo->setVisible(!working && (m_removed || m_moved) && m_contents.has_value());
-    m_undo->setAccessibleName(m_moved     ? QStringLiteral("Cofnij przeniesienie ") + m_moved->name
-                              : m_removed ? QStringLiteral("Cofnij usunięcie ") + m_removed->name
-                                          : QStringLiteral("Cofnij"));
+    const auto& moved = m_session.moved();
+    const auto& removed = m_session.removed();
+    m_undo->setVisible(m_session.canUndo());
+    m_undo->setAccessibleName(moved     ? QStringLiteral("Cofnij przeniesienie ") + moved->name
+                              : removed ? QStringLiteral("Cofnij usunięcie ") + removed->name
+                                        : QStringLiteral("Cofnij"));
     m_status->setVisible(!text.isEmpty() || stalled);
     m_status->setAccessibleName(stalled ? text + QLatin1Char(' ') + m_stallText->text() : text);
-    m_statusText->setStyleSheet(!working && !m_error.isEmpty() ? QStringLiteral("color: #d70015;")
-                                                               : QString());
+    m_statusText->setStyleSheet(!working && !error.isEmpty() ? QStringLiteral("color: #d70015;")
+                                                             : QString());
     if (!working && !text.isEmpty())
         announce(m_status);
 }
@@ -239,9 +221,9 @@ void DeviceContentsView::rebuild() {
         delete item;
     }
     m_sections->addWidget(connectionCard());
-    if (m_contents) {
+    if (const auto& contents = m_session.contents()) {
         m_sections->addWidget(spaceCard());
-        for (const DeviceContents::Album& album : m_contents->albums)
+        for (const DeviceContents::Album& album : contents->albums)
             m_sections->addWidget(albumCard(album));
         m_sections->addWidget(cardsCard());
     }
@@ -254,16 +236,16 @@ void DeviceContentsView::rebuild() {
 QWidget* DeviceContentsView::connectionCard() {
     auto* connection = new Card(QStringLiteral("connection"));
     auto* card = cardColumn(connection);
-    if (m_contents) {
+    if (const auto& contents = m_session.contents()) {
         card->addWidget(heading(QStringLiteral("Tovi podłączony")));
-        auto* path = textLabel(QDir::toNativeSeparators(m_contents->root),
+        auto* path = textLabel(QDir::toNativeSeparators(contents->root),
                                Typography::Style::subheadline, QFont::Normal, true);
         path->setObjectName(QStringLiteral("devicePath"));
         card->addWidget(path);
         return connection;
     }
-    card->addWidget(heading(m_looking ? QStringLiteral("Szukam Tovi…")
-                                      : QStringLiteral("Nie znaleziono Tovi")));
+    card->addWidget(heading(m_session.looking() ? QStringLiteral("Szukam Tovi…")
+                                                : QStringLiteral("Nie znaleziono Tovi")));
     card->addWidget(ToviTransferSheet::connectionSteps());
     auto* choose = flat(QStringLiteral("Wskaż dysk Tovi…"), QStringLiteral("chooseDevice"), this);
     connect(choose, &QPushButton::clicked, this, &DeviceContentsView::chooseDevice);
@@ -272,7 +254,7 @@ QWidget* DeviceContentsView::connectionCard() {
 }
 
 QWidget* DeviceContentsView::spaceCard() {
-    const DeviceSpace& space = m_contents->space;
+    const DeviceSpace& space = m_session.contents()->space;
     auto* room = new Card(QStringLiteral("space"));
     auto* card = cardColumn(room);
     card->addWidget(heading(QStringLiteral("Miejsce")));
@@ -345,9 +327,9 @@ QWidget* DeviceContentsView::pictureRow(const QString& album, const DevicePictur
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(10);
     // Paths only: the interface thread never waits for the device.
-    line->addWidget(
-        thumbnail(m_contents->root + QLatin1Char('/') + album + QLatin1Char('/') + picture.name,
-                  picture, 56));
+    line->addWidget(thumbnail(m_session.contents()->root + QLatin1Char('/') + album +
+                                  QLatin1Char('/') + picture.name,
+                              picture, 56));
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
     // One line each, ending in "…" when cut; the whole text in the tooltip and for a reader.
@@ -377,15 +359,15 @@ QWidget* DeviceContentsView::pictureRow(const QString& album, const DevicePictur
     auto* menu = new QMenu(actions);
     const QString name_ = picture.name;
     connect(menu->addAction(QStringLiteral("Usuń z Tovi")), &QAction::triggered, this,
-            [this, album, name_] { remove(album, name_); });
+            [this, album, name_] { m_session.remove(album, name_); });
     for (const QString& other : albumNames)
         if (other != album)
             connect(menu->addAction(QStringLiteral("Przenieś do ") + other), &QAction::triggered,
-                    this, [this, album, name_, other] { move(album, name_, other); });
+                    this, [this, album, name_, other] { m_session.move(album, name_, other); });
     connect(menu->addAction(QStringLiteral("Zapisz na komputerze…")), &QAction::triggered, this,
             [this, album, name_] { save(album, name_); });
     actions->setMenu(menu);
-    actions->setEnabled(!busy());
+    actions->setEnabled(!m_session.busy());
     line->addWidget(actions);
     return row;
 }
@@ -397,11 +379,12 @@ QWidget* DeviceContentsView::cardsCard() {
     card->addWidget(heading(QStringLiteral("Game1: karty na Tovi")));
     auto* row = new QHBoxLayout;
     row->setSpacing(10);
-    for (const DevicePicture& picture : m_contents->cards) {
+    const DeviceContents& contents = *m_session.contents();
+    for (const DevicePicture& picture : contents.cards) {
         auto* cell = new QVBoxLayout;
         cell->setSpacing(4);
         cell->addWidget(
-            thumbnail(m_contents->root + QStringLiteral("/Game1/") + picture.name, picture, 72), 0,
+            thumbnail(contents.root + QStringLiteral("/Game1/") + picture.name, picture, 72), 0,
             Qt::AlignHCenter);
         auto* label = textLabel(picture.name, Typography::Style::caption, QFont::Medium);
         label->setAlignment(Qt::AlignHCenter);
@@ -420,15 +403,16 @@ QWidget* DeviceContentsView::backupsCard() {
     section->setAccessibleName(QStringLiteral("Kopie zestawów"));
     auto* card = cardColumn(section);
     card->addWidget(heading(QStringLiteral("Kopie zestawów na komputerze")));
-    if (m_backups.empty())
+    const std::vector<BackupList::Entry>& backups = m_session.backups();
+    if (backups.empty())
         card->addWidget(textLabel(QStringLiteral("Nie ma jeszcze kopii. Każde wysłanie kart "
                                                  "zachowuje najpierw zestaw, który był na Tovi."),
                                   Typography::Style::subheadline, QFont::Normal, true));
     bool first = true;
-    for (const BackupList::Entry& entry : m_backups) {
+    for (const BackupList::Entry& entry : backups) {
         if (!std::exchange(first, false))
             card->addWidget(new Hairline);
-        const QString date = dateText(entry);
+        const QString date = PolishFormat::backupDate(entry.created);
         auto* top = new QHBoxLayout;
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
@@ -452,8 +436,10 @@ QWidget* DeviceContentsView::backupsCard() {
         auto* restoreButton =
             flat(QStringLiteral("Przywróć ten zestaw"), QStringLiteral("restore"), this);
         restoreButton->setAccessibleName(QStringLiteral("Przywróć zestaw z ") + date);
-        restoreButton->setEnabled(whole && entry.report.intact && m_contents && !busy());
-        connect(restoreButton, &QPushButton::clicked, this, [this, entry] { restore(entry); });
+        restoreButton->setEnabled(whole && entry.report.intact && m_session.contents() &&
+                                  !m_session.busy());
+        connect(restoreButton, &QPushButton::clicked, this,
+                [this, entry] { m_session.restore(entry); });
         top->addWidget(restoreButton, 0, Qt::AlignTop);
         card->addLayout(top);
         auto* cards = new QHBoxLayout;

@@ -4,7 +4,6 @@
 #include "app/settings.h"
 #include "app/tovi_error.h"
 #include "contents_view.h"
-#include "device/mount_watcher.h"
 #include "device/scoped_access.h"
 #include "shell/file_chooser.h"
 #include "shell/url_opener.h"
@@ -25,8 +24,8 @@ ToviTransferSheet::ToviTransferSheet(ToviTransferKind kind, Settings& settings,
     , m_settings(settings)
     , m_actions(std::move(actions))
     , m_chooser([this] { return FileChooser::deviceFolder(this); })
-    , m_volumes(&DeviceFinder::mountedVolumes)
     , m_opener(&UrlOpener::reveal) {
+    connect(&m_presence, &DevicePresence::changed, this, &ToviTransferSheet::mountsChanged);
     build();
     restyle();
     // The window's send key sends here too, as the main button does when it can. A key held
@@ -133,7 +132,7 @@ void ToviTransferSheet::setFolderChooser(FolderChooser chooser) {
 }
 
 void ToviTransferSheet::setVolumeLister(VolumeLister lister) {
-    m_volumes = std::move(lister);
+    m_presence.setVolumeLister(std::move(lister));
 }
 
 void ToviTransferSheet::setOpener(Opener opener) {
@@ -194,11 +193,8 @@ void ToviTransferSheet::start() {
     if (m_actions.clearError)
         m_actions.clearError();
     checkConnection();
-    if (m_ready)
-        return;
-    settle(DeviceFinder::lookFor(m_kind, m_destination, m_album,
-                                 m_settings.bytes(Settings::rootPermission),
-                                 m_volumes ? m_volumes() : QStringList()));
+    if (!m_ready)
+        lookForDevice();
 }
 
 void ToviTransferSheet::settle(const DeviceFinder::Lookup& found) {
@@ -221,30 +217,19 @@ void ToviTransferSheet::mountsChanged() {
         m_lookAfterSend = true;
         return;
     }
-    if (m_looking) {
-        m_lookAgain = true;
-        return;
-    }
-    lookInBackground();
+    lookForDevice();
 }
 
-// A disk that just appeared may not answer yet, or ever: it is examined off the interface
-// thread, and only a place that answered is handed to the model.
-void ToviTransferSheet::lookInBackground() {
-    m_looking = true;
+// Only a place that answered is handed to the model; a look overtaken by a change of the
+// destination or the album, or by a write, is made again.
+void ToviTransferSheet::lookForDevice() {
     const QString destination = m_destination;
     const QString album = m_album;
-    runOnOwnThread(
-        this,
-        [kind = m_kind, destination, album, bookmark = m_settings.bytes(Settings::rootPermission),
-         volumes = m_volumes ? m_volumes() : QStringList()] {
-            return DeviceFinder::lookFor(kind, destination, album, bookmark, volumes);
-        },
+    m_presence.look(
+        {m_kind, destination, album, m_settings.bytes(Settings::rootPermission)},
+        [](const DeviceFinder::Lookup& found) { return found; },
         [this, destination, album](const Outcome<DeviceFinder::Lookup>& outcome) {
-            m_looking = false;
-            const bool stale = std::exchange(m_lookAgain, false) || destination != m_destination ||
-                               album != m_album;
-            if (stale || m_busy) {
+            if (destination != m_destination || album != m_album || m_busy) {
                 mountsChanged();
                 return;
             }
@@ -293,8 +278,7 @@ void ToviTransferSheet::saveCopies() {
 }
 
 void ToviTransferSheet::openContents() {
-    auto* contents = new DeviceContentsView(m_settings, this);
-    contents->setAttribute(Qt::WA_DeleteOnClose);
+    DeviceContentsView* contents = DeviceContentsView::openOver(m_settings, this);
     // Room made there shows here at once: the error was about the room.
     connect(contents, &QDialog::finished, this, [this] {
         if (!deviceFull())
@@ -304,7 +288,6 @@ void ToviTransferSheet::openContents() {
             m_actions.clearError();
         refresh();
     });
-    contents->open();
 }
 
 void ToviTransferSheet::done(int result) {
@@ -332,9 +315,7 @@ void ToviTransferSheet::showEvent(QShowEvent* event) {
     // Un-minimising is not a new showing.
     if (!event->spontaneous()) {
         start();
-        m_mountWatcher = std::make_unique<MountWatcher>();
-        connect(m_mountWatcher.get(), &MountWatcher::changed, this,
-                &ToviTransferSheet::mountsChanged);
+        m_presence.follow(true);
     }
     QDialog::showEvent(event);
     // The keyboard starts at what the sheet is for, not at "Zamknij".
@@ -344,7 +325,7 @@ void ToviTransferSheet::showEvent(QShowEvent* event) {
 
 void ToviTransferSheet::hideEvent(QHideEvent* event) {
     if (!event->spontaneous())
-        m_mountWatcher.reset();
+        m_presence.follow(false);
     QDialog::hideEvent(event);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/tovi_error.h"
 #include "device/device_finder.h"
+#include "device/device_presence.h"
 #include "device/drive_eject.h"
 #include "device/mount_table.h"
 #include "shell/controls.h"
@@ -27,7 +28,6 @@ class QVBoxLayout;
 
 namespace tovi {
 
-class MountWatcher;
 class Settings;
 
 // What the sheet asks of the model that opened it. Empty functions are skipped.
@@ -58,8 +58,7 @@ public:
     enum class EjectState { none, looking, offered, ejecting, ejected };
     // Returns the folder the user picked, nothing when cancelled; may throw a ToviError.
     using FolderChooser = std::function<std::optional<QString>()>;
-    // The root folders of the mounted volumes (DeviceFinder::mountedVolumes).
-    using VolumeLister = std::function<QStringList()>;
+    using VolumeLister = DevicePresence::VolumeLister;
     // Shows `filesToReveal` in the file manager, or opens `folderToOpen` when there are none.
     using Opener =
         std::function<void(const QStringList& filesToReveal, const QString& folderToOpen)>;
@@ -110,7 +109,8 @@ public:
     EjectState ejectState() const { return m_ejectState; }
 
     // What runs each time the sheet is shown: clears the error, checks the connection and, when
-    // not ready, takes the remembered device root or else the one mounted Tovi disk.
+    // not ready, looks for the remembered device root or else the one mounted Tovi disk, and
+    // takes what answers.
     void start();
     // Recomputes `ready` from the destination, kind and album.
     void checkConnection();
@@ -160,7 +160,7 @@ private:
     void refreshButtons();
     void settle(const DeviceFinder::Lookup& found);
     void mountsChanged();
-    void lookInBackground();
+    void lookForDevice();
     void useFolder(const QString& folder);
     void connectDevice();
     void pickAlbum(const QString& album);
@@ -177,7 +177,6 @@ private:
     Settings& m_settings;
     ToviTransferActions m_actions;
     FolderChooser m_chooser;
-    VolumeLister m_volumes;
     Opener m_opener;
     std::optional<QDBusConnection> m_ejectBus; // the system bus when unset
     MountLister m_mounts = &MountTable::read;
@@ -202,9 +201,7 @@ private:
     FocusReturn m_focus; // while the model works
     std::optional<DriveEject::Target> m_ejectTarget;
     // Only while the sheet is shown: disks that come and go are followed.
-    std::unique_ptr<MountWatcher> m_mountWatcher;
-    bool m_looking = false;
-    bool m_lookAgain = false;
+    DevicePresence m_presence;
     bool m_lookAfterSend = false;
 
     QLabel* m_headerTitle = nullptr;

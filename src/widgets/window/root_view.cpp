@@ -274,9 +274,7 @@ void StudioRootView::addShortcuts() {
 void StudioRootView::showDeviceContents() {
     if (m_deviceContents)
         return;
-    m_deviceContents = new DeviceContentsView(m_settings, this);
-    m_deviceContents->setAttribute(Qt::WA_DeleteOnClose);
-    m_deviceContents->open();
+    m_deviceContents = DeviceContentsView::openOver(m_settings, this);
 }
 
 QString StudioRootView::deviceColor() const {
