@@ -26,8 +26,9 @@ const std::vector<Command>& commands() {
         {"frame", frame, "frame PLIK --time T [--zoom Z --x X --y Y] --size N -o OUT.png",
          "jedna kadrowana klatka jako obraz PNG"},
         {"export", exportGraphic,
-         "export PLIK -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] [--zoom Z] "
-         "[--x X] [--y Y] [--rotate] [--turn SEKUNDY] [--ccw] [--title T] [--subtitle S]",
+         "export PLIK -o OUT|--dry-run [--format gif|jpg] [--start S] [--length L] [--fps N] "
+         "[--reverse|--bounce] [--speed X] [--zoom Z] [--x X] [--y Y] [--rotate] "
+         "[--turn SEKUNDY] [--ccw] [--title T] [--subtitle S]",
          "grafika 240 × 240 (GIF albo JPEG) taka, jaką zrobiłoby okno"},
         {"card", card,
          "card OBRAZ -o OUT.gif --slot N [--animation reveal|spin|still] [--title T] "
