@@ -176,9 +176,8 @@ void addExportOptions(CommandLine& line) {
         {option("length"), QStringLiteral("długość fragmentu w sekundach"), QStringLiteral("L")},
         {option("fps"), QStringLiteral("klatki na sekundę (1–12)"), QStringLiteral("N")},
         {option("reverse"), QStringLiteral("fragment odtwarzany wstecz")},
-        {option("bounce"),
-         QStringLiteral("fragment tam i z powrotem (najwyżej %1 s)")
-             .arg(Product::maxBounceSeconds)},
+        {option("bounce"), QStringLiteral("fragment tam i z powrotem (najwyżej %1 s)")
+                               .arg(Product::maxBounceSeconds)},
         {option("speed"), QStringLiteral("prędkość: 0.5, 0.75, 1, 1.5 albo 2"),
          QStringLiteral("X")},
         {option("rotate"), QStringLiteral("obrót zamiast fragmentu")},

@@ -146,7 +146,8 @@ TEST(FragmentPlan, OrderAndSpeedChangeTheLoopNotTheSource) {
                 options.length = length;
                 const FragmentPlan plan = FragmentPlan::of(media, options);
                 const int n = plan.count;
-                ASSERT_EQ(plan.frames(), order == PlaybackOrder::bounce ? std::max(2 * n - 2, n) : n);
+                ASSERT_EQ(plan.frames(),
+                          order == PlaybackOrder::bounce ? std::max(2 * n - 2, n) : n);
                 double total = 0;
                 std::vector<int> shown(size_t(n), 0);
                 for (int i = 0; i < plan.frames(); ++i) {

@@ -69,8 +69,8 @@ public:
 
     const FragmentPlan& plan() const { return m_plan; }
 
-    // Source frame `index` (0 ≤ index < plan().count). Throws MediaError::unreadable when it does not
-    // decode, MediaError::oversized past the budget, Cancelled when the stop request says so.
+    // Source frame `index` (0 ≤ index < plan().count). Throws MediaError::unreadable when it does
+    // not decode, MediaError::oversized past the budget, Cancelled when the stop request says so.
     QImage frame(int index);
     // The picture frame(index) is cut from, whole: upright and bounded as
     // MediaProcessor::sourceFrame's. Costs a conversion, not a decode, right after frame(index).

@@ -57,10 +57,9 @@ void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
             // No frame in the fragment: nothing plays, and the export will say why.
         }
     }
-    const bool sameFrames =
-        plan.has_value() == m_active &&
-        (!plan || (sampledAlike(*plan, m_plan) && media->url == m_media->url &&
-                   drawnAlike(options, m_options)));
+    const bool sameFrames = plan.has_value() == m_active &&
+                            (!plan || (sampledAlike(*plan, m_plan) && media->url == m_media->url &&
+                                       drawnAlike(options, m_options)));
     const bool same = sameFrames && (!plan || *plan == m_plan);
     if (!plan || !media->video || !m_media || media->url != m_media->url)
         m_decoder = plan && media->video ? std::make_shared<Decoder>() : nullptr;

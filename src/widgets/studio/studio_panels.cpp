@@ -246,9 +246,9 @@ void StudioAnimationControls::sync() {
                      0.1));
     }
     m_gifGroup->setVisible(animated && gif);
-    m_order->setCurrent(int(std::find(allPlaybackOrders.begin(), allPlaybackOrders.end(),
-                                      options.order) -
-                            allPlaybackOrders.begin()));
+    m_order->setCurrent(
+        int(std::find(allPlaybackOrders.begin(), allPlaybackOrders.end(), options.order) -
+            allPlaybackOrders.begin()));
     m_speed->setCurrent(speedIndex(options.speed));
     m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));
     m_fps->setCurrent(fpsIndex(options.fps));

@@ -34,8 +34,8 @@ private:
     QLabel* m_value;
 };
 
-// The animation tool: rotation for stills, format, fragment, how it plays and frame rate. Writes the model's
-// options and keeps itself in step with them and the media.
+// The animation tool: rotation for stills, format, fragment, how it plays and frame rate. Writes
+// the model's options and keeps itself in step with them and the media.
 class StudioAnimationControls : public QWidget {
     Q_OBJECT
 public:
