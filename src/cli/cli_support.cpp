@@ -1,6 +1,7 @@
 #include "cli_support.h"
 
 #include "app/polish_count.h"
+#include "app/product.h"
 #include "device/mount_watcher.h"
 
 #include <QDir>
@@ -174,6 +175,11 @@ void addExportOptions(CommandLine& line) {
         {option("start"), QStringLiteral("początek fragmentu w sekundach"), QStringLiteral("S")},
         {option("length"), QStringLiteral("długość fragmentu w sekundach"), QStringLiteral("L")},
         {option("fps"), QStringLiteral("klatki na sekundę (1–12)"), QStringLiteral("N")},
+        {option("reverse"), QStringLiteral("fragment odtwarzany wstecz")},
+        {option("bounce"), QStringLiteral("fragment tam i z powrotem (najwyżej %1 s)")
+                               .arg(Product::maxBounceSeconds)},
+        {option("speed"), QStringLiteral("prędkość: 0.5, 0.75, 1, 1.5 albo 2"),
+         QStringLiteral("X")},
         {option("rotate"), QStringLiteral("obrót zamiast fragmentu")},
         {option("turn"), QStringLiteral("czas pełnego obrotu w sekundach"),
          QStringLiteral("SEKUNDY")},
@@ -197,6 +203,25 @@ bool readExportOptions(const QCommandLineParser& parser, ExportOptions& options)
         !readNumber(parser, "turn", options.rotationSeconds) || !readCrop(parser, options.crop))
         return false;
     options.fps = static_cast<int>(std::clamp(fps, -1.0, 1000.0));
+    if (parser.isSet(option("reverse")) && parser.isSet(option("bounce"))) {
+        err() << "tovi: --reverse i --bounce wykluczają się.\n";
+        return false;
+    }
+    if (parser.isSet(option("reverse")))
+        options.order = PlaybackOrder::reverse;
+    if (parser.isSet(option("bounce")))
+        options.order = PlaybackOrder::bounce;
+    if (parser.isSet(option("speed"))) {
+        bool ok = false;
+        QString text = parser.value(option("speed"));
+        const double speed = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        if (!ok || std::find(playbackSpeeds.begin(), playbackSpeeds.end(), speed) ==
+                       playbackSpeeds.end()) {
+            err() << "tovi: --speed przyjmuje 0.5, 0.75, 1, 1.5 albo 2.\n";
+            return false;
+        }
+        options.speed = speed;
+    }
     options.rotation = parser.isSet(option("rotate"));
     if (options.rotation && !parser.isSet(option("format")))
         options.format = OutputFormat::gif;

@@ -3,6 +3,7 @@
 
 #include "app/atomic_write.h"
 #include "app/polish_count.h"
+#include "app/polish_format.h"
 #include "app/tovi_error.h"
 #include "media/image_source.h"
 #include "media/media_processor.h"
@@ -42,13 +43,30 @@ int save(const QString& path, const QByteArray& bytes) {
     return 0;
 }
 
+// What an export would write, said and not written: 0 when it fits, 1 when it does not.
+int sizeOnly(const MediaInfo& media, const ExportOptions& options,
+             const MediaProcessor::ExportProgress& progress) {
+    const QByteArray bytes = MediaProcessor::encoded(media, options, progress);
+    if (options.format == OutputFormat::jpg) {
+        QTextStream(stdout) << PolishFormat::fittingMegabytes(bytes.size()) << '\n';
+        return 0;
+    }
+    QTextStream(stdout) << PolishFormat::sizeOfLimit(bytes.size(), MediaProcessor::maxGifBytes)
+                        << '\n';
+    return bytes.size() <= MediaProcessor::maxGifBytes ? 0 : 1;
+}
+
 } // namespace
 
 int exportGraphic(CommandLine& line) {
     addOutputOption(line);
     addExportOptions(line);
-    if (const auto status = parse(line))
+    line.add({{option("dry-run"), QStringLiteral("pokazuje rozmiar, nie zapisując pliku")}});
+    if (const auto status = line.parse(1))
         return *status;
+    const bool dryRun = line.isSet("dry-run");
+    if (!dryRun && !line.isSet("o"))
+        return line.usageError();
     const QCommandLineParser& parser = line.parser();
     try {
         const QUrl url = QUrl::fromLocalFile(
@@ -66,11 +84,13 @@ int exportGraphic(CommandLine& line) {
         timer.start();
         int frames = 1;
         const MediaProcessor::ExportProgress shown = terminalProgress(QStringLiteral("Eksport"));
-        const QByteArray bytes =
-            MediaProcessor::exportMedia(media, options, [&](int done, int total) {
-                frames = total;
-                return !shown || shown(done, total);
-            });
+        const MediaProcessor::ExportProgress progress = [&](int done, int total) {
+            frames = total;
+            return !shown || shown(done, total);
+        };
+        if (dryRun)
+            return sizeOnly(media, options, progress);
+        const QByteArray bytes = MediaProcessor::exportMedia(media, options, progress);
         save(parser.value(QStringLiteral("o")), bytes);
         QTextStream(stdout) << parser.value(QStringLiteral("o")) << ": "
                             << PolishCount::frames(frames) << ", "

@@ -26,8 +26,9 @@ const std::vector<Command>& commands() {
         {"frame", frame, "frame PLIK --time T [--zoom Z --x X --y Y] --size N -o OUT.png",
          "jedna kadrowana klatka jako obraz PNG"},
         {"export", exportGraphic,
-         "export PLIK -o OUT [--format gif|jpg] [--start S] [--length L] [--fps N] [--zoom Z] "
-         "[--x X] [--y Y] [--rotate] [--turn SEKUNDY] [--ccw] [--title T] [--subtitle S]",
+         "export PLIK -o OUT|--dry-run [--format gif|jpg] [--start S] [--length L] [--fps N] "
+         "[--reverse|--bounce] [--speed X] [--zoom Z] [--x X] [--y Y] [--rotate] "
+         "[--turn SEKUNDY] [--ccw] [--title T] [--subtitle S]",
          "grafika 240 × 240 (GIF albo JPEG) taka, jaką zrobiłoby okno"},
         {"card", card,
          "card OBRAZ -o OUT.gif --slot N [--animation reveal|spin|still] [--title T] "
@@ -105,13 +106,17 @@ int main(int argc, char* argv[]) {
     // Text and pictures are drawn without a display, whatever the desktop asks of Qt: under xcb,
     // Qt would take "--name" (save-pack's) as the X11 window name and drop it.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Taken before the application sees them: it would keep "--reverse" (export's) for itself
+    // as its layout direction, whatever the platform.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("ToviStudio"));
     QGuiApplication::setApplicationVersion(QStringLiteral(TOVI_VERSION));
     // The option parser's own messages ("Nieznana opcja…") in Polish too.
     tovi::PolishLanguage::install();
 
-    QStringList arguments = QGuiApplication::arguments().mid(1);
     if (arguments.isEmpty())
         return usage(stderr);
     const QString name = arguments.takeFirst();

@@ -1,8 +1,11 @@
 #include "app/polish_count.h"
+#include "app/polish_format.h"
 #include "media/image_source.h"
 #include "support/cli_runner.h"
 #include "support/gif_builder.h"
+#include "support/gif_summary.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -72,6 +75,44 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
                   .status,
               0);
     EXPECT_TRUE(read(jpg).startsWith("\xFF\xD8\xFF"));
+}
+
+// How the fragment plays, and its size told without a file.
+TEST(CliExport, MotionAndTheSizeAhead) {
+    QTemporaryDir dir;
+    const QString gif = dir.filePath(QStringLiteral("out.gif"));
+    const QString video = fixture("video/colours.mp4");
+    const auto exported = [&](const QStringList& more) {
+        return runTovi(QStringList{QStringLiteral("export"), video, QStringLiteral("-o"), gif} +
+                       more);
+    };
+    for (const QString& speed : {QStringLiteral("3"), QStringLiteral("szybko")}) {
+        const CliResult bad = exported({QStringLiteral("--speed"), speed});
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(bad.err.contains(QStringLiteral("--speed przyjmuje 0.5, 0.75, 1, 1.5 albo 2.")))
+            << bad.err.toStdString();
+    }
+    const CliResult both = exported({QStringLiteral("--reverse"), QStringLiteral("--bounce")});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_TRUE(both.err.contains(QStringLiteral("wykluczają się")));
+    EXPECT_FALSE(QFileInfo::exists(gif));
+
+    // 2 s at 12 fps forwards and back at 2 ×: 46 frames in 2 s.
+    ASSERT_EQ(exported({QStringLiteral("--bounce"), QStringLiteral("--speed"), QStringLiteral("2")})
+                  .status,
+              0);
+    const QByteArray written = read(gif);
+    const auto decoded = tovi::ImageSource::fromData(written);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->frameCount(), 46);
+    EXPECT_EQ(tovi::test::summarize(written).totalDelay(), 192) << "(2 + 22 / 12 s) / 2";
+
+    const CliResult dry =
+        runTovi({QStringLiteral("export"), video, QStringLiteral("--dry-run"),
+                 QStringLiteral("--bounce"), QStringLiteral("--speed"), QStringLiteral("2,0")});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out, tovi::PolishFormat::sizeOfLimit(written.size(), 2 << 20) + u'\n');
+    EXPECT_EQ(QDir(dir.path()).count(), 3u) << "nothing written but out.gif";
 }
 
 TEST(CliCard, RendersTheCardGif) {

@@ -1,3 +1,4 @@
+#include "media/fragment_sampler.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
@@ -129,6 +130,83 @@ TEST_F(Export, FramesFollowTheSourceInOrder) {
     ASSERT_EQ(decoded->frameCount(), 10);
     for (int i = 0; i < 10; ++i)
         EXPECT_NEAR(qRed(decoded->frame(i).pixel(120, 120)), 10 + 2 * i, 1) << i;
+}
+
+// Backwards, forwards and back, and at another speed: the same source frames in the plan's
+// order, each shown for its share of the source over the speed, rounded on the running time.
+TEST(FragmentPlan, OrderAndSpeedChangeTheLoopNotTheSource) {
+    const MediaInfo media{{}, {}, 20, true, false};
+    ExportOptions options;
+    options.format = OutputFormat::gif;
+    for (PlaybackOrder order : allPlaybackOrders)
+        for (double speed : playbackSpeeds)
+            for (double length = 0.02; length < 8.5; length += 0.0731) {
+                options.order = order;
+                options.speed = speed;
+                options.length = length;
+                const FragmentPlan plan = FragmentPlan::of(media, options);
+                const int n = plan.count;
+                ASSERT_EQ(plan.frames(),
+                          order == PlaybackOrder::bounce ? std::max(2 * n - 2, n) : n);
+                double total = 0;
+                std::vector<int> shown(size_t(n), 0);
+                for (int i = 0; i < plan.frames(); ++i) {
+                    ASSERT_GE(plan.delay(i), 0.01) << length << " " << speed << " " << i;
+                    total += plan.delay(i);
+                    ++shown[size_t(plan.source(i))];
+                    const int before = (i + plan.frames() - 1) % plan.frames();
+                    if (plan.frames() > 1 && (i > 0 || order == PlaybackOrder::bounce)) {
+                        ASSERT_NE(plan.source(i), plan.source(before))
+                            << "no frame twice in a row, round the loop too";
+                    }
+                }
+                if (order == PlaybackOrder::bounce) {
+                    EXPECT_LE(plan.length, 4);
+                    EXPECT_EQ(plan.source(n - 1), n - 1);
+                    for (int k = 0; k < n; ++k)
+                        EXPECT_EQ(shown[size_t(k)], k == 0 || k == n - 1 ? 1 : 2) << k;
+                    continue;
+                }
+                EXPECT_EQ(plan.length, std::min(length, 8.0));
+                EXPECT_NEAR(total, plan.length / speed, 0.01) << length << " " << speed;
+                for (int i = 0; i < n; ++i)
+                    EXPECT_EQ(plan.source(i), order == PlaybackOrder::reverse ? n - 1 - i : i);
+            }
+    // 8 s at 2 × is 4 s of the same 96 frames; at 0.5 ×, 16 s.
+    options.order = PlaybackOrder::normal;
+    options.length = 8;
+    options.speed = 2;
+    EXPECT_EQ(FragmentPlan::of(media, options).frames(), 96);
+    options.speed = 0.5;
+    const FragmentPlan slow = FragmentPlan::of(media, options);
+    EXPECT_EQ(slow.frames(), 96);
+    EXPECT_DOUBLE_EQ(slow.delay(0) + slow.delay(1), 0.33) << "17 and 16 cs: 1/3 s for two";
+}
+
+// The GIF holds the plan's frames in its order for its delays, each source frame decoded once.
+TEST_F(Export, ReversedAndBouncingGifsFollowThePlan) {
+    // Grey level 10 + 2k is source frame k at 5 fps from 1 s.
+    const QUrl grey = animation("grey.gif", 40, 10);
+    ExportOptions options = gif(1.0, 2, 5);
+    const MediaInfo media = MediaProcessor::inspect(grey);
+    for (PlaybackOrder order : {PlaybackOrder::reverse, PlaybackOrder::bounce}) {
+        options.order = order;
+        options.speed = 1.5;
+        const FragmentPlan plan = FragmentPlan::of(media, options);
+        int progressTotal = 0;
+        const QByteArray bytes = MediaProcessor::exportMedia(media, options, [&](int, int total) {
+            progressTotal = total;
+            return true;
+        });
+        EXPECT_EQ(progressTotal, plan.frames());
+        auto decoded = ImageSource::fromData(bytes);
+        const auto summary = summarize(bytes);
+        ASSERT_EQ(decoded->frameCount(), plan.frames());
+        for (int i = 0; i < plan.frames(); ++i) {
+            EXPECT_NEAR(qRed(decoded->frame(i).pixel(120, 120)), 10 + 2 * plan.source(i), 1) << i;
+            EXPECT_EQ(summary.frames[size_t(i)].delay, std::lround(plan.delay(i) * 100)) << i;
+        }
+    }
 }
 
 TEST_F(Export, VideosAreSampledExactly) {

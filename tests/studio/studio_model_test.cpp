@@ -7,6 +7,7 @@
 #include "device/device_watch.h"
 #include "device/folder_lock.h"
 #include "media/fragment_sampler.h"
+#include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
@@ -304,38 +305,55 @@ TEST_F(Studio, ThePreviewEndsOnTheFrameTheExportStartsWith) {
     }
 }
 
-// The preview plays the export's own frames (before the palette step), in order, for the delays
-// the GIF carries.
+// The preview plays the export's own frames (before the palette step), in the GIF's order, for
+// the delays the GIF carries; a new order or speed plays the frames at hand.
 TEST_F(Studio, PlaybackShowsTheExportsFramesForTheGifsDelays) {
     StudioModel model(m_home.settings());
     const FragmentPlayback& playback = model.playback();
-    for (const QString& file : {pattern, gif()}) {
-        import(model, file);
+    const std::tuple<QString, PlaybackOrder, double> cases[] = {
+        {pattern, PlaybackOrder::normal, 1},
+        {pattern, PlaybackOrder::bounce, 1.5},
+        {gif(), PlaybackOrder::normal, 1},
+        {gif(), PlaybackOrder::reverse, 0.75}};
+    for (const auto& [file, order, speed] : cases) {
+        if (order == PlaybackOrder::normal)
+            import(model, file);
         ExportOptions options = model.options();
         options.crop = {2, 0.6, -0.4};
         options.captions = true;
         options.captionTitle = QStringLiteral("Tytuł");
-        model.setOptions(options);
-        model.refreshPreview();
+        options.order = order;
+        options.speed = speed;
+        const int decoded = playback.framesReady();
         std::vector<std::pair<int, QImage>> shown;
         const auto seen = QObject::connect(&playback, &FragmentPlayback::frameChanged, [&] {
             if (!playback.frame().isNull())
                 shown.emplace_back(playback.frameIndex(), playback.frame());
         });
-        ASSERT_TRUE(waitUntil([&] { return int(shown.size()) > playback.frameCount(); }));
+        model.setOptions(options);
+        if (order != PlaybackOrder::normal) {
+            EXPECT_EQ(playback.framesReady(), decoded) << "the same frames, not decoded again";
+        }
+        model.refreshPreview();
+        ASSERT_TRUE(waitUntil([&] { return int(shown.size()) > playback.plan().frames(); }));
         QObject::disconnect(seen);
 
         FragmentSampler exported(*model.media(), model.options());
-        const auto summary =
-            summarize(MediaProcessor::exportMedia(*model.media(), model.options()));
-        const int count = exported.plan().count;
-        ASSERT_EQ(playback.frameCount(), count);
+        const FragmentPlan& plan = exported.plan();
+        const QByteArray bytes = MediaProcessor::exportMedia(*model.media(), model.options());
+        const auto summary = summarize(bytes);
+        const auto written = ImageSource::fromData(bytes);
+        const int count = plan.frames();
+        EXPECT_EQ(playback.plan(), plan);
+        ASSERT_EQ(playback.frameCount(), plan.count);
         ASSERT_EQ(int(summary.frames.size()), count);
         for (int i = 0; i <= count; ++i) {
             EXPECT_EQ(shown[size_t(i)].first, i % count) << "the loop goes round in order";
             if (i == count)
                 break;
-            EXPECT_EQ(shown[size_t(i)].second, exported.frame(i)) << i;
+            const QImage& frame = shown[size_t(i)].second;
+            EXPECT_EQ(frame, exported.frame(plan.source(i))) << i;
+            EXPECT_TRUE(near(centre(written->frame(i)), centre(frame))) << i;
             EXPECT_EQ(std::lround(playback.plan().delay(i) * 100), summary.frames[size_t(i)].delay);
         }
     }
@@ -683,9 +701,11 @@ TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
 ExportOptions leftAsItWas(StudioModel& model) {
     model.panCrop(-30, 0, 300);
     model.zoomCrop(10, false);
-    // crop, format, start, length, fps, rotation, its seconds, clockwise, captions, texts
+    // crop, format, start, length, fps, rotation, its seconds, clockwise, captions, texts,
+    // order, speed
     model.setOptions({model.options().crop, OutputFormat::jpg, 0.75, 1.25, 7, true, 2.5, false,
-                      true, QStringLiteral("Zażółć"), QStringLiteral("gęślą jaźń")});
+                      true, QStringLiteral("Zażółć"), QStringLiteral("gęślą jaźń"),
+                      PlaybackOrder::bounce, 0.75});
     return model.options();
 }
 
@@ -711,6 +731,15 @@ TEST_F(Studio, TheWorkComesBackAfterAQuitAndAfterACrash) {
     // The model still lives: a crash now loses nothing.
     const SavedWork onDisk{QFileInfo(copy).fileName(), QStringLiteral("colours.mp4"), options};
     EXPECT_EQ(SavedWork::decode(readFile(saved)), onDisk);
+    // Saved before the order and the speed: it plays normally at 1 ×.
+    QByteArray old;
+    for (const QByteArray& line : readFile(saved).split('\n'))
+        if (!line.contains("\"order\"") && !line.contains("\"speed\""))
+            old += line + '\n';
+    SavedWork before = onDisk;
+    before.options.order = PlaybackOrder::normal;
+    before.options.speed = 1;
+    EXPECT_EQ(SavedWork::decode(old.replace("\"version\": 2", "\"version\": 1")), before);
 
     // A quit right after a change: the model's end hands the change on.
     ExportOptions last = options;
@@ -784,7 +813,9 @@ TEST_F(Studio, WorkThatCannotComeBackLeavesTheStudioEmpty) {
     writeFile(outside, "not ours to remove");
     const QByteArray name = QFileInfo(copy).fileName().toUtf8();
     const std::pair<QByteArray, QByteArray> damages[] = {
-        {"\"version\": 1", "\"version\": 2"},
+        {"\"version\": 2", "\"version\": 3"},
+        {"\"bounce\"", "\"sideways\""},
+        {"\"speed\": 0.75", "\"speed\": \"0.75\""},
         {"\"JPG\"", "\"PNG\""},
         {"\"start\": 0.75", "\"start\": 1e999"},
         {"\"clockwise\": false", "\"clockwise\": 0"},

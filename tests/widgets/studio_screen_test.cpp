@@ -187,13 +187,21 @@ TEST_F(StudioScreen, FragmentSlidersStayWithinTheVideo) {
     QSignalSpy previews(&m_model, &StudioModel::previewChanged);
     QTest::mouseClick(controls->fpsPicker()->segment(0), Qt::LeftButton);
     EXPECT_EQ(m_model.options().fps, 6);
+    // Nor do the order and the speed.
+    EXPECT_EQ(controls->orderPicker()->accessibleName(), QStringLiteral("Odtwarzanie"));
+    EXPECT_EQ(controls->speedPicker()->segment(3)->text(), QStringLiteral("1,5 ×"));
+    QTest::mouseClick(controls->orderPicker()->segment(2), Qt::LeftButton);
+    QTest::mouseClick(controls->speedPicker()->segment(0), Qt::LeftButton);
+    EXPECT_EQ(m_model.options().order, PlaybackOrder::bounce);
+    EXPECT_EQ(m_model.options().speed, 0.5);
     spin(300);
     EXPECT_EQ(previews.count(), 0);
 
-    // JPEG: no length, no frame rate.
+    // JPEG: no length, no frame rate, no order.
     QTest::mouseClick(controls->formatPicker()->segment(1), Qt::LeftButton);
     EXPECT_FALSE(controls->lengthRow()->isVisible());
     EXPECT_FALSE(controls->fpsPicker()->isVisible());
+    EXPECT_FALSE(controls->orderPicker()->isVisible());
 }
 
 TEST_F(StudioScreen, CaptionsAppearWhileTyping) {

@@ -27,4 +27,30 @@ QString limitMegabytes(qint64 bytes) {
     return QString::number(bytes >> 20) + QStringLiteral(" MB");
 }
 
+namespace {
+
+// Hundredths of a mebibyte, without trailing zeros.
+QString megabytes(qint64 hundredths) {
+    return locale().toString(double(hundredths) / 100.0, 'g', 15) + QStringLiteral(" MB");
+}
+
+constexpr qint64 mebibyte = qint64(1) << 20;
+
+} // namespace
+
+QString fittingMegabytes(qint64 bytes) {
+    return megabytes(bytes * 100 / mebibyte);
+}
+
+QString sizeOfLimit(qint64 bytes, qint64 limit) {
+    if (bytes <= limit)
+        return fittingMegabytes(bytes) + QStringLiteral(" z ") + limitMegabytes(limit);
+    return QStringLiteral("Za duży: ") + megabytes((bytes * 100 + mebibyte - 1) / mebibyte) +
+           QStringLiteral(" z ") + limitMegabytes(limit);
+}
+
+QString speed(double times) {
+    return locale().toString(times, 'g', 15) + QStringLiteral(" ×");
+}
+
 } // namespace tovi::PolishFormat

@@ -12,6 +12,9 @@ inline constexpr int screenSide = 240;
 inline constexpr int cardCount = 6;
 // The longest stretch of a source a graphic takes, and the slowest turn, in seconds.
 inline constexpr double maxSeconds = 8;
+// The longest stretch a graphic that plays forwards and back takes: its loop stays within
+// 8 s of frames.
+inline constexpr double maxBounceSeconds = maxSeconds / 2;
 // The most frames per second a graphic has.
 inline constexpr int maxFps = 12;
 

@@ -22,24 +22,53 @@ FragmentPlan FragmentPlan::of(const MediaInfo& media, const ExportOptions& optio
     FragmentPlan plan;
     plan.rate = std::clamp(options.fps, 1, Product::maxFps);
     plan.start = options.start >= 0 ? options.start : 0; // NaN counts as 0 too
+    plan.order = options.order;
+    plan.speed = std::isnan(options.speed) ? 1.0 : std::clamp(options.speed, 0.5, 2.0);
+    const double longest = FragmentPlan::longest(plan.order);
     plan.length =
-        std::min(media.duration - plan.start,
-                 options.length < Product::maxSeconds ? options.length : Product::maxSeconds);
+        std::min(media.duration - plan.start, options.length < longest ? options.length : longest);
     // Whole ticks of the output: a start at the very end (where delays that add up to a hair
     // more than the duration leave 1e-16 s) holds no frame.
-    if (!(centiseconds(plan.length) >= 1) || !media.animated)
+    if (!(centiseconds(plan.length / plan.speed) >= 1) || !media.animated)
         throw MediaError(MediaError::empty);
     // A duration a hair over a whole frame (4.0000001 s) must not add an empty last frame.
     plan.count = std::max(1, static_cast<int>(std::ceil(plan.rate * plan.length - 1e-6)));
-    while (plan.count > 1 &&
-           centiseconds(double(plan.count - 1) / plan.rate) >= centiseconds(plan.length))
+    const auto lastShown = [&plan] {
+        return plan.delay(plan.order == PlaybackOrder::reverse ? 0 : plan.count - 1);
+    };
+    while (plan.count > 1 && lastShown() < 0.005)
         --plan.count;
     return plan;
 }
 
-double FragmentPlan::delay(int index) const {
-    const double end = index + 1 >= count ? length : double(index + 1) / rate;
-    return double(centiseconds(end) - centiseconds(double(index) / rate)) / 100.0;
+double FragmentPlan::longest(PlaybackOrder order) {
+    return order == PlaybackOrder::bounce ? Product::maxBounceSeconds : Product::maxSeconds;
+}
+
+int FragmentPlan::frames() const {
+    return order == PlaybackOrder::bounce && count > 1 ? 2 * count - 2 : count;
+}
+
+int FragmentPlan::source(int frame) const {
+    if (order == PlaybackOrder::reverse)
+        return count - 1 - frame;
+    return frame < count ? frame : 2 * count - 2 - frame;
+}
+
+// Seconds of the GIF before its frame `frame` (0 … frames()).
+double FragmentPlan::played(int frame) const {
+    double source = 0; // seconds of source shown before it
+    if (order == PlaybackOrder::reverse)
+        source = frame == 0 ? 0 : length - double(count - std::min(frame, count)) / rate;
+    else if (frame < count)
+        source = double(frame) / rate;
+    else // the end of the last source frame, then the way back
+        source = length + double(frame - count) / rate;
+    return source / speed;
+}
+
+double FragmentPlan::delay(int frame) const {
+    return double(centiseconds(played(frame + 1)) - centiseconds(played(frame))) / 100.0;
 }
 
 FragmentSampler::FragmentSampler(const MediaInfo& media, const ExportOptions& options,

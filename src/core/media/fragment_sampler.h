@@ -13,22 +13,37 @@ class ImageSource;
 class VideoSource;
 
 // Which frames a GIF sampled from a fragment of animated media holds, and how long each shows:
-// frame i is the source at start + i / rate; the delays are the whole centiseconds the GIF
-// carries, 1 / rate rounded on the running time, the last one shortened to end on the length.
+// source frame k is the source at start + k / rate; the GIF shows them in the options' order
+// (forwards, backwards, or forwards and back without repeating either end), each for its share
+// of the source divided by the speed, in the whole centiseconds the GIF carries, rounded on the
+// GIF's running time. A last source frame that would show for no whole centisecond is left out.
 struct FragmentPlan {
     int rate = Product::maxFps; // frames per second: the options' fps clamped to 1 … 12
     double start = 0;           // seconds into the source
-    double length = 0;          // seconds of source, at most 8
-    int count = 0; // at most 96; a last frame that would carry no whole centisecond is left out
+    double length = 0;          // seconds of source, at most 8 (4 forwards and back)
+    int count = 0;              // source frames, at most 96 (48 forwards and back)
+    PlaybackOrder order = PlaybackOrder::normal;
+    double speed = 1; // the options' speed clamped to 0.5 … 2
 
     // Throws MediaError::empty for a still, or for a fragment that holds no frame (a start at
     // or past the end).
     static FragmentPlan of(const MediaInfo& media, const ExportOptions& options);
+    // The longest fragment an order takes, in seconds of source.
+    static double longest(PlaybackOrder order);
 
+    // When source frame `index` is, in seconds into the source.
     double time(int index) const { return start + double(index) / rate; }
-    double delay(int index) const;
+    // The frames of the GIF, at most 96: count, or 2 × count − 2 forwards and back.
+    int frames() const;
+    // The source frame the GIF's frame `frame` shows.
+    int source(int frame) const;
+    // How long the GIF's frame `frame` shows, in seconds (whole centiseconds).
+    double delay(int frame) const;
 
     bool operator==(const FragmentPlan&) const = default;
+
+private:
+    double played(int frame) const;
 };
 
 // The frames of a sampled GIF as the device shows them: 240 × 240, opaque, cropped and captioned
@@ -54,8 +69,8 @@ public:
 
     const FragmentPlan& plan() const { return m_plan; }
 
-    // Frame `index` (0 ≤ index < plan().count). Throws MediaError::unreadable when it does not
-    // decode, MediaError::oversized past the budget, Cancelled when the stop request says so.
+    // Source frame `index` (0 ≤ index < plan().count). Throws MediaError::unreadable when it does
+    // not decode, MediaError::oversized past the budget, Cancelled when the stop request says so.
     QImage frame(int index);
     // The picture frame(index) is cut from, whole: upright and bounded as
     // MediaProcessor::sourceFrame's. Costs a conversion, not a decode, right after frame(index).

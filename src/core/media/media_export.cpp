@@ -14,6 +14,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <cmath>
+#include <vector>
 
 namespace tovi::MediaProcessor {
 namespace {
@@ -81,25 +82,32 @@ QByteArray jpeg(const QImage& picture) {
 QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
                       const ExportProgress& progress) {
     const FragmentPlan plan = FragmentPlan::of(media, options);
-    DecodingStop stop(progress, plan.count);
+    const int frames = plan.frames();
+    DecodingStop stop(progress, frames);
     FragmentSampler sampler(media, options, stop.request());
-    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, plan.count});
-    report(progress, 0, plan.count);
-    for (int i = 0; i < plan.count; ++i) {
-        writer.add(sampler.frame(i), plan.delay(i));
+    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, frames});
+    report(progress, 0, frames);
+    // Each source frame is decoded once, in increasing order, and held until its last showing:
+    // backwards, the whole fragment waits for the first frame the GIF shows.
+    std::vector<QImage> decoded(size_t(plan.count));
+    std::vector<int> lastShown(size_t(plan.count), -1);
+    for (int i = 0; i < frames; ++i)
+        lastShown[size_t(plan.source(i))] = i;
+    int next = 0; // the next source frame to decode
+    for (int i = 0; i < frames; ++i) {
+        const int source = plan.source(i);
+        for (; next <= source; ++next)
+            decoded[size_t(next)] = sampler.frame(next);
+        writer.add(decoded[size_t(source)], plan.delay(i));
+        if (lastShown[size_t(source)] == i)
+            decoded[size_t(source)] = QImage();
         stop.report(i + 1);
     }
-    return checkedGif(writer.finish());
+    return writer.finish();
 }
 
-} // namespace
-
-QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize) {
-    return captioned(crop(source, options.crop, pixelSize), options);
-}
-
-QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
-                       const ExportProgress& progress) {
+QByteArray turningGif(const QImage& image, const ExportOptions& options,
+                      const ExportProgress& progress) {
     const RotationPlan plan = RotationPlan::of(options);
     GifWriter writer(QSize(outputSide, outputSide));
     report(progress, 0, plan.count);
@@ -118,7 +126,18 @@ QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
         writer.add(frame, plan.delay(i));
         report(progress, i + 1, plan.count);
     }
-    return checkedGif(writer.finish());
+    return writer.finish();
+}
+
+} // namespace
+
+QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize) {
+    return captioned(crop(source, options.crop, pixelSize), options);
+}
+
+QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
+                       const ExportProgress& progress) {
+    return checkedGif(turningGif(image, options, progress));
 }
 
 QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
@@ -128,12 +147,20 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
 
 QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
                        const ExportProgress& progress) {
+    QByteArray bytes = encoded(media, options, progress);
+    if (options.format == OutputFormat::gif)
+        return checkedGif(std::move(bytes));
+    return bytes;
+}
+
+QByteArray encoded(const MediaInfo& media, const ExportOptions& options,
+                   const ExportProgress& progress) {
     if (options.format == OutputFormat::jpg)
         return jpeg(rendered(sourceFrame(media, options.start, VideoSource::Accuracy::exact),
                              options, outputSide));
     if (options.rotation) {
         const QImage first = sourceFrame(media, options.start, VideoSource::Accuracy::exact);
-        return rotationGIF(rendered(first, options, outputSide), options, progress);
+        return turningGif(rendered(first, options, outputSide), options, progress);
     }
     return sampledGif(media, options, progress);
 }

@@ -74,7 +74,8 @@ QByteArray rotationGIF(const QImage& image, const ExportOptions& options,
 
 // The bytes of the single graphic: a JPEG still (quality 95), a rotation GIF, or a GIF sampled
 // from the fragment options.start … +length (at most 8 s, 12 fps, 2 MiB), every frame cropped
-// to 240 × 240 and captioned when asked. The source is decoded once, in order. Throws what
+// to 240 × 240 and captioned when asked, played as options.order and options.speed say
+// (FragmentPlan). The source is decoded once, in order. Throws what
 // inspect throws, MediaError::empty, ::unreadable, ::encode, ::tooLarge, or Cancelled.
 // Synchronous and slow: never on the interface thread.
 QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
@@ -83,5 +84,9 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
 // The same for media already inspected (or described): the file is not inspected again.
 QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
                        const ExportProgress& progress = {});
+// What exportMedia would give, a GIF over 2 MiB included (never MediaError::tooLarge): its
+// size tells how far it is from fitting.
+QByteArray encoded(const MediaInfo& media, const ExportOptions& options,
+                   const ExportProgress& progress = {});
 
 } // namespace tovi::MediaProcessor

@@ -65,4 +65,23 @@ std::optional<OutputFormat> outputFormatFromRaw(const QString& raw) {
     return std::nullopt;
 }
 
+QString rawValue(PlaybackOrder order) {
+    switch (order) {
+    case PlaybackOrder::reverse:
+        return QStringLiteral("reverse");
+    case PlaybackOrder::bounce:
+        return QStringLiteral("bounce");
+    case PlaybackOrder::normal:
+        break;
+    }
+    return QStringLiteral("normal");
+}
+
+std::optional<PlaybackOrder> playbackOrderFromRaw(const QString& raw) {
+    for (PlaybackOrder order : allPlaybackOrders)
+        if (rawValue(order) == raw)
+            return order;
+    return std::nullopt;
+}
+
 } // namespace tovi

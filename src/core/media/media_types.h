@@ -51,6 +51,15 @@ inline constexpr std::array allOutputFormats{OutputFormat::gif, OutputFormat::jp
 QString rawValue(OutputFormat format);
 std::optional<OutputFormat> outputFormatFromRaw(const QString& raw);
 
+// The way a sampled GIF plays its fragment: as it is, backwards, or forwards and back again.
+enum class PlaybackOrder { normal, reverse, bounce };
+inline constexpr std::array allPlaybackOrders{PlaybackOrder::normal, PlaybackOrder::reverse,
+                                              PlaybackOrder::bounce};
+QString rawValue(PlaybackOrder order);
+std::optional<PlaybackOrder> playbackOrderFromRaw(const QString& raw);
+// The speeds a sampled GIF plays at, as many times its source's pace.
+inline constexpr std::array playbackSpeeds{0.5, 0.75, 1.0, 1.5, 2.0};
+
 // Everything an export needs besides the source file.
 struct ExportOptions {
     CropSettings crop;
@@ -64,6 +73,9 @@ struct ExportOptions {
     bool captions = false;
     QString captionTitle;
     QString captionSubtitle;
+    // How a sampled GIF plays its fragment.
+    PlaybackOrder order = PlaybackOrder::normal;
+    double speed = 1; // one of playbackSpeeds; used clamped to 0.5 … 2
 
     bool operator==(const ExportOptions&) const = default;
 };

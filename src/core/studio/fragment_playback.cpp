@@ -10,6 +10,11 @@
 namespace tovi {
 namespace {
 
+// Whether two plans sample the same source frames, whatever order and speed they play them at.
+bool sampledAlike(const FragmentPlan& a, const FragmentPlan& b) {
+    return a.rate == b.rate && a.start == b.start && a.length == b.length && a.count == b.count;
+}
+
 // Whether two sets of options draw the same pictures on the same frames.
 bool drawnAlike(const ExportOptions& a, const ExportOptions& b) {
     return a.crop == b.crop && a.captions == b.captions &&
@@ -52,15 +57,21 @@ void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
             // No frame in the fragment: nothing plays, and the export will say why.
         }
     }
-    const bool same =
-        plan.has_value() == m_active && (!plan || (*plan == m_plan && media->url == m_media->url &&
-                                                   drawnAlike(options, m_options)));
+    const bool sameFrames = plan.has_value() == m_active &&
+                            (!plan || (sampledAlike(*plan, m_plan) && media->url == m_media->url &&
+                                       drawnAlike(options, m_options)));
+    const bool same = sameFrames && (!plan || *plan == m_plan);
     if (!plan || !media->video || !m_media || media->url != m_media->url)
         m_decoder = plan && media->video ? std::make_shared<Decoder>() : nullptr;
     m_media = plan ? media : std::nullopt;
     m_options = options;
     if (same)
         return;
+    if (sameFrames) { // only the order or the speed: the decoded frames play anew
+        m_plan = *plan;
+        replay();
+        return;
+    }
     m_active = plan.has_value();
     m_plan = plan.value_or(FragmentPlan{});
     restart();
@@ -105,14 +116,34 @@ void FragmentPlayback::restart() {
     m_startShown = false;
     m_frames.assign(m_active && m_enabled ? size_t(m_plan.count) : 0, QImage());
     m_ready = 0;
-    m_waiting = false;
     m_timer.stop();
     m_index = -1;
+    m_waiting = false;
     if (!m_frame.isNull()) {
         m_frame = QImage();
         emit frameChanged();
     }
     startDecoding();
+}
+
+void FragmentPlayback::replay() {
+    m_timer.stop();
+    m_index = -1;
+    m_waiting = false;
+    if (m_frames.empty() || m_frames[size_t(m_plan.source(0))].isNull()) {
+        if (!m_frame.isNull()) {
+            m_frame = QImage();
+            emit frameChanged();
+        }
+        return;
+    }
+    showFirst();
+}
+
+void FragmentPlayback::showFirst() {
+    show(0);
+    m_dueNs = m_clock.nsecsElapsed() + delayNs(0);
+    schedule();
 }
 
 void FragmentPlayback::startDecoding() {
@@ -168,11 +199,9 @@ void FragmentPlayback::received(const LatestRequest::Ticket& request, int index,
     }
     m_frames[size_t(index)] = frame;
     ++m_ready;
-    if (m_index < 0 && index == 0) {
-        show(0);
-        m_dueNs = m_clock.nsecsElapsed() + delayNs(0);
-        schedule();
-    } else if (m_waiting && index == (m_index + 1) % frameCount() && !held()) {
+    if (m_index < 0 && index == m_plan.source(0)) {
+        showFirst();
+    } else if (m_waiting && index == m_plan.source((m_index + 1) % loopFrames()) && !held()) {
         advance();
     }
 }
@@ -183,13 +212,13 @@ qint64 FragmentPlayback::delayNs(int index) const {
 
 void FragmentPlayback::show(int index) {
     m_index = index;
-    m_frame = m_frames[size_t(index)];
+    m_frame = m_frames[size_t(m_plan.source(index))];
     emit frameChanged();
 }
 
 void FragmentPlayback::advance() {
-    const int next = (m_index + 1) % frameCount();
-    if (m_frames[size_t(next)].isNull()) {
+    const int next = (m_index + 1) % loopFrames();
+    if (m_frames[size_t(m_plan.source(next))].isNull()) {
         m_waiting = true; // shown as soon as it decodes
         return;
     }
@@ -212,7 +241,7 @@ void FragmentPlayback::resume() {
 }
 
 void FragmentPlayback::schedule() {
-    if (held() || m_index < 0 || frameCount() < 2) {
+    if (held() || m_index < 0 || loopFrames() < 2) {
         m_timer.stop();
         return;
     }

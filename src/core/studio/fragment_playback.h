@@ -16,8 +16,9 @@
 namespace tovi {
 
 // The playing preview of a sampled GIF: the frames of FragmentSampler, decoded on the worker
-// pool into a cache of 240 × 240 pictures (at most 96, about 22 MB) and shown in a loop, each for
-// the delay the GIF carries. Playback starts with the first frame while later ones decode.
+// pool into a cache of 240 × 240 pictures (at most 96, about 22 MB) and shown in a loop in the
+// plan's order, each for the delay the GIF carries. Playback starts with the GIF's first frame
+// while later ones decode (backwards, once the whole fragment has).
 // Confined to the interface thread. Its one timer runs only while a frame is due: a still, a
 // paused, hidden or held playback, or one waiting for a frame to decode costs no ticks.
 class FragmentPlayback : public QObject {
@@ -32,7 +33,8 @@ public:
     // What to play. Anything but a sampled GIF of animated media (a still, a JPEG, a turn)
     // stops and frees everything. A change to what the frames show (start, length, fps, crop,
     // captions) drops the old frames at once, stops their decoding and starts anew from the
-    // first frame; other changes keep playing.
+    // first frame; the order or the speed plays the frames at hand anew from the GIF's first;
+    // other changes keep playing.
     void setFragment(const std::optional<MediaInfo>& media, const ExportOptions& options);
     // Off (reduced motion): nothing decodes or plays and frame() is null.
     void setEnabled(bool enabled);
@@ -44,10 +46,11 @@ public:
     void setHidden(bool hidden);
     void setPaused(bool paused);
 
-    // The frame on display, null while no frame of the current fragment is ready.
+    // The frame on display, null while no frame of the current fragment is ready, and its place
+    // in the GIF (plan().frames() in the loop).
     const QImage& frame() const { return m_frame; }
     int frameIndex() const { return m_index; }
-    // The frames of the current fragment (0 when nothing plays) and how many have decoded.
+    // The source frames of the current fragment (0 when nothing plays) and how many have decoded.
     int frameCount() const { return int(m_frames.size()); }
     int framesReady() const { return m_ready; }
     const FragmentPlan& plan() const { return m_plan; }
@@ -69,6 +72,9 @@ signals:
 
 private:
     void restart();
+    void replay();
+    void showFirst();
+    int loopFrames() const { return m_plan.frames(); }
     void startDecoding();
     void received(const LatestRequest::Ticket& request, int index, const QImage& frame);
     void show(int index);

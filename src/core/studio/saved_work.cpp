@@ -11,7 +11,8 @@
 namespace tovi {
 namespace {
 
-constexpr int version = 1;
+// 1 had no order and no speed: its work plays normally at 1 ×.
+constexpr int version = 2;
 
 struct Reader {
     const QJsonObject& object;
@@ -46,6 +47,8 @@ QByteArray SavedWork::encode() const {
         {QStringLiteral("start"), options.start},
         {QStringLiteral("length"), options.length},
         {QStringLiteral("fps"), options.fps},
+        {QStringLiteral("order"), rawValue(options.order)},
+        {QStringLiteral("speed"), options.speed},
         {QStringLiteral("rotation"), options.rotation},
         {QStringLiteral("rotationSeconds"), options.rotationSeconds},
         {QStringLiteral("clockwise"), options.clockwise},
@@ -64,7 +67,8 @@ std::optional<SavedWork> SavedWork::decode(const QByteArray& bytes) {
     const QJsonObject top = QJsonDocument::fromJson(bytes).object();
     Reader outer{top};
     SavedWork work;
-    if (outer.number("version") != version)
+    const double saved = outer.number("version");
+    if (saved != version && saved != 1)
         return std::nullopt;
     work.copy = outer.text("copy");
     work.mediaName = outer.text("mediaName");
@@ -77,13 +81,18 @@ std::optional<SavedWork> SavedWork::decode(const QByteArray& bytes) {
     options.start = inner.number("start");
     options.length = inner.number("length");
     const double fps = inner.number("fps");
+    std::optional<PlaybackOrder> order = options.order;
+    if (saved != 1) {
+        order = playbackOrderFromRaw(inner.text("order"));
+        options.speed = inner.number("speed");
+    }
     options.rotation = inner.flag("rotation");
     options.rotationSeconds = inner.number("rotationSeconds");
     options.clockwise = inner.flag("clockwise");
     options.captions = inner.flag("captions");
     options.captionTitle = inner.text("captionTitle");
     options.captionSubtitle = inner.text("captionSubtitle");
-    if (!outer.ok || !inner.ok || !crop || !format || !MediaCopy::isCopyName(work.copy) ||
+    if (!outer.ok || !inner.ok || !crop || !format || !order || !MediaCopy::isCopyName(work.copy) ||
         std::abs(fps) > 1000 || fps != std::floor(fps))
         return std::nullopt;
     if (!std::isfinite(crop->zoom) || !std::isfinite(crop->x) || !std::isfinite(crop->y))
@@ -91,6 +100,7 @@ std::optional<SavedWork> SavedWork::decode(const QByteArray& bytes) {
     options.fps = int(fps);
     options.crop = *crop;
     options.format = *format;
+    options.order = *order;
     return work;
 }
 

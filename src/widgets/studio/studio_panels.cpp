@@ -2,6 +2,7 @@
 
 #include "app/polish_format.h"
 #include "app/product.h"
+#include "media/fragment_sampler.h"
 #include "media/media_processor.h"
 #include "shell/controls.h"
 #include "shell/double_slider.h"
@@ -40,6 +41,30 @@ int fpsIndex(int fps) {
         if (fpsChoices[i] == fps)
             return i;
     return 2;
+}
+
+QStringList speedTitles() {
+    QStringList titles;
+    for (double speed : playbackSpeeds)
+        titles << PolishFormat::speed(speed);
+    return titles;
+}
+
+int speedIndex(double speed) {
+    for (size_t i = 0; i < playbackSpeeds.size(); ++i)
+        if (playbackSpeeds[i] == speed)
+            return int(i);
+    return 2; // 1 ×
+}
+
+// A heading over its control, which a screen reader names after it.
+QVBoxLayout* titled(const QString& title, QWidget* control) {
+    auto* group = new QVBoxLayout;
+    group->setSpacing(6);
+    group->addWidget(heading(title));
+    control->setAccessibleName(title);
+    group->addWidget(control);
+    return group;
 }
 
 } // namespace
@@ -90,6 +115,9 @@ StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* pa
     , m_start(new SliderRow(QStringLiteral("Początek fragmentu")))
     , m_gifGroup(new QWidget)
     , m_length(new SliderRow(QStringLiteral("Długość")))
+    , m_order(new SegmentedControl({QStringLiteral("Normalnie"), QStringLiteral("Wstecz"),
+                                    QStringLiteral("Tam i z powrotem")}))
+    , m_speed(new SegmentedControl(speedTitles()))
     , m_fpsGroup(new QWidget)
     , m_fps(new SegmentedControl({QStringLiteral("6"), QStringLiteral("8"), QStringLiteral("12")}))
     , m_fpsNote(note({})) {
@@ -123,6 +151,8 @@ StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* pa
     gif->setContentsMargins(0, 0, 0, 0);
     gif->setSpacing(16);
     gif->addWidget(m_length);
+    gif->addLayout(titled(QStringLiteral("Odtwarzanie"), m_order));
+    gif->addLayout(titled(QStringLiteral("Prędkość"), m_speed));
     fragment->addWidget(m_gifGroup);
     column->addWidget(m_fragment);
 
@@ -173,6 +203,19 @@ StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* pa
             change([index](ExportOptions& o) { o.fps = fpsChoices[index]; });
         }
     });
+    // How the fragment plays shows only in the playing preview, as the frame rate does.
+    const auto replay = [this](auto apply) {
+        ExportOptions options = m_model.options();
+        apply(options);
+        m_model.setOptions(options);
+        m_model.forgetExport();
+    };
+    connect(m_order, &SegmentedControl::chosen, this, [replay](int index) {
+        replay([index](ExportOptions& o) { o.order = allPlaybackOrders[size_t(index)]; });
+    });
+    connect(m_speed, &SegmentedControl::chosen, this, [replay](int index) {
+        replay([index](ExportOptions& o) { o.speed = playbackSpeeds[size_t(index)]; });
+    });
     connect(&m_model, &StudioModel::optionsChanged, this, &StudioAnimationControls::sync);
     connect(&m_model, &StudioModel::mediaChanged, this, &StudioAnimationControls::sync);
     sync();
@@ -197,15 +240,21 @@ void StudioAnimationControls::sync() {
         const double duration = media->duration;
         m_start->show(0, std::max(duration - 0.1, 0.01), options.start);
         // One scale for the whole media; what the start leaves is marked on it.
-        m_length->show(0.1, std::max(std::min(duration, Product::maxSeconds), 0.1), options.length,
-                       std::max(duration - options.start, 0.1));
+        m_length->show(
+            0.1, std::max(std::min(duration, Product::maxSeconds), 0.1), options.length,
+            std::max(std::min(duration - options.start, FragmentPlan::longest(options.order)),
+                     0.1));
     }
     m_gifGroup->setVisible(animated && gif);
+    m_order->setCurrent(
+        int(std::find(allPlaybackOrders.begin(), allPlaybackOrders.end(), options.order) -
+            allPlaybackOrders.begin()));
+    m_speed->setCurrent(speedIndex(options.speed));
     m_fpsGroup->setVisible((animated && gif) || (still && options.rotation));
     m_fps->setCurrent(fpsIndex(options.fps));
     m_fpsNote->setText(animated
                            ? QStringLiteral("Zapętlony GIF, maks. %1 s i %2.")
-                                 .arg(Product::maxSeconds)
+                                 .arg(FragmentPlan::longest(options.order))
                                  .arg(PolishFormat::limitMegabytes(MediaProcessor::maxGifBytes))
                            : QStringLiteral("GIF · %1 · maks. %2")
                                  .arg(Product::screenSizeText(),

@@ -34,8 +34,8 @@ private:
     QLabel* m_value;
 };
 
-// The animation tool: rotation for stills, format, fragment and frame rate. Writes the model's
-// options and keeps itself in step with them and the media.
+// The animation tool: rotation for stills, format, fragment, how it plays and frame rate. Writes
+// the model's options and keeps itself in step with them and the media.
 class StudioAnimationControls : public QWidget {
     Q_OBJECT
 public:
@@ -47,6 +47,8 @@ public:
     SliderRow* lengthRow() const { return m_length; }
     SliderRow* turnRow() const { return m_turn; }
     SegmentedControl* fpsPicker() const { return m_fps; }
+    SegmentedControl* orderPicker() const { return m_order; }
+    SegmentedControl* speedPicker() const { return m_speed; }
 
 private:
     void sync();
@@ -61,6 +63,8 @@ private:
     SliderRow* m_start;
     QWidget* m_gifGroup;
     SliderRow* m_length;
+    SegmentedControl* m_order;
+    SegmentedControl* m_speed;
     QWidget* m_fpsGroup;
     SegmentedControl* m_fps;
     QLabel* m_fpsNote;
