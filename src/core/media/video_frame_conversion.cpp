@@ -127,13 +127,24 @@ QImage FrameConverter::cropped(const AVFrame* frame, AVRational sar, Orientation
     const auto [colorspace, fullRange] = coloursOf(frame);
     const Key key{length, length, frame->format, side, side, colorspace, fullRange};
     if (!m_cropScaler || !(key == m_cropKey)) {
-        // Lanczos to 24-bit RGB, as FFmpeg makes the pictures ours are compared with: its
-        // 32-bit output rounds the colours a level apart.
-        m_cropScaler.reset(sws_getContext(length, length, pixelFormat, side, side, AV_PIX_FMT_RGB24,
-                                          SWS_LANCZOS, nullptr, nullptr, nullptr));
-        if (!m_cropScaler)
+        // Lanczos to planes of the chroma a packed RGB output keeps (halved across, whole down),
+        // then each sample through libswscale's own colour tables: bit for bit the 24-bit RGB
+        // FFmpeg makes the pictures ours are compared with, but its planar vertical pass has a
+        // vector version and the packed one has none. The accurate rounding keeps that pass
+        // exact; its 32-bit packed output would round the colours a level apart.
+        m_cropScaler.reset(sws_getContext(length, length, pixelFormat, side, side,
+                                          AV_PIX_FMT_YUV422P, SWS_LANCZOS | SWS_ACCURATE_RND,
+                                          nullptr, nullptr, nullptr));
+        m_cropColours.reset(
+            sws_getContext(side, side, AV_PIX_FMT_YUV422P, side, side, AV_PIX_FMT_RGB32,
+                           SWS_POINT | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr));
+        if (!m_cropScaler || !m_cropColours)
             unreadable();
-        sws_setColorspaceDetails(m_cropScaler.get(), sws_getCoefficients(colorspace), fullRange,
+        const int* coefficients = sws_getCoefficients(colorspace);
+        // The samples keep their range: only the colour step turns them into RGB.
+        sws_setColorspaceDetails(m_cropScaler.get(), coefficients, fullRange, coefficients,
+                                 fullRange, 0, 1 << 16, 1 << 16);
+        sws_setColorspaceDetails(m_cropColours.get(), coefficients, fullRange,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
         m_cropKey = key;
     }
@@ -142,11 +153,25 @@ QImage FrameConverter::cropped(const AVFrame* frame, AVRational sar, Orientation
         const int xShift = c ? desc->log2_chroma_w : 0, yShift = c ? desc->log2_chroma_h : 0;
         planes[c] = frame->data[c] + qsizetype(y >> yShift) * frame->linesize[c] + (x >> xShift);
     }
-    QImage out = swsConverted(m_cropScaler.get(), planes, frame->linesize, length,
-                              QSize(side, side), QImage::Format_RGB888);
+    const QSize lumaSize(side, side), chromaSize((side + 1) / 2, side);
+    std::array<QImage, 3> samples{swsImage(lumaSize, QImage::Format_Grayscale8),
+                                  swsImage(chromaSize, QImage::Format_Grayscale8),
+                                  swsImage(chromaSize, QImage::Format_Grayscale8)};
+    uint8_t* to[4] = {};
+    const uint8_t* from[4] = {};
+    int strides[4] = {};
+    for (int c = 0; c < 3; ++c) {
+        to[c] = samples[c].bits();
+        from[c] = to[c];
+        strides[c] = int(samples[c].bytesPerLine());
+    }
+    if (sws_scale(m_cropScaler.get(), planes, frame->linesize, 0, length, to, strides) != side)
+        unreadable();
+    QImage out = swsConverted(m_cropColours.get(), from, strides, side, QSize(side, side),
+                              QImage::Format_RGB32);
     if (out.isNull())
         unreadable();
-    return out.convertToFormat(QImage::Format_RGB32);
+    return out;
 }
 
 } // namespace tovi::video

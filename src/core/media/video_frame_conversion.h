@@ -38,7 +38,7 @@ private:
     };
     SwsContext* converter(SwsContextPtr& context, Key& current, const AVFrame* frame, QSize to);
 
-    SwsContextPtr m_scaler, m_earlyScaler, m_cropScaler;
+    SwsContextPtr m_scaler, m_earlyScaler, m_cropScaler, m_cropColours;
     Key m_key{}, m_earlyKey{}, m_cropKey{};
 };
 
