@@ -29,12 +29,23 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     m_pixels = m_frame.count;
     m_pixel = m_frame.color.data();
     const bool below = clip && clip->below;
+    const bool roomy =
+        !quick && below && clip->earlierFactor && clip->earlierFactor() <= kRoomyFactor;
     if (palette)
         m_palette.take(*palette);
+    else if (!clip)
+        m_palette.build(m_frame, nullptr);
     else
-        m_palette.build(m_frame, below ? clip->previous : nullptr);
-    m_palette.remap(m_frame, quick || clip ? kQuickCacheMask : kCacheMask, quick,
-                    clip ? kClipRemapChromaWeight : kRemapChromaWeight, m_nearest);
+        m_palette.build(m_frame, below ? clip->previous : nullptr,
+                        !below  ? kFirstFrameSampling
+                        : roomy ? kRoomyPaletteSampling
+                                : kClipPaletteSampling,
+                        kClipQuantizerSpeed);
+    if (roomy)
+        m_palette.remap(m_frame, kRoomyCacheMask, false, kRoomyChromaWeight, m_nearest);
+    else
+        m_palette.remap(m_frame, quick || clip ? kQuickCacheMask : kCacheMask, quick,
+                        clip ? kClipRemapChromaWeight : kRemapChromaWeight, m_nearest);
     m_colors = m_palette.size();
 
     EncodedFrame encoded;

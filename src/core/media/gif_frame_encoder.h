@@ -11,6 +11,7 @@
 
 #include "media/gif_lzw.h"
 #include "media/gif_palette.h"
+#include "media/gif_rate_control.h"
 #include "media/gif_tolerance.h"
 #include "media/gif_writer.h"
 
@@ -54,6 +55,8 @@ public:
         // The rate control's factor for the tolerance, asked for as the coding starts; the
         // frame's bytes, told before its last pixels are published.
         std::function<float()> factor;
+        // The factor of the frame two before (1 for the first two), asked for before the palette.
+        std::function<float()> earlierFactor;
         std::function<void(qint64)> finished;
     };
     // Without `clip`, a single picture: opaque, with a tolerance that follows the picture.

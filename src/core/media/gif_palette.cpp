@@ -51,13 +51,13 @@ Palette::Palette()
         fail();
 }
 
-void Palette::build(const FramePixels& frame, const QImage* previous) {
-    if (liq_set_max_colors(m_attr.get(), previous ? 255 : 256) != LIQ_OK)
+void Palette::build(const FramePixels& frame, const QImage* previous, int sampling, int speed) {
+    if (liq_set_max_colors(m_attr.get(), previous ? 255 : 256) != LIQ_OK ||
+        liq_set_speed(m_attr.get(), speed) != LIQ_OK)
         fail();
     // One pixel in `sampling`, on staggered diagonals so that every row and every column
     // is represented: thin lines and small text keep their colours.
     const int width = frame.width, height = frame.height;
-    const int sampling = previous ? kClipPaletteSampling : kPaletteSampling;
     const int rows = (height + sampling - 1) / sampling;
     m_sample.resize(static_cast<size_t>(rows) * width);
     const QImage before = previous ? previous->convertToFormat(QImage::Format_RGB32) : QImage();

@@ -19,11 +19,22 @@
 namespace tovi::gif {
 
 // Fixed, chosen by measuring size, SSIM, PSNR and time on the benchmark clips (bench/README.md).
+// A clip's frames take the slower speed: from 8 up libimagequant leaves out its refinement,
+// which a drawing's antialiased edges need (a cartoon's first frame: 51 dB at 8, 60 at 7).
 inline constexpr int kQuantizerSpeed = 8;
-// libimagequant builds the palette from one pixel in this many (in a clip's frame, of those that
-// changed); the full remap then refines it.
+inline constexpr int kClipQuantizerSpeed = 7;
+// libimagequant builds the palette from one pixel in this many (in a clip's later frames, of
+// those that changed); the full remap then refines it. A clip's first frame is sampled whole:
+// what stays still keeps its colours through all the frames shown over it.
 inline constexpr int kPaletteSampling = 16;
+inline constexpr int kFirstFrameSampling = 1;
 inline constexpr int kClipPaletteSampling = 8;
+// A clip with room to spare (its rate control's factor two frames before at most kRoomyFactor)
+// takes every changed pixel into the palette and finds each colour's nearest exactly, with
+// chroma weighed as much as luma: flat drawings and screens keep their edges to the level.
+inline constexpr int kRoomyPaletteSampling = 1;
+inline constexpr std::uint32_t kRoomyCacheMask = 0xffffff;
+inline constexpr float kRoomyChromaWeight = 1.0f;
 // The weight of chroma when finding the nearest colour (a clip's frames count it more: the eye
 // forgives it less in moving pictures than the measure of a single one suggests) and when
 // weighing the other colours a pixel may take.
@@ -93,7 +104,9 @@ public:
     Palette(); // throws MediaError::encode
     // libimagequant's palette for `frame`; with `previous`, the frame is shown over that one
     // and one entry stays free for the transparent index.
-    void build(const FramePixels& frame, const QImage* previous);
+    // One pixel in `sampling` goes to libimagequant, at `speed`.
+    void build(const FramePixels& frame, const QImage* previous, int sampling = kPaletteSampling,
+               int speed = kQuantizerSpeed);
     void take(const SharedPalette& shared);
     // Every pixel's nearest colour into `nearest`, then one k-means step: each colour moves to
     // the mean of the pixels it got, or to the exact colour most of them share, when there is

@@ -9,7 +9,8 @@ float nextFactor(float previous, qint64 spent, double recent, int framesLeft, qi
     const double projected = double(spent) + recent * std::max(1, framesLeft);
     const double low = kAimLow * double(room), high = kAimHigh * double(room);
     const double off = projected > high ? projected / high : projected < low ? projected / low : 1;
-    const double change = std::clamp(std::pow(off, kFactorResponse), 1 / kFactorStep, kFactorStep);
+    const double finest = off < 0.5 ? 1 / kFastFactorStep : 1 / kFactorStep;
+    const double change = std::clamp(std::pow(off, kFactorResponse), finest, kFactorStep);
     return std::clamp(static_cast<float>(previous * change), kMinFactor, kMaxFactor);
 }
 

@@ -10,14 +10,19 @@
 namespace tovi::gif {
 
 // The projected size is aimed between these shares of the room, and the factor moves by at most
-// kFactorStep from one frame to the next, within kMinFactor…kMaxFactor. A frame's bytes change
-// with about the fifth root of the tolerance, hence the steep response.
+// kFactorStep from one frame to the next (finer by up to kFastFactorStep while the projection is
+// under half the aim's low end: a flat drawing leaves most of its room), within
+// kMinFactor…kMaxFactor. A frame's bytes change with about the fifth root of the tolerance, hence
+// the steep response. At kRoomyFactor and below a clip's frames also take the palette and the
+// nearest colours more exactly (gif_palette.h).
 inline constexpr double kAimLow = 0.85;
 inline constexpr double kAimHigh = 0.985;
 inline constexpr double kFactorStep = 1.15;
+inline constexpr double kFastFactorStep = 3;
 inline constexpr double kFactorResponse = 4;
-inline constexpr float kMinFactor = 0.1f;
+inline constexpr float kMinFactor = 0.01f;
 inline constexpr float kMaxFactor = 10.0f;
+inline constexpr float kRoomyFactor = 0.1f;
 
 // The next frame's factor: `previous` moved when the clip's projected size, `spent` bytes so far
 // plus `recent` bytes per frame for each of `framesLeft`, leaves its aim within `room`.

@@ -272,6 +272,15 @@ void GifWriter::Pipeline::encodeSlot(FrameEncoder& encoder, Slot& slot,
     link.shown = slot.shown.data();
     link.published = [this, &slot](int pixels) { publishPicture(slot, pixels); };
     link.factor = [this, &slot] { return factorFor(slot); };
+    link.earlierFactor = [this, &slot] {
+        if (!slot.twoBelow)
+            return 1.0f;
+        std::unique_lock lock(mutex);
+        frameWritten.wait(lock, [&] { return stopping || slot.twoBelow->factorKnown; });
+        if (stopping)
+            fail();
+        return slot.twoBelow->factor;
+    };
     link.finished = [&slot](qint64 frameBytes) {
         // The frame below has published all its pixels, and told its bytes before that.
         const Slot* below = slot.below.get();
