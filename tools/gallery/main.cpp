@@ -3,11 +3,12 @@
 //   tovi-gallery                   a window; the buttons at the top switch theme and page
 //   tovi-gallery --screenshot DIR  writes gallery-<page>-<light|dark>.png and exits
 //   tovi-gallery --screens DIR [CLIP]  the real window with a private home: the studio empty and
-//                                  with CLIP loaded, the transfer sheet in each of its states and
-//                                  every step of the tutorial
+//                                  with CLIP loaded, the transfer sheet in each of its states,
+//                                  "Na Tovi" and every step of the tutorial
 
 #include "app/resource_bundle.h"
 #include "app/settings.h"
+#include "device/contents_view.h"
 #include "device/transfer_sheet.h"
 #include "media/media_error.h"
 #include "packs/pack_renderer.h"
@@ -343,6 +344,13 @@ int screens(const QString& folder, const QString& clip) {
         settle(200);
         save(sheet, folder, QStringLiteral("sheet-complete-") + theme);
         sheet->close();
+        settle(100);
+        // "Na Tovi" with the picture just sent.
+        DeviceContentsView* contents = DeviceContentsView::openOver(settings, &window);
+        contents->setAttribute(Qt::WA_DontShowOnScreen);
+        settle(2000);
+        save(contents, folder, QStringLiteral("contents-") + theme);
+        contents->close();
         settle(100);
     }
     return 0;

@@ -5,7 +5,6 @@
 #include "app/tovi_error.h"
 #include "app/working_folder.h"
 #include "shell/file_chooser.h"
-#include "shell/work_area.h"
 
 #include <QFileInfo>
 #include <QHideEvent>
@@ -25,11 +24,7 @@ DeviceContentsView::DeviceContentsView(Settings& settings, QString backups, QWid
     : QDialog(parent)
     , m_settings(settings)
     , m_session(settings, std::move(backups)) {
-    setWindowTitle(QStringLiteral("Na Tovi"));
     setAccessibleName(QStringLiteral("Na Tovi"));
-    setWindowModality(Qt::WindowModal);
-    WorkArea::fitSheet(this, {760, 720});
-    setAutoFillBackground(true);
     connect(&m_session, &DeviceContentsSession::contentsChanged, this,
             &DeviceContentsView::rebuild);
     connect(&m_session, &DeviceContentsSession::stateChanged, this,

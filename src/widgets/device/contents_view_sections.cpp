@@ -130,12 +130,8 @@ void RoundThumbnail::paintEvent(QPaintEvent*) {
 }
 
 void DeviceContentsView::build() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    auto* title = textLabel(QStringLiteral("Na Tovi"), Typography::Style::title2, QFont::Bold);
-    title->setContentsMargins(24, 18, 24, 8);
-    outer->addWidget(title);
+    const SheetParts::Skeleton parts =
+        SheetParts::buildSheet(this, QStringLiteral("Na Tovi"), {760, 720});
 
     // What is going on: the work under way, a device that stopped answering, the last outcome.
     m_status = new Card(QStringLiteral("status"));
@@ -161,30 +157,19 @@ void DeviceContentsView::build() {
     connect(m_stopWaiting, &QPushButton::clicked, &m_session, &DeviceContentsSession::stopWaiting);
     status->addWidget(m_stopWaiting, 0, Qt::AlignTop);
     auto* statusRow = new QHBoxLayout;
-    statusRow->setContentsMargins(24, 0, 24, 8);
+    statusRow->setContentsMargins(SheetParts::margin, 0, SheetParts::margin, 8);
     statusRow->addWidget(m_status);
-    outer->addLayout(statusRow);
+    parts.outer->insertLayout(parts.outer->indexOf(parts.scroll), statusRow);
+    m_sections = parts.body;
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls inside
-    auto* body = new QWidget;
-    m_sections = new QVBoxLayout(body);
-    m_sections->setContentsMargins(24, 4, 24, 16);
-    m_sections->setSpacing(14);
-    scroll->setWidget(body);
-    outer->addWidget(scroll, 1);
-
-    auto* footer = new QHBoxLayout;
-    footer->setContentsMargins(24, 8, 24, 16);
-    footer->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
     auto* close = new QPushButton(QStringLiteral("Zamknij"));
     close->setAccessibleName(QStringLiteral("Zamknij"));
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    footer->addWidget(close);
-    outer->addLayout(footer);
+    buttons->addWidget(close);
+    parts.footer->addLayout(buttons);
     rebuild();
 }
 
