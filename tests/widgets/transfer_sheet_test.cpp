@@ -70,10 +70,10 @@ protected:
         // Never the machine's own bus: a connection to nothing finds no drive.
         sheet->setEjectBus(QDBusConnection(QStringLiteral("tovi-test-no-bus")), {});
         sheet->setDestination(destination);
-        if (show) {
+        if (show)
             sheet->show();
-            test::settle(); // the look for the Tovi
-        }
+        test::settle(); // the look at the destination, and for the Tovi
+
         return *sheet;
     }
 
@@ -211,6 +211,7 @@ TEST_F(TransferSheet, EachKindSaysWhatEachStateNeeds) {
         // A destination that changes under the open sheet is checked again.
         log.clear();
         sheet->setDestination(root);
+        test::settle();
         EXPECT_TRUE(sheet->ready());
         expectShown(ready, true);
         expectShown(connect, false);
@@ -244,6 +245,7 @@ TEST_F(TransferSheet, EachKindSaysWhatEachStateNeeds) {
     EXPECT_TRUE(open(Kind::artwork, root + QStringLiteral("/Photo3")).ready());
     EXPECT_FALSE(open(Kind::artwork, root + QStringLiteral("/Game1")).ready());
     sheet->setDestination({});
+    test::settle();
     EXPECT_FALSE(sheet->ready());
     EXPECT_EQ(mainButton()->text(), connectLabel);
 }
@@ -260,6 +262,7 @@ TEST_F(TransferSheet, AlbumFolderShowsItsAlbumAndTheRootOffersTheChoice) {
 
     open(Kind::artwork, root);
     sheet->setAlbum(QStringLiteral("Photo2"));
+    test::settle();
     EXPECT_FALSE(label(QStringLiteral("Album")));
     EXPECT_TRUE(label(QStringLiteral("Album na urządzeniu")));
     EXPECT_TRUE(label(QStringLiteral("Dodamy nowy plik. Twoje obecne grafiki zostają w albumie.")));
@@ -281,9 +284,11 @@ TEST_F(TransferSheet, AlbumFolderShowsItsAlbumAndTheRootOffersTheChoice) {
     test::writeFile(root + QStringLiteral("/Photo1"), "x");
     EXPECT_TRUE(sheet->ready());
     click(QStringLiteral("Album 1"));
+    test::settle();
     EXPECT_FALSE(sheet->ready());
     EXPECT_EQ(mainButton()->text(), connectLabel);
     sheet->setAlbum(QStringLiteral("Photo2"));
+    test::settle();
     EXPECT_TRUE(sheet->ready());
     EXPECT_TRUE(button(QStringLiteral("Album 2"))->isChecked());
 
@@ -506,6 +511,7 @@ TEST_F(TransferSheet, FileExportNeverCompletesAndSharesTheFiles) {
 
     // Starting a send hides the share control again; it belongs to the export.
     sheet->setDestination(device(QStringLiteral("NO NAME")));
+    test::settle();
     click(QStringLiteral("Wyślij grafikę"));
     EXPECT_FALSE(shows(QStringLiteral("Zapisz lub udostępnij pliki")));
     EXPECT_TRUE(shows(QStringLiteral("Zapisz plik bez podłączania Tovi")));
@@ -546,6 +552,7 @@ TEST_F(TransferSheet, StartUpTakesOnlyAFreshRememberedRoot) {
     EXPECT_EQ(mainButton()->text(), QStringLiteral("Zachowaj kopię i wyślij zestaw"));
     sheet->hide();
     sheet->setDestination({});
+    test::settle();
     sheet->show();
     test::settle();
     EXPECT_TRUE(sheet->ready());
@@ -604,6 +611,7 @@ TEST_F(TransferSheet, FolderChooserResultOrCancellation) {
     chosen = album;
     log.clear();
     click(connectLabel);
+    test::settle();
     EXPECT_EQ(log, (QStringList{QStringLiteral("clearError"), QStringLiteral("choose ") + album}));
     EXPECT_TRUE(sheet->ready());
     EXPECT_TRUE(sheet->error().isEmpty()) << "a choice that succeeds leaves no earlier error";

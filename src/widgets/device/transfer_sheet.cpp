@@ -183,18 +183,28 @@ void ToviTransferSheet::ejectDrive() {
         });
 }
 
+// On a device thread: a Tovi that stopped answering holds up that thread, never the window.
 void ToviTransferSheet::checkConnection() {
-    m_ready = DeviceFinder::usable(m_kind, m_destination, m_album);
-    refresh();
+    refresh(); // what changed shows now; the readiness when the answer comes
+    const LatestRequest::Ticket ticket = m_connectionCheck.start();
+    runOnOwnThread(
+        this,
+        [kind = m_kind, destination = m_destination, album = m_album] {
+            return DeviceFinder::usable(kind, destination, album);
+        },
+        [this, ticket](const Outcome<bool>& outcome) {
+            if (!ticket.current())
+                return;
+            m_ready = outcome.ok() && *outcome.value;
+            refresh();
+        });
 }
 
 void ToviTransferSheet::start() {
     m_error.clear();
     if (m_actions.clearError)
         m_actions.clearError();
-    checkConnection();
-    if (!m_ready)
-        lookForDevice();
+    lookForDevice();
 }
 
 void ToviTransferSheet::settle(const DeviceFinder::Lookup& found) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/latest_request.h"
 #include "app/tovi_error.h"
 #include "device/device_finder.h"
 #include "device/device_presence.h"
@@ -195,6 +196,7 @@ private:
     int m_total = 0;
     bool m_stalled = false;
     bool m_ready = false;
+    LatestRequest m_connectionCheck; // the newest look at whether the destination is usable
     bool m_complete = false;
     std::optional<Operation> m_operation;
     EjectState m_ejectState = EjectState::none;
