@@ -82,6 +82,18 @@ int runPrepare(PacksModel& model, const QString& device, bool factory, const QSt
     return 0;
 }
 
+// The picture's options from the command line and the album asked for, on the model. False
+// when an option is wrong (exit status 2).
+bool applySendOptions(const QCommandLineParser& parser, const QString& album, StudioModel& model) {
+    ExportOptions options = model.options();
+    if (!readExportOptions(parser, options))
+        return false;
+    model.setOptions(options);
+    if (!album.isEmpty())
+        model.setSelectedFolder(album);
+    return true;
+}
+
 // Several files: each exported as the window would, the row measured against the Tovi before
 // anything is written, then written one after another; a file that fails never stops the others.
 int sendRow(const CommandLine& line, const QStringList& files, const QString& album,
@@ -99,12 +111,8 @@ int sendRow(const CommandLine& line, const QStringList& files, const QString& al
         if (model.media()) {
             const QString copy = model.media()->url.toLocalFile();
             const auto removeCopy = qScopeGuard([&] { QFile::remove(copy); });
-            ExportOptions options = model.options();
-            if (!readExportOptions(parser, options))
+            if (!applySendOptions(parser, album, model))
                 return 2;
-            model.setOptions(options);
-            if (!album.isEmpty())
-                model.setSelectedFolder(album);
             model.chooseDestination(device);
             if (!model.error().isEmpty())
                 return failed(model.error()); // the same for every file
@@ -222,12 +230,8 @@ int send(CommandLine& line) {
     // The window keeps its private copy for the next change; a one-shot command has none.
     const QString copy = model.media()->url.toLocalFile();
     const auto removeCopy = qScopeGuard([&] { QFile::remove(copy); });
-    ExportOptions options = model.options();
-    if (!readExportOptions(parser, options))
+    if (!applySendOptions(parser, album, model))
         return 2;
-    model.setOptions(options);
-    if (!album.isEmpty())
-        model.setSelectedFolder(album);
     const QString device = absolute(parser.value(option("device")));
     if (line.isSet("wait"))
         waitForDevice(device, [&] {
