@@ -24,8 +24,12 @@ template <auto Release> struct CRelease {
 
 template <typename T, auto Release> using CHandle = std::unique_ptr<T, CRelease<Release>>;
 
-using FormatContextPtr =
-    CHandle<AVFormatContext, [](AVFormatContext* p) { avformat_close_input(&p); }>;
+// A named release function, not a lambda: the type is then the same in every file and may
+// cross between them.
+inline void closeFormatContext(AVFormatContext* p) {
+    avformat_close_input(&p);
+}
+using FormatContextPtr = CHandle<AVFormatContext, closeFormatContext>;
 using CodecContextPtr =
     CHandle<AVCodecContext, [](AVCodecContext* p) { avcodec_free_context(&p); }>;
 using FramePtr = CHandle<AVFrame, [](AVFrame* p) { av_frame_free(&p); }>;

@@ -1,9 +1,14 @@
 #include "media/video_bitstream.h"
 
+#include "media/media_error.h"
+
+#include <QFile>
 #include <QTransform>
 
 #include <cmath>
 #include <cstdint>
+#include <new>
+#include <string_view>
 #include <utility>
 
 extern "C" {
@@ -147,6 +152,43 @@ AVStream* bestVideoStream(AVFormatContext* format, const AVCodec** decoder) {
         }
     }
     return best;
+}
+
+FormatContextPtr openVideoFile(const QString& path, AVStream*& stream, const AVCodec*& decoder) {
+    stream = nullptr;
+    decoder = nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        throw std::bad_alloc();
+    // Plain local files only: a playlist or concat file must not reach the network or elsewhere.
+    raw->protocol_whitelist = av_strdup("file");
+    const QByteArray url = "file:" + QFile::encodeName(path);
+    if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0)
+        throw MediaError(MediaError::unreadable); // the context is freed on failure
+    FormatContextPtr opened(raw);
+    AVFormatContext* format = opened.get();
+    // MP4 and QuickTime headers describe their tracks fully: probing would decode frames for
+    // nothing, and each preview opens the file anew.
+    if (!std::string_view(format->iformat->name).starts_with("mov,") ||
+        !(stream = bestVideoStream(format, &decoder))) {
+        if (avformat_find_stream_info(format, nullptr) < 0)
+            throw MediaError(MediaError::unreadable);
+        stream = bestVideoStream(format, &decoder);
+    }
+    if (!stream)
+        throw MediaError(MediaError::unreadable);
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard =
+            format->streams[i] == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    return opened;
+}
+
+double statedSeconds(const AVFormatContext* format, const AVStream* stream) {
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        return double(stream->duration) * av_q2d(stream->time_base);
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        return double(format->duration) / AV_TIME_BASE;
+    return 0;
 }
 
 } // namespace tovi::video

@@ -1,8 +1,8 @@
 #pragma once
 
-// What a video stream tells without decoding it: which of its packets no later frame is
-// predicted from (read from the H.264 and HEVC slice headers), how its pictures are turned (the
-// display matrix), and which of a container's streams is the video.
+// What a video file tells without decoding it: its container opened for the video, which of its
+// packets no later frame is predicted from (read from the H.264 and HEVC slice headers), how its
+// pictures are turned (the display matrix), and which of a container's streams is the video.
 
 #include "media/c_handles.h"
 
@@ -29,5 +29,11 @@ QImage applyOrientation(QImage image, Orientation o);
 // The largest real video stream, the default one first; cover art is a video stream too.
 // Sets `decoder` to its decoder.
 AVStream* bestVideoStream(AVFormatContext* format, const AVCodec** decoder);
+
+// A local file's container, `stream` set to its video stream and `decoder` to that stream's
+// decoder; every other stream is discarded. Throws MediaError::unreadable.
+FormatContextPtr openVideoFile(const QString& path, AVStream*& stream, const AVCodec*& decoder);
+// The duration the stream or, failing that, the container states, in seconds; 0 when none.
+double statedSeconds(const AVFormatContext* format, const AVStream* stream);
 
 } // namespace tovi::video

@@ -8,7 +8,6 @@
 #include "media/video_frame_conversion.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -17,7 +16,6 @@
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 extern "C" {
@@ -139,40 +137,11 @@ struct VideoSource::State {
 // Opens the container and picks the video stream; the duration is read, not yet checked.
 void VideoSource::State::open(const QString& path) {
     format.reset();
-    stream = nullptr;
-    AVFormatContext* raw = avformat_alloc_context();
-    if (!raw)
-        throw std::bad_alloc();
-    // Plain local files only: a playlist or concat file must not reach the network or elsewhere.
-    raw->protocol_whitelist = av_strdup("file");
-    const QByteArray url = "file:" + QFile::encodeName(path);
-    if (avformat_open_input(&raw, url.constData(), nullptr, nullptr) < 0)
-        unreadable(); // the context is freed on failure
-    format.reset(raw);
-    // MP4 and QuickTime headers describe their tracks fully: probing would decode frames for
-    // nothing, and each preview opens the file anew.
-    const AVCodec* found = nullptr;
-    if (!std::string_view(format->iformat->name).starts_with("mov,") ||
-        !(stream = video::bestVideoStream(format.get(), &found))) {
-        if (avformat_find_stream_info(format.get(), nullptr) < 0)
-            unreadable();
-        stream = video::bestVideoStream(format.get(), &found);
-    }
-    if (!stream)
-        unreadable();
-    decoder = found;
+    format = video::openVideoFile(path, stream, decoder);
     DecodeBudget::require(stream->codecpar->width, stream->codecpar->height);
-    for (unsigned i = 0; i < format->nb_streams; ++i)
-        format->streams[i]->discard =
-            format->streams[i] == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-
     timeBase = av_q2d(stream->time_base);
     start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-    seconds = 0;
-    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-        seconds = double(stream->duration) * timeBase;
-    else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
-        seconds = double(format->duration) / AV_TIME_BASE;
+    seconds = video::statedSeconds(format.get(), stream);
 }
 
 // The duration of a stream that states none (a raw stream, a Matroska file written to a pipe),
