@@ -122,9 +122,9 @@ TEST_F(FatDevice, TooSmallVolumeRefusesBeforeAnythingChanges) {
     try {
         Game1Installer::install(big, volume.root(), backups());
         ADD_FAILURE() << "installed";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.kind(), PlatformError::outOfSpace);
-        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Brak miejsca na dysku")))
+    } catch (const DeviceSpaceError& error) {
+        EXPECT_EQ(error.failureKind(), FailureKind::deviceFull);
+        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Na Tovi brakuje miejsca: potrzeba")))
             << error.message().toStdString();
     }
     EXPECT_EQ(tree(volume.root()), before);

@@ -126,8 +126,9 @@ void checkSpace(const QString& game1, const Files& before, const Files& files) {
         return; // capacity unknown: the write phase's roll-back still covers a full disk
     const qint64 blockSize = static_cast<qint64>(volume.f_frsize);
     const qint64 available = static_cast<qint64>(volume.f_bavail) * blockSize;
-    if (available < requiredSpace(before, files, blockSize))
-        throw PlatformError(PlatformError::outOfSpace, game1, ENOSPC);
+    // The Tovi's own kind of full: the window then offers to make room on it.
+    if (const qint64 required = requiredSpace(before, files, blockSize); available < required)
+        throw DeviceSpaceError(required, available);
 }
 
 // Writes a card's old bytes back. When that fails (a full disk has no room for the temporary
