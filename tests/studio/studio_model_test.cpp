@@ -482,6 +482,46 @@ TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {
     EXPECT_TRUE(model.exportedURL().endsWith(QStringLiteral(".jpg")));
 }
 
+// The window's GIF made ahead of the send: once the settings rest, exactly what the send writes;
+// a change drops it at once; the send then writes it without encoding again.
+TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
+    StudioModel model(m_home.settings());
+    model.makeReadyAhead(true);
+    import(model, colours);
+    const ReadyExport& ready = model.ready();
+    ExportOptions options = model.options();
+    options.length = 2;
+    options.fps = 6;
+    model.setOptions(options);
+    EXPECT_EQ(ready.state(), ReadyExport::State::waiting);
+    ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
+    ASSERT_EQ(ready.state(), ReadyExport::State::ready);
+    EXPECT_TRUE(ready.fits());
+    EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(*model.media(), options));
+
+    options.fps = 5; // a change drops what was made
+    model.setOptions(options);
+    EXPECT_EQ(ready.state(), ReadyExport::State::waiting);
+    EXPECT_FALSE(ready.take(*model.media(), options));
+    ASSERT_TRUE(waitUntil([&] { return ready.state() == ReadyExport::State::ready; }));
+    const QByteArray made = ready.bytes();
+    QSignalSpy progress(&model, &StudioModel::exportProgress);
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(model.output(), made);
+    EXPECT_EQ(readFile(model.exportedURL()), made);
+    spin(20);
+    EXPECT_TRUE(progress.isEmpty()) << "nothing encoded again";
+
+    // A JPEG is not made ahead; a model without it makes nothing.
+    options.format = OutputFormat::jpg;
+    model.setOptions(options);
+    EXPECT_EQ(ready.state(), ReadyExport::State::none);
+    StudioModel oneShot(m_home.settings(), StudioModel::Work::oneShot);
+    import(oneShot, colours);
+    EXPECT_EQ(oneShot.ready().state(), ReadyExport::State::none);
+}
+
 TEST_F(Studio, ACancelledExportStopsQuietlyAndKeepsThePreviousOne) {
     StudioModel model(m_home.settings());
     import(model, colours);

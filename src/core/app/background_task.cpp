@@ -7,6 +7,9 @@
 
 #include <new>
 
+#include <pthread.h>
+#include <sched.h>
+
 namespace tovi {
 
 QString describeFailure(std::exception_ptr failure) {
@@ -41,6 +44,26 @@ QThreadPool& workerThreads() {
         return threads;
     }();
     return *pool;
+}
+
+IdleScheduling::IdleScheduling() {
+    sched_param param{};
+    int policy = 0;
+    if (pthread_getschedparam(pthread_self(), &policy, &param) != 0)
+        return;
+    sched_param idle{};
+    if (pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle) == 0) {
+        m_policy = policy;
+        m_priority = param.sched_priority;
+    }
+}
+
+IdleScheduling::~IdleScheduling() {
+    if (m_policy < 0)
+        return;
+    sched_param param{};
+    param.sched_priority = m_priority;
+    pthread_setschedparam(pthread_self(), m_policy, &param);
 }
 
 QThreadPool& deviceThreads() {

@@ -102,6 +102,21 @@ void runInBackground(QObject* context, Work work, Done done) {
                             detail::backgroundJob(context, std::move(work), std::move(done)));
 }
 
+// While it lives, the calling thread runs only when the machine has nothing else to do (Linux's
+// SCHED_IDLE), and so do the threads it starts (decoders, the GIF writer's): for work made ahead
+// of need, which must never slow the window. The thread's scheduling is restored after.
+class IdleScheduling {
+public:
+    IdleScheduling();
+    ~IdleScheduling();
+    IdleScheduling(const IdleScheduling&) = delete;
+    IdleScheduling& operator=(const IdleScheduling&) = delete;
+
+private:
+    int m_policy = -1; // none changed
+    int m_priority = 0;
+};
+
 // The threads of device work: a pool of its own, so that a call hung on a device for minutes
 // never holds one of the global pool's few threads (previews render there). It is never
 // destroyed, so quitting never waits for a hung device; tests wait for it with waitForDone().

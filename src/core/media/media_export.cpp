@@ -147,9 +147,12 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
 
 QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
                        const ExportProgress& progress) {
-    QByteArray bytes = encoded(media, options, progress);
-    if (options.format == OutputFormat::gif)
-        return checkedGif(std::move(bytes));
+    return checkedExport(encoded(media, options, progress), options);
+}
+
+QByteArray checkedExport(QByteArray bytes, const ExportOptions& options) {
+    if (options.format == OutputFormat::gif && bytes.size() > maxGifBytes)
+        throw MediaError(MediaError::tooLarge);
     return bytes;
 }
 

@@ -84,6 +84,9 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
 // The same for media already inspected (or described): the file is not inspected again.
 QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
                        const ExportProgress& progress = {});
+// `bytes` of encoded(…, options) as exportMedia gives them: a GIF over 2 MiB throws
+// MediaError::tooLarge.
+QByteArray checkedExport(QByteArray bytes, const ExportOptions& options);
 // What exportMedia would give, a GIF over 2 MiB included (never MediaError::tooLarge): its
 // size tells how far it is from fitting.
 QByteArray encoded(const MediaInfo& media, const ExportOptions& options,

@@ -97,8 +97,15 @@ void StudioModel::setOptions(const ExportOptions& options) {
         return;
     m_options = options;
     m_playback.setFragment(m_media, m_options);
+    if (m_readyAhead)
+        m_ready.follow(m_media, m_options);
     emit optionsChanged();
     saveWork();
+}
+
+void StudioModel::makeReadyAhead(bool on) {
+    m_readyAhead = on;
+    m_ready.follow(on ? m_media : std::nullopt, m_options);
 }
 
 void StudioModel::setSelectedFolder(const QString& folder) {
@@ -211,6 +218,8 @@ void StudioModel::showMedia(const Imported& imported, const QString& name,
         emit mediaNameChanged();
     }
     setOptions(options);
+    if (m_readyAhead)
+        m_ready.follow(m_media, m_options);
     setOutput({});
     setExportedURL({});
     refreshPreview();
@@ -405,10 +414,12 @@ void StudioModel::prepare(bool saveToDevice) {
     // The file is written beside the private copy by the export's worker, as soon as it is made.
     const QString name = outputName(options.format);
     const QString local = QDir(WorkingFolder::path()).filePath(name);
+    // What was made ahead for exactly these settings is written at once.
     runInBackground(
         this,
-        [media, options, progress, local] {
-            QByteArray bytes = MediaProcessor::exportMedia(media, options, progress);
+        [media, options, progress, local, ready = m_ready.take(media, options)] {
+            QByteArray bytes = ready ? MediaProcessor::checkedExport(*ready, options)
+                                     : MediaProcessor::exportMedia(media, options, progress);
             atomicWrite(local, bytes);
             return bytes;
         },

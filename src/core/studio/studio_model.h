@@ -5,6 +5,7 @@
 #include "device/device_job.h"
 #include "media/media_types.h"
 #include "studio/fragment_playback.h"
+#include "studio/ready_export.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -75,6 +76,10 @@ public:
     const QString& exportedURL() const { return m_exportedURL; }
     // The fragment playing on the preview, for a sampled GIF of animated media.
     FragmentPlayback& playback() { return m_playback; }
+    // The GIF the send would write, made ahead of it once `makeReadyAhead(true)` (the window;
+    // a one-shot command exports once and needs none). The send then writes those bytes.
+    const ReadyExport& ready() const { return m_ready; }
+    void makeReadyAhead(bool on);
 
     // Changes the settings; the caller refreshes the preview when the picture depends on them.
     void setOptions(const ExportOptions& options);
@@ -179,6 +184,8 @@ private:
     std::shared_ptr<std::atomic<bool>> m_exportCancelled; // of the export under way
     DeviceJob m_albumWrite;
     FragmentPlayback m_playback;
+    ReadyExport m_ready;
+    bool m_readyAhead = false;
     std::unique_ptr<DeferredWrite> m_work; // none without a working folder
 };
 

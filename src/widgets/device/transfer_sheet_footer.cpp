@@ -27,16 +27,13 @@ using SheetParts::iconLabel;
 using SheetParts::textLabel;
 using SheetParts::withAlpha;
 
-QColor errorColor() {
-    return Theme::isDark() ? QColor(255, 105, 97) : QColor(208, 48, 40);
-}
-
 } // namespace
 
 // The error line: a red-tinted rounded band.
 QWidget* ToviTransferSheet::buildErrorLine() {
     m_errorLine = new SheetParts::Band(
-        [](const QWidget*) { return withAlpha(errorColor(), Theme::isDark() ? 0.16 : 0.09); }, 10);
+        [](const QWidget*) { return withAlpha(Theme::error(), Theme::isDark() ? 0.16 : 0.09); },
+        10);
     m_errorLine->setObjectName(QStringLiteral("errorLine"));
     setAlert(m_errorLine);
     auto* row = new QHBoxLayout(m_errorLine);
@@ -153,9 +150,9 @@ void ToviTransferSheet::buildButtons(QVBoxLayout* footer) {
 
 void ToviTransferSheet::restyleError() {
     m_errorIcon->setPixmap(
-        Icons::pixmap(QStringLiteral("exclamationmark.circle"), errorColor(), 18));
+        Icons::pixmap(QStringLiteral("exclamationmark.circle"), Theme::error(), 18));
     QPalette red = m_errorText->palette();
-    red.setColor(QPalette::WindowText, errorColor());
+    red.setColor(QPalette::WindowText, Theme::error());
     m_errorText->setPalette(red);
 }
 

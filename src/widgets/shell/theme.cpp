@@ -138,6 +138,10 @@ QColor secondary(const QWidget* widget) {
     return primary(widget, 0.55);
 }
 
+QColor error() {
+    return isDark() ? QColor(255, 105, 97) : QColor(208, 48, 40);
+}
+
 bool reduceMotion() {
     static const bool reduced = [] {
         if (qEnvironmentVariableIsSet("TOVI_REDUCE_MOTION"))

@@ -25,6 +25,8 @@ QPalette palette(bool dark);
 // The text colour at a given opacity: secondary text (0.55), hairlines (0.06), fills (0.04).
 QColor primary(const QWidget* widget, double opacity = 1.0);
 QColor secondary(const QWidget* widget);
+// The colour of what went wrong: an error's text and symbol, a size over its limit.
+QColor error();
 
 // Runs `restyle` now and again after every change of theme, while `owner` lives: for what
 // takes its colours from the theme but is not repainted from the palette (icons, sheets).

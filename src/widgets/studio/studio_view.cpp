@@ -1,5 +1,7 @@
 #include "studio_view.h"
 
+#include "studio/ready_size.h"
+
 #include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
@@ -41,7 +43,8 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     , m_model(model)
     , m_settings(settings)
     , m_preview(new DevicePreview)
-    , m_sendBar(new SendBar)
+    , m_readySize(new ReadySize)
+    , m_sendBar(new SendBar(m_readySize))
     , m_context(new QWidget)
     , m_spinner(new Spinner(14))
     , m_contextText(new ElidedLabel) {
@@ -92,6 +95,10 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     column->addWidget(m_sendBar);
     m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
     connect(m_sendBar, &SendBar::triggered, this, &StudioView::openTransfer);
+    // The window makes the GIF ahead of the send and shows its size beside the button.
+    connect(&m_model.ready(), &ReadyExport::changed, this,
+            [this] { m_readySize->show(m_model.ready()); });
+    m_model.makeReadyAhead(true);
 
     connect(&m_model, &StudioModel::mediaChanged, this, &StudioView::syncMedia);
     connect(&m_model, &StudioModel::mediaNameChanged, this, &StudioView::syncBusy);

@@ -17,6 +17,7 @@ namespace tovi {
 
 class DevicePreview;
 class EditorWorkspace;
+class ReadySize;
 class MaterialPanel;
 class SendBar;
 class Settings;
@@ -74,6 +75,7 @@ private:
     Settings& m_settings;
     EditorWorkspace* m_workspace;
     DevicePreview* m_preview;
+    ReadySize* m_readySize;
     SendBar* m_sendBar;
     QWidget* m_context;
     Spinner* m_spinner;
