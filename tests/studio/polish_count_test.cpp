@@ -1,4 +1,5 @@
 #include "app/polish_count.h"
+#include "app/polish_format.h"
 
 #include <gtest/gtest.h>
 
@@ -19,4 +20,18 @@ TEST(PolishCount, TheNounAgreesWithTheNumber) {
     // After "z" the genitive: one frame is "klatki", any other number "klatek".
     EXPECT_EQ(PolishCount::framesDone(1, 1), QStringLiteral("1 z 1 klatki"));
     EXPECT_EQ(PolishCount::framesDone(3, 22), QStringLiteral("3 z 22 klatek"));
+}
+
+// A size beside its limit is rounded towards the limit's side it is on: a GIF that fits never
+// reads as over, one over never as fitting, and a small one never as nothing.
+TEST(PolishFormat, ASizeAgainstItsLimitStaysOnItsSide) {
+    const qint64 limit = 2 << 20;
+    EXPECT_EQ(PolishFormat::sizeOfLimit(2'034'252, limit), QStringLiteral("1,94 MB z 2 MB"));
+    EXPECT_EQ(PolishFormat::sizeOfLimit(limit, limit), QStringLiteral("2 MB z 2 MB"));
+    EXPECT_EQ(PolishFormat::sizeOfLimit(limit + 1, limit),
+              QStringLiteral("Za duży: 2,01 MB z 2 MB"));
+    EXPECT_EQ(PolishFormat::sizeOfLimit(2'747'000, limit),
+              QStringLiteral("Za duży: 2,62 MB z 2 MB"));
+    EXPECT_EQ(PolishFormat::sizeOfLimit(9'000, limit), QStringLiteral("0,01 MB z 2 MB"));
+    EXPECT_EQ(PolishFormat::sizeOfLimit(0, limit), QStringLiteral("0 MB z 2 MB"));
 }

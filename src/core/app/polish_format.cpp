@@ -43,8 +43,9 @@ QString fittingMegabytes(qint64 bytes) {
 }
 
 QString sizeOfLimit(qint64 bytes, qint64 limit) {
-    if (bytes <= limit)
-        return fittingMegabytes(bytes) + QStringLiteral(" z ") + limitMegabytes(limit);
+    if (bytes <= limit) // a few kilobytes show as a hundredth, never as nothing
+        return megabytes(std::max<qint64>(bytes * 100 / mebibyte, bytes > 0)) +
+               QStringLiteral(" z ") + limitMegabytes(limit);
     return QStringLiteral("Za duży: ") + megabytes((bytes * 100 + mebibyte - 1) / mebibyte) +
            QStringLiteral(" z ") + limitMegabytes(limit);
 }

@@ -23,8 +23,8 @@ QString backupDate(const QDateTime& when);
 // A limit of whole mebibytes as the texts name it: 2 MiB is "2 MB".
 QString limitMegabytes(qint64 bytes);
 // A size against its limit, in mebibytes with at most two decimals: "1,94 MB z 2 MB" when it
-// fits (rounded down, never shown above the limit), "Za duży: 2,6 MB z 2 MB" when it does not
-// (rounded up, never shown at the limit).
+// fits (rounded down, never shown above the limit; a few kilobytes are "0,01 MB"), "Za duży:
+// 2,6 MB z 2 MB" when it does not (rounded up, never shown at the limit).
 QString sizeOfLimit(qint64 bytes, qint64 limit);
 // A size as a suggestion shows it: "1,9 MB", rounded down.
 QString fittingMegabytes(qint64 bytes);

@@ -42,6 +42,7 @@ void ReadySize::show(const ReadyExport& ready) {
         return;
     case ReadyExport::State::waiting:
         m_text->setText(QStringLiteral("Sprawdzam rozmiar…"));
+        m_text->setAccessibleName(m_text->text());
         m_text->setForegroundRole(QPalette::PlaceholderText);
         m_text->setStyleSheet({});
         m_bar->setVisible(false);
@@ -54,6 +55,7 @@ void ReadySize::show(const ReadyExport& ready) {
     const qint64 limit = MediaProcessor::maxGifBytes;
     const QString text = PolishFormat::sizeOfLimit(bytes, limit);
     m_text->setText(text);
+    m_text->setAccessibleName(text);
     m_text->setForegroundRole(QPalette::WindowText);
     m_text->setStyleSheet(
         ready.fits() ? QString() : QStringLiteral("color: %1;").arg(Theme::css(Theme::error())));
