@@ -262,6 +262,9 @@ def read_as_orca(app, window, button):
         press(key)
         wait_for(lambda: window, "push button", f"{then} podgląd")
     every_tool(window, "Grafika")
+    # The GIF is made ahead of the send: its size stands beside the button, said as an alert.
+    wait_until(lambda: any(n.getRoleName() == "alert" and re.fullmatch(r"[0-9,]+ MB z 2 MB", n.name)
+                           for n in walk(window)), what="the size beside the send button")
     # A title typed brings its clear button, which empties the line.
     title = find(window, "text", "Tytuł")
     title.queryEditableText().setTextContents("Lato")
