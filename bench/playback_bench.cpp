@@ -1,10 +1,11 @@
 // The playing preview on the benchmark clip, as the studio model drives it: how soon a change of
 // start plays, how soon a whole fragment is decoded, what playing from the cache costs, how
 // punctual it stays while a hand drags the crop, and its memory. One figure per run:
-//   playback_bench first|ready|cpu|drag|memory [still]
+//   playback_bench first|ready|cpu|drag|ahead|memory [still]
 // bench/playback_bench.sh runs them and sets the decoding against FFmpeg's floor.
 #include "app/background_task.h"
 #include "app/settings.h"
+#include "media/media_processor.h"
 #include "media/video_source.h"
 #include "studio/studio_model.h"
 
@@ -216,6 +217,46 @@ int main(int argc, char** argv) {
                         "per 10 s\n",
                         punctuality.late, punctuality.shown, punctuality.playingSeconds,
                         punctuality.late * 10 / std::max(punctuality.playingSeconds, 1e-9));
+        } else if (mode == QStringLiteral("ahead")) {
+            // The GIF made ahead of the send while the fragment plays from the cache: from the
+            // settings resting to the size, against exporting the same fragment here alone, and
+            // the punctuality of the playing preview meanwhile.
+            bench.change(
+                [](ExportOptions& o) {
+                    o.start = 0;
+                    o.length = 8;
+                    o.fps = 12;
+                },
+                [&] { return bench.allReady(); });
+            bench.settle();
+            Punctuality punctuality;
+            QElapsedTimer clock;
+            clock.start();
+            QObject::connect(&playback, &FragmentPlayback::frameChanged,
+                             [&] { punctuality.onFrame(playback, clock.nsecsElapsed()); });
+            const ReadyExport& ready = bench.model().ready();
+            QElapsedTimer rested;
+            QObject::connect(&ready, &ReadyExport::changed, [&] {
+                if (!rested.isValid())
+                    rested.start(); // the first change: the settings are taken
+            });
+            bench.model().makeReadyAhead(true);
+            waitFor([&] { return ready.state() == ReadyExport::State::ready; }, 120000);
+            const double ahead = double(rested.nsecsElapsed()) / 1e9 - ReadyExport::restMs / 1e3;
+            const double playing = punctuality.playingSeconds;
+            const int late = punctuality.late;
+            QElapsedTimer alone;
+            alone.start();
+            const QByteArray sent =
+                MediaProcessor::exportMedia(*bench.model().media(), bench.model().options());
+            const double aloneSeconds = double(alone.nsecsElapsed()) / 1e9;
+            std::printf("made ahead: %.2f s from the rest to the size (%lld bytes, %s the "
+                        "export's); the export alone %.2f s: %.2f ×; meanwhile %d late of %d "
+                        "frames in %.1f s of playback: %.2f late per 10 s\n",
+                        ahead, qint64(ready.bytes().size()),
+                        ready.bytes() == sent ? "the same bytes as" : "NOT", aloneSeconds,
+                        ahead / aloneSeconds, late, punctuality.shown, playing,
+                        late * 10 / std::max(playing, 1e-9));
         } else if (mode == QStringLiteral("memory")) {
             // A start moved, as a person does first (the still preview opens its decoder then),
             // and the longest fragment: 96 frames.
@@ -229,7 +270,7 @@ int main(int argc, char** argv) {
             std::printf("%s: peak %.1f MB, resident %.1f MB\n", still ? "still preview" : "playing",
                         memoryMb("VmHWM"), memoryMb("VmRSS"));
         } else {
-            std::fprintf(stderr, "modes: first ready cpu drag memory [still]\n");
+            std::fprintf(stderr, "modes: first ready cpu drag ahead memory [still]\n");
             status = 2;
         }
     }
