@@ -148,7 +148,9 @@ int main(int argc, char** argv) {
         qEnvironmentVariable("TOVI_BENCH_MEDIA", QStringLiteral("/tmp/tovi-bench"));
     int status = 0;
     {
-        Bench bench(media + QStringLiteral("/src_1080p.mp4"));
+        // The benchmark clip, or another of bench/ (TOVI_BENCH_CLIP=night.mp4).
+        Bench bench(media + QLatin1Char('/') +
+                    qEnvironmentVariable("TOVI_BENCH_CLIP", QStringLiteral("src_1080p.mp4")));
         FragmentPlayback& playback = bench.playback();
         playback.setEnabled(!still);
         if (mode == QStringLiteral("first")) {
