@@ -1,0 +1,48 @@
+#pragma once
+
+// The way out of a GIF that came to more than 2 MiB: the highest frame rate and the longest
+// length below the chosen ones that fit, each proven by encoding exactly the options it offers
+// (MediaProcessor::encoded), never guessed. Only a GIF sampled from a film or an animation has
+// them: a JPEG has no limit and a turn no fragment to shorten.
+//
+// Each search starts from a proportional estimate and narrows down between the steps known to
+// fit and those known not to, halving when the estimates waste its encodes: at most 6 encodes
+// for the frame rate (1 … 11) and 9 for the length (tenths of a second, 0.1 … 7.9), usually two
+// each. A suggestion is the highest step that fits whose next step up was encoded too large (or
+// is the chosen one).
+//
+// Pure: values in, a value out, no shared state; for a worker thread. `progress` is handed to
+// every encode as MediaProcessor::encoded takes it (each encode counts its own frames);
+// returning false throws Cancelled within one frame's work.
+
+#include "media/media_processor.h"
+#include "media/media_types.h"
+
+#include <QtGlobal>
+#include <optional>
+
+namespace tovi {
+
+// Options that fit, and the size their encode came to.
+struct FitSuggestion {
+    ExportOptions options;
+    qsizetype bytes = 0;
+
+    bool operator==(const FitSuggestion&) const = default;
+};
+
+struct FitSuggestions {
+    std::optional<FitSuggestion> fps;    // only options.fps differs from the chosen options
+    std::optional<FitSuggestion> length; // only options.length differs (whole tenths)
+
+    bool empty() const { return !fps && !length; }
+    bool operator==(const FitSuggestions&) const = default;
+};
+
+// What fits instead of `options`, whose GIF of `media` came to `bytes`. Nothing when it fits,
+// when it is not a sampled GIF, or where even the lowest step does not fit. Throws what
+// MediaProcessor::encoded throws, Cancelled included.
+FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
+                              const MediaProcessor::ExportProgress& progress = {});
+
+} // namespace tovi
