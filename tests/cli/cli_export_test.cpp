@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -113,6 +114,21 @@ TEST(CliExport, MotionAndTheSizeAhead) {
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
     EXPECT_EQ(dry.out, tovi::PolishFormat::sizeOfLimit(written.size(), 2 << 20) + u'\n');
     EXPECT_EQ(QDir(dir.path()).count(), 3u) << "nothing written but out.gif";
+
+    // Too large: the size, then what would fit, and still a failure.
+    const QString busy = dir.filePath(QStringLiteral("busy.gif"));
+    QFile noise(busy);
+    ASSERT_TRUE(noise.open(QIODevice::WriteOnly));
+    noise.write(tovi::test::noiseGif(36, 12));
+    noise.close();
+    const CliResult over = runTovi({QStringLiteral("export"), busy, QStringLiteral("--dry-run")});
+    EXPECT_EQ(over.status, 1) << over.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Za duży: 2,\\d+ MB z 2 MB\n"
+                                                  "Przy ([1-9]|1[01]) kl\\./s: 1,\\d+ MB\n"
+                                                  "Przy [0-2],\\d s: 1,\\d+ MB\n$"))
+                    .match(over.out)
+                    .hasMatch())
+        << over.out.toStdString();
 }
 
 TEST(CliCard, RendersTheCardGif) {

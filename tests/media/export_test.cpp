@@ -1,3 +1,5 @@
+#include "app/tovi_error.h"
+#include "media/fit_suggestions.h"
 #include "media/fragment_sampler.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
@@ -268,26 +270,64 @@ TEST_F(Export, CaptionsAreDrawnOnEveryFrame) {
 TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
     // Eight seconds of noise changing six times a second cannot fit 2 MiB at 12 fps, nor can an
     // eight-second turn of it; at 1 fps it does.
-    std::vector<QRgb> palette;
-    QRandomGenerator random(7);
-    for (int i = 0; i < 256; ++i)
-        palette.push_back(random.generate() | 0xff000000u);
-    std::vector<test::GifFrameSpec> frames;
-    for (int f = 0; f < 48; ++f) {
-        test::GifFrameSpec frame;
-        frame.rect = QRect(0, 0, 240, 240);
-        for (int p = 0; p < 240 * 240; ++p)
-            frame.pixels.push_back(static_cast<unsigned char>(random.bounded(256)));
-        frame.delayCentiseconds = f % 3 == 2 ? 16 : 17;
-        frames.push_back(std::move(frame));
-    }
-    const QUrl noise = write("noise.gif", test::buildGif({240, 240}, palette, frames));
+    const QUrl noise = write("noise.gif", test::noiseGif(48, 6));
     EXPECT_EQ(failure(noise, gif(0, 8, 12)), MediaError::tooLarge);
     ExportOptions turning = gif(0, 8, 12);
     turning.rotation = true;
     turning.rotationSeconds = 8;
     EXPECT_EQ(failure(noise, turning), MediaError::tooLarge) << "a turning GIF as well";
     EXPECT_LE(MediaProcessor::exportMedia(noise, gif(0, 8, 1)).size(), MediaProcessor::maxGifBytes);
+}
+
+TEST_F(Export, ATooLargeGifOffersOnlyWhatWasProvenToFit) {
+    // Three seconds of noise at 12 fps come to about 2.5 MiB, well above what fits.
+    const MediaInfo media = MediaProcessor::inspect(write("busy.gif", test::noiseGif(36, 12)));
+    const ExportOptions chosen = gif(0, 8, 12);
+    const qsizetype bytes = MediaProcessor::encoded(media, chosen).size();
+    ASSERT_GT(bytes, MediaProcessor::maxGifBytes);
+
+    int encodes = 0;
+    const FitSuggestions found =
+        fitSuggestions(media, chosen, bytes, [&encodes](int done, int total) {
+            encodes += done == total;
+            return true;
+        });
+    ASSERT_TRUE(found.fps && found.length);
+    EXPECT_LE(encodes, 6) << "usually two a suggestion";
+    for (const FitSuggestion* offered : {&*found.fps, &*found.length}) {
+        EXPECT_EQ(MediaProcessor::exportMedia(media, offered->options).size(), offered->bytes)
+            << "the export gives the bytes that were measured";
+        EXPECT_LE(offered->bytes, MediaProcessor::maxGifBytes);
+    }
+    ExportOptions expected = chosen;
+    expected.fps = found.fps->options.fps;
+    EXPECT_EQ(found.fps->options, expected) << "only the frame rate changes";
+    ASSERT_LT(expected.fps, 12);
+    if (expected.fps < 11) {
+        expected.fps += 1;
+        EXPECT_GT(MediaProcessor::encoded(media, expected).size(), MediaProcessor::maxGifBytes)
+            << "the highest frame rate that fits";
+    }
+    expected = chosen;
+    expected.length = found.length->options.length;
+    EXPECT_EQ(found.length->options, expected) << "only the length changes";
+    EXPECT_LT(expected.length, 3.0) << "shorter than the 3 s the fragment holds";
+    EXPECT_DOUBLE_EQ(expected.length * 10, std::round(expected.length * 10)) << "in tenths";
+
+    // Nothing to offer for what fits, for a JPEG or for a turn, and no encode to find that out.
+    encodes = 0;
+    const auto counting = [&encodes](int, int) { return ++encodes, true; };
+    EXPECT_TRUE(fitSuggestions(media, chosen, MediaProcessor::maxGifBytes, counting).empty());
+    ExportOptions other = chosen;
+    other.format = OutputFormat::jpg;
+    EXPECT_TRUE(fitSuggestions(media, other, bytes, counting).empty());
+    other = chosen;
+    other.rotation = true;
+    EXPECT_TRUE(fitSuggestions(media, other, bytes, counting).empty());
+    EXPECT_EQ(encodes, 0);
+
+    // Stopped, the search gives up at once.
+    EXPECT_THROW(fitSuggestions(media, chosen, bytes, [](int, int) { return false; }), Cancelled);
 }
 
 TEST(RotationGif, TimingAndDirection) {
