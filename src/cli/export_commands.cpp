@@ -72,7 +72,10 @@ int sizeOnly(const MediaInfo& media, const ExportOptions& options,
 int exportGraphic(CommandLine& line) {
     addOutputOption(line);
     addExportOptions(line);
-    line.add({{option("dry-run"), QStringLiteral("pokazuje rozmiar, nie zapisując pliku")}});
+    line.add({{option("dry-run"),
+               QStringLiteral("pokazuje rozmiar, nie zapisując pliku; gdy GIF się nie mieści, "
+                              "także najwyższą liczbę klatek na sekundę i najdłuższy "
+                              "fragment, które się zmieszczą")}});
     if (const auto status = line.parse(1))
         return *status;
     const bool dryRun = line.isSet("dry-run");
