@@ -280,20 +280,23 @@ TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
 }
 
 TEST_F(Export, ATooLargeGifOffersOnlyWhatWasProvenToFit) {
-    // Three seconds of noise at 12 fps come to about 2.5 MiB, well above what fits.
+    // Noise at 12 fps: 2.6 s of it come to a little more than fits.
     const MediaInfo media = MediaProcessor::inspect(write("busy.gif", test::noiseGif(36, 12)));
-    const ExportOptions chosen = gif(0, 8, 12);
+    const ExportOptions chosen = gif(0, 2.6, 12);
     const qsizetype bytes = MediaProcessor::encoded(media, chosen).size();
     ASSERT_GT(bytes, MediaProcessor::maxGifBytes);
 
     int encodes = 0;
+    int most = 0; // frames of the largest encode
     const FitSuggestions found =
-        fitSuggestions(media, chosen, bytes, [&encodes](int done, int total) {
+        fitSuggestions(media, chosen, bytes, [&encodes, &most](int done, int total) {
             encodes += done == total;
+            most = std::max(most, total);
             return true;
         });
     ASSERT_TRUE(found.fps && found.length);
-    EXPECT_LE(encodes, 6) << "usually two a suggestion";
+    EXPECT_LE(encodes, 4) << "usually two a suggestion";
+    EXPECT_LT(most, 32) << "nothing tried at or above the chosen 2.6 s at 12 fps";
     for (const FitSuggestion* offered : {&*found.fps, &*found.length}) {
         EXPECT_EQ(MediaProcessor::exportMedia(media, offered->options).size(), offered->bytes)
             << "the export gives the bytes that were measured";
@@ -311,7 +314,7 @@ TEST_F(Export, ATooLargeGifOffersOnlyWhatWasProvenToFit) {
     expected = chosen;
     expected.length = found.length->options.length;
     EXPECT_EQ(found.length->options, expected) << "only the length changes";
-    EXPECT_LT(expected.length, 3.0) << "shorter than the 3 s the fragment holds";
+    EXPECT_LT(expected.length, 2.6);
     EXPECT_DOUBLE_EQ(expected.length * 10, std::round(expected.length * 10)) << "in tenths";
 
     // Nothing to offer for what fits, for a JPEG or for a turn, and no encode to find that out.
@@ -328,6 +331,31 @@ TEST_F(Export, ATooLargeGifOffersOnlyWhatWasProvenToFit) {
 
     // Stopped, the search gives up at once.
     EXPECT_THROW(fitSuggestions(media, chosen, bytes, [](int, int) { return false; }), Cancelled);
+}
+
+// Sizes that sit just either side of the limit mislead every guess: the search still settles,
+// within its encodes, on the highest step that fits.
+TEST(FitSearch, SettlesWithinItsEncodesWhereverTheLimitFalls) {
+    EXPECT_EQ(maxEncodes(12), 6);
+    EXPECT_EQ(maxEncodes(80), 9);
+    for (const int top : {2, 12, 80}) {
+        for (int highest = 0; highest < top; ++highest) {
+            std::vector<int> tried;
+            const auto found =
+                highestFitting(top, top, MediaProcessor::maxGifBytes + 1, [&](int step) {
+                    tried.push_back(step);
+                    ExportOptions options;
+                    options.fps = step;
+                    return FitSuggestion{options,
+                                         MediaProcessor::maxGifBytes + (step > highest ? 1 : -1)};
+                });
+            EXPECT_EQ(found ? found->options.fps : 0, highest) << top;
+            EXPECT_LE(int(tried.size()), maxEncodes(top)) << top << " " << highest;
+            std::sort(tried.begin(), tried.end());
+            EXPECT_EQ(std::adjacent_find(tried.begin(), tried.end()), tried.end());
+            EXPECT_TRUE(tried.empty() || (tried.front() >= 1 && tried.back() < top));
+        }
+    }
 }
 
 TEST(RotationGif, TimingAndDirection) {

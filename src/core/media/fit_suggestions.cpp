@@ -18,20 +18,24 @@ int halvings(int candidates) {
     return encodes;
 }
 
-// The highest step in 1 … top − 1 whose encode fits, `top` (worth `topSteps`, not necessarily
-// whole) having come to `topBytes`. Bytes grow about as the steps do: each guess scales the last
-// encode to the limit. A clip coded to fit fills most of its room, so a guess from a fitting
-// encode lands just above it; one from an encode too large lands just under, unless the bytes
-// per frame change much with the step. Two encodes to spare keep the guesses; past them, halve.
-template <class Encode>
+} // namespace
+
+int maxEncodes(int top) {
+    return halvings(top - 1) + 2;
+}
+
+// Bytes grow about as the steps do: each guess scales the last encode to the limit. A clip coded
+// to fit fills most of its room, so a guess from a fitting encode lands just above it; one from
+// an encode too large lands just under, unless the bytes per frame change much with the step.
+// Two encodes to spare keep the guesses; past them, halve.
 std::optional<FitSuggestion> highestFitting(int top, double topSteps, qsizetype topBytes,
-                                            const Encode& encodeAt) {
+                                            const std::function<FitSuggestion(int)>& encodeAt) {
     std::optional<FitSuggestion> best;
     int fits = 0;    // the highest step known to fit, or none
     int fails = top; // the lowest known not to
     double lastSteps = topSteps;
     qsizetype lastBytes = topBytes;
-    int encodes = halvings(top - 1) + 2;
+    int encodes = maxEncodes(top);
     while (fails - fits > 1) {
         const int candidates = fails - fits - 1;
         const int step = std::clamp(halvings(candidates) < encodes
@@ -52,8 +56,6 @@ std::optional<FitSuggestion> highestFitting(int top, double topSteps, qsizetype 
     }
     return best;
 }
-
-} // namespace
 
 FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
                               const MediaProcessor::ExportProgress& progress) {

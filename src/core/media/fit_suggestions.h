@@ -19,6 +19,7 @@
 #include "media/media_types.h"
 
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 
 namespace tovi {
@@ -27,8 +28,6 @@ namespace tovi {
 struct FitSuggestion {
     ExportOptions options;
     qsizetype bytes = 0;
-
-    bool operator==(const FitSuggestion&) const = default;
 };
 
 struct FitSuggestions {
@@ -36,7 +35,6 @@ struct FitSuggestions {
     std::optional<FitSuggestion> length; // only options.length differs (whole tenths)
 
     bool empty() const { return !fps && !length; }
-    bool operator==(const FitSuggestions&) const = default;
 };
 
 // What fits instead of `options`, whose GIF of `media` came to `bytes`. Nothing when it fits,
@@ -44,5 +42,14 @@ struct FitSuggestions {
 // MediaProcessor::encoded throws, Cancelled included.
 FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
                               const MediaProcessor::ExportProgress& progress = {});
+
+// The search behind each suggestion, over steps 1 … top − 1 (frames per second, tenths of a
+// second): the highest whose encodeAt(step) fits, `top` (worth `topSteps`, which need not be
+// whole) having come to `topBytes` over the limit. It calls encodeAt at most
+// maxEncodes(top) times, and at no step twice.
+std::optional<FitSuggestion> highestFitting(int top, double topSteps, qsizetype topBytes,
+                                            const std::function<FitSuggestion(int)>& encodeAt);
+// 6 for the frame rate (top 12), 9 for 8 s in tenths (top 80).
+int maxEncodes(int top);
 
 } // namespace tovi
