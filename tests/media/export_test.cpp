@@ -313,9 +313,9 @@ TEST_F(Export, ATooLargeGifOffersOnlyWhatWasProvenToFit) {
     jpeg.format = OutputFormat::jpg;
     turn.rotation = true;
     const auto noEncode = [](int, int) -> bool { throw std::logic_error("an encode"); };
-    EXPECT_TRUE(fitSuggestions(media, chosen, MediaProcessor::maxGifBytes, noEncode).empty());
-    EXPECT_TRUE(fitSuggestions(media, jpeg, bytes, noEncode).empty());
-    EXPECT_TRUE(fitSuggestions(media, turn, bytes, noEncode).empty());
+    EXPECT_FALSE(fitSuggestions(media, chosen, MediaProcessor::maxGifBytes, noEncode).fps);
+    EXPECT_FALSE(fitSuggestions(media, jpeg, bytes, noEncode).length);
+    EXPECT_FALSE(fitSuggestions(media, turn, bytes, noEncode).fps);
 
     // Stopped, the search gives up at once.
     EXPECT_THROW(fitSuggestions(media, chosen, bytes, [](int, int) { return false; }), Cancelled);

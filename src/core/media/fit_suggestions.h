@@ -33,8 +33,6 @@ struct FitSuggestion {
 struct FitSuggestions {
     std::optional<FitSuggestion> fps;    // only options.fps differs from the chosen options
     std::optional<FitSuggestion> length; // only options.length differs (whole tenths)
-
-    bool empty() const { return !fps && !length; }
 };
 
 // What fits instead of `options`, whose GIF of `media` came to `bytes`. Nothing when it fits,
