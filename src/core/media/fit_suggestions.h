@@ -7,9 +7,9 @@
 //
 // Each search starts from a proportional estimate and narrows down between the steps known to
 // fit and those known not to, halving when the estimates waste its encodes: at most 6 encodes
-// for the frame rate (1 … 11) and 9 for the length (tenths of a second, 0.1 … 7.9), usually two
-// each. A suggestion is the highest step that fits whose next step up was encoded too large (or
-// is the chosen one).
+// for the frame rate (1 … 11) and 9 for the length (tenths of a second below the length the
+// export takes: under 8 s, under 4 s forwards and back), usually two each. A suggestion is the
+// highest step that fits whose next step up was encoded too large (or is the chosen one).
 //
 // Pure: values in, a value out, no shared state; for a worker thread. `progress` is handed to
 // every encode as MediaProcessor::encoded takes it (each encode counts its own frames);
