@@ -5,6 +5,7 @@
 #include "app/polish_count.h"
 #include "app/polish_format.h"
 #include "app/tovi_error.h"
+#include "media/fit_suggestions.h"
 #include "media/image_source.h"
 #include "media/media_processor.h"
 #include "packs/pack_renderer.h"
@@ -43,17 +44,27 @@ int save(const QString& path, const QByteArray& bytes) {
     return 0;
 }
 
-// What an export would write, said and not written: 0 when it fits, 1 when it does not.
+// What an export would write, said and not written: 0 when it fits, 1 when it does not, and
+// then what would fit, one line each.
 int sizeOnly(const MediaInfo& media, const ExportOptions& options,
              const MediaProcessor::ExportProgress& progress) {
     const QByteArray bytes = MediaProcessor::encoded(media, options, progress);
+    QTextStream out(stdout);
     if (options.format == OutputFormat::jpg) {
-        QTextStream(stdout) << PolishFormat::fittingMegabytes(bytes.size()) << '\n';
+        out << PolishFormat::fittingMegabytes(bytes.size()) << '\n';
         return 0;
     }
-    QTextStream(stdout) << PolishFormat::sizeOfLimit(bytes.size(), MediaProcessor::maxGifBytes)
-                        << '\n';
-    return bytes.size() <= MediaProcessor::maxGifBytes ? 0 : 1;
+    out << PolishFormat::sizeOfLimit(bytes.size(), MediaProcessor::maxGifBytes) << '\n';
+    if (bytes.size() <= MediaProcessor::maxGifBytes)
+        return 0;
+    out.flush(); // the size first: the suggestions take a few more encodes
+    const FitSuggestions found = fitSuggestions(media, options, bytes.size(), progress);
+    if (found.fps)
+        out << PolishFormat::suggestionAtFps(found.fps->options.fps, found.fps->bytes) << '\n';
+    if (found.length)
+        out << PolishFormat::suggestionAtLength(found.length->options.length, found.length->bytes)
+            << '\n';
+    return 1;
 }
 
 } // namespace
@@ -61,7 +72,10 @@ int sizeOnly(const MediaInfo& media, const ExportOptions& options,
 int exportGraphic(CommandLine& line) {
     addOutputOption(line);
     addExportOptions(line);
-    line.add({{option("dry-run"), QStringLiteral("pokazuje rozmiar, nie zapisując pliku")}});
+    line.add({{option("dry-run"),
+               QStringLiteral("pokazuje rozmiar, nie zapisując pliku; gdy GIF się nie mieści, "
+                              "także najwyższą liczbę klatek na sekundę i najdłuższy "
+                              "fragment, które się zmieszczą")}});
     if (const auto status = line.parse(1))
         return *status;
     const bool dryRun = line.isSet("dry-run");

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -113,6 +114,18 @@ TEST(CliExport, MotionAndTheSizeAhead) {
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
     EXPECT_EQ(dry.out, tovi::PolishFormat::sizeOfLimit(written.size(), 2 << 20) + u'\n');
     EXPECT_EQ(QDir(dir.path()).count(), 3u) << "nothing written but out.gif";
+
+    // Too large: the size, then what would fit, and still a failure.
+    QFile busy(dir.filePath(QStringLiteral("busy.gif")));
+    ASSERT_TRUE(busy.open(QIODevice::WriteOnly) && busy.write(tovi::test::noiseGif(36, 12)));
+    busy.close();
+    const CliResult over =
+        runTovi({QStringLiteral("export"), busy.fileName(), QStringLiteral("--dry-run")});
+    EXPECT_EQ(over.status, 1) << over.err.toStdString();
+    EXPECT_TRUE(over.out.contains(QRegularExpression(
+        QStringLiteral("^Za duży: 2,\\d+ MB z 2 MB\nPrzy ([1-9]|1[01]) kl\\./s: 1,\\d+ MB\n"
+                       "Przy [0-2],\\d s: 1,\\d+ MB\n$"))))
+        << over.out.toStdString();
 }
 
 TEST(CliCard, RendersTheCardGif) {

@@ -1,3 +1,5 @@
+#include "app/tovi_error.h"
+#include "media/fit_suggestions.h"
 #include "media/fragment_sampler.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
@@ -268,26 +270,73 @@ TEST_F(Export, CaptionsAreDrawnOnEveryFrame) {
 TEST_F(Export, OversizeGifsAreRefusedNotShrunk) {
     // Eight seconds of noise changing six times a second cannot fit 2 MiB at 12 fps, nor can an
     // eight-second turn of it; at 1 fps it does.
-    std::vector<QRgb> palette;
-    QRandomGenerator random(7);
-    for (int i = 0; i < 256; ++i)
-        palette.push_back(random.generate() | 0xff000000u);
-    std::vector<test::GifFrameSpec> frames;
-    for (int f = 0; f < 48; ++f) {
-        test::GifFrameSpec frame;
-        frame.rect = QRect(0, 0, 240, 240);
-        for (int p = 0; p < 240 * 240; ++p)
-            frame.pixels.push_back(static_cast<unsigned char>(random.bounded(256)));
-        frame.delayCentiseconds = f % 3 == 2 ? 16 : 17;
-        frames.push_back(std::move(frame));
-    }
-    const QUrl noise = write("noise.gif", test::buildGif({240, 240}, palette, frames));
+    const QUrl noise = write("noise.gif", test::noiseGif(48, 6));
     EXPECT_EQ(failure(noise, gif(0, 8, 12)), MediaError::tooLarge);
     ExportOptions turning = gif(0, 8, 12);
     turning.rotation = true;
     turning.rotationSeconds = 8;
     EXPECT_EQ(failure(noise, turning), MediaError::tooLarge) << "a turning GIF as well";
     EXPECT_LE(MediaProcessor::exportMedia(noise, gif(0, 8, 1)).size(), MediaProcessor::maxGifBytes);
+}
+
+TEST_F(Export, ATooLargeGifOffersOnlyWhatWasProvenToFit) {
+    // Noise at 12 fps: 2.6 s of it come to a little more than fits.
+    const MediaInfo media = MediaProcessor::inspect(write("busy.gif", test::noiseGif(36, 12)));
+    const ExportOptions chosen = gif(0, 2.6, 12);
+    const qsizetype bytes = MediaProcessor::encoded(media, chosen).size();
+    ASSERT_GT(bytes, MediaProcessor::maxGifBytes);
+
+    int most = 0; // frames of the largest encode
+    const FitSuggestions found = fitSuggestions(media, chosen, bytes, [&most](int, int total) {
+        most = std::max(most, total);
+        return true;
+    });
+    ASSERT_TRUE(found.fps && found.length);
+    EXPECT_LT(most, 32) << "nothing tried at or above the chosen 2.6 s at 12 fps";
+    for (const FitSuggestion* offered : {&*found.fps, &*found.length}) {
+        EXPECT_EQ(MediaProcessor::exportMedia(media, offered->options).size(), offered->bytes)
+            << "the export gives the bytes that were measured";
+        EXPECT_LE(offered->bytes, MediaProcessor::maxGifBytes);
+    }
+    ExportOptions slower = chosen, shorter = chosen;
+    slower.fps = found.fps->options.fps;
+    shorter.length = found.length->options.length;
+    EXPECT_EQ(found.fps->options, slower) << "only the frame rate changes";
+    EXPECT_EQ(found.length->options, shorter) << "only the length changes";
+    EXPECT_LT(shorter.length, 2.6);
+    ++slower.fps;
+    EXPECT_GT(MediaProcessor::encoded(media, slower).size(), MediaProcessor::maxGifBytes)
+        << "the highest frame rate that fits";
+
+    // Nothing to offer for what fits, for a JPEG or for a turn, and no encode to find that out.
+    ExportOptions jpeg = chosen, turn = chosen;
+    jpeg.format = OutputFormat::jpg;
+    turn.rotation = true;
+    const auto noEncode = [](int, int) -> bool { throw std::logic_error("an encode"); };
+    EXPECT_FALSE(fitSuggestions(media, chosen, MediaProcessor::maxGifBytes, noEncode).fps);
+    EXPECT_FALSE(fitSuggestions(media, jpeg, bytes, noEncode).length);
+    EXPECT_FALSE(fitSuggestions(media, turn, bytes, noEncode).fps);
+
+    // Stopped, the search gives up at once.
+    EXPECT_THROW(fitSuggestions(media, chosen, bytes, [](int, int) { return false; }), Cancelled);
+}
+
+// Sizes that sit just either side of the limit mislead every guess: the search still settles,
+// within its encodes, on the highest step that fits.
+TEST(FitSearch, SettlesWithinItsEncodesWhereverTheLimitFalls) {
+    constexpr qsizetype limit = MediaProcessor::maxGifBytes;
+    EXPECT_EQ(maxEncodes(12), 6);
+    EXPECT_EQ(maxEncodes(80), 9);
+    for (const int top : {2, 12, 80})
+        for (int highest = 0; highest < top; ++highest) {
+            int encodes = 0;
+            const auto found = highestFitting(top, top, limit + 1, [&](int step) {
+                ++encodes;
+                return FitSuggestion{{}, step > highest ? limit + 1 : limit - step};
+            });
+            EXPECT_EQ(found ? limit - found->bytes : 0, highest) << top;
+            EXPECT_LE(encodes, maxEncodes(top)) << top << " " << highest;
+        }
 }
 
 TEST(RotationGif, TimingAndDirection) {

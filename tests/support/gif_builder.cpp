@@ -92,4 +92,22 @@ QImage noise(QSize size, quint32 seed) {
     return image;
 }
 
+QByteArray noiseGif(int count, int perSecond) {
+    std::vector<QRgb> palette;
+    QRandomGenerator random(7);
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(random.generate() | 0xff000000u);
+    std::vector<GifFrameSpec> frames;
+    for (int f = 0; f < count; ++f) {
+        GifFrameSpec frame;
+        frame.rect = QRect(0, 0, 240, 240);
+        for (int p = 0; p < 240 * 240; ++p)
+            frame.pixels.push_back(static_cast<unsigned char>(random.bounded(256)));
+        // Whole centiseconds that add up to the rate: 16, 17, 17 at six a second.
+        frame.delayCentiseconds = (f + 1) * 100 / perSecond - f * 100 / perSecond;
+        frames.push_back(std::move(frame));
+    }
+    return buildGif({240, 240}, palette, frames);
+}
+
 } // namespace tovi::test

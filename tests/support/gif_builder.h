@@ -31,5 +31,8 @@ QByteArray buildGif(QSize screen, const std::vector<QRgb>& globalPalette,
 
 // Fine detail everywhere, the same for the same seed: the worst case for a palette and a coder.
 QImage noise(QSize size, quint32 seed);
+// A 240 × 240 GIF of `count` such pictures, `perSecond` a second, in 256 colours: no export of
+// it keeps much of its detail, and a few seconds of it are too large at 12 fps.
+QByteArray noiseGif(int count, int perSecond);
 
 } // namespace tovi::test

@@ -50,6 +50,14 @@ QString sizeOfLimit(qint64 bytes, qint64 limit) {
            QStringLiteral(" z ") + limitMegabytes(limit);
 }
 
+QString suggestionAtFps(int fps, qint64 bytes) {
+    return QStringLiteral("Przy %1 kl./s: %2").arg(fps).arg(fittingMegabytes(bytes));
+}
+
+QString suggestionAtLength(double seconds, qint64 bytes) {
+    return QStringLiteral("Przy %1: %2").arg(shownSeconds(seconds), fittingMegabytes(bytes));
+}
+
 QString speed(double times) {
     return locale().toString(times, 'g', 15) + QStringLiteral(" ×");
 }

@@ -28,6 +28,10 @@ QString limitMegabytes(qint64 bytes);
 QString sizeOfLimit(qint64 bytes, qint64 limit);
 // A size as a suggestion shows it: "1,9 MB", rounded down.
 QString fittingMegabytes(qint64 bytes);
+// A way out of a GIF too large, as it is offered: "Przy 9 kl./s: 1,9 MB" for a frame rate,
+// "Przy 6,5 s: 1,9 MB" for a length; the size as fittingMegabytes shows it.
+QString suggestionAtFps(int fps, qint64 bytes);
+QString suggestionAtLength(double seconds, qint64 bytes);
 // How fast a GIF plays: "0,5 ×", "1 ×".
 QString speed(double times);
 
