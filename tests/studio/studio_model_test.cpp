@@ -1,6 +1,7 @@
 #include "app/atomic_write.h"
 #include "app/background_task.h"
 #include "app/deferred_write.h"
+#include "app/product.h"
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
@@ -512,6 +513,26 @@ TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
     EXPECT_EQ(readFile(model.exportedURL()), made);
     spin(20);
     EXPECT_TRUE(progress.isEmpty()) << "nothing encoded again";
+
+    // A GIF too large: the send refuses the bytes made without encoding again, and the ways
+    // out, in the window's own frame rates, each export to what fits.
+    import(model, userFile(QStringLiteral("busy.gif"), noiseGif(36, 12)));
+    options = model.options();
+    options.length = 2.6;
+    options.fps = 12;
+    model.setOptions(options);
+    ASSERT_TRUE(waitUntil([&] { return ready.state() == ReadyExport::State::ready; }));
+    EXPECT_FALSE(ready.fits());
+    model.prepare(false);
+    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    EXPECT_EQ(model.error(), MediaError(MediaError::tooLarge).message());
+    ASSERT_TRUE(
+        waitUntil([&] { return ready.suggestions().fps && ready.suggestions().length; }, 60000));
+    for (const FitSuggestion* way : {&*ready.suggestions().fps, &*ready.suggestions().length})
+        EXPECT_EQ(MediaProcessor::exportMedia(*model.media(), way->options).size(), way->bytes);
+    EXPECT_NE(std::find(std::begin(Product::frameRates), std::end(Product::frameRates),
+                        ready.suggestions().fps->options.fps),
+              std::end(Product::frameRates));
 
     // A JPEG is not made ahead; a model without it makes nothing.
     options.format = OutputFormat::jpg;

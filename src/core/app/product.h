@@ -17,6 +17,8 @@ inline constexpr double maxSeconds = 8;
 inline constexpr double maxBounceSeconds = maxSeconds / 2;
 // The most frames per second a graphic has.
 inline constexpr int maxFps = 12;
+// The frame rates the window offers, slowest first.
+inline constexpr int frameRates[] = {6, 8, maxFps};
 
 // "240 × 240", as the interface shows the picture's size.
 inline QString screenSizeText() {

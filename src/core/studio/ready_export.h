@@ -6,6 +6,7 @@
 // the interface never waits for it. Interface thread.
 
 #include "app/latest_request.h"
+#include "media/fit_suggestions.h"
 #include "media/media_types.h"
 
 #include <QByteArray>
@@ -40,6 +41,9 @@ public:
     const QByteArray& bytes() const { return m_bytes; }
     // Whether the ready GIF keeps within the device's limit.
     bool fits() const;
+    // For a ready GIF too large, once found: the highest of the window's frame rates and the
+    // longest length that fit, each proven by its own encode (fitSuggestions).
+    const FitSuggestions& suggestions() const { return m_suggestions; }
     // The ready bytes when they were made from exactly `media` and `options`.
     std::optional<QByteArray> take(const MediaInfo& media, const ExportOptions& options) const;
 
@@ -48,12 +52,14 @@ signals:
 
 private:
     void start();
+    void suggest();
     void setState(State state);
 
     std::optional<MediaInfo> m_media;
     ExportOptions m_options;
     State m_state = State::none;
     QByteArray m_bytes;
+    FitSuggestions m_suggestions;
     QTimer m_rest;
     LatestRequest m_requests;
     std::shared_ptr<std::atomic<bool>> m_stop; // of the encoding under way

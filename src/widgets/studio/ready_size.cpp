@@ -3,12 +3,14 @@
 #include "app/polish_format.h"
 #include "media/media_processor.h"
 #include "shell/controls.h"
+#include "shell/sheet_parts.h"
 #include "shell/theme.h"
 #include "studio/ready_export.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 
 namespace tovi {
 
@@ -16,8 +18,14 @@ ReadySize::ReadySize(QWidget* parent)
     : QWidget(parent)
     , m_text(new QLabel)
     , m_bar(new QProgressBar) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(12);
+    m_offers = new QHBoxLayout;
+    m_offers->setSpacing(8);
+    row->addLayout(m_offers);
+    auto* column = new QVBoxLayout;
+    row->addLayout(column);
     column->setSpacing(4);
     m_text->setObjectName(QStringLiteral("readySize"));
     m_text->setFont(Typography::font(Typography::Style::caption, QFont::Medium));
@@ -37,6 +45,7 @@ void ReadySize::show(const ReadyExport& ready) {
     switch (ready.state()) {
     case ReadyExport::State::none:
     case ReadyExport::State::failed: // the send says why
+        offer(ready);
         setVisible(false);
         m_said.clear();
         return;
@@ -46,6 +55,7 @@ void ReadySize::show(const ReadyExport& ready) {
         m_text->setForegroundRole(QPalette::PlaceholderText);
         m_text->setStyleSheet({});
         m_bar->setVisible(false);
+        offer(ready);
         setVisible(true);
         return;
     case ReadyExport::State::ready:
@@ -65,10 +75,35 @@ void ReadySize::show(const ReadyExport& ready) {
                                             .arg(Theme::css(Theme::error())));
     m_bar->setVisible(true);
     setVisible(true);
+    offer(ready);
     if (text != m_said) {
         m_said = text;
         announce(m_text);
     }
+}
+
+// The ways out of a GIF too large, each a button that sets what fits.
+void ReadySize::offer(const ReadyExport& ready) {
+    while (QLayoutItem* item = m_offers->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    if (ready.fits())
+        return;
+    const FitSuggestions& found = ready.suggestions();
+    const auto add = [this](const FitSuggestion& way, const QString& text) {
+        QPushButton* button =
+            SheetParts::flatButton(text, QStringLiteral("suggestion"), Typography::Style::caption);
+        button->setStyleSheet(SheetParts::flatButtonStyle(this));
+        connect(button, &QPushButton::clicked, this,
+                [this, options = way.options] { emit picked(options); });
+        m_offers->addWidget(button);
+    };
+    if (found.fps)
+        add(*found.fps, PolishFormat::suggestionAtFps(found.fps->options.fps, found.fps->bytes));
+    if (found.length)
+        add(*found.length,
+            PolishFormat::suggestionAtLength(found.length->options.length, found.length->bytes));
 }
 
 QString ReadySize::text() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/media_types.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -22,9 +24,16 @@ public:
     void show(const ReadyExport& ready);
     QString text() const;
 
+signals:
+    // A suggestion was clicked: these settings fit.
+    void picked(const tovi::ExportOptions& options);
+
 private:
+    void offer(const ReadyExport& ready);
+
     QLabel* m_text;
     QProgressBar* m_bar;
+    QHBoxLayout* m_offers;
     QString m_said; // the size last told to a screen reader
 };
 

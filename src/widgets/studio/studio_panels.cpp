@@ -34,11 +34,9 @@ QLabel* heading(const QString& text) {
     return label;
 }
 
-constexpr int fpsChoices[] = {6, 8, 12};
-
 int fpsIndex(int fps) {
     for (int i = 0; i < 3; ++i)
-        if (fpsChoices[i] == fps)
+        if (Product::frameRates[i] == fps)
             return i;
     return 2;
 }
@@ -196,11 +194,11 @@ StudioAnimationControls::StudioAnimationControls(StudioModel& model, QWidget* pa
             // The frame rate shows in the playing fragment, which follows the options, but not
             // on the still preview: that needs no refresh, only the export is stale.
             ExportOptions options = m_model.options();
-            options.fps = fpsChoices[index];
+            options.fps = Product::frameRates[index];
             m_model.setOptions(options);
             m_model.forgetExport();
         } else {
-            change([index](ExportOptions& o) { o.fps = fpsChoices[index]; });
+            change([index](ExportOptions& o) { o.fps = Product::frameRates[index]; });
         }
     });
     // How the fragment plays shows only in the playing preview, as the frame rate does.

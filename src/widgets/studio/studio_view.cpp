@@ -98,6 +98,10 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     // The window makes the GIF ahead of the send and shows its size beside the button.
     connect(&m_model.ready(), &ReadyExport::changed, this,
             [this] { m_readySize->show(m_model.ready()); });
+    connect(m_readySize, &ReadySize::picked, this, [this](const ExportOptions& options) {
+        m_model.setOptions(options);
+        m_model.refreshPreview();
+    });
     m_model.makeReadyAhead(true);
 
     connect(&m_model, &StudioModel::mediaChanged, this, &StudioView::syncMedia);
