@@ -34,8 +34,10 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <optional>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/time.h>
+#include <thread>
 
 using namespace tovi;
 using namespace tovi::test;
@@ -499,6 +501,9 @@ TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
     ASSERT_EQ(ready.state(), ReadyExport::State::ready);
     EXPECT_TRUE(ready.fits());
     EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(*model.media(), options));
+    QSignalSpy again(&ready, &ReadyExport::changed);
+    spin(ReadyExport::restMs * 2);
+    EXPECT_TRUE(again.isEmpty()) << "settings at rest are encoded once";
 
     options.fps = 5; // a change drops what was made
     model.setOptions(options);
@@ -541,6 +546,21 @@ TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
     StudioModel oneShot(m_home.settings(), StudioModel::Work::oneShot);
     import(oneShot, colours);
     EXPECT_EQ(oneShot.ready().state(), ReadyExport::State::none);
+}
+
+// What is made ahead runs only when the machine is otherwise idle, and so do the threads it
+// starts; the pool's thread goes back to its jobs as it was.
+TEST(IdleScheduling, HoldsForTheThreadAndWhatItStartsAndIsUndone) {
+    const int before = sched_getscheduler(0);
+    ASSERT_NE(before, SCHED_IDLE);
+    {
+        const IdleScheduling idle;
+        EXPECT_EQ(sched_getscheduler(0), SCHED_IDLE);
+        int started = -1;
+        std::thread([&started] { started = sched_getscheduler(0); }).join();
+        EXPECT_EQ(started, SCHED_IDLE);
+    }
+    EXPECT_EQ(sched_getscheduler(0), before);
 }
 
 TEST_F(Studio, ACancelledExportStopsQuietlyAndKeepsThePreviousOne) {
