@@ -110,6 +110,13 @@ struct Punctuality {
     double playingSeconds = 0;
     qint64 lastNs = -1; // none: the old frames went, the next one starts a run
     qint64 dueNs = 0;
+    QElapsedTimer clock;
+    // Counts every frame `playback` shows from now on.
+    void follow(FragmentPlayback& playback) {
+        clock.start();
+        QObject::connect(&playback, &FragmentPlayback::frameChanged,
+                         [this, &playback] { onFrame(playback, clock.nsecsElapsed()); });
+    }
     void onFrame(const FragmentPlayback& playback, qint64 nowNs) {
         if (playback.frame().isNull()) {
             lastNs = -1;
@@ -201,10 +208,7 @@ int main(int argc, char** argv) {
             // Strokes of half a second at 60 steps a second, every two seconds, for 30 s.
             bench.settle();
             Punctuality punctuality;
-            QElapsedTimer clock;
-            clock.start();
-            QObject::connect(&playback, &FragmentPlayback::frameChanged,
-                             [&] { punctuality.onFrame(playback, clock.nsecsElapsed()); });
+            punctuality.follow(playback);
             QTimer hand;
             hand.setTimerType(Qt::PreciseTimer);
             int step = 0;
@@ -232,10 +236,7 @@ int main(int argc, char** argv) {
                 [&] { return bench.allReady(); });
             bench.settle();
             Punctuality punctuality;
-            QElapsedTimer clock;
-            clock.start();
-            QObject::connect(&playback, &FragmentPlayback::frameChanged,
-                             [&] { punctuality.onFrame(playback, clock.nsecsElapsed()); });
+            punctuality.follow(playback);
             const ReadyExport& ready = bench.model().ready();
             QElapsedTimer rested;
             QObject::connect(&ready, &ReadyExport::changed, [&] {

@@ -151,9 +151,7 @@ QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
 }
 
 QByteArray checkedExport(QByteArray bytes, const ExportOptions& options) {
-    if (options.format == OutputFormat::gif && bytes.size() > maxGifBytes)
-        throw MediaError(MediaError::tooLarge);
-    return bytes;
+    return options.format == OutputFormat::gif ? checkedGif(std::move(bytes)) : bytes;
 }
 
 QByteArray encoded(const MediaInfo& media, const ExportOptions& options,

@@ -106,8 +106,4 @@ void ReadySize::offer(const ReadyExport& ready) {
             PolishFormat::suggestionAtLength(found.length->options.length, found.length->bytes));
 }
 
-QString ReadySize::text() const {
-    return isVisibleTo(parentWidget()) ? m_text->text() : QString();
-}
-
 } // namespace tovi

@@ -22,7 +22,6 @@ public:
 
     // Shows what `ready` holds now.
     void show(const ReadyExport& ready);
-    QString text() const;
 
 signals:
     // A suggestion was clicked: these settings fit.
