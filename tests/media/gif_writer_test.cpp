@@ -390,6 +390,32 @@ TEST(GifWriter, AClipWithRoomToSpareKeepsADrawingsEdges) {
     }
 }
 
+// A still picture of 400 flat colours, more than a palette holds, under a dot that moves: what
+// the first frame shows of it only nearly, the frames over it set right, each taking into its
+// palette what the picture on screen shows worst.
+TEST(GifWriter, AClipWithRoomToSpareRefinesThePictureOnScreen) {
+    const QSize size(240, 240);
+    QImage still(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            const int block = (y / 12) * 20 + x / 12;
+            still.setPixel(x, y, qRgb(block % 20 * 12, block / 20 * 12, (block * 37) % 256));
+        }
+    std::vector<QImage> frames;
+    for (int i = 0; i < 16; ++i) {
+        QImage frame = still;
+        QPainter(&frame).fillRect(8 * i, 4, 6, 6, Qt::white);
+        frames.push_back(frame);
+    }
+    GifWriter writer(size, {2 << 20, int(frames.size())});
+    for (const QImage& frame : frames)
+        writer.add(frame, 0.1);
+    const QByteArray clip = writer.finish();
+    const double first = compare(decodedFrame(clip, 0), frames[0]).mean;
+    const double last = compare(decodedFrame(clip, 15), frames[15]).mean;
+    EXPECT_LT(last, 0.1 * first) << "first " << first << ", last " << last;
+}
+
 // Flat stripes between noisy ones, in a picture of its own and along a clip whose noise changes:
 // dithering, or strings of the noise running on in colours near the flat one, would leave a flat
 // stripe noisy. Each frame keeps a flat colour on one index, and shows it exactly, wherever the

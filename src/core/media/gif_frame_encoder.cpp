@@ -31,16 +31,26 @@ EncodedFrame FrameEncoder::encode(const QImage& frame, GifEffort effort,
     const bool below = clip && clip->below;
     const bool roomy =
         !quick && below && clip->earlierFactor && clip->earlierFactor() <= kRoomyFactor;
+    // A roomy frame waits for the whole picture on screen and takes what it shows badly into
+    // its palette: each frame refines what the ones before left.
+    QImage shown;
+    if (roomy && clip->awaitBelow(m_frame.count) >= m_frame.count)
+        shown = QImage(reinterpret_cast<const uchar*>(clip->below), m_frame.width, m_frame.height,
+                       m_frame.width * 4, QImage::Format_RGB32);
     if (palette)
         m_palette.take(*palette);
     else if (!clip)
         m_palette.build(m_frame, nullptr);
     else
-        m_palette.build(m_frame, below ? clip->previous : nullptr,
+        m_palette.build(m_frame,
+                        !shown.isNull() ? &shown
+                        : below         ? clip->previous
+                                        : nullptr,
                         !below  ? kFirstFrameSampling
                         : roomy ? kRoomyPaletteSampling
                                 : kClipPaletteSampling,
-                        kClipQuantizerSpeed);
+                        kClipQuantizerSpeed,
+                        shown.isNull() ? kChangedDistance : kRoomyChangedDistance);
     if (roomy)
         m_palette.remap(m_frame, kRoomyCacheMask, false, kRoomyChromaWeight, m_nearest);
     else

@@ -6,7 +6,9 @@
 // exactly as every decoder builds it, so the file decodes to the colours chosen here. A frame
 // of a clip is coded over the picture the frame before left on screen: where that picture is
 // close enough, the frame is transparent, and it reads that picture and publishes its own in
-// raster order as it goes, so consecutive frames are coded side by side on several threads.
+// raster order as it goes, so consecutive frames are coded side by side on several threads (a
+// frame of a clip with room to spare first waits for the whole picture below: its palette is
+// made for what that picture shows worst).
 // One encoder per thread; it keeps its scratch buffers between frames.
 
 #include "media/gif_lzw.h"

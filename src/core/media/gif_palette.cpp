@@ -70,7 +70,8 @@ Palette::Palette()
         fail();
 }
 
-void Palette::build(const FramePixels& frame, const QImage* previous, int sampling, int speed) {
+void Palette::build(const FramePixels& frame, const QImage* previous, int sampling, int speed,
+                    float changed) {
     if (liq_set_max_colors(m_attr.get(), previous ? 255 : 256) != LIQ_OK ||
         liq_set_speed(m_attr.get(), speed) != LIQ_OK)
         fail();
@@ -88,10 +89,9 @@ void Palette::build(const FramePixels& frame, const QImage* previous, int sampli
             const std::uint32_t rgb = frame.rgb[static_cast<size_t>(y) * width + x];
             if (!before.isNull()) {
                 const QRgb was = reinterpret_cast<const QRgb*>(before.constScanLine(y))[x];
-                const bool changed =
-                    frame.color[static_cast<size_t>(y) * width + x].distance(
-                        Color::of(was & 0xffffffu), kMatchChromaWeight) > kChangedDistance;
-                if (!changed && unchanged++ % kUnchangedSampling != 0)
+                const bool moved = frame.color[static_cast<size_t>(y) * width + x].distance(
+                                       Color::of(was & 0xffffffu), kMatchChromaWeight) > changed;
+                if (!moved && unchanged++ % kUnchangedSampling != 0)
                     continue;
             }
             const std::uint8_t rgba[4] = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8),

@@ -43,8 +43,10 @@ inline constexpr float kClipRemapChromaWeight = 0.5f;
 inline constexpr float kMatchChromaWeight = 0.25f;
 // A clip's frame builds its palette from the pixels that changed (squared distance to the
 // frame before above this) and from one in this many of those that did not: those mostly
-// stay transparent.
+// stay transparent. A roomy frame (below) compares with the picture on screen instead, and
+// counts a pixel as changed from a smaller distance.
 inline constexpr float kChangedDistance = 16.0f;
+inline constexpr float kRoomyChangedDistance = 4.0f;
 inline constexpr int kUnchangedSampling = 16;
 // Pixels whose colours agree in these bits share one nearest-colour search; a quick frame, shown
 // for a moment, and a clip's frame, one of many, share more widely.
@@ -104,9 +106,10 @@ public:
     Palette(); // throws MediaError::encode
     // libimagequant's palette for `frame`; with `previous`, the frame is shown over that one
     // and one entry stays free for the transparent index.
-    // One pixel in `sampling` goes to libimagequant, at `speed`.
+    // One pixel in `sampling` goes to libimagequant, at `speed`; a pixel counts as changed from
+    // `previous` beyond `changed`.
     void build(const FramePixels& frame, const QImage* previous, int sampling = kPaletteSampling,
-               int speed = kQuantizerSpeed);
+               int speed = kQuantizerSpeed, float changed = kChangedDistance);
     void take(const SharedPalette& shared);
     // Every pixel's nearest colour into `nearest`, then one k-means step: each colour moves to
     // the mean of the pixels it got, or to the exact colour most of them share, when there is

@@ -18,7 +18,7 @@ namespace tovi::gif {
 inline constexpr double kAimLow = 0.85;
 inline constexpr double kAimHigh = 0.985;
 inline constexpr double kFactorStep = 1.15;
-inline constexpr double kFastFactorStep = 3;
+inline constexpr double kFastFactorStep = 10;
 inline constexpr double kFactorResponse = 4;
 inline constexpr float kMinFactor = 0.01f;
 inline constexpr float kMaxFactor = 10.0f;
