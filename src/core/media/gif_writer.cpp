@@ -316,8 +316,9 @@ void GifWriter::Pipeline::publishPicture(Slot& slot, int pixels) {
 }
 
 // The rate control: the factor of the frame before, moved when the clip's projected size leaves
-// its aim. The projection comes from the frame two before, the last one surely coded in full,
-// so the factors do not depend on how the frames were scheduled.
+// its aim. The projection comes from the frame two before, the last one surely coded in full
+// (or from the one before, waited for), so the factors do not depend on how the frames were
+// scheduled.
 float GifWriter::Pipeline::factorFor(Slot& slot) {
     float factor = 1;
     if (slot.below) {
@@ -327,9 +328,14 @@ float GifWriter::Pipeline::factorFor(Slot& slot) {
             fail();
         factor = slot.below->factor;
     }
-    if (slot.twoBelow && slot.twoBelow->index > 0) {
-        const Slot& from = *slot.twoBelow;
-        awaitPicture(*slot.twoBelow, size.width() * size.height());
+    // The first frame, opaque, says little about the others: the third learns from the second,
+    // and waits for it.
+    Slot* const learnt = slot.twoBelow && slot.twoBelow->index > 0 ? slot.twoBelow.get()
+                         : slot.twoBelow && slot.below             ? slot.below.get()
+                                                                   : nullptr;
+    if (learnt) {
+        const Slot& from = *learnt;
+        awaitPicture(*learnt, size.width() * size.height());
         factor = gif::nextFactor(factor, from.spent, from.recent, clip.frames - from.index - 1,
                                  clip.bytes);
     }
