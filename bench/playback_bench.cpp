@@ -260,6 +260,29 @@ int main(int argc, char** argv) {
                         ready.bytes() == sent ? "the same bytes as" : "NOT", aloneSeconds,
                         ahead / aloneSeconds, late, punctuality.shown, playing,
                         late * 10 / std::max(playing, 1e-9));
+        } else if (mode == QStringLiteral("same")) {
+            int differ = 0, compared = 0;
+            for (int round = 0; round < 4; ++round) {
+                bench.change(
+                    [round](ExportOptions& o) {
+                        o.start = round * 0.7;
+                        o.length = 8;
+                        o.fps = round % 2 ? 8 : 12;
+                        o.crop.zoom = 1 + round * 0.4;
+                        o.crop.x = round % 2 ? 0.6 : -0.3;
+                        o.captions = round >= 2;
+                        o.captionTitle = QStringLiteral("Zażółć gęślą");
+                        o.captionSubtitle = QStringLiteral("jaźń");
+                    },
+                    [&] { return bench.allReady(); });
+                FragmentSampler sampler(*bench.model().media(), bench.model().options());
+                for (int k = 0; k < sampler.plan().count; ++k) {
+                    ++compared;
+                    if (sampler.frame(k) != playback.frames()[size_t(k)])
+                        ++differ;
+                }
+            }
+            std::printf("%d of %d frames differ\n", differ, compared);
         } else if (mode == QStringLiteral("memory")) {
             // A start moved, as a person does first (the still preview opens its decoder then),
             // and the longest fragment: 96 frames.
