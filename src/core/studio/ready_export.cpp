@@ -4,6 +4,7 @@
 #include "app/product.h"
 #include "media/fragment_sampler.h"
 #include "media/media_processor.h"
+#include "studio/fragment_playback.h"
 
 #include <algorithm>
 

@@ -13,16 +13,19 @@
 #include "app/latest_request.h"
 #include "media/fit_suggestions.h"
 #include "media/media_types.h"
-#include "studio/fragment_playback.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QObject>
 #include <QTimer>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tovi {
+
+class FragmentPlayback;
 
 class ReadyExport : public QObject {
     Q_OBJECT
