@@ -255,6 +255,9 @@ int main(int argc, char** argv) {
             // The start moved away and back: the frames decode anew as the settings rest.
             bench.change(fragment(0.5), [&] { return ready.state() == ReadyExport::State::ready; });
             bench.settle();
+            int toldReady = 0;
+            QObject::connect(&ready, &ReadyExport::changed,
+                             [&] { toldReady += ready.state() == ReadyExport::State::ready; });
             const double changed = bench.change(fragment(0), [&] {
                 return ready.state() == ReadyExport::State::ready;
             }) - ReadyExport::restMs / 1e3;
@@ -265,6 +268,23 @@ int main(int argc, char** argv) {
             const QByteArray sent =
                 MediaProcessor::exportMedia(*bench.model().media(), bench.model().options());
             const double aloneSeconds = double(alone.nsecsElapsed()) / 1e9;
+            if (!ready.fits()) {
+                // The ways out, each against the export of what it offers.
+                QElapsedTimer found;
+                found.start();
+                waitFor([&] { return toldReady >= 2; }, 300000); // the size, then the ways out
+                std::printf("ways out after %.1f s:", double(found.nsecsElapsed()) / 1e9);
+                for (const auto& way : {ready.suggestions().fps, ready.suggestions().length})
+                    if (way)
+                        std::printf(
+                            " %d fps %.1f s: %lld bytes (%s);", way->options.fps,
+                            way->options.length, qint64(way->bytes),
+                            MediaProcessor::encoded(*bench.model().media(), way->options).size() ==
+                                    way->bytes
+                                ? "the export's"
+                                : "NOT the export's");
+                std::printf("\n");
+            }
             if (const QString out = qEnvironmentVariable("TOVI_BENCH_OUT"); !out.isEmpty()) {
                 QFile file(out);
                 if (file.open(QIODevice::WriteOnly))
