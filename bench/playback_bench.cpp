@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
             QElapsedTimer alone;
             alone.start();
             const QByteArray sent =
-                MediaProcessor::exportMedia(*bench.model().media(), bench.model().options());
+                MediaProcessor::encoded(*bench.model().media(), bench.model().options());
             const double aloneSeconds = double(alone.nsecsElapsed()) / 1e9;
             if (!ready.fits()) {
                 // The ways out, each against the export of what it offers.
