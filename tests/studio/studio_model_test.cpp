@@ -600,6 +600,12 @@ TEST_F(Studio, TheGifMadeFromThePreviewsFramesIsTheExports) {
     change([](ExportOptions& o) { o.crop.y = 1; });
     spin(20);
     madeAhead([](ExportOptions& o) { o.start = 0; });
+
+    // Without the playing preview (reduced motion) there are no frames: the file is decoded.
+    model.playback().setEnabled(false);
+    change([](ExportOptions& o) { o.crop.x = 0; });
+    ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
+    EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(original, model.options()));
 }
 
 // What is made ahead runs only when the machine is otherwise idle, and so do the threads it
