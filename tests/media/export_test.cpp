@@ -190,27 +190,23 @@ TEST(FragmentPlan, OrderAndSpeedChangeTheLoopNotTheSource) {
 // time between two of its own.
 TEST(FragmentPlan, FindsTheFramesAnotherSamplesAtTheSameTimes) {
     const MediaInfo media{{}, {}, 20, true, false};
-    ExportOptions options;
-    options.start = 1.3;
-    options.length = 2;
-    const FragmentPlan held = FragmentPlan::of(media, options);
-    const auto other = [&](int fps, double length, double start) {
-        ExportOptions changed = options;
-        changed.fps = fps;
-        changed.length = length;
-        changed.start = start;
-        return FragmentPlan::of(media, changed);
+    const auto plan = [&](int fps, double length, double start) {
+        ExportOptions options;
+        options.fps = fps;
+        options.length = length;
+        options.start = start;
+        return FragmentPlan::of(media, options);
     };
-    const FragmentPlan shorter = other(12, 1.5, 1.3), half = other(6, 2, 1.3);
+    const FragmentPlan held = plan(12, 2, 1.3), shorter = plan(12, 1.5, 1.3),
+                       half = plan(6, 2, 1.3), eight = plan(8, 2, 1.3);
     for (int k = 0; k < shorter.count; ++k)
         EXPECT_EQ(held.indexOf(shorter, k), k);
     for (int k = 0; k < half.count; ++k)
         EXPECT_EQ(held.indexOf(half, k), 2 * k);
-    const FragmentPlan eight = other(8, 2, 1.3);
     EXPECT_EQ(held.indexOf(eight, 2), 3);
     EXPECT_EQ(held.indexOf(eight, 3), -1);
-    EXPECT_EQ(held.indexOf(other(12, 3, 1.3), held.count), -1);
-    EXPECT_EQ(held.indexOf(other(12, 2, 1.4), 0), -1);
+    EXPECT_EQ(held.indexOf(plan(12, 3, 1.3), held.count), -1);
+    EXPECT_EQ(held.indexOf(plan(12, 2, 1.4), 0), -1);
 }
 
 // The GIF holds the plan's frames in its order for its delays, each source frame decoded once.

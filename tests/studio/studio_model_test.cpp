@@ -601,6 +601,19 @@ TEST_F(Studio, TheGifMadeFromThePreviewsFramesIsTheExports) {
     spin(20);
     madeAhead([](ExportOptions& o) { o.start = 0; });
 
+    // A hand on the crop holds the decoding past the rest: the size waits for the frames.
+    model.playback().holdForGesture();
+    change([](ExportOptions& o) { o.crop.x = -0.5; });
+    ASSERT_TRUE(QFile::rename(copy, copy + QStringLiteral(".away"))); // the decoder stays open
+    for (int step = 0; step * 100 < ReadyExport::restMs + 200; ++step) {
+        spin(100);
+        model.playback().holdForGesture();
+    }
+    EXPECT_EQ(playback.framesReady(), 0);
+    ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
+    ASSERT_TRUE(QFile::rename(copy + QStringLiteral(".away"), copy));
+    EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(original, model.options()));
+
     // Without the playing preview (reduced motion) there are no frames: the file is decoded.
     model.playback().setEnabled(false);
     change([](ExportOptions& o) { o.crop.x = 0; });
