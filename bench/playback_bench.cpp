@@ -1,7 +1,7 @@
 // The playing preview on the benchmark clip, as the studio model drives it: how soon a change of
 // start plays, how soon a whole fragment is decoded, what playing from the cache costs, how
 // punctual it stays while a hand drags the crop, and its memory. One figure per run:
-//   playback_bench first|ready|cpu|drag|ahead|memory [still]
+//   playback_bench first|ready|cpu|drag|ahead|same|memory [still]
 // bench/playback_bench.sh runs them and sets the decoding against FFmpeg's floor.
 #include "app/background_task.h"
 #include "app/settings.h"
@@ -224,42 +224,105 @@ int main(int argc, char** argv) {
                         punctuality.late, punctuality.shown, punctuality.playingSeconds,
                         punctuality.late * 10 / std::max(punctuality.playingSeconds, 1e-9));
         } else if (mode == QStringLiteral("ahead")) {
-            // The GIF made ahead of the send while the fragment plays from the cache: from the
-            // settings resting to the size, against exporting the same fragment here alone, and
-            // the punctuality of the playing preview meanwhile.
-            bench.change(
-                [](ExportOptions& o) {
-                    o.start = 0;
+            // The GIF made ahead of the send, 8 s at 12 fps from the start: once the fragment
+            // plays from the cache, and right after a change of start, when its frames decode
+            // while the settings rest. From the rest to the size each time, the bytes against
+            // the export's (also written to TOVI_BENCH_OUT), and the playing preview's
+            // punctuality meanwhile.
+            const auto fragment = [](double start) {
+                return [start](ExportOptions& o) {
+                    o.start = start;
                     o.length = 8;
                     o.fps = 12;
-                },
-                [&] { return bench.allReady(); });
+                };
+            };
+            bench.change(fragment(0), [&] { return bench.allReady(); });
             bench.settle();
             Punctuality punctuality;
             punctuality.follow(playback);
             const ReadyExport& ready = bench.model().ready();
             QElapsedTimer rested;
-            QObject::connect(&ready, &ReadyExport::changed, [&] {
-                if (!rested.isValid())
-                    rested.start(); // the first change: the settings are taken
-            });
+            const QMetaObject::Connection taken =
+                QObject::connect(&ready, &ReadyExport::changed, [&] {
+                    if (!rested.isValid())
+                        rested.start(); // the first change: the settings are taken
+                });
             bench.model().makeReadyAhead(true);
             waitFor([&] { return ready.state() == ReadyExport::State::ready; }, 120000);
-            const double ahead = double(rested.nsecsElapsed()) / 1e9 - ReadyExport::restMs / 1e3;
+            QObject::disconnect(taken);
+            const double atHand = double(rested.nsecsElapsed()) / 1e9 - ReadyExport::restMs / 1e3;
+            const QByteArray first = ready.bytes();
+            // The start moved away and back: the frames decode anew as the settings rest.
+            bench.change(fragment(0.5), [&] { return ready.state() == ReadyExport::State::ready; });
+            bench.settle();
+            int toldReady = 0;
+            QObject::connect(&ready, &ReadyExport::changed,
+                             [&] { toldReady += ready.state() == ReadyExport::State::ready; });
+            const double changed = bench.change(fragment(0), [&] {
+                return ready.state() == ReadyExport::State::ready;
+            }) - ReadyExport::restMs / 1e3;
             const double playing = punctuality.playingSeconds;
             const int late = punctuality.late;
             QElapsedTimer alone;
             alone.start();
             const QByteArray sent =
-                MediaProcessor::exportMedia(*bench.model().media(), bench.model().options());
+                MediaProcessor::encoded(*bench.model().media(), bench.model().options());
             const double aloneSeconds = double(alone.nsecsElapsed()) / 1e9;
-            std::printf("made ahead: %.2f s from the rest to the size (%lld bytes, %s the "
-                        "export's); the export alone %.2f s: %.2f ×; meanwhile %d late of %d "
-                        "frames in %.1f s of playback: %.2f late per 10 s\n",
-                        ahead, qint64(ready.bytes().size()),
-                        ready.bytes() == sent ? "the same bytes as" : "NOT", aloneSeconds,
-                        ahead / aloneSeconds, late, punctuality.shown, playing,
+            if (!ready.fits()) {
+                // The ways out, each against the export of what it offers.
+                QElapsedTimer found;
+                found.start();
+                waitFor([&] { return toldReady >= 2; }, 300000); // the size, then the ways out
+                std::printf("ways out after %.1f s:", double(found.nsecsElapsed()) / 1e9);
+                for (const auto& way : {ready.suggestions().fps, ready.suggestions().length})
+                    if (way)
+                        std::printf(
+                            " %d fps %.1f s: %lld bytes (%s);", way->options.fps,
+                            way->options.length, qint64(way->bytes),
+                            MediaProcessor::encoded(*bench.model().media(), way->options).size() ==
+                                    way->bytes
+                                ? "the export's"
+                                : "NOT the export's");
+                std::printf("\n");
+            }
+            if (const QString out = qEnvironmentVariable("TOVI_BENCH_OUT"); !out.isEmpty()) {
+                QFile file(out);
+                if (file.open(QIODevice::WriteOnly))
+                    file.write(ready.bytes());
+            }
+            std::printf("made ahead: %.2f s from the rest to the size with the frames at hand, "
+                        "%.2f s after a change of start (%lld bytes, %s the export's); the export "
+                        "here alone %.2f s; meanwhile %d late of %d frames in %.1f s of playback: "
+                        "%.2f late per 10 s\n",
+                        atHand, changed, qint64(ready.bytes().size()),
+                        first == sent && ready.bytes() == sent ? "the same bytes as" : "NOT",
+                        aloneSeconds, late, punctuality.shown, playing,
                         late * 10 / std::max(playing, 1e-9));
+        } else if (mode == QStringLiteral("same")) {
+            // The playing preview's frames, decoded on its kept decoder one fragment after
+            // another, against the export's sampler on a decoder just opened: pixel for pixel.
+            int differ = 0, compared = 0;
+            for (int round = 0; round < 4; ++round) {
+                bench.change(
+                    [round](ExportOptions& o) {
+                        o.start = round * 0.7;
+                        o.length = 8;
+                        o.fps = round % 2 ? 8 : 12;
+                        o.crop.zoom = 1 + round * 0.4;
+                        o.crop.x = round % 2 ? 0.6 : -0.3;
+                        o.captions = round >= 2;
+                        o.captionTitle = QStringLiteral("Zażółć gęślą");
+                        o.captionSubtitle = QStringLiteral("jaźń");
+                    },
+                    [&] { return bench.allReady(); });
+                FragmentSampler sampler(*bench.model().media(), bench.model().options());
+                for (int k = 0; k < sampler.plan().count; ++k) {
+                    ++compared;
+                    if (sampler.frame(k) != playback.frames()[size_t(k)])
+                        ++differ;
+                }
+            }
+            std::printf("%d of %d frames differ\n", differ, compared);
         } else if (mode == QStringLiteral("memory")) {
             // A start moved, as a person does first (the still preview opens its decoder then),
             // and the longest fragment: 96 frames.
@@ -273,7 +336,7 @@ int main(int argc, char** argv) {
             std::printf("%s: peak %.1f MB, resident %.1f MB\n", still ? "still preview" : "playing",
                         memoryMb("VmHWM"), memoryMb("VmRSS"));
         } else {
-            std::fprintf(stderr, "modes: first ready cpu drag ahead memory [still]\n");
+            std::fprintf(stderr, "modes: first ready cpu drag ahead same memory [still]\n");
             status = 2;
         }
     }

@@ -185,6 +185,30 @@ TEST(FragmentPlan, OrderAndSpeedChangeTheLoopNotTheSource) {
     EXPECT_DOUBLE_EQ(slow.delay(0) + slow.delay(1), 0.33) << "17 and 16 cs: 1/3 s for two";
 }
 
+// Which source frames of one fragment another samples at the very same times: those of a
+// shorter length, every other one at half the rate; none past its end, at another start or a
+// time between two of its own.
+TEST(FragmentPlan, FindsTheFramesAnotherSamplesAtTheSameTimes) {
+    const MediaInfo media{{}, {}, 20, true, false};
+    const auto plan = [&](int fps, double length, double start) {
+        ExportOptions options;
+        options.fps = fps;
+        options.length = length;
+        options.start = start;
+        return FragmentPlan::of(media, options);
+    };
+    const FragmentPlan held = plan(12, 2, 1.3), shorter = plan(12, 1.5, 1.3),
+                       half = plan(6, 2, 1.3), eight = plan(8, 2, 1.3);
+    for (int k = 0; k < shorter.count; ++k)
+        EXPECT_EQ(held.indexOf(shorter, k), k);
+    for (int k = 0; k < half.count; ++k)
+        EXPECT_EQ(held.indexOf(half, k), 2 * k);
+    EXPECT_EQ(held.indexOf(eight, 2), 3);
+    EXPECT_EQ(held.indexOf(eight, 3), -1);
+    EXPECT_EQ(held.indexOf(plan(12, 3, 1.3), held.count), -1);
+    EXPECT_EQ(held.indexOf(plan(12, 2, 1.4), 0), -1);
+}
+
 // The GIF holds the plan's frames in its order for its delays, each source frame decoded once.
 TEST_F(Export, ReversedAndBouncingGifsFollowThePlan) {
     // Grey level 10 + 2k is source frame k at 5 fps from 1 s.

@@ -548,6 +548,79 @@ TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
     EXPECT_EQ(oneShot.ready().state(), ReadyExport::State::none);
 }
 
+// Made from the playing preview's frames (the file is away meanwhile), the bytes are those the
+// export writes from the file whatever the crop, captions, order and speed, with the decoder
+// kept between fragments; a change of what the frames show never lets the old ones be encoded.
+TEST_F(Studio, TheGifMadeFromThePreviewsFramesIsTheExports) {
+    StudioModel model(m_home.settings());
+    model.makeReadyAhead(true);
+    const QString fixture = QStringLiteral(TOVI_FIXTURES "/video/moving_hd.mp4");
+    import(model, fixture);
+    const ReadyExport& ready = model.ready();
+    const FragmentPlayback& playback = model.playback();
+    MediaInfo original = *model.media();
+    original.url = QUrl::fromLocalFile(fixture);
+    const QString copy = model.media()->url.toLocalFile();
+    const auto change = [&](const std::function<void(ExportOptions&)>& how) {
+        ExportOptions options = model.options();
+        how(options);
+        model.setOptions(options);
+    };
+    const auto madeAhead = [&](const std::function<void(ExportOptions&)>& how) {
+        change(how);
+        ASSERT_TRUE(waitUntil([&] { return playback.framesReady() == playback.frameCount(); }));
+        ASSERT_TRUE(QFile::rename(copy, copy + QStringLiteral(".away")));
+        ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
+        ASSERT_TRUE(QFile::rename(copy + QStringLiteral(".away"), copy));
+        ASSERT_EQ(ready.state(), ReadyExport::State::ready);
+        EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(original, model.options()));
+    };
+    madeAhead([](ExportOptions& o) {
+        o.length = 1.2;
+        o.crop = CropSettings{1, -1, 0};
+    });
+    madeAhead([](ExportOptions& o) { // its first frame comes before the last one's end
+        o.start = 0.2;
+        o.crop.x = 0.8;
+        o.captions = true;
+        o.captionTitle = QStringLiteral("Zażółć");
+        o.captionSubtitle = QStringLiteral("gęślą jaźń");
+        o.order = PlaybackOrder::reverse;
+        o.speed = 1.5;
+    });
+    madeAhead([](ExportOptions& o) { // the same frames, played anew
+        o.order = PlaybackOrder::bounce;
+        o.speed = 0.5;
+    });
+    madeAhead([](ExportOptions& o) { o.captionTitle = QStringLiteral("Inny"); });
+    madeAhead([](ExportOptions& o) { o.fps = 8; });
+    // Changed again while the settings rest, and again while the frames decode.
+    change([](ExportOptions& o) { o.crop.zoom = 1.5; });
+    spin(ReadyExport::restMs + 50);
+    change([](ExportOptions& o) { o.crop.y = 1; });
+    spin(20);
+    madeAhead([](ExportOptions& o) { o.start = 0; });
+
+    // A hand on the crop holds the decoding past the rest: the size waits for the frames.
+    model.playback().holdForGesture();
+    change([](ExportOptions& o) { o.crop.x = -0.5; });
+    ASSERT_TRUE(QFile::rename(copy, copy + QStringLiteral(".away"))); // the decoder stays open
+    for (int step = 0; step * 100 < ReadyExport::restMs + 200; ++step) {
+        spin(100);
+        model.playback().holdForGesture();
+    }
+    EXPECT_EQ(playback.framesReady(), 0);
+    ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
+    ASSERT_TRUE(QFile::rename(copy + QStringLiteral(".away"), copy));
+    EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(original, model.options()));
+
+    // Without the playing preview (reduced motion) there are no frames: the file is decoded.
+    model.playback().setEnabled(false);
+    change([](ExportOptions& o) { o.crop.x = 0; });
+    ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
+    EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(original, model.options()));
+}
+
 // What is made ahead runs only when the machine is otherwise idle, and so do the threads it
 // starts; the pool's thread goes back to its jobs as it was.
 TEST(IdleScheduling, HoldsForTheThreadAndWhatItStartsAndIsUndone) {

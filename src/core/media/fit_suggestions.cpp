@@ -59,13 +59,20 @@ std::optional<FitSuggestion> highestFitting(int top, double topSteps, qsizetype 
 
 FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
                               const MediaProcessor::ExportProgress& progress) {
+    return fitSuggestions(media, options, bytes, [&](const ExportOptions& changed) {
+        return MediaProcessor::encoded(media, changed, progress);
+    });
+}
+
+FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
+                              const SuggestionEncode& encode) {
     if (bytes <= limit || options.format != OutputFormat::gif || options.rotation ||
         !media.animated)
         return {};
     // The rate and length the export takes, which the options may overstate (fps 30, 10 s).
     const FragmentPlan plan = FragmentPlan::of(media, options);
     const auto encodeWith = [&](ExportOptions changed) {
-        const qsizetype size = MediaProcessor::encoded(media, changed, progress).size();
+        const qsizetype size = encode(changed).size();
         return FitSuggestion{std::move(changed), size};
     };
     FitSuggestions found;

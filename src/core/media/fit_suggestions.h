@@ -40,6 +40,12 @@ struct FitSuggestions {
 // MediaProcessor::encoded throws, Cancelled included.
 FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
                               const MediaProcessor::ExportProgress& progress = {});
+// The bytes of `options` exactly as MediaProcessor::encoded gives them, however they are had.
+using SuggestionEncode = std::function<QByteArray(const ExportOptions& options)>;
+// The same, each encode made by `encode` (from frames at hand where they serve); throws what
+// it throws.
+FitSuggestions fitSuggestions(const MediaInfo& media, const ExportOptions& options, qsizetype bytes,
+                              const SuggestionEncode& encode);
 
 // The search behind each suggestion, over steps 1 … top − 1 (frames per second, tenths of a
 // second): the highest whose encodeAt(step) fits, `top` (worth `topSteps`, which need not be

@@ -71,6 +71,22 @@ double FragmentPlan::delay(int frame) const {
     return double(centiseconds(played(frame + 1)) - centiseconds(played(frame))) / 100.0;
 }
 
+int FragmentPlan::indexOf(const FragmentPlan& other, int index) const {
+    if (other.start != start || index < 0 || index >= other.count)
+        return -1;
+    const long long scaled = static_cast<long long>(index) * rate;
+    if (scaled % other.rate != 0)
+        return -1;
+    const int found = int(scaled / other.rate);
+    return found < count && time(found) == other.time(index) ? found : -1;
+}
+
+bool FragmentSampler::drawsAlike(const ExportOptions& a, const ExportOptions& b) {
+    return a.crop == b.crop && a.captions == b.captions &&
+           (!a.captions ||
+            (a.captionTitle == b.captionTitle && a.captionSubtitle == b.captionSubtitle));
+}
+
 FragmentSampler::FragmentSampler(const MediaInfo& media, const ExportOptions& options,
                                  StopRequest stop)
     : FragmentSampler(media, options, std::move(stop), nullptr) {}

@@ -39,6 +39,10 @@ struct FragmentPlan {
     int source(int frame) const;
     // How long the GIF's frame `frame` shows, in seconds (whole centiseconds).
     double delay(int frame) const;
+    // This plan's source frame sampled at the very time of `other`'s source frame `index` (the
+    // same start and the same double from index / rate), or -1 when it has none there: a
+    // shorter length takes the first frames, a rate that divides this one every so many.
+    int indexOf(const FragmentPlan& other, int index) const;
 
     bool operator==(const FragmentPlan&) const = default;
 
@@ -68,6 +72,8 @@ public:
     FragmentSampler& operator=(const FragmentSampler&) = delete;
 
     const FragmentPlan& plan() const { return m_plan; }
+    // Whether two sets of options draw a source frame alike: the same crop and captions.
+    static bool drawsAlike(const ExportOptions& a, const ExportOptions& b);
 
     // Source frame `index` (0 ≤ index < plan().count). Throws MediaError::unreadable when it does
     // not decode, MediaError::oversized past the budget, Cancelled when the stop request says so.

@@ -43,9 +43,12 @@ public:
             return !m_progress(m_done, m_total);
         };
     }
-    void report(int done) {
-        m_done = done;
-        MediaProcessor::report(m_progress, done, m_total);
+    // The progress the frames are counted by, which the decoders' requests repeat.
+    ExportProgress counted() {
+        return [this](int done, int total) {
+            m_done = done;
+            return !m_progress || m_progress(done, total);
+        };
     }
 
 private:
@@ -81,29 +84,10 @@ QByteArray jpeg(const QImage& picture) {
 
 QByteArray sampledGif(const MediaInfo& media, const ExportOptions& options,
                       const ExportProgress& progress) {
-    const FragmentPlan plan = FragmentPlan::of(media, options);
-    const int frames = plan.frames();
-    DecodingStop stop(progress, frames);
+    DecodingStop stop(progress, FragmentPlan::of(media, options).frames());
     FragmentSampler sampler(media, options, stop.request());
-    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, frames});
-    report(progress, 0, frames);
-    // Each source frame is decoded once, in increasing order, and held until its last showing:
-    // backwards, the whole fragment waits for the first frame the GIF shows.
-    std::vector<QImage> decoded(size_t(plan.count));
-    std::vector<int> lastShown(size_t(plan.count), -1);
-    for (int i = 0; i < frames; ++i)
-        lastShown[size_t(plan.source(i))] = i;
-    int next = 0; // the next source frame to decode
-    for (int i = 0; i < frames; ++i) {
-        const int source = plan.source(i);
-        for (; next <= source; ++next)
-            decoded[size_t(next)] = sampler.frame(next);
-        writer.add(decoded[size_t(source)], plan.delay(i));
-        if (lastShown[size_t(source)] == i)
-            decoded[size_t(source)] = QImage();
-        stop.report(i + 1);
-    }
-    return writer.finish();
+    return fragmentGif(
+        sampler.plan(), [&sampler](int index) { return sampler.frame(index); }, stop.counted());
 }
 
 QByteArray turningGif(const QImage& image, const ExportOptions& options,
@@ -133,6 +117,30 @@ QByteArray turningGif(const QImage& image, const ExportOptions& options,
 
 QImage rendered(const QImage& source, const ExportOptions& options, int pixelSize) {
     return captioned(crop(source, options.crop, pixelSize), options);
+}
+
+QByteArray fragmentGif(const FragmentPlan& plan, const FragmentFrames& frame,
+                       const ExportProgress& progress) {
+    const int frames = plan.frames();
+    GifWriter writer(QSize(outputSide, outputSide), GifClip{maxGifBytes, frames});
+    report(progress, 0, frames);
+    // Each source frame is asked for once, in increasing order, and held until its last showing:
+    // backwards, the whole fragment waits for the first frame the GIF shows.
+    std::vector<QImage> held(size_t(plan.count));
+    std::vector<int> lastShown(size_t(plan.count), -1);
+    for (int i = 0; i < frames; ++i)
+        lastShown[size_t(plan.source(i))] = i;
+    int next = 0; // the next source frame to ask for
+    for (int i = 0; i < frames; ++i) {
+        const int source = plan.source(i);
+        for (; next <= source; ++next)
+            held[size_t(next)] = frame(next);
+        writer.add(held[size_t(source)], plan.delay(i));
+        if (lastShown[size_t(source)] == i)
+            held[size_t(source)] = QImage();
+        report(progress, i + 1, frames);
+    }
+    return writer.finish();
 }
 
 QByteArray rotationGIF(const QImage& image, const ExportOptions& options,

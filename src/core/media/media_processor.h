@@ -11,6 +11,10 @@
 
 // The stateless media operations. Each call opens and releases its own decoders; every function
 // is pure and may run on any thread (heavy ones never on the interface thread).
+namespace tovi {
+struct FragmentPlan;
+}
+
 namespace tovi::MediaProcessor {
 
 // Describes a file: still image, animated image or video. Throws MediaError::unreadable for
@@ -83,6 +87,14 @@ QByteArray exportMedia(const QUrl& url, const ExportOptions& options,
 
 // The same for media already inspected (or described): the file is not inspected again.
 QByteArray exportMedia(const MediaInfo& media, const ExportOptions& options,
+                       const ExportProgress& progress = {});
+// The source frames of a sampled fragment, FragmentSampler's pictures: frame(k) is asked for
+// k = 0 … plan.count − 1, each once and in that order.
+using FragmentFrames = std::function<QImage(int index)>;
+// The GIF that encoded(media, options) gives for plan = FragmentPlan::of(media, options), from
+// its source frames however they were had: decoded on the way or at hand from the preview. Over
+// 2 MiB included. Throws MediaError::encode, Cancelled, and what `frame` throws.
+QByteArray fragmentGif(const FragmentPlan& plan, const FragmentFrames& frame,
                        const ExportProgress& progress = {});
 // `bytes` of encoded(…, options) as exportMedia gives them: a GIF over 2 MiB throws
 // MediaError::tooLarge.

@@ -85,6 +85,8 @@ struct VideoSource::State {
     };
     std::optional<Sampling> sampling;
     int64_t lastTarget = AV_NOPTS_VALUE;
+    // The last crop's window is three times its picture or more (deblockingUnseen).
+    bool thinEdges = false;
     bool unseen(const AVPacket* next) const;
     bool onSchedule(int64_t target) const;
     bool deblockingUnseen() const;
@@ -250,12 +252,10 @@ bool VideoSource::State::unseen(const AVPacket* next) const {
 // the picture's side, the edges that deblocking smooths are under a pixel wide there: skipping
 // it on frames that no other frame is predicted from changes the picture by a level or two,
 // for a good share of their decoding. Frames that others are predicted from stay exact.
+// It holds from the last setCrop on, whatever follows, so that a decoder kept between fragments
+// makes the pictures one just opened makes.
 bool VideoSource::State::deblockingUnseen() const {
-    if (!sampling || !crop || codec->width <= 0 || codec->height <= 0)
-        return false;
-    const QRectF window =
-        MediaProcessor::cropWindow(QSizeF(codec->width, codec->height), crop->first);
-    return std::min(window.width(), window.height()) >= 3.0 * crop->second;
+    return thinEdges;
 }
 
 bool VideoSource::State::onSchedule(int64_t target) const {
@@ -562,6 +562,11 @@ double VideoSource::duration() const {
 
 void VideoSource::setCrop(const CropSettings& settings, int pixelSize) {
     m_state->crop = std::pair(settings, std::max(1, pixelSize));
+    const AVCodecContext* codec = m_state->codec.get();
+    const QRectF window =
+        MediaProcessor::cropWindow(QSizeF(codec->width, codec->height), m_state->crop->first);
+    m_state->thinEdges = codec->width > 0 && codec->height > 0 &&
+                         std::min(window.width(), window.height()) >= 3.0 * m_state->crop->second;
     ++m_state->generation; // a frame converted without the crop is stale
 }
 
@@ -571,8 +576,14 @@ void VideoSource::clearCrop() {
 }
 
 void VideoSource::setSampling(double start, double step) {
-    if (std::isfinite(start) && std::isfinite(step) && step > 0)
-        m_state->sampling = State::Sampling{std::max(0.0, start), step};
+    if (!std::isfinite(start) || !std::isfinite(step) || !(step > 0))
+        return;
+    m_state->sampling = State::Sampling{std::max(0.0, start), step};
+    // A new schedule starts from a key frame, as on a decoder just opened: the frames the last one
+    // left out may be this one's, and those decoded for it were deblocked for its crop.
+    m_state->lastTarget = AV_NOPTS_VALUE;
+    if (!m_state->fresh)
+        m_state->positioned = false;
 }
 
 void VideoSource::setStopRequest(StopRequest stop) {

@@ -63,7 +63,9 @@ public:
 
     // Announces that exact frames will be asked for at start, start + step, start + 2 × step…
     // in that order, so frames shown at none of those times need not be decoded. A request off
-    // that schedule ends it (the next frame then costs a seek).
+    // that schedule ends it (the next frame then costs a seek). A new schedule's first frame is
+    // sought too, unless nothing was read yet: every schedule gets the pictures a decoder just
+    // opened gives, however the decoder was used before.
     void setSampling(double start, double step);
 
     // Asked between packets from now on.

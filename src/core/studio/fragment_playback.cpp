@@ -15,13 +15,6 @@ bool sampledAlike(const FragmentPlan& a, const FragmentPlan& b) {
     return a.rate == b.rate && a.start == b.start && a.length == b.length && a.count == b.count;
 }
 
-// Whether two sets of options draw the same pictures on the same frames.
-bool drawnAlike(const ExportOptions& a, const ExportOptions& b) {
-    return a.crop == b.crop && a.captions == b.captions &&
-           (!a.captions ||
-            (a.captionTitle == b.captionTitle && a.captionSubtitle == b.captionSubtitle));
-}
-
 } // namespace
 
 struct FragmentPlayback::Decoder {
@@ -59,7 +52,7 @@ void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
     }
     const bool sameFrames = plan.has_value() == m_active &&
                             (!plan || (sampledAlike(*plan, m_plan) && media->url == m_media->url &&
-                                       drawnAlike(options, m_options)));
+                                       FragmentSampler::drawsAlike(options, m_options)));
     const bool same = sameFrames && (!plan || *plan == m_plan);
     if (!plan || !media->video || !m_media || media->url != m_media->url)
         m_decoder = plan && media->video ? std::make_shared<Decoder>() : nullptr;
@@ -75,6 +68,17 @@ void FragmentPlayback::setFragment(const std::optional<MediaInfo>& media,
     m_active = plan.has_value();
     m_plan = plan.value_or(FragmentPlan{});
     restart();
+}
+
+bool FragmentPlayback::draws(const MediaInfo& media, const ExportOptions& options) const {
+    if (m_frames.empty() || media.url != m_media->url ||
+        !FragmentSampler::drawsAlike(options, m_options) || (m_finished && !complete()))
+        return false;
+    try {
+        return sampledAlike(FragmentPlan::of(media, options), m_plan);
+    } catch (const MediaError&) {
+        return false;
+    }
 }
 
 void FragmentPlayback::setEnabled(bool enabled) {
@@ -123,6 +127,7 @@ void FragmentPlayback::restart() {
         m_frame = QImage();
         emit frameChanged();
     }
+    emit framesChanged();
     startDecoding();
 }
 
@@ -183,8 +188,10 @@ void FragmentPlayback::startDecoding() {
             if (!request.current())
                 return;
             m_finished = true;
-            if (!outcome.error.isEmpty())
+            if (!outcome.error.isEmpty()) {
+                emit framesChanged();
                 emit failed(outcome.error);
+            }
         });
 }
 
@@ -198,7 +205,8 @@ void FragmentPlayback::received(const LatestRequest::Ticket& request, int index,
         return;
     }
     m_frames[size_t(index)] = frame;
-    ++m_ready;
+    if (++m_ready == frameCount())
+        emit framesChanged();
     if (m_index < 0 && index == m_plan.source(0)) {
         showFirst();
     } else if (m_waiting && index == m_plan.source((m_index + 1) % loopFrames()) && !held()) {

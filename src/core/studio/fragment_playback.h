@@ -54,6 +54,12 @@ public:
     int frameCount() const { return int(m_frames.size()); }
     int framesReady() const { return m_ready; }
     const FragmentPlan& plan() const { return m_plan; }
+    // The source frames, FragmentSampler's pictures (null while not decoded), and whether they
+    // are, or are decoding to be, those `options` sample and draw from `media`, whatever order
+    // and speed play them. They are what the export encodes: it may take them for its own.
+    const std::vector<QImage>& frames() const { return m_frames; }
+    bool complete() const { return !m_frames.empty() && m_ready == frameCount(); }
+    bool draws(const MediaInfo& media, const ExportOptions& options) const;
     bool paused() const { return m_paused; }
     // Whether the clock is waiting to show the next frame.
     bool ticking() const { return m_timer.isActive(); }
@@ -63,6 +69,8 @@ public:
 
 signals:
     void frameChanged();
+    // The source frames have all decoded, or were dropped, or will not all decode.
+    void framesChanged();
     void pausedChanged();
     // The whole source picture at the fragment's start, met on the way to its first frame: the
     // still preview need not decode it again.

@@ -2,7 +2,11 @@
 
 #include "app/background_task.h"
 #include "app/product.h"
+#include "media/fragment_sampler.h"
 #include "media/media_processor.h"
+#include "studio/fragment_playback.h"
+
+#include <algorithm>
 
 namespace tovi {
 
@@ -18,6 +22,18 @@ ReadyExport::~ReadyExport() {
         m_stop->store(true);
 }
 
+void ReadyExport::takeFramesFrom(const FragmentPlayback& playback) {
+    m_playback = &playback;
+    // Queued: a change of the settings reaches this after the playback, and drops the wait.
+    connect(
+        &playback, &FragmentPlayback::framesChanged, this,
+        [this] {
+            if (m_awaitingFrames)
+                start();
+        },
+        Qt::QueuedConnection);
+}
+
 void ReadyExport::follow(const std::optional<MediaInfo>& media, const ExportOptions& options) {
     const bool same = media.has_value() == m_media.has_value() &&
                       (!media || media->url == m_media->url) && options == m_options;
@@ -26,6 +42,7 @@ void ReadyExport::follow(const std::optional<MediaInfo>& media, const ExportOpti
     m_media = media;
     m_options = options;
     m_requests.drop();
+    m_awaitingFrames = false;
     if (m_stop)
         m_stop->store(true);
     m_stop.reset();
@@ -53,11 +70,40 @@ std::optional<QByteArray> ReadyExport::take(const MediaInfo& media,
 
 namespace {
 
+// The preview's source frames of `drawn`, every one decoded (none when there are none).
+struct FramesAtHand {
+    const MediaInfo& media;
+    const ExportOptions& drawn;
+    std::vector<QImage> frames;
+};
+
+// `options`' GIF as the send would write it: from the frames at hand when each source frame it
+// samples is one of them, drawn alike; otherwise from the file.
+QByteArray encodedFrom(const FramesAtHand& hand, const ExportOptions& options,
+                       const MediaProcessor::ExportProgress& progress) {
+    if (!hand.frames.empty() && options.format == OutputFormat::gif && !options.rotation &&
+        FragmentSampler::drawsAlike(options, hand.drawn)) {
+        const FragmentPlan held = FragmentPlan::of(hand.media, hand.drawn);
+        const FragmentPlan plan = FragmentPlan::of(hand.media, options);
+        std::vector<int> taken(size_t(plan.count));
+        for (int k = 0; k < plan.count; ++k)
+            taken[size_t(k)] = held.indexOf(plan, k);
+        if (held.count == int(hand.frames.size()) &&
+            std::find(taken.begin(), taken.end(), -1) == taken.end())
+            return MediaProcessor::fragmentGif(
+                plan, [&](int k) { return hand.frames[size_t(taken[size_t(k)])]; }, progress);
+    }
+    return MediaProcessor::encoded(hand.media, options, progress);
+}
+
 // The way out in the window's own steps: the length as fitSuggestions finds it, and the frame
 // rate among the window's frame rates, each encoded to prove it fits.
-FitSuggestions windowSuggestions(const MediaInfo& media, const ExportOptions& options,
-                                 qsizetype bytes, const MediaProcessor::ExportProgress& progress) {
-    FitSuggestions found = fitSuggestions(media, options, bytes, progress);
+FitSuggestions windowSuggestions(const FramesAtHand& hand, qsizetype bytes,
+                                 const MediaProcessor::ExportProgress& progress) {
+    const SuggestionEncode encode = [&](const ExportOptions& changed) {
+        return encodedFrom(hand, changed, progress);
+    };
+    FitSuggestions found = fitSuggestions(hand.media, hand.drawn, bytes, encode);
     if (!found.fps)
         return found;
     const int fits = found.fps->options.fps;
@@ -66,11 +112,9 @@ FitSuggestions windowSuggestions(const MediaInfo& media, const ExportOptions& op
          ++rate) {
         if (*rate > fits)
             continue; // one step above what fits did not fit
-        ExportOptions slower = options;
+        ExportOptions slower = hand.drawn;
         slower.fps = *rate;
-        const qsizetype size = *rate == fits
-                                   ? found.fps->bytes
-                                   : MediaProcessor::encoded(media, slower, progress).size();
+        const qsizetype size = *rate == fits ? found.fps->bytes : encode(slower).size();
         if (size <= MediaProcessor::maxGifBytes)
             offered = FitSuggestion{slower, size};
         break;
@@ -81,17 +125,29 @@ FitSuggestions windowSuggestions(const MediaInfo& media, const ExportOptions& op
 
 } // namespace
 
+// Copies of the playback's pictures, which its own vector never hands to another thread.
+std::vector<QImage> ReadyExport::framesAtHand() const {
+    if (m_playback && m_media && m_playback->draws(*m_media, m_options) && m_playback->complete())
+        return m_playback->frames();
+    return {};
+}
+
 void ReadyExport::start() {
     if (!m_media)
+        return;
+    std::vector<QImage> frames = framesAtHand();
+    // Still decoding: they come sooner than the file would decode beside them at idle priority.
+    m_awaitingFrames = frames.empty() && m_playback && m_playback->draws(*m_media, m_options);
+    if (m_awaitingFrames)
         return;
     const LatestRequest::Ticket ticket = m_requests.start();
     m_stop = std::make_shared<std::atomic<bool>>(false);
     runInBackground(
         this,
-        [media = *m_media, options = m_options, stop = m_stop] {
+        [media = *m_media, options = m_options, frames = std::move(frames), stop = m_stop] {
             const IdleScheduling idle; // the window and its playing preview come first
-            return MediaProcessor::encoded(media, options,
-                                           [stop](int, int) { return !stop->load(); });
+            return encodedFrom(FramesAtHand{media, options, frames}, options,
+                               [stop](int, int) { return !stop->load(); });
         },
         [this, ticket](const Outcome<QByteArray>& outcome) {
             if (!ticket.current())
@@ -114,9 +170,10 @@ void ReadyExport::suggest() {
     m_stop = std::make_shared<std::atomic<bool>>(false);
     runInBackground(
         this,
-        [media = *m_media, options = m_options, bytes = m_bytes.size(), stop = m_stop] {
+        [media = *m_media, options = m_options, frames = framesAtHand(), bytes = m_bytes.size(),
+         stop = m_stop] {
             const IdleScheduling idle;
-            return windowSuggestions(media, options, bytes,
+            return windowSuggestions(FramesAtHand{media, options, frames}, bytes,
                                      [stop](int, int) { return !stop->load(); });
         },
         [this, ticket](const Outcome<FitSuggestions>& outcome) {

@@ -4,19 +4,28 @@
 // for restMs, it is encoded in the background, on a thread that runs only when the machine has
 // nothing else to do, exactly as the send encodes it. Any change drops the work under way at once;
 // the interface never waits for it. Interface thread.
+//
+// The source frames are the playing preview's when it holds, or is decoding, exactly the
+// fragment's (the export's own sampler's pictures): then nothing is decoded again, and a
+// fragment still decoding is waited for, which is sooner than decoding the file beside it.
+// The ways out of a GIF too large take them too where they sample the same times.
 
 #include "app/latest_request.h"
 #include "media/fit_suggestions.h"
 #include "media/media_types.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QObject>
 #include <QTimer>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tovi {
+
+class FragmentPlayback;
 
 class ReadyExport : public QObject {
     Q_OBJECT
@@ -34,6 +43,8 @@ public:
     explicit ReadyExport(QObject* parent = nullptr);
     ~ReadyExport() override;
 
+    // The playback whose frames are taken where they serve; it outlives this.
+    void takeFramesFrom(const FragmentPlayback& playback);
     // What the send would export from now on. The same media and options keep what is ready.
     void follow(const std::optional<MediaInfo>& media, const ExportOptions& options);
 
@@ -54,6 +65,7 @@ private:
     void start();
     void suggest();
     void setState(State state);
+    std::vector<QImage> framesAtHand() const;
 
     std::optional<MediaInfo> m_media;
     ExportOptions m_options;
@@ -63,6 +75,8 @@ private:
     QTimer m_rest;
     LatestRequest m_requests;
     std::shared_ptr<std::atomic<bool>> m_stop; // of the encoding under way
+    const FragmentPlayback* m_playback = nullptr;
+    bool m_awaitingFrames = false; // rested, and the playback's frames are on their way
 };
 
 } // namespace tovi

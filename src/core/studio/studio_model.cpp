@@ -58,6 +58,7 @@ StudioModel::StudioModel(Settings& settings, Work work, QObject* parent)
     connect(&m_previewTimer, &QTimer::timeout, this, &StudioModel::decodePreviewFrame);
     connect(&m_albumWrite, &DeviceJob::stalledChanged, this, &StudioModel::stalledChanged);
     connect(&m_playback, &FragmentPlayback::failed, this, &StudioModel::setError);
+    m_ready.takeFramesFrom(m_playback);
     connect(&m_playback, &FragmentPlayback::startFrame, this,
             [this](const QImage& frame, double time) {
                 if (time != m_options.start || m_cachedTime == time)
