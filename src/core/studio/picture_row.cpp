@@ -357,7 +357,8 @@ void PictureRow::run(std::vector<Job> jobs, std::vector<int> places) {
             const std::vector<AlbumRow::Graphic> graphics = exported.value->graphics;
             runOnOwnThread(
                 this,
-                [destination, selected = m_model.selectedFolder(), graphics, stop, step, tell] {
+                [destination, selected = m_model.selectedFolder(), graphics, stop, step, tell,
+                 between = m_between] {
                     // Nothing is written unless all of it fits.
                     AlbumRow::requireRoom(destination, selected, graphics);
                     Written written;
@@ -365,6 +366,8 @@ void PictureRow::run(std::vector<Job> jobs, std::vector<int> places) {
                     written.results = AlbumRow::add(
                         destination, selected, graphics,
                         [&](int index) {
+                            if (between)
+                                between(index);
                             if (stop->load() || !step({}))
                                 return false;
                             try {

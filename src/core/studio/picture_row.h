@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -89,6 +90,11 @@ public:
     void stopWaiting();
     void setPatience(std::chrono::milliseconds patience) { m_job.setPatience(patience); }
 
+    // Called on the device thread before picture `index` of a send is written: where tests pull
+    // the Tovi out or fill it up.
+    using Between = std::function<void(int index)>;
+    void setBetweenPictures(Between between) { m_between = std::move(between); }
+
     // "Wyślij na Tovi (10)", or the single send's button for less than a row.
     QString sendLabel() const;
     // "Obraz 3 z 10: plaża.jpg".
@@ -133,6 +139,7 @@ private:
     QString m_error;
     FailureKind m_errorKind = FailureKind::other;
     DeviceJob m_job;
+    Between m_between;
 };
 
 } // namespace tovi
