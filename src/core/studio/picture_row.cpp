@@ -44,8 +44,11 @@ ExportOptions carried(const ExportOptions& before, const MediaInfo& previous,
     ExportOptions options = before;
     options.crop.x = 0;
     options.crop.y = 0;
-    if (media.animated != previous.animated)
+    if (media.animated != previous.animated) { // a still's fragment means nothing to a film
         options.format = fresh.format;
+        options.start = fresh.start;
+        options.length = fresh.length;
+    }
     if (media.animated) {
         options.rotation = false;
         options.start = std::clamp(options.start, 0.0, std::max(media.duration - 0.1, 0.0));
