@@ -86,7 +86,10 @@ int main(int argc, char* argv[]) {
         PictureRow pictures(model);
         pictures.add(files);
         waitFor([&] { return !pictures.busy(); });
+        // Only the films are given their 8 s, as a person would: the photos go as they come.
         for (int i = 0; i < pictures.count(); ++i) {
+            if (!pictures.item(i).media.animated)
+                continue;
             pictures.select(i);
             waitFor([&] { return model.mediaName() == pictures.item(i).label && !model.busy(); });
             model.setOptions(benchOptions(model.options(), *model.media()));

@@ -1,5 +1,6 @@
 #include "picture_strip.h"
 
+#include "shell/controls.h"
 #include "shell/theme.h"
 #include "studio/picture_row.h"
 
@@ -26,6 +27,8 @@ PictureStrip::PictureStrip(PictureRow& row, QWidget* parent)
     , m_row(row) {
     setObjectName(QStringLiteral("pictureStrip"));
     setFocusPolicy(Qt::StrongFocus);
+    // Read as a list named by its selected picture; the name changes as the arrows move.
+    setAccessibleRole(this, QAccessible::List);
     setMouseTracking(true);
     setAccessibleDescription(QStringLiteral("Strzałki wybierają obraz, Ctrl ze strzałką przesuwa "
                                             "go w kolejności, Delete usuwa go z wysyłki."));

@@ -63,7 +63,6 @@ void RowSummary::rebuild() {
         }
         text->setObjectName(result.written() ? QStringLiteral("written")
                                              : QStringLiteral("failed"));
-        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row->addWidget(text, 1);
         if (!result.written()) {
             QPushButton* again =
