@@ -1041,6 +1041,35 @@ TEST_F(Row, EachPictureKeepsItsOwnSettingsThroughSelectionMovesAndRemoval) {
     EXPECT_EQ(row.selected(), 0);
 }
 
+TEST_F(Row, AToviThatStopsAnsweringMidRowCanBeGivenUp) {
+    const QString root = m_user.filePath(QStringLiteral("NO NAME"));
+    makeDevice(root);
+    PictureRow row(m_model);
+    row.setPatience(std::chrono::milliseconds(300));
+    fill(row, three());
+    m_model.chooseDestination(root);
+    // Another writer holds the album and does not let go: the row waits, silent.
+    std::optional<FolderLock> holder(std::in_place, root + QStringLiteral("/Photo1"));
+    row.send();
+    ASSERT_TRUE(waitUntil([&] { return row.stalled(); }));
+    row.stopWaiting();
+    EXPECT_FALSE(row.busy());
+    EXPECT_TRUE(row.error().startsWith(QStringLiteral("Przestano czekać na Tovi.")));
+    // Once the album is free, the picture under way is finished and nothing after it begins.
+    holder.reset();
+    settle();
+    EXPECT_EQ(QDir(root + QStringLiteral("/Photo1")).entryList(QDir::Files).size(), 1);
+    EXPECT_TRUE(row.error().startsWith(QStringLiteral("Przestano czekać na Tovi.")));
+
+    // Nothing that can be made: nothing is written, and the row says so.
+    for (int i = 0; i < row.count(); ++i)
+        writeFile(row.item(i).copy->path(), "broken");
+    send(row);
+    EXPECT_EQ(row.error(), QStringLiteral("Nie zapisano żadnej grafiki."));
+    EXPECT_EQ(row.lines()[2].result.error, MediaError(MediaError::unreadable).message());
+    EXPECT_EQ(QDir(root + QStringLiteral("/Photo1")).entryList(QDir::Files).size(), 1);
+}
+
 TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
     if (const QString why = FatVolume::unavailable(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();

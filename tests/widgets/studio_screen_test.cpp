@@ -16,6 +16,7 @@
 #include "shell/tool_buttons.h"
 #include "studio/picture_row.h"
 #include "studio/picture_strip.h"
+#include "studio/row_summary.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 #include "studio/studio_view.h"
@@ -327,6 +328,15 @@ TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
     EXPECT_EQ(row.item(2).label, QStringLiteral("plaża.jpg"));
     EXPECT_EQ(row.item(0).label, QStringLiteral("góry.png"));
     EXPECT_EQ(row.selected(), 2);
+    const QPoint last = strip->thumbnailRect(2).center();
+    QTest::mousePress(strip, Qt::LeftButton, {}, last);
+    const QPointF front(strip->thumbnailRect(0).left() + 2, last.y());
+    QMouseEvent dragged(QEvent::MouseMove, front, strip->mapToGlobal(front), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &dragged);
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, front.toPoint());
+    EXPECT_EQ(row.item(0).label, QStringLiteral("plaża.jpg"));
+    EXPECT_EQ(row.selected(), 0);
     QTest::mouseClick(strip, Qt::LeftButton, {}, strip->removeRect().center());
     EXPECT_EQ(row.count(), 2);
     EXPECT_EQ(m_view->sendBar()->button()->text(), QStringLiteral("Wyślij na Tovi (2)"));
@@ -335,6 +345,11 @@ TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
     EXPECT_EQ(row.count(), 1);
     EXPECT_FALSE(strip->isVisible()); // one picture is no row
     EXPECT_EQ(m_view->sendBar()->button()->text(), QStringLiteral("Wyślij na Tovi"));
+    // What is left is sent as one picture is.
+    m_view->openTransfer();
+    ASSERT_NE(m_view->transferSheet(), nullptr);
+    EXPECT_EQ(m_view->transferSheet()->findChild<RowSummary*>(), nullptr);
+    m_view->transferSheet()->close();
 }
 
 TEST(PhotoLibrary, OffersPicturesAndFilmsNewestFirst) {

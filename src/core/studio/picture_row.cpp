@@ -432,12 +432,14 @@ void PictureRow::finish() {
             ++written;
             album = line.result.album;
         }
-    const bool stopped = m_stop && m_stop->load();
+    const bool stopped = std::any_of(m_lines.begin(), m_lines.end(), [](const Line& line) {
+        return line.result.error == unsentStopped;
+    });
     QString after;
     if (m_gone)
         after = QStringLiteral(" Tovi odłączono w trakcie: zapisane grafiki są całe i "
                                "sprawdzone, pozostałych nie wysłano.");
-    else if (stopped && written < int(m_lines.size()))
+    else if (stopped)
         after = QStringLiteral(" Przerwano: pozostałych nie wysłano.");
     if (written == 0) {
         setFailure(QStringLiteral("Nie zapisano żadnej grafiki.") + after, FailureKind::other);
