@@ -986,6 +986,10 @@ TEST_F(Row, EachPictureKeepsItsOwnSettingsThroughSelectionMovesAndRemoval) {
         << m_model.error().toStdString();
     EXPECT_EQ(row.sendLabel(), QStringLiteral("Wyślij na Tovi (3)"));
     EXPECT_EQ(row.spokenName(2), QStringLiteral("Obraz 3 z 3: góry.png"));
+    row.send(); // no Tovi chosen yet
+    EXPECT_EQ(row.error(), MediaError(MediaError::invalidFolder).message());
+    EXPECT_FALSE(row.busy());
+    row.clearError();
     EXPECT_EQ(row.selected(), 0);
     EXPECT_EQ(libraryFiles().size(), 3u); // the single import's copy went with it
 

@@ -303,7 +303,9 @@ TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
         QAccessible::queryAccessibleInterface(strip)->text(QAccessible::Description).isEmpty());
 
     // The arrows move the selection and the editor follows; Ctrl moves the picture itself.
+    const QImage unfocused = strip->grab().toImage();
     strip->setFocus();
+    EXPECT_NE(strip->grab().toImage(), unfocused); // the keyboard's place shows
     QTest::keyClick(strip, Qt::Key_Right);
     EXPECT_EQ(spoken(), QStringLiteral("Obraz 2 z 3: las.png"));
     ASSERT_TRUE(waitUntil([&] { return m_model.mediaName() == QStringLiteral("las.png"); }));

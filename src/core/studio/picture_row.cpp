@@ -88,8 +88,16 @@ PictureRow::PictureRow(StudioModel& model, QObject* parent)
 }
 
 PictureRow::~PictureRow() {
+    dropLines();
     for (Item& item : m_items)
         release(item.copy);
+}
+
+// A line keeps its picture's copy for "Ponów", also once the picture has left the row.
+void PictureRow::dropLines() {
+    for (Line& line : m_lines)
+        release(line.copy);
+    m_lines.clear();
 }
 
 const QString& PictureRow::destination() const {
@@ -136,7 +144,7 @@ void PictureRow::add(const QStringList& files) {
         m_items.clear();
         m_selected = -1;
         m_shown = nullptr;
-        m_lines.clear();
+        dropLines();
         emit changed();
         emit linesChanged();
     }
@@ -256,9 +264,13 @@ void PictureRow::remove(int index) {
 void PictureRow::send() {
     if (count() < 2 || busy() || m_model.busy())
         return;
+    if (m_model.destination().isEmpty()) {
+        setFailure(MediaError(MediaError::invalidFolder).message(), FailureKind::other);
+        return;
+    }
     std::vector<Job> jobs;
     std::vector<int> places;
-    m_lines.clear();
+    dropLines();
     for (int i = 0; i < count(); ++i) {
         const Item& item = m_items[size_t(i)];
         const ExportOptions options = optionsOf(i);
@@ -404,7 +416,7 @@ void PictureRow::run(std::vector<Job> jobs, std::vector<int> places) {
                         for (int place : places)
                             m_lines[size_t(place)].result.error = written.error;
                         if (total > 1)
-                            m_lines.clear();
+                            dropLines();
                         emit linesChanged();
                         setFailure(written.error, written.errorKind);
                         setSending(false);

@@ -112,6 +112,7 @@ signals:
 private:
     struct Job;
     void importNext();
+    void dropLines();
     void keepShownOptions();
     void show(int index);
     void run(std::vector<Job> jobs, std::vector<int> places);
