@@ -1029,6 +1029,9 @@ TEST_F(Row, EachPictureKeepsItsOwnSettingsThroughSelectionMovesAndRemoval) {
     EXPECT_EQ(row.selected(), 2);
     row.move(2, 1);
     EXPECT_EQ(row.selected(), 1);
+    row.move(0, 1); // onto the selected one, from before it
+    EXPECT_EQ(row.selected(), 0);
+    row.move(1, 0);
     EXPECT_EQ(row.optionsOf(2), second);
 
     // Taking out the selected one shows the one after it; its copy goes once replaced.
@@ -1054,8 +1057,10 @@ TEST_F(Row, AToviThatStopsAnsweringMidRowCanBeGivenUp) {
     m_model.chooseDestination(root);
     // Another writer holds the album and does not let go: the row waits, silent.
     std::optional<FolderLock> holder(std::in_place, root + QStringLiteral("/Photo1"));
+    QSignalSpy told(&row, &PictureRow::stalledChanged);
     row.send();
     ASSERT_TRUE(waitUntil([&] { return row.stalled(); }));
+    EXPECT_EQ(told.count(), 1); // the sheet hears it
     row.stopWaiting();
     EXPECT_FALSE(row.busy());
     EXPECT_TRUE(row.error().startsWith(QStringLiteral("Przestano czekać na Tovi.")));
@@ -1070,6 +1075,7 @@ TEST_F(Row, AToviThatStopsAnsweringMidRowCanBeGivenUp) {
         writeFile(row.item(i).copy->path(), "broken");
     send(row);
     EXPECT_EQ(row.error(), QStringLiteral("Nie zapisano żadnej grafiki."));
+    EXPECT_TRUE(row.message().isEmpty()) << row.message().toStdString();
     EXPECT_EQ(row.lines()[2].result.error, MediaError(MediaError::unreadable).message());
     EXPECT_EQ(QDir(root + QStringLiteral("/Photo1")).entryList(QDir::Files).size(), 1);
 }
@@ -1098,6 +1104,7 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
     EXPECT_EQ(row.errorKind(), FailureKind::deviceFull);
     EXPECT_TRUE(row.error().startsWith(QStringLiteral("Na Tovi brakuje miejsca: ")))
         << row.error().toStdString();
+    EXPECT_TRUE(row.message().isEmpty());
     EXPECT_TRUE(inAlbum().isEmpty());
     QFile::remove(filler);
 

@@ -339,6 +339,15 @@ TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
     QTest::mouseRelease(strip, Qt::LeftButton, {}, front.toPoint());
     EXPECT_EQ(row.item(0).label, QStringLiteral("plaża.jpg"));
     EXPECT_EQ(row.selected(), 0);
+    // Dropped just before the third: it lands second.
+    QTest::mousePress(strip, Qt::LeftButton, {}, strip->thumbnailRect(0).center());
+    const QPointF middle(strip->thumbnailRect(2).center().x() - 4, last.y());
+    QMouseEvent between(QEvent::MouseMove, middle, strip->mapToGlobal(middle), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &between);
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, middle.toPoint());
+    EXPECT_EQ(row.item(1).label, QStringLiteral("plaża.jpg"));
+    EXPECT_EQ(row.selected(), 1);
     QTest::mouseClick(strip, Qt::LeftButton, {}, strip->removeRect().center());
     EXPECT_EQ(row.count(), 2);
     EXPECT_EQ(m_view->sendBar()->button()->text(), QStringLiteral("Wyślij na Tovi (2)"));

@@ -418,6 +418,7 @@ void PictureRow::run(std::vector<Job> jobs, std::vector<int> places) {
                         if (total > 1)
                             dropLines();
                         emit linesChanged();
+                        setMessage({});
                         setFailure(written.error, written.errorKind);
                         setSending(false);
                         return;
@@ -454,6 +455,7 @@ void PictureRow::finish() {
     else if (stopped)
         after = QStringLiteral(" Przerwano: pozostałych nie wysłano.");
     if (written == 0) {
+        setMessage({}); // not the last picture's progress
         setFailure(QStringLiteral("Nie zapisano żadnej grafiki.") + after, FailureKind::other);
     } else {
         QString text =
