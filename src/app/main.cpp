@@ -33,9 +33,10 @@ QStringList filesToOpen(int argc, char* argv[]) {
     parser.addOption(help);
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PLIK"),
-                                 QStringLiteral("zdjęcie, GIF albo film do otwarcia w Grafice "
-                                                "albo zestaw kart .tovipack do zaimportowania"),
-                                 QStringLiteral("[PLIK]"));
+                                 QStringLiteral("zdjęcia, GIF-y albo filmy do otwarcia w Grafice "
+                                                "(kilka: rząd do wysłania razem) albo zestaw "
+                                                "kart .tovipack do zaimportowania"),
+                                 QStringLiteral("[PLIK…]"));
     parser.process(textOnly);
     if (parser.isSet(help))
         parser.showHelp();
@@ -65,8 +66,7 @@ int main(int argc, char* argv[]) {
     tovi::WindowPlacement::manage(&window, settings);
     window.show();
     // "Open with ToviStudio" from the file manager: a pack file joins the own packs and is shown
-    // in the card screen; any other file becomes the graphic's material.
-    if (!files.isEmpty())
-        window.openFile(files.constFirst());
+    // in the card screen; other files become the graphic's material, several of them a row.
+    window.openFiles(files);
     return QApplication::exec();
 }

@@ -3,7 +3,8 @@
    x11_test.py TOVI_STUDIO PICTURE WIDTHxHEIGHT [tall-titles]
 At every size the window's frame and its send button lie inside the work area. At 1280 × 720 the
 tutorial fits too, and the window comes back where it was left; at 1366 × 768 the tree is checked
-as Orca reads it, through to a verified send and its alert. At both, „Gotowe” takes the pack
+as Orca reads it, through to a verified send and its alert, then a row of three pictures, its
+strip and its summary. At both, „Gotowe” takes the pack
 chosen in the collection. With tall-titles, openbox's title bars are taller than the window
 assumes, and its first frame is pulled into the work area."""
 
@@ -323,6 +324,59 @@ def read_as_orca(app, window, button):
         press(find(tutorial, "push button", "Dalej" if page < 4 else "Zamknij samouczek"))
 
 
+def row_read_as_orca(app, window):
+    """Three pictures chosen at once make a row: the strip under the device is one focusable list
+    named by its selected picture, the arrows move it, and the row's send ends in a summary a
+    line a picture. With TOVI_SHOTS, screenshots of the strip and of the summary go there."""
+    shots = os.environ.get("TOVI_SHOTS")
+    files = []
+    for name in ("plaża", "las", "góry"):
+        files.append(desktop.path(f"{name}.png"))
+        subprocess.run(["cp", picture, files[-1]], check=True)
+    # Chosen together in the file dialog, as a person would.
+    wid, _ = framed("ToviStudio", window)
+    xdotool("windowactivate", "--sync", wid)
+    xdotool("key", "--window", wid, "ctrl+o")
+    dialog = wait_for(lambda: app, "dialog", "Wybierz zdjęcie, GIF lub film")
+    field = next(n for n in walk(dialog) if n.getState().contains(pyatspi.STATE_EDITABLE))
+    field.queryEditableText().setTextContents(" ".join(f'"{f}"' for f in files))
+    press(find(dialog, "push button", "Otwórz"))
+    wait_until(lambda: find(app, "dialog", "Wybierz zdjęcie, GIF lub film") is None,
+               what="the file dialog to close")
+    strip = wait_for(lambda: window, "list", "Obraz 1 z 3: plaża.png", "the row's strip")
+    state = strip.getState()
+    check(state.contains(pyatspi.STATE_FOCUSABLE), "the strip takes the focus")
+    check(strip.description.startswith("Strzałki wybierają obraz"), "the strip says how it works")
+    button = wait_for(lambda: window, "push button", "Wyślij na Tovi (3)")
+    lies_inside("the strip", lambda: extents(strip))
+    lies_inside("the row's send button", lambda: extents(button))
+    exceptions(window, "Grafika with a row")
+    wid, _ = framed("ToviStudio", window)
+    xdotool("windowactivate", "--sync", wid)
+    strip.queryComponent().grabFocus()
+    wait_until(lambda: strip.getState().contains(pyatspi.STATE_FOCUSED), what="the strip focused")
+    xdotool("key", "--window", wid, "Right")
+    wait_until(lambda: strip.name == "Obraz 2 z 3: las.png", what="„Obraz 2 z 3: las.png”")
+    xdotool("key", "--window", wid, "ctrl+Right")
+    wait_until(lambda: strip.name == "Obraz 3 z 3: las.png", what="the picture moved to the end")
+    wait_for(lambda: window, "label", "las.png", "the moved picture in the editor")
+    if shots:
+        desktop.screenshot(os.path.join(shots, "row-strip.png"))
+    press(button)
+    sheet = wait_for(lambda: app, "dialog", "Wyślij na Tovi")
+    check(find(sheet, "label", "3 grafiki · 240 × 240"), "the sheet says what goes")
+    press(wait_for(lambda: sheet, "push button", "Wyślij grafikę"))
+    wait_for(lambda: sheet, "label", "Grafiki w tej wysyłce", "the row's summary")
+    lines = [n.name for n in walk(sheet) if n.getRoleName() == "label" and " → Photo1/tovi-" in n.name]
+    check([line.split(" → ")[0] for line in lines] == ["plaża.png", "góry.png", "las.png"],
+          f"the summary names each picture where it went, in order: {lines}")
+    check(len(os.listdir(desktop.path("NO NAME/Photo1"))) == 4, "the three pictures are in Photo1")
+    exceptions(sheet, "the row's summary")
+    if shots:
+        desktop.screenshot(os.path.join(shots, "row-summary.png"))
+    press(find(sheet, "push button", "Wróć do tworzenia"))
+
+
 try:
     if tall_titles:
         process, app = start({"tutorial.factory-to-yours.version": 1})
@@ -366,6 +420,8 @@ try:
         window, button = send_button_fits(app, "start")
         read_as_orca(app, window, button)
         collection_takes_its_choice(app, window, "1366 × 768")
+        click(find(window, "radio button", "Grafika"))
+        row_read_as_orca(app, window)
 finally:
     desktop.close()
 

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/working_folder.h"
 #include "device/bookmark.h"
+#include "device/device_space.h"
 #include "device/device_watch.h"
 #include "device/folder_lock.h"
 #include "media/fragment_sampler.h"
@@ -12,6 +13,7 @@
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "studio/media_copy.h"
+#include "studio/picture_row.h"
 #include "studio/saved_work.h"
 #include "studio/studio_model.h"
 #include "support/device_fixtures.h"
@@ -999,6 +1001,251 @@ TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {
     }
     waitForWork();
     spin(50);
+}
+
+// --- a row of pictures ------------------------------------------------------------------------
+
+class Row : public Studio {
+protected:
+    QString named(const QString& name, QColor colour, int width = 300, int height = 200) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = m_user.filePath(name);
+        image.save(path);
+        return path;
+    }
+    void fill(PictureRow& row, const QStringList& files) {
+        row.add(files);
+        ASSERT_TRUE(waitUntil([&] { return !row.busy(); }));
+        ASSERT_TRUE(waitUntil([&] { return !m_model.busy() && (row.count() == 0 || shows(row)); }));
+    }
+    // The editor shows the selected picture.
+    bool shows(const PictureRow& row) {
+        return m_model.mediaName() == row.item(row.selected()).label;
+    }
+    void choose(PictureRow& row, int index) {
+        row.select(index);
+        ASSERT_TRUE(waitUntil([&] { return shows(row); }));
+    }
+    void send(PictureRow& row) {
+        row.send();
+        ASSERT_TRUE(waitUntil([&] { return !row.busy(); }));
+    }
+    QStringList three() {
+        return {named(QStringLiteral("plaża.jpg"), Qt::red), gif(),
+                named(QStringLiteral("góry.png"), Qt::blue, 200, 300)};
+    }
+    StudioModel m_model{m_home.settings()};
+};
+
+TEST_F(Row, EachPictureKeepsItsOwnSettingsThroughSelectionMovesAndRemoval) {
+    PictureRow row(m_model);
+    // One file with no row is an import as ever.
+    fill(row, {photo(300, 200)});
+    EXPECT_EQ(row.count(), 0);
+    EXPECT_EQ(row.sendLabel(), QStringLiteral("Wyślij na Tovi"));
+
+    // Several replace it as a row in the order given; what cannot be read is named and left out.
+    const QString broken = userFile(QStringLiteral("zepsuty.jpg"), "not a picture");
+    QStringList files = three();
+    files.insert(1, broken);
+    fill(row, files);
+    ASSERT_EQ(row.count(), 3);
+    EXPECT_EQ(row.item(1).label, QStringLiteral("clip.gif"));
+    EXPECT_TRUE(row.item(0).media.frame.isNull()); // the row keeps no decoded pictures
+    EXPECT_EQ(row.item(0).thumbnail.size(),
+              QSize(PictureRow::thumbnailSize, PictureRow::thumbnailSize));
+    EXPECT_TRUE(m_model.error().startsWith(QStringLiteral("zepsuty.jpg: ")))
+        << m_model.error().toStdString();
+    EXPECT_EQ(row.sendLabel(), QStringLiteral("Wyślij na Tovi (3)"));
+    EXPECT_EQ(row.spokenName(2), QStringLiteral("Obraz 3 z 3: góry.png"));
+    row.send(); // no Tovi chosen yet
+    EXPECT_EQ(row.error(), MediaError(MediaError::invalidFolder).message());
+    EXPECT_FALSE(row.busy());
+    row.clearError();
+    EXPECT_EQ(row.selected(), 0);
+    EXPECT_EQ(libraryFiles().size(), 3u); // the single import's copy went with it
+
+    // The first picture's own settings; the second starts from them, centred, as a GIF.
+    m_model.zoomCrop(240, false);
+    m_model.panCrop(-60, 0, 300);
+    ExportOptions first = m_model.options();
+    first.captions = true;
+    first.captionTitle = QStringLiteral("Lato");
+    m_model.setOptions(first);
+    ASSERT_NE(first.crop.x, 0);
+    choose(row, 1);
+    EXPECT_EQ(m_model.options().crop.zoom, first.crop.zoom);
+    EXPECT_EQ(m_model.options().crop.x, 0);
+    EXPECT_EQ(m_model.options().captionTitle, QStringLiteral("Lato"));
+    EXPECT_EQ(m_model.options().format, OutputFormat::gif);
+    EXPECT_LE(m_model.options().length, 1.5);
+    ExportOptions second = m_model.options();
+    second.captionTitle = QStringLiteral("Ruch");
+    m_model.setOptions(second);
+
+    // Back to the first: its settings are as they were left, the second keeps its own.
+    choose(row, 0);
+    EXPECT_EQ(m_model.options(), first);
+    EXPECT_EQ(row.optionsOf(1), second);
+    // Never shown yet: it would go with the settings of the one before it, as a photo.
+    EXPECT_EQ(row.optionsOf(2).format, OutputFormat::jpg);
+    EXPECT_EQ(row.optionsOf(2).captionTitle, QStringLiteral("Ruch"));
+
+    // Moving keeps the selection on the same picture, either way.
+    row.move(0, 2);
+    EXPECT_EQ(row.item(2).label, QStringLiteral("plaża.jpg"));
+    EXPECT_EQ(row.item(0).label, QStringLiteral("clip.gif"));
+    EXPECT_EQ(row.selected(), 2);
+    row.move(1, 0);
+    EXPECT_EQ(row.item(0).label, QStringLiteral("góry.png"));
+    EXPECT_EQ(row.selected(), 2);
+    row.move(2, 1);
+    EXPECT_EQ(row.selected(), 1);
+    row.move(0, 1); // onto the selected one, from before it
+    EXPECT_EQ(row.selected(), 0);
+    row.move(1, 0);
+    EXPECT_EQ(row.optionsOf(2), second);
+
+    // Taking out the selected one shows the one after it; its copy goes once replaced.
+    const QString gone = row.item(1).copy->path();
+    row.remove(1);
+    ASSERT_EQ(row.count(), 2);
+    ASSERT_TRUE(waitUntil([&] { return shows(row); }));
+    EXPECT_EQ(m_model.mediaName(), QStringLiteral("clip.gif"));
+    EXPECT_EQ(m_model.options(), second);
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    row.remove(0);
+    row.remove(0); // a row keeps one picture
+    EXPECT_EQ(row.count(), 1);
+    EXPECT_EQ(row.selected(), 0);
+}
+
+TEST_F(Row, AToviThatStopsAnsweringMidRowCanBeGivenUp) {
+    const QString root = m_user.filePath(QStringLiteral("NO NAME"));
+    makeDevice(root);
+    PictureRow row(m_model);
+    row.setPatience(std::chrono::milliseconds(300));
+    fill(row, three());
+    m_model.chooseDestination(root);
+    // Another writer holds the album and does not let go: the row waits, silent.
+    std::optional<FolderLock> holder(std::in_place, root + QStringLiteral("/Photo1"));
+    QSignalSpy told(&row, &PictureRow::stalledChanged);
+    row.send();
+    ASSERT_TRUE(waitUntil([&] { return row.stalled(); }));
+    EXPECT_EQ(told.count(), 1); // the sheet hears it
+    row.stopWaiting();
+    EXPECT_FALSE(row.busy());
+    EXPECT_TRUE(row.error().startsWith(QStringLiteral("Przestano czekać na Tovi.")));
+    // Once the album is free, the picture under way is finished and nothing after it begins.
+    holder.reset();
+    settle();
+    EXPECT_EQ(QDir(root + QStringLiteral("/Photo1")).entryList(QDir::Files).size(), 1);
+    EXPECT_TRUE(row.error().startsWith(QStringLiteral("Przestano czekać na Tovi.")));
+
+    // Nothing that can be made: nothing is written, and the row says so.
+    for (int i = 0; i < row.count(); ++i)
+        writeFile(row.item(i).copy->path(), "broken");
+    send(row);
+    EXPECT_EQ(row.error(), QStringLiteral("Nie zapisano żadnej grafiki."));
+    EXPECT_TRUE(row.message().isEmpty()) << row.message().toStdString();
+    EXPECT_EQ(row.lines()[2].result.error, MediaError(MediaError::unreadable).message());
+    EXPECT_EQ(QDir(root + QStringLiteral("/Photo1")).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
+    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    FatVolume volume(1024);
+    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    const QString root = volume.root();
+    makeDevice(root);
+    const QString album = root + QStringLiteral("/Photo1");
+    const auto inAlbum = [&] { return QDir(album).entryList(QDir::Files | QDir::Hidden); };
+    PictureRow row(m_model);
+    fill(row, three());
+    m_model.chooseDestination(root);
+    const QString filler = root + QStringLiteral("/Photo3/filler");
+    const auto leave = [&](qint64 free) {
+        writeFile(filler, QByteArray(DeviceSpace::of(album).free - free, 'f'));
+    };
+
+    // Full before: the row is measured whole, nothing is written, and room can be made.
+    const DeviceSpace space = DeviceSpace::of(album);
+    leave(space.cluster);
+    send(row);
+    EXPECT_EQ(row.errorKind(), FailureKind::deviceFull);
+    EXPECT_TRUE(row.error().startsWith(QStringLiteral("Na Tovi brakuje miejsca: ")))
+        << row.error().toStdString();
+    EXPECT_TRUE(row.message().isEmpty());
+    EXPECT_TRUE(inAlbum().isEmpty());
+    QFile::remove(filler);
+
+    // Full midway: the first stays whole, the others say why, nothing is left over.
+    row.setBetweenPictures([&](int index) {
+        if (index == 1)
+            leave(0);
+    });
+    send(row);
+    ASSERT_EQ(row.lines().size(), 3u);
+    EXPECT_TRUE(row.lines()[0].result.written());
+    for (int i : {1, 2})
+        EXPECT_TRUE(row.lines()[size_t(i)].result.error.startsWith(
+            QStringLiteral("Na Tovi brakuje miejsca")));
+    EXPECT_EQ(row.message(), QStringLiteral("Zapisano 1 z 3 do Photo1."));
+    EXPECT_EQ(inAlbum().size(), 1);
+    // "Ponów" once there is room: that one is written too.
+    QFile::remove(filler);
+    row.setBetweenPictures({});
+    row.retry(1);
+    ASSERT_TRUE(waitUntil([&] { return !row.busy(); }));
+    EXPECT_TRUE(row.lines()[1].result.written());
+    EXPECT_EQ(row.message(), QStringLiteral("Zapisano 2 z 3 do Photo1."));
+    EXPECT_EQ(inAlbum().size(), 2);
+    for (const QString& name : inAlbum())
+        QFile::remove(album + QLatin1Char('/') + name);
+
+    // A broken file never stops the others; the summary names it with its sentence.
+    writeFile(row.item(1).copy->path(), "broken");
+    send(row);
+    EXPECT_TRUE(row.lines()[0].result.written());
+    EXPECT_EQ(row.lines()[1].result.label, QStringLiteral("clip.gif"));
+    EXPECT_EQ(row.lines()[1].result.error, MediaError(MediaError::unreadable).message());
+    EXPECT_TRUE(row.lines()[2].result.written());
+    EXPECT_EQ(row.message(), QStringLiteral("Zapisano 2 z 3 do Photo1."));
+    for (const QString& name : inAlbum())
+        QFile::remove(album + QLatin1Char('/') + name);
+
+    // "Przerwij" stops after the picture being written.
+    row.setBetweenPictures([&](int index) {
+        if (index == 1)
+            row.stop();
+    });
+    send(row);
+    EXPECT_TRUE(row.lines()[0].result.written());
+    EXPECT_EQ(row.lines()[2].result.error, QStringLiteral("Nie wysłano: zapis przerwano."));
+    EXPECT_EQ(row.message(),
+              QStringLiteral("Zapisano 1 z 3 do Photo1. Przerwano: pozostałych nie wysłano."));
+    EXPECT_EQ(inAlbum().size(), 1);
+    QFile::remove(album + QLatin1Char('/') + inAlbum().value(0));
+
+    // Pulled out midway: what was written is whole and verified, the rest unsent, and said so.
+    row.setBetweenPictures([&](int index) {
+        if (index == 1)
+            volume.unmount();
+    });
+    send(row);
+    EXPECT_TRUE(row.deviceGone());
+    const AlbumRow::Result first = row.lines()[0].result;
+    EXPECT_TRUE(first.written());
+    EXPECT_EQ(row.lines()[2].result.error, QStringLiteral("Nie wysłano: Tovi odłączono."));
+    EXPECT_TRUE(row.message().endsWith(QStringLiteral(
+        "Tovi odłączono w trakcie: zapisane grafiki są całe i sprawdzone, pozostałych nie "
+        "wysłano.")))
+        << row.message().toStdString();
+    EXPECT_TRUE(volume.check().isEmpty()) << volume.check().toStdString();
+    ASSERT_TRUE(volume.mount(root));
+    EXPECT_EQ(inAlbum(), QStringList{first.name});
 }
 
 TEST(WorkingFolder, IsCreatedWhenMissing) {

@@ -14,6 +14,9 @@
 #include "shell/theme.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
+#include "studio/picture_row.h"
+#include "studio/picture_strip.h"
+#include "studio/row_summary.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 #include "studio/studio_view.h"
@@ -263,6 +266,101 @@ TEST_F(StudioScreen, ADroppedFileIsImported) {
     QApplication::sendEvent(m_view.get(), &drop);
     ASSERT_TRUE(waitUntil([&] { return m_model.media().has_value() && !m_model.busy(); }));
     EXPECT_EQ(m_model.mediaName(), QStringLiteral("colours.mp4"));
+}
+
+TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
+    QStringList files;
+    for (const QString& name :
+         {QStringLiteral("plaża.jpg"), QStringLiteral("las.png"), QStringLiteral("góry.png")}) {
+        QImage image(320, 240, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        files << m_dir.filePath(name);
+        image.save(files.back(), name.endsWith(QStringLiteral("jpg")) ? "JPG" : "PNG");
+    }
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]),
+                  QUrl::fromLocalFile(files[2])});
+    QDragEnterEvent enter(m_view->rect().center(), Qt::CopyAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(m_view.get(), &enter);
+    QDropEvent drop(QPointF(m_view->rect().center()), Qt::CopyAction, &data, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(m_view.get(), &drop);
+    PictureRow& row = m_view->row();
+    PictureStrip* strip = m_view->strip();
+    const auto spoken = [&] {
+        return QAccessible::queryAccessibleInterface(strip)->text(QAccessible::Name);
+    };
+    ASSERT_TRUE(waitUntil([&] {
+        return !row.busy() && row.count() == 3 &&
+               m_model.mediaName() == QStringLiteral("plaża.jpg");
+    })) << row.count()
+        << " " << m_model.error().toStdString() << " " << m_model.mediaName().toStdString();
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(m_view->sendBar()->button()->text(), QStringLiteral("Wyślij na Tovi (3)"));
+    EXPECT_EQ(spoken(), QStringLiteral("Obraz 1 z 3: plaża.jpg"));
+    EXPECT_FALSE(
+        QAccessible::queryAccessibleInterface(strip)->text(QAccessible::Description).isEmpty());
+
+    // The arrows move the selection and the editor follows; Ctrl moves the picture itself.
+    const QImage unfocused = strip->grab().toImage();
+    strip->setFocus();
+    EXPECT_NE(strip->grab().toImage(), unfocused); // the keyboard's place shows
+    QTest::keyClick(strip, Qt::Key_Right);
+    EXPECT_EQ(spoken(), QStringLiteral("Obraz 2 z 3: las.png"));
+    ASSERT_TRUE(waitUntil([&] { return m_model.mediaName() == QStringLiteral("las.png"); }));
+    QTest::keyClick(strip, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(row.item(2).label, QStringLiteral("las.png"));
+    EXPECT_EQ(spoken(), QStringLiteral("Obraz 3 z 3: las.png"));
+    QTest::keyClick(strip, Qt::Key_Home);
+    EXPECT_EQ(spoken(), QStringLiteral("Obraz 1 z 3: plaża.jpg"));
+    // One Tab stop: Tab leaves the strip, the arrows never do.
+    EXPECT_EQ(QApplication::focusWidget(), strip);
+    QTest::keyClick(strip, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), strip);
+
+    // A drag puts a picture elsewhere; the × and Delete take one out.
+    const QPoint from = strip->thumbnailRect(0).center();
+    QTest::mousePress(strip, Qt::LeftButton, {}, from);
+    QMouseEvent moved(QEvent::MouseMove, QPointF(strip->thumbnailRect(2).right() - 2, from.y()),
+                      strip->mapToGlobal(QPointF(strip->thumbnailRect(2).right() - 2, from.y())),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &moved);
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, strip->thumbnailRect(2).center());
+    EXPECT_EQ(row.item(2).label, QStringLiteral("plaża.jpg"));
+    EXPECT_EQ(row.item(0).label, QStringLiteral("góry.png"));
+    EXPECT_EQ(row.selected(), 2);
+    const QPoint last = strip->thumbnailRect(2).center();
+    QTest::mousePress(strip, Qt::LeftButton, {}, last);
+    const QPointF front(strip->thumbnailRect(0).left() + 2, last.y());
+    QMouseEvent dragged(QEvent::MouseMove, front, strip->mapToGlobal(front), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &dragged);
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, front.toPoint());
+    EXPECT_EQ(row.item(0).label, QStringLiteral("plaża.jpg"));
+    EXPECT_EQ(row.selected(), 0);
+    // Dropped just before the third: it lands second.
+    QTest::mousePress(strip, Qt::LeftButton, {}, strip->thumbnailRect(0).center());
+    const QPointF middle(strip->thumbnailRect(2).center().x() - 4, last.y());
+    QMouseEvent between(QEvent::MouseMove, middle, strip->mapToGlobal(middle), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &between);
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, middle.toPoint());
+    EXPECT_EQ(row.item(1).label, QStringLiteral("plaża.jpg"));
+    EXPECT_EQ(row.selected(), 1);
+    QTest::mouseClick(strip, Qt::LeftButton, {}, strip->removeRect().center());
+    EXPECT_EQ(row.count(), 2);
+    EXPECT_EQ(m_view->sendBar()->button()->text(), QStringLiteral("Wyślij na Tovi (2)"));
+    strip->setFocus();
+    QTest::keyClick(strip, Qt::Key_Delete);
+    EXPECT_EQ(row.count(), 1);
+    EXPECT_FALSE(strip->isVisible()); // one picture is no row
+    EXPECT_EQ(m_view->sendBar()->button()->text(), QStringLiteral("Wyślij na Tovi"));
+    // What is left is sent as one picture is.
+    m_view->openTransfer();
+    ASSERT_NE(m_view->transferSheet(), nullptr);
+    EXPECT_EQ(m_view->transferSheet()->findChild<RowSummary*>(), nullptr);
+    m_view->transferSheet()->close();
 }
 
 TEST(PhotoLibrary, OffersPicturesAndFilmsNewestFirst) {

@@ -21,6 +21,7 @@
 #include "shell/material_panel.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
+#include "studio/picture_row.h"
 #include "studio/studio_model.h"
 #include "studio/studio_view.h"
 #include "tutorial/tutorial_animated_device.h"
@@ -351,6 +352,38 @@ int screens(const QString& folder, const QString& clip) {
         settle(2000);
         save(contents, folder, QStringLiteral("contents-") + theme);
         contents->close();
+        settle(100);
+
+        // A row of pictures under the device, and its send's summary.
+        QStringList pictures;
+        const QColor colours[] = {QColor(0xe0, 0x6c, 0x2f), QColor(0x2f, 0x8f, 0xe0),
+                                  QColor(0x3c, 0xb0, 0x5a), QColor(0x9a, 0x4c, 0xd0)};
+        for (int i = 0; i < 4; ++i) {
+            QImage picture(400, 300, QImage::Format_RGB32);
+            picture.fill(colours[i]);
+            pictures << home.filePath(QStringLiteral("wakacje-%1.png").arg(i + 1));
+            picture.save(pictures.back());
+        }
+        window.studioView()->importFiles(pictures);
+        PictureRow& row = window.studioView()->row();
+        while (row.busy() || row.count() < 4 || window.studio().busy())
+            settle(50);
+        row.select(1);
+        settle(600);
+        save(&window, folder, QStringLiteral("studio-row-") + theme);
+        window.studioView()->openTransfer();
+        settle(200);
+        ToviTransferSheet* rowSheet = window.studioView()->transferSheet();
+        for (auto* button : rowSheet->findChildren<QAbstractButton*>())
+            if (button->text() == QStringLiteral("Wyślij grafikę") && button->isVisible()) {
+                button->click();
+                break;
+            }
+        while (!rowSheet->complete() && (row.busy() || row.error().isEmpty()))
+            settle(50);
+        settle(200);
+        save(rowSheet, folder, QStringLiteral("sheet-row-") + theme);
+        rowSheet->close();
         settle(100);
     }
     return 0;

@@ -3,10 +3,16 @@
 #include "app/atomic_write.h"
 #include "app/file_descriptor.h"
 #include "app/platform_error.h"
+#include "app/working_folder.h"
+#include "device/scoped_access.h"
+#include "media/media_processor.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
+#include <QUuid>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -80,6 +86,21 @@ MediaCopy::MediaCopy(QString path, FileDescriptor fd)
 void MediaCopy::remove() {
     ::unlink(QFile::encodeName(m_path).constData());
     m_fd = FileDescriptor();
+}
+
+InspectedCopy InspectedCopy::of(const QString& source) {
+    const ScopedAccess access(source);
+    const QString suffix = QFileInfo(source).suffix();
+    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                         (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+    std::shared_ptr<MediaCopy> copy =
+        MediaCopy::make(source, QDir(WorkingFolder::path()).filePath(name));
+    try {
+        return {MediaProcessor::inspect(QUrl::fromLocalFile(copy->path())), copy};
+    } catch (...) {
+        copy->remove();
+        throw;
+    }
 }
 
 } // namespace tovi

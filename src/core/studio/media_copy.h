@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/file_descriptor.h"
+#include "media/media_types.h"
 
 #include <QString>
 #include <memory>
@@ -42,6 +43,15 @@ private:
     MediaCopy(QString path, FileDescriptor fd);
     QString m_path;
     FileDescriptor m_fd;
+};
+
+// A fresh private copy of the person's file `source` in the working folder (a new UUID and the
+// file's own extension) and what inspecting the copy found. No copy is left behind on failure.
+// Throws what MediaCopy::make and MediaProcessor::inspect throw. Any thread.
+struct InspectedCopy {
+    MediaInfo media;
+    std::shared_ptr<MediaCopy> copy;
+    static InspectedCopy of(const QString& source);
 };
 
 } // namespace tovi

@@ -29,20 +29,19 @@ namespace {
 
 const QString defaultAlbum = QStringLiteral("Photo1");
 
-// The fresh options of newly imported media: nothing of the previous media carries over.
-ExportOptions freshOptions(const MediaInfo& media) {
-    ExportOptions options;
-    options.format = media.animated ? OutputFormat::gif : OutputFormat::jpg;
-    options.length = std::min(4.0, media.duration);
-    return options;
-}
-
 // "tovi-" and 8 upper-case hexadecimal characters of a new UUID, with the format's extension.
 QString outputName(OutputFormat format) {
     return AlbumWriter::freshName(rawValue(format).toLower());
 }
 
 } // namespace
+
+ExportOptions StudioModel::freshOptions(const MediaInfo& media) {
+    ExportOptions options;
+    options.format = media.animated ? OutputFormat::gif : OutputFormat::jpg;
+    options.length = std::min(4.0, media.duration);
+    return options;
+}
 
 struct StudioModel::Imported {
     MediaInfo media;
@@ -179,18 +178,8 @@ void StudioModel::importMedia(const QUrl& url) {
     runInBackground(
         this,
         [source] {
-            const ScopedAccess access(source);
-            const QString suffix = QFileInfo(source).suffix();
-            const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                                 (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
-            std::shared_ptr<MediaCopy> copy =
-                MediaCopy::make(source, QDir(WorkingFolder::path()).filePath(name));
-            try {
-                return Imported{MediaProcessor::inspect(QUrl::fromLocalFile(copy->path())), copy};
-            } catch (...) {
-                copy->remove();
-                throw;
-            }
+            InspectedCopy imported = InspectedCopy::of(source);
+            return Imported{std::move(imported.media), std::move(imported.copy)};
         },
         [this, name = QFileInfo(source).fileName()](const Outcome<Imported>& outcome) {
             if (!outcome.ok()) {
@@ -203,9 +192,15 @@ void StudioModel::importMedia(const QUrl& url) {
         });
 }
 
+void StudioModel::showPicture(const MediaInfo& media, std::shared_ptr<MediaCopy> copy,
+                              const QString& name, const ExportOptions& options) {
+    showMedia(Imported{media, std::move(copy)}, name, options);
+}
+
 void StudioModel::showMedia(const Imported& imported, const QString& name,
                             const ExportOptions& options) {
-    if (m_mediaCopy)
+    // A copy that a row of pictures still holds stays for the row.
+    if (m_mediaCopy && m_mediaCopy.use_count() == 1)
         m_mediaCopy->remove();
     m_mediaCopy = imported.copy;
     m_media = imported.media;

@@ -95,6 +95,12 @@ public:
 
     // Starts importing the user's file; ignored while busy.
     void importMedia(const QUrl& url);
+    // Puts a picture of a row (PictureRow) into the editor with its own settings. Its copy is
+    // removed once replaced only when nobody else holds it.
+    void showPicture(const MediaInfo& media, std::shared_ptr<MediaCopy> copy, const QString& name,
+                     const ExportOptions& options);
+    // The settings newly imported media starts with: nothing of the media before carries over.
+    static ExportOptions freshOptions(const MediaInfo& media);
     // Drops the last export and brings the preview up to date with the media and options.
     void refreshPreview();
     // A pointer drag of (dx, dy) points over a preview square `size` points wide.

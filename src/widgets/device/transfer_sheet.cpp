@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QVBoxLayout>
 #include <utility>
 
 namespace tovi {
@@ -99,6 +100,10 @@ void ToviTransferSheet::setMessage(const QString& message) {
 void ToviTransferSheet::setStalled(bool stalled) {
     m_stalled = stalled;
     refreshProgress();
+}
+
+void ToviTransferSheet::addSection(QWidget* section) {
+    m_body->insertWidget(m_body->count() - 1, section); // above the stretch
 }
 
 void ToviTransferSheet::setError(const QString& error, FailureKind kind) {

@@ -45,6 +45,8 @@ struct ToviTransferActions {
     std::function<void()> cancel;
     // The Tovi stopped answering and the person chose to stop waiting for it.
     std::function<void()> stopWaiting;
+    // "Przerwij" while the model works: it stops between pictures of a row. None: no button.
+    std::function<void()> stop;
 };
 
 // The window-modal sheet through which both modes send their result to the Tovi or save it as
@@ -86,6 +88,9 @@ public:
     // The Tovi has not answered the model's device work for a while: say so and offer to stop
     // waiting.
     void setStalled(bool stalled);
+    // A section of the opener's own below the destination (a row's outcome, picture by picture);
+    // the sheet takes it.
+    void addSection(QWidget* section);
 
     // Seams for tests; the defaults are FileChooser::deviceFolder, DeviceFinder::mountedVolumes
     // and UrlOpener::reveal.
@@ -240,6 +245,8 @@ private:
     QWidget* m_stall = nullptr;
     QLabel* m_stallText = nullptr;
     QPushButton* m_stopWaiting = nullptr;
+    QPushButton* m_stop = nullptr;
+    QVBoxLayout* m_body = nullptr;
     QPushButton* m_main = nullptr;
     QPushButton* m_share = nullptr;
     QPushButton* m_saveAs = nullptr;

@@ -99,6 +99,12 @@ QWidget* ToviTransferSheet::buildProgress() {
     });
     stall->addWidget(m_stopWaiting, 0, Qt::AlignHCenter);
     stack->addWidget(m_stall);
+    m_stop = flatButton(QStringLiteral("Przerwij"), QStringLiteral("stop"));
+    connect(m_stop, &QPushButton::clicked, this, [this] {
+        if (m_busy && m_actions.stop)
+            m_actions.stop();
+    });
+    stack->addWidget(m_stop, 0, Qt::AlignHCenter);
     return m_progress;
 }
 
@@ -163,6 +169,7 @@ void ToviTransferSheet::restyleProgress() {
                        "QProgressBar::chunk { background: %2; border-radius: 3px; }")
             .arg(css(Theme::primary(this, dark ? 0.14 : 0.08)), StudioStyle::accent().name()));
     m_stopWaiting->setStyleSheet(flatButtonStyle(this));
+    m_stop->setStyleSheet(flatButtonStyle(this));
 }
 
 void ToviTransferSheet::restyleButtons() {
@@ -213,6 +220,7 @@ void ToviTransferSheet::refreshProgress() {
     m_stall->setVisible(stalled);
     m_progressNote->setVisible(m_busy && !stalled && !m_message.isEmpty());
     m_progressNote->setText(m_message);
+    m_stop->setVisible(m_busy && !stalled && m_actions.stop);
 }
 
 void ToviTransferSheet::refreshButtons() {
@@ -252,7 +260,7 @@ void ToviTransferSheet::refreshButtons() {
             names.join(QStringLiteral(", ")) + QStringLiteral("\nw folderze ") +
             QFileInfo(m_files.front()).absolutePath());
     }
-    m_secondary->setVisible(!share && m_kind != ToviTransferKind::factory);
+    m_secondary->setVisible(!share && m_kind != ToviTransferKind::factory && m_actions.exportFiles);
     m_openBackup->setVisible(m_complete && !m_backup.isEmpty());
     for (QPushButton* button : {m_share, m_saveAs, m_secondary, m_openBackup})
         button->setEnabled(!m_busy);

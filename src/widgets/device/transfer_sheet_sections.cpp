@@ -117,6 +117,7 @@ void ToviTransferSheet::build() {
     parts.body->addWidget(buildConnectionCard());
     parts.body->addWidget(buildDestinationCard());
     parts.body->addStretch(1);
+    m_body = parts.body;
 
     // The footer: the error next to the button that retries, then progress while the model
     // works, otherwise the buttons.

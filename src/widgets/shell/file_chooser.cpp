@@ -39,6 +39,15 @@ std::optional<QString> open(QWidget* parent, Settings& settings, const QString& 
     return file;
 }
 
+QStringList openMany(QWidget* parent, Settings& settings, const QString& title,
+                     const QString& filter) {
+    const QStringList files =
+        QFileDialog::getOpenFileNames(parent, title, startFolder(settings), filter);
+    if (!files.isEmpty())
+        settings.setString(Settings::lastFolder, QFileInfo(files.front()).absolutePath());
+    return files;
+}
+
 std::optional<QString> saveAs(QWidget* parent, Settings& settings, const QString& name) {
     const QString file = QFileDialog::getSaveFileName(parent, QStringLiteral("Zapisz jako"),
                                                       QDir(startFolder(settings)).filePath(name));

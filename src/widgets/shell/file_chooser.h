@@ -25,6 +25,11 @@ QString startFolder(const Settings& settings);
 std::optional<QString> open(QWidget* parent, Settings& settings, const QString& title,
                             const QString& filter);
 
+// The chosen files, in the order the dialog gives them, remembering their folder; none when
+// cancelled.
+QStringList openMany(QWidget* parent, Settings& settings, const QString& title,
+                     const QString& filter);
+
 // Where to save `name`: the save dialog in the remembered folder, which it then remembers;
 // the dialog asks before replacing a file. Nothing when cancelled.
 std::optional<QString> saveAs(QWidget* parent, Settings& settings, const QString& name);

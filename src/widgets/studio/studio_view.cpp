@@ -1,7 +1,10 @@
 #include "studio_view.h"
 
+#include "studio/picture_strip.h"
 #include "studio/ready_size.h"
+#include "studio/row_summary.h"
 
+#include "app/polish_count.h"
 #include "app/product.h"
 #include "app/settings.h"
 #include "device/model_binding.h"
@@ -16,6 +19,7 @@
 #include "shell/photo_picker.h"
 #include "shell/send_bar.h"
 #include "shell/theme.h"
+#include "studio/picture_row.h"
 #include "studio/studio_model.h"
 #include "studio/studio_panels.h"
 
@@ -42,6 +46,9 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     : QWidget(parent)
     , m_model(model)
     , m_settings(settings)
+    , m_row(new PictureRow(model, this))
+    , m_strip(new PictureStrip(*m_row))
+    , m_stripRow(new QWidget)
     , m_preview(new DevicePreview)
     , m_readySize(new ReadySize)
     , m_sendBar(new SendBar(m_readySize))
@@ -50,8 +57,8 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     , m_contextText(new ElidedLabel) {
     setAcceptDrops(true);
     m_preview->installEventFilter(this);
-    m_chooseFile = [this] {
-        return FileChooser::open(
+    m_chooseFiles = [this] {
+        return FileChooser::openMany(
             this, m_settings, QStringLiteral("Wybierz zdjęcie, GIF lub film"),
             QStringLiteral("Zdjęcia i filmy (*.jpg *.jpeg *.png *.gif *.webp *.heic *.heif *.bmp "
                            "*.tif *.tiff *.mp4 *.mov *.m4v *.mkv *.webm *.avi *.h264);;"
@@ -92,7 +99,15 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(m_workspace, 1);
+    // The row of pictures, under the device picture: beside it on the right are the tools.
+    auto* strip = new QHBoxLayout(m_stripRow);
+    strip->setContentsMargins(EditorWorkspace::padding, 0,
+                              EditorWorkspace::padding * 2 + EditorWorkspace::toolColumnWidth, 10);
+    strip->addWidget(m_strip);
+    column->addWidget(m_stripRow);
     column->addWidget(m_sendBar);
+    connect(m_row, &PictureRow::changed, this, &StudioView::syncRow);
+    connect(m_row, &PictureRow::busyChanged, this, &StudioView::syncBusy);
     m_sendBar->setButton(QStringLiteral("Wyślij na Tovi"));
     connect(m_sendBar, &SendBar::triggered, this, &StudioView::openTransfer);
     // The window makes the GIF ahead of the send and shows its size beside the button.
@@ -126,16 +141,33 @@ StudioView::StudioView(StudioModel& model, Settings& settings, std::function<voi
     syncMedia();
     syncBusy();
     syncPreview();
+    syncRow();
 }
 
 StudioView::~StudioView() = default;
+
+bool StudioView::busy() const {
+    return m_model.busy() || m_row->busy();
+}
+
+void StudioView::syncRow() {
+    m_stripRow->setVisible(m_row->count() > 1);
+    m_sendBar->setButton(m_row->sendLabel());
+}
 
 void StudioView::setDeviceColor(const QString& color) {
     m_preview->setColor(color);
 }
 
 void StudioView::setFileChooser(std::function<std::optional<QString>()> chooser) {
-    m_chooseFile = std::move(chooser);
+    m_chooseFiles = [chooser = std::move(chooser)] {
+        const auto chosen = chooser ? chooser() : std::nullopt;
+        return chosen ? QStringList{*chosen} : QStringList();
+    };
+}
+
+void StudioView::setFilesChooser(std::function<QStringList()> chooser) {
+    m_chooseFiles = std::move(chooser);
 }
 
 void StudioView::setPhotoChooser(std::function<std::optional<QString>()> chooser) {
@@ -143,14 +175,18 @@ void StudioView::setPhotoChooser(std::function<std::optional<QString>()> chooser
 }
 
 void StudioView::importFile(const QString& path) {
-    m_model.importMedia(QUrl::fromLocalFile(path));
+    importFiles({path});
+}
+
+void StudioView::importFiles(const QStringList& paths) {
+    m_row->add(paths);
 }
 
 void StudioView::addMaterial() {
-    if (m_model.busy())
+    if (busy())
         return;
-    if (const auto chosen = m_chooseFile ? m_chooseFile() : std::nullopt)
-        importFile(*chosen);
+    if (m_chooseFiles)
+        importFiles(m_chooseFiles());
 }
 
 QWidget* StudioView::buildMaterial() {
@@ -163,9 +199,10 @@ QWidget* StudioView::buildMaterial() {
             importFile(*chosen);
     });
     auto* panel = new MaterialPanel(photos, [this] { addMaterial(); });
-    panel->setEnabled(!m_model.busy());
+    panel->setEnabled(!busy());
     connect(&m_model, &StudioModel::busyChanged, panel,
-            [this, panel] { panel->setEnabled(!m_model.busy()); });
+            [this, panel] { panel->setEnabled(!busy()); });
+    connect(m_row, &PictureRow::busyChanged, panel, [this, panel] { panel->setEnabled(!busy()); });
     return panel;
 }
 
@@ -210,7 +247,7 @@ void StudioView::syncMedia() {
 }
 
 void StudioView::syncBusy() {
-    const bool busy = m_model.busy();
+    const bool busy = this->busy();
     if (busy && !m_wasBusy)
         m_focus.remember(this); // before the controls that had it are disabled
     else if (!busy && m_wasBusy)
@@ -252,7 +289,7 @@ void StudioView::syncSendBar() {
                                : QStringLiteral("Zacznij od zdjęcia lub filmu"));
     m_sendBar->setSubtitle(loaded ? summaryOf(m_model.options())
                                   : QStringLiteral("Dopasuj obraz na podglądzie Tovi."));
-    m_sendBar->setDisabled(!loaded || m_model.busy());
+    m_sendBar->setDisabled(!loaded || busy());
 }
 
 void StudioView::openTransfer() {
@@ -269,21 +306,42 @@ void StudioView::openTransfer() {
     actions.reportError = [this](const QString& error) { m_model.reportError(error); };
     actions.stopWaiting = [this] { m_model.stopWaiting(); };
     actions.cancel = [this] { m_model.cancelExport(); };
+    // A row is sent as one: measured whole, then picture by picture, with its own outcome.
+    const int pictures = m_row->count();
+    if (pictures > 1) {
+        actions.send = [this] { m_row->send(); };
+        actions.exportFiles = {};
+        actions.clearError = [this] { m_row->clearError(); };
+        actions.stopWaiting = [this] { m_row->stopWaiting(); };
+        actions.cancel = [this] { m_row->stop(); };
+        actions.stop = [this] { m_row->stop(); };
+    }
     auto* sheet = new ToviTransferSheet(ToviTransferKind::artwork, m_settings, actions, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_sheet = sheet;
     sheet->setPreview(m_model.preview());
-    sheet->setSummary(summaryOf(m_model.options()));
+    sheet->setSummary(pictures > 1 ? QString::number(pictures) + QLatin1Char(' ') +
+                                         PolishCount::plural(pictures, QStringLiteral("grafika"),
+                                                             QStringLiteral("grafiki"),
+                                                             QStringLiteral("grafik")) +
+                                         QStringLiteral(" · ") + Product::screenSizeText()
+                                   : summaryOf(m_model.options()));
     sheet->setAlbum(m_model.selectedFolder());
     const auto files = [this] {
         return m_model.exportedURL().isEmpty() ? QStringList() : QStringList{m_model.exportedURL()};
     };
-    sheet->setFiles(files());
-    followModel(sheet, m_model);
+    if (pictures > 1) {
+        sheet->addSection(new RowSummary(*m_row));
+        followModel(sheet, *m_row);
+    } else {
+        sheet->setFiles(files());
+        followModel(sheet, m_model);
+    }
     connect(&m_model, &StudioModel::selectedFolderChanged, sheet,
             [this, sheet] { sheet->setAlbum(m_model.selectedFolder()); });
-    connect(&m_model, &StudioModel::exportedURLChanged, sheet,
-            [sheet, files] { sheet->setFiles(files()); });
+    if (pictures < 2)
+        connect(&m_model, &StudioModel::exportedURLChanged, sheet,
+                [sheet, files] { sheet->setFiles(files()); });
     connect(&m_model, &StudioModel::previewChanged, sheet,
             [this, sheet] { sheet->setPreview(m_model.preview()); });
     connect(&m_model, &StudioModel::exportProgress, sheet, &ToviTransferSheet::setProgress);
@@ -312,8 +370,21 @@ bool StudioView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+namespace {
+
+QStringList localFiles(const QMimeData* brought) {
+    QStringList files;
+    if (brought && brought->hasUrls())
+        for (const QUrl& url : brought->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
 bool StudioView::takesDrop(const QMimeData* brought) const {
-    return brought && brought->hasUrls() && brought->urls().value(0).isLocalFile();
+    return !localFiles(brought).isEmpty();
 }
 
 void StudioView::dragEnterEvent(QDragEnterEvent* event) {
@@ -322,9 +393,8 @@ void StudioView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void StudioView::dropEvent(QDropEvent* event) {
-    const QUrl url = event->mimeData()->urls().value(0);
-    if (url.isLocalFile()) {
-        importFile(url.toLocalFile());
+    if (const QStringList files = localFiles(event->mimeData()); !files.isEmpty()) {
+        importFiles(files);
         event->acceptProposedAction();
     }
 }

@@ -19,6 +19,8 @@ class DevicePreview;
 class EditorWorkspace;
 class ReadySize;
 class MaterialPanel;
+class PictureRow;
+class PictureStrip;
 class SendBar;
 class Settings;
 class Spinner;
@@ -42,17 +44,22 @@ public:
     QLabel* contextLabel() const { return m_contextText; }
     ToviTransferSheet* transferSheet() const { return m_sheet; }
     QMessageBox* alert() const { return m_alert; }
+    PictureRow& row() const { return *m_row; }
+    PictureStrip* strip() const { return m_strip; }
 
-    // The material actions, reachable for tests and drops.
+    // The material actions, reachable for tests and drops: one file is the material, several
+    // make a row of pictures.
     void importFile(const QString& path);
-    // The file dialog, then the chosen file as the material; nothing while busy.
+    void importFiles(const QStringList& paths);
+    // The file dialog, then the chosen files as the material; nothing while busy.
     void addMaterial();
     void openTransfer();
-    // A drag bringing `brought` would be taken: it brings a local file.
+    // A drag bringing `brought` would be taken: it brings local files.
     bool takesDrop(const QMimeData* brought) const;
 
     // The file dialog and the photo picker, replaceable in tests (nothing chosen: nullopt).
     void setFileChooser(std::function<std::optional<QString>()> chooser);
+    void setFilesChooser(std::function<QStringList()> chooser);
     void setPhotoChooser(std::function<std::optional<QString>()> chooser);
 
 protected:
@@ -70,9 +77,14 @@ private:
     void showFrame();
     void syncSendBar();
     void showError();
+    void syncRow();
+    bool busy() const;
 
     StudioModel& m_model;
     Settings& m_settings;
+    PictureRow* m_row;
+    PictureStrip* m_strip;
+    QWidget* m_stripRow;
     EditorWorkspace* m_workspace;
     DevicePreview* m_preview;
     ReadySize* m_readySize;
@@ -84,7 +96,7 @@ private:
     FocusReturn m_focus; // while the model works
     bool m_wasBusy = false;
     QPointer<ToviTransferSheet> m_sheet;
-    std::function<std::optional<QString>()> m_chooseFile;
+    std::function<QStringList()> m_chooseFiles;
     std::function<std::optional<QString>()> m_choosePhoto;
     std::vector<QPointer<QWidget>> m_panels; // tool panels, disabled without media
 };

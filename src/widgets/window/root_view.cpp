@@ -377,6 +377,22 @@ void StudioRootView::openFile(const QString& file) {
     }
 }
 
+void StudioRootView::openFiles(const QStringList& files) {
+    QStringList pictures;
+    for (const QString& file : files) {
+        if (isPackFile(file))
+            openFile(file);
+        else
+            pictures << QFileInfo(file).absoluteFilePath();
+    }
+    if (pictures.size() == 1) {
+        openFile(pictures.front());
+    } else if (!pictures.isEmpty()) {
+        setMode(StudioMode::artwork);
+        m_studioView->importFiles(pictures);
+    }
+}
+
 bool StudioRootView::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* over = qobject_cast<QWidget*>(watched);

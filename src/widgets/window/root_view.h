@@ -44,6 +44,8 @@ public:
     // imported into the own packs and shown in the card screen; anything else becomes the
     // graphic's material.
     void openFile(const QString& file);
+    // Several at once: pictures and films make a row in "Grafika"; pack files are imported.
+    void openFiles(const QStringList& files);
     // "Na Tovi": what is on the device.
     void showDeviceContents();
     // The tutorial's "finish": remembered, so it is not offered again.
