@@ -1193,6 +1193,7 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
         EXPECT_TRUE(row.lines()[size_t(i)].result.error.startsWith(
             QStringLiteral("Na Tovi brakuje miejsca")));
     EXPECT_EQ(row.message(), QStringLiteral("Zapisano 1 z 3 do Photo1."));
+    EXPECT_FALSE(row.allWritten());
     EXPECT_EQ(inAlbum().size(), 1);
     // "Ponów" once there is room: that one is written too.
     QFile::remove(filler);
@@ -1202,6 +1203,9 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
     EXPECT_TRUE(row.lines()[1].result.written());
     EXPECT_EQ(row.message(), QStringLiteral("Zapisano 2 z 3 do Photo1."));
     EXPECT_EQ(inAlbum().size(), 2);
+    row.retry(2);
+    ASSERT_TRUE(waitUntil([&] { return !row.busy(); }));
+    EXPECT_TRUE(row.allWritten()) << "a row set right by its retries is all there";
     for (const QString& name : inAlbum())
         QFile::remove(album + QLatin1Char('/') + name);
 

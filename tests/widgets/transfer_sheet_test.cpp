@@ -231,6 +231,10 @@ TEST_F(TransferSheet, EachKindSaysWhatEachStateNeeds) {
         expectShown({header, QStringLiteral("Otwórz kopię poprzedniego zestawu")}, false);
         EXPECT_EQ(mainButton()->text(), QStringLiteral("Wróć do tworzenia"));
     }
+    // A row that wrote only some of its pictures does not say that all are there.
+    sheet->setDoneTitle(QStringLiteral("Nie wszystko jest na Twoim Tovi."));
+    expectShown({QStringLiteral("Nie wszystko jest na Twoim Tovi.")}, true);
+    expectShown({QStringLiteral("Jest na Twoim Tovi.")}, false);
     // A picture from the opener replaces the symbol, except for the factory set.
     open(Kind::cards).setPreview(QImage(600, 600, QImage::Format_RGB32));
     EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"), QString());

@@ -436,6 +436,11 @@ void PictureRow::run(std::vector<Job> jobs, std::vector<int> places) {
         });
 }
 
+bool PictureRow::allWritten() const {
+    return std::all_of(m_lines.begin(), m_lines.end(),
+                       [](const Line& line) { return line.result.written(); });
+}
+
 void PictureRow::finish() {
     emit linesChanged();
     int written = 0;

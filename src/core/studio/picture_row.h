@@ -78,6 +78,8 @@ public:
     const std::vector<Line>& lines() const { return m_lines; }
     // The Tovi was gone before the last send ended.
     bool deviceGone() const { return m_gone; }
+    // Every picture of the last send is on the Tovi (retries included).
+    bool allWritten() const;
 
     bool busy() const { return m_importing || m_sending; }
     bool sending() const { return m_sending; }

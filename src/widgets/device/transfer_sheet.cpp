@@ -92,6 +92,11 @@ void ToviTransferSheet::setBusy(bool busy) {
         mountsChanged();
 }
 
+void ToviTransferSheet::setDoneTitle(const QString& title) {
+    m_doneTitle = title;
+    refreshHeader();
+}
+
 void ToviTransferSheet::setMessage(const QString& message) {
     m_message = message;
     refreshProgress();

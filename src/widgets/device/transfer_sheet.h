@@ -91,6 +91,9 @@ public:
     // A section of the opener's own below the destination (a row's outcome, picture by picture);
     // the sheet takes it.
     void addSection(QWidget* section);
+    // What the title says once the send has completed; empty: "Jest na Twoim Tovi.". A row that
+    // wrote only some of its pictures must not say that all are there.
+    void setDoneTitle(const QString& title);
 
     // Seams for tests; the defaults are FileChooser::deviceFolder, DeviceFinder::mountedVolumes
     // and UrlOpener::reveal.
@@ -203,6 +206,7 @@ private:
     bool m_ready = false;
     LatestRequest m_connectionCheck; // the newest look at whether the destination is usable
     bool m_complete = false;
+    QString m_doneTitle;
     std::optional<Operation> m_operation;
     EjectState m_ejectState = EjectState::none;
     FocusReturn m_focus; // while the model works

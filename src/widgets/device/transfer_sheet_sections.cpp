@@ -446,7 +446,9 @@ void ToviTransferSheet::refreshHeader() {
         title = QStringLiteral("Przywróć kostkę");
         break;
     }
-    m_title->setText(m_complete ? QStringLiteral("Jest na Twoim Tovi.") : title);
+    const QString done =
+        m_doneTitle.isEmpty() ? QStringLiteral("Jest na Twoim Tovi.") : m_doneTitle;
+    m_title->setText(m_complete ? done : title);
     m_summaryLabel->setText(m_summary);
     m_summaryLabel->setVisible(!m_summary.isEmpty());
     auto* picture = static_cast<Picture*>(m_picture);

@@ -333,6 +333,11 @@ void StudioView::openTransfer() {
     if (pictures > 1) {
         sheet->addSection(new RowSummary(*m_row));
         followModel(sheet, *m_row);
+        connect(m_row, &PictureRow::linesChanged, sheet, [this, sheet] {
+            sheet->setDoneTitle(m_row->allWritten()
+                                    ? QString()
+                                    : QStringLiteral("Nie wszystko jest na Twoim Tovi."));
+        });
     } else {
         sheet->setFiles(files());
         followModel(sheet, m_model);
