@@ -85,11 +85,15 @@ struct VideoSource::State {
     };
     std::optional<Sampling> sampling;
     int64_t lastTarget = AV_NOPTS_VALUE;
-    // The last crop's window is three times its picture or more (deblockingUnseen).
+    // An export shrinks its crop to a small picture. When the crop's window is at least three times
+    // the picture's side, the edges that deblocking smooths are under a pixel wide there: skipping
+    // it on frames that no other frame is predicted from changes the picture by a level or two,
+    // for a good share of their decoding. Frames that others are predicted from stay exact.
+    // Set by setCrop alone, whatever follows, so that a decoder kept between fragments makes the
+    // pictures one just opened makes; no crop, no skipping.
     bool thinEdges = false;
     bool unseen(const AVPacket* next) const;
     bool onSchedule(int64_t target) const;
-    bool deblockingUnseen() const;
 
     video::FrameConverter converter;
     // setCrop: frames come out as this crop.
@@ -248,16 +252,6 @@ bool VideoSource::State::unseen(const AVPacket* next) const {
     return false;
 }
 
-// An export shrinks its crop to a small picture. When the crop's window is at least three times
-// the picture's side, the edges that deblocking smooths are under a pixel wide there: skipping
-// it on frames that no other frame is predicted from changes the picture by a level or two,
-// for a good share of their decoding. Frames that others are predicted from stay exact.
-// It holds from the last setCrop on, whatever follows, so that a decoder kept between fragments
-// makes the pictures one just opened makes.
-bool VideoSource::State::deblockingUnseen() const {
-    return thinEdges;
-}
-
 bool VideoSource::State::onSchedule(int64_t target) const {
     if (lastTarget != AV_NOPTS_VALUE && target < lastTarget)
         return false;
@@ -377,7 +371,7 @@ bool VideoSource::State::receive(AVFrame* frame) {
                     continue;
                 }
                 codec->skip_frame = hidden ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-                codec->skip_loop_filter = deblockingUnseen() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+                codec->skip_loop_filter = thinEdges ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
                 avcodec_send_packet(codec.get(), packet.get()); // a rejected packet is skipped
                 av_packet_unref(packet.get());
                 break;
@@ -572,6 +566,7 @@ void VideoSource::setCrop(const CropSettings& settings, int pixelSize) {
 
 void VideoSource::clearCrop() {
     m_state->crop.reset();
+    m_state->thinEdges = false;
     ++m_state->generation;
 }
 
