@@ -13,3 +13,17 @@ trap cleanup EXIT
 # The seconds a command takes, its output dropped.
 seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# The row both row benchmarks send: ten photographs and two 8 s films.
+media=${TOVI_BENCH_MEDIA:-/tmp/tovi-bench}
+photos=(/usr/share/backgrounds/mate/nature/*.jpg)
+photos=("${photos[@]:0:10}")
+row=("${photos[@]}" "$media/src_1080p.mp4" "$media/zoom-g60.mp4")
+fresh() { # an empty 64 MB Tovi at $mnt
+    fusermount -u "$mnt" 2>/dev/null || true
+    rm -f "$work/tovi.img"
+    mkfs.vfat -C -n "NO NAME" "$work/tovi.img" 65536 >/dev/null
+    mkdir -p "$mnt" && fusefat -o "rw+,fsname=$work/tovi.img" "$work/tovi.img" "$mnt" >/dev/null 2>&1
+    mkdir -p "$mnt"/{Photo1,Photo2,Photo3,Game1,Game2,Game3}
+}
+# The peak memory of a command, in kB.
+peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -1 || true; }

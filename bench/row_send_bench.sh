@@ -6,21 +6,9 @@
 # Needs the clips of ../shared/bench/make-bench-media.sh and bench/make-more-media.sh in
 # /tmp/tovi-bench (TOVI_BENCH_MEDIA), and mate-backgrounds.
 . "$(dirname "$0")/fat_bench.sh" "${1:-}" "${2:-3}"
-media=${TOVI_BENCH_MEDIA:-/tmp/tovi-bench}
-photos=(/usr/share/backgrounds/mate/nature/*.jpg)
-photos=("${photos[@]:0:10}")
-row=("${photos[@]}" "$media/src_1080p.mp4" "$media/zoom-g60.mp4")
 export HOME=$work/home XDG_DATA_HOME=$work/home/data
 mkdir -p "$HOME"
 
-fresh() { # an empty 64 MB Tovi
-    fusermount -u "$mnt" 2>/dev/null || true
-    rm -f "$work/tovi.img"
-    mkfs.vfat -C -n "NO NAME" "$work/tovi.img" 65536 >/dev/null
-    mkdir -p "$mnt" && fusefat -o "rw+,fsname=$work/tovi.img" "$work/tovi.img" "$mnt" >/dev/null 2>&1
-    mkdir -p "$mnt"/{Photo1,Photo2,Photo3,Game1,Game2,Game3}
-}
-peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -1 || true; }
 send() { "$tovi" send "$@" --device "$mnt" --album Photo1 --length 8 --fps 12; }
 
 singles=() rows=()

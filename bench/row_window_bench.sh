@@ -8,21 +8,10 @@
 # /tmp/tovi-bench (TOVI_BENCH_MEDIA), and mate-backgrounds.
 . "$(dirname "$0")/fat_bench.sh" "${1:-}" "${2:-3}"
 bench=$build/bench/row_window_bench
-media=${TOVI_BENCH_MEDIA:-/tmp/tovi-bench}
-photos=(/usr/share/backgrounds/mate/nature/*.jpg)
-photos=("${photos[@]:0:10}")
-row=("${photos[@]}" "$media/src_1080p.mp4" "$media/zoom-g60.mp4")
 export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$HOME"
 
-fresh() { # an empty 64 MB Tovi
-    fusermount -u "$mnt" 2>/dev/null || true
-    rm -f "$work/tovi.img"
-    mkfs.vfat -C -n "NO NAME" "$work/tovi.img" 65536 >/dev/null
-    mkdir -p "$mnt" && fusefat -o "rw+,fsname=$work/tovi.img" "$work/tovi.img" "$mnt" >/dev/null 2>&1
-    mkdir -p "$mnt"/{Photo1,Photo2,Photo3,Game1,Game2,Game3}
-}
 first() { awk '{print $1}'; }
 
 singles=() rows=()
@@ -42,7 +31,6 @@ printf 'twelve single sends: median %.2f s (runs: %s)\n' "$s" "${singles[*]}"
 printf 'one row of twelve:   median %.2f s (runs: %s), %.3f × the singles\n' "$r" "${rows[*]}" \
     "$(echo "$r / $s" | bc -l)"
 
-peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -1 || true; }
 fresh
 largest=0
 for file in "${photos[@]}"; do
