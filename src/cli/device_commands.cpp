@@ -83,23 +83,26 @@ int runWatched(const Installation& install, std::optional<double> timeout) {
     const std::optional<QString> installed = watched<QString>(
         job, false,
         [&, terminal, install, tell = InterfaceRelay(&job)](const DeviceJob::Step& step) {
-            const Game1Installer::Observer observe = [&, step](const Game1Installer::Progress& at) {
-                return step([&, at] {
-                    if (at.stage == Game1Installer::Stage::started) {
-                        backup = at.backup;
-                        job.watch();
-                    }
-                    if (at.stage == Game1Installer::Stage::cleaned)
-                        err() << DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"),
-                                                                    at.removed)
-                              << '\n';
-                    else if (terminal && at.stage == Game1Installer::Stage::backedUp)
-                        err() << "Kopia poprzedniego zestawu gotowa.\n";
-                    else if (terminal && at.stage == Game1Installer::Stage::cardsWritten)
-                        err() << "\r\033[KSześć kart zapisanych i sprawdzonych.\n";
-                    err() << Qt::flush;
-                });
-            };
+            // What the interface thread runs holds its own copies: the work's closure, and
+            // `terminal` in it, may be gone by the time a posted step runs.
+            const Game1Installer::Observer observe =
+                [&, step, terminal](const Game1Installer::Progress& at) {
+                    return step([&backup, &job, at, terminal] {
+                        if (at.stage == Game1Installer::Stage::started) {
+                            backup = at.backup;
+                            job.watch();
+                        }
+                        if (at.stage == Game1Installer::Stage::cleaned)
+                            err() << DeviceLayout::leftoversRemovedText(QStringLiteral("Game1"),
+                                                                        at.removed)
+                                  << '\n';
+                        else if (terminal && at.stage == Game1Installer::Stage::backedUp)
+                            err() << "Kopia poprzedniego zestawu gotowa.\n";
+                        else if (terminal && at.stage == Game1Installer::Stage::cardsWritten)
+                            err() << "\r\033[KSześć kart zapisanych i sprawdzonych.\n";
+                        err() << Qt::flush;
+                    });
+                };
             Game1Installer::Writer write = Game1Installer::writeAtomically;
             if (terminal)
                 write = [&, tell, done = std::make_shared<std::atomic<int>>(0)](
