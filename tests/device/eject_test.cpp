@@ -202,7 +202,7 @@ TEST_F(DriveEjectTest, CommandLineEjectsOnTheBusItIsPointedAt) {
     EXPECT_EQ(result.err, QStringLiteral("tovi: ") + busyMessage + QLatin1Char('\n'));
     EXPECT_EQ(result.out, QString());
 
-    EXPECT_EQ(runTovi({QStringLiteral("eject")}, data.path()).status, 2);
+    EXPECT_EQ(runTovi(args("eject"), data.path()).status, 2);
 }
 
 } // namespace

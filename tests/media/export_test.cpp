@@ -8,13 +8,11 @@
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
 
-#include <gif_lib.h>
-
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 using namespace tovi;

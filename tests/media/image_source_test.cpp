@@ -2,6 +2,7 @@
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "support/device_fixtures.h"
 
 #include <QImageWriter>
 #include <QPainter>
@@ -105,10 +106,7 @@ TEST_F(Images, DamagedAndForeignFilesAreUnreadable) {
         }
     }
     // A PNG cut short after its header, and an empty file.
-    QImage picture(50, 50, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    ASSERT_TRUE(picture.save(path("whole.png")));
-    QFile whole(path("whole.png"));
+    QFile whole(tovi::test::savePicture(path("whole.png"), {50, 50}, Qt::red));
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     for (auto [name, bytes] :
          {std::pair{"cut.png", whole.read(40)}, std::pair{"empty.gif", QByteArray()}}) {

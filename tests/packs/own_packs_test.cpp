@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <condition_variable>

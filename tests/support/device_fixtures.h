@@ -3,6 +3,7 @@
 #include "device/game1_installer.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QSize>
 #include <QString>
 #include <ostream>
@@ -30,6 +31,10 @@ QByteArray padGif(const QByteArray& gif, qint64 size);
 Game1Installer::Files cardSet(int seed, int frames = 1, bool noise = false);
 
 void writeFile(const QString& path, const QByteArray& bytes);
+// Writes to `path` (after what it holds, with `append`) until its volume is full.
+void fillUp(const QString& path, bool append = false);
+// A picture of one colour, in the format its suffix names; returns `path`.
+QString savePicture(const QString& path, QSize size, QColor colour);
 void makeFolder(const QString& path);
 // Photo1–3 and Game1–3 under `root`, with `game1` written into Game1.
 void makeDevice(const QString& root, const Game1Installer::Files& game1 = {});

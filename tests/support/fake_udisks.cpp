@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 #include <atomic>
-
 #include <csignal>
 #include <sys/prctl.h>
 #include <sys/stat.h>

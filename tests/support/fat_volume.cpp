@@ -7,7 +7,6 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
-
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>

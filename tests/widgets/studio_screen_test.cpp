@@ -36,7 +36,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -59,11 +58,7 @@ protected:
         waitForWork();
     }
     QString photo() {
-        QImage image(800, 600, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString path = m_dir.filePath(QStringLiteral("holiday.png"));
-        image.save(path);
-        return path;
+        return savePicture(m_dir.filePath(QStringLiteral("holiday.png")), {800, 600}, Qt::darkCyan);
     }
     void import(const QString& path) {
         m_view->importFile(path);
@@ -271,12 +266,8 @@ TEST_F(StudioScreen, ADroppedFileIsImported) {
 TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
     QStringList files;
     for (const QString& name :
-         {QStringLiteral("plaża.jpg"), QStringLiteral("las.png"), QStringLiteral("góry.png")}) {
-        QImage image(320, 240, QImage::Format_RGB32);
-        image.fill(Qt::darkGreen);
-        files << m_dir.filePath(name);
-        image.save(files.back(), name.endsWith(QStringLiteral("jpg")) ? "JPG" : "PNG");
-    }
+         {QStringLiteral("plaża.jpg"), QStringLiteral("las.png"), QStringLiteral("góry.png")})
+        files << savePicture(m_dir.filePath(name), {320, 240}, Qt::darkGreen);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]),
                   QUrl::fromLocalFile(files[2])});
