@@ -1,3 +1,4 @@
+#include "app/atomic_write.h"
 #include "app/polish_count.h"
 #include "app/polish_format.h"
 #include "media/image_source.h"
@@ -22,11 +23,6 @@ QString fixture(const char* name) {
     return QStringLiteral(TOVI_FIXTURES "/") + QString::fromUtf8(name);
 }
 
-QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(CliExport, StudioDefaultsThenOverrides) {
@@ -37,7 +33,7 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
     ASSERT_EQ(video.status, 0) << video.err.toStdString();
     EXPECT_TRUE(video.out.contains(QStringLiteral(": 24 klatki, "))) << video.out.toStdString();
     EXPECT_TRUE(video.err.isEmpty()) << "no progress when standard error is not a terminal";
-    auto decoded = tovi::ImageSource::fromData(read(gif));
+    auto decoded = tovi::ImageSource::fromData(tovi::readFile(gif));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 24);
     EXPECT_EQ(decoded->size(), QSize(240, 240));
@@ -45,13 +41,13 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
     // A still becomes a JPEG unless a turn is asked for.
     const QString jpg = dir.filePath(QStringLiteral("still.jpg"));
     ASSERT_EQ(runTovi(args("export", fixture("image/photo.heic"), "-o", jpg)).status, 0);
-    EXPECT_TRUE(read(jpg).startsWith("\xFF\xD8\xFF"));
+    EXPECT_TRUE(tovi::readFile(jpg).startsWith("\xFF\xD8\xFF"));
     const QString turn = dir.filePath(QStringLiteral("turn.gif"));
     ASSERT_EQ(runTovi(args("export", fixture("image/photo.heic"), "-o", turn, "--rotate", "--turn",
                            "2", "--fps", "6"))
                   .status,
               0);
-    EXPECT_EQ(tovi::ImageSource::fromData(read(turn))->frameCount(), 12);
+    EXPECT_EQ(tovi::ImageSource::fromData(tovi::readFile(turn))->frameCount(), 12);
 
     CliResult bad = runTovi(args("export", fixture("image/notes.mov"), "-o", gif));
     EXPECT_EQ(bad.status, 1);
@@ -67,7 +63,7 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
     ASSERT_EQ(
         runTovi(args("export", fixture("video/colours.mp4"), "-o", jpg, "--format", "jpg")).status,
         0);
-    EXPECT_TRUE(read(jpg).startsWith("\xFF\xD8\xFF"));
+    EXPECT_TRUE(tovi::readFile(jpg).startsWith("\xFF\xD8\xFF"));
 }
 
 // How the fragment plays, and its size told without a file.
@@ -94,7 +90,7 @@ TEST(CliExport, MotionAndTheSizeAhead) {
     ASSERT_EQ(exported({QStringLiteral("--bounce"), QStringLiteral("--speed"), QStringLiteral("2")})
                   .status,
               0);
-    const QByteArray written = read(gif);
+    const QByteArray written = tovi::readFile(gif);
     const auto decoded = tovi::ImageSource::fromData(written);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 46);
@@ -123,7 +119,7 @@ TEST(CliCard, RendersTheCardGif) {
     CliResult card = runTovi(args("card", fixture("image/photo.heic"), "-o", out, "--slot", "5",
                                   "--captions", "--title", "Tak"));
     ASSERT_EQ(card.status, 0) << card.err.toStdString();
-    auto decoded = tovi::ImageSource::fromData(read(out));
+    auto decoded = tovi::ImageSource::fromData(tovi::readFile(out));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 14);
     EXPECT_EQ(card.out, out + QStringLiteral(": 14 klatek, ") +

@@ -1,4 +1,5 @@
 #include "support/cli_runner.h"
+#include "support/device_fixtures.h"
 #include "support/gif_builder.h"
 
 #include <QImage>
@@ -20,12 +21,10 @@ QString fixture(const char* name) {
 TEST(CliInspect, OneTabSeparatedLinePerFileAndPolishErrors) {
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("two.gif"));
-    QFile file(gif);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(tovi::test::buildGif({12, 8}, {qRgb(255, 0, 0), qRgb(0, 0, 255)},
-                                    {tovi::test::solidFrame({0, 0, 12, 8}, 0, 25),
-                                     tovi::test::solidFrame({0, 0, 12, 8}, 1, 50)}));
-    file.close();
+    tovi::test::writeFile(gif,
+                          tovi::test::buildGif({12, 8}, {qRgb(255, 0, 0), qRgb(0, 0, 255)},
+                                               {tovi::test::solidFrame({0, 0, 12, 8}, 0, 25),
+                                                tovi::test::solidFrame({0, 0, 12, 8}, 1, 50)}));
 
     CliResult ok =
         runTovi(args("inspect", gif, fixture("image/photo.heic"), fixture("video/rotated.mp4")));

@@ -190,11 +190,7 @@ TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
     // the roll-back has no room for temporary copies either.
     const auto fill = [&volume](const QByteArray& bytes, const QString& target) {
         if (target.endsWith(QStringLiteral("3.gif"))) {
-            QFile filler(volume.root() + QStringLiteral("/Photo1/filler"));
-            EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
-            const QByteArray chunk(4096, 'f');
-            while (filler.write(chunk) == chunk.size() && filler.flush()) {
-            }
+            fillUp(volume.root() + QStringLiteral("/Photo1/filler"));
         }
         atomicWrite(target, bytes);
     };

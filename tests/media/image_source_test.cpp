@@ -110,11 +110,8 @@ TEST_F(Images, DamagedAndForeignFilesAreUnreadable) {
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     for (auto [name, bytes] :
          {std::pair{"cut.png", whole.read(40)}, std::pair{"empty.gif", QByteArray()}}) {
-        QFile out(path(name));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        out.close();
-        EXPECT_THROW(inspectPath(out.fileName()), MediaError) << name;
+        tovi::test::writeFile(path(name), bytes);
+        EXPECT_THROW(inspectPath(path(name)), MediaError) << name;
     }
     EXPECT_THROW(inspectPath(path("missing.jpg")), PlatformError);
 }

@@ -1,5 +1,6 @@
 // Damaged files of every image kind must fail with a message, never crash or hang. Run under
 // AddressSanitizer in CI.
+#include "app/atomic_write.h"
 #include "app/tovi_error.h"
 #include "media/media_processor.h"
 #include "support/gif_builder.h"
@@ -12,11 +13,6 @@
 using namespace tovi;
 
 namespace {
-
-QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray sampleGif() {
     test::GifFrameSpec a = test::solidFrame({0, 0, 32, 32}, 1);
@@ -34,9 +30,9 @@ TEST(Robustness, MutatedImagesFailCleanly) {
     const QString fixtures = QStringLiteral(TOVI_FIXTURES "/image/");
     const std::vector<std::pair<QString, QByteArray>> originals{
         {QStringLiteral("a.gif"), sampleGif()},
-        {QStringLiteral("a.webp"), read(fixtures + QStringLiteral("anim.webp"))},
-        {QStringLiteral("a.heic"), read(fixtures + QStringLiteral("photo.heic"))},
-        {QStringLiteral("a.png"), read(fixtures + QStringLiteral("anim.png"))},
+        {QStringLiteral("a.webp"), readFile(fixtures + QStringLiteral("anim.webp"))},
+        {QStringLiteral("a.heic"), readFile(fixtures + QStringLiteral("photo.heic"))},
+        {QStringLiteral("a.png"), readFile(fixtures + QStringLiteral("anim.png"))},
     };
     QRandomGenerator random(20261206);
     int failures = 0;

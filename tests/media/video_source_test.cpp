@@ -1,6 +1,8 @@
+#include "app/atomic_write.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "media/video_source.h"
+#include "support/device_fixtures.h"
 
 #include <QFile>
 #include <QProcess>
@@ -289,18 +291,15 @@ TEST(VideoSource, RejectsWhatIsNotAVideo) {
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile empty(dir.filePath(QStringLiteral("empty.mp4")));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    EXPECT_EQ(failureOf(empty.fileName()), MediaError::unreadable);
+    const QString empty = dir.filePath(QStringLiteral("empty.mp4"));
+    tovi::test::writeFile(empty, {});
+    EXPECT_EQ(failureOf(empty), MediaError::unreadable);
 }
 
 // Whatever is left of a damaged file either yields frames or fails as unreadable; it never
 // crashes or hangs (the sanitizer build runs this too).
 TEST(VideoSource, DamagedDataFailsCleanly) {
-    QFile original(fixture("colours.mp4"));
-    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-    const QByteArray bytes = original.readAll();
+    const QByteArray bytes = readFile(fixture("colours.mp4"));
     const qsizetype mdat = bytes.indexOf("mdat");
     ASSERT_GT(mdat, 0); // the index comes first in this file, so cuts keep it
 
@@ -320,10 +319,7 @@ TEST(VideoSource, DamagedDataFailsCleanly) {
     int openedWithFrames = 0;
     for (size_t i = 0; i < damaged.size(); ++i) {
         const QString path = dir.filePath(QStringLiteral("damaged%1.mp4").arg(i));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(damaged[i]);
-        file.close();
+        tovi::test::writeFile(path, damaged[i]);
         try {
             VideoSource source(path);
             for (double time : {0.0, 0.5, 1.2, 1.9, 0.3})
