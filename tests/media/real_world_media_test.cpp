@@ -9,7 +9,6 @@
 #include "support/device_fixtures.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -374,9 +373,7 @@ TEST_F(RealWorld, DecodingALateFrameStopsWhenAsked) {
 }
 
 TEST_F(RealWorld, CameraHeifWithAGenericMainBrandOpens) {
-    QFile fixture(QStringLiteral(TOVI_FIXTURES "/image/photo.heic"));
-    ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
-    QByteArray bytes = fixture.readAll();
+    QByteArray bytes = readFile(QStringLiteral(TOVI_FIXTURES "/image/photo.heic"));
     ASSERT_EQ(bytes.mid(4, 4), "ftyp");
     // Main brand "mif1", "heic" only among the compatible ones, as many cameras write.
     const QByteArray brands = bytes.mid(16, qFromBigEndian<quint32>(bytes.constData()) - 16);

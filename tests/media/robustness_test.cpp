@@ -3,9 +3,9 @@
 #include "app/atomic_write.h"
 #include "app/tovi_error.h"
 #include "media/media_processor.h"
+#include "support/device_fixtures.h"
 #include "support/gif_builder.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -47,10 +47,7 @@ TEST(Robustness, MutatedImagesFailCleanly) {
                     bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
             }
             const QString path = dir.filePath(name);
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(bytes);
-            file.close();
+            test::writeFile(path, bytes);
             try {
                 const MediaInfo info = MediaProcessor::inspect(QUrl::fromLocalFile(path));
                 EXPECT_FALSE(info.frame.isNull());

@@ -4,7 +4,6 @@
 #include "media/video_source.h"
 #include "support/device_fixtures.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
