@@ -61,8 +61,7 @@ protected:
     FatVolume m_volume{4096};
 };
 
-// Pulls the device out: its folder is gone for every new call, while a call under way ends as
-// the driver answers it.
+// Pulls the device out: new calls find no folder, and a call under way ends as the driver answers.
 void pull(FatVolume& volume) {
     QProcess::execute(QStringLiteral("fusermount"),
                       {QStringLiteral("-u"), QStringLiteral("-z"), volume.root()});

@@ -1,5 +1,4 @@
-// Damaged files of every image kind must fail with a message, never crash or hang. Run under
-// AddressSanitizer in CI.
+// Damaged files of every image kind fail with a message, never crash or hang (ASan runs it in CI).
 #include "app/atomic_write.h"
 #include "app/tovi_error.h"
 #include "media/media_processor.h"

@@ -38,8 +38,7 @@ QString savePicture(const QString& path, QSize size, QColor colour);
 void makeFolder(const QString& path);
 // Photo1–3 and Game1–3 under `root`, with `game1` written into Game1.
 void makeDevice(const QString& root, const Game1Installer::Files& game1 = {});
-// Every regular file below `folder`, by path relative to it; folders are listed with a trailing
-// "/" and empty contents.
+// Every file below `folder` by relative path; folders listed with a trailing "/" and no contents.
 std::map<QString, QByteArray> tree(const QString& folder);
 // The folders directly inside `folder`.
 QStringList folders(const QString& folder);
