@@ -1,3 +1,4 @@
+#include "app/atomic_write.h"
 #include "app/polish_count.h"
 #include "app/polish_format.h"
 #include "media/image_source.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using tovi::test::args;
 using tovi::test::CliResult;
 using tovi::test::runTovi;
 
@@ -21,61 +23,47 @@ QString fixture(const char* name) {
     return QStringLiteral(TOVI_FIXTURES "/") + QString::fromUtf8(name);
 }
 
-QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(CliExport, StudioDefaultsThenOverrides) {
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("out.gif"));
     // A 2-second video: an animated source becomes a GIF of min(4, 2) s at 12 fps.
-    CliResult video = runTovi(
-        {QStringLiteral("export"), fixture("video/colours.mp4"), QStringLiteral("-o"), gif});
+    CliResult video = runTovi(args("export", fixture("video/colours.mp4"), "-o", gif));
     ASSERT_EQ(video.status, 0) << video.err.toStdString();
     EXPECT_TRUE(video.out.contains(QStringLiteral(": 24 klatki, "))) << video.out.toStdString();
     EXPECT_TRUE(video.err.isEmpty()) << "no progress when standard error is not a terminal";
-    auto decoded = tovi::ImageSource::fromData(read(gif));
+    auto decoded = tovi::ImageSource::fromData(tovi::readFile(gif));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 24);
     EXPECT_EQ(decoded->size(), QSize(240, 240));
 
     // A still becomes a JPEG unless a turn is asked for.
     const QString jpg = dir.filePath(QStringLiteral("still.jpg"));
-    ASSERT_EQ(
-        runTovi({QStringLiteral("export"), fixture("image/photo.heic"), QStringLiteral("-o"), jpg})
-            .status,
-        0);
-    EXPECT_TRUE(read(jpg).startsWith("\xFF\xD8\xFF"));
+    ASSERT_EQ(runTovi(args("export", fixture("image/photo.heic"), "-o", jpg)).status, 0);
+    EXPECT_TRUE(tovi::readFile(jpg).startsWith("\xFF\xD8\xFF"));
     const QString turn = dir.filePath(QStringLiteral("turn.gif"));
-    ASSERT_EQ(runTovi({QStringLiteral("export"), fixture("image/photo.heic"), QStringLiteral("-o"),
-                       turn, QStringLiteral("--rotate"), QStringLiteral("--turn"),
-                       QStringLiteral("2"), QStringLiteral("--fps"), QStringLiteral("6")})
+    ASSERT_EQ(runTovi(args("export", fixture("image/photo.heic"), "-o", turn, "--rotate", "--turn",
+                           "2", "--fps", "6"))
                   .status,
               0);
-    EXPECT_EQ(tovi::ImageSource::fromData(read(turn))->frameCount(), 12);
+    EXPECT_EQ(tovi::ImageSource::fromData(tovi::readFile(turn))->frameCount(), 12);
 
-    CliResult bad =
-        runTovi({QStringLiteral("export"), fixture("image/notes.mov"), QStringLiteral("-o"), gif});
+    CliResult bad = runTovi(args("export", fixture("image/notes.mov"), "-o", gif));
     EXPECT_EQ(bad.status, 1);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("Nie można odczytać tego materiału.")));
     CliResult empty =
-        runTovi({QStringLiteral("export"), fixture("video/colours.mp4"), QStringLiteral("-o"), gif,
-                 QStringLiteral("--start"), QStringLiteral("9")});
+        runTovi(args("export", fixture("video/colours.mp4"), "-o", gif, "--start", "9"));
     EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(empty.err.contains(QStringLiteral("Wybrany fragment nie zawiera klatek.")));
-    EXPECT_EQ(runTovi({QStringLiteral("export"), fixture("video/colours.mp4"), QStringLiteral("-o"),
-                       gif, QStringLiteral("--format"), QStringLiteral("png")})
-                  .status,
-              2);
+    EXPECT_EQ(
+        runTovi(args("export", fixture("video/colours.mp4"), "-o", gif, "--format", "png")).status,
+        2);
     // A video's frame as a still, the format named in any case.
-    ASSERT_EQ(runTovi({QStringLiteral("export"), fixture("video/colours.mp4"), QStringLiteral("-o"),
-                       jpg, QStringLiteral("--format"), QStringLiteral("jpg")})
-                  .status,
-              0);
-    EXPECT_TRUE(read(jpg).startsWith("\xFF\xD8\xFF"));
+    ASSERT_EQ(
+        runTovi(args("export", fixture("video/colours.mp4"), "-o", jpg, "--format", "jpg")).status,
+        0);
+    EXPECT_TRUE(tovi::readFile(jpg).startsWith("\xFF\xD8\xFF"));
 }
 
 // How the fragment plays, and its size told without a file.
@@ -102,15 +90,13 @@ TEST(CliExport, MotionAndTheSizeAhead) {
     ASSERT_EQ(exported({QStringLiteral("--bounce"), QStringLiteral("--speed"), QStringLiteral("2")})
                   .status,
               0);
-    const QByteArray written = read(gif);
+    const QByteArray written = tovi::readFile(gif);
     const auto decoded = tovi::ImageSource::fromData(written);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 46);
     EXPECT_EQ(tovi::test::summarize(written).totalDelay(), 192) << "(2 + 22 / 12 s) / 2";
 
-    const CliResult dry =
-        runTovi({QStringLiteral("export"), video, QStringLiteral("--dry-run"),
-                 QStringLiteral("--bounce"), QStringLiteral("--speed"), QStringLiteral("2,0")});
+    const CliResult dry = runTovi(args("export", video, "--dry-run", "--bounce", "--speed", "2,0"));
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
     EXPECT_EQ(dry.out, tovi::PolishFormat::sizeOfLimit(written.size(), 2 << 20) + u'\n');
     EXPECT_EQ(QDir(dir.path()).count(), 3u) << "nothing written but out.gif";
@@ -119,8 +105,7 @@ TEST(CliExport, MotionAndTheSizeAhead) {
     QFile busy(dir.filePath(QStringLiteral("busy.gif")));
     ASSERT_TRUE(busy.open(QIODevice::WriteOnly) && busy.write(tovi::test::noiseGif(36, 12)));
     busy.close();
-    const CliResult over =
-        runTovi({QStringLiteral("export"), busy.fileName(), QStringLiteral("--dry-run")});
+    const CliResult over = runTovi(args("export", busy.fileName(), "--dry-run"));
     EXPECT_EQ(over.status, 1) << over.err.toStdString();
     EXPECT_TRUE(over.out.contains(QRegularExpression(
         QStringLiteral("^Za duży: 2,\\d+ MB z 2 MB\nPrzy ([1-9]|1[01]) kl\\./s: 1,\\d+ MB\n"
@@ -131,19 +116,15 @@ TEST(CliExport, MotionAndTheSizeAhead) {
 TEST(CliCard, RendersTheCardGif) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("6.gif"));
-    CliResult card =
-        runTovi({QStringLiteral("card"), fixture("image/photo.heic"), QStringLiteral("-o"), out,
-                 QStringLiteral("--slot"), QStringLiteral("5"), QStringLiteral("--captions"),
-                 QStringLiteral("--title"), QStringLiteral("Tak")});
+    CliResult card = runTovi(args("card", fixture("image/photo.heic"), "-o", out, "--slot", "5",
+                                  "--captions", "--title", "Tak"));
     ASSERT_EQ(card.status, 0) << card.err.toStdString();
-    auto decoded = tovi::ImageSource::fromData(read(out));
+    auto decoded = tovi::ImageSource::fromData(tovi::readFile(out));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 14);
     EXPECT_EQ(card.out, out + QStringLiteral(": 14 klatek, ") +
                             tovi::PolishCount::bytes(QFileInfo(out).size()) + QStringLiteral("\n"));
     EXPECT_DOUBLE_EQ(decoded->delay(13), 240.0);
-    EXPECT_EQ(runTovi({QStringLiteral("card"), fixture("image/photo.heic"), QStringLiteral("-o"),
-                       out, QStringLiteral("--slot"), QStringLiteral("6")})
-                  .status,
+    EXPECT_EQ(runTovi(args("card", fixture("image/photo.heic"), "-o", out, "--slot", "6")).status,
               2);
 }

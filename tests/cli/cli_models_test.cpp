@@ -44,7 +44,7 @@ protected:
 };
 
 TEST_F(CliModels, PacksListsTheCollection) {
-    const CliResult result = runTovi({QStringLiteral("packs")});
+    const CliResult result = runTovi(args("packs"));
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 10);
@@ -52,22 +52,19 @@ TEST_F(CliModels, PacksListsTheCollection) {
 }
 
 TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
-    const CliResult saved =
-        runTovi({QStringLiteral("save-pack"), QStringLiteral("--name"), QStringLiteral("Urodziny"),
-                 QStringLiteral("--pack"), QStringLiteral("party")});
+    const CliResult saved = runTovi(args("save-pack", "--name", "Urodziny", "--pack", "party"));
     ASSERT_EQ(saved.status, 0) << saved.err.toStdString();
     const QString id = saved.out.section(QStringLiteral("Identyfikator: "), 1).trimmed();
     const QStringList listed =
-        runTovi({QStringLiteral("packs")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        runTovi(args("packs")).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(listed.size(), 11);
     EXPECT_EQ(listed[0], id + QStringLiteral("\tUrodziny\tmój zestaw"));
 
     // Into a folder: the file is named after the pack.
-    const CliResult exported =
-        runTovi({QStringLiteral("export-pack"), id, QStringLiteral("-o"), m_dir.path()});
+    const CliResult exported = runTovi(args("export-pack", id, "-o", m_dir.path()));
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
     const QString file = m_dir.filePath(QStringLiteral("Urodziny.tovipack"));
-    const CliResult imported = runTovi({QStringLiteral("import-pack"), file});
+    const CliResult imported = runTovi(args("import-pack", file));
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     EXPECT_TRUE(
         imported.out.startsWith(QStringLiteral("Zaimportowano zestaw „Urodziny (2)”. Jest teraz w "
@@ -75,33 +72,26 @@ TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
 
     const QString bad = m_dir.filePath(QStringLiteral("bad.tovipack"));
     atomicWrite(bad, "not a pack");
-    const CliResult refused = runTovi({QStringLiteral("import-pack"), bad});
+    const CliResult refused = runTovi(args("import-pack", bad));
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err.trimmed(),
               QStringLiteral("tovi: ") + OwnPackError(OwnPackError::notPackFile).message());
-    EXPECT_EQ(runTovi({QStringLiteral("packs")}).out.count(QStringLiteral("mój zestaw")), 2);
-    EXPECT_EQ(
-        runTovi({QStringLiteral("export-pack"), QStringLiteral("none"), QStringLiteral("-o"), file})
-            .status,
-        1);
+    EXPECT_EQ(runTovi(args("packs")).out.count(QStringLiteral("mój zestaw")), 2);
+    EXPECT_EQ(runTovi(args("export-pack", "none", "-o", file)).status, 1);
 
     // Renamed, deleted and brought back as in the window.
-    const CliResult renamed = runTovi(
-        {QStringLiteral("rename-pack"), id, QStringLiteral("--name"), QStringLiteral("Lato")});
+    const CliResult renamed = runTovi(args("rename-pack", id, "--name", "Lato"));
     ASSERT_EQ(renamed.status, 0) << renamed.err.toStdString();
     EXPECT_EQ(renamed.out, QStringLiteral("Zmieniono nazwę zestawu na „Lato”.\n"));
-    EXPECT_EQ(runTovi({QStringLiteral("rename-pack"), id, QStringLiteral("--name"),
-                       QStringLiteral("Urodziny (2)")})
-                  .err.trimmed(),
+    EXPECT_EQ(runTovi(args("rename-pack", id, "--name", "Urodziny (2)")).err.trimmed(),
               QStringLiteral("tovi: ") +
                   OwnPackError(OwnPackError::nameTaken, QStringLiteral("Urodziny (2)")).message());
-    const CliResult deleted = runTovi({QStringLiteral("delete-pack"), id});
+    const CliResult deleted = runTovi(args("delete-pack", id));
     ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
     EXPECT_TRUE(deleted.out.startsWith(
         QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte zestawy”.")));
-    EXPECT_EQ(runTovi({QStringLiteral("restore-pack")}).out, QStringLiteral("Zestaw Lato\tLato\n"));
-    const CliResult restored =
-        runTovi({QStringLiteral("restore-pack"), QStringLiteral("Zestaw Lato")});
+    EXPECT_EQ(runTovi(args("restore-pack")).out, QStringLiteral("Zestaw Lato\tLato\n"));
+    const CliResult restored = runTovi(args("restore-pack", "Zestaw Lato"));
     ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
     EXPECT_EQ(restored.out, QStringLiteral("Przywrócono zestaw „Lato”.\nIdentyfikator: ") + id +
                                 QLatin1Char('\n'));
@@ -109,17 +99,16 @@ TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
     // A pack damaged by hand is listed with what is wrong, and can be taken away.
     QFile::remove(m_home.library() + QStringLiteral("/OwnPacks/") + id +
                   QStringLiteral("/pack.json"));
-    EXPECT_TRUE(runTovi({QStringLiteral("packs")})
+    EXPECT_TRUE(runTovi(args("packs"))
                     .out.contains(id + QStringLiteral("\tZestaw bez nazwy\tuszkodzony: brak pliku "
                                                       "pack.json\n")));
-    EXPECT_EQ(runTovi({QStringLiteral("delete-pack"), id}).status, 0);
-    EXPECT_EQ(runTovi({QStringLiteral("packs")}).out.count(QLatin1Char('\n')), 11);
+    EXPECT_EQ(runTovi(args("delete-pack", id)).status, 0);
+    EXPECT_EQ(runTovi(args("packs")).out.count(QLatin1Char('\n')), 11);
 }
 
 TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     // The album is shared with the window: a name that is no album never reaches the settings.
-    const CliResult typo = runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"),
-                                    device(), QStringLiteral("--album"), QStringLiteral("Foto1")});
+    const CliResult typo = runTovi(args("send", colours, "--device", device(), "--album", "Foto1"));
     EXPECT_EQ(typo.status, 2);
     EXPECT_TRUE(typo.err.startsWith(
         QStringLiteral("tovi: --album przyjmuje Photo1, Photo2 albo Photo3.\n")));
@@ -132,10 +121,8 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     const QByteArray work = SavedWork{window, QStringLiteral("okno.png"), {}}.encode();
     writeFile(SavedWork::file(), work);
 
-    const CliResult result =
-        runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"), device(),
-                 QStringLiteral("--album"), QStringLiteral("photo3"), QStringLiteral("--fps"),
-                 QStringLiteral("6"), QStringLiteral("--length"), QStringLiteral("1")});
+    const CliResult result = runTovi(args("send", colours, "--device", device(), "--album",
+                                          "photo3", "--fps", "6", "--length", "1"));
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, QStringLiteral("Zapisano do Photo3. Wysuń dysk, przełącz Tovi w tryb DAC "
                                          "i otwórz album przyciskiem Vista.\n"));
@@ -149,23 +136,22 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     EXPECT_EQ(readFile(SavedWork::file()), work);
     EXPECT_EQ(m_home.reopenSettings()->string(Settings::album), QStringLiteral("Photo3"));
 
-    const CliResult refused = runTovi({QStringLiteral("send"), colours, QStringLiteral("--device"),
-                                       device(QStringLiteral("Game1"))});
+    const CliResult refused =
+        runTovi(args("send", colours, "--device", device(QStringLiteral("Game1"))));
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err.trimmed(),
               QStringLiteral("tovi: ") + MediaError(MediaError::invalidFolder).message());
     const CliResult unreadable =
-        runTovi({QStringLiteral("send"), m_dir.filePath(QStringLiteral("none.png")),
-                 QStringLiteral("--device"), device()});
+        runTovi(args("send", m_dir.filePath(QStringLiteral("none.png")), "--device", device()));
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_FALSE(unreadable.err.isEmpty());
-    EXPECT_EQ(runTovi({QStringLiteral("send"), colours}).status, 2);
+    EXPECT_EQ(runTovi(args("send", colours)).status, 2);
 
     // Several files: each one that can be made is written, the one that cannot is told.
     const QString photo = QStringLiteral(TOVI_FIXTURES "/image/photo.heic");
-    const CliResult row = runTovi(
-        {QStringLiteral("send"), photo, QStringLiteral(TOVI_FIXTURES "/image/broken.png"), colours,
-         QStringLiteral("--device"), device(), QStringLiteral("--length"), QStringLiteral("1")});
+    const CliResult row =
+        runTovi(args("send", photo, QStringLiteral(TOVI_FIXTURES "/image/broken.png"), colours,
+                     "--device", device(), "--length", "1"));
     EXPECT_EQ(row.status, 1);
     const QStringList lines = row.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << row.out.toStdString();
@@ -180,9 +166,8 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
 
 TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
     const QString out = m_dir.filePath(QStringLiteral("cards"));
-    const CliResult exported = runTovi({QStringLiteral("cards"), QStringLiteral("--pack"),
-                                        QStringLiteral("party"), QStringLiteral("--animation"),
-                                        QStringLiteral("still"), QStringLiteral("--out"), out});
+    const CliResult exported =
+        runTovi(args("cards", "--pack", "party", "--animation", "still", "--out", out));
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
     Game1Installer::Files files;
     for (const QString& name : Game1Installer::names())
@@ -191,9 +176,7 @@ TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
     EXPECT_EQ(game1(), m_before);
 
     const CliResult installed =
-        runTovi({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
-                 QStringLiteral("--animation"), QStringLiteral("still"), QStringLiteral("--device"),
-                 device()});
+        runTovi(args("cards", "--pack", "party", "--animation", "still", "--device", device()));
     ASSERT_EQ(installed.status, 0) << installed.err.toStdString();
     const QStringList lines = installed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2); // the model's message, then where the backup went
@@ -204,8 +187,7 @@ TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
     EXPECT_EQ(game1(), files);
 
     const CliResult restored =
-        runTovi({QStringLiteral("restore-factory"), QStringLiteral("--device"),
-                 device(QStringLiteral("Game1"))});
+        runTovi(args("restore-factory", "--device", device(QStringLiteral("Game1"))));
     ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
     EXPECT_EQ(game1().at(QStringLiteral("4.gif")),
               readFile(ResourceBundle::main().folder() + QStringLiteral("/original-game1-4.gif")));
@@ -214,25 +196,14 @@ TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
 TEST_F(CliModels, CardsRefuseWhatTheyCannotDo) {
     const auto status = [](const QStringList& arguments) { return runTovi(arguments).status; };
     const QString out = m_dir.filePath(QStringLiteral("x"));
-    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("nope"),
-                      QStringLiteral("--out"), out}),
-              2);
-    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party")}),
-              2);
-    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
-                      QStringLiteral("--out"), out, QStringLiteral("--device"), device()}),
-              2);
-    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
-                      QStringLiteral("--animation"), QStringLiteral("wobble"),
-                      QStringLiteral("--out"), out}),
-              2);
-    EXPECT_EQ(status({QStringLiteral("cards"), QStringLiteral("--pack"), QStringLiteral("party"),
-                      QStringLiteral("--out"), out, QStringLiteral("--wait")}),
-              2);
+    EXPECT_EQ(status(args("cards", "--pack", "nope", "--out", out)), 2);
+    EXPECT_EQ(status(args("cards", "--pack", "party")), 2);
+    EXPECT_EQ(status(args("cards", "--pack", "party", "--out", out, "--device", device())), 2);
+    EXPECT_EQ(status(args("cards", "--pack", "party", "--animation", "wobble", "--out", out)), 2);
+    EXPECT_EQ(status(args("cards", "--pack", "party", "--out", out, "--wait")), 2);
     EXPECT_FALSE(QFileInfo::exists(out));
     const CliResult wrongFolder =
-        runTovi({QStringLiteral("restore-factory"), QStringLiteral("--device"),
-                 device(QStringLiteral("Game2"))});
+        runTovi(args("restore-factory", "--device", device(QStringLiteral("Game2"))));
     EXPECT_EQ(wrongFolder.status, 1);
     EXPECT_EQ(wrongFolder.err.trimmed(),
               QStringLiteral("tovi: ") + PackError(PackError::folder).message());

@@ -8,9 +8,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <optional>
 #include <thread>
 

@@ -3,7 +3,6 @@
 #include "support/cli_runner.h"
 #include "support/device_fixtures.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -25,22 +24,20 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     const QString data = dir.filePath(QStringLiteral("data"));
 
     // Default backups: the application's own folder.
-    CliResult result =
-        runTovi({QStringLiteral("install-cards"), cards, QStringLiteral("--device"), device}, data);
+    CliResult result = runTovi(args("install-cards", cards, "--device", device), data);
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     const QString backup = result.out.trimmed();
     EXPECT_EQ(QFileInfo(backup).path(), data + QStringLiteral("/ToviStudio/Packs/Backups"));
     EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), fresh);
 
-    result = runTovi({QStringLiteral("verify-backup"), backup}, data);
+    result = runTovi(args("verify-backup", backup), data);
     EXPECT_EQ(result.status, 0) << result.out.toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral("Jest installed.txt")))
         << result.out.toStdString();
 
     const QString backups = dir.filePath(QStringLiteral("own backups"));
-    result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"), device,
-                      QStringLiteral("--backups"), backups},
-                     data);
+    result =
+        runTovi(args("restore-backup", backup, "--device", device, "--backups", backups), data);
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_EQ(QFileInfo(result.out.trimmed()).path(), backups);
     EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), old);
@@ -51,31 +48,29 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x55);
     atomicWrite(backup + QStringLiteral("/Game1/2.gif"), changed);
     ASSERT_TRUE(QFile::remove(backup + QStringLiteral("/Game1/5.gif")));
-    result = runTovi({QStringLiteral("verify-backup"), backup}, data);
+    result = runTovi(args("verify-backup", backup), data);
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(
         result.out.contains(QStringLiteral("2.gif: suma SHA-256 nie zgadza się z manifestem.")))
         << result.out.toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral("5.gif: brak kopii tego pliku.")))
         << result.out.toStdString();
-    result = runTovi({QStringLiteral("restore-backup"), backup, QStringLiteral("--device"), device},
-                     data);
+    result = runTovi(args("restore-backup", backup, "--device", device), data);
     EXPECT_NE(result.status, 0);
     EXPECT_TRUE(result.err.contains(QStringLiteral("uszkodzona"))) << result.err.toStdString();
     EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), old);
 
     // Errors are the Polish messages with a non-zero status.
-    result = runTovi({QStringLiteral("install-cards"), cards, QStringLiteral("--device"),
-                      device + QStringLiteral("/Game2")},
-                     data);
+    result =
+        runTovi(args("install-cards", cards, "--device", device + QStringLiteral("/Game2")), data);
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.err.contains(QStringLiteral("Wskaż folder Game1")))
         << result.err.toStdString();
-    EXPECT_EQ(runTovi({QStringLiteral("install-cards"), cards}, data).status, 2);
+    EXPECT_EQ(runTovi(args("install-cards", cards), data).status, 2);
 
     // A backup folder that is not there is only that.
     const QString missing = dir.filePath(QStringLiteral("missing"));
-    result = runTovi({QStringLiteral("verify-backup"), missing}, data);
+    result = runTovi(args("verify-backup", missing), data);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, QString());
     EXPECT_EQ(result.err,

@@ -70,11 +70,7 @@ TEST(DeviceContentsSession, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) 
 
     // Refused by a full Tovi, "Cofnij" keeps the copy and is offered again.
     const QString filler = root + QStringLiteral("/Photo3/filler");
-    QFile fill(filler);
-    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
-    while (fill.write(QByteArray(4096, 'f')) == 4096 && fill.flush()) {
-    }
-    fill.close();
+    fillUp(filler);
     session.undo();
     ASSERT_TRUE(idle());
     EXPECT_FALSE(session.error().isEmpty());

@@ -23,11 +23,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <thread>
 
@@ -62,8 +61,7 @@ protected:
     FatVolume m_volume{4096};
 };
 
-// Pulls the device out: its folder is gone for every new call, while a call under way ends as
-// the driver answers it.
+// Pulls the device out: new calls find no folder, and a call under way ends as the driver answers.
 void pull(FatVolume& volume) {
     QProcess::execute(QStringLiteral("fusermount"),
                       {QStringLiteral("-u"), QStringLiteral("-z"), volume.root()});
@@ -189,9 +187,8 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     const auto before = tree(root());
 
     const QString data = m_local.filePath(QStringLiteral("data"));
-    CliResult result = runTovi({QStringLiteral("ls"), QStringLiteral("--device"),
-                                photo(QStringLiteral("Photo2")), QStringLiteral("--json")},
-                               data);
+    CliResult result =
+        runTovi(args("ls", "--device", photo(QStringLiteral("Photo2")), "--json"), data);
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     const QJsonObject listed = QJsonDocument::fromJson(result.out.toUtf8()).object();
     const QJsonArray albums = listed[QStringLiteral("albums")].toArray();
@@ -218,9 +215,7 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     EXPECT_LT(free, listed[QStringLiteral("total")].toDouble());
 
     // Taken off, the picture is kept verified on the computer; put back, the album is as it was.
-    result = runTovi({QStringLiteral("rm"), QStringLiteral("--device"), root(),
-                      QStringLiteral("photo1/tovi-1.gif")},
-                     data);
+    result = runTovi(args("rm", "--device", root(), "photo1/tovi-1.gif"), data);
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     const QString copy = data + QStringLiteral("/ToviStudio/Usunięte z Tovi/Photo1/tovi-1.gif");
     EXPECT_EQ(result.out, QStringLiteral("Photo1/tovi-1.gif: usunięto z Tovi; sprawdzona kopia: ") +
@@ -385,11 +380,7 @@ TEST_F(OnTheTovi, AnUndoThatFailsKeepsTheCopy) {
     const AlbumRemoval::Removed removed = AlbumRemoval::remove(
         root(), QStringLiteral("Photo2"), QStringLiteral("tovi-2.gif"), kept());
     const QString filler = photo(QStringLiteral("Photo3")) + QStringLiteral("/filler");
-    QFile fill(filler);
-    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
-    while (fill.write(QByteArray(4096, 'f')) == 4096 && fill.flush()) {
-    }
-    fill.close();
+    fillUp(filler);
     EXPECT_THROW(AlbumRemoval::undo(root(), removed), DeviceSpaceError);
     EXPECT_EQ(readFile(removed.copy), bytes);
     ASSERT_TRUE(QFile::remove(filler));
@@ -402,15 +393,10 @@ TEST_F(OnTheTovi, AnUndoThatFailsKeepsTheCopy) {
 // what is free; so is a write that meets a volume filled meanwhile.
 TEST_F(OnTheTovi, AFullVolumeRefusesAnAlbumWriteWithTheRoomItNeeds) {
     const QByteArray big = padGif(makeGif(1), 1850000);
-    QFile filler(photo(QStringLiteral("Photo3")) + QStringLiteral("/filler"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-    filler.write(QByteArray(3600000, 'f'));
-    filler.close();
+    const QString filler = photo(QStringLiteral("Photo3")) + QStringLiteral("/filler");
+    writeFile(filler, QByteArray(3600000, 'f'));
     const auto fill = [&](const QByteArray& bytes, const QString& target) {
-        EXPECT_TRUE(filler.open(QIODevice::Append));
-        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
-        }
-        filler.close();
+        fillUp(filler, true);
         atomicWrite(target, bytes);
     };
     const QByteArray small = makeGif(2);
@@ -451,11 +437,7 @@ TEST(FullTovi, TheKernelsNoSpaceIsToldAsAFullTovi) {
         GTEST_SKIP() << "no tmpfs here: " << volume.error().toStdString();
     makeDevice(volume.root());
     const auto fill = [&](const QByteArray& bytes, const QString& target) {
-        QFile filler(volume.root() + QStringLiteral("/Photo3/filler"));
-        EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
-        }
-        filler.close();
+        fillUp(volume.root() + QStringLiteral("/Photo3/filler"));
         atomicWrite(target, bytes);
     };
     try {
@@ -483,8 +465,7 @@ TEST_F(OnTheTovi, RestoringABackupBacksUpTheCurrentSetFirst) {
     EXPECT_TRUE(GameBackup::verify(holdsThird).installed);
 
     QFile::remove(holdsSecond + QStringLiteral("/Game1/4.gif"));
-    const CliResult result = runTovi({QStringLiteral("backups"), QStringLiteral("--backups"),
-                                      backups, QStringLiteral("--json")});
+    const CliResult result = runTovi(args("backups", "--backups", backups, "--json"));
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     const QJsonArray listed = QJsonDocument::fromJson(result.out.toUtf8()).array();
     ASSERT_EQ(listed.size(), 3);

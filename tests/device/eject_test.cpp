@@ -128,8 +128,7 @@ TEST_F(DriveEjectTest, NotOfferedWithoutARemovableDriveThatUDisks2Knows) {
     EXPECT_FALSE(find(root)); // a fixed disk
 
     serve();
-    // A block device UDisks2 does not list, a file system that is not on a device at all, and
-    // a folder outside the mount.
+    // A block device UDisks2 does not list, a file system on no device, a folder outside the mount.
     mounts = MountTable::parse(mountinfoLine(root, QStringLiteral("/dev/fake9")));
     EXPECT_FALSE(find(root));
     mounts = MountTable::parse(mountinfoLine(root, QStringLiteral("tmpfs")));
@@ -202,7 +201,7 @@ TEST_F(DriveEjectTest, CommandLineEjectsOnTheBusItIsPointedAt) {
     EXPECT_EQ(result.err, QStringLiteral("tovi: ") + busyMessage + QLatin1Char('\n'));
     EXPECT_EQ(result.out, QString());
 
-    EXPECT_EQ(runTovi({QStringLiteral("eject")}, data.path()).status, 2);
+    EXPECT_EQ(runTovi(args("eject"), data.path()).status, 2);
 }
 
 } // namespace

@@ -88,10 +88,9 @@ TEST_F(FatDevice, CommandSaysWhenTheDeviceStopsAnsweringAndMayGiveUp) {
     ASSERT_TRUE(volume.freeze(true));
     QElapsedTimer timer;
     timer.start();
-    const CliResult result = runTovi(
-        {QStringLiteral("install-cards"), cards, QStringLiteral("--device"), volume.root(),
-         QStringLiteral("--backups"), backups(), QStringLiteral("--timeout"), QStringLiteral("1")},
-        m_local.filePath(QStringLiteral("data")));
+    const CliResult result = runTovi(args("install-cards", cards, "--device", volume.root(),
+                                          "--backups", backups(), "--timeout", "1"),
+                                     m_local.filePath(QStringLiteral("data")));
     EXPECT_GE(timer.elapsed(), 15000);
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.err.contains(QStringLiteral("tovi: ") + DeviceWatch::stalledText()))
@@ -191,11 +190,7 @@ TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
     // the roll-back has no room for temporary copies either.
     const auto fill = [&volume](const QByteArray& bytes, const QString& target) {
         if (target.endsWith(QStringLiteral("3.gif"))) {
-            QFile filler(volume.root() + QStringLiteral("/Photo1/filler"));
-            EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
-            const QByteArray chunk(4096, 'f');
-            while (filler.write(chunk) == chunk.size() && filler.flush()) {
-            }
+            fillUp(volume.root() + QStringLiteral("/Photo1/filler"));
         }
         atomicWrite(target, bytes);
     };

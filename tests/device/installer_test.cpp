@@ -14,13 +14,12 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QUrl>
-#include <gtest/gtest.h>
-
 #include <QThread>
+#include <QUrl>
 #include <atomic>
+#include <functional>
+#include <gtest/gtest.h>
 #include <optional>
-#include <stdexcept>
 #include <thread>
 
 using namespace tovi;
@@ -29,13 +28,18 @@ using Files = Game1Installer::Files;
 
 namespace {
 
-void expectPayloadRefused(const Files& files) {
+// The kind of `Error` that `call` throws; none when it throws nothing.
+template <typename Error> std::optional<int> kindThrown(const std::function<void()>& call) {
     try {
-        Game1Installer::validate(files);
-        ADD_FAILURE() << "accepted";
-    } catch (const PackError& error) {
-        EXPECT_EQ(error.kind(), PackError::payload);
+        call();
+    } catch (const Error& error) {
+        return int(error.kind());
     }
+    return std::nullopt;
+}
+
+void expectPayloadRefused(const Files& files) {
+    EXPECT_EQ(kindThrown<PackError>([&] { Game1Installer::validate(files); }), PackError::payload);
 }
 
 } // namespace
@@ -97,23 +101,16 @@ TEST(Validate, EachCardIsAWhole240GifOfAtMost2MiB) {
 
 TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
     Files files = cardSet(2);
-    const auto refused = [&files](const QByteArray& card) {
+    const auto refused = [&files](const char* what, const QByteArray& card) {
+        SCOPED_TRACE(what);
         files[QStringLiteral("5.gif")] = card;
         expectPayloadRefused(files);
     };
-    {
-        SCOPED_TRACE("second frame 240 × 239");
-        refused(makeGif(3, {240, 240}, 2, {{240, 240}, {240, 239}}));
-    }
-    {
-        SCOPED_TRACE("frame larger than the screen");
-        refused(makeGif(3, {240, 240}, 1, {{300, 300}}));
-    }
-    {
-        SCOPED_TRACE("frame sticking out past the screen");
-        refused(buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
-                         {solidFrame({0, 0, 240, 240}, 1), solidFrame({100, 100, 240, 240}, 0)}));
-    }
+    refused("second frame 240 × 239", makeGif(3, {240, 240}, 2, {{240, 240}, {240, 239}}));
+    refused("frame larger than the screen", makeGif(3, {240, 240}, 1, {{300, 300}}));
+    refused("frame sticking out past the screen",
+            buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
+                     {solidFrame({0, 0, 240, 240}, 1), solidFrame({100, 100, 240, 240}, 0)}));
     // Past the frame budget a card is refused. No card within 2 MiB gets there (LZW needs over
     // 300 bytes for a whole frame): this holds the check of a card by itself to the budget.
     const QByteArray solid =
@@ -130,10 +127,7 @@ TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
     const QByteArray good = makeGif(4);
     QByteArray damaged = good.left(good.size() - 1);
     damaged += QByteArray::fromHex("2c00000000f000f00002024401003b");
-    {
-        SCOPED_TRACE("damaged frame");
-        refused(damaged);
-    }
+    refused("damaged frame", damaged);
     // The same frame twice, the copy's data cut short by an end code in its first byte: as long
     // as the data read whole before, but other bytes.
     QByteArray twice = buildGif({240, 240}, {qRgb(0, 0, 0), qRgb(255, 0, 0)},
@@ -143,8 +137,7 @@ TEST(Validate, EveryFrameIsTheWholeScreenAndDecodesWhole) {
     ASSERT_GT(copy, 0);
     // After the descriptor's flags: the code size, the first sub-block's length, its data.
     twice[copy + 12] = char(0x2c); // 3-bit codes: clear (4), then end (5)
-    SCOPED_TRACE("a repeated frame damaged");
-    refused(twice);
+    refused("a repeated frame damaged", twice);
 }
 
 TEST(Snapshot, ReadsHiddenFilesAndRefusesFoldersAndLinks) {
@@ -207,6 +200,14 @@ protected:
     QString game1() const { return root() + QStringLiteral("/Game1"); }
     QString backups() const { return m_dir.filePath(QStringLiteral("Backups")); }
     QString card(const QString& name) const { return game1() + QLatin1Char('/') + name; }
+    // The new cards beside every other file of the old Game1.
+    Files installed() const {
+        Files files = m_new;
+        for (const auto& [name, bytes] : m_old)
+            if (!Game1Installer::names().contains(name))
+                files[name] = bytes;
+        return files;
+    }
     QString onlyBackup() const {
         const QStringList made = folders(backups());
         EXPECT_EQ(made.size(), 1) << made.join(QLatin1Char(' ')).toStdString();
@@ -274,10 +275,7 @@ TEST_F(Install, ReplacesTheSixCardsAndKeepsEverythingElse) {
                     .match(QFileInfo(backup).fileName())
                     .hasMatch())
         << backup.toStdString();
-    Files expected = m_new;
-    expected[QStringLiteral("notes.txt")] = "keep me";
-    expected[QStringLiteral("._1.gif")] = "companion";
-    EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
+    EXPECT_EQ(Game1Installer::snapshot(game1()), installed());
     expectCompleteBackup(backup, true);
     const QByteArray note = readFile(backup + QStringLiteral("/installed.txt"));
     EXPECT_EQ(note.size(), 57);
@@ -305,10 +303,7 @@ TEST_F(Install, WaitsWhileAnotherWriterHoldsGame1) {
     other.reset();
     installing.join();
     // Done, and no lock file was left on the device.
-    Files expected = m_new;
-    expected[QStringLiteral("notes.txt")] = "keep me";
-    expected[QStringLiteral("._1.gif")] = "companion";
-    EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
+    EXPECT_EQ(Game1Installer::snapshot(game1()), installed());
 }
 
 TEST_F(Install, EmptyGame1InstallsAndRollsBackToEmpty) {
@@ -337,12 +332,8 @@ TEST_F(Install, RefusalsBeforeTheBackupLeaveNoTrace) {
                  PackError);
 
     makeFolder(game1() + QStringLiteral("/sub"));
-    try {
-        Game1Installer::install(m_new, root(), backups());
-        ADD_FAILURE() << "installed next to a subfolder";
-    } catch (const PackError& error) {
-        EXPECT_EQ(error.kind(), PackError::folder);
-    }
+    EXPECT_EQ(kindThrown<PackError>([&] { Game1Installer::install(m_new, root(), backups()); }),
+              PackError::folder);
     QDir(game1() + QStringLiteral("/sub")).removeRecursively();
     EXPECT_EQ(tree(root()), before);
     EXPECT_FALSE(QFileInfo::exists(backups()));
@@ -354,13 +345,9 @@ TEST_F(Install, BackupFolderOnTheDeviceIsRefusedBeforeAnythingIsWritten) {
     for (const QString& backups :
          {root() + QStringLiteral("/Backups"), game1() + QStringLiteral("/Backups/new"),
           m_dir.filePath(QStringLiteral("device link/Backups"))}) {
-        SCOPED_TRACE(backups.toStdString());
-        try {
-            Game1Installer::install(m_new, game1(), backups);
-            ADD_FAILURE() << "installed";
-        } catch (const PackError& error) {
-            EXPECT_EQ(error.kind(), PackError::backupOnDevice);
-        }
+        EXPECT_EQ(kindThrown<PackError>([&] { Game1Installer::install(m_new, game1(), backups); }),
+                  PackError::backupOnDevice)
+            << backups.toStdString();
         EXPECT_EQ(tree(root()), before);
     }
     // A folder beside the device whose name merely begins like it is not on it.
@@ -386,11 +373,7 @@ TEST_F(Install, RemovesOnlyTheTemporaryFilesOfAnInterruptedWrite) {
         Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically, observe);
     EXPECT_EQ(reported, QStringList{leftover});
     EXPECT_FALSE(QFileInfo::exists(card(leftover)));
-    Files expected = m_new;
-    for (const auto& [name, bytes] : m_old)
-        if (!Game1Installer::names().contains(name))
-            expected[name] = bytes;
-    EXPECT_EQ(Game1Installer::snapshot(game1()), expected);
+    EXPECT_EQ(Game1Installer::snapshot(game1()), installed());
     expectCompleteBackup(backup, true);
 
     // A link or a folder named like ours is someone else's: left alone, without a failure.
@@ -432,13 +415,11 @@ TEST_F(Install, Game1ChangedBetweenSnapshotsTouchesNothing) {
             writeFile(card(QStringLiteral("._1.gif")), "rewritten by the system");
         return true;
     };
-    try {
-        Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
-                                progress);
-        ADD_FAILURE() << "installed";
-    } catch (const PackError& error) {
-        EXPECT_EQ(error.kind(), PackError::sourceChanged);
-    }
+    EXPECT_EQ(kindThrown<PackError>([&] {
+                  Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
+                                          progress);
+              }),
+              PackError::sourceChanged);
     expectRolledBack({QStringLiteral("._1.gif")});
     EXPECT_EQ(readFile(card(QStringLiteral("._1.gif"))), QByteArray("rewritten by the system"));
 }
@@ -452,12 +433,10 @@ TEST_F(Install, WriterFailingAtAnyCardIsRolledBack) {
         const auto tear = [this, failAt] {
             writeFile(card(QString::number(failAt) + QStringLiteral(".gif")), "torn");
         };
-        try {
-            Game1Installer::install(m_new, root(), backups(), failingAt(failAt, tear));
-            ADD_FAILURE() << "installed";
-        } catch (const PlatformError& error) {
-            EXPECT_EQ(error.kind(), PlatformError::io);
-        }
+        EXPECT_EQ(kindThrown<PlatformError>([&] {
+                      Game1Installer::install(m_new, root(), backups(), failingAt(failAt, tear));
+                  }),
+                  PlatformError::io);
         EXPECT_EQ(m_attempted.size(), failAt); // nothing after the failing card
         expectRolledBack();
     }
@@ -467,12 +446,9 @@ TEST_F(Install, CardReadingBackDifferentIsRolledBack) {
     const auto wrongBytes = [](const QByteArray& bytes, const QString& target) {
         atomicWrite(target, target.endsWith(QStringLiteral("4.gif")) ? bytes.left(100) : bytes);
     };
-    try {
-        Game1Installer::install(m_new, root(), backups(), wrongBytes);
-        ADD_FAILURE() << "installed";
-    } catch (const MediaError& error) {
-        EXPECT_EQ(error.kind(), MediaError::encode);
-    }
+    EXPECT_EQ(kindThrown<MediaError>(
+                  [&] { Game1Installer::install(m_new, root(), backups(), wrongBytes); }),
+              MediaError::encode);
     expectRolledBack();
 }
 
@@ -485,12 +461,9 @@ TEST_F(Install, OtherFileChangedDuringWritePhaseIsRolledBack) {
         }
         atomicWrite(target, bytes);
     };
-    try {
-        Game1Installer::install(m_new, root(), backups(), meddle);
-        ADD_FAILURE() << "installed";
-    } catch (const PackError& error) {
-        EXPECT_EQ(error.kind(), PackError::sourceChanged);
-    }
+    EXPECT_EQ(
+        kindThrown<PackError>([&] { Game1Installer::install(m_new, root(), backups(), meddle); }),
+        PackError::sourceChanged);
     // The installer puts back only what it wrote; the other writer's change stays.
     expectRolledBack({QStringLiteral("notes.txt"), QStringLiteral("._1.gif")});
     EXPECT_EQ(readFile(card(QStringLiteral("notes.txt"))), QByteArray("changed by someone else"));
@@ -568,10 +541,7 @@ TEST_F(Install, RestoreBringsBackAVerifiedBackup) {
     EXPECT_NE(restore, first);
     EXPECT_EQ(Game1Installer::snapshot(game1()), m_old);
     // The restore is itself backed up: its backup holds the set it replaced.
-    Files replaced = m_new;
-    replaced[QStringLiteral("notes.txt")] = "keep me";
-    replaced[QStringLiteral("._1.gif")] = "companion";
-    EXPECT_EQ(Game1Installer::snapshot(restore + QStringLiteral("/Game1")), replaced);
+    EXPECT_EQ(Game1Installer::snapshot(restore + QStringLiteral("/Game1")), installed());
 
     // A damaged copy is refused before the device is touched.
     writeFile(first + QStringLiteral("/Game1/4.gif"), "damaged");

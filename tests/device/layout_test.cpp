@@ -1,3 +1,4 @@
+#include "app/atomic_write.h"
 #include "app/platform_error.h"
 #include "app/settings.h"
 #include "device/bookmark.h"
@@ -142,9 +143,7 @@ TEST_F(Layout, SettingsPersistUnderTheirKeys) {
     again.remove(Settings::album);
     EXPECT_FALSE(Settings(file).contains(Settings::album));
 
-    QFile ini(file);
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QByteArray text = ini.readAll();
+    const QByteArray text = readFile(file);
     EXPECT_TRUE(text.contains("tutorial.factory-to-yours.version=1")) << text.toStdString();
     EXPECT_TRUE(text.contains("packs.destination=")) << text.toStdString();
 }

@@ -5,7 +5,6 @@
 #include "media/media_processor.h"
 #include "support/gif_builder.h"
 
-#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace tovi;

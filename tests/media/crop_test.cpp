@@ -2,7 +2,6 @@
 #include "media/media_processor.h"
 
 #include <QPainter>
-#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 

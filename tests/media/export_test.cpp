@@ -5,16 +5,15 @@
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "media/rotation_plan.h"
+#include "support/device_fixtures.h"
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
-
-#include <gif_lib.h>
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 using namespace tovi;
@@ -40,10 +39,8 @@ protected:
     }
 
     QUrl write(const char* name, const QByteArray& bytes) {
-        QFile file(dir.filePath(QString::fromUtf8(name)));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return QUrl::fromLocalFile(file.fileName());
+        test::writeFile(dir.filePath(QString::fromUtf8(name)), bytes);
+        return QUrl::fromLocalFile(dir.filePath(QString::fromUtf8(name)));
     }
 
     QUrl photo() {

@@ -1,6 +1,7 @@
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "support/device_fixtures.h"
 #include "support/gif_builder.h"
 
 #include <QTemporaryDir>
@@ -110,10 +111,8 @@ TEST(GifSource, DelaysFollowTheFileWithAFloorAndADefault) {
 TEST(GifSource, InspectsDurationAndKind) {
     QTemporaryDir dir;
     const auto write = [&](const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return QUrl::fromLocalFile(file.fileName());
+        tovi::test::writeFile(dir.filePath(name), bytes);
+        return QUrl::fromLocalFile(dir.filePath(name));
     };
     const MediaInfo two = MediaProcessor::inspect(write(
         "two.gif", buildGif({8, 6}, palette,

@@ -1,7 +1,9 @@
+#include "app/atomic_write.h"
 #include "app/platform_error.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
+#include "support/device_fixtures.h"
 
 #include <QImageWriter>
 #include <QPainter>
@@ -105,18 +107,12 @@ TEST_F(Images, DamagedAndForeignFilesAreUnreadable) {
         }
     }
     // A PNG cut short after its header, and an empty file.
-    QImage picture(50, 50, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    ASSERT_TRUE(picture.save(path("whole.png")));
-    QFile whole(path("whole.png"));
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray whole =
+        readFile(tovi::test::savePicture(path("whole.png"), {50, 50}, Qt::red));
     for (auto [name, bytes] :
-         {std::pair{"cut.png", whole.read(40)}, std::pair{"empty.gif", QByteArray()}}) {
-        QFile out(path(name));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        out.close();
-        EXPECT_THROW(inspectPath(out.fileName()), MediaError) << name;
+         {std::pair{"cut.png", whole.left(40)}, std::pair{"empty.gif", QByteArray()}}) {
+        tovi::test::writeFile(path(name), bytes);
+        EXPECT_THROW(inspectPath(path(name)), MediaError) << name;
     }
     EXPECT_THROW(inspectPath(path("missing.jpg")), PlatformError);
 }

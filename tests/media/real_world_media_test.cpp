@@ -1,13 +1,14 @@
 // Files people really have, and files made to hurt: every decoder reads what browsers read and
 // keeps to one budget of pixels and frames, judged before it allocates.
+#include "app/atomic_write.h"
 #include "app/tovi_error.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "media/video_source.h"
+#include "support/device_fixtures.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -204,11 +205,6 @@ QByteArray apng(QSize canvas, int frames) {
     return out + pngChunk("IEND", {});
 }
 
-QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // `bytes` with the 32-bit numbers at `offset`, big-endian or little-endian, replaced.
 QByteArray patched(QByteArray bytes, qsizetype offset, std::vector<quint32> values,
                    bool big = true) {
@@ -225,10 +221,8 @@ protected:
     QTemporaryDir dir;
 
     QUrl write(const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return QUrl::fromLocalFile(file.fileName());
+        test::writeFile(dir.filePath(name), bytes);
+        return QUrl::fromLocalFile(dir.filePath(name));
     }
 
     static MediaError::Kind failureOf(const QUrl& url) {
@@ -302,11 +296,11 @@ TEST_F(RealWorld, EveryDecoderKeepsToTheOneBudget) {
     const QString images = QStringLiteral(TOVI_FIXTURES "/image/");
     const QString videos = QStringLiteral(TOVI_FIXTURES "/video/");
     // The last frame of the animated PNG moved one pixel past the canvas's right edge.
-    const QByteArray moving = read(images + QStringLiteral("anim.png"));
+    const QByteArray moving = readFile(images + QStringLiteral("anim.png"));
     const qsizetype last = moving.lastIndexOf("fcTL") + 4;
     const QByteArray stickingOut =
         patched(moving, last + 12, {41 - qFromBigEndian<quint32>(moving.constData() + last + 4)});
-    const QByteArray heif = read(images + QStringLiteral("photo.heic"));
+    const QByteArray heif = readFile(images + QStringLiteral("photo.heic"));
     QByteArray bmp;
     QBuffer buffer(&bmp);
     ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) &&
@@ -327,14 +321,14 @@ TEST_F(RealWorld, EveryDecoderKeepsToTheOneBudget) {
         {"APNG time", "a.png", moving, stops},
         {"WebP canvas", "a.webp", animatedWebp({16000, 16000}, 2, 40), oversized},
         {"WebP frames", "a.webp", animatedWebp({1, 1}, 10'001, 40), oversized},
-        {"WebP time", "a.webp", read(images + QStringLiteral("anim.webp")), stops},
+        {"WebP time", "a.webp", readFile(images + QStringLiteral("anim.webp")), stops},
         {"HEIF picture", "a.heic", patched(heif, heif.indexOf("ispe") + 8, {16384, 16384}),
          oversized},
         {"Qt's BMP picture", "a.bmp", patched(bmp, 18, {12000, 12000}, false), oversized},
-        {"video picture", "a.mov", read(videos + QStringLiteral("huge.mov")), oversized},
+        {"video picture", "a.mov", readFile(videos + QStringLiteral("huge.mov")), oversized},
         {"video frame beyond its track's size", "a.mov",
-         read(videos + QStringLiteral("understated.mov")), unreadable},
-        {"video time", "a.mp4", read(videos + QStringLiteral("colours.mp4")), stops},
+         readFile(videos + QStringLiteral("understated.mov")), unreadable},
+        {"video time", "a.mp4", readFile(videos + QStringLiteral("colours.mp4")), stops},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -379,9 +373,7 @@ TEST_F(RealWorld, DecodingALateFrameStopsWhenAsked) {
 }
 
 TEST_F(RealWorld, CameraHeifWithAGenericMainBrandOpens) {
-    QFile fixture(QStringLiteral(TOVI_FIXTURES "/image/photo.heic"));
-    ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
-    QByteArray bytes = fixture.readAll();
+    QByteArray bytes = readFile(QStringLiteral(TOVI_FIXTURES "/image/photo.heic"));
     ASSERT_EQ(bytes.mid(4, 4), "ftyp");
     // Main brand "mif1", "heic" only among the compatible ones, as many cameras write.
     const QByteArray brands = bytes.mid(16, qFromBigEndian<quint32>(bytes.constData()) - 16);

@@ -1,10 +1,10 @@
-// Damaged files of every image kind must fail with a message, never crash or hang. Run under
-// AddressSanitizer in CI.
+// Damaged files of every image kind fail with a message, never crash or hang (ASan runs it in CI).
+#include "app/atomic_write.h"
 #include "app/tovi_error.h"
 #include "media/media_processor.h"
+#include "support/device_fixtures.h"
 #include "support/gif_builder.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -12,11 +12,6 @@
 using namespace tovi;
 
 namespace {
-
-QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray sampleGif() {
     test::GifFrameSpec a = test::solidFrame({0, 0, 32, 32}, 1);
@@ -34,9 +29,9 @@ TEST(Robustness, MutatedImagesFailCleanly) {
     const QString fixtures = QStringLiteral(TOVI_FIXTURES "/image/");
     const std::vector<std::pair<QString, QByteArray>> originals{
         {QStringLiteral("a.gif"), sampleGif()},
-        {QStringLiteral("a.webp"), read(fixtures + QStringLiteral("anim.webp"))},
-        {QStringLiteral("a.heic"), read(fixtures + QStringLiteral("photo.heic"))},
-        {QStringLiteral("a.png"), read(fixtures + QStringLiteral("anim.png"))},
+        {QStringLiteral("a.webp"), readFile(fixtures + QStringLiteral("anim.webp"))},
+        {QStringLiteral("a.heic"), readFile(fixtures + QStringLiteral("photo.heic"))},
+        {QStringLiteral("a.png"), readFile(fixtures + QStringLiteral("anim.png"))},
     };
     QRandomGenerator random(20261206);
     int failures = 0;
@@ -51,10 +46,7 @@ TEST(Robustness, MutatedImagesFailCleanly) {
                     bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
             }
             const QString path = dir.filePath(name);
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(bytes);
-            file.close();
+            test::writeFile(path, bytes);
             try {
                 const MediaInfo info = MediaProcessor::inspect(QUrl::fromLocalFile(path));
                 EXPECT_FALSE(info.frame.isNull());

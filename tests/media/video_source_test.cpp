@@ -1,16 +1,16 @@
+#include "app/atomic_write.h"
 #include "media/media_error.h"
 #include "media/media_processor.h"
 #include "media/video_source.h"
+#include "support/device_fixtures.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <string>
+#include <gtest/gtest.h>
+#include <tuple>
 #include <vector>
 
 using namespace tovi;
@@ -173,27 +173,22 @@ TEST(VideoSource, UsesTheRightColourMatrix) {
 }
 
 TEST(VideoSource, TurnsAndMirrorsByTheDisplayMatrix) {
-    // Stored: red top left, green top right, blue bottom left, white bottom right.
-    for (auto accuracy : {Accuracy::exact, Accuracy::tolerant}) {
-        const QImage turned = VideoSource(fixture("rotated.mp4")).frameAt(0.1, accuracy);
-        ASSERT_EQ(turned.size(), QSize(24, 32));
-        EXPECT_LT(distance(at(turned, 0.25, 0.25), 0x00ff00), 24); // a quarter turn to the left
-        EXPECT_LT(distance(at(turned, 0.75, 0.25), 0xffffff), 24);
-        EXPECT_LT(distance(at(turned, 0.25, 0.75), 0xff0000), 24);
-        EXPECT_LT(distance(at(turned, 0.75, 0.75), 0x0000ff), 24);
-
-        const QImage upsideDown = VideoSource(fixture("upside_down.mp4")).frameAt(0.1, accuracy);
-        ASSERT_EQ(upsideDown.size(), QSize(32, 24));
-        EXPECT_LT(distance(at(upsideDown, 0.25, 0.25), 0xffffff), 24);
-        EXPECT_LT(distance(at(upsideDown, 0.75, 0.75), 0xff0000), 24);
-
-        const QImage transposed = VideoSource(fixture("transposed.mp4")).frameAt(0.1, accuracy);
-        ASSERT_EQ(transposed.size(), QSize(24, 32));
-        EXPECT_LT(distance(at(transposed, 0.25, 0.25), 0xff0000), 24);
-        EXPECT_LT(distance(at(transposed, 0.75, 0.25), 0x0000ff), 24);
-        EXPECT_LT(distance(at(transposed, 0.25, 0.75), 0x00ff00), 24);
-        EXPECT_LT(distance(at(transposed, 0.75, 0.75), 0xffffff), 24);
-    }
+    // Stored: red top left, green top right, blue bottom left, white bottom right. Shown: the
+    // corners top left, top right, bottom left, bottom right.
+    const std::tuple<const char*, QSize, std::array<QRgb, 4>> cases[] = {
+        {"rotated.mp4", {24, 32}, {0x00ff00, 0xffffff, 0xff0000, 0x0000ff}}, // a quarter left
+        {"upside_down.mp4", {32, 24}, {0xffffff, 0x0000ff, 0x00ff00, 0xff0000}},
+        {"transposed.mp4", {24, 32}, {0xff0000, 0x0000ff, 0x00ff00, 0xffffff}}};
+    for (auto accuracy : {Accuracy::exact, Accuracy::tolerant})
+        for (const auto& [file, size, corners] : cases) {
+            const QImage shown = VideoSource(fixture(file)).frameAt(0.1, accuracy);
+            ASSERT_EQ(shown.size(), size) << file;
+            for (int i = 0; i < 4; ++i)
+                EXPECT_LT(distance(at(shown, 0.25 + 0.5 * (i % 2), 0.25 + 0.5 * (i / 2)),
+                                   corners[size_t(i)]),
+                          24)
+                    << file << ", corner " << i;
+        }
 }
 
 TEST(VideoSource, ShowsPixelAspectWithinTheBound) {
@@ -295,18 +290,15 @@ TEST(VideoSource, RejectsWhatIsNotAVideo) {
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile empty(dir.filePath(QStringLiteral("empty.mp4")));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    EXPECT_EQ(failureOf(empty.fileName()), MediaError::unreadable);
+    const QString empty = dir.filePath(QStringLiteral("empty.mp4"));
+    tovi::test::writeFile(empty, {});
+    EXPECT_EQ(failureOf(empty), MediaError::unreadable);
 }
 
 // Whatever is left of a damaged file either yields frames or fails as unreadable; it never
 // crashes or hangs (the sanitizer build runs this too).
 TEST(VideoSource, DamagedDataFailsCleanly) {
-    QFile original(fixture("colours.mp4"));
-    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-    const QByteArray bytes = original.readAll();
+    const QByteArray bytes = readFile(fixture("colours.mp4"));
     const qsizetype mdat = bytes.indexOf("mdat");
     ASSERT_GT(mdat, 0); // the index comes first in this file, so cuts keep it
 
@@ -326,10 +318,7 @@ TEST(VideoSource, DamagedDataFailsCleanly) {
     int openedWithFrames = 0;
     for (size_t i = 0; i < damaged.size(); ++i) {
         const QString path = dir.filePath(QStringLiteral("damaged%1.mp4").arg(i));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(damaged[i]);
-        file.close();
+        tovi::test::writeFile(path, damaged[i]);
         try {
             VideoSource source(path);
             for (double time : {0.0, 0.5, 1.2, 1.9, 0.3})

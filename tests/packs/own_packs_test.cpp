@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <condition_variable>
@@ -530,8 +529,7 @@ TEST_F(OwnPacks, KeepTheirNamesApartWithinTheLimitReadingTheStoreOncePerChange) 
     EXPECT_EQ(changes.import(file).name, starters.back().name + QStringLiteral(" (2)"));
     readOnce("import");
 
-    // A name taken meanwhile is numbered on the way back, and two deleted packs of one name
-    // lie side by side.
+    // A name taken meanwhile is numbered on restore; deleted packs of one name lie side by side.
     content.name = QStringLiteral("Zima");
     const QString first = changes.remove(changes.save(content).id).folder;
     const QString other = changes.save(content).id;

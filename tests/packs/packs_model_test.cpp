@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSignalSpy>
-#include <QThreadPool>
 #include <QUrl>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -36,12 +35,16 @@ protected:
     static void settled(PacksModel& model) {
         ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
     }
+    static void prepared(PacksModel& model, bool toDevice, bool factory) {
+        model.prepare(toDevice, factory);
+        settled(model);
+    }
+    static void imported(PacksModel& model, const QString& file) {
+        model.importImage(QUrl::fromLocalFile(file));
+        settled(model);
+    }
     QString picture(const QString& name, QColor colour, QSize size = {800, 600}) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(colour);
-        const QString path = m_user.filePath(name);
-        EXPECT_TRUE(image.save(path));
-        return path;
+        return savePicture(m_user.filePath(name), size, colour);
     }
     QStringList storedPictures() const {
         return QDir(m_home.packs())
@@ -161,13 +164,11 @@ TEST_F(Packs, ImportingAPictureReplacesTheCardsSourceAndTheOldPicture) {
         edit.crop = {2, 0.5, -0.5};
     });
 
-    model.importImage(QUrl::fromLocalFile(m_user.filePath(QStringLiteral("missing.png"))));
-    settled(model);
+    imported(model, m_user.filePath(QStringLiteral("missing.png")));
     EXPECT_FALSE(model.error().isEmpty());
     const QString notAPicture = m_user.filePath(QStringLiteral("notes.jpg"));
     writeFile(notAPicture, "just text");
-    model.importImage(QUrl::fromLocalFile(notAPicture));
-    settled(model);
+    imported(model, notAPicture);
     EXPECT_EQ(model.error(), MediaError(MediaError::unreadable).message());
     EXPECT_TRUE(storedPictures().isEmpty());
 
@@ -188,8 +189,7 @@ TEST_F(Packs, ImportingAPictureReplacesTheCardsSourceAndTheOldPicture) {
     ASSERT_TRUE(waitUntil([&] { return qRed(model.preview().pixel(300, 100)) > 200; }));
 
     // A second picture replaces the first, which is deleted.
-    model.importImage(QUrl::fromLocalFile(picture(QStringLiteral("blue.jpg"), Qt::blue)));
-    settled(model);
+    imported(model, picture(QStringLiteral("blue.jpg"), Qt::blue));
     const QStringList pictures = storedPictures();
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_EQ(pictures[0], *model.edit().customImage);
@@ -283,8 +283,7 @@ TEST_F(Packs, AStoredPictureNameNeverReachesOutsideTheStorageFolder) {
     EXPECT_EQ(model.error(), MediaError(MediaError::unreadable).message());
     model.prepare(false, false);
     EXPECT_FALSE(model.busy());
-    model.importImage(QUrl::fromLocalFile(picture(QStringLiteral("new.png"), Qt::green)));
-    settled(model);
+    imported(model, picture(QStringLiteral("new.png"), Qt::green));
     EXPECT_TRUE(QFileInfo::exists(outside));
     model.resetCard();
     EXPECT_TRUE(QFileInfo::exists(outside));
@@ -318,8 +317,7 @@ TEST_F(Packs, PreparingWritesSixValidCardsToAFreshExportFolder) {
     EXPECT_TRUE(model.exported().isEmpty());
 
     // Without a destination the cards are still prepared, then the folder is asked for.
-    model.prepare(true, false);
-    settled(model);
+    prepared(model, true, false);
     EXPECT_EQ(model.error(), PackError(PackError::folder).message());
     EXPECT_TRUE(model.message().isEmpty());
     EXPECT_EQ(QDir(m_home.packs() + QStringLiteral("/Exports"))
@@ -347,13 +345,11 @@ TEST_F(Packs, InstallsTheOwnSetAndRestoresTheFactorySetWithBackups) {
     EXPECT_EQ(PacksModel(m_home.settings()).destination(), root) << "kept for the next run";
 
     // The export-only action never touches the device.
-    model.prepare(false, false);
-    settled(model);
+    prepared(model, false, false);
     EXPECT_EQ(tree(root + QStringLiteral("/Game1")).size(), 6u);
     EXPECT_EQ(readFile(root + QStringLiteral("/Game1/1.gif")), before.at(QStringLiteral("1.gif")));
 
-    model.prepare(true, false);
-    settled(model);
+    prepared(model, true, false);
     ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
     EXPECT_EQ(model.message(),
               QStringLiteral("Wgrano sześć kart do Game1 i zweryfikowano zapis. Poprzedni zestaw "
@@ -369,8 +365,7 @@ TEST_F(Packs, InstallsTheOwnSetAndRestoresTheFactorySetWithBackups) {
 
     // The factory set ignores the edits and the animation.
     model.update([](PackCardEdit& edit) { edit.captions = true; });
-    model.prepare(true, true);
-    settled(model);
+    prepared(model, true, true);
     ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
     EXPECT_EQ(model.message(),
               QStringLiteral("Przywrócono fabryczną kostkę. Poprzedni zestaw "
@@ -384,8 +379,7 @@ TEST_F(Packs, InstallsTheOwnSetAndRestoresTheFactorySetWithBackups) {
     // A failed installation leaves the last backup as it was.
     const QString last = model.lastBackup();
     QDir(root + QStringLiteral("/Game1")).removeRecursively();
-    model.prepare(true, false);
-    settled(model);
+    prepared(model, true, false);
     EXPECT_EQ(model.error(), PackError(PackError::folder).message());
     EXPECT_EQ(model.lastBackup(), last);
     EXPECT_EQ(m_home.settings().string(Settings::packsLastBackup), last);
@@ -453,8 +447,7 @@ TEST_F(Packs, FactoryRestoreOnARealFatVolumeThatStopsAnswering) {
     ASSERT_TRUE(model.error().startsWith(prefix)) << model.error().toStdString();
     EXPECT_FALSE(QFileInfo::exists(abandoned));
     model.clearError();
-    model.prepare(true, true);
-    settled(model);
+    prepared(model, true, true);
     ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
     EXPECT_EQ(readFile(volume.root() + QStringLiteral("/Game1/6.gif")),
               readFile(ResourceBundle::main().folder() + QStringLiteral("/original-game1-6.gif")));
@@ -501,16 +494,14 @@ TEST_F(Packs, MissingOrBrokenPicturesAreReportedAndChangeNothing) {
     model.selectPack(QStringLiteral("party"));
     rendered(model);
     model.clearError();
-    model.prepare(false, true);
-    settled(model);
+    prepared(model, false, true);
     EXPECT_EQ(model.error(), PackError(PackError::missingResource).message());
     EXPECT_TRUE(model.message().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(m_home.packs() + QStringLiteral("/Exports")));
 
     // A stored custom picture that no longer decodes: the next run reports it.
     model.clearError();
-    model.importImage(QUrl::fromLocalFile(picture(QStringLiteral("mine.png"), Qt::yellow)));
-    settled(model);
+    imported(model, picture(QStringLiteral("mine.png"), Qt::yellow));
     ASSERT_TRUE(model.error().isEmpty());
     writeFile(m_home.packs() + QLatin1Char('/') + *model.edit().customImage, "garbage");
     PacksModel again(m_home.settings(), partial.bundle());
@@ -531,8 +522,7 @@ TEST_F(Packs, FailedWritesKeepTheEditsAndLeaveNoStrayFiles) {
     EXPECT_EQ(model.edit().title, model.pack()->cards[0][0]);
 
     model.clearError();
-    model.importImage(QUrl::fromLocalFile(picture(QStringLiteral("mine.png"), Qt::yellow)));
-    settled(model);
+    imported(model, picture(QStringLiteral("mine.png"), Qt::yellow));
     EXPECT_FALSE(model.error().isEmpty());
     EXPECT_TRUE(storedPictures().isEmpty());
     EXPECT_FALSE(model.edit().customImage);
@@ -540,8 +530,7 @@ TEST_F(Packs, FailedWritesKeepTheEditsAndLeaveNoStrayFiles) {
     // A file where the exports folder belongs: the cards cannot be prepared.
     writeFile(m_home.packs() + QStringLiteral("/Exports"), "in the way");
     model.clearError();
-    model.prepare(false, false);
-    settled(model);
+    prepared(model, false, false);
     EXPECT_FALSE(model.error().isEmpty());
     EXPECT_TRUE(model.message().isEmpty());
     EXPECT_TRUE(model.exported().isEmpty());

@@ -2,7 +2,6 @@
 #include "device/pack_error.h"
 #include "packs/starter_pack.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -30,7 +30,6 @@
 #include <QImage>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QThreadPool>
 #include <QUrl>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -57,13 +56,10 @@ protected:
         writeFile(path, bytes);
         return path;
     }
-    QString photo(int width = 2000, int height = 1500, QColor colour = Qt::darkCyan) {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(colour);
-        const QString path =
-            m_user.filePath(QStringLiteral("photo-%1x%2.png").arg(width).arg(height));
-        image.save(path);
-        return path;
+    QString photo(int width = 2000, int height = 1500) {
+        return savePicture(
+            m_user.filePath(QStringLiteral("photo-%1x%2.png").arg(width).arg(height)),
+            {width, height}, Qt::darkCyan);
     }
     // A 1.5 s GIF: three frames of half a second.
     QString gif() {
@@ -75,6 +71,11 @@ protected:
     }
     void import(StudioModel& model, const QString& path) {
         model.importMedia(QUrl::fromLocalFile(path));
+        ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    }
+    // An export to a file, or with `toDevice` a save to the Tovi, run to its end.
+    static void prepared(StudioModel& model, bool toDevice) {
+        model.prepare(toDevice);
         ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
     }
     QStringList libraryFiles() const {
@@ -226,11 +227,15 @@ bool near(QRgb a, QRgb b) {
            std::abs(qBlue(a) - qBlue(b)) <= 8;
 }
 
+void change(StudioModel& model, const std::function<void(ExportOptions&)>& how) {
+    ExportOptions options = model.options();
+    how(options);
+    model.setOptions(options);
+}
+
 // A still preview alone: a fragment that plays decodes its start frame for the preview itself.
 void jpegOnly(StudioModel& model) {
-    ExportOptions options = model.options();
-    options.format = OutputFormat::jpg;
-    model.setOptions(options);
+    change(model, [](ExportOptions& o) { o.format = OutputFormat::jpg; });
 }
 
 TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
@@ -466,8 +471,7 @@ TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {
     ASSERT_FALSE(progress.isEmpty());
     EXPECT_EQ(progress.last()[0], progress.last()[1]);
 
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, false);
     EXPECT_NE(model.exportedURL(), first);
     EXPECT_FALSE(QFileInfo::exists(first));
     EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
@@ -479,11 +483,8 @@ TEST_F(Studio, FileExportKeepsOneLocalFileUntilTheNextChange) {
     EXPECT_TRUE(model.exportedURL().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(second));
 
-    ExportOptions options = model.options();
-    options.format = OutputFormat::jpg;
-    model.setOptions(options);
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    jpegOnly(model);
+    prepared(model, false);
     EXPECT_TRUE(model.exportedURL().endsWith(QStringLiteral(".jpg")));
 }
 
@@ -514,8 +515,7 @@ TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
     ASSERT_TRUE(waitUntil([&] { return ready.state() == ReadyExport::State::ready; }));
     const QByteArray made = ready.bytes();
     QSignalSpy progress(&model, &StudioModel::exportProgress);
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, false);
     EXPECT_EQ(model.output(), made);
     EXPECT_EQ(readFile(model.exportedURL()), made);
     spin(20);
@@ -530,8 +530,7 @@ TEST_F(Studio, TheGifMadeAheadIsWhatTheSendWrites) {
     model.setOptions(options);
     ASSERT_TRUE(waitUntil([&] { return ready.state() == ReadyExport::State::ready; }));
     EXPECT_FALSE(ready.fits());
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, false);
     EXPECT_EQ(model.error(), MediaError(MediaError::tooLarge).message());
     ASSERT_TRUE(
         waitUntil([&] { return ready.suggestions().fps && ready.suggestions().length; }, 60000));
@@ -563,13 +562,8 @@ TEST_F(Studio, TheGifMadeFromThePreviewsFramesIsTheExports) {
     MediaInfo original = *model.media();
     original.url = QUrl::fromLocalFile(fixture);
     const QString copy = model.media()->url.toLocalFile();
-    const auto change = [&](const std::function<void(ExportOptions&)>& how) {
-        ExportOptions options = model.options();
-        how(options);
-        model.setOptions(options);
-    };
     const auto madeAhead = [&](const std::function<void(ExportOptions&)>& how) {
-        change(how);
+        change(model, how);
         ASSERT_TRUE(waitUntil([&] { return playback.framesReady() == playback.frameCount(); }));
         ASSERT_TRUE(QFile::rename(copy, copy + QStringLiteral(".away")));
         ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
@@ -597,15 +591,15 @@ TEST_F(Studio, TheGifMadeFromThePreviewsFramesIsTheExports) {
     madeAhead([](ExportOptions& o) { o.captionTitle = QStringLiteral("Inny"); });
     madeAhead([](ExportOptions& o) { o.fps = 8; });
     // Changed again while the settings rest, and again while the frames decode.
-    change([](ExportOptions& o) { o.crop.zoom = 1.5; });
+    change(model, [](ExportOptions& o) { o.crop.zoom = 1.5; });
     spin(ReadyExport::restMs + 50);
-    change([](ExportOptions& o) { o.crop.y = 1; });
+    change(model, [](ExportOptions& o) { o.crop.y = 1; });
     spin(20);
     madeAhead([](ExportOptions& o) { o.start = 0; });
 
     // A hand on the crop holds the decoding past the rest: the size waits for the frames.
     model.playback().holdForGesture();
-    change([](ExportOptions& o) { o.crop.x = -0.5; });
+    change(model, [](ExportOptions& o) { o.crop.x = -0.5; });
     ASSERT_TRUE(QFile::rename(copy, copy + QStringLiteral(".away"))); // the decoder stays open
     for (int step = 0; step * 100 < ReadyExport::restMs + 200; ++step) {
         spin(100);
@@ -618,7 +612,7 @@ TEST_F(Studio, TheGifMadeFromThePreviewsFramesIsTheExports) {
 
     // Without the playing preview (reduced motion) there are no frames: the file is decoded.
     model.playback().setEnabled(false);
-    change([](ExportOptions& o) { o.crop.x = 0; });
+    change(model, [](ExportOptions& o) { o.crop.x = 0; });
     ASSERT_TRUE(waitUntil([&] { return ready.state() != ReadyExport::State::waiting; }));
     EXPECT_EQ(ready.bytes(), MediaProcessor::exportMedia(original, model.options()));
 }
@@ -641,11 +635,8 @@ TEST(IdleScheduling, HoldsForTheThreadAndWhatItStartsAndIsUndone) {
 TEST_F(Studio, ACancelledExportStopsQuietlyAndKeepsThePreviousOne) {
     StudioModel model(m_home.settings());
     import(model, colours);
-    ExportOptions options = model.options();
-    options.length = 2;
-    model.setOptions(options);
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    change(model, [](ExportOptions& o) { o.length = 2; });
+    prepared(model, false);
     const QString first = model.exportedURL();
     ASSERT_FALSE(first.isEmpty());
 
@@ -660,13 +651,11 @@ TEST_F(Studio, ACancelledExportStopsQuietlyAndKeepsThePreviousOne) {
 TEST_F(Studio, AFailedEncodingKeepsThePreviousExport) {
     StudioModel model(m_home.settings());
     import(model, gif());
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, false);
     const QString first = model.exportedURL();
     // The private copy vanished behind the model's back.
     QFile::remove(model.media()->url.toLocalFile());
-    model.prepare(false);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, false);
     EXPECT_FALSE(model.error().isEmpty());
     EXPECT_TRUE(model.message().isEmpty());
     EXPECT_EQ(model.exportedURL(), first);
@@ -686,8 +675,7 @@ TEST_F(Studio, SavesToTheChosenAlbumAndRemembersIt) {
                                               "naciśnięciu przycisku."));
     EXPECT_EQ(model.destination(), root + QStringLiteral("/Photo3"));
     EXPECT_FALSE(m_home.settings().contains(Settings::rootPermission));
-    model.prepare(true);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, true);
     ASSERT_TRUE(model.error().isEmpty()) << model.error().toStdString();
     EXPECT_EQ(model.message(), QStringLiteral("Zapisano do Photo3. Wysuń dysk, przełącz Tovi w "
                                               "tryb DAC i otwórz album przyciskiem Vista."));
@@ -700,11 +688,9 @@ TEST_F(Studio, SavesToTheChosenAlbumAndRemembersIt) {
     model.chooseDestination(root);
     EXPECT_TRUE(m_home.settings().contains(Settings::rootPermission));
     model.setSelectedFolder(QStringLiteral("Photo2"));
-    model.prepare(true);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, true);
     EXPECT_EQ(QDir(root + QStringLiteral("/Photo2")).entryList(QDir::Files).size(), 1);
-    model.prepare(true);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, true);
     EXPECT_EQ(QDir(root + QStringLiteral("/Photo2")).entryList(QDir::Files).size(), 2);
 
     // A new run finds the destination and the album again.
@@ -749,8 +735,7 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
     EXPECT_TRUE(model.destination().isEmpty());
     EXPECT_FALSE(m_home.settings().contains(Settings::destination));
 
-    model.prepare(true);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, true);
     EXPECT_EQ(model.error(), invalid);
     EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
 
@@ -758,8 +743,7 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
     model.chooseDestination(root);
     ASSERT_TRUE(model.error().isEmpty());
     QDir(root).removeRecursively(); // unplugged
-    model.prepare(true);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, true);
     EXPECT_EQ(model.error(), invalid);
     EXPECT_TRUE(model.message().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(model.exportedURL()));
@@ -771,15 +755,10 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
     FatVolume volume(1024);
     ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
     makeDevice(volume.root());
-    QFile filler(volume.root() + QStringLiteral("/Photo3/filler"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
-    }
-    filler.close();
+    fillUp(volume.root() + QStringLiteral("/Photo3/filler"));
     model.clearError();
     model.chooseDestination(volume.root());
-    model.prepare(true);
-    ASSERT_TRUE(waitUntil([&] { return !model.busy(); }));
+    prepared(model, true);
     EXPECT_EQ(model.errorKind(), FailureKind::deviceFull) << model.error().toStdString();
     EXPECT_TRUE(model.error().startsWith(QStringLiteral("Na Tovi brakuje miejsca: ")));
     EXPECT_TRUE(QDir(volume.root() + QStringLiteral("/Photo1")).isEmpty());
@@ -1008,11 +987,7 @@ TEST_F(Studio, AModelThatGoesAwayMidWorkIsLeftAlone) {
 class Row : public Studio {
 protected:
     QString named(const QString& name, QColor colour, int width = 300, int height = 200) {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(colour);
-        const QString path = m_user.filePath(name);
-        image.save(path);
-        return path;
+        return savePicture(m_user.filePath(name), {width, height}, colour);
     }
     void fill(PictureRow& row, const QStringList& files) {
         row.add(files);

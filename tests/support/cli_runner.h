@@ -11,6 +11,17 @@ struct CliResult {
     QString err;
 };
 
+inline QString word(const char* text) {
+    return QString::fromUtf8(text);
+}
+inline QString word(const QString& text) {
+    return text;
+}
+// A command line of literal words and computed ones alike.
+template <typename... Words> QStringList args(const Words&... words) {
+    return {word(words)...};
+}
+
 // Runs the `tovi` command-line tool, with `dataHome` as its XDG data folder when given.
 CliResult runTovi(const QStringList& arguments, const QString& dataHome = {});
 

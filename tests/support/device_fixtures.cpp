@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QRandomGenerator>
-
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -95,6 +95,20 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(file.write(bytes), bytes.size());
     ASSERT_TRUE(file.flush());
+}
+
+void fillUp(const QString& path, bool append) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(append ? QIODevice::Append : QIODevice::WriteOnly)) << path.toStdString();
+    while (file.write(QByteArray(4096, 'f')) == 4096 && file.flush()) {
+    }
+}
+
+QString savePicture(const QString& path, QSize size, QColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    EXPECT_TRUE(image.save(path)) << path.toStdString();
+    return path;
 }
 
 void makeFolder(const QString& path) {

@@ -3,6 +3,7 @@
 #include "device/game1_installer.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QSize>
 #include <QString>
 #include <ostream>
@@ -30,11 +31,14 @@ QByteArray padGif(const QByteArray& gif, qint64 size);
 Game1Installer::Files cardSet(int seed, int frames = 1, bool noise = false);
 
 void writeFile(const QString& path, const QByteArray& bytes);
+// Writes to `path` (after what it holds, with `append`) until its volume is full.
+void fillUp(const QString& path, bool append = false);
+// A picture of one colour, in the format its suffix names; returns `path`.
+QString savePicture(const QString& path, QSize size, QColor colour);
 void makeFolder(const QString& path);
 // Photo1–3 and Game1–3 under `root`, with `game1` written into Game1.
 void makeDevice(const QString& root, const Game1Installer::Files& game1 = {});
-// Every regular file below `folder`, by path relative to it; folders are listed with a trailing
-// "/" and empty contents.
+// Every file below `folder` by relative path; folders listed with a trailing "/" and no contents.
 std::map<QString, QByteArray> tree(const QString& folder);
 // The folders directly inside `folder`.
 QStringList folders(const QString& folder);

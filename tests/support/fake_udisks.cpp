@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 #include <atomic>
-
 #include <csignal>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -68,8 +67,7 @@ const QString FakeUDisks::deviceLink = QStringLiteral("/dev/disk/by-uuid/FA4E-00
 const QString FakeUDisks::block = QStringLiteral("/org/freedesktop/UDisks2/block_devices/fake1");
 const QString FakeUDisks::drive = QStringLiteral("/org/freedesktop/UDisks2/drives/Fake");
 
-// Answers every path under /org/freedesktop/UDisks2 itself, as the real service's object
-// manager tree would.
+// Answers every path under /org/freedesktop/UDisks2 itself, as the real object manager tree would.
 class FakeUDisks::Service : public QDBusVirtualObject {
 public:
     explicit Service(FakeDrive settings)

@@ -7,7 +7,6 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
-
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -100,8 +99,7 @@ bool freezeDaemon(pid_t daemon, bool frozen) {
     return true;
 }
 
-// Unmounts `mountPoint`; the daemon may still be busy right after the last write, so this
-// retries briefly, then detaches.
+// Unmounts `mountPoint`, retrying briefly while the daemon finishes its last write, then detaches.
 bool unmountFuse(const QString& mountPoint) {
     for (int attempt = 0; attempt < 50; ++attempt) {
         int status = 0;

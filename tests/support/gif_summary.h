@@ -1,7 +1,6 @@
 #pragma once
 
-// What a decoder sees in a GIF file, read back with giflib: the test's view of what a device
-// would get.
+// What a decoder sees in a GIF file, read back with giflib: the test's view of what a device gets.
 
 #include <QByteArray>
 #include <QRect>

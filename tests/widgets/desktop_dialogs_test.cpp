@@ -13,7 +13,6 @@
 #include <QDBusVirtualObject>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>

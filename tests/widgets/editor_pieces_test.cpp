@@ -1,22 +1,26 @@
+#include "app/polish_language.h"
 #include "app/settings.h"
 #include "app/studio_mode.h"
+#include "media/media_processor.h"
 #include "shell/crop_controls.h"
 #include "shell/device_preview.h"
 #include "shell/double_slider.h"
 #include "shell/editor_workspace.h"
+#include "shell/file_chooser.h"
 #include "shell/material_panel.h"
 #include "shell/theme.h"
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
+#include "shell/url_opener.h"
 #include "support/gif_summary.h"
 
-#include "media/media_processor.h"
-
-#include "app/polish_language.h"
-#include "shell/file_chooser.h"
-#include "shell/url_opener.h"
 #include <QApplication>
+#include <QClipboard>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -27,16 +31,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
-#include <cmath>
-
-#include <QClipboard>
-#include <QFile>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <gtest/gtest.h>
-#include <numbers>
-#include <numeric>
 
 using namespace tovi;
 

@@ -28,7 +28,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -159,10 +158,8 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     sheet->close();
 
     // A photograph stands still.
-    QImage photo(1200, 800, QImage::Format_RGB32);
-    photo.fill(Qt::darkCyan);
-    photo.save(dir.filePath(QStringLiteral("photo.png")));
-    studio->importFile(dir.filePath(QStringLiteral("photo.png")));
+    studio->importFile(
+        savePicture(dir.filePath(QStringLiteral("photo.png")), {1200, 800}, Qt::darkCyan));
     ASSERT_TRUE(waitUntil([&] { return !window.studio().media()->video; }));
     settle();
     EXPECT_FALSE(play->isVisible());

@@ -7,12 +7,12 @@
 #include "shell/editor_workspace.h"
 #include "shell/send_bar.h"
 #include "shell/tool_bubble.h"
+#include "support/device_fixtures.h"
 #include "support/model_home.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +23,6 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -151,11 +150,7 @@ protected:
         m_model.reset();
     }
     QString picture() {
-        QImage image(1200, 900, QImage::Format_RGB32);
-        image.fill(Qt::magenta);
-        const QString path = m_dir.filePath(QStringLiteral("mine.png"));
-        image.save(path);
-        return path;
+        return savePicture(m_dir.filePath(QStringLiteral("mine.png")), {1200, 900}, Qt::magenta);
     }
 
     ModelHome m_home;

@@ -36,7 +36,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -59,15 +58,22 @@ protected:
         waitForWork();
     }
     QString photo() {
-        QImage image(800, 600, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString path = m_dir.filePath(QStringLiteral("holiday.png"));
-        image.save(path);
-        return path;
+        return savePicture(m_dir.filePath(QStringLiteral("holiday.png")), {800, 600}, Qt::darkCyan);
     }
     void import(const QString& path) {
         m_view->importFile(path);
         ASSERT_TRUE(waitUntil([&] { return !m_model.busy(); }));
+    }
+    // `files` dragged onto the middle of the screen and dropped; whether it took the drag.
+    bool drop(const QList<QUrl>& files) {
+        QMimeData data;
+        data.setUrls(files);
+        const QPoint at = m_view->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &enter);
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &dropped);
+        return enter.isAccepted();
     }
     template <typename T> T* openTool(EditorTool tool) {
         m_view->workspace()->setSelected(tool);
@@ -223,10 +229,7 @@ TEST_F(StudioScreen, CaptionsAppearWhileTyping) {
 
 TEST_F(StudioScreen, AFailedImportIsAnAlertThatOkClears) {
     const QString notes = m_dir.filePath(QStringLiteral("notes.jpg"));
-    QFile file(notes);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a picture");
-    file.close();
+    writeFile(notes, "not a picture");
     import(notes);
     ASSERT_TRUE(waitUntil([&] { return m_view->alert() != nullptr; }));
     QMessageBox* alert = m_view->alert();
@@ -256,14 +259,7 @@ TEST_F(StudioScreen, TheFilesRowImportsWhatTheChooserGives) {
 }
 
 TEST_F(StudioScreen, ADroppedFileIsImported) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(colours)});
-    const QPoint at = m_view->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_view.get(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_view.get(), &drop);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(colours)}));
     ASSERT_TRUE(waitUntil([&] { return m_model.media().has_value() && !m_model.busy(); }));
     EXPECT_EQ(m_model.mediaName(), QStringLiteral("colours.mp4"));
 }
@@ -271,21 +267,10 @@ TEST_F(StudioScreen, ADroppedFileIsImported) {
 TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
     QStringList files;
     for (const QString& name :
-         {QStringLiteral("plaża.jpg"), QStringLiteral("las.png"), QStringLiteral("góry.png")}) {
-        QImage image(320, 240, QImage::Format_RGB32);
-        image.fill(Qt::darkGreen);
-        files << m_dir.filePath(name);
-        image.save(files.back(), name.endsWith(QStringLiteral("jpg")) ? "JPG" : "PNG");
-    }
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]),
-                  QUrl::fromLocalFile(files[2])});
-    QDragEnterEvent enter(m_view->rect().center(), Qt::CopyAction, &data, Qt::LeftButton,
-                          Qt::NoModifier);
-    QApplication::sendEvent(m_view.get(), &enter);
-    QDropEvent drop(QPointF(m_view->rect().center()), Qt::CopyAction, &data, Qt::LeftButton,
-                    Qt::NoModifier);
-    QApplication::sendEvent(m_view.get(), &drop);
+         {QStringLiteral("plaża.jpg"), QStringLiteral("las.png"), QStringLiteral("góry.png")})
+        files << savePicture(m_dir.filePath(name), {320, 240}, Qt::darkGreen);
+    drop({QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]),
+          QUrl::fromLocalFile(files[2])});
     PictureRow& row = m_view->row();
     PictureStrip* strip = m_view->strip();
     const auto spoken = [&] {

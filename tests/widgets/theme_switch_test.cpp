@@ -19,7 +19,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QThreadPool>
 #include <cmath>
 #include <gtest/gtest.h>
 

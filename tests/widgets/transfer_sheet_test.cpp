@@ -391,14 +391,23 @@ TEST_F(TransferSheet, CompletedSendEjectsTheDriveThroughUDisks2) {
     test::PrivateBus bus;
     if (!bus.running())
         GTEST_SKIP() << "no private D-Bus: " << bus.failure().toStdString();
-    std::optional<test::FakeUDisks> fake(std::in_place, bus);
-    ASSERT_TRUE(fake->registered());
     const QString root = device(QStringLiteral("NO NAME"));
     const std::vector<Mount> mounts =
         MountTable::parse(test::mountinfoLine(root, test::FakeUDisks::device));
     const QString eject = QStringLiteral("Wysuń dysk");
     const QString ejected = QStringLiteral("Można bezpiecznie odłączyć Tovi.");
+    // The bus answers, but nobody there is UDisks2: nothing to eject with.
+    open(Kind::artwork, root);
+    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
+    completeSend();
+    ASSERT_TRUE(settles());
+    EXPECT_EQ(sheet->ejectState(), EjectState::none);
+    EXPECT_FALSE(shows(eject));
+    EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("ejectRow"))->isVisibleTo(sheet.get()));
+    EXPECT_TRUE(label(QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
 
+    std::optional<test::FakeUDisks> fake(std::in_place, bus);
+    ASSERT_TRUE(fake->registered());
     open(Kind::artwork, root);
     sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
     EXPECT_FALSE(shows(eject)); // only once the result is on the device
@@ -439,24 +448,6 @@ TEST_F(TransferSheet, CompletedSendEjectsTheDriveThroughUDisks2) {
     EXPECT_TRUE(button(eject));
     EXPECT_FALSE(label(ejected));
     EXPECT_EQ(fake->calls(), QStringList{QStringLiteral("Unmount ") + test::FakeUDisks::block});
-}
-
-TEST_F(TransferSheet, NoEjectWithoutUDisks2) {
-    test::PrivateBus bus;
-    if (!bus.running())
-        GTEST_SKIP() << "no private D-Bus: " << bus.failure().toStdString();
-    const QString root = device(QStringLiteral("NO NAME"));
-    const std::vector<Mount> mounts =
-        MountTable::parse(test::mountinfoLine(root, test::FakeUDisks::device));
-    // The bus answers, but nobody there is UDisks2.
-    open(Kind::artwork, root);
-    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
-    completeSend();
-    ASSERT_TRUE(settles());
-    EXPECT_EQ(sheet->ejectState(), EjectState::none);
-    EXPECT_FALSE(shows(QStringLiteral("Wysuń dysk")));
-    EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("ejectRow"))->isVisibleTo(sheet.get()));
-    EXPECT_TRUE(label(QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
 }
 
 TEST_F(TransferSheet, FailedSendKeepsTheSheetOpenWithTheError) {

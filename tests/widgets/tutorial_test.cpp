@@ -143,8 +143,7 @@ TEST(TutorialAnimation, FrameWithoutDelayShowsATenthAndASingleFrameStays) {
         EXPECT_EQ(still.frameIndex(t), 0) << t;
 }
 
-// --- The playing device
-// ---------------------------------------------------------------------------
+// --- The playing device -------------------------------------------------------------------------
 
 TEST(TutorialDevice, PlaysByTimeWhileShownAndHoldsAStillOrCalmPicture) {
     ResourceFolder resources;
@@ -183,8 +182,7 @@ TEST(TutorialDevice, PlaysByTimeWhileShownAndHoldsAStillOrCalmPicture) {
     EXPECT_EQ(calm.currentFrame(), 0);
 }
 
-// --- The sheet
-// ------------------------------------------------------------------------------------
+// --- The sheet ----------------------------------------------------------------------------------
 
 class TutorialSheet : public ::testing::Test {
 protected:

@@ -21,7 +21,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QThread>
-#include <QThreadPool>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <memory>

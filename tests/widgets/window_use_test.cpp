@@ -16,7 +16,6 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QDragEnterEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
