@@ -25,5 +25,14 @@ fresh() { # an empty 64 MB Tovi at $mnt
     mkdir -p "$mnt" && fusefat -o "rw+,fsname=$work/tovi.img" "$work/tovi.img" "$mnt" >/dev/null 2>&1
     mkdir -p "$mnt"/{Photo1,Photo2,Photo3,Game1,Game2,Game3}
 }
+# The medians of the singles[] and rows[] runs, side by side.
+compareRow() {
+    local s r
+    s=$(printf '%s\n' "${singles[@]}" | median)
+    r=$(printf '%s\n' "${rows[@]}" | median)
+    printf 'twelve single sends: median %.2f s (runs: %s)\n' "$s" "${singles[*]}"
+    printf 'one row of twelve:   median %.2f s (runs: %s), %.3f × the singles\n' "$r" "${rows[*]}" \
+        "$(echo "$r / $s" | bc -l)"
+}
 # The peak memory of a command, in kB.
 peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -1 || true; }

@@ -25,11 +25,7 @@ for _ in $(seq "$runs"); do
     echo "row:     $out"
     rows+=("$(echo "$out" | first)")
 done
-s=$(printf '%s\n' "${singles[@]}" | median)
-r=$(printf '%s\n' "${rows[@]}" | median)
-printf 'twelve single sends: median %.2f s (runs: %s)\n' "$s" "${singles[*]}"
-printf 'one row of twelve:   median %.2f s (runs: %s), %.3f × the singles\n' "$r" "${rows[*]}" \
-    "$(echo "$r / $s" | bc -l)"
+compareRow
 
 fresh
 largest=0

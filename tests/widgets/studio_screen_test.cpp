@@ -315,22 +315,20 @@ TEST_F(StudioScreen, DroppedFilesMakeARowThatIsOneTabStopAndReadAsItIsSeen) {
     EXPECT_EQ(row.item(2).label, QStringLiteral("plaża.jpg"));
     EXPECT_EQ(row.item(0).label, QStringLiteral("góry.png"));
     EXPECT_EQ(row.selected(), 2);
+    const auto drag = [strip](QPoint pressed, QPointF to) {
+        QTest::mousePress(strip, Qt::LeftButton, {}, pressed);
+        QMouseEvent move(QEvent::MouseMove, to, strip->mapToGlobal(to), Qt::LeftButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(strip, &move);
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, to.toPoint());
+    };
     const QPoint last = strip->thumbnailRect(2).center();
-    QTest::mousePress(strip, Qt::LeftButton, {}, last);
-    const QPointF front(strip->thumbnailRect(0).left() + 2, last.y());
-    QMouseEvent dragged(QEvent::MouseMove, front, strip->mapToGlobal(front), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(strip, &dragged);
-    QTest::mouseRelease(strip, Qt::LeftButton, {}, front.toPoint());
+    drag(last, QPointF(strip->thumbnailRect(0).left() + 2, last.y()));
     EXPECT_EQ(row.item(0).label, QStringLiteral("plaża.jpg"));
     EXPECT_EQ(row.selected(), 0);
     // Dropped just before the third: it lands second.
-    QTest::mousePress(strip, Qt::LeftButton, {}, strip->thumbnailRect(0).center());
-    const QPointF middle(strip->thumbnailRect(2).center().x() - 4, last.y());
-    QMouseEvent between(QEvent::MouseMove, middle, strip->mapToGlobal(middle), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(strip, &between);
-    QTest::mouseRelease(strip, Qt::LeftButton, {}, middle.toPoint());
+    drag(strip->thumbnailRect(0).center(),
+         QPointF(strip->thumbnailRect(2).center().x() - 4, last.y()));
     EXPECT_EQ(row.item(1).label, QStringLiteral("plaża.jpg"));
     EXPECT_EQ(row.selected(), 1);
     QTest::mouseClick(strip, Qt::LeftButton, {}, strip->removeRect().center());
