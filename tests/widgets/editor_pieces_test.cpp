@@ -12,7 +12,6 @@
 #include "shell/tool_bubble.h"
 #include "shell/tool_buttons.h"
 #include "shell/url_opener.h"
-#include "support/gif_summary.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -9,7 +9,6 @@
 
 #include <QTest>
 #include <gtest/gtest.h>
-#include <utility>
 
 using namespace tovi;
 using tovi::test::FatVolume;
