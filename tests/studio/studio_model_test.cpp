@@ -746,10 +746,7 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
     EXPECT_FALSE(model.output().isEmpty());
 
     // A Tovi with no room left is told as one, by its kind, so the window can offer to make room.
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    FatVolume volume(1024);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 1024);
     makeDevice(volume.root());
     fillUp(volume.root() + QStringLiteral("/Photo3/filler"));
     model.clearError();
@@ -1125,10 +1122,7 @@ TEST_F(Row, AToviThatStopsAnsweringMidRowCanBeGivenUp) {
 }
 
 TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    FatVolume volume(1024);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 1024);
     const QString root = volume.root();
     makeDevice(root);
     const QString album = root + QStringLiteral("/Photo1");
