@@ -16,6 +16,7 @@
 using tovi::test::args;
 using tovi::test::CliResult;
 using tovi::test::runTovi;
+using tovi::test::runToviOk;
 
 namespace {
 
@@ -29,8 +30,7 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("out.gif"));
     // A 2-second video: an animated source becomes a GIF of min(4, 2) s at 12 fps.
-    CliResult video = runTovi(args("export", fixture("video/colours.mp4"), "-o", gif));
-    ASSERT_EQ(video.status, 0) << video.err.toStdString();
+    CliResult video = runToviOk(args("export", fixture("video/colours.mp4"), "-o", gif));
     EXPECT_TRUE(video.out.contains(QStringLiteral(": 24 klatki, "))) << video.out.toStdString();
     EXPECT_TRUE(video.err.isEmpty()) << "no progress when standard error is not a terminal";
     auto decoded = tovi::ImageSource::fromData(tovi::readFile(gif));
@@ -96,8 +96,8 @@ TEST(CliExport, MotionAndTheSizeAhead) {
     EXPECT_EQ(decoded->frameCount(), 46);
     EXPECT_EQ(tovi::test::summarize(written).totalDelay(), 192) << "(2 + 22 / 12 s) / 2";
 
-    const CliResult dry = runTovi(args("export", video, "--dry-run", "--bounce", "--speed", "2,0"));
-    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    const CliResult dry =
+        runToviOk(args("export", video, "--dry-run", "--bounce", "--speed", "2,0"));
     EXPECT_EQ(dry.out, tovi::PolishFormat::sizeOfLimit(written.size(), 2 << 20) + u'\n');
     EXPECT_EQ(QDir(dir.path()).count(), 3u) << "nothing written but out.gif";
 
@@ -116,9 +116,8 @@ TEST(CliExport, MotionAndTheSizeAhead) {
 TEST(CliCard, RendersTheCardGif) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("6.gif"));
-    CliResult card = runTovi(args("card", fixture("image/photo.heic"), "-o", out, "--slot", "5",
-                                  "--captions", "--title", "Tak"));
-    ASSERT_EQ(card.status, 0) << card.err.toStdString();
+    CliResult card = runToviOk(args("card", fixture("image/photo.heic"), "-o", out, "--slot", "5",
+                                    "--captions", "--title", "Tak"));
     auto decoded = tovi::ImageSource::fromData(tovi::readFile(out));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->frameCount(), 14);

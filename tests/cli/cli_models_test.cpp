@@ -44,16 +44,14 @@ protected:
 };
 
 TEST_F(CliModels, PacksListsTheCollection) {
-    const CliResult result = runTovi(args("packs"));
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const CliResult result = runToviOk(args("packs"));
     const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines[0], QStringLiteral("listening\tJak słuchać"));
 }
 
 TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
-    const CliResult saved = runTovi(args("save-pack", "--name", "Urodziny", "--pack", "party"));
-    ASSERT_EQ(saved.status, 0) << saved.err.toStdString();
+    const CliResult saved = runToviOk(args("save-pack", "--name", "Urodziny", "--pack", "party"));
     const QString id = saved.out.section(QStringLiteral("Identyfikator: "), 1).trimmed();
     const QStringList listed =
         runTovi(args("packs")).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -61,11 +59,9 @@ TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
     EXPECT_EQ(listed[0], id + QStringLiteral("\tUrodziny\tmój zestaw"));
 
     // Into a folder: the file is named after the pack.
-    const CliResult exported = runTovi(args("export-pack", id, "-o", m_dir.path()));
-    ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+    const CliResult exported = runToviOk(args("export-pack", id, "-o", m_dir.path()));
     const QString file = m_dir.filePath(QStringLiteral("Urodziny.tovipack"));
-    const CliResult imported = runTovi(args("import-pack", file));
-    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    const CliResult imported = runToviOk(args("import-pack", file));
     EXPECT_TRUE(
         imported.out.startsWith(QStringLiteral("Zaimportowano zestaw „Urodziny (2)”. Jest teraz w "
                                                "Moich zestawach.\nIdentyfikator: own-")));
@@ -80,19 +76,16 @@ TEST_F(CliModels, OwnPacksAreSavedListedSharedAndImported) {
     EXPECT_EQ(runTovi(args("export-pack", "none", "-o", file)).status, 1);
 
     // Renamed, deleted and brought back as in the window.
-    const CliResult renamed = runTovi(args("rename-pack", id, "--name", "Lato"));
-    ASSERT_EQ(renamed.status, 0) << renamed.err.toStdString();
+    const CliResult renamed = runToviOk(args("rename-pack", id, "--name", "Lato"));
     EXPECT_EQ(renamed.out, QStringLiteral("Zmieniono nazwę zestawu na „Lato”.\n"));
     EXPECT_EQ(runTovi(args("rename-pack", id, "--name", "Urodziny (2)")).err.trimmed(),
               QStringLiteral("tovi: ") +
                   OwnPackError(OwnPackError::nameTaken, QStringLiteral("Urodziny (2)")).message());
-    const CliResult deleted = runTovi(args("delete-pack", id));
-    ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
+    const CliResult deleted = runToviOk(args("delete-pack", id));
     EXPECT_TRUE(deleted.out.startsWith(
         QStringLiteral("Zestaw „Lato” przeniesiono do folderu „Usunięte zestawy”.")));
     EXPECT_EQ(runTovi(args("restore-pack")).out, QStringLiteral("Zestaw Lato\tLato\n"));
-    const CliResult restored = runTovi(args("restore-pack", "Zestaw Lato"));
-    ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
+    const CliResult restored = runToviOk(args("restore-pack", "Zestaw Lato"));
     EXPECT_EQ(restored.out, QStringLiteral("Przywrócono zestaw „Lato”.\nIdentyfikator: ") + id +
                                 QLatin1Char('\n'));
 
@@ -121,9 +114,8 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
     const QByteArray work = SavedWork{window, QStringLiteral("okno.png"), {}}.encode();
     writeFile(SavedWork::file(), work);
 
-    const CliResult result = runTovi(args("send", colours, "--device", device(), "--album",
-                                          "photo3", "--fps", "6", "--length", "1"));
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const CliResult result = runToviOk(args("send", colours, "--device", device(), "--album",
+                                            "photo3", "--fps", "6", "--length", "1"));
     EXPECT_EQ(result.out, QStringLiteral("Zapisano do Photo3. Wysuń dysk, przełącz Tovi w tryb DAC "
                                          "i otwórz album przyciskiem Vista.\n"));
     const QStringList saved = QDir(device(QStringLiteral("Photo3"))).entryList(QDir::Files);
@@ -167,8 +159,7 @@ TEST_F(CliModels, SendAddsTheGraphicToTheAlbumAndLeavesNoCopyBehind) {
 TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
     const QString out = m_dir.filePath(QStringLiteral("cards"));
     const CliResult exported =
-        runTovi(args("cards", "--pack", "party", "--animation", "still", "--out", out));
-    ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+        runToviOk(args("cards", "--pack", "party", "--animation", "still", "--out", out));
     Game1Installer::Files files;
     for (const QString& name : Game1Installer::names())
         files[name] = readFile(QDir(out).filePath(name));
@@ -176,8 +167,7 @@ TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
     EXPECT_EQ(game1(), m_before);
 
     const CliResult installed =
-        runTovi(args("cards", "--pack", "party", "--animation", "still", "--device", device()));
-    ASSERT_EQ(installed.status, 0) << installed.err.toStdString();
+        runToviOk(args("cards", "--pack", "party", "--animation", "still", "--device", device()));
     const QStringList lines = installed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2); // the model's message, then where the backup went
     const QString backup = lines[1].section(QStringLiteral(": "), 1);
@@ -187,8 +177,7 @@ TEST_F(CliModels, CardsExportOrInstallAndTheFactorySetComesBack) {
     EXPECT_EQ(game1(), files);
 
     const CliResult restored =
-        runTovi(args("restore-factory", "--device", device(QStringLiteral("Game1"))));
-    ASSERT_EQ(restored.status, 0) << restored.err.toStdString();
+        runToviOk(args("restore-factory", "--device", device(QStringLiteral("Game1"))));
     EXPECT_EQ(game1().at(QStringLiteral("4.gif")),
               readFile(ResourceBundle::main().folder() + QStringLiteral("/original-game1-4.gif")));
 }

@@ -24,8 +24,7 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
     const QString data = dir.filePath(QStringLiteral("data"));
 
     // Default backups: the application's own folder.
-    CliResult result = runTovi(args("install-cards", cards, "--device", device), data);
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    CliResult result = runToviOk(args("install-cards", cards, "--device", device), data);
     const QString backup = result.out.trimmed();
     EXPECT_EQ(QFileInfo(backup).path(), data + QStringLiteral("/ToviStudio/Packs/Backups"));
     EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), fresh);
@@ -37,8 +36,7 @@ TEST(DeviceCommands, InstallVerifyAndRestoreOnADeviceFolder) {
 
     const QString backups = dir.filePath(QStringLiteral("own backups"));
     result =
-        runTovi(args("restore-backup", backup, "--device", device, "--backups", backups), data);
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+        runToviOk(args("restore-backup", backup, "--device", device, "--backups", backups), data);
     EXPECT_EQ(QFileInfo(result.out.trimmed()).path(), backups);
     EXPECT_EQ(Game1Installer::snapshot(device + QStringLiteral("/Game1")), old);
 

@@ -23,11 +23,8 @@ namespace {
 // taken off, put back once the Tovi has room again, moved and taken back, a set restored from
 // its backup, the Tovi silent and waited for no more, and pulled out.
 TEST(DeviceContentsSession, FollowsTheToviAndTakesPicturesOffWithoutLosingThem) {
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     ModelHome home;
-    FatVolume volume(4096);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 4096);
     const QString root = volume.root();
     const Game1Installer::Files first = cardSet(1);
     makeDevice(root, first);

@@ -55,7 +55,12 @@ protected:
         makeDevice(m_volume.root());
     }
     QString root() const { return m_volume.root(); }
-    QString photo(const QString& album) const { return root() + QLatin1Char('/') + album; }
+    QString on(const QString& path) const { return root() + QLatin1Char('/') + path; }
+    // Takes `name` off the Tovi, keeping its verified copy.
+    AlbumRemoval::Removed take(const QString& album, const QString& name,
+                               const AlbumRemoval::Observer& observe = {}) const {
+        return AlbumRemoval::remove(root(), album, name, kept(), observe);
+    }
     QString kept() const { return m_local.filePath(QStringLiteral("Usunięte z Tovi")); }
     QTemporaryDir m_local;
     FatVolume m_volume{4096};
@@ -177,19 +182,16 @@ TEST(DevicePicture, IsDescribedOnOneLineForTheWindowAndTheCommand) {
 
 TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     const QByteArray card = makeGif(3, {240, 240}, 4);
-    writeFile(photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif"), card);
-    writeFile(photo(QStringLiteral("Photo1")) + QStringLiteral("/10.jpg"), jpeg({240, 240}));
-    writeFile(photo(QStringLiteral("Photo1")) + QStringLiteral("/._tovi-1.gif"), "companion");
-    writeFile(photo(QStringLiteral("Photo1")) + QStringLiteral("/.tovi-1.gif.tovi-0a1b2c3d.tmp"),
-              "torn");
-    writeFile(photo(QStringLiteral("Photo3")) + QStringLiteral("/notes.txt"), "hello");
+    writeFile(on("Photo1/tovi-1.gif"), card);
+    writeFile(on("Photo1/10.jpg"), jpeg({240, 240}));
+    writeFile(on("Photo1/._tovi-1.gif"), "companion");
+    writeFile(on("Photo1/.tovi-1.gif.tovi-0a1b2c3d.tmp"), "torn");
+    writeFile(on("Photo3/notes.txt"), "hello");
     writeFile(root() + QStringLiteral("/Game1/2.gif"), card);
     const auto before = tree(root());
 
     const QString data = m_local.filePath(QStringLiteral("data"));
-    CliResult result =
-        runTovi(args("ls", "--device", photo(QStringLiteral("Photo2")), "--json"), data);
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    CliResult result = runToviOk(args("ls", "--device", on("Photo2"), "--json"), data);
     const QJsonObject listed = QJsonDocument::fromJson(result.out.toUtf8()).object();
     const QJsonArray albums = listed[QStringLiteral("albums")].toArray();
     ASSERT_EQ(albums.size(), 3);
@@ -215,13 +217,12 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     EXPECT_LT(free, listed[QStringLiteral("total")].toDouble());
 
     // Taken off, the picture is kept verified on the computer; put back, the album is as it was.
-    result = runTovi(args("rm", "--device", root(), "photo1/tovi-1.gif"), data);
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    result = runToviOk(args("rm", "--device", root(), "photo1/tovi-1.gif"), data);
     const QString copy = data + QStringLiteral("/ToviStudio/Usunięte z Tovi/Photo1/tovi-1.gif");
     EXPECT_EQ(result.out, QStringLiteral("Photo1/tovi-1.gif: usunięto z Tovi; sprawdzona kopia: ") +
                               copy + QLatin1Char('\n'));
     EXPECT_EQ(readFile(copy), card);
-    EXPECT_FALSE(QFile::exists(photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif")));
+    EXPECT_FALSE(QFile::exists(on("Photo1/tovi-1.gif")));
     const AlbumRemoval::Removed removed{QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
                                         copy};
     EXPECT_EQ(AlbumRemoval::undo(root(), removed), QStringLiteral("tovi-1.gif"));
@@ -238,30 +239,30 @@ TEST_F(OnTheTovi, ListsRemovesAndPutsBackLeavingTheAlbumsAsTheyWere) {
     };
     const AlbumRemoval::Moved there = move("Photo1", "10.jpg", "Photo2");
     EXPECT_EQ(there.name, QStringLiteral("10.jpg"));
-    EXPECT_EQ(readFile(there.removed.copy), readFile(photo(QStringLiteral("Photo2")) + "/10.jpg"));
+    EXPECT_EQ(readFile(there.removed.copy), readFile(on("Photo2/10.jpg")));
     EXPECT_EQ(move("Photo2", "10.jpg", "Photo1").removed.copy, kept() + "/Photo2/10.jpg");
     EXPECT_EQ(tree(root()), expected);
-    writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif"), "another");
+    writeFile(on("Photo2/tovi-1.gif"), "another");
     const QString renamed = move("Photo1", "tovi-1.gif", "Photo2").name;
     EXPECT_NE(renamed, QStringLiteral("tovi-1.gif"));
-    EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QLatin1Char('/') + renamed), card);
-    EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif")), "another");
+    EXPECT_EQ(readFile(on("Photo2/" + renamed)), card);
+    EXPECT_EQ(readFile(on("Photo2/tovi-1.gif")), "another");
 }
 
 // A move taken back leaves the albums as they were and no copy behind, even after a first try
 // stopped once the picture was back; a picture changed where it went stays, nothing written.
 TEST_F(OnTheTovi, AMoveTakenBackLeavesTheAlbumsAsTheyWere) {
     const QByteArray card = makeGif(3, {240, 240}, 4);
-    const QString original = photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif");
+    const QString original = on("Photo1/tovi-1.gif");
     writeFile(original, card);
-    writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-1.gif"), "another");
+    writeFile(on("Photo2/tovi-1.gif"), "another");
     const auto before = tree(root());
     for (const bool changed : {true, false}) {
         const AlbumRemoval::Moved moved =
             AlbumRemoval::move(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
                                QStringLiteral("Photo2"), kept());
         ASSERT_NE(moved.name, QStringLiteral("tovi-1.gif")) << "renamed where the name is taken";
-        const QString there = photo(moved.to) + QLatin1Char('/') + moved.name;
+        const QString there = on(moved.to + QLatin1Char('/') + moved.name);
         if (changed) {
             atomicWrite(there, padGif(card, card.size() + 100));
             EXPECT_THROW(AlbumRemoval::undoMove(root(), moved), RemovalError);
@@ -289,27 +290,22 @@ TEST_F(OnTheTovi, PulledOutAtAnyStepOfARemovalItLosesNothing) {
     int mounts = 0;
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::Message() << int(test.stage) << (test.frozen ? " frozen" : ""));
-        const auto picture = [this] {
-            return photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-2.gif");
-        };
+        const auto picture = [this] { return on("Photo2/tovi-2.gif"); }; // the mount moves
         writeFile(picture(), bytes);
         std::atomic<bool> reached = false;
         QString copy;
         std::thread removing([&] {
             try {
-                copy = AlbumRemoval::remove(root(), QStringLiteral("Photo2"),
-                                            QStringLiteral("tovi-2.gif"), kept(),
-                                            [&](const AlbumRemoval::Progress& at) {
-                                                if (at.stage == test.stage) {
-                                                    if (test.frozen)
-                                                        m_volume.freeze(true);
-                                                    else
-                                                        pull(m_volume);
-                                                    reached = true;
-                                                }
-                                                return true;
-                                            })
-                           .copy;
+                copy = take("Photo2", "tovi-2.gif", [&](const AlbumRemoval::Progress& at) {
+                           if (at.stage == test.stage) {
+                               if (test.frozen)
+                                   m_volume.freeze(true);
+                               else
+                                   pull(m_volume);
+                               reached = true;
+                           }
+                           return true;
+                       }).copy;
             } catch (const RemovalError& error) {
                 EXPECT_EQ(error.kind(), RemovalError::interrupted);
                 copy = error.copy();
@@ -342,7 +338,7 @@ TEST_F(OnTheTovi, PulledOutAtAnyStepOfARemovalItLosesNothing) {
 // A picture that changed since it was read stays, and nothing of it is kept; a second removal of
 // the same name keeps its own copy beside the first.
 TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
-    const QString picture = photo(QStringLiteral("Photo1")) + QStringLiteral("/tovi-1.gif");
+    const QString picture = on("Photo1/tovi-1.gif");
     const QByteArray first = makeGif(1), newer = padGif(first, first.size() + 100);
     writeFile(picture, first);
     const auto rewrite = [&](const AlbumRemoval::Progress& at) {
@@ -351,8 +347,7 @@ TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
         return true;
     };
     try {
-        AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"), kept(),
-                             rewrite);
+        take("Photo1", "tovi-1.gif", rewrite);
         ADD_FAILURE() << "removed";
     } catch (const RemovalError& error) {
         EXPECT_EQ(error.kind(), RemovalError::changed);
@@ -360,14 +355,9 @@ TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
     EXPECT_EQ(readFile(picture), newer);
     EXPECT_EQ(tree(kept()), (std::map<QString, QByteArray>{{QStringLiteral("Photo1/"), {}}}));
 
-    const auto take = [&] {
-        return AlbumRemoval::remove(root(), QStringLiteral("Photo1"), QStringLiteral("tovi-1.gif"),
-                                    kept())
-            .copy;
-    };
-    const QString copy = take();
+    const QString copy = take("Photo1", "tovi-1.gif").copy;
     writeFile(picture, first);
-    const QString second = take();
+    const QString second = take("Photo1", "tovi-1.gif").copy;
     EXPECT_EQ(second, kept() + QStringLiteral("/Photo1/tovi-1 (2).gif"));
     EXPECT_EQ(readFile(copy), newer);
     EXPECT_EQ(readFile(second), first);
@@ -376,16 +366,15 @@ TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
 // "Cofnij" onto a full Tovi fails and keeps the copy, from which it later succeeds.
 TEST_F(OnTheTovi, AnUndoThatFailsKeepsTheCopy) {
     const QByteArray bytes = makeGif(4, {240, 240}, 3, {}, true);
-    writeFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-2.gif"), bytes);
-    const AlbumRemoval::Removed removed = AlbumRemoval::remove(
-        root(), QStringLiteral("Photo2"), QStringLiteral("tovi-2.gif"), kept());
-    const QString filler = photo(QStringLiteral("Photo3")) + QStringLiteral("/filler");
+    writeFile(on("Photo2/tovi-2.gif"), bytes);
+    const AlbumRemoval::Removed removed = take("Photo2", "tovi-2.gif");
+    const QString filler = on("Photo3/filler");
     fillUp(filler);
     EXPECT_THROW(AlbumRemoval::undo(root(), removed), DeviceSpaceError);
     EXPECT_EQ(readFile(removed.copy), bytes);
     ASSERT_TRUE(QFile::remove(filler));
     EXPECT_EQ(AlbumRemoval::undo(root(), removed), QStringLiteral("tovi-2.gif"));
-    EXPECT_EQ(readFile(photo(QStringLiteral("Photo2")) + QStringLiteral("/tovi-2.gif")), bytes);
+    EXPECT_EQ(readFile(on("Photo2/tovi-2.gif")), bytes);
     EXPECT_FALSE(QFile::exists(removed.copy));
 }
 
@@ -393,7 +382,7 @@ TEST_F(OnTheTovi, AnUndoThatFailsKeepsTheCopy) {
 // what is free; so is a write that meets a volume filled meanwhile.
 TEST_F(OnTheTovi, AFullVolumeRefusesAnAlbumWriteWithTheRoomItNeeds) {
     const QByteArray big = padGif(makeGif(1), 1850000);
-    const QString filler = photo(QStringLiteral("Photo3")) + QStringLiteral("/filler");
+    const QString filler = on("Photo3/filler");
     writeFile(filler, QByteArray(3600000, 'f'));
     const auto fill = [&](const QByteArray& bytes, const QString& target) {
         fillUp(filler, true);
@@ -465,8 +454,7 @@ TEST_F(OnTheTovi, RestoringABackupBacksUpTheCurrentSetFirst) {
     EXPECT_TRUE(GameBackup::verify(holdsThird).installed);
 
     QFile::remove(holdsSecond + QStringLiteral("/Game1/4.gif"));
-    const CliResult result = runTovi(args("backups", "--backups", backups, "--json"));
-    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const CliResult result = runToviOk(args("backups", "--backups", backups, "--json"));
     const QJsonArray listed = QJsonDocument::fromJson(result.out.toUtf8()).array();
     ASSERT_EQ(listed.size(), 3);
     const QString newestFirst[] = {holdsThird, holdsSecond, holdsFirst};

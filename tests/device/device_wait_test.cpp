@@ -16,11 +16,8 @@ namespace {
 // Tovi's folders is told and waited past; the folders made later, with no mount of their own,
 // are found by looking again.
 TEST(DeviceWait, SendWaitsUntilTheToviIsReallyThere) {
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     test::ModelHome home;
-    FatVolume volume(4096);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 4096);
     const QString root = volume.root();
     ASSERT_TRUE(volume.unmount());
 

@@ -26,22 +26,14 @@ namespace {
 
 class FatDevice : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-    }
     QString backups() const { return m_local.filePath(QStringLiteral("Backups")); }
     QTemporaryDir m_local;
 };
 
-#define ASSERT_MOUNTED(volume)                                                                     \
-    ASSERT_TRUE((volume).error().isEmpty()) << (volume).error().toStdString()
-
 } // namespace
 
 TEST_F(FatDevice, InstallsRollsBackAndStaysConsistent) {
-    FatVolume volume(4096);
-    ASSERT_MOUNTED(volume);
+    TOVI_FAT_VOLUME(volume, 4096);
     Files old = cardSet(1);
     old[QStringLiteral("._1.gif")] = "companion";
     makeDevice(volume.root(), old);
@@ -76,8 +68,7 @@ TEST_F(FatDevice, InstallsRollsBackAndStaysConsistent) {
 }
 
 TEST_F(FatDevice, CommandSaysWhenTheDeviceStopsAnsweringAndMayGiveUp) {
-    FatVolume volume(4096);
-    ASSERT_MOUNTED(volume);
+    TOVI_FAT_VOLUME(volume, 4096);
     const Files old = cardSet(1);
     makeDevice(volume.root(), old);
     const QString cards = m_local.filePath(QStringLiteral("cards"));
@@ -93,12 +84,10 @@ TEST_F(FatDevice, CommandSaysWhenTheDeviceStopsAnsweringAndMayGiveUp) {
                                      m_local.filePath(QStringLiteral("data")));
     EXPECT_GE(timer.elapsed(), 15000);
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("tovi: ") + DeviceWatch::stalledText()))
-        << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains(QStringLiteral("tovi: Przestano czekać na Tovi.")))
-        << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains(backups() + QStringLiteral("/Game1-")))
-        << result.err.toStdString();
+    for (const QString& told :
+         {QStringLiteral("tovi: ") + DeviceWatch::stalledText(),
+          QStringLiteral("tovi: Przestano czekać na Tovi."), backups() + QStringLiteral("/Game1-")})
+        EXPECT_TRUE(result.err.contains(told)) << result.err.toStdString();
     EXPECT_TRUE(result.out.isEmpty());
 
     // Nothing was written, and nothing holds the device.
@@ -108,8 +97,7 @@ TEST_F(FatDevice, CommandSaysWhenTheDeviceStopsAnsweringAndMayGiveUp) {
 }
 
 TEST_F(FatDevice, TooSmallVolumeRefusesBeforeAnythingChanges) {
-    FatVolume volume(1024);
-    ASSERT_MOUNTED(volume);
+    TOVI_FAT_VOLUME(volume, 1024);
     makeDevice(volume.root(), cardSet(1));
     const Files big = cardSet(2, 3, true);
     qint64 total = 0;
@@ -136,14 +124,12 @@ TEST_F(FatDevice, TooSmallVolumeRefusesBeforeAnythingChanges) {
     EXPECT_EQ(readFile(target), QByteArray("old"));
     EXPECT_EQ(QDir(volume.root() + QStringLiteral("/Photo1")).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("big.gif")});
-    const QString mountPoint = volume.root();
     ASSERT_TRUE(volume.unmount());
     EXPECT_EQ(volume.check(), QString());
 }
 
 TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
-    FatVolume volume(1024);
-    ASSERT_MOUNTED(volume);
+    TOVI_FAT_VOLUME(volume, 1024);
     makeDevice(volume.root());
     const QString first = volume.root();
     const QByteArray bookmark = Bookmark::make(first + QStringLiteral("/Game1"));
@@ -167,8 +153,7 @@ TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
     ASSERT_TRUE(volume.unmount());
 
     // Another device at the same place is another folder.
-    FatVolume other(1024);
-    ASSERT_MOUNTED(other);
+    TOVI_FAT_VOLUME(other, 1024);
     ASSERT_TRUE(other.unmount());
     ASSERT_TRUE(other.mount(first));
     makeDevice(first);
@@ -180,8 +165,7 @@ TEST_F(FatDevice, BookmarkFollowsTheVolumeToAnotherMountPoint) {
 }
 
 TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
-    FatVolume volume(2048);
-    ASSERT_MOUNTED(volume);
+    TOVI_FAT_VOLUME(volume, 2048);
     const Files old = cardSet(1);
     makeDevice(volume.root(), old);
     const QString game1 = volume.root() + QStringLiteral("/Game1");
@@ -207,8 +191,7 @@ TEST_F(FatDevice, FullDiskDuringWritePhaseIsRolledBack) {
 }
 
 TEST_F(FatDevice, ARowIsMeasuredBeforeItIsWrittenAndEachPictureStandsAlone) {
-    FatVolume volume(1024);
-    ASSERT_MOUNTED(volume);
+    TOVI_FAT_VOLUME(volume, 1024);
     makeDevice(volume.root());
     const QString album = volume.root() + QStringLiteral("/Photo1");
     const auto row = [](int count, int bytes) {

@@ -45,21 +45,17 @@ void expectPayloadRefused(const Files& files) {
 } // namespace
 
 TEST(Validate, NamesMustBeExactlyTheSix) {
-    Files files = cardSet(1);
+    const Files files = cardSet(1);
     EXPECT_NO_THROW(Game1Installer::validate(files));
-
-    Files seventh = files;
-    seventh[QStringLiteral("7.gif")] = files.at(QStringLiteral("1.gif"));
-    expectPayloadRefused(seventh);
-
-    Files renamed = files;
-    renamed.erase(QStringLiteral("6.gif"));
-    renamed[QStringLiteral("7.gif")] = files.at(QStringLiteral("1.gif"));
-    expectPayloadRefused(renamed);
-
-    Files missing = files;
-    missing.erase(QStringLiteral("3.gif"));
-    expectPayloadRefused(missing);
+    // A seventh card, the sixth renamed to a seventh, the third missing.
+    for (const auto& [gone, added] : {std::pair{"", "7.gif"}, {"6.gif", "7.gif"}, {"3.gif", ""}}) {
+        SCOPED_TRACE(std::string(gone) + " " + added);
+        Files changed = files;
+        changed.erase(QLatin1String(gone));
+        if (*added)
+            changed[QLatin1String(added)] = files.at(QStringLiteral("1.gif"));
+        expectPayloadRefused(changed);
+    }
 }
 
 TEST(Validate, EachCardIsAWhole240GifOfAtMost2MiB) {
@@ -216,10 +212,7 @@ protected:
 
     // The backup holds the complete old Game1 and a manifest that matches it.
     void expectCompleteBackup(const QString& backup, bool installed) const {
-        std::map<QString, QByteArray> copies;
-        for (const auto& [name, bytes] : m_old)
-            copies[name] = bytes;
-        EXPECT_EQ(Game1Installer::snapshot(backup + QStringLiteral("/Game1")), copies);
+        EXPECT_EQ(Game1Installer::snapshot(backup + QStringLiteral("/Game1")), m_old);
         const GameBackup::Report report = GameBackup::verify(backup);
         EXPECT_TRUE(report.intact) << report.problems.join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(report.manifest.files.size(), m_old.size());
@@ -245,6 +238,19 @@ protected:
         }
         EXPECT_EQ(now, old);
         expectCompleteBackup(onlyBackup(), false);
+    }
+
+    QString install(const Game1Installer::Observer& observe) {
+        return Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
+                                       observe);
+    }
+    // An observer that does `act` once the installation reaches `stage`.
+    static Game1Installer::Observer at(Game1Installer::Stage stage, std::function<void()> act) {
+        return [stage, act](const Game1Installer::Progress& now) {
+            if (now.stage == stage)
+                act();
+            return true;
+        };
     }
 
     // A writer that throws at card `failAt` (1-based) after doing `sideEffect`.
@@ -369,8 +375,7 @@ TEST_F(Install, RemovesOnlyTheTemporaryFilesOfAnInterruptedWrite) {
             reported << at.removed;
         return true;
     };
-    const QString backup =
-        Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically, observe);
+    const QString backup = install(observe);
     EXPECT_EQ(reported, QStringList{leftover});
     EXPECT_FALSE(QFileInfo::exists(card(leftover)));
     EXPECT_EQ(Game1Installer::snapshot(game1()), installed());
@@ -401,24 +406,17 @@ TEST_F(Install, ObserverStopsTheInstallationAndItIsRolledBack) {
                 ++cards;
             return cards < stopAt;
         };
-        EXPECT_THROW(Game1Installer::install(m_new, root(), backups(),
-                                             Game1Installer::writeAtomically, observe),
-                     Cancelled);
+        EXPECT_THROW(install(observe), Cancelled);
         EXPECT_EQ(announced, onlyBackup());
         expectRolledBack();
     }
 }
 
 TEST_F(Install, Game1ChangedBetweenSnapshotsTouchesNothing) {
-    const auto progress = [this](const Game1Installer::Progress& at) {
-        if (at.stage == Game1Installer::Stage::backedUp)
-            writeFile(card(QStringLiteral("._1.gif")), "rewritten by the system");
-        return true;
+    const auto rewrite = [this] {
+        writeFile(card(QStringLiteral("._1.gif")), "rewritten by the system");
     };
-    EXPECT_EQ(kindThrown<PackError>([&] {
-                  Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
-                                          progress);
-              }),
+    EXPECT_EQ(kindThrown<PackError>([&] { install(at(Game1Installer::Stage::backedUp, rewrite)); }),
               PackError::sourceChanged);
     expectRolledBack({QStringLiteral("._1.gif")});
     EXPECT_EQ(readFile(card(QStringLiteral("._1.gif"))), QByteArray("rewritten by the system"));
@@ -482,30 +480,21 @@ TEST_F(Install, OtherFileChangedDuringWritePhaseIsRolledBack) {
 
 TEST_F(Install, ReadFailureInUntouchedFileCheckIsRolledBack) {
     // Something replaces the user's note by a folder: reading it back fails.
-    const auto progress = [this](const Game1Installer::Progress& at) {
-        if (at.stage == Game1Installer::Stage::cardsWritten) {
-            QFile::remove(card(QStringLiteral("notes.txt")));
-            makeFolder(card(QStringLiteral("notes.txt")));
-        }
-        return true;
+    const auto replace = [this] {
+        QFile::remove(card(QStringLiteral("notes.txt")));
+        makeFolder(card(QStringLiteral("notes.txt")));
     };
-    EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
-                                         progress),
-                 PlatformError);
+    EXPECT_THROW(install(at(Game1Installer::Stage::cardsWritten, replace)), PlatformError);
     ASSERT_TRUE(QDir(card(QStringLiteral("notes.txt"))).removeRecursively());
     expectRolledBack({QStringLiteral("notes.txt")});
 }
 
 TEST_F(Install, FailingNoteIsRolledBack) {
     // A folder in the note's place makes its atomic write fail at the rename.
-    const auto progress = [this](const Game1Installer::Progress& at) {
-        if (at.stage == Game1Installer::Stage::cardsWritten)
-            makeFolder(onlyBackup() + QStringLiteral("/installed.txt/blocker"));
-        return true;
+    const auto block = [this] {
+        makeFolder(onlyBackup() + QStringLiteral("/installed.txt/blocker"));
     };
-    EXPECT_THROW(Game1Installer::install(m_new, root(), backups(), Game1Installer::writeAtomically,
-                                         progress),
-                 PlatformError);
+    EXPECT_THROW(install(at(Game1Installer::Stage::cardsWritten, block)), PlatformError);
     EXPECT_EQ(Game1Installer::snapshot(game1()), m_old);
     EXPECT_FALSE(QFileInfo(onlyBackup() + QStringLiteral("/installed.txt")).isFile());
     EXPECT_TRUE(GameBackup::verify(onlyBackup()).intact);

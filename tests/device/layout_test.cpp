@@ -21,7 +21,11 @@ namespace {
 
 class Layout : public ::testing::Test {
 protected:
-    QString path(const QString& relative) const { return m_dir.filePath(relative); }
+    QString path(const char* relative) const { return m_dir.filePath(QString::fromUtf8(relative)); }
+    void folders(std::initializer_list<const char*> relatives) const {
+        for (const char* relative : relatives)
+            makeFolder(path(relative));
+    }
     QTemporaryDir m_dir;
 };
 
@@ -37,48 +41,29 @@ template <typename Error, typename Call> void expectKind(Call call, int kind) {
 } // namespace
 
 TEST_F(Layout, Game1FolderFromRootOrItself) {
-    makeDevice(path(QStringLiteral("root")));
-    EXPECT_EQ(Game1Installer::folder(path(QStringLiteral("root"))),
-              path(QStringLiteral("root/Game1")));
-    EXPECT_EQ(Game1Installer::folder(path(QStringLiteral("root/")) + QLatin1Char('/')),
-              path(QStringLiteral("root/Game1")));
+    makeDevice(path("root"));
+    EXPECT_EQ(Game1Installer::folder(path("root")), path("root/Game1"));
+    EXPECT_EQ(Game1Installer::folder(path("root/") + QLatin1Char('/')), path("root/Game1"));
     // A folder named Game1 is taken as it is, with no siblings needed.
-    makeFolder(path(QStringLiteral("lonely/Game1")));
-    EXPECT_EQ(Game1Installer::folder(path(QStringLiteral("lonely/Game1"))),
-              path(QStringLiteral("lonely/Game1")));
+    makeFolder(path("lonely/Game1"));
+    EXPECT_EQ(Game1Installer::folder(path("lonely/Game1")), path("lonely/Game1"));
 }
 
 TEST_F(Layout, Game1FolderRefusals) {
-    const auto refused = [this](const QString& relative) {
-        expectKind<PackError>([&] { Game1Installer::folder(path(relative)); }, PackError::folder);
-    };
-    makeFolder(path(QStringLiteral("lower/game1")));
-    refused(QStringLiteral("lower/game1"));
-
-    makeFolder(path(QStringLiteral("twoGames/Game1")));
-    makeFolder(path(QStringLiteral("twoGames/Game2")));
-    refused(QStringLiteral("twoGames"));
-
-    makeFolder(path(QStringLiteral("fileGame/Game2")));
-    makeFolder(path(QStringLiteral("fileGame/Game3")));
-    writeFile(path(QStringLiteral("fileGame/Game1")), "x");
-    refused(QStringLiteral("fileGame"));
-
-    makeFolder(path(QStringLiteral("elsewhere")));
-    makeFolder(path(QStringLiteral("linked/Game2")));
-    makeFolder(path(QStringLiteral("linked/Game3")));
-    ASSERT_TRUE(
-        QFile::link(path(QStringLiteral("elsewhere")), path(QStringLiteral("linked/Game1"))));
-    refused(QStringLiteral("linked"));
-    refused(QStringLiteral("linked/Game1"));
-
-    makeDevice(path(QStringLiteral("root")));
-    refused(QStringLiteral("root/Game2"));
-    refused(QStringLiteral("root/Photo1"));
+    folders({"lower/game1", "twoGames/Game1", "twoGames/Game2", "fileGame/Game2", "fileGame/Game3",
+             "elsewhere", "linked/Game2", "linked/Game3"});
+    writeFile(path("fileGame/Game1"), "x");
+    ASSERT_TRUE(QFile::link(path("elsewhere"), path("linked/Game1")));
+    makeDevice(path("root"));
+    for (const char* refused : {"lower/game1", "twoGames", "fileGame", "linked", "linked/Game1",
+                                "root/Game2", "root/Photo1"}) {
+        SCOPED_TRACE(refused);
+        expectKind<PackError>([&] { Game1Installer::folder(path(refused)); }, PackError::folder);
+    }
 }
 
 TEST_F(Layout, PhotoFolderChoices) {
-    const QString root = path(QStringLiteral("root"));
+    const QString root = path("root");
     makeDevice(root);
     EXPECT_EQ(DeviceLayout::photoFolder(root, QStringLiteral("Photo3")),
               root + QStringLiteral("/Photo3"));
@@ -91,24 +76,22 @@ TEST_F(Layout, PhotoFolderChoices) {
                                MediaError::invalidFolder);
     };
     // An unknown album name is refused before the folder is looked at (it does not even exist).
-    refused(path(QStringLiteral("missing")), QStringLiteral("Photo4"));
+    refused(path("missing"), QStringLiteral("Photo4"));
     refused(root + QStringLiteral("/Photo1"), QStringLiteral("photo1"));
     refused(root + QStringLiteral("/Game1"), QStringLiteral("Photo1"));
 
-    makeFolder(path(QStringLiteral("fileAlbum/Photo2")));
-    makeFolder(path(QStringLiteral("fileAlbum/Photo3")));
-    writeFile(path(QStringLiteral("fileAlbum/Photo1")), "x");
-    refused(path(QStringLiteral("fileAlbum")), QStringLiteral("Photo1"));
-    EXPECT_THROW(
-        DeviceLayout::photoFolder(path(QStringLiteral("gone/Photo1")), QStringLiteral("Photo1")),
-        PlatformError);
+    folders({"fileAlbum/Photo2", "fileAlbum/Photo3"});
+    writeFile(path("fileAlbum/Photo1"), "x");
+    refused(path("fileAlbum"), QStringLiteral("Photo1"));
+    EXPECT_THROW(DeviceLayout::photoFolder(path("gone/Photo1"), QStringLiteral("Photo1")),
+                 PlatformError);
 }
 
 TEST_F(Layout, RootIsRememberedOnlyWhenAllSixFoldersExist) {
-    Settings settings(path(QStringLiteral("settings.ini")));
-    const QString full = path(QStringLiteral("full"));
+    Settings settings(path("settings.ini"));
+    const QString full = path("full");
     makeDevice(full);
-    const QString partial = path(QStringLiteral("partial"));
+    const QString partial = path("partial");
     for (const char* name : {"Photo1", "Photo2", "Photo3", "Game1", "Game2"})
         makeFolder(partial + QLatin1Char('/') + QLatin1String(name));
 
@@ -121,12 +104,11 @@ TEST_F(Layout, RootIsRememberedOnlyWhenAllSixFoldersExist) {
 
     ToviConnectionStore::rememberRoot(full, "first", settings);
     ToviConnectionStore::rememberRoot(full, "second", settings);
-    EXPECT_EQ(Settings(path(QStringLiteral("settings.ini"))).bytes(Settings::rootPermission),
-              QByteArray("second"));
+    EXPECT_EQ(Settings(path("settings.ini")).bytes(Settings::rootPermission), QByteArray("second"));
 }
 
 TEST_F(Layout, SettingsPersistUnderTheirKeys) {
-    const QString file = path(QStringLiteral("conf/ToviStudio.ini"));
+    const QString file = path("conf/ToviStudio.ini");
     {
         Settings settings(file);
         EXPECT_EQ(settings.string(Settings::album, QStringLiteral("Photo1")),
@@ -149,7 +131,7 @@ TEST_F(Layout, SettingsPersistUnderTheirKeys) {
 }
 
 TEST_F(Layout, BookmarkOfLocalFolder) {
-    const QString folder = path(QStringLiteral("NO NAME"));
+    const QString folder = path("NO NAME");
     makeFolder(folder);
     const QByteArray bookmark = Bookmark::make(folder);
     Bookmark::Resolved resolved = Bookmark::resolve(bookmark);
@@ -157,12 +139,12 @@ TEST_F(Layout, BookmarkOfLocalFolder) {
     EXPECT_EQ(resolved.path, folder);
 
     // Another folder now stands at the path: stale, and the connection store ignores it.
-    ASSERT_TRUE(QDir().rename(folder, path(QStringLiteral("old"))));
+    ASSERT_TRUE(QDir().rename(folder, path("old")));
     makeFolder(folder);
     resolved = Bookmark::resolve(bookmark);
     EXPECT_EQ(resolved.status, Bookmark::Status::stale);
     EXPECT_EQ(resolved.path, folder);
-    Settings settings(path(QStringLiteral("settings.ini")));
+    Settings settings(path("settings.ini"));
     settings.setBytes(Settings::rootPermission, bookmark);
     EXPECT_FALSE(ToviConnectionStore::resolve(settings, Settings::rootPermission));
     EXPECT_EQ(settings.bytes(Settings::rootPermission), bookmark);
@@ -172,8 +154,8 @@ TEST_F(Layout, BookmarkOfLocalFolder) {
     EXPECT_EQ(Bookmark::resolve("garbage").status, Bookmark::Status::unresolvable);
     EXPECT_EQ(Bookmark::resolve(bookmark.left(bookmark.size() / 2)).status,
               Bookmark::Status::unresolvable);
-    EXPECT_THROW(Bookmark::make(path(QStringLiteral("missing"))), PlatformError);
+    EXPECT_THROW(Bookmark::make(path("missing")), PlatformError);
 
-    ASSERT_TRUE(QDir().rename(path(QStringLiteral("old")), folder));
+    ASSERT_TRUE(QDir().rename(path("old"), folder));
     EXPECT_EQ(ToviConnectionStore::resolve(bookmark), std::optional<QString>(folder));
 }

@@ -5,6 +5,7 @@
 #include "packs/own_pack_library.h"
 #include "packs/own_pack_store.h"
 #include "packs/packs_model.h"
+#include "support/device_fixtures.h"
 #include "support/fat_volume.h"
 #include "support/gif_builder.h"
 #include "support/model_home.h"
@@ -206,22 +207,6 @@ protected:
             gifs.push_back(readFile(file));
         return gifs;
     }
-    // Everything in the working folder, hidden files included.
-    QStringList everything() const {
-        QStringList found;
-        for (const QFileInfo& item : QDir(m_home.library())
-                                         .entryInfoList(QDir::AllEntries | QDir::Hidden |
-                                                        QDir::NoDotAndDotDot | QDir::System))
-            found << item.fileName() +
-                         (item.isDir() ? QLatin1Char('/') +
-                                             QDir(item.filePath())
-                                                 .entryList(QDir::AllEntries | QDir::Hidden |
-                                                            QDir::NoDotAndDotDot | QDir::System)
-                                                 .join(QLatin1Char(','))
-                                       : QString());
-        return found;
-    }
-
     ModelHome m_home;
     QTemporaryDir m_dir;
 };
@@ -330,6 +315,10 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
          OwnPackError::newerFormat},
         {"a missing picture", [](std::vector<ZipEntry>& entries) { entries.pop_back(); },
          OwnPackError::missingPicture},
+        {"no ZIP at all",
+         {},
+         OwnPackError::notPackFile,
+         [](const QString& file) { atomicWrite(file, "PK\3\4 not really"); }},
     };
     const QString file = m_dir.filePath(QStringLiteral("from a stranger.tovipack"));
     for (const Hostile& hostile : table) {
@@ -347,16 +336,9 @@ TEST_F(OwnPacks, EveryHostileFileIsRefusedWithItsOwnMessageAndNothingWritten) {
                 << hostile.what << ": " << error.message().toStdString();
         }
         // Only the store's folder is there, empty: the temporary folder went with the failure.
-        EXPECT_EQ(everything(), QStringList{QStringLiteral("OwnPacks/")}) << hostile.what;
+        EXPECT_EQ(tree(m_home.library()), (std::map<QString, QByteArray>{{"OwnPacks/", {}}}))
+            << hostile.what;
     }
-    atomicWrite(file, "PK\3\4 not really");
-    try {
-        OwnPackStore::importFile(file, {});
-        ADD_FAILURE() << "a file that is no ZIP was imported";
-    } catch (const OwnPackError& error) {
-        EXPECT_EQ(error.kind(), OwnPackError::notPackFile);
-    }
-
     // The same file, untouched, is a pack.
     writeZip(file, goodPack());
     const OwnPack pack = OwnPackStore::importFile(file, {});
@@ -442,10 +424,8 @@ TEST_F(OwnPacks, EveryHonestZipImportsTheSameSixCards) {
 }
 
 TEST_F(OwnPacks, SavedSharedAndImportedElsewhereTheSixCardsStayTheSame) {
-    QImage photo(1234, 777, QImage::Format_RGB32);
-    photo.fill(QColor(30, 140, 90));
-    const QString user = m_dir.filePath(QStringLiteral("holiday.jpg"));
-    ASSERT_TRUE(photo.save(user, "JPG", 97));
+    const QString user =
+        savePicture(m_dir.filePath(QStringLiteral("holiday.jpg")), {1234, 777}, {30, 140, 90});
     const QString file = m_dir.filePath(QStringLiteral("Wakacje.tovipack"));
     std::vector<QByteArray> gifs;
     {

@@ -415,10 +415,7 @@ TEST_F(Packs, AMissingCollectionLeavesTheEditorEmpty) {
 }
 
 TEST_F(Packs, FactoryRestoreOnARealFatVolumeThatStopsAnswering) {
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    FatVolume volume(4096);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 4096);
     const Game1Installer::Files before = cardSet(3);
     makeDevice(volume.root(), before);
     PacksModel model(m_home.settings());

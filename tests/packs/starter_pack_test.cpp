@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace tovi;
@@ -44,6 +45,17 @@ protected:
             array.append(pack(QStringLiteral("p%1").arg(i)).toJson());
         return array;
     }
+    // Ten packs, with the list under `key` of pack `index` changed by `how`.
+    static QJsonArray changed(int index, const char* key,
+                              const std::function<void(QJsonArray&)>& how) {
+        QJsonArray array = packs(10);
+        QJsonObject object = array[index].toObject();
+        QJsonArray list = object[QLatin1String(key)].toArray();
+        how(list);
+        object[QLatin1String(key)] = list;
+        array[index] = object;
+        return array;
+    }
     PackError::Kind loadFailure() {
         try {
             StarterPack::load(bundle);
@@ -58,13 +70,9 @@ protected:
 } // namespace
 
 TEST_F(Collection, LoadsTenValidPacksInFileOrder) {
-    QJsonArray array = packs(10);
-    QJsonObject first = array[0].toObject();
-    QJsonArray cards = first[QStringLiteral("cards")].toArray();
-    cards[0] = QJsonArray{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("extra")};
-    first[QStringLiteral("cards")] = cards;
-    array[0] = first;
-    write(array);
+    write(changed(0, "cards", [](QJsonArray& cards) {
+        cards[0] = QJsonArray{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("extra")};
+    }));
     const auto loaded = StarterPack::load(bundle);
     ASSERT_EQ(loaded.size(), 10u);
     EXPECT_EQ(loaded[3].id, QStringLiteral("p3"));
@@ -74,32 +82,21 @@ TEST_F(Collection, LoadsTenValidPacksInFileOrder) {
 
 TEST_F(Collection, RejectsTheWholeCollectionForOneBadPack) {
     EXPECT_EQ(loadFailure(), PackError::missingResource) << "no file at all";
-    for (int count : {9, 11}) {
-        write(packs(count));
-        EXPECT_EQ(loadFailure(), PackError::missingResource) << count;
-    }
     QJsonArray duplicate = packs(10);
     duplicate[7] = duplicate[2];
-    write(duplicate);
-    EXPECT_EQ(loadFailure(), PackError::missingResource);
-
-    QJsonArray shortCard = packs(10);
-    QJsonObject object = shortCard[4].toObject();
-    QJsonArray cards = object[QStringLiteral("cards")].toArray();
-    cards[5] = QJsonArray{QStringLiteral("only a title")};
-    object[QStringLiteral("cards")] = cards;
-    shortCard[4] = object;
-    write(shortCard);
-    EXPECT_EQ(loadFailure(), PackError::missingResource);
-
-    QJsonArray fiveMeanings = packs(10);
-    object = fiveMeanings[1].toObject();
-    QJsonArray meanings = object[QStringLiteral("meanings")].toArray();
-    meanings.removeLast();
-    object[QStringLiteral("meanings")] = meanings;
-    fiveMeanings[1] = object;
-    write(fiveMeanings);
-    EXPECT_EQ(loadFailure(), PackError::missingResource);
+    const std::pair<const char*, QJsonArray> bad[] = {
+        {"nine", packs(9)},
+        {"eleven", packs(11)},
+        {"one id twice", duplicate},
+        {"a card with a title only",
+         changed(4, "cards",
+                 [](QJsonArray& cards) { cards[5] = QJsonArray{QStringLiteral("a title")}; })},
+        {"five meanings",
+         changed(1, "meanings", [](QJsonArray& meanings) { meanings.removeLast(); })}};
+    for (const auto& [what, json] : bad) {
+        write(json);
+        EXPECT_EQ(loadFailure(), PackError::missingResource) << what;
+    }
 }
 
 TEST_F(Collection, MalformedJsonIsADecodingError) {

@@ -233,6 +233,12 @@ void change(StudioModel& model, const std::function<void(ExportOptions&)>& how) 
     model.setOptions(options);
 }
 
+// The start moved, as by its slider.
+void startAt(StudioModel& model, double seconds) {
+    change(model, [seconds](ExportOptions& o) { o.start = seconds; });
+    model.refreshPreview();
+}
+
 // A still preview alone: a fragment that plays decodes its start frame for the preview itself.
 void jpegOnly(StudioModel& model) {
     change(model, [](ExportOptions& o) { o.format = OutputFormat::jpg; });
@@ -249,10 +255,7 @@ TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
 
     // A slider dragged from 0 to 1 s in steps 20 ms apart.
     for (int step = 1; step <= 10; ++step) {
-        ExportOptions options = model.options();
-        options.start = step * 0.1;
-        model.setOptions(options);
-        model.refreshPreview();
+        startAt(model, step * 0.1);
         spin(20);
     }
     EXPECT_EQ(previews.count(), 0);
@@ -268,14 +271,9 @@ TEST_F(Studio, StartChangesDecodeOnceAfterTheyStopAndStaleDecodesNeverShow) {
     // A decode that was overtaken by a newer change never publishes.
     {
         PoolGate gate;
-        ExportOptions options = model.options();
-        options.start = 0;
-        model.setOptions(options);
-        model.refreshPreview();
+        startAt(model, 0);
         spin(StudioModel::previewDebounceMs + 30); // the decode of 0 s waits in the pool
-        options.start = 1.0;
-        model.setOptions(options);
-        model.refreshPreview(); // the cached frame again: shown at once
+        startAt(model, 1.0);                       // the cached frame again: shown at once
         EXPECT_EQ(previews.count(), 3);
     }
     waitForWork();
@@ -297,13 +295,11 @@ TEST_F(Studio, ThePreviewEndsOnTheFrameTheExportStartsWith) {
     // Into the first group, on within it, on past a key frame, back within a group, back.
     for (const double start : {0.6, 0.8, 1.6, 1.4, 0.4}) {
         shown.clear();
-        ExportOptions options = model.options();
-        options.start = start;
-        model.setOptions(options);
-        model.refreshPreview();
+        startAt(model, start);
         spin(StudioModel::previewDebounceMs + 30);
         waitForWork();
         spin(50);
+        ExportOptions options = model.options();
         options.length = 0.2;
         const QImage first = QImage::fromData(MediaProcessor::exportMedia(*model.media(), options));
         ASSERT_FALSE(shown.isEmpty()) << start;
@@ -750,10 +746,7 @@ TEST_F(Studio, RefusedDestinationsAndMissingDevicesAreReportedAndKeepTheLocalFil
     EXPECT_FALSE(model.output().isEmpty());
 
     // A Tovi with no room left is told as one, by its kind, so the window can offer to make room.
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    FatVolume volume(1024);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 1024);
     makeDevice(volume.root());
     fillUp(volume.root() + QStringLiteral("/Photo3/filler"));
     model.clearError();
@@ -789,13 +782,18 @@ TEST_F(Studio, StartUpRestoresTheAlbumAndOnlyAFreshDestination) {
     EXPECT_EQ(m_home.settings().bytes(Settings::destination), stored);
 }
 
+// Older than the start-up cleanup spares.
+void age(const QString& path) {
+    const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimes(QFile::encodeName(path).constData(), times);
+}
+
 TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
     const QString library = WorkingFolder::path();
     const auto old = [&](const QString& name) {
         const QString path = QDir(library).filePath(name);
         writeFile(path, "x");
-        const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
-        ::utimes(QFile::encodeName(path).constData(), times);
+        age(path);
         return path;
     };
     const QString abandoned = old(QStringLiteral("0A1B2C3D-0000-4000-8000-00000000000A.mov"));
@@ -815,19 +813,15 @@ TEST_F(Studio, StartUpRemovesOnlyAbandonedMediaCopies) {
     ASSERT_EQ(::flock(other.handle(), LOCK_SH), 0);
 
     StudioModel model(m_home.settings());
-    EXPECT_FALSE(QFileInfo::exists(abandoned));
-    EXPECT_FALSE(QFileInfo::exists(bare));
-    EXPECT_TRUE(QFileInfo::exists(exported));
-    EXPECT_TRUE(QFileInfo::exists(foreign));
-    EXPECT_TRUE(QFileInfo::exists(held));
-    EXPECT_TRUE(QFileInfo::exists(young));
-    EXPECT_TRUE(QFileInfo::exists(QDir(library).filePath(QStringLiteral("Packs/edits.json"))));
+    for (const QString& path : {abandoned, bare})
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    for (const QString& path : {exported, foreign, held, young, library + "/Packs/edits.json"})
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
 
     // A model's own current copy is held the same way while it lives.
     import(model, photo(100, 100));
     const QString current = model.media()->url.toLocalFile();
-    const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
-    ::utimes(QFile::encodeName(current).constData(), times);
+    age(current);
     StudioModel second(m_home.settings());
     EXPECT_TRUE(QFileInfo::exists(current));
 }
@@ -882,8 +876,7 @@ TEST_F(Studio, TheWorkComesBackAfterAQuitAndAfterACrash) {
     model->setOptions(last);
     model.reset();
     // Old enough for the start-up cleanup, which must leave the saved work's copy alone.
-    const struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
-    ::utimes(QFile::encodeName(copy).constData(), times);
+    age(copy);
     waitForWork();
 
     {
@@ -1129,10 +1122,7 @@ TEST_F(Row, AToviThatStopsAnsweringMidRowCanBeGivenUp) {
 }
 
 TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    FatVolume volume(1024);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 1024);
     const QString root = volume.root();
     makeDevice(root);
     const QString album = root + QStringLiteral("/Photo1");

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <gtest/gtest.h>
 
 namespace tovi::test {
 
@@ -22,6 +23,13 @@ CliResult runTovi(const QStringList& arguments, const QString& dataHome) {
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+CliResult runToviOk(const QStringList& arguments, const QString& dataHome) {
+    CliResult result = runTovi(arguments, dataHome);
+    EXPECT_EQ(result.status, 0) << "tovi " << arguments.join(u' ').toStdString() << ": "
+                                << result.err.toStdString();
     return result;
 }
 

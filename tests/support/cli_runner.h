@@ -24,5 +24,7 @@ template <typename... Words> QStringList args(const Words&... words) {
 
 // Runs the `tovi` command-line tool, with `dataHome` as its XDG data folder when given.
 CliResult runTovi(const QStringList& arguments, const QString& dataHome = {});
+// The same, as a failure of the test unless it ends with status 0.
+CliResult runToviOk(const QStringList& arguments, const QString& dataHome = {});
 
 } // namespace tovi::test

@@ -70,3 +70,10 @@ private:
 };
 
 } // namespace tovi::test
+
+// Skips the test where this machine cannot mount one; otherwise `volume`, mounted.
+#define TOVI_FAT_VOLUME(volume, kilobytes)                                                         \
+    if (const QString why = ::tovi::test::FatVolume::unavailable(); !why.isEmpty())                \
+        GTEST_SKIP() << why.toStdString();                                                         \
+    ::tovi::test::FatVolume volume(kilobytes);                                                     \
+    ASSERT_TRUE((volume).error().isEmpty()) << (volume).error().toStdString()

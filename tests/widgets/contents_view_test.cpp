@@ -1,4 +1,3 @@
-#include "app/atomic_write.h"
 #include "device/contents_view.h"
 #include "shell/controls.h"
 #include "support/device_fixtures.h"

@@ -83,22 +83,46 @@ template <typename T> T* withText(QWidget* root, const QString& text) {
     return nullptr;
 }
 
-TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
-        GTEST_SKIP() << "needs a real X server (the end_to_end test runs this under xvfb-run)";
+// The window shown on the X server, and a Tovi folder beside it.
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+            GTEST_SKIP() << "needs a real X server (the end_to_end test runs this under xvfb-run)";
+        home.settings().setInteger(Settings::tutorialVersion, 1);
+        window.emplace(home.settings());
+        window->resize(1180, 850);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*window));
+    }
+    // Connects the open sheet to the device and presses `send` until the write is verified.
+    void sendWith(ToviTransferSheet* sheet, const QString& send) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        sheet->setFolderChooser([&] { return std::optional(device); });
+        QAbstractButton* connect = withText<QAbstractButton>(sheet, QStringLiteral("Połącz Tovi"));
+        ASSERT_NE(connect, nullptr);
+        QTest::mouseClick(connect, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return sheet->ready(); }));
+        QAbstractButton* button = withText<QAbstractButton>(sheet, send);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil(
+            [&] { return withText<QLabel>(sheet, QStringLiteral("Zapis zweryfikowany")); },
+            120000));
+        EXPECT_TRUE(sheet->complete());
+    }
+
     ModelHome home;
     QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("NO NAME"));
+    std::optional<StudioRootView> window;
+};
+
+TEST_F(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     const QString video = clip(dir);
     ASSERT_FALSE(video.isEmpty()) << "cannot make the clip (ffmpeg, mate-backgrounds)";
-    const QString device = dir.filePath(QStringLiteral("NO NAME"));
     makeDevice(device);
-    home.settings().setInteger(Settings::tutorialVersion, 1);
-
-    StudioRootView window(home.settings());
-    window.resize(1180, 850);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    StudioView* studio = window.studioView();
+    StudioView* studio = window->studioView();
 
     // Material → Pliki, with the file dialog answered by the clip.
     studio->setFileChooser([&] { return std::optional(video); });
@@ -107,13 +131,13 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     auto* material = studio->workspace()->bubble()->findChild<MaterialPanel*>();
     ASSERT_NE(material, nullptr);
     QTest::mouseClick(material->filesRow(), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return window.studio().media() && !window.studio().busy(); }));
-    EXPECT_TRUE(window.studio().media()->video);
+    ASSERT_TRUE(waitUntil([&] { return window->studio().media() && !window->studio().busy(); }));
+    EXPECT_TRUE(window->studio().media()->video);
 
     // The clip plays on the display; its ▶II key, clicked or with Space, pauses and resumes it.
     QWidget* display = studio->preview()->pointerView();
     ASSERT_TRUE(waitUntil([&] { return display->isVisible(); }));
-    const FragmentPlayback& playback = window.studio().playback();
+    const FragmentPlayback& playback = window->studio().playback();
     ASSERT_TRUE(waitUntil([&] { return playback.framesReady() == playback.frameCount(); }));
     EXPECT_TRUE(moving(display));
     QAbstractButton* play = studio->preview()->playButton();
@@ -131,69 +155,47 @@ TEST(EndToEnd, AClipBecomesAVerifiedFileInTheAlbum) {
     for (int step = 1; step <= 5; ++step)
         QTest::mouseMove(display, centre - QPoint(8 * step, 0), 10);
     QTest::mouseRelease(display, Qt::LeftButton, {}, centre - QPoint(40, 0));
-    EXPECT_GT(window.studio().options().crop.x, 0.05);
+    EXPECT_GT(window->studio().options().crop.x, 0.05);
 
     // Send: the sheet, the device folder, the verified write.
     QTest::mouseClick(studio->sendBar()->button(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return studio->transferSheet() != nullptr; }));
     ToviTransferSheet* sheet = studio->transferSheet();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
-    sheet->setFolderChooser([&] { return std::optional(device); });
-    QAbstractButton* connect = withText<QAbstractButton>(sheet, QStringLiteral("Połącz Tovi"));
-    ASSERT_NE(connect, nullptr);
-    QTest::mouseClick(connect, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return sheet->ready(); }));
-    QAbstractButton* send = withText<QAbstractButton>(sheet, QStringLiteral("Wyślij grafikę"));
-    ASSERT_NE(send, nullptr);
-    QTest::mouseClick(send, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil(
-        [&] { return withText<QLabel>(sheet, QStringLiteral("Zapis zweryfikowany")); }, 120000));
-    EXPECT_TRUE(sheet->complete());
+    ASSERT_NO_FATAL_FAILURE(sendWith(sheet, QStringLiteral("Wyślij grafikę")));
 
     const QStringList saved = QDir(device + QStringLiteral("/Photo1")).entryList(QDir::Files);
     ASSERT_EQ(saved.size(), 1);
     EXPECT_TRUE(saved[0].startsWith(QStringLiteral("tovi-")) &&
                 saved[0].endsWith(QStringLiteral(".gif")));
-    EXPECT_EQ(readFile(device + QStringLiteral("/Photo1/") + saved[0]), window.studio().output());
+    EXPECT_EQ(readFile(device + QStringLiteral("/Photo1/") + saved[0]), window->studio().output());
     sheet->close();
 
     // A photograph stands still.
     studio->importFile(
         savePicture(dir.filePath(QStringLiteral("photo.png")), {1200, 800}, Qt::darkCyan));
-    ASSERT_TRUE(waitUntil([&] { return !window.studio().media()->video; }));
+    ASSERT_TRUE(waitUntil([&] { return !window->studio().media()->video; }));
     settle();
     EXPECT_FALSE(play->isVisible());
     EXPECT_FALSE(moving(display));
     waitForWork();
 }
 
-TEST(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
-        GTEST_SKIP() << "needs a real X server (the end_to_end test runs this under xvfb-run)";
-    ModelHome home;
-    QTemporaryDir dir;
-    const QString device = dir.filePath(QStringLiteral("NO NAME"));
+TEST_F(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
     makeDevice(device, cardSet(5));
-    home.settings().setInteger(Settings::tutorialVersion, 1);
-
-    StudioRootView window(home.settings());
-    window.resize(1180, 850);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.modeSwitch()->segment(1), Qt::LeftButton);
-    ASSERT_EQ(window.mode(), StudioMode::cards);
-    PacksView* screen = window.packsView();
+    QTest::mouseClick(window->modeSwitch()->segment(1), Qt::LeftButton);
+    ASSERT_EQ(window->mode(), StudioMode::cards);
+    PacksView* screen = window->packsView();
 
     // The collection: another pack, its third card.
     QTest::mouseClick(screen->workspace()->collectionButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return window.collectionSheet() != nullptr; }));
-    auto* collection = static_cast<StudioCollectionView*>(window.collectionSheet());
+    ASSERT_TRUE(waitUntil([&] { return window->collectionSheet() != nullptr; }));
+    auto* collection = static_cast<StudioCollectionView*>(window->collectionSheet());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(collection));
     collection->picker()->setCurrentIndex(collection->picker()->findData(QStringLiteral("walk")));
     QTest::mouseClick(collection->cardButtons().at(2), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return window.collectionSheet() == nullptr; }));
-    EXPECT_EQ(window.packs().selectedID(), QStringLiteral("walk"));
-    EXPECT_EQ(window.packs().slot(), 2);
+    ASSERT_TRUE(waitUntil([&] { return window->collectionSheet() == nullptr; }));
+    EXPECT_EQ(window->packs().selectedID(), QStringLiteral("walk"));
+    EXPECT_EQ(window->packs().slot(), 2);
 
     // A caption of the card's own.
     QTest::mouseClick(screen->workspace()->toolButtons()->button(EditorTool::caption),
@@ -206,31 +208,18 @@ TEST(EndToEnd, APackBecomesAnInstalledSetWithABackup) {
     title->setFocus();
     title->selectAll();
     QTest::keyClicks(title, QStringLiteral("Spacer nad rzeka"));
-    EXPECT_EQ(window.packs().edit().title, QStringLiteral("Spacer nad rzeka"));
+    EXPECT_EQ(window->packs().edit().title, QStringLiteral("Spacer nad rzeka"));
 
     // Send the set: the sheet, the device, the verified installation with its backup.
     QTest::mouseClick(screen->sendBar()->button(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return screen->transferSheet() != nullptr; }));
     ToviTransferSheet* sheet = screen->transferSheet();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
-    sheet->setFolderChooser([&] { return std::optional(device); });
-    QAbstractButton* connect = withText<QAbstractButton>(sheet, QStringLiteral("Połącz Tovi"));
-    ASSERT_NE(connect, nullptr);
-    QTest::mouseClick(connect, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return sheet->ready(); }));
-    QAbstractButton* send =
-        withText<QAbstractButton>(sheet, QStringLiteral("Zachowaj kopię i wyślij zestaw"));
-    ASSERT_NE(send, nullptr);
-    QTest::mouseClick(send, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil(
-        [&] { return withText<QLabel>(sheet, QStringLiteral("Zapis zweryfikowany")) != nullptr; },
-        120000));
-    EXPECT_TRUE(sheet->complete());
+    ASSERT_NO_FATAL_FAILURE(sendWith(sheet, QStringLiteral("Zachowaj kopię i wyślij zestaw")));
     // The installer's own tests prove the files; here only that the edited set arrived.
-    ASSERT_EQ(window.packs().exported().size(), 6);
+    ASSERT_EQ(window->packs().exported().size(), 6);
     EXPECT_EQ(readFile(device + QStringLiteral("/Game1/3.gif")),
-              readFile(window.packs().exported()[2]));
-    EXPECT_TRUE(QFileInfo::exists(window.packs().lastBackup() + QStringLiteral("/manifest.json")));
+              readFile(window->packs().exported()[2]));
+    EXPECT_TRUE(QFileInfo::exists(window->packs().lastBackup() + QStringLiteral("/manifest.json")));
     EXPECT_NE(withText<QAbstractButton>(sheet, QStringLiteral("Otwórz kopię poprzedniego zestawu")),
               nullptr);
     sheet->close();

@@ -34,18 +34,18 @@ namespace {
 struct Chosen {
     QString pack;
     int slot = -1;
+    // What the sheet calls with the card taken.
+    auto taker() {
+        return [this](const StarterPack& chosen, int card) { *this = {chosen.id, card}; };
+    }
 };
 
 TEST(Collection, ArtworkModePicksOneCard) {
     ModelHome home;
     PacksModel model(home.settings());
     Chosen chosen;
-    StudioCollectionView view(
-        model.packs(), StudioMode::artwork,
-        [&](const StarterPack& pack, int slot) {
-            chosen = {pack.id, slot};
-        },
-        QStringLiteral("party"));
+    StudioCollectionView view(model.packs(), StudioMode::artwork, chosen.taker(),
+                              QStringLiteral("party"));
     view.show();
     EXPECT_EQ(view.pack()->id, QStringLiteral("party"));
     EXPECT_EQ(view.picker()->currentData().toString(), QStringLiteral("party"));
@@ -91,12 +91,8 @@ TEST(Collection, CardsModeOffersTheWholeSetAndAnEmptyCollectionOnlyThePicker) {
     ModelHome home;
     PacksModel model(home.settings());
     Chosen chosen;
-    StudioCollectionView view(
-        model.packs(), StudioMode::cards,
-        [&](const StarterPack& pack, int slot) {
-            chosen = {pack.id, slot};
-        },
-        QStringLiteral("none"));
+    StudioCollectionView view(model.packs(), StudioMode::cards, chosen.taker(),
+                              QStringLiteral("none"));
     view.show();
     EXPECT_EQ(view.pack()->id, model.packs().front().id); // an unknown id shows the first
     ASSERT_NE(view.wholeSetButton(), nullptr);

@@ -9,7 +9,6 @@
 
 #include <QTest>
 #include <gtest/gtest.h>
-#include <utility>
 
 using namespace tovi;
 using tovi::test::FatVolume;
@@ -18,11 +17,8 @@ namespace {
 
 // The Tovi, remembered once, unplugged; the sheet opened; the Tovi plugged in and pulled out.
 TEST(SheetFollowsMounts, TakesTheToviWhenMountedAndLetsGoWhenUnmounted) {
-    if (const QString why = FatVolume::unavailable(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     test::ModelHome home;
-    FatVolume volume(4096);
-    ASSERT_TRUE(volume.error().isEmpty()) << volume.error().toStdString();
+    TOVI_FAT_VOLUME(volume, 4096);
     const QString root = volume.root();
     test::makeDevice(root);
     home.settings().setBytes(Settings::rootPermission, Bookmark::make(root));

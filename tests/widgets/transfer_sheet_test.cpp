@@ -114,6 +114,10 @@ protected:
             },
             20000);
     }
+    QWidget* part(const char* name) const {
+        return sheet->findChild<QWidget*>(QString::fromLatin1(name));
+    }
+    QString symbol() const { return part("picture")->property("symbol").toString(); }
     QPushButton* mainButton() const {
         return sheet->findChild<QPushButton*>(QStringLiteral("mainButton"));
     }
@@ -202,8 +206,8 @@ TEST_F(TransferSheet, EachKindSaysWhatEachStateNeeds) {
         // Only the factory restore has no file to save instead.
         EXPECT_EQ(shows(saveFile), row.kind != Kind::factory);
         EXPECT_EQ(mainButton()->text(), connectLabel);
-        EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
-        EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"),
+        EXPECT_FALSE(part("errorLine")->isVisible());
+        EXPECT_EQ(symbol(),
                   row.kind == Kind::factory ? QStringLiteral("dice") : QStringLiteral("photo"));
         for (const QString& text : allTexts())
             EXPECT_FALSE(text.contains(QStringLiteral("Finder"))) << text.toStdString();
@@ -237,10 +241,9 @@ TEST_F(TransferSheet, EachKindSaysWhatEachStateNeeds) {
     expectShown({QStringLiteral("Jest na Twoim Tovi.")}, false);
     // A picture from the opener replaces the symbol, except for the factory set.
     open(Kind::cards).setPreview(QImage(600, 600, QImage::Format_RGB32));
-    EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"), QString());
+    EXPECT_EQ(symbol(), QString());
     open(Kind::factory).setPreview(QImage(600, 600, QImage::Format_RGB32));
-    EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("picture"))->property("symbol"),
-              QStringLiteral("dice"));
+    EXPECT_EQ(symbol(), QStringLiteral("dice"));
 
     // The six-card set takes Game1 itself, but never another game or an album folder.
     EXPECT_TRUE(open(Kind::cards, root + QStringLiteral("/Game1")).ready());
@@ -278,7 +281,7 @@ TEST_F(TransferSheet, AlbumFolderShowsItsAlbumAndTheRootOffersTheChoice) {
     EXPECT_TRUE(button(QStringLiteral("Album 3"))->isChecked());
     EXPECT_FALSE(button(QStringLiteral("Album 2"))->isChecked());
     // The three are read as one group and the sheet keeps its size where the screen holds it.
-    const auto* choice = sheet->findChild<QWidget*>(QStringLiteral("albumChoice"));
+    const auto* choice = part("albumChoice");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(choice))->role(),
               QAccessible::Grouping);
     EXPECT_EQ(sheet->size(), QSize(520, 640));
@@ -340,7 +343,7 @@ TEST_F(TransferSheet, BusyShowsProgressInsteadOfTheButtons) {
     EXPECT_EQ(log.last(), QStringLiteral("export"));
     sheet->setBusy(true);
     EXPECT_TRUE(label(QStringLiteral("Przygotowuję pliki…")));
-    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("spinner"))->isVisible());
+    EXPECT_TRUE(part("spinner")->isVisible());
     sheet->setProgress(5, 12);
     EXPECT_FALSE(bar->isVisibleTo(sheet.get()));
     EXPECT_FALSE(label(QStringLiteral("5 z 12 klatek")));
@@ -396,23 +399,23 @@ TEST_F(TransferSheet, CompletedSendEjectsTheDriveThroughUDisks2) {
         MountTable::parse(test::mountinfoLine(root, test::FakeUDisks::device));
     const QString eject = QStringLiteral("Wysuń dysk");
     const QString ejected = QStringLiteral("Można bezpiecznie odłączyć Tovi.");
+    const auto sent = [&](Kind kind, const QString& folder) {
+        open(kind, folder);
+        sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
+        EXPECT_FALSE(shows(eject)); // only once the result is on the device
+        completeSend();
+        return settles();
+    };
     // The bus answers, but nobody there is UDisks2: nothing to eject with.
-    open(Kind::artwork, root);
-    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
-    completeSend();
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(sent(Kind::artwork, root));
     EXPECT_EQ(sheet->ejectState(), EjectState::none);
     EXPECT_FALSE(shows(eject));
-    EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("ejectRow"))->isVisibleTo(sheet.get()));
+    EXPECT_FALSE(part("ejectRow")->isVisibleTo(sheet.get()));
     EXPECT_TRUE(label(QStringLiteral("Zakończ połączenie z dyskiem w menedżerze plików.")));
 
     std::optional<test::FakeUDisks> fake(std::in_place, bus);
     ASSERT_TRUE(fake->registered());
-    open(Kind::artwork, root);
-    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
-    EXPECT_FALSE(shows(eject)); // only once the result is on the device
-    completeSend();
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(sent(Kind::artwork, root));
     EXPECT_EQ(sheet->ejectState(), EjectState::offered);
     EXPECT_TRUE(fake->calls().isEmpty());
 
@@ -420,31 +423,28 @@ TEST_F(TransferSheet, CompletedSendEjectsTheDriveThroughUDisks2) {
     EXPECT_EQ(sheet->ejectState(), EjectState::ejecting);
     EXPECT_FALSE(shows(eject));
     EXPECT_TRUE(label(QStringLiteral("Wysuwam dysk…")));
-    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("ejectSpinner"))->isVisible());
+    EXPECT_TRUE(part("ejectSpinner")->isVisible());
     ASSERT_TRUE(settles());
     EXPECT_EQ(fake->calls(), (QStringList{QStringLiteral("Unmount ") + test::FakeUDisks::block,
                                           QStringLiteral("PowerOff ") + test::FakeUDisks::drive}));
     EXPECT_TRUE(label(ejected));
     EXPECT_FALSE(shows(eject));
     EXPECT_FALSE(label(QStringLiteral("Wysuwam dysk…")));
-    EXPECT_FALSE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+    EXPECT_FALSE(part("errorLine")->isVisible());
     EXPECT_EQ(mainButton()->text(), QStringLiteral("Wróć do tworzenia"));
 
     // Files still open on the Tovi: the reason on the error line and the button for another try.
     fake.reset();
     fake.emplace(
         bus, test::FakeDrive::failing(QStringLiteral("org.freedesktop.UDisks2.Error.DeviceBusy")));
-    open(Kind::cards, root + QStringLiteral("/Game1"));
-    sheet->setEjectBus(bus.connect(), [mounts] { return mounts; });
-    completeSend();
-    ASSERT_TRUE(settles());
+    ASSERT_TRUE(sent(Kind::cards, root + QStringLiteral("/Game1")));
     click(eject);
     ASSERT_TRUE(settles());
     const QString busy =
         QStringLiteral("Dysk jest jeszcze używany. Zamknij pliki z Tovi i spróbuj ponownie.");
     EXPECT_EQ(sheet->error(), busy);
     EXPECT_TRUE(label(busy));
-    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+    EXPECT_TRUE(part("errorLine")->isVisible());
     EXPECT_TRUE(button(eject));
     EXPECT_FALSE(label(ejected));
     EXPECT_EQ(fake->calls(), QStringList{QStringLiteral("Unmount ") + test::FakeUDisks::block});
@@ -461,11 +461,11 @@ TEST_F(TransferSheet, FailedSendKeepsTheSheetOpenWithTheError) {
     EXPECT_FALSE(sheet->complete());
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_TRUE(label(failure));
-    EXPECT_TRUE(sheet->findChild<QWidget*>(QStringLiteral("errorLine"))->isVisible());
+    EXPECT_TRUE(part("errorLine")->isVisible());
     EXPECT_TRUE(label(QStringLiteral("Wyślij na Tovi")));
     EXPECT_EQ(mainButton()->text(), QStringLiteral("Zachowaj kopię i wyślij zestaw"));
     // The line is a red band with no edge drawn round it: its top edge is as red as its middle.
-    auto* line = sheet->findChild<QWidget*>(QStringLiteral("errorLine"));
+    auto* line = part("errorLine");
     const QImage band = line->grab().toImage();
     const QRgb middle = band.pixel(band.width() / 2, band.height() / 2);
     EXPECT_GT(qRed(middle), qBlue(middle) + 8);

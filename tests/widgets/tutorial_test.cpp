@@ -69,11 +69,11 @@ public:
             qputenv("TOVI_RESOURCES", m_old);
     }
 
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-    void write(const QString& name, const QByteArray& bytes) {
+    // Returns the file's path.
+    QString write(const QString& name, const QByteArray& bytes) {
         QFile file(m_dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return file.fileName();
     }
     // A GIF that opens grey and stops on the face's colour, as the factory dice do.
     void dice(int face) {
@@ -123,21 +123,19 @@ TEST(TutorialAnimation, FrameWithoutDelayShowsATenthAndASingleFrameStays) {
     // The middle frame has no control block; the last declares 0.
     auto bare = solidFrame(whole, 1);
     bare.control = false;
-    files.write(QStringLiteral("timing.gif"),
-                buildGif({8, 8}, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)},
-                         {solidFrame(whole, 0, 25), bare, solidFrame(whole, 2, 0)}));
-    const TutorialAnimation timed =
-        TutorialAnimation::load(files.path(QStringLiteral("timing.gif")));
+    const TutorialAnimation timed = TutorialAnimation::load(
+        files.write(QStringLiteral("timing.gif"),
+                    buildGif({8, 8}, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)},
+                             {solidFrame(whole, 0, 25), bare, solidFrame(whole, 2, 0)})));
     ASSERT_EQ(timed.ends.size(), 3u);
     EXPECT_NEAR(timed.ends[0], 0.25, 1e-9);
     EXPECT_NEAR(timed.ends[1], 0.35, 1e-9);
     EXPECT_NEAR(timed.ends[2], 0.37, 1e-9);
     EXPECT_TRUE(near(centre(timed.frames[size_t(timed.frameIndex(0.3))]), qRgb(0, 255, 0)));
 
-    files.write(QStringLiteral("still.gif"),
-                buildGif({8, 8}, {qRgb(0, 0, 255), 0}, {solidFrame(whole, 0, 50)}));
-    const TutorialAnimation still =
-        TutorialAnimation::load(files.path(QStringLiteral("still.gif")));
+    const TutorialAnimation still = TutorialAnimation::load(
+        files.write(QStringLiteral("still.gif"),
+                    buildGif({8, 8}, {qRgb(0, 0, 255), 0}, {solidFrame(whole, 0, 50)})));
     ASSERT_EQ(still.frames.size(), 1u);
     for (const double t : {0.0, 0.5, 7.3})
         EXPECT_EQ(still.frameIndex(t), 0) << t;
