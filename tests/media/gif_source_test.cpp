@@ -25,10 +25,6 @@ std::unique_ptr<ImageSource> open(const QByteArray& gif) {
     return source;
 }
 
-QRgb at(const QImage& image, int x, int y) {
-    return image.pixel(x, y);
-}
-
 } // namespace
 
 // A 20 × 20 white background, then a 10 × 10 red square at (5, 5) with the given disposal,
@@ -46,13 +42,13 @@ TEST_P(GifDisposal, SecondFrameSeesWhatTheFirstLeftBehind) {
     ASSERT_EQ(source->frameCount(), 3);
 
     const QImage second = source->frame(1);
-    EXPECT_EQ(at(second, 10, 10), red);
-    EXPECT_EQ(at(second, 0, 19), white);
+    EXPECT_EQ(second.pixel(10, 10), red);
+    EXPECT_EQ(second.pixel(0, 19), white);
 
     const QImage third = source->frame(2);
-    EXPECT_EQ(at(third, 1, 1), green);
-    EXPECT_EQ(at(third, 3, 3), white) << "transparent index must show the canvas beneath";
-    const QRgb middle = at(third, 10, 10);
+    EXPECT_EQ(third.pixel(1, 1), green);
+    EXPECT_EQ(third.pixel(3, 3), white) << "transparent index must show the canvas beneath";
+    const QRgb middle = third.pixel(10, 10);
     switch (GetParam()) {
     case 0:
     case 1:
@@ -86,7 +82,7 @@ TEST(GifSource, DecodesInterlacedFramesAndLocalPalettes) {
     ASSERT_EQ(image.size(), QSize(3, 16));
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
     for (int y = 0; y < 16; ++y)
-        EXPECT_EQ(at(image, 1, y), (std::array{blue, red, green})[y % 3]) << "row " << y;
+        EXPECT_EQ(image.pixel(1, y), (std::array{blue, red, green})[y % 3]) << "row " << y;
 }
 
 TEST(GifSource, DelaysFollowTheFileWithAFloorAndADefault) {

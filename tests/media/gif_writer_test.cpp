@@ -1,4 +1,3 @@
-#include "media/gif_memory_reader.h"
 #include "media/gif_rate_control.h"
 #include "media/gif_writer.h"
 #include "media/image_source.h"
@@ -11,7 +10,6 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <cmath>
-#include <cstring>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -105,21 +103,6 @@ std::vector<int> delaysFor(const std::vector<double>& seconds) {
 
 int total(const std::vector<int>& delays) {
     return std::accumulate(delays.begin(), delays.end(), 0);
-}
-
-// The palette indices of every frame, as a decoder reads them.
-std::vector<std::vector<GifByteType>> indicesOf(const QByteArray& gif) {
-    GifMemoryReader reader{&gif};
-    GifReaderPtr file(openGifReader(reader));
-    if (!file || DGifSlurp(file.get()) != GIF_OK)
-        throw std::runtime_error("giflib cannot read it");
-    std::vector<std::vector<GifByteType>> frames;
-    for (int i = 0; i < file->ImageCount; ++i) {
-        const SavedImage& image = file->SavedImages[i];
-        frames.emplace_back(image.RasterBits,
-                            image.RasterBits + image.ImageDesc.Width * image.ImageDesc.Height);
-    }
-    return frames;
 }
 
 } // namespace
@@ -235,8 +218,8 @@ std::vector<QImage> movingSquare(QSize size, int count) {
     return frames;
 }
 
-QByteArray encodeClip(const std::vector<QImage>& frames) {
-    GifWriter writer(frames.front().size(), {1 << 20, int(frames.size())});
+QByteArray encodeClip(const std::vector<QImage>& frames, qint64 room = 1 << 20) {
+    GifWriter writer(frames.front().size(), {room, int(frames.size())});
     for (const QImage& frame : frames)
         writer.add(frame, 0.1);
     return writer.finish();
@@ -276,10 +259,9 @@ TEST(GifWriter, AClipShowsEachFrameOverTheOneBefore) {
         EXPECT_LT(compare(decodedFrame(clip, int(i)), frames[i]).mean, 5) << "frame " << i;
     }
     frames.push_back(frames.back());
-    const QByteArray again = encodeClip(frames);
-    const auto repeated = indicesOf(again).back();
-    const int transparent = summarize(again).frames.back().transparent;
-    EXPECT_EQ(std::count(repeated.begin(), repeated.end(), transparent), 120 * 90)
+    const GifSummary::Frame repeated = summarize(encodeClip(frames)).frames.back();
+    EXPECT_EQ(std::count(repeated.indices.begin(), repeated.indices.end(), repeated.transparent),
+              120 * 90)
         << "a picture shown again is left as it is";
 }
 
@@ -378,10 +360,7 @@ TEST(GifWriter, AClipWithRoomToSpareKeepsADrawingsEdges) {
         painter.end();
         frames.push_back(drawn);
     }
-    GifWriter writer(size, {2 << 20, int(frames.size())});
-    for (const QImage& frame : frames)
-        writer.add(frame, 0.1);
-    const QByteArray clip = writer.finish();
+    const QByteArray clip = encodeClip(frames, 2 << 20);
     // The factor two frames before is fine enough from the eighth frame on.
     for (int i = 8; i < int(frames.size()); ++i) {
         const Difference d = compare(decodedFrame(clip, i), frames[size_t(i)]);
@@ -407,10 +386,7 @@ TEST(GifWriter, AClipWithRoomToSpareRefinesThePictureOnScreen) {
         QPainter(&frame).fillRect(8 * i, 4, 6, 6, Qt::white);
         frames.push_back(frame);
     }
-    GifWriter writer(size, {2 << 20, int(frames.size())});
-    for (const QImage& frame : frames)
-        writer.add(frame, 0.1);
-    const QByteArray clip = writer.finish();
+    const QByteArray clip = encodeClip(frames, 2 << 20);
     const double first = compare(decodedFrame(clip, 0), frames[0]).mean;
     const double last = compare(decodedFrame(clip, 15), frames[15]).mean;
     EXPECT_LT(last, 0.1 * first) << "first " << first << ", last " << last;
@@ -435,14 +411,14 @@ TEST(GifWriter, AFlatColourStaysOneIndex) {
         for (quint32 seed = 0; seed < 4; ++seed)
             writer.add(striped(seed), 0.1);
         const QByteArray gif = writer.finish();
-        const auto frames = indicesOf(gif);
+        const auto frames = summarize(gif).frames;
         ASSERT_EQ(frames.size(), 4u);
         for (size_t f = 0; f < frames.size(); ++f) {
             std::set<int> flat;
             for (int y = 0; y < size.height(); ++y)
                 for (int x = 8; x < size.width(); x += 16)
                     for (int dx = 2; dx < 6; ++dx)
-                        flat.insert(frames[f][size_t(y * size.width() + x + dx)]);
+                        flat.insert(frames[f].indices[size_t(y * size.width() + x + dx)]);
             EXPECT_EQ(flat.size(), 1u) << "frame " << f << (clip.bytes ? " of a clip" : "");
             EXPECT_EQ(decodedFrame(gif, int(f)).pixel(10, 10), grey) << "frame " << f;
         }

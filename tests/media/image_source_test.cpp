@@ -61,32 +61,26 @@ TEST_F(Images, LargePhotosAreBoundedAndTransparencyKept) {
     EXPECT_EQ(cropped.pixel(50, 50), qRgb(255, 255, 255));
 }
 
-TEST_F(Images, AnimatedWebPFramesLastWhatTheFileSays) {
-    const MediaInfo info = inspectPath(fixture("anim.webp"));
-    EXPECT_TRUE(info.animated);
-    EXPECT_NEAR(info.duration, 1.0, 1e-9);
-    auto source = ImageSource::open(fixture("anim.webp"));
-    ASSERT_EQ(source->frameCount(), 3);
-    EXPECT_DOUBLE_EQ(source->delay(1), 0.3);
-    EXPECT_GT(qGreen(MediaProcessor::sourceFrame(info, 0.25).pixel(5, 5)), 200);
-    EXPECT_GT(qBlue(MediaProcessor::sourceFrame(info, 0.9).pixel(5, 5)), 200);
-    EXPECT_GT(qRed(MediaProcessor::sourceFrame(info, 0).pixel(5, 5)), 200);
-}
-
-TEST_F(Images, AnimatedPngIsAnimatedWithBlendedFrames) {
-    const MediaInfo info = inspectPath(fixture("anim.png"));
-    EXPECT_TRUE(info.animated);
-    EXPECT_NEAR(info.duration, 1.0, 1e-6);
-    auto source = ImageSource::open(fixture("anim.png"));
-    ASSERT_EQ(source->frameCount(), 3);
-    EXPECT_NEAR(source->delay(1), 0.3, 1e-6);
-    EXPECT_DOUBLE_EQ(source->delay(-1), 0.1) << "no frame there: the missing delay";
-    EXPECT_DOUBLE_EQ(source->delay(3), 0.1);
-    // The second frame is green on the left, blended over the red first frame.
-    const QImage second = MediaProcessor::sourceFrame(info, 0.25);
-    EXPECT_EQ(second.pixel(5, 5), qRgb(0, 255, 0));
-    EXPECT_EQ(second.pixel(35, 5), qRgb(255, 0, 0));
-    EXPECT_EQ(MediaProcessor::sourceFrame(info, 0.9).pixel(35, 5), qRgb(0, 0, 255));
+TEST_F(Images, AnimatedWebPAndPngFramesLastWhatTheFileSays) {
+    for (const char* name : {"anim.webp", "anim.png"}) {
+        SCOPED_TRACE(name);
+        const MediaInfo info = inspectPath(fixture(name));
+        EXPECT_TRUE(info.animated);
+        EXPECT_NEAR(info.duration, 1.0, 1e-6);
+        auto source = ImageSource::open(fixture(name));
+        ASSERT_EQ(source->frameCount(), 3);
+        EXPECT_NEAR(source->delay(1), 0.3, 1e-6);
+        EXPECT_DOUBLE_EQ(source->delay(-1), 0.1) << "no frame there: the missing delay";
+        EXPECT_DOUBLE_EQ(source->delay(3), 0.1);
+        EXPECT_GT(qRed(MediaProcessor::sourceFrame(info, 0).pixel(5, 5)), 200);
+        EXPECT_GT(qGreen(MediaProcessor::sourceFrame(info, 0.25).pixel(5, 5)), 200);
+        EXPECT_GT(qBlue(MediaProcessor::sourceFrame(info, 0.9).pixel(5, 5)), 200);
+    }
+    // The APNG's second frame is green on the left, blended over the red first frame.
+    const MediaInfo png = inspectPath(fixture("anim.png"));
+    EXPECT_EQ(MediaProcessor::sourceFrame(png, 0.25).pixel(5, 5), qRgb(0, 255, 0));
+    EXPECT_EQ(MediaProcessor::sourceFrame(png, 0.25).pixel(35, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(MediaProcessor::sourceFrame(png, 0.9).pixel(35, 5), qRgb(0, 0, 255));
 }
 
 TEST_F(Images, HeifPhotosDecode) {

@@ -93,8 +93,8 @@ struct RawFrame {
 
 QByteArray rawGif(QSize screen, const std::vector<RawFrame>& frames, bool trailer = true) {
     QByteArray out("GIF89a");
-    putWord(out, screen.width());
-    putWord(out, screen.height());
+    for (const int value : {screen.width(), screen.height()})
+        putWord(out, value);
     out.append(char(0xf7)); // a global table of 256 colours
     out.append(2, '\0');
     for (int i = 0; i < 256; ++i) // entry i is grey level i
@@ -104,10 +104,9 @@ QByteArray rawGif(QSize screen, const std::vector<RawFrame>& frames, bool traile
         putWord(out, frame.centiseconds);
         out.append(2, '\0');
         out.append(char(0x2c));
-        putWord(out, frame.rect.x());
-        putWord(out, frame.rect.y());
-        putWord(out, frame.rect.width());
-        putWord(out, frame.rect.height());
+        for (const int value :
+             {frame.rect.x(), frame.rect.y(), frame.rect.width(), frame.rect.height()})
+            putWord(out, value);
         out.append('\0');
         out.append(char(frame.codeSize));
         for (qsizetype at = 0; at < frame.lzw.size(); at += 255) {
@@ -157,20 +156,13 @@ QByteArray animatedWebp(QSize canvas, int frames, int milliseconds) {
     body.append(riffChunk("VP8X", vp8x));
     body.append(riffChunk("ANIM", QByteArray(6, '\0')));
     for (int i = 0; i < frames; ++i) {
-        QByteArray frame;
-        appendU24(frame, 0); // x, y
-        appendU24(frame, 0);
-        appendU24(frame, 0); // 1 × 1
-        appendU24(frame, 0);
+        QByteArray frame(12, '\0'); // at 0, 0 and 1 × 1 (sizes are stored less one)
         appendU24(frame, quint32(milliseconds));
         frame.append('\0');
         frame.append(vp8l(i > 0));
         body.append(riffChunk("ANMF", frame));
     }
-    QByteArray out("RIFF");
-    quint32 size = qToLittleEndian(quint32(body.size()));
-    out.append(reinterpret_cast<const char*>(&size), 4);
-    return out + body;
+    return riffChunk("RIFF", body); // every chunk in it is padded: no padding here
 }
 
 QByteArray pngChunk(const char* type, const QByteArray& body) {

@@ -116,18 +116,16 @@ TEST(SmallScreen, AnUnchangedFrameOfMillionsOfPixelsStaysWithinTwelveBitCodes) {
     const gif::EncodedFrame frame = gif::unchangedFrame(width * height);
     QByteArray file("GIF89a");
     const auto word = [&](int v) { file.append(char(v & 0xff)).append(char(v >> 8)); };
-    word(width);
-    word(height);
+    for (const int v : {width, height})
+        word(v);
     file.append(char(0x80)).append('\0').append('\0'); // a global table of two colours
     file.append(QByteArray("\xff\xff\xff\0\0\0", 6));
     file.append(QByteArray("\x21\xf9\x04\x01\x0a\x00", 6))
         .append(char(frame.transparent))
         .append('\0');
     file.append(',');
-    word(0);
-    word(0);
-    word(width);
-    word(height);
+    for (const int v : {0, 0, width, height})
+        word(v);
     file.append('\0').append(char(frame.codeBits));
     file.append(reinterpret_cast<const char*>(frame.blocks.data()), qsizetype(frame.blocks.size()));
     file.append('\0').append(';');

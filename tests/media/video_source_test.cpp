@@ -191,14 +191,11 @@ TEST(VideoSource, TurnsAndMirrorsByTheDisplayMatrix) {
         }
 }
 
-TEST(VideoSource, ShowsPixelAspectWithinTheBound) {
+TEST(VideoSource, LargePicturesAndPixelAspectAreBounded) {
     // 1000 × 400 stored with pixels twice as wide: 2000 × 400 shown, bounded to 1600 wide.
     VideoSource wide(fixture("wide_pixels.mp4"));
     EXPECT_EQ(wide.frameAt(0, Accuracy::exact).size(), QSize(1600, 320));
     EXPECT_EQ(wide.frameAt(0.3, Accuracy::tolerant).size(), QSize(1600, 320));
-}
-
-TEST(VideoSource, LargePicturesAreBounded) {
     VideoSource hd(fixture("full_hd.mp4"));
     const QImage frame = hd.frameAt(0, Accuracy::exact);
     EXPECT_EQ(frame.size(), QSize(1600, 900));
@@ -211,19 +208,15 @@ namespace {
 // of the quality measure are made.
 QImage croppedByFFmpeg(const QString& file, int index, const QRect& window, int side) {
     QProcess ffmpeg;
+    const QString filter =
+        QStringLiteral("select=eq(n\\,%1),crop=%2:%3:%4:%5,scale=%6:%6:flags=lanczos,format=rgb24")
+            .arg(QString::number(index), QString::number(window.width()),
+                 QString::number(window.height()), QString::number(window.x()),
+                 QString::number(window.y()), QString::number(side));
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
-                  QStringLiteral("-vf"),
-                  QStringLiteral("select=eq(n\\,%1),crop=%2:%3:%4:%5,scale=%6:%6:flags=lanczos,"
-                                 "format=rgb24")
-                      .arg(index)
-                      .arg(window.width())
-                      .arg(window.height())
-                      .arg(window.x())
-                      .arg(window.y())
-                      .arg(side),
-                  QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
-                  QStringLiteral("rawvideo"), QStringLiteral("-")});
+                 QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                             file, QStringLiteral("-vf"), filter} +
+                     QStringLiteral("-frames:v 1 -f rawvideo -").split(QLatin1Char(' ')));
     ffmpeg.waitForFinished(60000);
     const QByteArray rgb = ffmpeg.readAllStandardOutput();
     if (rgb.size() != 3 * side * side)
@@ -283,16 +276,13 @@ TEST(VideoSource, TransparentVideoBecomesOpaque) {
 }
 
 TEST(VideoSource, RejectsWhatIsNotAVideo) {
-    EXPECT_EQ(failureOf(fixture("notvideo.mov")), MediaError::unreadable);
-    EXPECT_EQ(failureOf(fixture("audio_cover.m4a")), MediaError::unreadable); // cover art only
-    EXPECT_EQ(failureOf(fixture("truncated.mp4")), MediaError::unreadable);   // index lost
-    EXPECT_EQ(failureOf(fixture("missing.mp4")), MediaError::unreadable);
-
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString empty = dir.filePath(QStringLiteral("empty.mp4"));
     tovi::test::writeFile(empty, {});
-    EXPECT_EQ(failureOf(empty), MediaError::unreadable);
+    // Cover art only, the index lost, no file, an empty one.
+    for (const QString& path : {fixture("notvideo.mov"), fixture("audio_cover.m4a"),
+                                fixture("truncated.mp4"), fixture("missing.mp4"), empty})
+        EXPECT_EQ(failureOf(path), MediaError::unreadable) << path.toStdString();
 }
 
 // Whatever is left of a damaged file either yields frames or fails as unreadable; it never

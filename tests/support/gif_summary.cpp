@@ -1,28 +1,11 @@
 #include "gif_summary.h"
+#include "media/gif_memory_reader.h"
 
-#include <algorithm>
 #include <cstring>
 #include <gif_lib.h>
-#include <memory>
 #include <stdexcept>
 
 namespace tovi::test {
-namespace {
-
-struct Reader {
-    const QByteArray& data;
-    int offset = 0;
-};
-
-int readFromBuffer(GifFileType* gif, GifByteType* out, int length) {
-    auto* reader = static_cast<Reader*>(gif->UserData);
-    const int count = std::min<int>(length, static_cast<int>(reader->data.size()) - reader->offset);
-    std::memcpy(out, reader->data.constData() + reader->offset, static_cast<size_t>(count));
-    reader->offset += count;
-    return count;
-}
-
-} // namespace
 
 std::vector<int> GifSummary::delays() const {
     std::vector<int> result;
@@ -39,11 +22,8 @@ int GifSummary::totalDelay() const {
 }
 
 GifSummary summarize(const QByteArray& bytes) {
-    Reader reader{bytes};
-    int error = 0;
-    std::unique_ptr<GifFileType, void (*)(GifFileType*)> gif(
-        DGifOpen(&reader, readFromBuffer, &error),
-        [](GifFileType* file) { DGifCloseFile(file, nullptr); });
+    GifMemoryReader reader{&bytes};
+    GifReaderPtr gif(openGifReader(reader));
     if (!gif || DGifSlurp(gif.get()) != GIF_OK)
         throw std::runtime_error("giflib cannot read the file");
     GifSummary summary;
@@ -67,6 +47,7 @@ GifSummary summarize(const QByteArray& bytes) {
         frame.rect = QRect(desc.Left, desc.Top, desc.Width, desc.Height);
         frame.paletteSize = desc.ColorMap ? desc.ColorMap->ColorCount : 0;
         frame.interlaced = desc.Interlace;
+        frame.indices.assign(image.RasterBits, image.RasterBits + desc.Width * desc.Height);
         GraphicsControlBlock control;
         if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK) {
             frame.delay = control.DelayTime;

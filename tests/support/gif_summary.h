@@ -22,6 +22,7 @@ struct GifSummary {
         int delay = -1; // centiseconds; -1 without a graphic control extension
         int disposal = -1;
         int transparent = -2;
+        std::vector<unsigned char> indices; // the palette index of each pixel, row by row
     };
     std::vector<Frame> frames;
 
