@@ -15,16 +15,9 @@
 
 using tovi::test::args;
 using tovi::test::CliResult;
+using tovi::test::fixture;
 using tovi::test::runTovi;
 using tovi::test::runToviOk;
-
-namespace {
-
-QString fixture(const char* name) {
-    return QStringLiteral(TOVI_FIXTURES "/") + QString::fromUtf8(name);
-}
-
-} // namespace
 
 TEST(CliExport, StudioDefaultsThenOverrides) {
     QTemporaryDir dir;

@@ -208,14 +208,25 @@ def sheet_read(app, opener, title, close):
     wait_until(lambda: find(app, "dialog", title) is None, what=f"„{title}” to close")
 
 
-def choose_folder(app, sheet, folder):
-    """„Połącz Tovi”, then the folder typed into the folder dialog, as a person would."""
-    press(wait_for(lambda: sheet, "push button", "Połącz Tovi"))
-    dialog = wait_for(lambda: app, "dialog", "Połącz Tovi")
+def type_into_dialog(app, title, text, button):
+    """`text` typed into the dialog `title`'s field and `button` pressed, as a person would."""
+    dialog = wait_for(lambda: app, "dialog", title)
     field = next(n for n in walk(dialog) if n.getState().contains(pyatspi.STATE_EDITABLE))
-    field.queryEditableText().setTextContents(folder)
-    press(find(dialog, "push button", "Wybierz"))
-    wait_until(lambda: find(app, "dialog", "Połącz Tovi") is None, what="the dialog to close")
+    field.queryEditableText().setTextContents(text)
+    press(find(dialog, "push button", button))
+    wait_until(lambda: find(app, "dialog", title) is None, what=f"„{title}” to close")
+
+
+def choose_folder(app, sheet, folder):
+    press(wait_for(lambda: sheet, "push button", "Połącz Tovi"))
+    type_into_dialog(app, "Połącz Tovi", folder, "Wybierz")
+
+
+def activate(window):
+    """The window made the active one; its X id."""
+    wid, _ = framed("ToviStudio", window)
+    xdotool("windowactivate", "--sync", wid)
+    return wid
 
 
 def collection_takes_its_choice(app, window, where):
@@ -334,15 +345,9 @@ def row_read_as_orca(app, window):
         files.append(desktop.path(f"{name}.png"))
         subprocess.run(["cp", picture, files[-1]], check=True)
     # Chosen together in the file dialog, as a person would.
-    wid, _ = framed("ToviStudio", window)
-    xdotool("windowactivate", "--sync", wid)
-    xdotool("key", "--window", wid, "ctrl+o")
-    dialog = wait_for(lambda: app, "dialog", "Wybierz zdjęcie, GIF lub film")
-    field = next(n for n in walk(dialog) if n.getState().contains(pyatspi.STATE_EDITABLE))
-    field.queryEditableText().setTextContents(" ".join(f'"{f}"' for f in files))
-    press(find(dialog, "push button", "Otwórz"))
-    wait_until(lambda: find(app, "dialog", "Wybierz zdjęcie, GIF lub film") is None,
-               what="the file dialog to close")
+    xdotool("key", "--window", activate(window), "ctrl+o")
+    type_into_dialog(app, "Wybierz zdjęcie, GIF lub film", " ".join(f'"{f}"' for f in files),
+                     "Otwórz")
     strip = wait_for(lambda: window, "list", "Obraz 1 z 3: plaża.png", "the row's strip")
     state = strip.getState()
     check(state.contains(pyatspi.STATE_FOCUSABLE), "the strip takes the focus")
@@ -351,8 +356,7 @@ def row_read_as_orca(app, window):
     lies_inside("the strip", lambda: extents(strip))
     lies_inside("the row's send button", lambda: extents(button))
     exceptions(window, "Grafika with a row")
-    wid, _ = framed("ToviStudio", window)
-    xdotool("windowactivate", "--sync", wid)
+    wid = activate(window)
     strip.queryComponent().grabFocus()
     wait_until(lambda: strip.getState().contains(pyatspi.STATE_FOCUSED), what="the strip focused")
     xdotool("key", "--window", wid, "Right")
@@ -393,13 +397,7 @@ try:
         # Nothing chosen yet: the hint under the picture is a link to the files.
         exceptions(window, "an empty Grafika")
         press(find(window, "link", "Dodaj zdjęcie, GIF lub film"))
-        dialog = wait_for(lambda: app, "dialog", "Wybierz zdjęcie, GIF lub film")
-        # The picture typed into the file dialog, as a person would.
-        field = next(n for n in walk(dialog) if n.getState().contains(pyatspi.STATE_EDITABLE))
-        field.queryEditableText().setTextContents(picture)
-        press(find(dialog, "push button", "Otwórz"))
-        wait_until(lambda: find(app, "dialog", "Wybierz zdjęcie, GIF lub film") is None,
-                   what="the file dialog to close")
+        type_into_dialog(app, "Wybierz zdjęcie, GIF lub film", picture, "Otwórz")
         wait_for(lambda: window, "label", "anim.png", "the picture chosen in the dialog")
         # Moved and resized by the person, closed, started again: where it was left.
         wid, _ = framed("ToviStudio", window)
@@ -408,8 +406,7 @@ try:
         xdotool("windowmove", wid, "120", "60")
         moved = settles("the move", lambda: extents(window),
                         lambda e: e[2:] == (900, 560) and e[:2] != placed[:2])
-        xdotool("windowactivate", "--sync", wid)
-        xdotool("key", "--window", wid, "ctrl+q")
+        xdotool("key", "--window", activate(window), "ctrl+q")
         process.wait(20)
         process, app = start(files=())
         window, button = send_button_fits(app, "second start")

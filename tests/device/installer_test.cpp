@@ -28,16 +28,6 @@ using Files = Game1Installer::Files;
 
 namespace {
 
-// The kind of `Error` that `call` throws; none when it throws nothing.
-template <typename Error> std::optional<int> kindThrown(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        return int(error.kind());
-    }
-    return std::nullopt;
-}
-
 void expectPayloadRefused(const Files& files) {
     EXPECT_EQ(kindThrown<PackError>([&] { Game1Installer::validate(files); }), PackError::payload);
 }

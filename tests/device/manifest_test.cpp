@@ -34,12 +34,9 @@ TEST(Manifest, EncodesCompactlyWithEscapedSlashesAndReferenceDate) {
 
 TEST(Manifest, DecodingNeedsEveryKey) {
     const auto refused = [](const char* json) {
-        try {
-            GameBackupManifest::fromJson(json);
-            ADD_FAILURE() << json;
-        } catch (const PackError& error) {
-            EXPECT_EQ(error.kind(), PackError::backupFailed);
-        }
+        EXPECT_EQ(kindThrown<PackError>([&] { GameBackupManifest::fromJson(json); }),
+                  PackError::backupFailed)
+            << json;
     };
     refused(R"({"source":"x","files":{}})");
     refused(R"({"created":1,"files":{}})");

@@ -1134,6 +1134,12 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
     const auto leave = [&](qint64 free) {
         writeFile(filler, QByteArray(DeviceSpace::of(album).free - free, 'f'));
     };
+    const auto afterFirst = [&](std::function<void()> act) {
+        row.setBetweenPictures([act](int index) {
+            if (index == 1)
+                act();
+        });
+    };
 
     // Full before: the row is measured whole, nothing is written, and room can be made.
     const DeviceSpace space = DeviceSpace::of(album);
@@ -1147,10 +1153,7 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
     QFile::remove(filler);
 
     // Full midway: the first stays whole, the others say why, nothing is left over.
-    row.setBetweenPictures([&](int index) {
-        if (index == 1)
-            leave(0);
-    });
+    afterFirst([&] { leave(0); });
     send(row);
     ASSERT_EQ(row.lines().size(), 3u);
     EXPECT_TRUE(row.lines()[0].result.written());
@@ -1186,10 +1189,7 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
         QFile::remove(album + QLatin1Char('/') + name);
 
     // "Przerwij" stops after the picture being written.
-    row.setBetweenPictures([&](int index) {
-        if (index == 1)
-            row.stop();
-    });
+    afterFirst([&] { row.stop(); });
     send(row);
     EXPECT_TRUE(row.lines()[0].result.written());
     EXPECT_EQ(row.lines()[2].result.error, QStringLiteral("Nie wysłano: zapis przerwano."));
@@ -1199,10 +1199,7 @@ TEST_F(Row, SendsEveryPictureOrNoneAndTellsEachOnesOutcome) {
     QFile::remove(album + QLatin1Char('/') + inAlbum().value(0));
 
     // Pulled out midway: what was written is whole and verified, the rest unsent, and said so.
-    row.setBetweenPictures([&](int index) {
-        if (index == 1)
-            volume.unmount();
-    });
+    afterFirst([&] { volume.unmount(); });
     send(row);
     EXPECT_TRUE(row.deviceGone());
     const AlbumRow::Result first = row.lines()[0].result;

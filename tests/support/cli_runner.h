@@ -17,6 +17,10 @@ inline QString word(const char* text) {
 inline QString word(const QString& text) {
     return text;
 }
+// A file under tests/fixtures.
+inline QString fixture(const char* name) {
+    return QStringLiteral(TOVI_FIXTURES "/") + QString::fromUtf8(name);
+}
 // A command line of literal words and computed ones alike.
 template <typename... Words> QStringList args(const Words&... words) {
     return {word(words)...};

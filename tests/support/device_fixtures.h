@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QSize>
 #include <QString>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -19,6 +21,16 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
 }
 
 namespace tovi::test {
+
+// The kind of `Error` that `call` throws; none when it throws nothing.
+template <typename Error> std::optional<int> kindThrown(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return int(error.kind());
+    }
+    return std::nullopt;
+}
 
 // A GIF written with giflib: `frames` frames on a `screen`-sized logical screen; frame i covers
 // `frameSizes[i]` when given (else the whole screen). `seed` varies the pixels, `noise` makes
