@@ -63,14 +63,8 @@ protected:
         return summarize(MediaProcessor::exportMedia(url, options));
     }
 
-    static MediaError::Kind failure(const QUrl& url, const ExportOptions& options) {
-        try {
-            MediaProcessor::exportMedia(url, options);
-        } catch (const MediaError& error) {
-            return error.kind();
-        }
-        ADD_FAILURE() << "the export succeeded";
-        return MediaError::invalidFolder;
+    static std::optional<int> failure(const QUrl& url, const ExportOptions& options) {
+        return test::kindThrown<MediaError>([&] { MediaProcessor::exportMedia(url, options); });
     }
 };
 

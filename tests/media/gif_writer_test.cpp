@@ -2,6 +2,7 @@
 #include "media/gif_writer.h"
 #include "media/image_source.h"
 #include "media/media_error.h"
+#include "support/device_fixtures.h"
 #include "support/gif_builder.h"
 #include "support/gif_summary.h"
 
@@ -275,13 +276,8 @@ TEST(GifWriter, LibimagequantRunsOnTheCallingThread) {
 }
 
 TEST(GifWriter, RefusesWhatItCannotWrite) {
-    auto failsToEncode = [](auto&& step) {
-        try {
-            step();
-        } catch (const MediaError& error) {
-            return error.kind() == MediaError::encode;
-        }
-        return false;
+    auto failsToEncode = [](const std::function<void()>& step) {
+        return test::kindThrown<MediaError>(step) == MediaError::encode;
     };
     EXPECT_TRUE(failsToEncode([] { GifWriter writer(QSize(0, 240)); }));
     EXPECT_TRUE(failsToEncode([] { GifWriter writer(QSize(70000, 1)); }));

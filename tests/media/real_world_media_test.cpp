@@ -216,16 +216,6 @@ protected:
         test::writeFile(dir.filePath(name), bytes);
         return QUrl::fromLocalFile(dir.filePath(name));
     }
-
-    static MediaError::Kind failureOf(const QUrl& url) {
-        try {
-            MediaProcessor::inspect(url);
-        } catch (const MediaError& error) {
-            return error.kind();
-        }
-        ADD_FAILURE() << "inspected without an error";
-        return MediaError::encode;
-    }
 };
 
 } // namespace
@@ -266,7 +256,9 @@ TEST_F(RealWorld, GifsReadAsBrowsersReadThem) {
     QByteArray text = rawGif({16, 6}, {});
     text.insert(text.size() - 1, QByteArray::fromHex("21010c") + QByteArray(12, '\0') +
                                      QByteArray::fromHex("024869") + '\0');
-    EXPECT_EQ(failureOf(write(QStringLiteral("text.gif"), text)), MediaError::unreadable);
+    const QUrl url = write(QStringLiteral("text.gif"), text);
+    EXPECT_EQ(test::kindThrown<MediaError>([&] { MediaProcessor::inspect(url); }),
+              MediaError::unreadable);
 }
 
 TEST_F(RealWorld, AnimatedWebPIsTimedFromItsChunksWithoutDecoding) {
