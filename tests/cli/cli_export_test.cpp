@@ -52,6 +52,7 @@ TEST(CliExport, StudioDefaultsThenOverrides) {
     EXPECT_EQ(
         runTovi(args("export", fixture("video/colours.mp4"), "-o", gif, "--format", "png")).status,
         2);
+    EXPECT_EQ(runTovi(args("export", fixture("video/colours.mp4"))).status, 2) << "no -o";
     // A video's frame as a still, the format named in any case.
     ASSERT_EQ(
         runTovi(args("export", fixture("video/colours.mp4"), "-o", jpg, "--format", "jpg")).status,
