@@ -120,4 +120,6 @@ TEST(CliCard, RendersTheCardGif) {
     EXPECT_DOUBLE_EQ(decoded->delay(13), 240.0);
     EXPECT_EQ(runTovi(args("card", fixture("image/photo.heic"), "-o", out, "--slot", "6")).status,
               2);
+    EXPECT_EQ(runTovi(args("card", fixture("image/photo.heic"), "--slot", "5")).status, 2)
+        << "no -o";
 }
