@@ -346,12 +346,8 @@ TEST_F(OnTheTovi, ChangedPicturesStayAndEveryRemovalKeepsItsOwnCopy) {
             atomicWrite(picture, newer);
         return true;
     };
-    try {
-        take("Photo1", "tovi-1.gif", rewrite);
-        ADD_FAILURE() << "removed";
-    } catch (const RemovalError& error) {
-        EXPECT_EQ(error.kind(), RemovalError::changed);
-    }
+    EXPECT_EQ(kindThrown<RemovalError>([&] { take("Photo1", "tovi-1.gif", rewrite); }),
+              RemovalError::changed);
     EXPECT_EQ(readFile(picture), newer);
     EXPECT_EQ(tree(kept()), (std::map<QString, QByteArray>{{QStringLiteral("Photo1/"), {}}}));
 
