@@ -28,21 +28,20 @@ export_of() { # BUILD_DIR OUTPUT: its seconds, kilobytes and ratio to the last f
     read -r t m < <(seconds "$1/src/cli/tovi" export "$clip" -o "$2" --length 8 --fps 12)
     echo "$t $m $(awk -v a="$t" -v b="${floor[-1]}" 'BEGIN {printf "%.3f", a / b}')"
 }
+other_export() {
+    local t m r
+    read -r t m r < <(export_of "$other" "$out/other.gif")
+    theirs+=("$t") theirMemory+=("$m") theirRatios+=("$r")
+}
 for run in $(seq "$runs"); do
     read -r t _ < <(seconds ffmpeg -hide_banner -loglevel error -nostdin -threads 2 -i "$clip" \
         -t 8 -vf "fps=12,crop=1080:1080,scale=240:240:flags=lanczos" -f null -)
     floor+=("$t")
     # The second export runs on a warmer machine: the builds take turns at going first.
-    if [ -n "$other" ] && ((run % 2 == 0)); then
-        read -r t m r < <(export_of "$other" "$out/other.gif")
-        theirs+=("$t") theirMemory+=("$m") theirRatios+=("$r")
-    fi
+    [ -z "$other" ] || ((run % 2)) || other_export
     read -r t m r < <(export_of "$build" "$out/export.gif")
     ours+=("$t") memory+=("$m") ratios+=("$r")
-    if [ -n "$other" ] && ((run % 2 == 1)); then
-        read -r t m r < <(export_of "$other" "$out/other.gif")
-        theirs+=("$t") theirMemory+=("$m") theirRatios+=("$r")
-    fi
+    [ -z "$other" ] || ! ((run % 2)) || other_export
 done
 f=$(printf '%s\n' "${floor[@]}" | median)
 echo "floor (ffmpeg decode+scale, 96 frames): median ${f} s of: ${floor[*]}"
